@@ -1,0 +1,162 @@
+#include "rw/factory.h"
+
+#include "rw/bufhelp.h"
+#include "rw/mutex.h"
+
+namespace {
+
+// Function-local statics: made by the first registration, whichever
+// module's static initialiser that comes from, and destroyed only after the
+// last registrar made after them has unregistered.
+RWMutex& instanceLock() {  // making and deleting the factory
+  static RWMutex lock;
+  return lock;
+}
+RWMutex& contentsLock() {  // the factory's entries
+  static RWMutex lock;
+  return lock;
+}
+RWMutex& idCounterLock() {
+  static RWMutex lock;
+  return lock;
+}
+RWFactory* theFactory = nullptr;
+uint16_t idCounter = 0;
+
+const RWFactoryEntry* asEntry(const RWCollectable* c) { return static_cast<const RWFactoryEntry*>(c); }
+
+// Deletes the factory when its last registration has gone.
+void dropFactoryIfEmpty() {
+  RWGuard guard(instanceLock());
+  if (theFactory && theFactory->isEmpty()) {
+    delete theFactory;
+    theFactory = nullptr;
+    // Nothing is left registered: hand the collections' spare blocks back.
+    rwSmallEmpty();
+  }
+}
+
+}  // namespace
+
+uint32_t RWFactoryEntryById::hash() const { return classID(); }
+
+RWBoolean RWFactoryEntryById::isEqual(const RWCollectable* other) const {
+  const RWFactoryEntry* e = asEntry(other);
+  return e->kind() == byId && e->classID() == classID();
+}
+
+uint32_t RWFactoryEntryByString::hash() const { return RWCString::hash(stringID()); }
+
+RWBoolean RWFactoryEntryByString::isEqual(const RWCollectable* other) const {
+  const RWFactoryEntry* e = asEntry(other);
+  return e->kind() == byString && e->stringID() == stringID();
+}
+
+RWFactory::RWFactory() : RWSet(RWHashTable::defaultCapacity) {}
+
+RWFactory::~RWFactory() { clearAndDelete(); }
+
+void RWFactory::addCreator(RWuserCreator fn, RWClassID id, const RWStringID& sid) {
+  RWGuard guard(contentsLock());
+  RWCollectable* byId = new RWFactoryEntryById(id, fn, sid);
+  if (insert(byId) != byId) delete byId;
+  RWCollectable* byString = new RWFactoryEntryByString(id, fn, sid);
+  if (insert(byString) != byString) delete byString;
+}
+
+void RWFactory::removeCreator(RWClassID id) {
+  RWGuard guard(contentsLock());
+  RWFactoryEntryById probe(id, nullptr, RWStringID());
+  delete remove(&probe);
+}
+
+void RWFactory::removeCreator(const RWStringID& sid) {
+  RWGuard guard(contentsLock());
+  RWFactoryEntryByString probe(0, nullptr, sid);
+  delete remove(&probe);
+}
+
+RWuserCreator RWFactory::findCreator(RWClassID id) const {
+  RWGuard guard(contentsLock());
+  RWFactoryEntryById probe(id, nullptr, RWStringID());
+  const RWCollectable* found = find(&probe);
+  return found ? asEntry(found)->creator() : nullptr;
+}
+
+RWuserCreator RWFactory::findCreator(const RWStringID& sid) const {
+  RWGuard guard(contentsLock());
+  RWFactoryEntryByString probe(RW_NO_CLASS_ID, nullptr, sid);
+  const RWCollectable* found = find(&probe);
+  return found ? asEntry(found)->creator() : nullptr;
+}
+
+RWCollectable* RWFactory::make(RWClassID id) const {
+  RWuserCreator fn = findCreator(id);
+  return fn ? fn() : nullptr;
+}
+
+RWCollectable* RWFactory::make(const RWStringID& sid) const {
+  RWuserCreator fn = findCreator(sid);
+  return fn ? fn() : nullptr;
+}
+
+RWStringID RWFactory::stringIdOf(RWClassID id) const {
+  RWFactoryEntryById probe(id, nullptr, RWStringID());
+  const RWCollectable* found = find(&probe);
+  return found ? asEntry(found)->stringID() : RWStringID("NoID");
+}
+
+RWClassID RWFactory::classIdOf(const RWStringID& sid) const {
+  RWFactoryEntryByString probe(RW_NO_CLASS_ID, nullptr, sid);
+  const RWCollectable* found = find(&probe);
+  return found ? asEntry(found)->classID() : RW_NO_CLASS_ID;
+}
+
+RWFactory* rwFactoryInstance() {
+  RWGuard guard(instanceLock());
+  if (!theFactory) theFactory = new RWFactory;
+  return theFactory;
+}
+
+void rwAddToFactory(RWuserCreator fn, RWClassID id, const RWStringID& sid) {
+  if (RWFactory* f = rwFactoryInstance()) f->addCreator(fn, id, sid);
+}
+
+void rwAddToFactory(RWuserCreator fn, RWClassID id) {
+  rwAddToFactory(fn, id, RWStringID("No_RWStringID"));
+}
+
+void rwRemoveFromFactory(RWClassID id) {
+  if (RWFactory* f = rwFactoryInstance()) f->removeCreator(id);
+  dropFactoryIfEmpty();
+}
+
+void rwRemoveFromFactory(const RWStringID& sid) {
+  if (RWFactory* f = rwFactoryInstance()) f->removeCreator(sid);
+  dropFactoryIfEmpty();
+}
+
+RWCollectable* rwCreateFromFactory(RWClassID id) {
+  RWFactory* f = rwFactoryInstance();
+  return f ? f->make(id) : nullptr;
+}
+
+RWCollectable* rwCreateFromFactory(const RWStringID& sid) {
+  RWFactory* f = rwFactoryInstance();
+  return f ? f->make(sid) : nullptr;
+}
+
+RWStringID rwStringIDOf(RWClassID id) {
+  RWFactory* f = rwFactoryInstance();
+  return f ? f->stringIdOf(id) : RWStringID("NoID");
+}
+
+RWClassID rwClassIDOf(const RWStringID& sid) {
+  RWFactory* f = rwFactoryInstance();
+  return f ? f->classIdOf(sid) : RW_NO_CLASS_ID;
+}
+
+RWClassID rwNextFreeClassID() {
+  RWGuard guard(idCounterLock());
+  return static_cast<RWClassID>(RW_FIRST_STRING_ID + idCounter++);
+}

@@ -1,0 +1,420 @@
+// Storing and restoring graphs of collectables: the RW binary store format on
+// an RWFile and its framed form on a virtual stream.
+
+#include <cstdlib>
+#include <new>
+
+#include "rw/bufhelp.h"
+#include "rw/collect.h"
+#include "rw/factory.h"
+#include "rw/instmgr.h"
+#include "rw/mutex.h"
+#include "rw/rwerr.h"
+#include "rw/rwfile.h"
+#include "rw/rwstore.h"
+#include "rw/vstream.h"
+
+namespace {
+
+constexpr int32_t storeMagic = 0x8888;
+constexpr uint16_t referenceTag = 0xFFFF;
+constexpr uint16_t newStringTag = 0x888F;
+constexpr uint16_t seenStringTag = 0x888E;
+constexpr RWsize readTableStart = 30;
+
+uint32_t addressHash(const void* p) {
+  uintptr_t a = reinterpret_cast<uintptr_t>(p);
+  return static_cast<uint32_t>(a ^ (a >> 3));
+}
+
+// Taken around every lookup, creation and deletion of a thread's current
+// table; the tables themselves belong to one thread and need no lock.
+RWMutex& persistenceLock() {
+  static RWMutex lock;
+  return lock;
+}
+
+class StoreTableManager : public RWThreadInstanceManager {
+ protected:
+  void* create() override { return new RWStoreTable; }
+  void destroy(void* p) override { delete static_cast<RWStoreTable*>(p); }
+};
+
+class ReadTableManager : public RWThreadInstanceManager {
+ protected:
+  void* create() override { return new RWReadTable; }
+  void destroy(void* p) override { delete static_cast<RWReadTable*>(p); }
+};
+
+struct Managers {
+  StoreTableManager store;  // constructed first: key 1 when nothing made one before
+  ReadTableManager read;
+};
+
+Managers& managers() {
+  static Managers m;
+  return m;
+}
+
+void setFail(RWvios& s) { s.clear(s.rdstate() | RWvios::failbit); }
+
+bool fileFailed(const RWFile& f) { return f.Eof() || f.Error(); }
+
+// Step 3 of both restore forms: the object a stored reference names. A bad
+// index, one naming a class ID, or one that disagrees with the object being
+// restored into, is a bad reference: the given object (or null) is kept.
+RWCollectable* resolveReference(const RWReadTable& table, int32_t index, RWCollectable* into) {
+  const RWReadTable::Entry* e = table.at(index);
+  RWCollectable* answer;
+  if (!e || e->kind != RWReadTable::object || (into && e->ptr != into)) {
+    rwReport<RWInternalErr>(RWTOOL_REF());
+    answer = into;
+  } else {
+    answer = e->ptr;
+  }
+  return answer == rwNilCollectable() ? nullptr : answer;
+}
+
+// The class ID a 0x888E string index names; a bad index is reported and
+// leaves the tag as it was.
+RWClassID resolveStringIndex(const RWReadTable& table, int32_t index, RWClassID tag) {
+  const RWReadTable::Entry* e = table.at(index);
+  if (!e || e->kind != RWReadTable::classId) {
+    rwReport<RWInternalErr>(RWTOOL_REF());
+    return tag;
+  }
+  return e->id;
+}
+
+void reportNoCreate(RWClassID tag) {
+  rwReport<RWInternalErr>(RWTOOL_NOCREATE(), {tag, tag});
+}
+
+// Steps 5 and 6: make or take the object and enter it in the read table.
+// Answers null when no object could be made (NOCREATE is then reported).
+RWCollectable* takeObject(RWReadTable& table, RWCollectable* into, RWClassID tag,
+                          const RWStringID* sid, bool& fresh) {
+  RWCollectable* obj = into;
+  fresh = false;
+  if (!obj) {
+    obj = sid ? rwCreateFromFactory(*sid) : rwCreateFromFactory(tag);
+    fresh = obj != nullptr;
+  }
+  if (!obj) {
+    reportNoCreate(tag);
+    return nullptr;
+  }
+  table.append(obj);
+  if (sid) table.appendClassID(obj->isA());
+  return obj;
+}
+
+}  // namespace
+
+// ---- store table ----------------------------------------------------------------
+
+uint32_t RWStoreEntryByAddress::hash() const { return addressHash(address_); }
+
+RWBoolean RWStoreEntryByAddress::isEqual(const RWCollectable* other) const {
+  const RWStoreEntry* e = static_cast<const RWStoreEntry*>(other);
+  return e->kind() == byAddress && static_cast<const RWStoreEntryByAddress*>(e)->address_ == address_;
+}
+
+uint32_t RWStoreEntryByString::hash() const { return RWCString::hash(string_); }
+
+RWBoolean RWStoreEntryByString::isEqual(const RWCollectable* other) const {
+  const RWStoreEntry* e = static_cast<const RWStoreEntry*>(other);
+  return e->kind() == byString && static_cast<const RWStoreEntryByString*>(e)->string_ == string_;
+}
+
+RWStoreTable::RWStoreTable() : RWSet(defaultCapacity), next_(0) {
+  int32_t index;
+  add(rwNilCollectable(), index);
+}
+
+RWStoreTable::~RWStoreTable() { clearAndDelete(); }
+
+RWBoolean RWStoreTable::add(const void* object, int32_t& index) {
+  RWStoreEntryByAddress probe(object, 0);
+  if (const RWCollectable* found = find(&probe)) {
+    index = static_cast<const RWStoreEntry*>(found)->index();
+    return FALSE;
+  }
+  index = next_++;
+  insert(new RWStoreEntryByAddress(object, index));
+  return TRUE;
+}
+
+RWBoolean RWStoreTable::add(const RWCString& stringId, int32_t& index) {
+  RWStoreEntryByString probe(stringId, 0);
+  if (const RWCollectable* found = find(&probe)) {
+    index = static_cast<const RWStoreEntry*>(found)->index();
+    return FALSE;
+  }
+  index = next_++;
+  insert(new RWStoreEntryByString(stringId, index));
+  return TRUE;
+}
+
+// ---- read table -----------------------------------------------------------------
+
+RWReadTable::RWReadTable() : entries_(nullptr), count_(0), capacity_(0) {
+  entries_ = static_cast<Entry*>(std::malloc(readTableStart * sizeof(Entry)));
+  if (entries_) capacity_ = readTableStart;
+  append(rwNilCollectable());
+}
+
+RWReadTable::~RWReadTable() { std::free(entries_); }
+
+void RWReadTable::push(const Entry& e) {
+  if (count_ == capacity_) {
+    // The growth rule of doubling buffers, counted in the 4-byte slots the
+    // table's entries take in the stored form's terms.
+    RWsize grown = rwNewCapacity(capacity_, 4);
+    if (grown <= capacity_) return;
+    Entry* bigger = static_cast<Entry*>(std::realloc(entries_, size_t(grown) * sizeof(Entry)));
+    if (!bigger) return;
+    entries_ = bigger;
+    capacity_ = grown;
+  }
+  entries_[count_++] = e;
+}
+
+void RWReadTable::append(RWCollectable* p) { push(Entry{object, 0, p}); }
+
+void RWReadTable::appendClassID(RWClassID id) { push(Entry{classId, id, nullptr}); }
+
+const RWReadTable::Entry* RWReadTable::at(int32_t index) const {
+  if (index < 0 || static_cast<RWsize>(index) >= count_) return nullptr;
+  return &entries_[index];
+}
+
+void RWReadTable::forget(const RWCollectable* p) {
+  for (RWsize i = 1; i < count_; ++i) {
+    if (entries_[i].kind == object && entries_[i].ptr == p) entries_[i] = Entry{none, 0, nullptr};
+  }
+}
+
+// ---- the current tables ---------------------------------------------------------
+
+RWThreadInstanceManager& rwStoreTableManager() { return managers().store; }
+RWThreadInstanceManager& rwReadTableManager() { return managers().read; }
+
+RWUseStoreTable::RWUseStoreTable() : owner_(FALSE) {
+  RWGuard guard(persistenceLock());
+  RWThreadInstanceManager& m = rwStoreTableManager();
+  table_ = static_cast<RWStoreTable*>(m.current());
+  if (!table_) {
+    table_ = static_cast<RWStoreTable*>(m.makeCurrent());
+    owner_ = TRUE;
+  }
+}
+
+RWUseStoreTable::~RWUseStoreTable() {
+  if (owner_) {
+    RWGuard guard(persistenceLock());
+    rwStoreTableManager().release();
+  }
+}
+
+RWUseReadTable::RWUseReadTable() : owner_(FALSE) {
+  RWGuard guard(persistenceLock());
+  RWThreadInstanceManager& m = rwReadTableManager();
+  table_ = static_cast<RWReadTable*>(m.current());
+  if (!table_) {
+    table_ = static_cast<RWReadTable*>(m.makeCurrent());
+    owner_ = TRUE;
+  }
+}
+
+RWUseReadTable::~RWUseReadTable() {
+  if (owner_) {
+    RWGuard guard(persistenceLock());
+    rwReadTableManager().release();
+  }
+}
+
+// ---- storing ----------------------------------------------------------------------
+
+RWspace RWCollectable::recursiveStoreSize() const {
+  RWUseStoreTable table;
+  RWspace size = table.firstUse() ? 4 : 0;
+  int32_t index;
+  if (!table.add(this, index)) return size + 6;
+  RWClassID id = isA();
+  size += 2;
+  if (rwIsStringIdentified(id)) {
+    // Entered before the fields, as recursiveSaveOn does, so that nested
+    // objects of the same class count the string as already written.
+    RWStringID sid = rwStringIDOf(id);
+    size += table.add(sid, index) ? 4 + sid.length() : 4;
+  }
+  return size + binaryStoreSize();
+}
+
+void RWCollectable::recursiveSaveOn(RWFile& f) const {
+  RWUseStoreTable table;
+  if (table.firstUse()) f.Write(storeMagic);
+  int32_t index;
+  if (!table.add(this, index)) {
+    f.Write(referenceTag);
+    f.Write(index);
+    return;
+  }
+  RWClassID id = isA();
+  if (rwIsStringIdentified(id)) {
+    RWStringID sid = rwStringIDOf(id);
+    if (table.add(sid, index)) {
+      f.Write(newStringTag);
+      sid.saveOn(f);
+    } else {
+      f.Write(seenStringTag);
+      f.Write(index);
+    }
+  } else {
+    f.Write(id);
+  }
+  saveGuts(f);
+}
+
+void RWCollectable::recursiveSaveOn(RWvostream& s) const {
+  RWUseStoreTable table;
+  int32_t index;
+  if (!table.add(this, index)) {
+    s.putChar('@');
+    s.put(index);
+    return;
+  }
+  s.putChar(':');
+  RWClassID id = isA();
+  if (rwIsStringIdentified(id)) {
+    RWStringID sid = rwStringIDOf(id);
+    if (table.add(sid, index)) {
+      s.put(newStringTag);
+      sid.saveOn(s);
+    } else {
+      s.put(seenStringTag);
+      s.put(index);
+    }
+  } else {
+    s.put(static_cast<uint16_t>(id));
+  }
+  s.putChar('{');
+  saveGuts(s);
+  s.putChar('}');
+}
+
+// ---- restoring --------------------------------------------------------------------
+
+RWCollectable::Restored RWCollectable::restoreObject(RWFile& f, RWCollectable* into) {
+  const Restored failed{nullptr, false, true};
+  RWUseReadTable use;
+  RWReadTable& table = *use.table();
+  if (use.firstUse()) {
+    int32_t magic;
+    if (!f.Read(magic)) return failed;
+    if (magic != storeMagic) rwReport<RWEnvironmentErr>(RWTOOL_MAGIC(), {magic, storeMagic});
+  }
+  uint16_t tag;
+  if (!f.Read(tag)) return failed;
+  if (tag == referenceTag) {
+    int32_t index;
+    if (!f.Read(index)) return failed;
+    return Restored{resolveReference(table, index, into), false, false};
+  }
+  RWClassID id = tag;
+  RWStringID sid("NoID");
+  bool byString = false;
+  if (tag == newStringTag) {
+    sid.restoreFrom(f);
+    if (fileFailed(f)) return failed;
+    byString = true;
+  } else if (tag == seenStringTag) {
+    int32_t index;
+    if (!f.Read(index)) return failed;
+    id = resolveStringIndex(table, index, tag);
+  }
+  bool fresh;
+  RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh);
+  if (obj) obj->restoreGuts(f);
+  return Restored{obj, fresh, false};
+}
+
+RWCollectable::Restored RWCollectable::restoreObject(RWvistream& s, RWCollectable* into) {
+  const Restored failed{nullptr, false, true};
+  if (!s.good()) return failed;
+  RWUseReadTable use;
+  RWReadTable& table = *use.table();
+  char c = 0;
+  s.getChar(c);
+  if (!s.good()) {
+    if (!s.eof()) setFail(s);
+    return failed;
+  }
+  if (c == '@') {
+    int32_t index;
+    s.get(index);
+    if (!s.good()) {
+      setFail(s);
+      return failed;
+    }
+    return Restored{resolveReference(table, index, into), false, false};
+  }
+  if (c != ':') {
+    setFail(s);
+    return failed;
+  }
+  uint16_t tag = 0;
+  s.get(tag);
+  RWClassID id = tag;
+  RWStringID sid("NoID");
+  bool byString = false;
+  if (s.good() && tag == newStringTag) {
+    sid.restoreFrom(s);
+    byString = true;
+  } else if (s.good() && tag == seenStringTag) {
+    int32_t index;
+    s.get(index);
+    if (s.good()) id = resolveStringIndex(table, index, tag);
+  }
+  if (!s.good()) {
+    setFail(s);
+    return failed;
+  }
+  s.getChar(c);
+  if (!s.good() || c != '{') {
+    setFail(s);
+    return failed;
+  }
+  bool fresh;
+  RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh);
+  if (obj) obj->restoreGuts(s);
+  s.getChar(c);  // the closing brace
+  return Restored{obj, fresh, false};
+}
+
+RWCollectable* RWCollectable::recursiveRestoreFrom(RWFile& f, RWCollectable* into) {
+  return restoreObject(f, into).object;
+}
+
+RWCollectable* RWCollectable::recursiveRestoreFrom(RWvistream& s, RWCollectable* into) {
+  return restoreObject(s, into).object;
+}
+
+void RWCollectable::tryRecursiveRestore(RWFile& f, RWCollectable*& p) {
+  Restored r = restoreObject(f, p);
+  if (!r.failed) p = r.object;
+}
+
+void RWCollectable::tryRecursiveRestore(RWvistream& s, RWCollectable*& p) {
+  Restored r = restoreObject(s, p);
+  if (!r.failed) p = r.object;
+}
+
+void RWCollectable::discardRestored(RWCollectable* object) {
+  {
+    RWGuard guard(persistenceLock());
+    if (RWReadTable* t = static_cast<RWReadTable*>(rwReadTableManager().current())) t->forget(object);
+  }
+  delete object;
+}

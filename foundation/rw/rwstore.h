@@ -1,0 +1,146 @@
+#ifndef RW_RWSTORE_H
+#define RW_RWSTORE_H
+
+// The tables behind object-graph persistence.
+//
+// While storing, the store table maps every object already written (by
+// address) and every string ID already written to its index; while
+// restoring, the read table maps each index back to the object made or to
+// the class ID a string ID named. Index 0 is the nil object. Each thread has
+// at most one current table of each kind: the outermost store or restore
+// makes it and every nested call shares it.
+//
+// The store table knows objects by address only: within one store
+// operation, never store a temporary, destroy it and store another
+// temporary at the same address, or the second is written as a reference to
+// the first.
+//
+// A caller that wants several top-level objects in one graph holds an
+// RWUseStoreTable (or RWUseReadTable) for the length of all of them.
+
+#include "rw/collect.h"
+#include "rw/rwset.h"
+
+// The store table's two kinds of entries. An entry matches only entries of
+// its own kind.
+class RWStoreEntry : public RWCollectable {
+ public:
+  enum Kind { byAddress, byString };
+  RWStoreEntry(Kind kind, int32_t index) : kind_(kind), index_(index) {}
+  Kind kind() const { return kind_; }
+  int32_t index() const { return index_; }
+
+ private:
+  Kind kind_;
+  int32_t index_;
+};
+
+class RWStoreEntryByAddress : public RWStoreEntry {
+ public:
+  RWStoreEntryByAddress(const void* address, int32_t index)
+      : RWStoreEntry(byAddress, index), address_(address) {}
+  uint32_t hash() const override;  // as the default hash of that address
+  RWBoolean isEqual(const RWCollectable* other) const override;
+
+ private:
+  const void* address_;
+};
+
+class RWStoreEntryByString : public RWStoreEntry {
+ public:
+  RWStoreEntryByString(const RWCString& s, int32_t index) : RWStoreEntry(byString, index), string_(s) {}
+  uint32_t hash() const override;  // the exact string hash
+  RWBoolean isEqual(const RWCollectable* other) const override;
+
+ private:
+  RWCString string_;
+};
+
+class RWStoreTable : public RWSet {
+ public:
+  RWStoreTable();  // holds the nil object at index 0
+  ~RWStoreTable() override;
+
+  // Answer TRUE and the new index when the object (string) was not yet in
+  // the table, else FALSE and the index it has.
+  RWBoolean add(const void* object, int32_t& index);
+  RWBoolean add(const RWCString& stringId, int32_t& index);
+
+ private:
+  int32_t next_;
+};
+
+class RWReadTable {
+ public:
+  enum Kind : uint8_t { none, object, classId };
+  struct Entry {
+    Kind kind;
+    RWClassID id;
+    RWCollectable* ptr;
+  };
+
+  RWReadTable();  // holds the nil object at index 0
+  ~RWReadTable();
+  RWReadTable(const RWReadTable&) = delete;
+  RWReadTable& operator=(const RWReadTable&) = delete;
+
+  RWsize entries() const { return count_; }
+  // Appends one entry; nothing when the table cannot grow.
+  void append(RWCollectable* p);
+  void appendClassID(RWClassID id);
+  // The entry at an index, or null when the index is negative or past the
+  // end.
+  const Entry* at(int32_t index) const;
+  // Any entry naming the object becomes one that no reference may use.
+  void forget(const RWCollectable* p);
+
+ private:
+  void push(const Entry& e);
+
+  Entry* entries_;
+  RWsize count_;
+  RWsize capacity_;
+};
+
+// The calling thread's current store table for the length of a scope; the
+// outermost scope makes it and deletes it again.
+class RWUseStoreTable {
+ public:
+  RWUseStoreTable();
+  ~RWUseStoreTable();
+  RWUseStoreTable(const RWUseStoreTable&) = delete;
+  RWUseStoreTable& operator=(const RWUseStoreTable&) = delete;
+
+  RWBoolean firstUse() const { return owner_; }
+  RWStoreTable* table() const { return table_; }
+  RWBoolean add(const void* object, int32_t& index) { return table_->add(object, index); }
+  RWBoolean add(const RWCString& stringId, int32_t& index) { return table_->add(stringId, index); }
+
+ private:
+  RWStoreTable* table_;
+  RWBoolean owner_;
+};
+
+class RWUseReadTable {
+ public:
+  RWUseReadTable();
+  ~RWUseReadTable();
+  RWUseReadTable(const RWUseReadTable&) = delete;
+  RWUseReadTable& operator=(const RWUseReadTable&) = delete;
+
+  RWBoolean firstUse() const { return owner_; }
+  RWReadTable* table() const { return table_; }
+  void append(RWCollectable* p) { table_->append(p); }
+  void appendClassID(RWClassID id) { table_->appendClassID(id); }
+
+ private:
+  RWReadTable* table_;
+  RWBoolean owner_;
+};
+
+class RWThreadInstanceManager;
+// The managers that keep the current tables per thread.
+RWThreadInstanceManager& rwStoreTableManager();
+RWThreadInstanceManager& rwReadTableManager();
+
+#endif

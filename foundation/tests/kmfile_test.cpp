@@ -137,6 +137,9 @@ TEST_F(KMFileTest, UngetcStepsBackAndRefusesAtStart) {
   EXPECT_EQ(KMFileUngetc('y', f), 'y');
   EXPECT_EQ(KMFileTell(f), 1);
   EXPECT_EQ(KMFileGetc(f), 'y');
+  EXPECT_EQ(KMFileGetc(f), -1);
+  EXPECT_EQ(KMFileUngetc(-1, f), -1);  // the failed getc took nothing
+  EXPECT_EQ(KMFileTell(f), 2);
   KMFileClose(f);
 }
 

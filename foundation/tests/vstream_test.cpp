@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <sstream>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "rw/bstream.h"
+#include "rw/estream.h"
 #include "rw/pstream.h"
 #include "rw/rwerr.h"
 
@@ -505,6 +507,259 @@ TEST(BinaryStream, WriteThatIsNotTakenSetsFail) {
   EXPECT_TRUE(bo.fail());
   EXPECT_EQ(buf.taken, bytes({1, 0, 0, 0, 2, 0}));
   EXPECT_GE(buf.syncs, 1);  // the buffer was asked to empty before giving up
+}
+
+// ------------------------------------------------------------ endian
+
+const std::string littleHeader = bytes({0x65, 0x73, 0x01, 0x00, 0x02, 0x04, 0x04, 0x02, 0x04});
+const std::string bigHeader = bytes({0x65, 0x73, 0x01, 0x01, 0x02, 0x04, 0x04, 0x02, 0x04});
+
+// A header of the given order and sizes (short, int, long, wchar, length).
+std::string header(unsigned order, unsigned s, unsigned i, unsigned l, unsigned w, unsigned n) {
+  return bytes({0x65, 0x73, 0x01, order, s, i, l, w, n});
+}
+
+TEST(EndianStream, HeaderNamesOrderAndSizes) {
+  struct Case {
+    RWeostream::Endian order;
+    const std::string& expected;
+  } cases[] = {
+      {RWeostream::LittleEndian, littleHeader},
+      {RWeostream::BigEndian, bigHeader},
+      {RWeostream::HostEndian, std::endian::native == std::endian::big ? bigHeader : littleHeader},
+  };
+  Reports r;
+  for (const Case& c : cases) {
+    std::ostringstream os;
+    RWeostream es(os, c.order);
+    EXPECT_EQ(os.str(), c.expected);
+    EXPECT_NE(es.streamEndian(), RWeostream::HostEndian);
+    EXPECT_EQ(es.version(), 1);
+  }
+  EXPECT_TRUE(r.texts().empty());
+}
+
+TEST(EndianStream, BigEndianIntIsWrittenHighByteFirstAndReadBack) {
+  std::stringstream ss;
+  RWeostream eo(ss, RWeostream::BigEndian);
+  eo << int32_t(1);
+  EXPECT_EQ(ss.str(), bigHeader + bytes({0, 0, 0, 1}));
+  RWeistream ei(ss);
+  EXPECT_EQ(ei.streamEndian(), RWeostream::BigEndian);
+  int32_t v = 0;
+  ei >> v;
+  EXPECT_EQ(v, 1);
+  EXPECT_TRUE(ei.good());
+}
+
+TEST(EndianStream, EveryTypeInEitherOrder) {
+  for (auto order : {RWeostream::LittleEndian, RWeostream::BigEndian}) {
+    std::stringstream ss;
+    RWeostream eo(ss, order);
+    RWvostream& o = eo;
+    const uint16_t us[] = {0x0102, 0xFFFE};
+    const int32_t il[] = {-2, 0x01020304};
+    const double dl[] = {1.5, -1e-300};
+    const float fl[] = {0.5f, -3.0f};
+    o << uint16_t(0xABCD) << int16_t(-3) << uint32_t(0xDEADBEEF) << 'c' << 1.25f << -8.5;
+    o.putLong(-70000).putULong(3000000000u).put(char(-1));
+    o.put(us, 2).putLong(il, 2).putULong(reinterpret_cast<const uint32_t*>(il), 2).put(dl, 2).put(fl, 2);
+    o << "hello";
+
+    RWeistream ei(ss);
+    RWvistream& i = ei;
+    uint16_t a;
+    int16_t b;
+    uint32_t c;
+    char d;
+    float e;
+    double f;
+    int32_t g;
+    uint32_t h;
+    char k;
+    uint16_t us2[2];
+    int32_t il2[2];
+    uint32_t ul2[2];
+    double dl2[2];
+    float fl2[2];
+    char text[8];
+    i >> a >> b >> c >> d >> e >> f;
+    i.getLong(g).getULong(h).get(k);
+    i.get(us2, 2).getLong(il2, 2).getULong(ul2, 2).get(dl2, 2).get(fl2, 2).readString(text, sizeof text);
+    EXPECT_EQ(a, 0xABCD) << order;
+    EXPECT_EQ(b, -3);
+    EXPECT_EQ(c, 0xDEADBEEF);
+    EXPECT_EQ(d, 'c');
+    EXPECT_EQ(e, 1.25f);
+    EXPECT_EQ(f, -8.5);
+    EXPECT_EQ(g, -70000);
+    EXPECT_EQ(h, 3000000000u);
+    EXPECT_EQ(k, -1);
+    EXPECT_EQ(0, std::memcmp(us, us2, sizeof us));
+    EXPECT_EQ(0, std::memcmp(il, il2, sizeof il));
+    EXPECT_EQ(0, std::memcmp(il, ul2, sizeof il));
+    EXPECT_EQ(0, std::memcmp(dl, dl2, sizeof dl));
+    EXPECT_EQ(0, std::memcmp(fl, fl2, sizeof fl));
+    EXPECT_STREQ(text, "hello");
+    EXPECT_TRUE(i.good());
+  }
+}
+
+TEST(EndianStream, StringLengthFollowsTheChosenOrder) {
+  std::ostringstream os;
+  RWeostream eo(os, RWeostream::BigEndian);
+  eo.writeString("ab", 2);
+  eo.put(uint16_t(0x0102)).put(2.0f);
+  EXPECT_EQ(os.str(), bigHeader + bytes({0, 0, 0, 2, 'a', 'b', 0x01, 0x02, 0x40, 0x00, 0x00, 0x00}));
+}
+
+TEST(EndianStream, NarrowerStoredValuesAreExtended) {
+  struct Case {
+    unsigned order;
+    std::string data;
+    int32_t asInt;
+    uint32_t asUnsigned;
+  } cases[] = {
+      {1, bytes({0xFF, 0xFE}), -2, 0xFFFE},
+      {0, bytes({0xFE, 0xFF}), -2, 0xFFFE},
+      {1, bytes({0x7F, 0xFE}), 0x7FFE, 0x7FFE},
+      {0, bytes({0x34, 0x12}), 0x1234, 0x1234},
+  };
+  for (const Case& c : cases) {
+    std::istringstream is(header(c.order, 2, 2, 2, 2, 2) + c.data + c.data + c.data + c.data);
+    RWeistream ei(is);
+    int32_t i;
+    uint32_t u, lu;
+    int32_t li;
+    ei.get(i).get(u).getLong(li).getULong(lu);
+    EXPECT_EQ(i, c.asInt);
+    EXPECT_EQ(u, c.asUnsigned);
+    EXPECT_EQ(li, c.asInt);
+    EXPECT_EQ(lu, c.asUnsigned);
+    EXPECT_TRUE(ei.good());
+  }
+  // Arrays of a narrower stored size go item by item.
+  std::istringstream is(header(1, 1, 2, 4, 2, 4) + bytes({0xFF, 0x05, 0xFF, 0xFE, 0x00, 0x09}));
+  RWeistream ei(is);
+  int16_t s[2];
+  int32_t i[2];
+  ei.get(s, 2).get(i, 2);
+  EXPECT_EQ(s[0], -1);
+  EXPECT_EQ(s[1], 5);
+  EXPECT_EQ(i[0], -2);
+  EXPECT_EQ(i[1], 9);
+  EXPECT_TRUE(ei.good());
+}
+
+TEST(EndianStream, WiderStoredValuesMustCarryOnlyTheSign) {
+  struct Case {
+    unsigned order;
+    std::string data;
+    bool ok;
+    int32_t value;
+  } cases[] = {
+      {1, bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}), true, -2},
+      {1, bytes({0x00, 0x00, 0x00, 0x00, 0x7F, 0xFF, 0xFF, 0xFF}), true, INT32_MAX},
+      {0, bytes({0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}), true, 5},
+      {1, bytes({0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x05}), false, 5},
+      {1, bytes({0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00}), false, INT32_MIN},
+      {0, bytes({0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}), false, -2},
+  };
+  for (const Case& c : cases) {
+    std::istringstream is(header(c.order, 2, 4, 8, 2, 4) + c.data + bytes({0x2A}));
+    RWeistream ei(is);
+    EXPECT_EQ(ei.streamSizeofLong(), 8u);
+    int32_t v = 0;
+    ei.getLong(v);
+    EXPECT_EQ(v, c.value);
+    EXPECT_EQ(ei.fail(), !c.ok);
+    ei.clear();
+    EXPECT_EQ(ei.get(), 0x2A);  // all eight bytes were consumed
+  }
+}
+
+TEST(EndianStream, UnusableSizesAreRefused) {
+  struct Case {
+    unsigned intSize;
+    bool ok;
+  } cases[] = {{0, false}, {1, true}, {12, true}, {13, false}, {255, false}};
+  for (const Case& c : cases) {
+    std::string data(c.intSize, '\0');
+    std::istringstream is(header(0, 2, c.intSize, 4, 2, 4) + data);
+    RWeistream ei(is);
+    EXPECT_EQ(ei.fail(), !c.ok) << c.intSize;
+    ei.clear();
+    int32_t v = 7;
+    int32_t arr[2] = {7, 7};
+    ei.get(v);
+    EXPECT_EQ(ei.fail(), !c.ok) << c.intSize;
+    ei.clear();
+    ei.get(arr, 2);
+    EXPECT_TRUE(ei.fail());  // one value at most was stored
+    if (!c.ok) {
+      EXPECT_EQ(arr[0], 7);  // refused before anything was read
+    }
+  }
+  std::istringstream is(header(0, 2, 4, 4, 2, 0) + bytes({0, 0, 0, 0}));
+  RWeistream ei(is);
+  ei.clear();
+  char buf[4] = "zz";
+  ei.readString(buf, sizeof buf);
+  EXPECT_STREQ(buf, "");
+  EXPECT_TRUE(ei.bad());
+}
+
+TEST(EndianStream, ReadStringCutsAndSkips) {
+  std::istringstream is(header(1, 2, 4, 4, 2, 2) + bytes({0x00, 0x05, 'h', 'e', 'l', 'l', 'o', 0x2A}));
+  RWeistream ei(is);
+  char buf[3];
+  ei.readString(buf, 3);
+  EXPECT_STREQ(buf, "he");
+  EXPECT_TRUE(ei.fail());
+  EXPECT_FALSE(ei.bad());
+  ei.clear();
+  EXPECT_EQ(ei.get(), 0x2A);
+
+  std::istringstream cut(littleHeader + bytes({0x05, 0x00}));
+  RWeistream ec(cut);
+  char b2[8] = "zz";
+  ec.readString(b2, sizeof b2);
+  EXPECT_STREQ(b2, "");
+  EXPECT_TRUE(ec.bad());
+  EXPECT_TRUE(ec.fail());
+}
+
+TEST(EndianStream, BadHeaderIsReportedAndReadingGoesOn) {
+  Reports r;
+  std::istringstream is(bytes({0x65, 0x58, 0x01, 0x00, 0x02, 0x04, 0x04, 0x02, 0x04, 0x07, 0, 0, 0}));
+  RWeistream ei(is);
+  ASSERT_EQ(r.texts().size(), 1u);
+  EXPECT_EQ(r.texts()[0], "[STREAM] Bad input stream");
+  EXPECT_EQ(r.streams()[0], &is);
+  int32_t v = 0;
+  ei >> v;
+  EXPECT_EQ(v, 7);
+
+  Reports r2;
+  std::istringstream cut(bytes({0x65, 0x73, 0x01, 0x00, 0x02}));
+  RWeistream ec(cut);
+  EXPECT_FALSE(r2.texts().empty());
+  EXPECT_TRUE(ec.fail());
+}
+
+TEST(EndianStream, WritingOnANonEmptyTargetIsReported) {
+  Reports r;
+  std::ostringstream os("old");
+  RWeostream eo(os, RWeostream::LittleEndian);
+  ASSERT_EQ(r.texts().size(), 1u);
+  EXPECT_EQ(r.texts()[0], "[STREAM] Bad input stream");
+  EXPECT_EQ(r.streams()[0], &os);
+  EXPECT_EQ(os.str(), littleHeader);  // construction went on
+
+  Reports r2;
+  std::stringstream fresh;
+  RWeostream ef(fresh);
+  EXPECT_TRUE(r2.texts().empty());
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ RWpostream::~RWpostream() = default;
 int RWpostream::rdstate() const { return rwStreamState(os_); }
 void RWpostream::clear(int state) { rwSetStreamState(os_, state); }
 
-void RWpostream::piece(const char* text, unsigned width) {
+void RWpostream::emit(const char* text, unsigned width) {
   column_ += width;
   if (column_ > 80) {
     os_.put('\n');
@@ -200,23 +200,23 @@ void RWpostream::escaped(unsigned char c) {
       // bytes are written in hex so that the text survives any transport.
       if (c > 0x20 && c < 0x7F) {
         e[0] = char(c);
-        piece(e, 1);
+        emit(e, 1);
       } else {
         static const char hex[] = "0123456789abcdef";
         e[1] = 'x';
         e[2] = hex[c >> 4];
         e[3] = hex[c & 0xF];
-        piece(e, 4);
+        emit(e, 4);
       }
       return;
   }
-  piece(e, 2);
+  emit(e, 2);
 }
 
 RWvostream& RWpostream::writeString(const char* s, RWsize n) {
-  piece("\"", 1);
+  emit("\"", 1);
   for (RWsize i = 0; s && i < n; ++i) escaped(static_cast<unsigned char>(s[i]));
-  piece("\"", 1);
+  emit("\"", 1);
   return *this;
 }
 

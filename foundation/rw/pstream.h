@@ -47,7 +47,7 @@ class RWpostream : public RWvostream {
 
  private:
   void escaped(unsigned char c);
-  void piece(const char* text, unsigned width);
+  void emit(const char* text, unsigned width);
 
   std::ostream& os_;
   unsigned column_ = 0;  // counted width of escaped text since the last wrap

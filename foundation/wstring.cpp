@@ -12,6 +12,7 @@
 #include "rw/kmsys.h"
 #include "rw/message.h"
 #include "rw/rwerr.h"
+#include "rw/rwfile.h"
 
 // The shared empty representation: a header with count, capacity and length
 // 0, then its zero unit. Its count starts at one owner (the static itself),
@@ -719,6 +720,48 @@ RWBoolean RWWString::isAscii() const {
   for (RWsize i = 0, n = length(); i < n; ++i)
     if (data_[i] >= 0x80) return FALSE;
   return TRUE;
+}
+
+// ---- persistence -----------------------------------------------------------------
+
+namespace {
+// A stored length is not trusted: the units are read this many at a time and
+// the block grows only as they arrive, so a damaged or hostile length costs
+// no more memory than the data that is really there.
+constexpr RWsize restoreChunk = 4096;
+}  // namespace
+
+template <class ReadUnits>
+bool RWWString::restoreUnits(RWsize n, ReadUnits readUnits) {
+  makeEmpty(n < restoreChunk ? n : restoreChunk);
+  RWsize got = 0;
+  while (got < n) {
+    RWsize k = n - got < restoreChunk ? n - got : restoreChunk;
+    if (capacity() - got < k) {
+      uint64_t grown = uint64_t(capacity()) * 2;
+      if (grown < uint64_t(got) + k) grown = uint64_t(got) + k;
+      if (grown > n) grown = n;
+      cloneWithCapacity(static_cast<RWsize>(grown));
+    }
+    if (!readUnits(data_ + got, k)) {
+      // A string cut short would pass for a whole one: keep none of it.
+      *this = static_cast<const RWwchar*>(nullptr);
+      return false;
+    }
+    got += k;
+    setLength(got);
+  }
+  return true;
+}
+
+void RWWString::saveOn(RWFile& f) const {
+  if (f.Write(static_cast<unsigned int>(length()))) f.Write(data_, length());
+}
+
+void RWWString::restoreFrom(RWFile& f) {
+  unsigned int n;
+  if (!f.Read(n)) return;
+  restoreUnits(n, [&f](RWwchar* to, RWsize k) { return f.Read(to, k) != 0; });
 }
 
 // ---- iostreams -------------------------------------------------------------------

@@ -209,6 +209,9 @@ class RWWString {
   void setLength(RWsize n);
   void widen(const char* text, RWsize n);
   void convert(const char* text, RWsize n);
+  // Reads n units in bounded chunks; empty and false when they run out.
+  template <class ReadUnits>
+  bool restoreUnits(RWsize n, ReadUnits readUnits);
   std::istream& readUntil(std::istream& s, RWwchar delim, bool toEnd);
 
   RWwchar* data_;  // the units of the representation, right after its header

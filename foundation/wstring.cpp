@@ -8,11 +8,13 @@
 #include <new>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "rw/kmsys.h"
 #include "rw/message.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
+#include "rw/vstream.h"
 
 // The shared empty representation: a header with count, capacity and length
 // 0, then its zero unit. Its count starts at one owner (the static itself),
@@ -762,6 +764,34 @@ void RWWString::restoreFrom(RWFile& f) {
   unsigned int n;
   if (!f.Read(n)) return;
   restoreUnits(n, [&f](RWwchar* to, RWsize k) { return f.Read(to, k) != 0; });
+}
+
+// Streams take their units as unsigned shorts; they pass through a buffer
+// of that type a chunk at a time.
+void RWWString::saveOn(RWvostream& s) const {
+  RWsize n = length();
+  s.put(static_cast<uint32_t>(n));
+  std::vector<uint16_t> chunk(n < restoreChunk ? n : restoreChunk);
+  for (RWsize done = 0; done < n && s.good();) {
+    RWsize k = n - done < restoreChunk ? n - done : restoreChunk;
+    for (RWsize i = 0; i < k; ++i) chunk[i] = data_[done + i];
+    s.put(chunk.data(), k);
+    done += k;
+  }
+}
+
+void RWWString::restoreFrom(RWvistream& s) {
+  uint32_t n = 0;
+  s.get(n);
+  if (!s.good()) return;
+  std::vector<uint16_t> chunk;
+  restoreUnits(n, [&s, &chunk](RWwchar* to, RWsize k) {
+    chunk.resize(k);
+    s.get(chunk.data(), k);
+    if (s.fail()) return false;
+    for (RWsize i = 0; i < k; ++i) to[i] = chunk[i];
+    return true;
+  });
 }
 
 // ---- iostreams -------------------------------------------------------------------

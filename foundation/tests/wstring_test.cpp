@@ -10,26 +10,23 @@
 #include <string>
 #include <vector>
 
+#include "rw/bstream.h"
 #include "rw/cp1252.h"
+#include "rw/estream.h"
 #include "rw/kmsys.h"
+#include "rw/pstream.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
 #include "rw/wstring.h"
+#include "testutil.h"
 #include "tmpdir.h"
 
 namespace {
 
-std::vector<std::string> reports;
-void capture(const RWErrorBase& e) { reports.push_back(e.why()); }
-
+// The reports made during one test, and whether each was a bounds error.
 class WStringReports : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reports.clear();
-    previous_ = rwSetErrorHandler(capture);
-  }
-  void TearDown() override { rwSetErrorHandler(previous_); }
-  rwErrHandler previous_;
+  ReportLog log;
 };
 
 std::vector<RWwchar> units(const RWWString& s) { return {s.data(), s.data() + s.length()}; }
@@ -159,8 +156,8 @@ TEST_F(WStringReports, ReplaceBeyondTheEndIsReportedAndChangesNothing) {
   RWWString s(u"abc");
   s.replace(4, 0, u"x");
   EXPECT_EQ(s, u"abc");
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0], "[INDEXERR] Illegal Index (4) for collection or string with 3 elements");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].text, "[INDEXERR] Illegal Index (4) for collection or string with 3 elements");
 }
 
 TEST(WString, FillsResizeAndCapacity) {
@@ -185,9 +182,9 @@ TEST_F(WStringReports, IndexChecksReportAndTouchNothing) {
   s[3] = u'X';
   s[RW_NPOS] = u'Y';
   EXPECT_EQ(s, u"abc");
-  ASSERT_EQ(reports.size(), 2u);
-  EXPECT_EQ(reports[0], "[INDEXERR] Illegal Index (3) for collection or string with 3 elements");
-  EXPECT_EQ(reports[1], "[NPOSINDEX] The value RW_NPOS cannot be used as an index.");
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].text, "[INDEXERR] Illegal Index (3) for collection or string with 3 elements");
+  EXPECT_EQ(log[1].text, "[NPOSINDEX] The value RW_NPOS cannot be used as an index.");
 }
 
 TEST_F(WStringReports, SubstringIndexIsCheckedAgainstTheView) {
@@ -198,17 +195,18 @@ TEST_F(WStringReports, SubstringIndexIsCheckedAgainstTheView) {
   sub[RW_NPOS] = u'Y';
   s.subString(u"zz")[0] = u'Z';  // the null substring has no units at all
   EXPECT_EQ(s, u"abcdef");
-  ASSERT_EQ(reports.size(), 3u);
-  EXPECT_EQ(reports[0], "[INDEX] Index (3) out of range [0->3]");
-  EXPECT_EQ(reports[1], "[INDEX] Index (4294967295) out of range [0->3]");
-  EXPECT_EQ(reports[2], "[INDEX] Index (0) out of range [0->0]");
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].text, "[INDEX] Index (3) out of range [0->3]");
+  EXPECT_EQ(log[1].text, "[INDEX] Index (4294967295) out of range [0->3]");
+  EXPECT_EQ(log[2].text, "[INDEX] Index (0) out of range [0->0]");
+  for (const CapturedReport& r : log.all()) EXPECT_TRUE(r.bounds);
 }
 
 TEST_F(WStringReports, ARangePastTheEndGivesTheNullSubstring) {
   RWWString s(u"abc");
   EXPECT_TRUE(s(2, 2).isNull());
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0], "[SUBSTRING] Illegal substring (2, 2) from 3 element RWCString");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].text, "[SUBSTRING] Illegal substring (2, 2) from 3 element RWCString");
   EXPECT_FALSE(s(3, 0).isNull());  // an empty view at the end is fine
 }
 
@@ -462,23 +460,6 @@ TEST_F(WStringHooks, AFailedConversionGivesAnEmptyString) {
 
 // ---- stored forms ----------------------------------------------------------------------
 
-std::vector<unsigned char> fileBytes(const std::string& path) {
-  std::vector<unsigned char> bytes;
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    int c;
-    while ((c = fgetc(f)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
-    fclose(f);
-  }
-  return bytes;
-}
-
-void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
 TEST(WStringFile, StoredAsLengthThenLittleEndianUnits) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
@@ -488,8 +469,7 @@ TEST(WStringFile, StoredAsLengthThenLittleEndianUnits) {
     RWWString(u"A\u20AC").saveOn(f);
     RWWString().saveOn(f);
   }
-  EXPECT_EQ(fileBytes(path), (std::vector<unsigned char>{2, 0, 0, 0, 0x41, 0x00, 0xAC, 0x20,
-                                                          0, 0, 0, 0}));
+  EXPECT_EQ(fileContents(path), std::string("\x02\0\0\0\x41\0\xAC\x20\0\0\0\0", 12));
   EXPECT_EQ(RWWString(u"A\u20AC").binaryStoreSize(), 8u);
   RWFile f(path.c_str(), "rb");
   RWWString a(u"old"), b(u"old");
@@ -506,16 +486,13 @@ TEST(WStringFile, RestoreIsBoundedByTheUnitsReallyThere) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   std::string path = dir.file("bad.bin");
-  struct Row {
-    std::vector<unsigned char> bytes;
+  const std::string rows[] = {
+      std::string("\xFF\xFF\xFF\xFF\x41\0", 6),  // four thousand million units claimed
+      std::string("\0\0\0\x40\x41\0", 6),          // 2 GB of units claimed
+      std::string("\x03\0\0\0\x41\0\x42\0\x43", 9),  // the last unit cut
   };
-  const Row rows[] = {
-      {{0xFF, 0xFF, 0xFF, 0xFF, 0x41, 0x00}},  // four thousand million units claimed
-      {{0x00, 0x00, 0x00, 0x40, 0x41, 0x00}},  // 2 GB of units claimed
-      {{0x03, 0x00, 0x00, 0x00, 0x41, 0x00, 0x42, 0x00, 0x43}},  // the last unit cut
-  };
-  for (const Row& r : rows) {
-    writeBytes(path, r.bytes);
+  for (const std::string& bytes : rows) {
+    putFile(path, bytes);
     RWFile f(path.c_str(), "rb");
     RWWString s(u"previous");
     s.restoreFrom(f);
@@ -531,6 +508,80 @@ TEST(WStringFile, RestoreIsBoundedByTheUnitsReallyThere) {
   RWFile f(path.c_str(), "rb");
   RWWString back;
   back.restoreFrom(f);
+  EXPECT_EQ(back, longText);
+}
+
+TEST(WStringVStream, PortableFormIsTheLengthThenOneUnitPerLine) {
+  std::ostringstream out;
+  {
+    RWpostream ps(out);
+    RWWString(u"A\u20AC").saveOn(ps);
+    RWWString().saveOn(ps);
+  }
+  EXPECT_EQ(out.str(), "2\n65\n8364\n0\n");
+  std::istringstream in(out.str());
+  RWpistream ps(in);
+  RWWString a, b(u"old");
+  a.restoreFrom(ps);
+  b.restoreFrom(ps);
+  EXPECT_EQ(units(a), (std::vector<RWwchar>{0x41, 0x20AC}));
+  EXPECT_EQ(b.length(), 0u);
+  RWWString c(u"unchanged");
+  c.restoreFrom(ps);  // the stream has nothing left: no length
+  EXPECT_EQ(c, u"unchanged");
+}
+
+TEST(WStringVStream, BinaryAndEndianFormsHoldTheUnitsAsShorts) {
+  std::ostringstream bin, big;
+  {
+    RWbostream bs(bin);
+    RWWString(u"A\u20AC").saveOn(bs);
+    RWeostream es(big, RWeostream::BigEndian);
+    RWWString(u"A\u20AC").saveOn(es);
+  }
+  EXPECT_EQ(bin.str(), std::string("\x02\0\0\0\x41\0\xAC\x20", 8));
+  ASSERT_EQ(big.str().size(), 17u);
+  EXPECT_EQ(big.str().substr(9), std::string("\0\0\0\x02\0\x41\x20\xAC", 8));
+  std::istringstream bin_in(bin.str()), big_in(big.str());
+  RWbistream bs(bin_in);
+  RWeistream es(big_in);
+  RWWString a, b;
+  a.restoreFrom(bs);
+  b.restoreFrom(es);
+  EXPECT_EQ(a, u"A\u20AC");
+  EXPECT_EQ(b, u"A\u20AC");
+}
+
+TEST(WStringVStream, RestoreTrustsNoLengthTheStreamCannotBackUp) {
+  const std::string rows[] = {
+      "4294967295\n65\n",  // every unit claimed, one there
+      "3\n65\n66\n",        // one unit short
+      "2\n65\nx\n",         // not a number
+  };
+  for (const std::string& text : rows) {
+    std::istringstream in(text);
+    RWpistream ps(in);
+    RWWString s(u"previous");
+    s.restoreFrom(ps);
+    EXPECT_EQ(s.length(), 0u) << text;
+  }
+  std::istringstream cut(std::string("\xFF\xFF\xFF\x7F\x41\0", 6));
+  RWbistream bs(cut);
+  RWWString s(u"previous");
+  s.restoreFrom(bs);
+  EXPECT_EQ(s.length(), 0u);
+  // Long strings arrive whole across the chunks.
+  RWWString longText;
+  for (int i = 0; i < 9000; ++i) longText.append(RWwchar(0xAC00 + i % 700));
+  std::ostringstream out;
+  {
+    RWbostream os(out);
+    longText.saveOn(os);
+  }
+  std::istringstream in(out.str());
+  RWbistream is(in);
+  RWWString back;
+  back.restoreFrom(is);
   EXPECT_EQ(back, longText);
 }
 

@@ -49,8 +49,22 @@ RWwchar& spare() {
   return spareUnit;
 }
 
+// A length must stay below RW_NPOS, which means "no position". An edit that
+// would pass it is refused as a memory request that cannot be met, rather
+// than let the 32-bit length wrap.
+constexpr uint64_t maxLength = RW_NPOS - 1;
+
+bool tooLong(uint64_t wanted) {
+  if (wanted <= maxLength) return false;
+  RWThrow(RWMemoryErr(static_cast<size_t>(wanted * sizeof(RWwchar) + sizeof(RWWStringRef) + 2)));
+  return true;
+}
+
+// Texts handed in are measured in 32 bits; a longer one is refused whole.
+RWsize fitLength(size_t n) { return tooLong(n) ? 0 : static_cast<RWsize>(n); }
+
 RWsize textLength(const RWwchar* s) {
-  return s ? static_cast<RWsize>(std::char_traits<RWwchar>::length(s)) : 0;
+  return s ? fitLength(std::char_traits<RWwchar>::length(s)) : 0;
 }
 
 void copyUnits(RWwchar* to, const RWwchar* from, RWsize n) {
@@ -229,7 +243,7 @@ void RWWString::makeEmpty(RWsize capacity) {
 }
 
 RWsize RWWString::capacity(RWsize n) {
-  if (n > length() && n != capacity()) cloneWithCapacity(n);
+  if (n > length() && n != capacity() && !tooLong(n)) cloneWithCapacity(n);
   return capacity();
 }
 
@@ -240,7 +254,7 @@ RWWString::RWWString() : data_(allocateRep(0, 0)->data()) {}
 RWWString::RWWString(const RWwchar* text) : RWWString(text, textLength(text)) {}
 
 RWWString::RWWString(const RWwchar* text, RWsize n) {
-  if (!text) n = 0;
+  if (!text || tooLong(n)) n = 0;
   data_ = allocateRep(n, n)->data();
   copyUnits(data_, text, n);
 }
@@ -253,7 +267,9 @@ RWWString::RWWString(RWwchar c) {
 
 RWWString::RWWString(char c) : RWWString(static_cast<RWwchar>(static_cast<unsigned char>(c))) {}
 
-RWWString::RWWString(RWwchar c, RWsize n) : data_(allocateRep(n, n)->data()) {
+RWWString::RWWString(RWwchar c, RWsize n) {
+  if (tooLong(n)) n = 0;
+  data_ = allocateRep(n, n)->data();
   for (RWsize i = 0; i < n; ++i) data_[i] = c;
 }
 
@@ -270,35 +286,36 @@ RWWString::RWWString(const RWWString& other) : data_(other.data_) {
 RWWString::RWWString(const RWwchar* a, RWsize na, const RWwchar* b, RWsize nb) {
   if (!a) na = 0;
   if (!b) nb = 0;
+  if (tooLong(uint64_t(na) + nb)) na = nb = 0;
   RWsize n = na + nb;
   data_ = allocateRep(roundCapacity(n), n)->data();
   copyUnits(data_, a, na);
   copyUnits(data_ + na, b, nb);
 }
 
-RWWString::RWWString(const char* text) : RWWString(text, text ? RWsize(std::strlen(text)) : 0) {}
+RWWString::RWWString(const char* text) : RWWString(text, text ? fitLength(std::strlen(text)) : 0) {}
 
 RWWString::RWWString(const char* text, RWsize n) : data_(nullptr) { widen(text, n); }
 
 RWWString::RWWString(const char* text, multiByte_)
-    : RWWString(text, text ? RWsize(std::strlen(text)) : 0, multiByte) {}
+    : RWWString(text, text ? fitLength(std::strlen(text)) : 0, multiByte) {}
 
 RWWString::RWWString(const char* text, RWsize n, multiByte_) : data_(nullptr) { convert(text, n); }
 
 void RWWString::widen(const char* text, RWsize n) {
-  if (!text) n = 0;
+  if (!text || tooLong(n)) n = 0;
   data_ = allocateRep(n, n)->data();
   for (RWsize i = 0; i < n; ++i) data_[i] = static_cast<unsigned char>(text[i]);
 }
 
 void RWWString::convert(const char* text, RWsize n) {
-  if (!text) n = 0;
+  if (!text || tooLong(n)) n = 0;
   // Short texts convert on the stack; the code page never makes more units
   // than bytes, so n + 1 units always hold the result.
   RWwchar fixed[64];
   std::unique_ptr<RWwchar[]> heap;
   RWwchar* area = fixed;
-  RWsize room = n < RW_NPOS ? n + 1 : n;
+  RWsize room = n + 1;
   if (n >= 64) {
     heap.reset(new RWwchar[room]);
     area = heap.get();
@@ -348,6 +365,7 @@ RWWString& RWWString::replace(RWsize pos, RWsize k, const RWwchar* s, RWsize m) 
   }
   if (k > len - pos) k = len - pos;
   if (!s) m = 0;
+  if (tooLong(uint64_t(len) - k + m)) return *this;
   RWsize newLength = len - k + m;
   RWsize tail = len - pos - k;
   RWWStringRef* rep = pref();
@@ -387,7 +405,7 @@ RWWString& RWWString::append(const RWwchar* text, RWsize n) {
 RWWString& RWWString::append(const RWWString& s) { return replace(length(), 0, s.data_, s.length()); }
 
 RWWString& RWWString::append(RWwchar c, RWsize n) {
-  if (n == 0) return *this;
+  if (n == 0 || tooLong(uint64_t(length()) + n)) return *this;
   RWsize len = length();
   RWsize newLength = len + n;
   if (pref()->shared() || capacity() < newLength) cloneWithCapacity(newLength);
@@ -401,7 +419,7 @@ RWWString& RWWString::prepend(const RWwchar* text, RWsize n) { return replace(0,
 RWWString& RWWString::prepend(const RWWString& s) { return replace(0, 0, s.data_, s.length()); }
 
 RWWString& RWWString::prepend(RWwchar c, RWsize n) {
-  if (n == 0) return *this;
+  if (n == 0 || tooLong(uint64_t(length()) + n)) return *this;
   RWsize len = length();
   RWsize newLength = len + n;
   RWWStringRef* rep = pref();
@@ -499,12 +517,13 @@ RWwchar& RWWString::operator()(RWsize i) {
 
 RWWSubString RWWString::operator()(RWsize start, RWsize len) {
   RWsize n = length();
-  if (start != RW_NPOS && (start > n || len > n - start)) {
+  if (start == RW_NPOS && len == 0) return RWWSubString(*this, RW_NPOS, 0);
+  if (start > n || len > n - start) {
     // A view past the end would hand out units that are not the string's.
     rwReport<RWBoundsErr>(RWTOOL_SUBSTRING(), {static_cast<int32_t>(start), len, n});
     return RWWSubString(*this, RW_NPOS, 0);
   }
-  return RWWSubString(*this, start, start == RW_NPOS ? 0 : len);
+  return RWWSubString(*this, start, len);
 }
 
 const RWWSubString RWWString::operator()(RWsize start, RWsize len) const {
@@ -685,7 +704,7 @@ RWBoolean RWWString::contains(const RWWString& pattern, caseCompare cmp) const {
   return index(pattern.data_, pattern.length(), 0, cmp) != RW_NPOS;
 }
 
-unsigned RWWString::hash(caseCompare cmp) const {
+uint32_t RWWString::hash(caseCompare cmp) const {
   RWsize n = length();
   uint32_t h = n;
   if (cmp == ignoreCase) {

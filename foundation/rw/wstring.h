@@ -131,8 +131,8 @@ class RWWString {
   RWsize index(const RWWString& pattern, RWsize start = 0, caseCompare cmp = exact) const;
   RWsize first(RWwchar c) const { return pref()->first(c, length()); }
   RWsize last(RWwchar c) const { return pref()->last(c, length()); }
-  unsigned hash(caseCompare cmp = exact) const;
-  static unsigned hash(const RWWString& s) { return s.hash(exact); }
+  uint32_t hash(caseCompare cmp = exact) const;
+  static uint32_t hash(const RWWString& s) { return s.hash(exact); }
 
   // ---- conversions ----
   RWBoolean isAscii() const;

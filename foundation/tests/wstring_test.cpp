@@ -160,6 +160,17 @@ TEST_F(WStringReports, ReplaceBeyondTheEndIsReportedAndChangesNothing) {
   EXPECT_EQ(log[0].text, "[INDEXERR] Illegal Index (4) for collection or string with 3 elements");
 }
 
+TEST_F(WStringReports, LengthsThatWouldWrapAreRefused) {
+  RWWString s(u"ab");
+  s.append(u'x', RW_NPOS - 1);
+  s.prepend(u'x', RW_NPOS - 1);
+  s.replace(1, 0, s.data(), RW_NPOS - 1);
+  EXPECT_EQ(s, u"ab");
+  EXPECT_EQ(RWWString(u'x', RW_NPOS).length(), 0u);
+  ASSERT_EQ(log.size(), 4u);
+  for (const CapturedReport& r : log.all()) EXPECT_FALSE(r.internal);
+}
+
 TEST(WString, FillsResizeAndCapacity) {
   RWWString s(u"ab");
   s.resize(4);

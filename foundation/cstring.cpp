@@ -6,6 +6,7 @@
 #include <new>
 
 #include "rw/mutex.h"
+#include "rw/rwfile.h"
 #include "rw/rwerr.h"
 
 // The shared empty string. Its count starts at 0, so the static itself is
@@ -187,6 +188,32 @@ void RWCString::makeEmpty(RWsize n) {
     r->nchars_ = 0;
     r->chars()[0] = 0;
   }
+}
+
+void RWCString::dropText() { adopt(allocateRep(0, 0)); }
+
+bool RWCString::readPieces(RWsize n, bool (*read)(void*, char*, RWsize), void* ctx) {
+  constexpr RWsize piece = 64 * 1024;
+  makeEmpty(n < piece ? n : piece);
+  RWsize got = 0;
+  while (got < n) {
+    const RWsize k = n - got < piece ? n - got : piece;
+    if (capacity() - got < k) {
+      // Doubling keeps the copies few; the stored length caps the growth.
+      uint64_t grown = uint64_t(capacity()) * 2;
+      if (grown > n) grown = n;
+      if (grown < uint64_t(got) + k) grown = uint64_t(got) + k;
+      cloneWithCapacity(static_cast<RWsize>(grown));
+    }
+    if (!read(ctx, data_ + got, k)) {
+      dropText();
+      return false;
+    }
+    got += k;
+    ref()->nchars_ = got;
+    data_[got] = 0;
+  }
+  return true;
 }
 
 // ---- construction and assignment
@@ -584,6 +611,50 @@ RWCString operator+(const char* a, const RWCString& b) { return RWCString(a, mea
 
 RWCString operator+(const RWCString& a, const RWCString& b) {
   return RWCString(a.data(), a.length(), b.data(), b.length());
+}
+
+// ---- stored forms
+
+void RWCString::saveOn(RWFile& f) const {
+  if (f.Write(static_cast<unsigned int>(length()))) f.Write(data_, length());
+}
+
+void RWCString::restoreFrom(RWFile& f) {
+  unsigned int n;
+  if (!f.Read(n)) return;
+
+  // The stored length is not trusted: the text must fit in what is left of
+  // the file before a block is made for it.
+  const RWoffset here = f.CurOffset();
+  RWoffset end = -1;
+  if (here >= 0 && f.SeekToEnd()) {
+    end = f.CurOffset();
+    if (!f.SeekTo(here)) end = -1;
+  }
+  const bool sized = here >= 0 && end >= here;
+  if (sized ? n > static_cast<RWsize>(end - here) : n > maxLength) {
+    // Fail as a short read does: nothing kept, the file at its end with end
+    // of file set, so that the caller's check sees it.
+    dropText();
+    f.SeekToEnd();
+    char past;
+    f.Read(past);
+    return;
+  }
+  if (!sized) {
+    // The size cannot be had (past 2 GB): the text arrives in pieces instead.
+    readPieces(n, [](void* file, char* p, RWsize k) { return static_cast<RWFile*>(file)->Read(p, k) != 0; }, &f);
+    return;
+  }
+  makeEmpty(n);
+  if (n && !f.Read(data_, n)) {
+    dropText();
+    return;
+  }
+  if (n) {
+    ref()->nchars_ = n;
+    data_[n] = 0;
+  }
 }
 
 // ---- substrings

@@ -149,6 +149,12 @@ class RWCString {
   void toLower();
   void toUpper();
 
+  // Stored forms: the 32-bit length, then the characters. A restore that
+  // cannot have every stored character leaves the string empty and the file
+  // or stream in its failed state.
+  void saveOn(RWFile& f) const;
+  void restoreFrom(RWFile& f);
+
   // Settings for later allocations; each setter answers the old value.
   static RWsize minimumCapacity();
   static RWsize minimumCapacity(RWsize n);
@@ -173,6 +179,12 @@ class RWCString {
   void cloneWithCapacity(RWsize n);
   // Leaves the string empty with a private block of at least n characters.
   void makeEmpty(RWsize n);
+  // Takes the shared empty representation, giving up the block.
+  void dropText();
+  // Reads n characters through read(ctx, buffer, count) in pieces, so that
+  // the block grows only with what has arrived. False, with the string
+  // empty, when a piece could not be read.
+  bool readPieces(RWsize n, bool (*read)(void* ctx, char* p, RWsize k), void* ctx);
   RWCSubString view(RWsize start, RWsize len) const;
 
   char* data_;

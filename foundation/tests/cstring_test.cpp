@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "rw/rwerr.h"
+#include "rw/rwfile.h"
+#include "tmpdir.h"
 
 namespace {
 
@@ -462,6 +466,89 @@ TEST(CString, CopiesAndAscii) {
   EXPECT_EQ(s.rep(), t.rep());
   t = t;
   EXPECT_EQ("abc", bytes(t));
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void putFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST(CStringFile, StoredFormAndRoundTrip) {
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  std::string path = dir.file("strings");
+  {
+    RWFile f(path.c_str(), "wb+");
+    ASSERT_TRUE(f.isValid());
+    RWCString("ab").saveOn(f);
+    RWCString().saveOn(f);
+    RWCString("\0x\0\x80", 4).saveOn(f);
+  }
+  EXPECT_EQ(std::string("\x02\0\0\0ab"
+                        "\0\0\0\0"
+                        "\x04\0\0\0\0x\0\x80",
+                        18),
+            fileBytes(path));
+
+  RWFile f(path.c_str(), "rb");
+  RWCString first("previous text");
+  RWCString sharer(first);
+  RWCString second("not empty");
+  RWCString third;
+  first.restoreFrom(f);
+  second.restoreFrom(f);
+  third.restoreFrom(f);
+  EXPECT_EQ("ab", bytes(first));
+  EXPECT_EQ("previous text", bytes(sharer));
+  EXPECT_EQ("", bytes(second));
+  EXPECT_EQ(std::string("\0x\0\x80", 4), bytes(third));
+  EXPECT_EQ('\0', third.data()[4]);
+  EXPECT_FALSE(f.Eof());
+  EXPECT_FALSE(f.Error());
+}
+
+TEST(CStringFile, UntrustedLengthsFailCleanly) {
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  struct {
+    const char* what;
+    std::string stored;
+  } cases[] = {
+      {"longer than the data", std::string("\x0a\0\0\0ab", 6)},
+      {"one past the data", std::string("\x03\0\0\0ab", 6)},
+      {"all ones", std::string("\xff\xff\xff\xff" "abc", 7)},
+      {"nearly 4 GiB", std::string("\xf0\xff\xff\xff" "abc", 7)},
+      {"2 GiB", std::string("\0\0\0\x80", 4)},
+  };
+  for (auto& c : cases) {
+    std::string path = dir.file("bad");
+    putFileBytes(path, c.stored);
+    RWFile f(path.c_str(), "rb");
+    ASSERT_TRUE(f.isValid());
+    RWCString s("something");
+    s.restoreFrom(f);
+    EXPECT_EQ(0u, s.length()) << c.what;
+    EXPECT_EQ('\0', s.data()[0]) << c.what;
+    EXPECT_TRUE(f.Eof() || f.Error()) << c.what;
+    EXPECT_EQ(RWoffset(c.stored.size()), f.CurOffset()) << c.what;
+  }
+}
+
+TEST(CStringFile, MissingLengthChangesNothing) {
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  std::string path = dir.file("short");
+  putFileBytes(path, std::string("\x02\0", 2));
+  RWFile f(path.c_str(), "rb");
+  RWCString s("kept");
+  s.restoreFrom(f);
+  EXPECT_EQ("kept", bytes(s));
+  EXPECT_TRUE(f.Eof());
 }
 
 }  // namespace

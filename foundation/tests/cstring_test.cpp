@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,25 +12,10 @@
 #include "rw/pstream.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
+#include "testutil.h"
 #include "tmpdir.h"
 
 namespace {
-
-// Collects the texts of every report made while it lives.
-class CapturedReports {
- public:
-  CapturedReports() : previous_(rwSetErrorHandler(&capture)) { texts().clear(); }
-  ~CapturedReports() { rwSetErrorHandler(previous_); }
-  const std::vector<std::string>& all() const { return texts(); }
-
- private:
-  static std::vector<std::string>& texts() {
-    static std::vector<std::string> v;
-    return v;
-  }
-  static void capture(const RWErrorBase& e) { texts().push_back(e.why()); }
-  rwErrHandler previous_;
-};
 
 std::string bytes(const RWCString& s) { return std::string(s.data(), s.length()); }
 
@@ -164,12 +147,12 @@ TEST(CString, ReplaceKeepsOrRemakesTheBlock) {
 }
 
 TEST(CString, ReplaceBeyondTheEndIsReportedAndChangesNothing) {
-  CapturedReports reports;
+  ReportLog reports;
   RWCString s("abc");
   s.replace(4, 0, "x");
   EXPECT_EQ("abc", bytes(s));
-  ASSERT_EQ(1u, reports.all().size());
-  EXPECT_EQ("[INDEXERR] Illegal Index (4) for collection or string with 3 elements", reports.all()[0]);
+  ASSERT_EQ(1u, reports.size());
+  EXPECT_EQ("[INDEXERR] Illegal Index (4) for collection or string with 3 elements", reports[0].text);
 }
 
 TEST(CString, CharacterFills) {
@@ -357,7 +340,7 @@ TEST(CString, CaseFoldingIsPlainAscii) {
 }
 
 TEST(CString, BadIndexIsReportedAndTouchesNothingOutside) {
-  CapturedReports reports;
+  ReportLog reports;
   RWCString s("abc");
   RWCString sharer(s);
   s[3] = 'X';
@@ -384,7 +367,8 @@ TEST(CString, BadIndexIsReportedAndTouchesNothingOutside) {
       "[INDEXERR] Illegal Index (0) for collection or string with 0 elements",
       "[INDEXERR] Illegal Index (1) for collection or string with 1 elements",
   };
-  EXPECT_EQ(expected, reports.all());
+  EXPECT_EQ(expected, reports.texts());
+  for (const CapturedReport& r : reports.all()) EXPECT_TRUE(r.bounds);
 }
 
 TEST(CString, Substrings) {
@@ -420,13 +404,14 @@ TEST(CString, Substrings) {
 }
 
 TEST(CString, SubstringOutsideTheStringIsReportedAndNull) {
-  CapturedReports reports;
+  ReportLog reports;
   RWCString s("abc");
   EXPECT_TRUE(s(2, 5).isNull());
   EXPECT_TRUE(s(RW_NPOS, 0).isNull());  // a failed search's position: no report
   EXPECT_FALSE(s(3, 0).isNull());
-  ASSERT_EQ(1u, reports.all().size());
-  EXPECT_EQ("[SUBSTRING] Illegal substring (2, 5) from 3 element RWCString", reports.all()[0]);
+  ASSERT_EQ(1u, reports.size());
+  EXPECT_EQ("[SUBSTRING] Illegal substring (2, 5) from 3 element RWCString", reports[0].text);
+  EXPECT_TRUE(reports[0].bounds);
 }
 
 TEST(CString, Concatenation) {
@@ -473,16 +458,6 @@ TEST(CString, CopiesAndAscii) {
   EXPECT_EQ("abc", bytes(t));
 }
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void putFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 TEST(CStringFile, StoredFormAndRoundTrip) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
@@ -498,7 +473,7 @@ TEST(CStringFile, StoredFormAndRoundTrip) {
                         "\0\0\0\0"
                         "\x04\0\0\0\0x\0\x80",
                         18),
-            fileBytes(path));
+            fileContents(path));
 
   RWFile f(path.c_str(), "rb");
   RWCString first("previous text");
@@ -532,7 +507,7 @@ TEST(CStringFile, UntrustedLengthsFailCleanly) {
   };
   for (auto& c : cases) {
     std::string path = dir.file("bad");
-    putFileBytes(path, c.stored);
+    putFile(path, c.stored);
     RWFile f(path.c_str(), "rb");
     ASSERT_TRUE(f.isValid());
     RWCString s("something");
@@ -548,7 +523,7 @@ TEST(CStringFile, MissingLengthChangesNothing) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   std::string path = dir.file("short");
-  putFileBytes(path, std::string("\x02\0", 2));
+  putFile(path, std::string("\x02\0", 2));
   RWFile f(path.c_str(), "rb");
   RWCString s("kept");
   s.restoreFrom(f);

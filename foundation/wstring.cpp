@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "rw/cstring.h"
 #include "rw/kmsys.h"
 #include "rw/message.h"
 #include "rw/rwerr.h"
@@ -301,6 +302,12 @@ RWWString::RWWString(const char* text, multiByte_)
     : RWWString(text, text ? fitLength(std::strlen(text)) : 0, multiByte) {}
 
 RWWString::RWWString(const char* text, RWsize n, multiByte_) : data_(nullptr) { convert(text, n); }
+
+RWWString::RWWString(const RWCString& text) : data_(nullptr) { widen(text.data(), text.length()); }
+
+RWWString::RWWString(const RWCString& text, multiByte_) : data_(nullptr) {
+  convert(text.data(), text.length());
+}
 
 void RWWString::widen(const char* text, RWsize n) {
   if (!text || tooLong(n)) n = 0;
@@ -741,6 +748,25 @@ RWBoolean RWWString::isAscii() const {
   for (RWsize i = 0, n = length(); i < n; ++i)
     if (data_[i] >= 0x80) return FALSE;
   return TRUE;
+}
+
+RWCString RWWString::toAscii() const {
+  RWsize n = length();
+  std::unique_ptr<char[]> bytes(new char[n ? n : 1]);
+  for (RWsize i = 0; i < n; ++i) bytes[i] = static_cast<char>(data_[i] & 0xFF);
+  return RWCString(bytes.get(), n);
+}
+
+RWCString RWWString::toMultiByte() const {
+  RWsize n = length();
+  uint64_t room = uint64_t(n) * KMMaxMultiByteCharSize + 1;
+  if (room > RW_NPOS) return RWCString();
+  std::unique_ptr<char[]> area(new char[room]);
+  int32_t got = KMUnicodeToMultiByte(area.get(), static_cast<uint32_t>(room - 1), data_, n);
+  // A failed conversion gives an empty text.
+  if (got < 0) return RWCString();
+  area[uint64_t(got) < room ? uint64_t(got) : room - 1] = 0;
+  return RWCString(area.get());
 }
 
 // ---- persistence -----------------------------------------------------------------

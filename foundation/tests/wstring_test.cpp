@@ -12,6 +12,7 @@
 
 #include "rw/bstream.h"
 #include "rw/cp1252.h"
+#include "rw/cstring.h"
 #include "rw/estream.h"
 #include "rw/kmsys.h"
 #include "rw/pstream.h"
@@ -394,6 +395,22 @@ TEST(WString, WideningZeroExtendsEveryByte) {
   EXPECT_EQ(RWWString('\xFF')(0), 0x00FF);
 }
 
+TEST(WString, NarrowingKeepsLowBytesOrGoesThroughTheCodePage) {
+  const RWwchar text[] = {0x0141, u'b', 0, 0x20AC, 0x4E2D};
+  RWWString s(text, 5);
+  RWCString ascii = s.toAscii();
+  EXPECT_EQ(ascii.length(), 5u);
+  EXPECT_EQ(std::string(ascii.data(), 5), std::string("\x41" "b\0\xAC\x2D", 5));
+  // The converted text ends at the first zero unit.
+  EXPECT_EQ(std::string(RWWString(u"\u20ACa\u0141").toMultiByte().data()), "\x80" "a?");
+  EXPECT_TRUE(s.toMultiByte() == "?b");
+  EXPECT_EQ(RWWString().toMultiByte().length(), 0u);
+  RWCString narrow("\x93x\x94", 3);
+  EXPECT_EQ(units(RWWString(narrow)), (std::vector<RWwchar>{0x93, u'x', 0x94}));
+  EXPECT_EQ(units(RWWString(narrow, RWWString::multiByte)),
+            (std::vector<RWwchar>{0x201C, u'x', 0x201D}));
+}
+
 // Every byte against the C library's own converter for the code page; the
 // five bytes it leaves unassigned are the control characters of the same value.
 TEST(Cp1252, AgreesWithTheCLibraryConverter) {
@@ -438,6 +455,7 @@ int32_t recordRoom(char16_t* out, uint32_t outUnits, const char* in, uint32_t in
   return static_cast<int32_t>(inBytes < outUnits ? inBytes : outUnits);
 }
 int32_t failToUnicode(char16_t*, uint32_t, const char*, uint32_t) { return -1; }
+int32_t failToMultiByte(char*, uint32_t, const char16_t*, uint32_t) { return -1; }
 
 TEST_F(WStringHooks, MultiByteConversionUsesTheCodePage) {
   RWWString s("\x80 \x93quoted\x94", RWWString::multiByte);
@@ -464,8 +482,10 @@ TEST_F(WStringHooks, LongTextsConvertThroughAHeapArea) {
 }
 
 TEST_F(WStringHooks, AFailedConversionGivesAnEmptyString) {
-  KMSetTextHooks(KMTextHooks{failToUnicode, nullptr, nullptr});
+  KMSetTextHooks(KMTextHooks{failToUnicode, failToMultiByte, nullptr});
   EXPECT_EQ(RWWString("rejected", RWWString::multiByte).length(), 0u);
+  EXPECT_EQ(RWWString(RWCString("rejected"), RWWString::multiByte).length(), 0u);
+  EXPECT_EQ(RWWString(u"rejected").toMultiByte().length(), 0u);
   EXPECT_EQ(RWWString(std::string(200, 'x').c_str(), RWWString::multiByte).length(), 0u);
 }
 

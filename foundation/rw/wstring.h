@@ -183,7 +183,8 @@ class RWWString {
   std::istream& readToDelim(std::istream& s, RWwchar delim = u'\n');
   std::istream& readToken(std::istream& s);
 
-  // For tests: whether two strings share one representation.
+  const RWWStringRef* rep() const { return pref(); }
+  // Whether two strings share one representation.
   bool sharesWith(const RWWString& other) const { return data_ == other.data_; }
 
  protected:

@@ -275,6 +275,16 @@ TEST(WString, StripSearchAndSets) {
   RWWString z(withZero, 5);
   EXPECT_EQ(z.index(u"bc"), 3u);  // the search looks past the zero unit
   EXPECT_EQ(z.last(u'b'), 3u);
+  // The representation's uncounted searches stop at the first zero unit.
+  const RWWStringRef* rep = z.rep();
+  EXPECT_EQ(rep->first(u'c'), RW_NPOS);
+  EXPECT_EQ(rep->first(u'c', 0), 4u);
+  EXPECT_EQ(rep->last(u'b'), 1u);
+  EXPECT_EQ(rep->last(u'b', 0), 3u);
+  EXPECT_EQ(rep->first(u"cb"), 1u);
+  EXPECT_EQ(rep->first(u"xc"), RW_NPOS);
+  const RWwchar set[] = {u'x', u'c', u'a'};
+  EXPECT_EQ(rep->first(set, 2), 4u);  // only x and c are in the set
 }
 
 // ---- case ----------------------------------------------------------------------

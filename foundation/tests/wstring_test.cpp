@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "rw/bstream.h"
@@ -93,6 +94,24 @@ TEST(WString, ChangingASharedStringLeavesTheOtherAlone) {
   e.prepend(u'<', 1);
   EXPECT_EQ(a, u"shared");
   EXPECT_EQ(e, u"<shared!!");
+}
+
+TEST(WString, CopiesOnManyThreadsCountTheSharedBlockExactly) {
+  RWWString shared(u"shared between threads");
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&shared] {
+      for (int i = 0; i < 20000; ++i) {
+        RWWString copy = shared;
+        RWWString other = copy;
+        other = RWWString();
+      }
+    });
+  for (std::thread& t : threads) t.join();
+  // Back to one owner: a change happens in place.
+  const RWwchar* block = shared.data();
+  shared[0] = u'S';
+  EXPECT_EQ(shared.data(), block);
 }
 
 TEST(WString, AssignmentSharesAndEmptyTextKeepsAPrivateBlock) {

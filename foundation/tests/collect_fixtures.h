@@ -1,48 +1,11 @@
 #ifndef RW_TESTS_COLLECT_FIXTURES_H
 #define RW_TESTS_COLLECT_FIXTURES_H
 
-// Small collectables and an error catcher shared by the collection and
-// persistence tests.
-
-#include <string>
-#include <vector>
+// Small collectables shared by the collection and persistence tests.
 
 #include "rw/collect.h"
-#include "rw/rwerr.h"
 #include "rw/rwfile.h"
 #include "rw/vstream.h"
-
-// Collects every report made while it lives.
-class CaughtReports {
- public:
-  CaughtReports() : previous_(rwSetErrorHandler(catchOne)) { caught().clear(); }
-  ~CaughtReports() { rwSetErrorHandler(previous_); }
-  CaughtReports(const CaughtReports&) = delete;
-  CaughtReports& operator=(const CaughtReports&) = delete;
-
-  struct Report {
-    std::string text;
-    bool internal;
-    bool environment;
-  };
-  const std::vector<Report>& all() const { return caught(); }
-  std::vector<std::string> texts() const {
-    std::vector<std::string> t;
-    for (const Report& r : caught()) t.push_back(r.text);
-    return t;
-  }
-
- private:
-  static std::vector<Report>& caught() {
-    static std::vector<Report> c;
-    return c;
-  }
-  static void catchOne(const RWErrorBase& e) {
-    caught().push_back({e.why(), dynamic_cast<const RWInternalErr*>(&e) != nullptr,
-                        dynamic_cast<const RWEnvironmentErr*>(&e) != nullptr});
-  }
-  rwErrHandler previous_;
-};
 
 // A numbered class holding one value; equal, hashed and ordered by it.
 class TestItem : public RWCollectable {

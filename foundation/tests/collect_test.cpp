@@ -15,6 +15,7 @@
 #include "rw/pstream.h"
 #include "rw/rwset.h"
 #include "rw/slistcol.h"
+#include "testutil.h"
 #include "tmpdir.h"
 
 namespace {
@@ -208,7 +209,7 @@ TEST_F(CollectionRoundTrip, BadItemsAreSkippedAndTheCountIsNotTrusted) {
       out << le32(0x8888) << bytes({static_cast<unsigned>(made->isA() & 0xFF), static_cast<unsigned>(made->isA() >> 8)})
           << le32(0xFFFFFFFF) << item1 << nil << unknown;
     }
-    CaughtReports reports;
+    ReportLog reports;
     RWFile f(path.c_str(), "rb");
     RWCollectable* p = nullptr;
     f >> p;
@@ -254,7 +255,7 @@ TEST(Slist, IndexErrorsAreReported) {
   RWSlistCollectables list;
   TestItem a(1);
   list.append(&a);
-  CaughtReports reports;
+  ReportLog reports;
   EXPECT_EQ(static_cast<const RWSlistCollectables&>(list).at(1), nullptr);
   list.at(5) = &a;  // lands in a scratch slot, not in the list
   EXPECT_EQ(list.entries(), 1u);

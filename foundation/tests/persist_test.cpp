@@ -17,6 +17,7 @@
 #include "rw/pstream.h"
 #include "rw/rwset.h"
 #include "rw/rwstore.h"
+#include "testutil.h"
 #include "tmpdir.h"
 
 namespace {
@@ -73,7 +74,7 @@ class Persist : public ::testing::Test {
 
 TEST_F(Persist, NullPointerIsAReferenceToNil) {
   EXPECT_EQ(store(nullptr), bytes({0x88, 0x88, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0}));
-  CaughtReports reports;
+  ReportLog reports;
   EXPECT_EQ(restore(), nullptr);
   EXPECT_TRUE(reports.all().empty());
 }
@@ -106,7 +107,7 @@ TEST_F(Persist, StringIdentifiedClassIsWrittenByStringThenByIndex) {
   EXPECT_EQ(store(&node), expected);
   EXPECT_EQ(node.recursiveStoreSize(), expected.size());
 
-  CaughtReports reports;
+  ReportLog reports;
   TestNode* n = static_cast<TestNode*>(restore());
   ASSERT_NE(n, nullptr);
   EXPECT_TRUE(reports.all().empty());
@@ -123,7 +124,7 @@ TEST_F(Persist, StringIdentifiedClassIsWrittenByStringThenByIndex) {
 
 TEST_F(Persist, BadMagicIsReportedAndReadingGoesOn) {
   write(le32(0x1234) + bytes({0x00, 0x02}) + le32(9));
-  CaughtReports reports;
+  ReportLog reports;
   RWCollectable* p = restore();
   ASSERT_EQ(reports.all().size(), 1u);
   EXPECT_EQ(reports.all()[0].text, "[MAGIC] Bad magic number: 4660 (should be 34952)");
@@ -135,7 +136,7 @@ TEST_F(Persist, BadMagicIsReportedAndReadingGoesOn) {
 
 TEST_F(Persist, UnknownClassReportsNoCreateAndAnswersNull) {
   write(le32(0x8888) + bytes({0x77, 0x07}) + le32(9));
-  CaughtReports reports;
+  ReportLog reports;
   EXPECT_EQ(restore(), nullptr);
   ASSERT_EQ(reports.all().size(), 1u);
   EXPECT_EQ(reports.all()[0].text, "[NOCREATE] RWFactory: no create function for class with ID 1911 (0x777)");
@@ -147,7 +148,7 @@ TEST_F(Persist, TruncatedFilesAnswerNull) {
                                   le32(0x8888) + bytes({0xFF, 0xFF, 0x01}),
                                   le32(0x8888) + bytes({0x8F, 0x88}) + le32(40) + "Test"}) {
     write(data);
-    CaughtReports reports;
+    ReportLog reports;
     EXPECT_EQ(restore(), nullptr) << data.size();
     EXPECT_TRUE(reports.all().empty());
   }
@@ -174,7 +175,7 @@ TEST_F(Persist, CorruptReferencesReportRefAndYieldNoObject) {
   };
   for (const Case& c : cases) {
     write(le32(0x8888) + bytes({0x01, 0x02}) + named + c.right);
-    CaughtReports reports;
+    ReportLog reports;
     TestNode* n = static_cast<TestNode*>(restore());
     ASSERT_NE(n, nullptr) << c.what;
     EXPECT_EQ(reports.texts(), c.reports) << c.what;
@@ -210,7 +211,7 @@ TEST_F(Persist, TypedRestoreAnswersNullForAnotherClass) {
   // item (index 2), a reference to that one.
   write(bytes({0x00, 0x02}) + le32(5) + bytes({0xFF, 0xFF}) + le32(1) + bytes({0x00, 0x02}) + le32(6) +
         bytes({0xFF, 0xFF}) + le32(2));
-  CaughtReports reports;
+  ReportLog reports;
   RWFile f(path().c_str(), "rb");
   RWUseReadTable scope;
   RWCollectable* first = nullptr;

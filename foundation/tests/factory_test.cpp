@@ -85,17 +85,22 @@ TEST(Factory, TwoArgumentRegistration) {
   EXPECT_TRUE(made<Beta>(own.make(702)));
 }
 
-// Keys of both kinds whose hashes land in one bucket still only match
-// their own kind.
+// A class whose ID and string hash select the same bucket: its string key
+// must not be taken for its class ID key already there, nor another class's
+// ID key for its string key.
 TEST(Factory, KindsNeverMatchEachOther) {
   RWFactory own;
   RWStringID name("Gamma");
-  RWClassID sameBucket = static_cast<RWClassID>(RWCString::hash(name) % 64 + 64 * 5);
-  own.addCreator(makeAlpha, sameBucket, RWStringID("Other"));
-  own.addCreator(makeBeta, 703, name);
-  EXPECT_EQ(own.classIdOf(name), 703);
-  EXPECT_TRUE(made<Beta>(own.make(name)));
-  EXPECT_TRUE(made<Alpha>(own.make(sameBucket)));
+  RWClassID id = static_cast<RWClassID>(RWCString::hash(name) % 64 + 64 * 5);
+  own.addCreator(makeAlpha, id, name);
+  EXPECT_EQ(own.classIdOf(name), id);
+  EXPECT_TRUE(made<Alpha>(own.make(name)));
+  EXPECT_TRUE(made<Alpha>(own.make(id)));
+
+  RWClassID other = static_cast<RWClassID>(id + 64);
+  own.addCreator(makeBeta, other, name);  // the string is taken; the ID is new
+  EXPECT_TRUE(made<Beta>(own.make(other)));
+  EXPECT_EQ(own.classIdOf(name), id);
 }
 
 TEST(Factory, RegistrarUnregistersBothKeys) {

@@ -233,7 +233,9 @@ int KMFileGetc(KMFILE* f) {
 }
 
 int KMFileUngetc(int c, KMFILE* f) {
-  if (!f || f->position <= 0) return -1;
+  // Pushing back the -1 of a failed getc must not move the position: that
+  // getc consumed nothing.
+  if (!f || c < 0 || f->position <= 0) return -1;
   f->position -= 1;
   return c;
 }

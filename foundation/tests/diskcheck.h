@@ -1,83 +1,38 @@
 #ifndef DISKCHECK_H
 #define DISKCHECK_H
 
-// Test helpers for the free-list file and the on-disk B-tree: a scratch
-// directory, a capture of error reports, and an independent reader of the
-// byte layout. The reader is written from the stored format alone and shares
+// Test helpers for the free-list file and the on-disk B-tree: an independent
+// reader of the byte layout. The reader is written from the stored format alone and shares
 // no code with the library, so that it can catch the library's own mistakes.
-
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "rw/rwerr.h"
+#include "testutil.h"
+#include "tmpdir.h"
 
 namespace disktest {
 
-// A fresh directory under /tmp, removed with everything in it at the end.
-class ScratchDir {
- public:
-  ScratchDir() {
-    char templ[] = "/tmp/disktest.XXXXXX";
-    const char* made = mkdtemp(templ);
-    path_ = made ? made : "";
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-struct Report {
-  std::string text;
-  int fileKind;  // 1 seek, 2 read, 3 write for file-access errors, else 0
-};
-
-inline std::vector<Report>& reports() {
-  static std::vector<Report> all;
-  return all;
+// Whether any report so far carries the tag, e.g. "[FLIST]".
+inline bool saw(const ReportLog& log, const char* tag) {
+  for (const CapturedReport& r : log.all())
+    if (r.text.find(tag) != std::string::npos) return true;
+  return false;
 }
-
-inline void captureHandler(const RWErrorBase& e) {
-  const auto* fa = dynamic_cast<const RWFileAccessErr*>(&e);
-  reports().push_back({e.why() ? e.why() : "", fa ? static_cast<int>(fa->errorKind()) : 0});
-}
-
-// Installs the capturing handler for its lifetime.
-class Capture {
- public:
-  Capture() : old_(rwSetErrorHandler(captureHandler)) { reports().clear(); }
-  ~Capture() { rwSetErrorHandler(old_); }
-  const std::vector<Report>& all() const { return reports(); }
-  bool saw(const char* tag) const {
-    for (const Report& r : reports())
-      if (r.text.find(tag) != std::string::npos) return true;
-    return false;
-  }
-  void clear() { reports().clear(); }
-
- private:
-  rwErrHandler old_;
-};
 
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  Bytes b(in ? static_cast<size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  return b;
 }
 
 inline void writeAll(const std::string& path, const Bytes& b) {
@@ -171,12 +126,15 @@ struct Tree {
   std::map<std::string, int32_t> keys;  // key text (up to L bytes) -> value
   std::set<int32_t> nodes;              // node offsets as handed out
   int height = 0;
+  int32_t count = 0;                    // keys seen
 };
 
 // Walks the tree whose 40-byte record is at user offset base: every node a
 // live block of the right size, counts within [minFill, 2M] below the root,
-// all leaves at one depth, keys strictly ascending in order.
-inline std::string readTree(const Bytes& b, const Layout& lay, int32_t base, Tree& out) {
+// all leaves at one depth, keys strictly ascending in order. The keys and
+// values are collected only when asked for.
+inline std::string readTree(const Bytes& b, const Layout& lay, int32_t base, Tree& out,
+                            bool collect = true) {
   out = Tree{};
   out.root = le32(b, base);
   out.version = le32(b, base + 8);
@@ -188,12 +146,10 @@ inline std::string readTree(const Bytes& b, const Layout& lay, int32_t base, Tre
   const int32_t m = out.order, l = out.keyLength;
   if (m < 1 || l < 1 || out.minFill > m) return "record";
   const int32_t nodeSize = 8 + 16 * m + 2 * m * l;
-  auto less = [&](const std::string& a, const std::string& c) {
-    int r = (out.flags & 1) ? std::memcmp(a.data(), c.data(), l) : std::strncmp(a.data(), c.data(), l);
-    return r < 0;
+  auto less = [&](const char* a, const char* c) {
+    return ((out.flags & 1) ? std::memcmp(a, c, l) : std::strncmp(a, c, l)) < 0;
   };
-  std::string prev;
-  bool havePrev = false;
+  const char* prev = nullptr;
   int leafDepth = -1;
   std::string err;
   auto walk = [&](auto& self, int32_t at, int depth) -> void {
@@ -226,12 +182,13 @@ inline std::string readTree(const Bytes& b, const Layout& lay, int32_t base, Tre
       if (!leaf) self(self, child, depth + 1);
       if (i == count || !err.empty()) break;
       const char* slot = reinterpret_cast<const char*>(b.data()) + at + 8 + 16 * m + i * l;
-      std::string key(slot, l);
-      if (havePrev && !less(prev, key)) err = "keys out of order";
-      prev = key;
-      havePrev = true;
-      std::string text = (out.flags & 1) ? key : std::string(slot, strnlen(slot, l));
-      out.keys[text] = le32(b, at + 8 + 8 * m + 4 * i);
+      if (prev && !less(prev, slot)) err = "keys out of order";
+      prev = slot;
+      ++out.count;
+      if (collect) {
+        std::string text = (out.flags & 1) ? std::string(slot, l) : std::string(slot, strnlen(slot, l));
+        out.keys[text] = le32(b, at + 8 + 8 * m + 4 * i);
+      }
     }
   };
   if (out.root != -1) walk(walk, out.root, 1);

@@ -13,8 +13,8 @@ namespace {
 
 class FileManagerTest : public ::testing::Test {
  protected:
-  ScratchDir dir;
-  Capture capture;
+  TempDir dir;
+  ReportLog capture;
   std::string path = dir.file("heap.dat");
 
   Bytes bytes() const { return readAll(path); }

@@ -5,11 +5,11 @@
 // reader of the byte layout. The reader is written from the stored format alone and shares
 // no code with the library, so that it can catch the library's own mistakes.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -27,11 +27,17 @@ inline bool saw(const ReportLog& log, const char* tag) {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes readAll(const std::string& path) {
+// Reads the whole file into b, reusing its storage.
+inline void readInto(const std::string& path, Bytes& b) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  Bytes b(in ? static_cast<size_t>(in.tellg()) : 0);
+  b.resize(in ? static_cast<size_t>(in.tellg()) : 0);
   in.seekg(0);
   in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+inline Bytes readAll(const std::string& path) {
+  Bytes b;
+  readInto(path, b);
   return b;
 }
 
@@ -55,8 +61,8 @@ inline void setLe32(Bytes& b, size_t at, int32_t v) {
 struct Layout {
   int32_t start = 0, end = 0, blockSize = 0;
   std::vector<int32_t> ring;                 // list block offsets, from 12
-  std::map<int32_t, uint32_t> freeExtents;   // offset -> size
-  std::map<int32_t, uint32_t> allocated;     // block offset o -> length word
+  std::vector<std::pair<int32_t, uint32_t>> freeExtents;  // (offset, size) in ring order
+  std::vector<std::pair<int32_t, uint32_t>> allocated;    // (block offset o, length word), ascending
 };
 
 // Partitions [12 + block size, end) into list blocks, free extents and
@@ -78,7 +84,11 @@ inline std::string readLayout(const Bytes& b, Layout& out) {
     return "block size";
   }
   if (out.end < 12 + out.blockSize || size_t(out.end) > b.size()) return "end outside file";
-  std::map<int32_t, std::pair<uint32_t, char>> spans;  // offset -> (length, kind)
+  struct Span {
+    int32_t offset;
+    uint32_t length;
+  };
+  std::vector<Span> spans;  // list blocks and free extents
   int32_t at = 12;
   for (int steps = 0;; ++steps) {
     if (steps > out.end / out.blockSize) return "ring does not close";
@@ -87,36 +97,38 @@ inline std::string readLayout(const Bytes& b, Layout& out) {
     int32_t count = le32(b, at + 4 + 8 * n);
     if (count < 0 || count > n) return "list block count";
     out.ring.push_back(at);
-    if (!spans.emplace(at, std::make_pair(uint32_t(out.blockSize), 'L')).second) return "list block twice";
+    spans.push_back({at, uint32_t(out.blockSize)});
     int32_t prev = INT32_MIN;
     for (int i = 0; i < count; ++i) {
       int32_t off = le32(b, at + 4 + 4 * i);
       uint32_t size = static_cast<uint32_t>(le32(b, at + 4 + 4 * n + 4 * i));
       if (off <= prev) return "extents out of order";
       prev = off;
-      out.freeExtents[off] = size;
-      if (!spans.emplace(off, std::make_pair(size, 'F')).second) return "extent twice";
+      out.freeExtents.emplace_back(off, size);
+      spans.push_back({off, size});
     }
     at = le32(b, at + 8 + 8 * n);
     if (at == 12) break;
   }
+  std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& c) { return a.offset < c.offset; });
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].offset == spans[i - 1].offset) return "a list block or extent named twice";
   int64_t pos = 12;
-  size_t seen = 0;
+  size_t next = 0;  // the first span not yet reached
   while (pos < out.end) {
-    auto it = spans.find(static_cast<int32_t>(pos));
-    if (it != spans.end()) {
-      ++seen;
-      if (it->second.first == 0) return "empty extent";
-      pos += it->second.first;
+    if (next < spans.size() && spans[next].offset == pos) {
+      if (spans[next].length == 0) return "empty extent";
+      pos += spans[next++].length;
       continue;
     }
+    if (next < spans.size() && spans[next].offset < pos) break;  // overlapped
     int32_t len = le32(b, static_cast<size_t>(pos));
     if (len < 4 || len % 4 != 0) return "bad length word at " + std::to_string(pos);
-    out.allocated[static_cast<int32_t>(pos)] = static_cast<uint32_t>(len);
+    out.allocated.emplace_back(static_cast<int32_t>(pos), static_cast<uint32_t>(len));
     pos += len;
   }
+  if (next != spans.size()) return "a list block or extent overlaps another";
   if (pos != out.end) return "blocks overrun the end";
-  if (seen != spans.size()) return "a list block or extent overlaps another";
   return "";
 }
 
@@ -124,7 +136,7 @@ inline std::string readLayout(const Bytes& b, Layout& out) {
 struct Tree {
   int32_t root = -1, entries = 0, keyLength = 0, order = 0, minFill = 0, flags = 0, version = 0;
   std::map<std::string, int32_t> keys;  // key text (up to L bytes) -> value
-  std::set<int32_t> nodes;              // node offsets as handed out
+  std::vector<int32_t> nodes;           // node offsets as handed out, in walk order
   int height = 0;
   int32_t count = 0;                    // keys seen
 };
@@ -152,17 +164,21 @@ inline std::string readTree(const Bytes& b, const Layout& lay, int32_t base, Tre
   const char* prev = nullptr;
   int leafDepth = -1;
   std::string err;
+  std::vector<char> reached(lay.allocated.size(), 0);
   auto walk = [&](auto& self, int32_t at, int depth) -> void {
     if (!err.empty()) return;
-    auto blk = lay.allocated.find(at - 4);
-    if (blk == lay.allocated.end() || blk->second < uint32_t(nodeSize + 4)) {
+    auto blk = std::lower_bound(lay.allocated.begin(), lay.allocated.end(), std::make_pair(at - 4, 0u));
+    if (blk == lay.allocated.end() || blk->first != at - 4 || blk->second < uint32_t(nodeSize + 4)) {
       err = "node not a live block";
       return;
     }
-    if (!out.nodes.insert(at).second || depth > 64) {
+    char& seen = reached[blk - lay.allocated.begin()];
+    if (seen || depth > 64) {
       err = "node reached twice";
       return;
     }
+    seen = 1;
+    out.nodes.push_back(at);
     int32_t count = le32(b, at);
     if (count < 0 || count > 2 * m) err = "count above 2M";
     else if (at != out.root && count < out.minFill) err = "count below minimum fill";

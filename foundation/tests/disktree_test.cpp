@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -295,6 +296,23 @@ TEST_F(DiskTreeTest, TheCacheReplacesItsLeastRecentlyUsedSlot) {
   EXPECT_EQ(RWNodeCache(file, 0xFFFFFFFF, 0x10000).capacity(), 0xFFFFu);
 }
 
+TEST_F(DiskTreeTest, AShapeThatCannotHoldKeysIsRefusedOnCreation) {
+  const struct { unsigned keyLength, order; } cases[] = {{0, 10}, {16, 0}, {0x10000, 0x10000}};
+  for (auto c : cases) {
+    std::remove(path.c_str());
+    log.clear();
+    RWFileManager fm(path.c_str());
+    Tr tree(fm, 10, Tr::autoCreate, c.keyLength, 0, -1, Tr::currentStyle, c.order, 1);
+    EXPECT_FALSE(tree.isValid());
+    EXPECT_EQ(fm.start(), -1);  // no record was written
+    EXPECT_EQ(tree.insertKeyAndValue("a", 1), 0);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].text, "[WRITEERR] Write error");
+    EXPECT_EQ(log[0].fileKind, 3);
+    EXPECT_EQ(log[0].file, fm.GetHandle());
+  }
+}
+
 TEST_F(DiskTreeTest, AtLeastOneCacheBufferIsKept) {
   RWFileManager fm(path.c_str());
   Tr tree(fm, 0, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
@@ -317,8 +335,9 @@ TEST_F(DiskTreeTest, SoakAgainstAMap) {
   auto tree = std::make_unique<Tr>(*fm, 4, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 3, 3);
   // Every step: the partition, the fill and the order. Every 50 steps and
   // around each reopening: the keys and values and that no block leaked.
+  Bytes b;
   auto check = [&](int step, bool full) {
-    Bytes b = bytes();
+    readInto(path, b);
     Layout lay;
     ASSERT_EQ(readLayout(b, lay), "") << "step " << step;
     Tree t;
@@ -357,6 +376,7 @@ TEST_F(DiskTreeTest, SoakAgainstAMap) {
       }
     }
     check(step, step % 50 == 0 || step % 1000 == 999);
+    if (HasFatalFailure()) return;
     if (step % 1000 == 999) {
       tree.reset();
       fm = std::make_unique<RWFileManager>(path.c_str());

@@ -1,0 +1,136 @@
+#include "core/cntdptr.h"
+
+#include "core/perobj.h"
+#include "rw/factory.h"
+#include "rw/mutex.h"
+#include "rw/rwfile.h"
+#include "rw/vstream.h"
+
+namespace {
+
+// Every count the core library changes goes through the two functions
+// below and so under this one lock: two holders in different parts of the
+// library releasing the same object on two threads still see one count.
+RWMutex countLock;
+
+RWCollectable* createNothing() { return nullptr; }
+
+const RWFactoryRegistrar registerCountedPtr(createNothing, GCountedPtr::classIsA(), "GCountedPtr");
+
+}  // namespace
+
+void gAddReference(MPersistentObject* p) {
+  if (p) p->referenceCount().addReference(countLock);
+}
+
+bool gReleaseReference(MPersistentObject* p) {
+  if (!p) return false;
+  // The count word held before the decrement: 0 means this was the last.
+  if (p->referenceCount().removeReference(countLock) != 0) return false;
+  delete p;
+  return true;
+}
+
+// ---- GCountedPtr ------------------------------------------------------------------
+
+GCountedPtr::GCountedPtr(MPersistentObject* p) : pointee_(p) { gAddReference(p); }
+
+GCountedPtr::GCountedPtr(const GCountedPtr& other) : RWCollectable(other), pointee_(other.pointee_) {
+  gAddReference(pointee_);
+}
+
+GCountedPtr::~GCountedPtr() {
+  MPersistentObject* old = pointee_;
+  pointee_ = nullptr;
+  gReleaseReference(old);
+}
+
+GCountedPtr& GCountedPtr::operator=(const GCountedPtr& other) { return *this = other.pointee_; }
+
+GCountedPtr& GCountedPtr::operator=(MPersistentObject* p) {
+  if (p == pointee_) return *this;
+  // Counted before the old one goes, so that a new pointee reachable only
+  // through the old one survives the release.
+  gAddReference(p);
+  MPersistentObject* old = pointee_;
+  pointee_ = p;
+  gReleaseReference(old);
+  return *this;
+}
+
+MPersistentObject* GCountedPtr::deepCopy() const {
+  if (!pointee_) return nullptr;
+  MPersistentObject* result = pointee_->deepCopy();
+  if (result) result->referenceCount().setRefCount(-1);
+  return result;
+}
+
+MPersistentObject* GCountedPtr::take() {
+  MPersistentObject* p = pointee_;
+  if (!p) return nullptr;
+  pointee_ = nullptr;
+  if (p->referenceCount().removeReference(countLock) == 0) return p;  // it was ours alone
+  return p->copy();
+}
+
+MPersistentObject* GCountedPtr::exchange(MPersistentObject* p) {
+  // Counted first: p may be reachable only through the current pointee.
+  gAddReference(p);
+  MPersistentObject* taken = take();
+  pointee_ = p;
+  return taken;
+}
+
+RWspace GCountedPtr::binaryStoreSize() const {
+  return RWCollectable::binaryStoreSize() +
+         static_cast<const RWCollectable*>(pointee_ ? pointee_ : rwNilCollectable())->recursiveStoreSize();
+}
+
+void GCountedPtr::saveGuts(RWvostream& s) const {
+  RWCollectable::saveGuts(s);
+  s << static_cast<const RWCollectable*>(pointee_);
+}
+
+void GCountedPtr::saveGuts(RWFile& f) const {
+  RWCollectable::saveGuts(f);
+  f << static_cast<const RWCollectable*>(pointee_);
+}
+
+template <class Source>
+void GCountedPtr::restoreFrom(Source& source) {
+  RWCollectable::restoreGuts(source);
+  Restored r = restoreObject(source, nullptr);
+  if (r.failed) return;
+  MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
+  if (!p && r.object && r.fresh) discardRestored(r.object);
+  *this = p;
+}
+
+void GCountedPtr::restoreGuts(RWvistream& s) { restoreFrom(s); }
+void GCountedPtr::restoreGuts(RWFile& f) { restoreFrom(f); }
+
+// ---- GCountedRef ------------------------------------------------------------------
+
+GCountedRef::GCountedRef(MPersistentObject* p) : pointee_(p) { gAddReference(p); }
+
+GCountedRef::GCountedRef(const GCountedRef& other) : pointee_(other.pointee_) { gAddReference(pointee_); }
+
+GCountedRef& GCountedRef::operator=(const GCountedRef& other) {
+  if (other.pointee_ == pointee_) return *this;
+  gAddReference(other.pointee_);
+  MPersistentObject* old = pointee_;
+  pointee_ = other.pointee_;
+  gReleaseReference(old);
+  return *this;
+}
+
+GCountedRef::~GCountedRef() {
+  MPersistentObject* old = pointee_;
+  pointee_ = nullptr;
+  gReleaseReference(old);
+}
+
+const GCountedRef& GCountedRef::nil() {
+  static const GCountedRef value;
+  return value;
+}

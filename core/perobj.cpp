@@ -1,0 +1,253 @@
+#include "core/perobj.h"
+
+#include <atomic>
+#include <functional>
+
+#include "core/pcomposit.h"
+#include "core/storeio.h"
+#include "rw/rwfile.h"
+#include "rw/vstream.h"
+
+namespace {
+
+// The next serial number to hand out. Atomic, so that objects made on
+// several threads never share a serial number.
+std::atomic<uint32_t> serialCounter{0};
+
+constexpr int32_t noReference = -1;
+
+MPersistentComposite* selectInto(bool fits, const MPersistentObject* self) {
+  if (!fits) return nullptr;
+  MPersistentComposite* result = new MPersistentComposite;
+  result->insert(const_cast<MPersistentObject*>(self));
+  return result;
+}
+
+}  // namespace
+
+RW_DEFINE_RESTORE_OPERATORS(MPersistentObject)
+
+uint32_t MPersistentObject::takeSerialNumber() {
+  uint32_t seen = serialCounter.load(std::memory_order_relaxed);
+  for (;;) {
+    // A counter at 0 (at load, or after it wrapped) hands out 1.
+    uint32_t taken = seen == 0 ? 1 : seen;
+    if (serialCounter.compare_exchange_weak(seen, taken + 1, std::memory_order_relaxed)) return taken;
+  }
+}
+
+uint32_t MPersistentObject::nextSerialNumber() {
+  uint32_t serial = serialCounter.load(std::memory_order_relaxed);
+  return serial == 0 ? 1 : serial;
+}
+
+void MPersistentObject::presetSerialCounter(uint32_t next) {
+  serialCounter.store(next, std::memory_order_relaxed);
+}
+
+MPersistentObject::MPersistentObject() : refs_(noReference), id_(0), serial_(takeSerialNumber()) {}
+
+MPersistentObject::MPersistentObject(const uint32_t& id)
+    : refs_(noReference), id_(id), serial_(takeSerialNumber()) {}
+
+MPersistentObject::MPersistentObject(const MPersistentObject& other)
+    : RWCollectable(other), refs_(noReference), id_(other.id_), serial_(other.serial_) {}
+
+MPersistentObject& MPersistentObject::operator=(const MPersistentObject& other) {
+  if (this != &other) {
+    id_ = other.id_;
+    serial_ = other.serial_;
+  }
+  return *this;
+}
+
+MPersistentObject::~MPersistentObject() = default;
+
+MPersistentObject* MPersistentObject::newSpecies() const { return new MPersistentObject; }
+MPersistentObject* MPersistentObject::copy() const { return new MPersistentObject(*this); }
+
+RWspace MPersistentObject::binaryStoreSize() const { return RWCollectable::binaryStoreSize() + 12; }
+
+int MPersistentObject::compareTo(const RWCollectable* other) const {
+  const void* a = this;
+  const void* b = other;
+  if (a == b) return 0;
+  return std::less<const void*>()(a, b) ? -1 : 1;
+}
+
+RWBoolean MPersistentObject::isEqual(const RWCollectable* other) const {
+  if (!other || other->isA() != isA()) return FALSE;
+  const MPersistentObject* o = dynamic_cast<const MPersistentObject*>(other);
+  return o && matches(o);
+}
+
+void MPersistentObject::saveGuts(RWvostream& s) const {
+  RWCollectable::saveGuts(s);
+  s.putULong(version());
+  s.putULong(id_);
+  s.putULong(serial_);
+}
+
+void MPersistentObject::saveGuts(RWFile& f) const {
+  RWCollectable::saveGuts(f);
+  f.Write(static_cast<uint32_t>(version()));
+  f.Write(id_);
+  f.Write(serial_);
+}
+
+template <class Source>
+void MPersistentObject::restoreRoot(Source& source) {
+  RWCollectable::restoreGuts(source);
+  uint32_t stored = 0;
+  if (!gReadULong(source, stored) || stored != version()) return;
+  uint32_t serial = 0;
+  if (!gReadULong(source, id_) || !gReadULong(source, serial)) return;
+  // A cleared serial number in the store keeps the one given at
+  // construction, so that no live object has serial number 0 by restore.
+  if (serial != 0) serial_ = serial;
+}
+
+void MPersistentObject::restoreGuts(RWvistream& s) { restoreRoot(s); }
+void MPersistentObject::restoreGuts(RWFile& f) { restoreRoot(f); }
+
+// ---- protocol defaults: a leaf ----------------------------------------------------
+
+RWBoolean MPersistentObject::isKindOf(RWClassID id) const { return id == classIsA(); }
+
+RWBoolean MPersistentObject::matches(const MPersistentObject* other) const {
+  return other && id_ == other->id_;
+}
+
+RWBoolean MPersistentObject::differs(const MPersistentObject* other) const { return !matches(other); }
+
+void MPersistentObject::insert(MPersistentObject*) {}
+void MPersistentObject::prepend(MPersistentObject*) {}
+MPersistentObject* MPersistentObject::remove(const MPersistentObject*) { return nullptr; }
+MPersistentObject* MPersistentObject::removeById(const uint32_t&) { return nullptr; }
+MPersistentObject* MPersistentObject::removeByClassId(const RWClassID&) { return nullptr; }
+int MPersistentObject::replaceDeepById(const uint32_t&, const MPersistentObject*) { return 0; }
+int MPersistentObject::replaceDeepByClassId(const RWClassID&, const MPersistentObject*) { return 0; }
+int MPersistentObject::replaceDeep(const MPersistentObject*, const MPersistentObject*) { return 0; }
+int MPersistentObject::replaceDeepByKind(const RWClassID&, const MPersistentObject*) { return 0; }
+
+void MPersistentObject::storeChild(const GCountedRef&) {}
+void MPersistentObject::updateChild(const GCountedRef&) {}
+GCountedRef MPersistentObject::takeByObject(const MPersistentObject*) { return GCountedRef::nil(); }
+GCountedRef MPersistentObject::takeById(const uint32_t&) { return GCountedRef::nil(); }
+GCountedRef MPersistentObject::takeByClassId(const RWClassID&) { return GCountedRef::nil(); }
+int MPersistentObject::replaceById(const uint32_t&, MPersistentObject*) { return 0; }
+int MPersistentObject::replaceByClassId(const RWClassID&, MPersistentObject*) { return 0; }
+
+void MPersistentObject::clear() {}
+
+MPersistentObject* MPersistentObject::findById(const uint32_t& id) const {
+  return id_ == id ? const_cast<MPersistentObject*>(this) : nullptr;
+}
+
+MPersistentObject* MPersistentObject::findByClassId(const RWClassID& classId) const {
+  return isA() == classId ? const_cast<MPersistentObject*>(this) : nullptr;
+}
+
+MPersistentObject* MPersistentObject::find(const MPersistentObject* object) const {
+  return matches(object) ? const_cast<MPersistentObject*>(this) : nullptr;
+}
+
+MPersistentObject* MPersistentObject::findByKind(const RWClassID& kind) const {
+  return isKindOf(kind) ? const_cast<MPersistentObject*>(this) : nullptr;
+}
+
+MPersistentComposite* MPersistentObject::collectByClassId(const RWClassID& classId,
+                                                          MPersistentComposite* list) const {
+  if (list && isA() == classId) list->insert(const_cast<MPersistentObject*>(this));
+  return list;
+}
+
+MPersistentComposite* MPersistentObject::collectById(const uint32_t& id, MPersistentComposite* list) const {
+  if (list && id_ == id) list->insert(const_cast<MPersistentObject*>(this));
+  return list;
+}
+
+MPersistentComposite* MPersistentObject::selectById(const uint32_t& id) const {
+  return selectInto(id_ == id, this);
+}
+
+MPersistentComposite* MPersistentObject::selectByClassId(const RWClassID& classId) const {
+  return selectInto(isA() == classId, this);
+}
+
+MPersistentComposite* MPersistentObject::collectByKind(const RWClassID& kind, MPersistentComposite* list) const {
+  if (list && isKindOf(kind)) list->insert(const_cast<MPersistentObject*>(this));
+  return list;
+}
+
+MPersistentComposite* MPersistentObject::selectByKind(const RWClassID& kind) const {
+  return selectInto(isKindOf(kind), this);
+}
+
+GCountedRef MPersistentObject::findCountedById(const uint32_t& id) const {
+  return id_ == id ? GCountedRef(const_cast<MPersistentObject*>(this)) : GCountedRef::nil();
+}
+
+GCountedRef MPersistentObject::findCountedByClassId(const RWClassID& classId) const {
+  return isA() == classId ? GCountedRef(const_cast<MPersistentObject*>(this)) : GCountedRef::nil();
+}
+
+GCountedRef MPersistentObject::findCounted(const MPersistentObject* object) const {
+  return matches(object) ? GCountedRef(const_cast<MPersistentObject*>(this)) : GCountedRef::nil();
+}
+
+RWBoolean MPersistentObject::isComposite() const { return FALSE; }
+uint32_t& MPersistentObject::id() { return id_; }
+uint32_t MPersistentObject::serialNumber() const { return serial_; }
+RWsize MPersistentObject::entries() const { return 1; }
+RWsize MPersistentObject::totalEntries() const { return 1; }
+GChildIterator* MPersistentObject::createIterator() { return new GNullIterator(this); }
+RWClassID MPersistentObject::kind() const { return isA(); }
+
+MPersistentObject* MPersistentObject::deepCopy() const {
+  if (!isComposite()) return copy();
+  MPersistentObject* result = newSpecies();
+  result->setId(id_);
+  GChildIterator* it = const_cast<MPersistentObject*>(this)->createIterator();
+  while (it->advance()) {
+    if (MPersistentObject* child = it->current()) result->insert(child->deepCopy());
+  }
+  delete it;
+  return result;
+}
+
+void MPersistentObject::clearSerialNumbers() {
+  serial_ = 0;
+  if (!isComposite()) return;
+  GChildIterator* it = createIterator();
+  while (it->advance()) {
+    if (MPersistentObject* child = it->current()) child->clearSerialNumbers();
+  }
+  delete it;
+}
+
+RWBoolean MPersistentObject::sameKindAndId(const MPersistentObject* a, const MPersistentObject* b) {
+  return a && b && a->kind() == b->kind() && a->id_ == b->id_;
+}
+
+// ---- restores under way ----------------------------------------------------------
+
+namespace {
+thread_local MRestoreScope* innermostRestore = nullptr;
+}
+
+MRestoreScope::MRestoreScope(const MPersistentObject* object) : object_(object), outer_(innermostRestore) {
+  innermostRestore = this;
+}
+
+MRestoreScope::~MRestoreScope() { innermostRestore = outer_; }
+
+bool MRestoreScope::encloses(const MPersistentObject* object) {
+  for (const MRestoreScope* s = innermostRestore; s; s = s->outer_) {
+    if (s->object_ == object) return true;
+  }
+  return false;
+}
+
+GChildIterator::~GChildIterator() = default;
+GNullIterator::~GNullIterator() = default;

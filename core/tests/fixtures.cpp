@@ -1,0 +1,59 @@
+#include "fixtures.h"
+
+#include "rw/factory.h"
+#include "rw/rwfile.h"
+#include "rw/vstream.h"
+
+int TestLeaf::destroyed = 0;
+
+namespace {
+
+RWCollectable* makeLeaf() { return new TestLeaf; }
+RWCollectable* makeBare() { return new TestBare; }
+
+const RWFactoryRegistrar registerLeaf(makeLeaf, TestLeaf::classIsA(), "TestLeaf");
+const RWFactoryRegistrar registerBare(makeBare, TestBare::classIsA(), "TestBare");
+
+}  // namespace
+
+RW_DEFINE_RESTORE_OPERATORS(TestLeaf)
+
+RWBoolean TestLeaf::matches(const MPersistentObject* other) const {
+  const TestLeaf* o = dynamic_cast<const TestLeaf*>(other);
+  return o && MPersistentObject::matches(other) && o->value == value;
+}
+
+void TestLeaf::saveGuts(RWvostream& s) const {
+  MPersistentObject::saveGuts(s);
+  s.putULong(1);
+  s.putLong(value);
+}
+
+void TestLeaf::saveGuts(RWFile& f) const {
+  MPersistentObject::saveGuts(f);
+  f.Write(uint32_t{1});
+  f.Write(value);
+}
+
+void TestLeaf::restoreGuts(RWvistream& s) {
+  MPersistentObject::restoreGuts(s);
+  uint32_t version = 0;
+  s.getULong(version);
+  if (s.good() && version == 1) s.getLong(value);
+}
+
+void TestLeaf::restoreGuts(RWFile& f) {
+  MPersistentObject::restoreGuts(f);
+  uint32_t version = 0;
+  if (f.Read(version) && version == 1) f.Read(value);
+}
+
+std::string bytes(std::initializer_list<unsigned> b) {
+  std::string s;
+  for (unsigned c : b) s += static_cast<char>(c);
+  return s;
+}
+
+std::string le16(uint16_t v) { return bytes({v & 0xFFu, unsigned(v >> 8)}); }
+
+std::string le32(uint32_t v) { return bytes({v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF, v >> 24}); }

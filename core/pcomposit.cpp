@@ -63,6 +63,12 @@ MPersistentObject* findDepthFirst(const GCountedPtrVector& v, Fits fits, Below b
   return nullptr;
 }
 
+// What an iterator made without a composite walks.
+GCountedPtrVector& noChildren() {
+  static GCountedPtrVector empty(0);
+  return empty;
+}
+
 MPersistentComposite* keepIfFilled(MPersistentComposite* result) {
   if (result->entries() != 0) return result;
   delete result;
@@ -421,7 +427,7 @@ MPersistentObject* MPersistentComposite::detect(MDetectFunction f, void* data) c
 // ---- MPersistentCompositeIterator -------------------------------------------------
 
 MPersistentCompositeIterator::MPersistentCompositeIterator(MPersistentComposite* composite)
-    : GChildIterator(composite), vector_(&composite->children()), position_(-1) {}
+    : GChildIterator(composite), vector_(composite ? &composite->children() : &noChildren()), position_(-1) {}
 
 MPersistentCompositeIterator::~MPersistentCompositeIterator() = default;
 

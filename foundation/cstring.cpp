@@ -7,6 +7,7 @@
 
 #include "rw/mutex.h"
 #include "rw/rwfile.h"
+#include "rw/vstream.h"
 #include "rw/rwerr.h"
 
 // The shared empty string. Its count starts at 0, so the static itself is
@@ -655,6 +656,67 @@ void RWCString::restoreFrom(RWFile& f) {
     ref()->nchars_ = n;
     data_[n] = 0;
   }
+}
+
+namespace {
+// The largest text a stream restore takes. A stream cannot tell how much it
+// still holds and a stored text is read by one readString, so the stored
+// length is the only size at hand; beyond this it is refused, not trusted.
+constexpr RWsize streamTextLimit = 16u * 1024 * 1024;
+
+void failStream(RWvistream& s) { s.clear(s.rdstate() | RWvios::failbit); }
+}  // namespace
+
+void RWCString::saveOn(RWvostream& s) const {
+  s.put(static_cast<uint32_t>(length()));
+  if (s.version())
+    s.writeString(data_, length());
+  else
+    s.put(data_, length());
+}
+
+void RWCString::restoreFrom(RWvistream& s) {
+  uint32_t n = 0;
+  s.get(n);
+  if (!s.good()) return;
+
+  if (!s.version()) {
+    // Counted characters can be read piece by piece: the block grows only
+    // with what has arrived.
+    auto read = [](void* in, char* p, RWsize k) { return static_cast<RWvistream*>(in)->get(p, k).good() != 0; };
+    if (n > maxLength || !readPieces(n, read, &s)) {
+      dropText();
+      failStream(s);
+    }
+    return;
+  }
+
+  if (n > streamTextLimit) {
+    dropText();
+    failStream(s);
+    return;
+  }
+  if (n == 0) {
+    char none[1];
+    s.readString(none, 1);
+    if (s.good())
+      makeEmpty(0);
+    else
+      dropText();
+    return;
+  }
+  makeEmpty(n);
+  // readString puts its zero byte at index n only when all n characters
+  // came; a shorter stored text leaves this mark, and the bytes after it
+  // were never written.
+  data_[n] = 1;
+  s.readString(data_, n + 1);
+  if (!s.good() || data_[n] != 0) {
+    if (s.good()) failStream(s);
+    dropText();
+    return;
+  }
+  ref()->nchars_ = n;
 }
 
 // ---- substrings

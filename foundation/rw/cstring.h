@@ -154,6 +154,8 @@ class RWCString {
   // or stream in its failed state.
   void saveOn(RWFile& f) const;
   void restoreFrom(RWFile& f);
+  void saveOn(RWvostream& s) const;
+  void restoreFrom(RWvistream& s);
 
   // Settings for later allocations; each setter answers the old value.
   static RWsize minimumCapacity();

@@ -10,32 +10,13 @@
 #include "rw/bufhelp.h"
 #include "rw/gvector.h"
 #include "rw/rwerr.h"
+#include "testutil.h"
 
 namespace {
 
-struct Report {
-  std::string text;
-  bool bounds;  // an RWBoundsErr (else some other kind)
-  bool internal;
-};
-
-std::vector<Report> reports;
-
-void capture(const RWErrorBase& e) {
-  reports.push_back({e.why(), dynamic_cast<const RWBoundsErr*>(&e) != nullptr,
-                     dynamic_cast<const RWInternalErr*>(&e) != nullptr});
-}
-
 class Reports : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reports.clear();
-    previous_ = rwSetErrorHandler(capture);
-  }
-  void TearDown() override { rwSetErrorHandler(previous_); }
-
- private:
-  rwErrHandler previous_ = nullptr;
+  ReportLog reports;
 };
 
 std::string indexErr(unsigned i, unsigned n) {

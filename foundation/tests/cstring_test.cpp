@@ -2,32 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "rw/bstream.h"
+#include "rw/estream.h"
+#include "rw/pstream.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
+#include "testutil.h"
 #include "tmpdir.h"
 
 namespace {
-
-// Collects the texts of every report made while it lives.
-class CapturedReports {
- public:
-  CapturedReports() : previous_(rwSetErrorHandler(&capture)) { texts().clear(); }
-  ~CapturedReports() { rwSetErrorHandler(previous_); }
-  const std::vector<std::string>& all() const { return texts(); }
-
- private:
-  static std::vector<std::string>& texts() {
-    static std::vector<std::string> v;
-    return v;
-  }
-  static void capture(const RWErrorBase& e) { texts().push_back(e.why()); }
-  rwErrHandler previous_;
-};
 
 std::string bytes(const RWCString& s) { return std::string(s.data(), s.length()); }
 
@@ -159,12 +147,12 @@ TEST(CString, ReplaceKeepsOrRemakesTheBlock) {
 }
 
 TEST(CString, ReplaceBeyondTheEndIsReportedAndChangesNothing) {
-  CapturedReports reports;
+  ReportLog reports;
   RWCString s("abc");
   s.replace(4, 0, "x");
   EXPECT_EQ("abc", bytes(s));
-  ASSERT_EQ(1u, reports.all().size());
-  EXPECT_EQ("[INDEXERR] Illegal Index (4) for collection or string with 3 elements", reports.all()[0]);
+  ASSERT_EQ(1u, reports.size());
+  EXPECT_EQ("[INDEXERR] Illegal Index (4) for collection or string with 3 elements", reports[0].text);
 }
 
 TEST(CString, CharacterFills) {
@@ -352,7 +340,7 @@ TEST(CString, CaseFoldingIsPlainAscii) {
 }
 
 TEST(CString, BadIndexIsReportedAndTouchesNothingOutside) {
-  CapturedReports reports;
+  ReportLog reports;
   RWCString s("abc");
   RWCString sharer(s);
   s[3] = 'X';
@@ -379,7 +367,8 @@ TEST(CString, BadIndexIsReportedAndTouchesNothingOutside) {
       "[INDEXERR] Illegal Index (0) for collection or string with 0 elements",
       "[INDEXERR] Illegal Index (1) for collection or string with 1 elements",
   };
-  EXPECT_EQ(expected, reports.all());
+  EXPECT_EQ(expected, reports.texts());
+  for (const CapturedReport& r : reports.all()) EXPECT_TRUE(r.bounds);
 }
 
 TEST(CString, Substrings) {
@@ -415,13 +404,14 @@ TEST(CString, Substrings) {
 }
 
 TEST(CString, SubstringOutsideTheStringIsReportedAndNull) {
-  CapturedReports reports;
+  ReportLog reports;
   RWCString s("abc");
   EXPECT_TRUE(s(2, 5).isNull());
   EXPECT_TRUE(s(RW_NPOS, 0).isNull());  // a failed search's position: no report
   EXPECT_FALSE(s(3, 0).isNull());
-  ASSERT_EQ(1u, reports.all().size());
-  EXPECT_EQ("[SUBSTRING] Illegal substring (2, 5) from 3 element RWCString", reports.all()[0]);
+  ASSERT_EQ(1u, reports.size());
+  EXPECT_EQ("[SUBSTRING] Illegal substring (2, 5) from 3 element RWCString", reports[0].text);
+  EXPECT_TRUE(reports[0].bounds);
 }
 
 TEST(CString, Concatenation) {
@@ -468,16 +458,6 @@ TEST(CString, CopiesAndAscii) {
   EXPECT_EQ("abc", bytes(t));
 }
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void putFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 TEST(CStringFile, StoredFormAndRoundTrip) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
@@ -493,7 +473,7 @@ TEST(CStringFile, StoredFormAndRoundTrip) {
                         "\0\0\0\0"
                         "\x04\0\0\0\0x\0\x80",
                         18),
-            fileBytes(path));
+            fileContents(path));
 
   RWFile f(path.c_str(), "rb");
   RWCString first("previous text");
@@ -527,7 +507,7 @@ TEST(CStringFile, UntrustedLengthsFailCleanly) {
   };
   for (auto& c : cases) {
     std::string path = dir.file("bad");
-    putFileBytes(path, c.stored);
+    putFile(path, c.stored);
     RWFile f(path.c_str(), "rb");
     ASSERT_TRUE(f.isValid());
     RWCString s("something");
@@ -543,12 +523,157 @@ TEST(CStringFile, MissingLengthChangesNothing) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   std::string path = dir.file("short");
-  putFileBytes(path, std::string("\x02\0", 2));
+  putFile(path, std::string("\x02\0", 2));
   RWFile f(path.c_str(), "rb");
   RWCString s("kept");
   s.restoreFrom(f);
   EXPECT_EQ("kept", bytes(s));
   EXPECT_TRUE(f.Eof());
+}
+
+enum class Form { portable, binary, littleEndian, bigEndian };
+
+std::unique_ptr<RWvostream> writerOn(Form form, std::ostream& os) {
+  switch (form) {
+    case Form::portable: return std::make_unique<RWpostream>(os);
+    case Form::binary: return std::make_unique<RWbostream>(os);
+    case Form::littleEndian: return std::make_unique<RWeostream>(os, RWeostream::LittleEndian);
+    case Form::bigEndian: return std::make_unique<RWeostream>(os, RWeostream::BigEndian);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<RWvistream> readerOn(Form form, std::istream& is) {
+  switch (form) {
+    case Form::portable: return std::make_unique<RWpistream>(is);
+    case Form::binary: return std::make_unique<RWbistream>(is);
+    case Form::littleEndian:
+    case Form::bigEndian: return std::make_unique<RWeistream>(is);
+  }
+  return nullptr;
+}
+
+const std::string littleHeader("es\x01\x00\x02\x04\x04\x02\x04", 9);
+const std::string bigHeader("es\x01\x01\x02\x04\x04\x02\x04", 9);
+
+TEST(CStringStream, StoredForms) {
+  struct {
+    Form form;
+    std::string stored;
+  } cases[] = {
+      {Form::portable, std::string("3\n\"a\\x00b\"")},
+      {Form::binary, std::string("\x03\0\0\0\x03\0\0\0a\0b", 11)},
+      {Form::littleEndian, littleHeader + std::string("\x03\0\0\0\x03\0\0\0a\0b", 11)},
+      {Form::bigEndian, bigHeader + std::string("\0\0\0\x03\0\0\0\x03" "a\0b", 11)},
+  };
+  for (auto& c : cases) {
+    std::ostringstream out;
+    RWCString("a\0b", 3).saveOn(*writerOn(c.form, out));
+    EXPECT_EQ(c.stored, out.str()) << int(c.form);
+  }
+}
+
+TEST(CStringStream, RoundTripInEveryForm) {
+  const RWCString texts[] = {
+      RWCString(),
+      RWCString("plain"),
+      RWCString("\0zero\0bytes\0", 12),
+      RWCString("quote \" backslash \\ braces {} \x80\xff\n\t"),
+      RWCString('x', 300),  // the portable form wraps long lines
+  };
+  for (Form form : {Form::portable, Form::binary, Form::littleEndian, Form::bigEndian}) {
+    std::stringstream io;
+    {
+      auto out = writerOn(form, io);
+      for (const RWCString& t : texts) t.saveOn(*out);
+    }
+    auto in = readerOn(form, io);
+    for (const RWCString& t : texts) {
+      RWCString back("previous");
+      RWCString sharer(back);
+      back.restoreFrom(*in);
+      EXPECT_TRUE(in->good()) << int(form);
+      EXPECT_EQ(bytes(t), bytes(back)) << int(form);
+      EXPECT_EQ('\0', back.data()[back.length()]);
+      EXPECT_EQ("previous", bytes(sharer));
+    }
+  }
+}
+
+TEST(CStringStream, UntrustedLengthsFailCleanly) {
+  struct {
+    const char* what;
+    Form form;
+    std::string stored;
+  } cases[] = {
+      {"binary: text shorter than its length", Form::binary, std::string("\x0a\0\0\0\x02\0\0\0ab", 10)},
+      {"binary: data cut short", Form::binary, std::string("\x03\0\0\0\x0a\0\0\0ab", 10)},
+      {"binary: text longer than its length", Form::binary, std::string("\x02\0\0\0\x05\0\0\0abcde", 13)},
+      {"binary: absurd length", Form::binary, std::string("\xf0\xff\xff\xff\x02\0\0\0ab", 10)},
+      {"binary: all ones", Form::binary, std::string("\xff\xff\xff\xff", 4)},
+      {"binary: no text at all", Form::binary, std::string("\x05\0\0\0", 4)},
+      {"portable: text shorter than its length", Form::portable, "5\n\"ab\""},
+      {"portable: absurd length", Form::portable, "4294967295\n\"ab\""},
+      {"portable: unterminated text", Form::portable, "4\n\"ab"},
+      {"endian: absurd length", Form::bigEndian, bigHeader + std::string("\x7f\xff\xff\xff\0\0\0\x02" "ab", 10)},
+      {"endian: data cut short", Form::littleEndian, littleHeader + std::string("\x09\0\0\0\x09\0\0\0ab", 10)},
+  };
+  for (auto& c : cases) {
+    std::istringstream is(c.stored);
+    auto in = readerOn(c.form, is);
+    RWCString s("something");
+    s.restoreFrom(*in);
+    EXPECT_EQ(0u, s.length()) << c.what;
+    EXPECT_EQ('\0', s.data()[0]) << c.what;
+    EXPECT_TRUE(in->fail()) << c.what;
+  }
+}
+
+TEST(CStringStream, MissingLengthChangesNothing) {
+  std::istringstream is(std::string("\x02\0", 2));
+  RWbistream in(is);
+  RWCString s("kept");
+  s.restoreFrom(in);
+  EXPECT_EQ("kept", bytes(s));
+  EXPECT_TRUE(in.fail());
+}
+
+// A stream of format version 0 stores the characters as a counted array.
+class CountedOutput : public RWbostream {
+ public:
+  explicit CountedOutput(std::ostream& os) : RWbostream(os) { setVersion(0); }
+};
+class CountedInput : public RWbistream {
+ public:
+  explicit CountedInput(std::istream& is) : RWbistream(is) { setVersion(0); }
+};
+
+TEST(CStringStream, CountedCharactersArriveInPieces) {
+  std::string big(200000, 'q');
+  big[100000] = '\0';
+  std::stringstream io;
+  {
+    CountedOutput out(io);
+    RWCString("ab").saveOn(out);
+    RWCString(big.data(), RWsize(big.size())).saveOn(out);
+  }
+  EXPECT_EQ(std::string("\x02\0\0\0ab", 6), io.str().substr(0, 6));
+  CountedInput in(io);
+  RWCString a, b;
+  a.restoreFrom(in);
+  b.restoreFrom(in);
+  EXPECT_TRUE(in.good());
+  EXPECT_EQ("ab", bytes(a));
+  EXPECT_EQ(big, bytes(b));
+
+  // A huge stored length over a few bytes stops at the first short piece,
+  // having made a block no larger than one piece.
+  std::istringstream cut(std::string("\xf0\xff\xff\x7f" "abc", 7));
+  CountedInput shortIn(cut);
+  RWCString c("something");
+  c.restoreFrom(shortIn);
+  EXPECT_EQ(0u, c.length());
+  EXPECT_TRUE(shortIn.fail());
 }
 
 }  // namespace

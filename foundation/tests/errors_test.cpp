@@ -9,9 +9,12 @@
 #include "rw/defs.h"
 #include "rw/kmsys.h"
 #include "rw/rwerr.h"
+#include "testutil.h"
 
 namespace {
 
+// A handler of this file's own, so the tests of rwSetErrorHandler can tell
+// it apart from the default one.
 struct Captured {
   std::string text;
   bool bounds = false;
@@ -135,7 +138,8 @@ TEST(Message, CopiesOwnTheirText) {
   EXPECT_STREQ(c.str(), "first");
 }
 
-TEST_F(Reports, IndexCheckReachesTheHandlerAsBoundsError) {
+TEST(ErrorReports, IndexCheckReachesTheHandlerAsBoundsError) {
+  ReportLog reports;
   rwReportIndex(7, 3);
   rwReportIndex(RW_NPOS, 3);
   ASSERT_EQ(reports.size(), 2u);

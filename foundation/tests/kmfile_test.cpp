@@ -3,29 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/stat.h>
 
 #include "rw/kmsys.h"
+#include "testutil.h"
 #include "tmpdir.h"
 
 namespace {
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void put(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
 
 class KMFileTest : public ::testing::Test {
  protected:
@@ -35,7 +19,7 @@ class KMFileTest : public ::testing::Test {
 
 TEST_F(KMFileTest, ShortReadAnswersWholeItemsAndSetsEndOfFile) {
   std::string name = dir.file("ten");
-  put(name, "0123456789");
+  putFile(name, "0123456789");
   KMFILE* f = KMMapFileOpen(name.c_str(), "rb");
   ASSERT_NE(f, nullptr);
   char buf[12] = {};
@@ -54,7 +38,7 @@ TEST_F(KMFileTest, ShortReadAnswersWholeItemsAndSetsEndOfFile) {
 
 TEST_F(KMFileTest, ErrorRefusesReadsAndSeeksUntilCleared) {
   std::string name = dir.file("err");
-  put(name, "abc");
+  putFile(name, "abc");
   KMFILE* f = KMMapFileOpen(name.c_str(), "rb+");
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(KMFileSeek(f, 0, 7), -1);  // no such origin
@@ -78,7 +62,7 @@ TEST_F(KMFileTest, ErrorRefusesReadsAndSeeksUntilCleared) {
 
 TEST_F(KMFileTest, FailingReadSetsErrorFailingWriteSetsBoth) {
   std::string name = dir.file("modes");
-  put(name, "abc");
+  putFile(name, "abc");
 
   KMFILE* w = KMMapFileOpen(name.c_str(), "ab");
   ASSERT_NE(w, nullptr);
@@ -93,7 +77,7 @@ TEST_F(KMFileTest, FailingReadSetsErrorFailingWriteSetsBoth) {
   EXPECT_EQ(KMFileWrite("x", 1, 1, r), 0u);
   EXPECT_EQ(KMFileFlags(r), KMFILE_EOF | KMFILE_ERR);
   KMFileClose(r);
-  EXPECT_EQ(contents(name), "abcd");
+  EXPECT_EQ(fileContents(name), "abcd");
 }
 
 TEST_F(KMFileTest, EndOfFileRefusesWritesUntilSeek) {
@@ -107,12 +91,12 @@ TEST_F(KMFileTest, EndOfFileRefusesWritesUntilSeek) {
   EXPECT_EQ(KMFileWrite("ab", 1, 2, f), 2u);
   EXPECT_EQ(KMFileFlags(f), 0u);
   KMFileClose(f);
-  EXPECT_EQ(contents(name), "ab");
+  EXPECT_EQ(fileContents(name), "ab");
 }
 
 TEST_F(KMFileTest, ReadsAndWritesAlternateWithoutSeeking) {
   std::string name = dir.file("alt");
-  put(name, "abcd");
+  putFile(name, "abcd");
   KMFILE* f = KMMapFileOpen(name.c_str(), "rb+");
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(KMFileGetc(f), 'a');
@@ -122,12 +106,12 @@ TEST_F(KMFileTest, ReadsAndWritesAlternateWithoutSeeking) {
   EXPECT_EQ(KMFileTell(f), 5);
   EXPECT_EQ(KMFileFlush(f), 0);
   KMFileClose(f);
-  EXPECT_EQ(contents(name), "aXcYZ");
+  EXPECT_EQ(fileContents(name), "aXcYZ");
 }
 
 TEST_F(KMFileTest, UngetcStepsBackAndRefusesAtStart) {
   std::string name = dir.file("unget");
-  put(name, "xy");
+  putFile(name, "xy");
   KMFILE* f = KMMapFileOpen(name.c_str(), "rb");
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(KMFileUngetc('x', f), -1);
@@ -145,7 +129,7 @@ TEST_F(KMFileTest, UngetcStepsBackAndRefusesAtStart) {
 
 TEST_F(KMFileTest, SeekOrigins) {
   std::string name = dir.file("seek");
-  put(name, "0123456789");
+  putFile(name, "0123456789");
   KMFILE* f = KMMapFileOpen(name.c_str(), "rb");
   ASSERT_NE(f, nullptr);
   struct Case {
@@ -167,7 +151,7 @@ TEST_F(KMFileTest, OpenModes) {
   std::string name = dir.file("open");
   EXPECT_EQ(KMMapFileOpen(name.c_str(), "rb"), nullptr);
   EXPECT_EQ(KMMapFileOpen(name.c_str(), "rb+"), nullptr);
-  EXPECT_FALSE(exists(name));
+  EXPECT_FALSE(fileExists(name));
   EXPECT_EQ(KMMapFileOpen(name.c_str(), "xb"), nullptr);
   EXPECT_EQ(KMMapFileOpen(name.c_str(), ""), nullptr);
   EXPECT_EQ(KMMapFileOpen(name.c_str(), nullptr), nullptr);
@@ -175,12 +159,12 @@ TEST_F(KMFileTest, OpenModes) {
   EXPECT_EQ(KMMapFileOpen(dir.path().c_str(), "rb"), nullptr);
   EXPECT_EQ(KMMapFileOpen(dir.path().c_str(), "wb+"), nullptr);
 
-  put(name, "old contents");
+  putFile(name, "old contents");
   KMFILE* f = KMMapFileOpen(name.c_str(), "wb+");  // truncates
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(KMFileWrite("12", 1, 2, f), 2u);
   KMFileClose(f);
-  EXPECT_EQ(contents(name), "12");
+  EXPECT_EQ(fileContents(name), "12");
 
   // Append starts at the end and every write goes there, wherever the
   // position was moved.
@@ -192,11 +176,11 @@ TEST_F(KMFileTest, OpenModes) {
   EXPECT_EQ(KMFileWrite("3", 1, 1, f), 1u);
   EXPECT_EQ(KMFileTell(f), 3);
   KMFileClose(f);
-  EXPECT_EQ(contents(name), "123");
+  EXPECT_EQ(fileContents(name), "123");
 }
 
 TEST_F(KMFileTest, BackslashNamesReachTheFile) {
-  put(dir.file("bs"), "q");
+  putFile(dir.file("bs"), "q");
   std::string name = dir.path() + "\\bs";
   KMFILE* f = KMMapFileOpen(name.c_str(), "rb");
   ASSERT_NE(f, nullptr);
@@ -204,14 +188,14 @@ TEST_F(KMFileTest, BackslashNamesReachTheFile) {
   KMFileClose(f);
   EXPECT_TRUE(KMFileCanWrite(name.c_str()));
   EXPECT_EQ(KMFileDelete(name.c_str()), 0);
-  EXPECT_FALSE(exists(dir.file("bs")));
+  EXPECT_FALSE(fileExists(dir.file("bs")));
 }
 
 TEST_F(KMFileTest, DeleteAndCloseAnswers) {
   std::string name = dir.file("del");
-  put(name, "z");
+  putFile(name, "z");
   EXPECT_EQ(KMFileDelete(name.c_str()), 0);
-  EXPECT_FALSE(exists(name));
+  EXPECT_FALSE(fileExists(name));
   EXPECT_NE(KMFileDelete(name.c_str()), 0);
   EXPECT_NE(KMFileDelete(nullptr), 0);
   EXPECT_EQ(KMFileClose(nullptr), -1);
@@ -220,10 +204,10 @@ TEST_F(KMFileTest, DeleteAndCloseAnswers) {
 TEST_F(KMFileTest, CanWriteCreatesNothing) {
   std::string name = dir.file("cw");
   EXPECT_FALSE(KMFileCanWrite(name.c_str()));
-  EXPECT_FALSE(exists(name));
+  EXPECT_FALSE(fileExists(name));
   EXPECT_FALSE(KMFileCanWrite(dir.path().c_str()));
   EXPECT_FALSE(KMFileCanWrite(nullptr));
-  put(name, "");
+  putFile(name, "");
   EXPECT_TRUE(KMFileCanWrite(name.c_str()));
   if (geteuid() != 0) {  // the superuser may write anything
     chmod(name.c_str(), 0444);

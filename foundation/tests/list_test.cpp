@@ -9,25 +9,17 @@
 #include "rw/islist.h"
 #include "rw/rwerr.h"
 #include "rw/slist.h"
+#include "testutil.h"
 
 namespace {
 
-std::vector<std::string> reports;
-void capture(const RWErrorBase& e) {
-  ASSERT_NE(dynamic_cast<const RWBoundsErr*>(&e), nullptr);
-  reports.push_back(e.why());
-}
-
 class ListTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reports.clear();
-    previous_ = rwSetErrorHandler(capture);
+  // Every report the lists make is an index error.
+  void TearDown() override {
+    for (const CapturedReport& r : reports.all()) EXPECT_TRUE(r.bounds) << r.text;
   }
-  void TearDown() override { rwSetErrorHandler(previous_); }
-
- private:
-  rwErrHandler previous_ = nullptr;
+  ReportLog reports;
 };
 
 const std::string nposErr = "[NPOSINDEX] The value RW_NPOS cannot be used as an index.";
@@ -85,7 +77,7 @@ TEST_F(ListTest, FreshSinglyLinkedList) {
   EXPECT_EQ(s.at(RW_NPOS), nullptr);
   EXPECT_EQ(s.removeAt(0), nullptr);
   s.insertAt(1, &a);  // beyond the count: nothing linked
-  EXPECT_EQ(reports, (std::vector<std::string>{indexErr(0, 0), nposErr, indexErr(0, 0), indexErr(1, 0)}));
+  EXPECT_EQ(reports.texts(), (std::vector<std::string>{indexErr(0, 0), nposErr, indexErr(0, 0), indexErr(1, 0)}));
   EXPECT_EQ(values(s), V{});
   EXPECT_EQ(s.removeFirst(), nullptr);
 
@@ -103,7 +95,7 @@ TEST_F(ListTest, SinglyLinkedInsertAndRemoveByIndex) {
   EXPECT_EQ(values(s), (V{1, 2, 3, 4}));
   EXPECT_EQ(s.at(3), &n4);
   EXPECT_EQ(s.at(4), nullptr);
-  ASSERT_EQ(reports, (std::vector<std::string>{indexErr(4, 4)}));
+  ASSERT_EQ(reports.texts(), (std::vector<std::string>{indexErr(4, 4)}));
 
   // Removing the last link moves last back, so an append lands after it.
   EXPECT_EQ(s.removeAt(3), &n4);
@@ -121,7 +113,7 @@ TEST_F(ListTest, SinglyLinkedInsertAndRemoveByIndex) {
   EXPECT_EQ(s.removeFirst(), &n4);
   EXPECT_EQ(values(s), V{});
   EXPECT_EQ(s.removeAt(RW_NPOS), nullptr);
-  EXPECT_EQ(reports.back(), nposErr);
+  EXPECT_EQ(reports.texts().back(), nposErr);
 }
 
 TEST_F(ListTest, SinglyLinkedLinkOperations) {
@@ -226,7 +218,7 @@ TEST_F(ListTest, DoublyLinkedList) {
   EXPECT_EQ(s.at(0), nullptr);
   s.insertAt(1, &n1);
   EXPECT_EQ(s.removeAt(RW_NPOS), nullptr);
-  EXPECT_EQ(reports, (std::vector<std::string>{indexErr(0, 0), indexErr(1, 0), nposErr}));
+  EXPECT_EQ(reports.texts(), (std::vector<std::string>{indexErr(0, 0), indexErr(1, 0), nposErr}));
   EXPECT_EQ(values(s), V{});
 
   s.insertAt(0, &n2);
@@ -330,7 +322,7 @@ TEST_F(ListTest, PointerListInsertions) {
   EXPECT_EQ(s.insertAt(6, item(5)), nullptr);
   EXPECT_EQ(s.insertAfter(5, item(5)), nullptr);
   EXPECT_EQ(s.at(RW_NPOS), nullptr);
-  EXPECT_EQ(reports, (std::vector<std::string>{indexErr(6, 5), indexErr(5, 5), nposErr}));
+  EXPECT_EQ(reports.texts(), (std::vector<std::string>{indexErr(6, 5), indexErr(5, 5), nposErr}));
   EXPECT_EQ(values(s), (V{0, 1, 2, 3, 4}));
 
   // Copies hold the same items in their own cells.

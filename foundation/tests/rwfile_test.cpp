@@ -4,31 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "rw/rwfile.h"
+#include "testutil.h"
 #include "tmpdir.h"
 
 namespace {
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void put(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
 
 // Values with no agreed stored width must not reach a file at all.
 template <class T>
@@ -63,7 +47,7 @@ TEST_F(RWFileTest, NullModeCreatesThenUpdates) {
     EXPECT_STREQ(f.GetName(), name.c_str());
     EXPECT_TRUE(f.Write('x'));
   }
-  EXPECT_TRUE(exists(name));
+  EXPECT_TRUE(fileExists(name));
   RWFile f(name.c_str());
   EXPECT_TRUE(f.isValid());
   EXPECT_STREQ(f.Access(), "rb+");
@@ -81,7 +65,7 @@ TEST_F(RWFileTest, NotOpenFailsEverything) {
   RWFile f(name.c_str(), "rb");
   EXPECT_FALSE(f.isValid());
   EXPECT_STREQ(f.Access(), "rb");
-  EXPECT_FALSE(exists(name));
+  EXPECT_FALSE(fileExists(name));
   int i = 0;
   char text[4] = "xyz";
   EXPECT_FALSE(f.Write(1));
@@ -125,7 +109,7 @@ TEST_F(RWFileTest, ScalarsStoreTheirExactLittleEndianBytes) {
   const char golden[] =
       "A" "\xFE" "\xFE" "\xFE\xFF" "\x34\x12" "\x3A\x26" "\xFE\xFF\xFF\xFF" "\x04\x03\x02\x01"
       "\x00\x00\x80\x3F" "\x00\x00\x00\x00\x00\x00\x00\xC0";
-  EXPECT_EQ(contents(name), std::string(golden, sizeof golden - 1));
+  EXPECT_EQ(fileContents(name), std::string(golden, sizeof golden - 1));
 
   RWFile f(name.c_str(), "rb");
   char c;
@@ -163,7 +147,7 @@ TEST_F(RWFileTest, ArraysMoveAllItemsOrAnswerFalse) {
   EXPECT_TRUE(f.Write(longs, 2));
   EXPECT_TRUE(f.Write(doubles, 1));
   EXPECT_TRUE(f.Write(shorts, 0));
-  EXPECT_EQ(contents(name), std::string("\x01\x00\xFF\xFF\x07\x00\x00\x00\xFF\xFF\xFF\xFF"
+  EXPECT_EQ(fileContents(name), std::string("\x01\x00\xFF\xFF\x07\x00\x00\x00\xFF\xFF\xFF\xFF"
                                         "\x00\x00\x00\x00\x00\x00\xE0\x3F",
                                         20));
 
@@ -247,7 +231,7 @@ TEST_F(RWFileTest, TextWritesItsZeroByte) {
   EXPECT_EQ(f.CurOffset(), 4);
   EXPECT_TRUE(f.Write(""));
   EXPECT_FALSE(f.Write(static_cast<const char*>(nullptr)));
-  EXPECT_EQ(contents(name), std::string("abc\0\0", 5));
+  EXPECT_EQ(fileContents(name), std::string("abc\0\0", 5));
 
   ASSERT_TRUE(f.SeekTo(0));
   char buf[16];
@@ -283,7 +267,7 @@ TEST_F(RWFileTest, ReadTextStaysWithinItsBuffer) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored.substr(0, 8) + " size " + std::to_string(c.size));
     std::string name = dir.file("bounded");
-    put(name, c.stored);
+    putFile(name, c.stored);
     RWFile f(name.c_str(), "rb");
     std::string buf(c.size + 8, '#');
     EXPECT_EQ(f.ReadText(buf.data(), c.size) != 0, c.answer);
@@ -295,7 +279,7 @@ TEST_F(RWFileTest, ReadTextStaysWithinItsBuffer) {
 
   // Size 0 touches neither the buffer nor the file.
   std::string name = dir.file("zero");
-  put(name, "abc");
+  putFile(name, "abc");
   RWFile f(name.c_str(), "rb");
   char one = '#';
   EXPECT_FALSE(f.ReadText(&one, 0));
@@ -306,16 +290,16 @@ TEST_F(RWFileTest, ReadTextStaysWithinItsBuffer) {
 
 TEST_F(RWFileTest, EraseEmptiesTheFile) {
   std::string name = dir.file("erase");
-  put(name, "old contents");
+  putFile(name, "old contents");
   RWFile f(name.c_str(), "rb");
   EXPECT_STREQ(f.Access(), "rb");
   EXPECT_TRUE(f.Erase());
   EXPECT_TRUE(f.isValid());
   EXPECT_STREQ(f.Access(), "wb+");
   EXPECT_TRUE(f.IsEmpty());
-  EXPECT_EQ(contents(name), "");
+  EXPECT_EQ(fileContents(name), "");
   EXPECT_TRUE(f.Write("new"));
-  EXPECT_EQ(contents(name), std::string("new\0", 4));
+  EXPECT_EQ(fileContents(name), std::string("new\0", 4));
 }
 
 TEST_F(RWFileTest, FailedEraseLeavesTheObjectNotOpen) {
@@ -325,7 +309,7 @@ TEST_F(RWFileTest, FailedEraseLeavesTheObjectNotOpen) {
   ASSERT_EQ(::unlink(name.c_str()), 0);  // the delete will fail
   EXPECT_FALSE(f.Erase());
   EXPECT_FALSE(f.isValid());
-  EXPECT_FALSE(exists(name));
+  EXPECT_FALSE(fileExists(name));
   int i = 0;
   EXPECT_FALSE(f.Write(2));
   EXPECT_FALSE(f.Read(i));
@@ -335,13 +319,13 @@ TEST_F(RWFileTest, FailedEraseLeavesTheObjectNotOpen) {
   EXPECT_FALSE(f.Flush());
   EXPECT_TRUE(f.Error());
   EXPECT_FALSE(f.Erase());
-  EXPECT_FALSE(exists(name));  // nothing was made again
+  EXPECT_FALSE(fileExists(name));  // nothing was made again
 }
 
 TEST_F(RWFileTest, ExistsAsksWithoutCreating) {
   std::string missing = dir.file("missing");
   std::string there = dir.file("there");
-  put(there, "x");
+  putFile(there, "x");
   struct Case {
     const std::string* name;
     int mode;
@@ -353,12 +337,12 @@ TEST_F(RWFileTest, ExistsAsksWithoutCreating) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(RWFile::Exists(c.name->c_str(), c.mode) != 0, c.answer) << *c.name << " mode " << c.mode;
-  EXPECT_FALSE(exists(missing));
+  EXPECT_FALSE(fileExists(missing));
   EXPECT_TRUE(RWFile::Exists(there.c_str()));
   EXPECT_FALSE(RWFile::Exists(missing.c_str()));
   EXPECT_FALSE(RWFile::Exists(dir.path().c_str()));
   EXPECT_FALSE(RWFile::Exists(dir.path().c_str(), 0));
-  EXPECT_FALSE(exists(missing));
+  EXPECT_FALSE(fileExists(missing));
 
   if (geteuid() != 0) {  // the superuser may write anything
     chmod(there.c_str(), 0444);

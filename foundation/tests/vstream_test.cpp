@@ -12,6 +12,7 @@
 #include "rw/estream.h"
 #include "rw/pstream.h"
 #include "rw/rwerr.h"
+#include "testutil.h"
 
 using namespace std::string_literals;
 
@@ -42,36 +43,6 @@ std::string bytes(std::initializer_list<unsigned> b) {
   for (unsigned c : b) s += char(c);
   return s;
 }
-
-// Captures the reports made while it lives.
-struct Reports {
-  static std::vector<std::string>& texts() {
-    static std::vector<std::string> t;
-    return t;
-  }
-  static std::vector<bool>& environment() {
-    static std::vector<bool> e;
-    return e;
-  }
-  static std::vector<const std::ios*>& streams() {
-    static std::vector<const std::ios*> s;
-    return s;
-  }
-  static void handler(const RWErrorBase& e) {
-    texts().push_back(e.why());
-    environment().push_back(dynamic_cast<const RWEnvironmentErr*>(&e) != nullptr);
-    auto* st = dynamic_cast<const RWStreamStateErr*>(&e);
-    streams().push_back(st ? st->stream() : nullptr);
-  }
-  Reports() {
-    texts().clear();
-    environment().clear();
-    streams().clear();
-    previous = rwSetErrorHandler(handler);
-  }
-  ~Reports() { rwSetErrorHandler(previous); }
-  rwErrHandler previous;
-};
 
 // ------------------------------------------------------------ state
 
@@ -258,24 +229,24 @@ TEST(PortableStream, ReadStringIntoNoRoomStoresNothing) {
 }
 
 TEST(PortableStream, ReadStringReportsAMissingQuote) {
-  Reports r;
+  ReportLog r;
   std::istringstream is("xyz\"");
   RWpistream pi(is);
   char buf[8];
   pi.readString(buf, sizeof buf);
-  ASSERT_EQ(r.texts().size(), 1u);
-  EXPECT_EQ(r.texts()[0], "[SYNSTREAM] Syntax error in input stream: expected \", got x");
-  EXPECT_TRUE(r.environment()[0]);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].text, "[SYNSTREAM] Syntax error in input stream: expected \", got x");
+  EXPECT_TRUE(r[0].environment);
   EXPECT_STREQ(buf, "yz");  // reading went on
 }
 
 TEST(PortableStream, ReadStringAtEndStopsQuietly) {
-  Reports r;
+  ReportLog r;
   std::istringstream is("  \n");
   RWpistream pi(is);
   char buf[4] = "zz";
   pi.readString(buf, sizeof buf);
-  EXPECT_TRUE(r.texts().empty());
+  EXPECT_TRUE(r.empty());
   EXPECT_STREQ(buf, "");
   EXPECT_TRUE(pi.fail());
   EXPECT_TRUE(pi.eof());
@@ -528,7 +499,7 @@ TEST(EndianStream, HeaderNamesOrderAndSizes) {
       {RWeostream::BigEndian, bigHeader},
       {RWeostream::HostEndian, std::endian::native == std::endian::big ? bigHeader : littleHeader},
   };
-  Reports r;
+  ReportLog r;
   for (const Case& c : cases) {
     std::ostringstream os;
     RWeostream es(os, c.order);
@@ -536,7 +507,7 @@ TEST(EndianStream, HeaderNamesOrderAndSizes) {
     EXPECT_NE(es.streamEndian(), RWeostream::HostEndian);
     EXPECT_EQ(es.version(), 1);
   }
-  EXPECT_TRUE(r.texts().empty());
+  EXPECT_TRUE(r.empty());
 }
 
 TEST(EndianStream, BigEndianIntIsWrittenHighByteFirstAndReadBack) {
@@ -730,36 +701,36 @@ TEST(EndianStream, ReadStringCutsAndSkips) {
 }
 
 TEST(EndianStream, BadHeaderIsReportedAndReadingGoesOn) {
-  Reports r;
+  ReportLog r;
   std::istringstream is(bytes({0x65, 0x58, 0x01, 0x00, 0x02, 0x04, 0x04, 0x02, 0x04, 0x07, 0, 0, 0}));
   RWeistream ei(is);
-  ASSERT_EQ(r.texts().size(), 1u);
-  EXPECT_EQ(r.texts()[0], "[STREAM] Bad input stream");
-  EXPECT_EQ(r.streams()[0], &is);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].text, "[STREAM] Bad input stream");
+  EXPECT_EQ(r[0].stream, &is);
   int32_t v = 0;
   ei >> v;
   EXPECT_EQ(v, 7);
 
-  Reports r2;
+  r.clear();
   std::istringstream cut(bytes({0x65, 0x73, 0x01, 0x00, 0x02}));
   RWeistream ec(cut);
-  EXPECT_FALSE(r2.texts().empty());
+  EXPECT_FALSE(r.empty());
   EXPECT_TRUE(ec.fail());
 }
 
 TEST(EndianStream, WritingOnANonEmptyTargetIsReported) {
-  Reports r;
+  ReportLog r;
   std::ostringstream os("old");
   RWeostream eo(os, RWeostream::LittleEndian);
-  ASSERT_EQ(r.texts().size(), 1u);
-  EXPECT_EQ(r.texts()[0], "[STREAM] Bad input stream");
-  EXPECT_EQ(r.streams()[0], &os);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].text, "[STREAM] Bad input stream");
+  EXPECT_EQ(r[0].stream, &os);
   EXPECT_EQ(os.str(), littleHeader);  // construction went on
 
-  Reports r2;
+  r.clear();
   std::stringstream fresh;
   RWeostream ef(fresh);
-  EXPECT_TRUE(r2.texts().empty());
+  EXPECT_TRUE(r.empty());
 }
 
 }  // namespace

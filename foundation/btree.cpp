@@ -10,7 +10,7 @@ RWCollectable* createTree() { return new RWBTree; }
 
 const RWFactoryRegistrar registerTree(createTree, RWBTree::classIsA(), "RWBTree");
 
-void insertInto(RWCollectable* item, void* target) { static_cast<RWCollection*>(target)->insert(item); }
+void insertItemInto(RWCollectable* item, void* target) { static_cast<RWCollection*>(target)->insert(item); }
 
 struct ContainsAll {
   const RWCollection* other;
@@ -27,13 +27,13 @@ void checkContained(RWCollectable* item, void* data) {
 RW_DEFINE_RESTORE_OPERATORS(RWBTree)
 
 RWBTree::RWBTree(const RWBTree& other) : RWCollection(other) {
-  const_cast<RWBTree&>(other).apply(insertInto, this);
+  const_cast<RWBTree&>(other).apply(insertItemInto, this);
 }
 
 RWBTree& RWBTree::operator=(const RWBTree& other) {
   if (this != &other) {
     clear();
-    const_cast<RWBTree&>(other).apply(insertInto, this);
+    const_cast<RWBTree&>(other).apply(insertItemInto, this);
   }
   return *this;
 }

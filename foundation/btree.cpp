@@ -209,7 +209,7 @@ RWBoolean RWBTree::insertInto(RWBTreeNode* node, RWCollectable* item, RWCollecta
 RWCollectable* RWBTree::remove(const RWCollectable* target) {
   if (!root_) return nullptr;
   RWCollectable* removed = nullptr;
-  if (removeFrom(root_, target, removed, true) == notFound) return nullptr;
+  if (removeFrom(root_, target, false, removed, true) == notFound) return nullptr;
   if (root_->count_ == 0) {
     RWBTreeNode* old = root_;
     root_ = old->children_[0];
@@ -223,17 +223,17 @@ RWBTree::RemoveResult RWBTree::fillState(const RWBTreeNode* node, bool isRoot) {
   return removedOk;
 }
 
-// A null target asks for the subtree's last item: that is how an inner
-// item is replaced by its in-order predecessor, without searching for the
-// target again in a subtree whose order the swap would have broken.
+// Taking the last item is how an inner item is replaced by its in-order
+// predecessor, without searching for the target again in a subtree whose
+// order a swap would have broken.
 RWBTree::RemoveResult RWBTree::removeFrom(RWBTreeNode* node, const RWCollectable* target,
-                                          RWCollectable*& removed, bool isRoot) {
+                                          bool takeLast, RWCollectable*& removed, bool isRoot) {
   if (!node) return notFound;
-  RWsize pos = target ? position(node, target) : node->count_;
-  bool here = target && pos < node->count_ && node->items_[pos]->compareTo(target) == 0;
+  RWsize pos = takeLast ? node->count_ : position(node, target);
+  bool here = !takeLast && pos < node->count_ && node->items_[pos]->compareTo(target) == 0;
 
   if (node->isLeaf()) {
-    if (!target) pos = node->count_ - 1;
+    if (takeLast) pos = node->count_ - 1;
     else if (!here) return notFound;
     removed = node->items_[pos];
     for (RWsize j = pos + 1; j < node->count_; ++j) node->items_[j - 1] = node->items_[j];
@@ -245,11 +245,11 @@ RWBTree::RemoveResult RWBTree::removeFrom(RWBTreeNode* node, const RWCollectable
   RemoveResult r;
   if (here) {
     RWCollectable* predecessor = nullptr;
-    r = removeFrom(node->children_[pos], nullptr, predecessor, false);
+    r = removeFrom(node->children_[pos], nullptr, true, predecessor, false);
     removed = node->items_[pos];
     node->items_[pos] = predecessor;
   } else {
-    r = removeFrom(node->children_[pos], target, removed, false);
+    r = removeFrom(node->children_[pos], target, takeLast, removed, false);
   }
   if (r != underflow) return r;
   refill(node, pos);

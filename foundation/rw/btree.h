@@ -82,10 +82,10 @@ class RWBTree : public RWCollection {
   // neighbour); `stored` is set when an equal item was found instead.
   RWBoolean insertInto(RWBTreeNode* node, RWCollectable* item, RWCollectable*& stored,
                        RWCollectable*& upItem, RWBTreeNode*& upRight);
-  // Removes the target from the subtree (the subtree's last item when the
-  // target is null), leaving it in `removed`.
-  RemoveResult removeFrom(RWBTreeNode* node, const RWCollectable* target, RWCollectable*& removed,
-                          bool isRoot);
+  // Removes the stored item equal to the target from the subtree, or the
+  // subtree's last item when takeLast is set, leaving it in `removed`.
+  RemoveResult removeFrom(RWBTreeNode* node, const RWCollectable* target, bool takeLast,
+                          RWCollectable*& removed, bool isRoot);
   static RemoveResult fillState(const RWBTreeNode* node, bool isRoot);
   // Restores child i of the node to at least `order` items.
   static void refill(RWBTreeNode* node, RWsize i);

@@ -56,6 +56,11 @@ Managers& managers() {
   return m;
 }
 
+// Made while the library loads, so that the two managers hold the first two
+// keys; the function-local static still serves a store made from another
+// module's static initialiser before this one has run.
+[[maybe_unused]] const Managers& managersAtLoad = managers();
+
 void setFail(RWvios& s) { s.clear(s.rdstate() | RWvios::failbit); }
 
 bool fileFailed(const RWFile& f) { return f.Eof() || f.Error(); }

@@ -107,6 +107,8 @@ RWCollectable*& RWSlistCollectables::at(RWsize i) {
   }
   SlotSearch s{i, 0, nullptr};
   list_.applyReference(findSlot, &s);
+  // The cell keeps its item as an untyped pointer; every item this list
+  // holds went in as an RWCollectable*, which has the same representation.
   return *reinterpret_cast<RWCollectable**>(s.slot);
 }
 

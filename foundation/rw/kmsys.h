@@ -78,4 +78,36 @@ int KMFileDelete(const char* name);
 // Write access to an existing file, without creating or changing anything.
 bool KMFileCanWrite(const char* name);
 
+// ---- 16-bit text ----------------------------------------------------------
+// 8-bit text is in the ANSI code page, Windows-1252, whose characters are all
+// one byte wide. The conversions answer the number of units (bytes) written,
+// at most the room given, or -1 when the text cannot be converted; a 16-bit
+// unit the code page cannot hold becomes '?'. Nothing is terminated.
+int32_t KMMultiByteToUnicode(char16_t* out, uint32_t outUnits, const char* in, uint32_t inBytes);
+int32_t KMUnicodeToMultiByte(char* out, uint32_t outBytes, const char16_t* in, uint32_t inUnits);
+constexpr uint32_t KMMaxMultiByteCharSize = 1;
+
+// Simple (one unit to one unit) Unicode case mappings of the basic
+// multilingual plane.
+char16_t KMUpcaseUnicodeChar(char16_t c);
+char16_t KMDowncaseUnicodeChar(char16_t c);
+
+// The C library's collation of NUL-terminated 16-bit texts: a comparison
+// (negative, 0, positive) and a transformation whose keys compare unit by
+// unit as the texts collate. The transformation writes at most room units
+// (the key and its zero unit when they fit) and answers the length of the
+// whole key.
+int KMCollateUnicode(const char16_t* a, const char16_t* b);
+uint32_t KMTransformUnicode(char16_t* out, uint32_t room, const char16_t* in);
+
+// Replacements for the conversions and the transformation, so that their
+// failures can be made on purpose. A null member restores the platform's
+// own; the previous replacements are answered.
+struct KMTextHooks {
+  int32_t (*toUnicode)(char16_t*, uint32_t, const char*, uint32_t);
+  int32_t (*toMultiByte)(char*, uint32_t, const char16_t*, uint32_t);
+  uint32_t (*transform)(char16_t*, uint32_t, const char16_t*);
+};
+KMTextHooks KMSetTextHooks(const KMTextHooks& hooks);
+
 #endif

@@ -2,11 +2,16 @@
 
 #include "rw/kmsys.h"
 
+#include "rw/cp1252.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <locale.h>
 #include <fcntl.h>
 #include <mutex>
 #include <new>
@@ -287,4 +292,96 @@ bool KMFileCanWrite(const char* name) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   return ::access(path.c_str(), W_OK) == 0;
+}
+
+// ---- 16-bit text ----------------------------------------------------------
+
+namespace {
+int32_t ansiToUnicode(char16_t* out, uint32_t outUnits, const char* in, uint32_t inBytes) {
+  if (!out || (!in && inBytes)) return -1;
+  uint32_t n = inBytes < outUnits ? inBytes : outUnits;
+  for (uint32_t i = 0; i < n; ++i) out[i] = rwAnsiToUnicode(static_cast<unsigned char>(in[i]));
+  return static_cast<int32_t>(n);
+}
+
+int32_t unicodeToAnsi(char* out, uint32_t outBytes, const char16_t* in, uint32_t inUnits) {
+  if (!out || (!in && inUnits)) return -1;
+  uint32_t n = inUnits < outBytes ? inUnits : outBytes;
+  for (uint32_t i = 0; i < n; ++i) {
+    int b = rwUnicodeToAnsi(in[i]);
+    out[i] = static_cast<char>(b < 0 ? '?' : b);
+  }
+  return static_cast<int32_t>(n);
+}
+
+// The C library takes wchar_t; 16-bit text is widened for the call only.
+std::vector<wchar_t> toWchar(const char16_t* s) {
+  std::vector<wchar_t> w;
+  if (s)
+    for (; *s; ++s) w.push_back(static_cast<wchar_t>(*s));
+  w.push_back(wchar_t(0));
+  return w;
+}
+
+uint32_t transformUnicode(char16_t* out, uint32_t room, const char16_t* in) {
+  std::vector<wchar_t> src = toWchar(in);
+  std::vector<wchar_t> key(room ? room : 1);
+  size_t need = wcsxfrm(key.data(), src.data(), room);
+  if (need >= room) return need > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(need);
+  // Collation weights are small numbers; one above 16 bits would stand for
+  // one far beyond every other, so it keeps that place.
+  for (size_t i = 0; i <= need; ++i)
+    out[i] = key[i] > 0xFFFF ? char16_t(0xFFFF) : static_cast<char16_t>(key[i]);
+  return static_cast<uint32_t>(need);
+}
+
+std::atomic<decltype(KMTextHooks::toUnicode)> toUnicodeHook{nullptr};
+std::atomic<decltype(KMTextHooks::toMultiByte)> toMultiByteHook{nullptr};
+std::atomic<decltype(KMTextHooks::transform)> transformHook{nullptr};
+
+// The case mappings come from the Unicode tables of the C library's UTF-8
+// locale, whatever locale the process has chosen.
+locale_t unicodeLocale() {
+  static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return loc;
+}
+
+char16_t mapCase(char16_t c, bool upper) {
+  if (locale_t loc = unicodeLocale()) {
+    wint_t r = upper ? towupper_l(c, loc) : towlower_l(c, loc);
+    return r <= 0xFFFF ? static_cast<char16_t>(r) : c;
+  }
+  // Without the locale only ASCII has a known mapping.
+  if (upper && c >= u'a' && c <= u'z') return c - 0x20;
+  if (!upper && c >= u'A' && c <= u'Z') return c + 0x20;
+  return c;
+}
+}  // namespace
+
+int32_t KMMultiByteToUnicode(char16_t* out, uint32_t outUnits, const char* in, uint32_t inBytes) {
+  auto hook = toUnicodeHook.load();
+  return hook ? hook(out, outUnits, in, inBytes) : ansiToUnicode(out, outUnits, in, inBytes);
+}
+
+int32_t KMUnicodeToMultiByte(char* out, uint32_t outBytes, const char16_t* in, uint32_t inUnits) {
+  auto hook = toMultiByteHook.load();
+  return hook ? hook(out, outBytes, in, inUnits) : unicodeToAnsi(out, outBytes, in, inUnits);
+}
+
+char16_t KMUpcaseUnicodeChar(char16_t c) { return mapCase(c, true); }
+char16_t KMDowncaseUnicodeChar(char16_t c) { return mapCase(c, false); }
+
+int KMCollateUnicode(const char16_t* a, const char16_t* b) {
+  return wcscoll(toWchar(a).data(), toWchar(b).data());
+}
+
+uint32_t KMTransformUnicode(char16_t* out, uint32_t room, const char16_t* in) {
+  auto hook = transformHook.load();
+  return hook ? hook(out, room, in) : transformUnicode(out, room, in);
+}
+
+KMTextHooks KMSetTextHooks(const KMTextHooks& hooks) {
+  return KMTextHooks{toUnicodeHook.exchange(hooks.toUnicode),
+                     toMultiByteHook.exchange(hooks.toMultiByte),
+                     transformHook.exchange(hooks.transform)};
 }

@@ -1,0 +1,165 @@
+// The collectable base and the class factory.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "rw/bufhelp.h"
+#include "rw/factory.h"
+
+namespace {
+
+class Alpha : public RWCollectable {};
+class Beta : public RWCollectable {};
+RWCollectable* makeAlpha() { return new Alpha; }
+RWCollectable* makeBeta() { return new Beta; }
+
+template <class T>
+bool made(RWCollectable* p) {
+  std::unique_ptr<RWCollectable> owned(p);
+  return dynamic_cast<T*>(p) != nullptr;
+}
+
+TEST(Collectable, BaseBehaviour) {
+  RWCollectable a, b;
+  RWCollectable* lo = &a < &b ? &a : &b;
+  RWCollectable* hi = lo == &a ? &b : &a;
+  EXPECT_EQ(hi->compareTo(lo), 1);
+  EXPECT_EQ(lo->compareTo(hi), -1);
+  EXPECT_EQ(a.compareTo(&a), 0);
+  EXPECT_TRUE(a.isEqual(&a));
+  EXPECT_FALSE(a.isEqual(&b));
+  uintptr_t addr = reinterpret_cast<uintptr_t>(&a);
+  EXPECT_EQ(a.hash(), static_cast<uint32_t>(addr ^ (addr >> 3)));
+  EXPECT_EQ(a.isA(), 0x8007);
+  EXPECT_EQ(RWCollectable::classIsA(), 0x8007);
+  EXPECT_EQ(a.binaryStoreSize(), 0u);
+  EXPECT_EQ(a.stringID(), RWCString("RWCollectable"));
+  std::unique_ptr<RWCollectable> created(rwCreateFromFactory(RWStringID("RWCollectable")));
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(created->isA(), 0x8007);
+}
+
+TEST(Factory, StringIdentifiedRange) {
+  struct Case {
+    RWClassID id;
+    bool byString;
+  } cases[] = {{0x8FFF, false}, {0x9000, true}, {0xF000, true}, {0xF001, false}, {0x8007, false}};
+  for (const Case& c : cases) EXPECT_EQ(static_cast<bool>(rwIsStringIdentified(c.id)), c.byString) << c.id;
+}
+
+TEST(Factory, UnknownIdsAnswerNoIDAndNoClass) {
+  EXPECT_EQ(rwStringIDOf(0x7123), RWCString("NoID"));
+  EXPECT_EQ(rwClassIDOf(RWStringID("NoSuchClass")), 0x8000);
+  EXPECT_EQ(rwCreateFromFactory(0x7123), nullptr);
+  EXPECT_EQ(rwCreateFromFactory(RWStringID("NoSuchClass")), nullptr);
+}
+
+TEST(Factory, OneClassIdUnderTwoStringIds) {
+  rwAddToFactory(makeAlpha, 700, RWStringID("AlphaClass"));
+  rwAddToFactory(makeBeta, 700, RWStringID("BetaClass"));
+  EXPECT_TRUE(made<Alpha>(rwCreateFromFactory(700)));  // the first registration of 700 wins
+  EXPECT_EQ(rwClassIDOf(RWStringID("BetaClass")), 700);
+  EXPECT_TRUE(made<Beta>(rwCreateFromFactory(RWStringID("BetaClass"))));
+  EXPECT_TRUE(made<Alpha>(rwCreateFromFactory(RWStringID("AlphaClass"))));
+  EXPECT_EQ(rwStringIDOf(700), RWCString("AlphaClass"));
+
+  // removal by class ID takes only the class ID entry
+  rwRemoveFromFactory(700);
+  EXPECT_EQ(rwCreateFromFactory(700), nullptr);
+  EXPECT_TRUE(made<Beta>(rwCreateFromFactory(RWStringID("BetaClass"))));
+  rwRemoveFromFactory(RWStringID("AlphaClass"));
+  rwRemoveFromFactory(RWStringID("BetaClass"));
+  EXPECT_EQ(rwCreateFromFactory(RWStringID("BetaClass")), nullptr);
+}
+
+TEST(Factory, TwoArgumentRegistration) {
+  rwAddToFactory(makeAlpha, 701);
+  EXPECT_EQ(rwStringIDOf(701), RWCString("No_RWStringID"));
+  rwRemoveFromFactory(701);
+  rwRemoveFromFactory(RWStringID("No_RWStringID"));
+  RWFactory own;
+  own.addCreator(makeBeta, 702);
+  EXPECT_EQ(own.stringIdOf(702), RWCString("NoID"));
+  EXPECT_TRUE(made<Beta>(own.make(702)));
+}
+
+// A class whose ID and string hash select the same bucket: its string key
+// must not be taken for its class ID key already there, nor another class's
+// ID key for its string key.
+TEST(Factory, KindsNeverMatchEachOther) {
+  RWFactory own;
+  RWStringID name("Gamma");
+  RWClassID id = static_cast<RWClassID>(RWCString::hash(name) % 64 + 64 * 5);
+  own.addCreator(makeAlpha, id, name);
+  EXPECT_EQ(own.classIdOf(name), id);
+  EXPECT_TRUE(made<Alpha>(own.make(name)));
+  EXPECT_TRUE(made<Alpha>(own.make(id)));
+
+  RWClassID other = static_cast<RWClassID>(id + 64);
+  own.addCreator(makeBeta, other, name);  // the string is taken; the ID is new
+  EXPECT_TRUE(made<Beta>(own.make(other)));
+  EXPECT_EQ(own.classIdOf(name), id);
+}
+
+TEST(Factory, RegistrarUnregistersBothKeys) {
+  {
+    RWFactoryRegistrar registrar(makeAlpha, 704, "Delta");
+    EXPECT_TRUE(made<Alpha>(rwCreateFromFactory(704)));
+  }
+  EXPECT_EQ(rwCreateFromFactory(704), nullptr);
+  EXPECT_EQ(rwClassIDOf(RWStringID("Delta")), 0x8000);
+}
+
+TEST(Factory, NextFreeClassIdCounts) {
+  RWClassID first = rwNextFreeClassID();
+  EXPECT_GE(first, 0x9000);
+  EXPECT_EQ(rwNextFreeClassID(), first + 1);
+}
+
+// Removing every registration deletes the factory; the next lookup answers
+// null and leaves a new, empty factory. The registrations are put back
+// afterwards.
+TEST(Factory, RemovingTheLastRegistrationDeletesTheFactory) {
+  struct Saved {
+    RWClassID id;
+    RWuserCreator fn;
+    RWStringID sid;
+    bool byId;
+  };
+  std::vector<Saved> saved;
+  {
+    RWSetIterator next(*rwFactoryInstance());
+    while (RWCollectable* c = next()) {
+      RWFactoryEntry* e = static_cast<RWFactoryEntry*>(c);
+      saved.push_back({e->classID(), e->creator(), e->stringID(), e->kind() == RWFactoryEntry::byId});
+    }
+  }
+  ASSERT_FALSE(saved.empty());
+  void* spare = rwSmallAlloc(4);
+  rwSmallRelease(spare, 4);
+  EXPECT_EQ(rwSmallCached(4), 1u);
+
+  for (const Saved& s : saved) {
+    if (s.byId)
+      rwRemoveFromFactory(s.id);
+    else
+      rwRemoveFromFactory(s.sid);
+  }
+  EXPECT_EQ(rwSmallCached(4), 0u);  // the spare blocks went with the factory
+  EXPECT_EQ(rwCreateFromFactory(RWCollectable::classIsA()), nullptr);
+  ASSERT_NE(rwFactoryInstance(), nullptr);
+  EXPECT_TRUE(rwFactoryInstance()->isEmpty());
+
+  for (const Saved& s : saved) {
+    if (s.byId) rwAddToFactory(s.fn, s.id, s.sid);
+  }
+  for (const Saved& s : saved) {
+    if (!s.byId) rwAddToFactory(s.fn, s.id, s.sid);
+  }
+  std::unique_ptr<RWCollectable> back(rwCreateFromFactory(RWCollectable::classIsA()));
+  EXPECT_NE(back, nullptr);
+}
+
+}  // namespace

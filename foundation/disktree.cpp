@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "rw/filemgr.h"
+#include "rw/lebytes.h"
 #include "rw/message.h"
 #include "rw/rwerr.h"
 
@@ -18,16 +19,6 @@ constexpr unsigned kMaxDepth = 64;
 // length, small enough that a hostile record cannot make us allocate
 // gigabytes for the cache.
 constexpr uint64_t kMaxNodeSize = 1u << 24;
-
-void put32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-uint32_t get32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return v;
-}
 
 // Keys without the ignore-null flag are texts; with it, raw bytes.
 int textCompare(const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "rw/lebytes.h"
 #include "rw/message.h"
 #include "rw/rwerr.h"
 
@@ -11,16 +12,6 @@ namespace {
 
 constexpr RWoffset kNone = -1;
 constexpr int32_t kMaxOffset = INT32_MAX;
-
-void put32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-uint32_t get32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return v;
-}
 
 void reportFlist(int64_t expected, int64_t got) {
   rwReport<RWEnvironmentErr>(RWTOOL_FLIST(), {expected, got});

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-inline void put32(char* p, uint32_t v) {
+inline void rwPutLE32(char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-inline uint32_t get32(const char* p) {
+inline uint32_t rwGetLE32(const char* p) {
   uint32_t v = 0;
   for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   return v;

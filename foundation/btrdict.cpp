@@ -56,6 +56,10 @@ void selectPair(RWCollectable* item, void* data) {
   if (pass) s->result->insertKeyAndValue(a->key(), a->value());
 }
 
+void insertPair(RWCollectable* key, RWCollectable* value, void* target) {
+  static_cast<RWBTreeDictionary*>(target)->insertKeyAndValue(key, value);
+}
+
 struct PairsMatch {
   const RWBTreeDictionary* other;
   bool holds;
@@ -196,6 +200,15 @@ RWBTreeDictionary* RWBTreeDictionary::select(RWtestCollectablePair test, const v
   Selection s{nullptr, test, data, new RWBTreeDictionary};
   const_cast<RWBTreeDictionary*>(this)->apply(selectPair, &s);
   return s.result;
+}
+
+void RWBTreeDictionary::insertAllOf(const RWCollection& other) {
+  const RWBTreeDictionary* pairs = dynamic_cast<const RWBTreeDictionary*>(&other);
+  if (!pairs) {
+    RWBTree::insertAllOf(other);
+  } else if (pairs != this) {  // every key of its own is held already
+    const_cast<RWBTreeDictionary*>(pairs)->applyToKeyAndValue(insertPair, this);
+  }
 }
 
 // ---- restoring --------------------------------------------------------------------

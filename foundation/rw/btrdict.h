@@ -6,8 +6,8 @@
 // The dictionary owns its associations; keys and values belong to the
 // caller, except where an operation says it deletes them. Every item is an
 // RWCollectableAssociation, so the inherited insert, and the collection
-// operations that insert the items of one collection into another, must be
-// given associations that no other owner will delete.
+// operations that insert the items of a collection that is not a dictionary,
+// must be given associations that no other owner will delete.
 
 #include "rw/btree.h"
 
@@ -62,9 +62,15 @@ class RWBTreeDictionary : public RWBTree {
   // Every pair in ascending key order.
   void applyToKeyAndValue(RWapplyKeyAndValue f, void* data);
   // A new dictionary (the caller's) of new associations for the pairs whose
-  // key, or whose key and value, pass the test.
-  RWBTreeDictionary* select(RWtestCollectable test, const void* data) const;
+  // key, or whose key and value, pass the test. The first form is also the
+  // collection's select, so a dictionary selected from through any
+  // collection reference never shares its associations.
+  RWBTreeDictionary* select(RWtestCollectable test, const void* data) const override;
   RWBTreeDictionary* select(RWtestCollectablePair test, const void* data) const;
+  // From another dictionary, new associations for its pairs (a pair whose
+  // key is held already is passed over); from any other collection, its
+  // items, which must be associations this dictionary may own.
+  void insertAllOf(const RWCollection& other) override;
 
   // Restored pairs are inserted as they are read; an item that is not an
   // association, or whose key is already held, is not kept.

@@ -107,6 +107,55 @@ TEST(BTreeDictionary, ApplyAndSelect) {
   EXPECT_NE(d.findValue(&three), nullptr);
 }
 
+// Passes every item, noting the value of each that is an IntItem (and -1
+// for any other).
+RWBoolean noteKey(const RWCollectable* item, const void* seen) {
+  const IntItem* i = dynamic_cast<const IntItem*>(item);
+  static_cast<std::vector<int>*>(const_cast<void*>(seen))->push_back(i ? i->value : -1);
+  return TRUE;
+}
+
+// Through the collection protocol a dictionary still selects and inserts
+// pairs: the result and the target hold new associations of their own, so
+// neither deletes one the source deletes too (the sanitizer build sees it).
+TEST(BTreeDictionary, CollectionOperationsNeverShareAssociations) {
+  int before = IntItem::live();
+  RWBTreeDictionary d;
+  for (int k : {1, 2, 3, 4}) d.insertKeyAndValue(new IntItem(k), new IntItem(k * 10));
+  RWCollection& source = d;
+
+  std::vector<int> tested;
+  std::unique_ptr<RWCollection> all(source.select(noteKey, &tested));
+  EXPECT_EQ(tested, (std::vector<int>{1, 2, 3, 4}));  // the keys, not their associations
+  ASSERT_EQ(all->isA(), RWBTreeDictionary::classIsA());
+  RWBTreeDictionary& picked = static_cast<RWBTreeDictionary&>(*all);
+  std::vector<int> seen;
+  picked.applyToKeyAndValue(collectPair, &seen);
+  EXPECT_EQ(seen, (std::vector<int>{110, 220, 330, 440}));
+  IntItem one(1);
+  EXPECT_EQ(picked.find(&one), d.find(&one));
+  EXPECT_EQ(picked.findValue(&one), d.findValue(&one));
+
+  // Into a dictionary that already holds key 2: that pair stays its own.
+  IntItem twin(2), mine(99);
+  RWBTreeDictionary target;
+  target.insertKeyAndValue(&twin, &mine);
+  RWCollection& into = target;
+  into.insertAllOf(source);
+  seen.clear();
+  target.applyToKeyAndValue(collectPair, &seen);
+  EXPECT_EQ(seen, (std::vector<int>{110, 299, 330, 440}));
+  EXPECT_EQ(target.find(&one), d.find(&one));
+  into.insertAllOf(into);
+  EXPECT_EQ(target.entries(), 4u);
+
+  d.clearAndDelete();  // every key and value made above
+  EXPECT_EQ(IntItem::live(), before + 3);
+  // Only the associations go now; the keys they name are gone already.
+  target.clear();
+  all.reset();
+}
+
 // What each removal deletes, counted by the items still alive.
 TEST(BTreeDictionary, DeletesEachObjectOnce) {
   IntItem probe(1);

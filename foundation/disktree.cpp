@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "rw/filemgr.h"
+#include "rw/lebytes.h"
 #include "rw/message.h"
 #include "rw/rwerr.h"
 
@@ -19,16 +20,6 @@ constexpr unsigned kMaxDepth = 64;
 // gigabytes for the cache.
 constexpr uint64_t kMaxNodeSize = 1u << 24;
 
-void put32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-uint32_t get32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return v;
-}
-
 // Keys without the ignore-null flag are texts; with it, raw bytes.
 int textCompare(const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); }
 int rawCompare(const char* a, const char* b, size_t n) { return std::memcmp(a, b, n); }
@@ -41,15 +32,15 @@ struct Node {
   int32_t m;
   int32_t l;
 
-  int32_t count() const { return static_cast<int32_t>(get32(p)); }
-  void setCount(int32_t c) { put32(p, static_cast<uint32_t>(c)); }
+  int32_t count() const { return static_cast<int32_t>(rwGetLE32(p)); }
+  void setCount(int32_t c) { rwPutLE32(p, static_cast<uint32_t>(c)); }
   char* childAt(int32_t i) const { return p + 4 + 4 * i; }
   char* valueAt(int32_t i) const { return p + 8 + 8 * m + 4 * i; }
   char* keyAt(int32_t i) const { return p + 8 + 16 * m + static_cast<ptrdiff_t>(i) * l; }
-  int32_t child(int32_t i) const { return static_cast<int32_t>(get32(childAt(i))); }
-  int32_t value(int32_t i) const { return static_cast<int32_t>(get32(valueAt(i))); }
-  void setChild(int32_t i, int32_t v) { put32(childAt(i), static_cast<uint32_t>(v)); }
-  void setValue(int32_t i, int32_t v) { put32(valueAt(i), static_cast<uint32_t>(v)); }
+  int32_t child(int32_t i) const { return static_cast<int32_t>(rwGetLE32(childAt(i))); }
+  int32_t value(int32_t i) const { return static_cast<int32_t>(rwGetLE32(valueAt(i))); }
+  void setChild(int32_t i, int32_t v) { rwPutLE32(childAt(i), static_cast<uint32_t>(v)); }
+  void setValue(int32_t i, int32_t v) { rwPutLE32(valueAt(i), static_cast<uint32_t>(v)); }
   bool leaf() const { return child(0) == kNone; }
 
   // Moves keys and values [from, count) by delta places (either way).
@@ -294,7 +285,7 @@ bool RWBTreeOnDisk::readInfo() {
       report(RWFileAccessErr::readErr);
       return false;
     }
-    info_.root = static_cast<int32_t>(get32(word));
+    info_.root = static_cast<int32_t>(rwGetLE32(word));
     return true;
   }
   char raw[infoSize];
@@ -306,16 +297,16 @@ bool RWBTreeOnDisk::readInfo() {
     report(RWFileAccessErr::readErr);
     return false;
   }
-  info_.root = static_cast<int32_t>(get32(raw));
-  info_.reserved1 = static_cast<int32_t>(get32(raw + 4));
-  info_.version = static_cast<int32_t>(get32(raw + 8));
-  info_.entries = static_cast<int32_t>(get32(raw + 12));
-  info_.keyLength = static_cast<int32_t>(get32(raw + 16));
-  info_.order = static_cast<int32_t>(get32(raw + 20));
-  info_.minFill = static_cast<int32_t>(get32(raw + 24));
-  info_.reserved2 = static_cast<int32_t>(get32(raw + 28));
+  info_.root = static_cast<int32_t>(rwGetLE32(raw));
+  info_.reserved1 = static_cast<int32_t>(rwGetLE32(raw + 4));
+  info_.version = static_cast<int32_t>(rwGetLE32(raw + 8));
+  info_.entries = static_cast<int32_t>(rwGetLE32(raw + 12));
+  info_.keyLength = static_cast<int32_t>(rwGetLE32(raw + 16));
+  info_.order = static_cast<int32_t>(rwGetLE32(raw + 20));
+  info_.minFill = static_cast<int32_t>(rwGetLE32(raw + 24));
+  info_.reserved2 = static_cast<int32_t>(rwGetLE32(raw + 28));
   std::memcpy(info_.unused, raw + 32, 4);
-  info_.flags = static_cast<int32_t>(get32(raw + 36));
+  info_.flags = static_cast<int32_t>(rwGetLE32(raw + 36));
   return true;
 }
 
@@ -325,21 +316,21 @@ bool RWBTreeOnDisk::writeInfo() {
   RWsize size = infoSize;
   RWoffset at = base_;
   if (old_) {
-    put32(raw, static_cast<uint32_t>(info_.root));
+    rwPutLE32(raw, static_cast<uint32_t>(info_.root));
     size = 4;
     at = mgr_.start();
     if (at == kNone) return false;
   } else {
-    put32(raw, static_cast<uint32_t>(info_.root));
-    put32(raw + 4, static_cast<uint32_t>(info_.reserved1));
-    put32(raw + 8, static_cast<uint32_t>(info_.version));
-    put32(raw + 12, static_cast<uint32_t>(info_.entries));
-    put32(raw + 16, static_cast<uint32_t>(info_.keyLength));
-    put32(raw + 20, static_cast<uint32_t>(info_.order));
-    put32(raw + 24, static_cast<uint32_t>(info_.minFill));
-    put32(raw + 28, static_cast<uint32_t>(info_.reserved2));
+    rwPutLE32(raw, static_cast<uint32_t>(info_.root));
+    rwPutLE32(raw + 4, static_cast<uint32_t>(info_.reserved1));
+    rwPutLE32(raw + 8, static_cast<uint32_t>(info_.version));
+    rwPutLE32(raw + 12, static_cast<uint32_t>(info_.entries));
+    rwPutLE32(raw + 16, static_cast<uint32_t>(info_.keyLength));
+    rwPutLE32(raw + 20, static_cast<uint32_t>(info_.order));
+    rwPutLE32(raw + 24, static_cast<uint32_t>(info_.minFill));
+    rwPutLE32(raw + 28, static_cast<uint32_t>(info_.reserved2));
     std::memcpy(raw + 32, info_.unused, 4);
-    put32(raw + 36, static_cast<uint32_t>(info_.flags));
+    rwPutLE32(raw + 36, static_cast<uint32_t>(info_.flags));
   }
   if (!mgr_.SeekTo(at)) {
     report(RWFileAccessErr::seekErr);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "rw/lebytes.h"
 #include "rw/message.h"
 #include "rw/rwerr.h"
 
@@ -11,16 +12,6 @@ namespace {
 
 constexpr RWoffset kNone = -1;
 constexpr int32_t kMaxOffset = INT32_MAX;
-
-void put32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-uint32_t get32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return v;
-}
 
 void reportFlist(int64_t expected, int64_t got) {
   rwReport<RWEnvironmentErr>(RWTOOL_FLIST(), {expected, got});
@@ -116,11 +107,11 @@ void RWFreeListImpl::encode(const Block& b, char* out) const {
   out[0] = static_cast<char>(b.magic & 0xFF);
   out[1] = static_cast<char>(b.magic >> 8);
   for (int i = 0; i < n_; ++i) {
-    put32(out + 4 + 4 * i, static_cast<uint32_t>(b.offset[i]));
-    put32(out + 4 + 4 * n_ + 4 * i, b.size[i]);
+    rwPutLE32(out + 4 + 4 * i, static_cast<uint32_t>(b.offset[i]));
+    rwPutLE32(out + 4 + 4 * n_ + 4 * i, b.size[i]);
   }
-  put32(out + 4 + 8 * n_, static_cast<uint32_t>(b.count));
-  put32(out + 8 + 8 * n_, static_cast<uint32_t>(b.next));
+  rwPutLE32(out + 4 + 8 * n_, static_cast<uint32_t>(b.count));
+  rwPutLE32(out + 8 + 8 * n_, static_cast<uint32_t>(b.next));
 }
 
 // Reads and checks one block. A block that cannot be read or does not hold
@@ -135,11 +126,11 @@ bool RWFreeListImpl::readBlock(RWoffset at, Block& b) {
   b.magic = static_cast<uint16_t>(static_cast<unsigned char>(raw[0]) |
                                   (static_cast<unsigned char>(raw[1]) << 8));
   for (int i = 0; i < n_; ++i) {
-    b.offset[i] = static_cast<int32_t>(get32(raw + 4 + 4 * i));
-    b.size[i] = get32(raw + 4 + 4 * n_ + 4 * i);
+    b.offset[i] = static_cast<int32_t>(rwGetLE32(raw + 4 + 4 * i));
+    b.size[i] = rwGetLE32(raw + 4 + 4 * n_ + 4 * i);
   }
-  b.count = static_cast<int32_t>(get32(raw + 4 + 8 * n_));
-  b.next = static_cast<int32_t>(get32(raw + 8 + 8 * n_));
+  b.count = static_cast<int32_t>(rwGetLE32(raw + 4 + 8 * n_));
+  b.next = static_cast<int32_t>(rwGetLE32(raw + 8 + 8 * n_));
   return checkBlock(at, b);
 }
 
@@ -405,7 +396,7 @@ void RWFreeListImpl::deallocate(RWoffset p) {
   if (sound) {
     char word[4];
     sound = mgr_->readBytes(static_cast<RWoffset>(o), word, 4);
-    len = get32(word);
+    len = rwGetLE32(word);
   }
   sound = sound && len >= 4 && len % 4 == 0 && o + len <= end &&
           !isFreeOrList(o, o + len);
@@ -429,9 +420,9 @@ RWFileManager::RWFileManager(const char* name, const char* mode)
     start_ = kNone;
     end_ = headerSize + 268;
     char header[12];
-    put32(header, static_cast<uint32_t>(start_));
-    put32(header + 4, static_cast<uint32_t>(end_));
-    put32(header + 8, 268);
+    rwPutLE32(header, static_cast<uint32_t>(start_));
+    rwPutLE32(header + 4, static_cast<uint32_t>(end_));
+    rwPutLE32(header + 8, 268);
     writeBytes(0, header, 12);
     freeList_ = new RWLargeFreeList(this, true);
     return;
@@ -441,9 +432,9 @@ RWFileManager::RWFileManager(const char* name, const char* mode)
     reportFlist(268, 0);
     return;
   }
-  start_ = static_cast<int32_t>(get32(header));
-  end_ = static_cast<int32_t>(get32(header + 4));
-  uint32_t size = get32(header + 8);
+  start_ = static_cast<int32_t>(rwGetLE32(header));
+  end_ = static_cast<int32_t>(rwGetLE32(header + 4));
+  uint32_t size = rwGetLE32(header + 8);
   if (size == 268)
     freeList_ = new RWLargeFreeList(this, false);
   else if (size == 92)
@@ -517,6 +508,6 @@ RWBoolean RWFileManager::writeBytes(RWoffset at, const char* p, RWsize n) {
 
 RWBoolean RWFileManager::writeWord(RWoffset at, uint32_t v) {
   char word[4];
-  put32(word, v);
+  rwPutLE32(word, v);
   return writeBytes(at, word, 4);
 }

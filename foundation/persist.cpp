@@ -163,7 +163,7 @@ RWBoolean RWStoreTable::add(const RWCString& stringId, int32_t& index) {
 
 // ---- read table -----------------------------------------------------------------
 
-RWReadTable::RWReadTable() : entries_(nullptr), count_(0), capacity_(0) {
+RWReadTable::RWReadTable() : entries_(nullptr), count_(0), capacity_(0), depth_(0), abandoned_(FALSE) {
   entries_ = static_cast<Entry*>(std::malloc(readTableStart * sizeof(Entry)));
   if (entries_) capacity_ = readTableStart;
   append(rwNilCollectable());
@@ -198,6 +198,21 @@ void RWReadTable::forget(const RWCollectable* p) {
   for (RWsize i = 1; i < count_; ++i) {
     if (entries_[i].kind == object && entries_[i].ptr == p) entries_[i] = Entry{none, 0, nullptr};
   }
+}
+
+RWReadTable::Level::Level(RWReadTable& table) : table_(table), entered_(FALSE) {
+  if (table_.abandoned_) return;
+  if (table_.depth_ >= maxNesting) {
+    table_.abandoned_ = TRUE;
+    rwReport<RWInternalErr>(RWTOOL_REF());
+    return;
+  }
+  ++table_.depth_;
+  entered_ = TRUE;
+}
+
+RWReadTable::Level::~Level() {
+  if (entered_) --table_.depth_;
 }
 
 // ---- the current tables ---------------------------------------------------------
@@ -315,6 +330,8 @@ RWCollectable::Restored RWCollectable::restoreObject(RWFile& f, RWCollectable* i
   const Restored failed{nullptr, false, true};
   RWUseReadTable use;
   RWReadTable& table = *use.table();
+  RWReadTable::Level level(table);
+  if (!level.entered()) return failed;
   if (use.firstUse()) {
     int32_t magic;
     if (!f.Read(magic)) return failed;
@@ -350,6 +367,11 @@ RWCollectable::Restored RWCollectable::restoreObject(RWvistream& s, RWCollectabl
   if (!s.good()) return failed;
   RWUseReadTable use;
   RWReadTable& table = *use.table();
+  RWReadTable::Level level(table);
+  if (!level.entered()) {
+    setFail(s);
+    return failed;
+  }
   char c = 0;
   s.getChar(c);
   if (!s.good()) {

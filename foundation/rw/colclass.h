@@ -40,11 +40,13 @@ class RWCollection : public RWCollectable {
   virtual void removeAndDelete(const RWCollectable* target);
 
   // A new collection of the same kind holding the items that pass; the
-  // caller owns it.
-  RWCollection* select(RWtestCollectable test, const void* data) const;
+  // caller owns it. Virtual because a collection that owns its items (a
+  // dictionary its associations) must not hand them to a second owner.
+  virtual RWCollection* select(RWtestCollectable test, const void* data) const;
 
-  // Inserts every item of another collection into this one.
-  void insertAllOf(const RWCollection& other);
+  // Inserts every item of another collection into this one (virtual for the
+  // same reason as select).
+  virtual void insertAllOf(const RWCollection& other);
   // Removes from this one every item of another.
   void removeAllOf(const RWCollection& other);
   // Inserts a copy (made by copy) of every item of another collection.

@@ -78,7 +78,10 @@ class RWCollectable {
 
   // Restores one stored object: into `into` when given, else into a new
   // object from the factory. Answers the object, the object a reference
-  // names, or null (nil, a failed read, an unknown class).
+  // names, or null (nil, a failed read, an unknown class). An object nested
+  // deeper than the read table allows (rw/rwstore.h) is not read: it is
+  // reported as a bad reference, counts as a failed read, and so does every
+  // later object of the same restore; a stream is left failed.
   static RWCollectable* recursiveRestoreFrom(RWFile& file, RWCollectable* into = nullptr);
   static RWCollectable* recursiveRestoreFrom(RWvistream& stream, RWCollectable* into = nullptr);
   // The same, restoring into p (null: make one) and leaving the answer in p.
@@ -92,7 +95,7 @@ class RWCollectable {
   struct Restored {
     RWCollectable* object;  // null for nil, failure or an unknown class
     bool fresh;             // made by this read through the factory
-    bool failed;            // the read itself failed
+    bool failed;            // the read itself failed, or nested too deep
   };
   static Restored restoreObject(RWFile& file, RWCollectable* into);
   static Restored restoreObject(RWvistream& stream, RWCollectable* into);

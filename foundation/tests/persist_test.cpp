@@ -17,6 +17,8 @@
 #include "rw/pstream.h"
 #include "rw/rwset.h"
 #include "rw/rwstore.h"
+#include "rw/slistcol.h"
+#include "storebytes.h"
 #include "testutil.h"
 #include "tmpdir.h"
 
@@ -328,6 +330,101 @@ TEST(PersistStream, BinaryFormRoundTripsStringIdentifiedClasses) {
   delete n->left;
   delete n->right;
   delete n;
+}
+
+// Lists nested in lists, each holding the next: the outermost one answered.
+RWSlistCollectables* nestedLists(RWsize levels) {
+  RWSlistCollectables* inner = nullptr;
+  for (RWsize i = 0; i < levels; ++i) {
+    RWSlistCollectables* outer = new RWSlistCollectables;
+    if (inner) outer->insert(inner);
+    inner = outer;
+  }
+  return inner;
+}
+
+// The number of levels of such a chain, which it deletes without recursing.
+// Every level must be a list of at most one item.
+RWsize dismantle(RWCollectable* p) {
+  RWsize levels = 0;
+  while (p) {
+    EXPECT_EQ(p->isA(), RWSlistCollectables::classIsA());
+    RWSlistCollectables* list = static_cast<RWSlistCollectables*>(p);
+    EXPECT_LE(list->entries(), 1u);
+    p = list->isEmpty() ? nullptr : list->first();
+    delete list;
+    ++levels;
+  }
+  return levels;
+}
+
+TEST(PersistNesting, ReasonableNestingRoundTrips) {
+  RWSlistCollectables* chain = nestedLists(50);
+  TempDir dir;
+  std::string name = dir.file("graph.bin");
+  {
+    RWFile f(name.c_str(), "wb");
+    f << chain;
+  }
+  std::stringstream data;
+  {
+    RWbostream out(data);
+    out << chain;
+  }
+  EXPECT_EQ(dismantle(chain), 50u);
+
+  ReportLog reports;
+  RWFile f(name.c_str(), "rb");
+  RWCollectable* fromFile = nullptr;
+  f >> fromFile;
+  EXPECT_EQ(dismantle(fromFile), 50u);
+  RWbistream in(data);
+  RWCollectable* fromStream = nullptr;
+  in >> fromStream;
+  EXPECT_TRUE(in.good());
+  EXPECT_EQ(dismantle(fromStream), 50u);
+  EXPECT_TRUE(reports.empty());
+}
+
+// A hostile source nests lists a hundred thousand deep, a few bytes a
+// level, then ends the outermost list with a second item. The restore stops
+// at the nesting limit instead of running out of stack: the outer levels
+// hold the lists they could, the innermost of them none, nothing after the
+// refused level is read, and the refusal is reported once.
+TEST(PersistNesting, HostileNestingStopsAtTheLimit) {
+  constexpr RWsize levels = 100000;
+  const std::string listTag = bytes({0x33, 0x80});
+  const std::string item = bytes({0x00, 0x02}) + le32(9);
+  std::string file = le32(0x8888) + listTag + le32(2);
+  for (RWsize i = 1; i < levels; ++i) file += listTag + le32(1);
+  file += listTag + le32(0) + item;
+
+  std::string stream = bytes({':'}) + listTag + bytes({'{'}) + le32(2);
+  for (RWsize i = 1; i < levels; ++i) stream += bytes({':'}) + listTag + bytes({'{'}) + le32(1);
+  stream += bytes({':'}) + listTag + bytes({'{'}) + le32(0) + std::string(levels, '}');
+  stream += bytes({':', 0x00, 0x02, '{'}) + le32(9) + bytes({'}', '}'});
+
+  {
+    ReportLog reports;
+    RWCollectable* p = restoredFrom(file);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(static_cast<RWSlistCollectables*>(p)->entries(), 1u);
+    EXPECT_EQ(dismantle(p), RWReadTable::maxNesting);
+    EXPECT_EQ(reports.texts(), std::vector<std::string>{"[REF] Bad persistence reference"});
+    EXPECT_TRUE(reports[0].internal);
+  }
+  {
+    ReportLog reports;
+    std::stringstream data(stream);
+    RWbistream in(data);
+    RWCollectable* p = nullptr;
+    in >> p;
+    EXPECT_TRUE(in.fail());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(static_cast<RWSlistCollectables*>(p)->entries(), 1u);
+    EXPECT_EQ(dismantle(p), RWReadTable::maxNesting);
+    EXPECT_EQ(reports.texts(), std::vector<std::string>{"[REF] Bad persistence reference"});
+  }
 }
 
 TEST(StoreTable, NestedScopesShareOneTableAndOuterScopesDoNot) {

@@ -45,7 +45,11 @@ class FixedBuffer : public std::streambuf {
     char* begin = out ? pbase() : eback();
     char* end = out ? epptr() : egptr();
     char* cur = out ? pptr() : gptr();
-    off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? cur - begin : end - begin;
+    // The end of an output block is the end of what was written into it,
+    // as with any stream that is being filled.
+    if (out && cur - begin > written_) written_ = cur - begin;
+    off_type last = out ? written_ : end - begin;
+    off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? cur - begin : last;
     off_type target = base + off;
     if (target < 0 || target > end - begin) return pos_type(off_type(-1));
     if (out) {
@@ -59,6 +63,9 @@ class FixedBuffer : public std::streambuf {
   pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
     return seekoff(off_type(pos), std::ios_base::beg, which);
   }
+
+ private:
+  off_type written_ = 0;
 };
 
 uint32_t positionOf(std::streambuf* buffer, std::ios_base::openmode which) {

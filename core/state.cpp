@@ -66,6 +66,9 @@ void GState::insert(MPersistentObject* object) {
     GAttributeComposite::insert(object);  // disposes of it
     return;
   }
+  // A member inserted again must neither be deleted nor move: it stays
+  // where it is (a restored state may hold it after a correspondent).
+  if (children().index(attribute) >= 0) return;
   const int32_t at = correspondent(attribute);
   if (at < 0) {
     GAttributeComposite::insert(attribute);
@@ -73,9 +76,6 @@ void GState::insert(MPersistentObject* object) {
   }
   const RWsize position = static_cast<RWsize>(at);
   MPersistentObject* member = children().pointee(position);
-  // Inserting the member itself again must neither delete it nor touch
-  // its entry.
-  if (member == attribute) return;
   if (member->matches(attribute)) {
     discard(attribute);
     return;

@@ -40,7 +40,7 @@ class GState : public GAttributeComposite {
   // The state takes charge of the object: a new kind or id is appended, a
   // corresponding member that differs is replaced in its position, and an
   // equal duplicate is deleted (unless counted holders share it). An object
-  // that already is the corresponding member stays as it is. Changed flags
+  // that already is a member stays as it is. Changed flags
   // are not touched.
   void insert(MPersistentObject* object) override;
   // Another state of this kind and id: each of its members is taken over

@@ -63,9 +63,11 @@ int32_t GEnumAttribute::branchOf(const MPersistentObject* object) const {
 
 template <class Operation>
 auto GEnumAttribute::keepingCurrent(Follow follow, Operation operation) {
-  // Held, so that the current choice outlives the operation long enough to
-  // be looked for afterwards.
-  GCountedPtr hold(current_);
+  // A replacement releases the old choice: it is held so that the current
+  // choice outlives the operation long enough to be looked for. A removal
+  // hands the removed choice to its caller and never frees it, and must
+  // see its true count (a shared choice is handed back as a copy).
+  GCountedPtr hold(follow == Follow::samePlace ? current_ : nullptr);
   const int32_t branch = branchOf(current_);
   auto result = operation();
   if (current_ && !holds(current_)) {

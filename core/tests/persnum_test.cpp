@@ -167,6 +167,8 @@ TEST_F(BinaryStore, AnOversizeLengthIsNotAllocated) {
   std::stringstream portable;
   {
     RWpostream out(portable);
+    // A serial number of 2 would be taken for the length field below.
+    MPersistentObject::presetSerialCounter(1000);
     GBinaryData source(new unsigned char[2]{7, 8}, 2, 1, 6);
     out << static_cast<const RWCollectable*>(&source);
   }

@@ -405,7 +405,6 @@ TEST_F(Host, SystemVersionAndPlainSlots) {
   EXPECT_EQ(factory->createDeviceInstance(nullptr), nullptr);
   EXPECT_EQ(factory->createInterfaceInstance(nullptr), nullptr);
   EXPECT_EQ(factory->createSpoolerPort(printer(0), RWWString(u"LPT1:"), 0), nullptr);
-  EXPECT_EQ(factory->createSettingsStore(printer(0)), nullptr);
   EXPECT_EQ(std::u16string(factory->reservedEcho(RWWString(u"echo")).data()), u"echo");
   EXPECT_EQ(factory->reservedThird(1, 2, 3), 3u);
   EXPECT_EQ(factory->reservedZero(), 0);

@@ -17,6 +17,7 @@
 
 #include "core/locale.h"
 #include "core/newhndlr.h"
+#include "core/setstore.h"
 #include "host/win32/charset.h"
 #include "host/win32/values.h"
 
@@ -145,7 +146,9 @@ GFontMetrics* GOSFactoryHost::createFontMetrics(GDevice*) { return nullptr; }
 GOutputPort* GOSFactoryHost::createSpoolerPort(GDriverInstance*, const RWWString&, uint32_t) { return nullptr; }
 GBitmapGlyphSet* GOSFactoryHost::createBitmapGlyphSet() { return nullptr; }
 MPersistentObject* GOSFactoryHost::createFontHelper() { return nullptr; }
-GSettingsStore* GOSFactoryHost::createSettingsStore(GDriverInstance*) { return nullptr; }
+GSettingsStore* GOSFactoryHost::createSettingsStore(GDriverInstance* owner) {
+  return new (std::nothrow) GOSFactorySettingsStore(owner);
+}
 
 HostMoment GOSFactoryHost::now() const {
   if (options_.clock) return options_.clock();

@@ -15,6 +15,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // ---- locks ---------------------------------------------------------------
 // A lock handle is re-entrant for the thread that holds it. Creation and
@@ -60,6 +61,11 @@ uint32_t rwCurrentThreadId();
 struct KMFILE;
 constexpr uint32_t KMFILE_EOF = 0x10;
 constexpr uint32_t KMFILE_ERR = 0x20;
+
+// File names are 8-bit text in the ANSI code page with backslashes; the file
+// system wants UTF-8 with slashes. This is the one place the first becomes
+// the second (every file-layer call below goes through it).
+std::string KMHostPath(const char* name);
 
 // mode: "rb", "rb+", "wb", "wb+", "ab", "ab+" (a 'b' anywhere is ignored).
 // Answers null when the file cannot be opened in that mode.

@@ -124,14 +124,30 @@ struct KMFILE {
   uint32_t flags;
 };
 
-namespace {
-// Names inside the system use backslashes; the file system wants slashes.
-std::string hostPath(const char* name) {
-  std::string path(name);
-  for (char& c : path)
-    if (c == '\\') c = '/';
+std::string KMHostPath(const char* name) {
+  std::string path;
+  if (!name) return path;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+    if (*p == '\\') {
+      path += '/';
+    } else if (*p < 0x80) {
+      path += static_cast<char>(*p);
+    } else {
+      char16_t c = rwAnsiToUnicode(*p);
+      if (c < 0x800) {
+        path += static_cast<char>(0xC0 | (c >> 6));
+      } else {
+        path += static_cast<char>(0xE0 | (c >> 12));
+        path += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      }
+      path += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
   return path;
 }
+
+namespace {
+std::string hostPath(const char* name) { return KMHostPath(name); }
 
 bool readAllowed(const KMFILE* f) { return (f->flags & KMFILE_ERR) == 0; }
 }  // namespace

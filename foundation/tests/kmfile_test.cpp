@@ -191,6 +191,17 @@ TEST_F(KMFileTest, BackslashNamesReachTheFile) {
   EXPECT_FALSE(fileExists(dir.file("bs")));
 }
 
+TEST_F(KMFileTest, AnsiNamesReachTheFileSystemAsUtf8) {
+  // "caf\xE9 \x80" in the ANSI code page: e acute and the euro sign.
+  std::string name = dir.path() + "\\caf\xE9 \x80";
+  KMFILE* f = KMMapFileOpen(name.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  KMFileClose(f);
+  EXPECT_TRUE(fileExists(dir.file("caf\xC3\xA9 \xE2\x82\xAC")));
+  EXPECT_EQ(KMHostPath("a\\b\xE9"), "a/b\xC3\xA9");
+  EXPECT_EQ(KMFileDelete(name.c_str()), 0);
+}
+
 TEST_F(KMFileTest, DeleteAndCloseAnswers) {
   std::string name = dir.file("del");
   putFile(name, "z");

@@ -13,10 +13,12 @@
 
 #include "core/locale.h"
 #include "core/newhndlr.h"
+#include "core/outport.h"
 #include "foundation/tests/testutil.h"
 #include "foundation/tests/tmpdir.h"
 #include "host/win32/charset.h"
 #include "host/win32/osfactory.h"
+#include "rw/kmsys.h"
 #include "rw/vstream.h"
 
 namespace {
@@ -68,6 +70,15 @@ TEST_F(Host, InstallAndRemoveInReverse) {
   removeHostPlatform();  // nothing left to remove
   installNewHandler(1024);  // without a factory: nothing happens
   EXPECT_EQ(std::get_new_handler(), before);
+}
+
+TEST_F(Host, SpoolerProviderByDefault) {
+  install();
+  GOutputPortProvider* spooler = GOutputPortProviderRegistry::instance().find(RWCString("Basic Spooler"));
+  ASSERT_NE(spooler, nullptr);
+  EXPECT_EQ(spooler->isA(), GSpoolerProvider::classIsA());
+  removeHostPlatform();
+  EXPECT_EQ(GOutputPortProviderRegistry::instance().find(RWCString("Basic Spooler")), nullptr);
 }
 
 TEST_F(Host, ASecondInstallReplacesTheFirst) {
@@ -232,6 +243,16 @@ TEST_F(Host, FilesAndTemporaryNames) {
 }
 
 // ---- printer values ---------------------------------------------------------------------------
+
+TEST(HostPaths, BackslashAnsiTextMeetsTheFileSystemAsUtf8) {
+  const char16_t units[] = {u'C', u'\\', u'c', u'a', u'f', 0x00E9, u' ', 0x20AC, 0};
+  RWWString logical(units);
+  EXPECT_EQ(hostPath(logical), "C/caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_TRUE(logicalPath(hostPath(logical)) == logical);
+  // A name the foundation's file layer makes from the same text in the ANSI
+  // code page is the same file.
+  EXPECT_EQ(KMHostPath("C\\caf\xE9 \x80"), hostPath(logical));
+}
 
 TEST_F(Host, NamedValuesPerPrinter) {
   install();

@@ -17,27 +17,65 @@
 
 #include "core/locale.h"
 #include "core/newhndlr.h"
+#include "core/outport.h"
 #include "core/setstore.h"
 #include "host/win32/charset.h"
 #include "host/win32/values.h"
 
 // ---- paths ---------------------------------------------------------------------
 
+// The file system speaks UTF-8 with slashes, the system 16-bit text with
+// backslashes; a 16-bit unit that is half of a pair is kept as its own
+// three-byte form rather than lost.
 std::string hostPath(const RWWString& path) {
-  RWCString narrow = path.isAscii() ? path.toAscii() : path.toMultiByte();
-  std::string name(narrow.data(), narrow.length());
-  for (char& c : name) {
-    if (c == '\\') c = '/';
+  std::string name;
+  for (RWsize i = 0; i < path.length(); ++i) {
+    const uint32_t c = path.data()[i];
+    if (c == u'\\') {
+      name += '/';
+    } else if (c < 0x80) {
+      name += static_cast<char>(c);
+    } else if (c < 0x800) {
+      name += static_cast<char>(0xC0 | (c >> 6));
+      name += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      name += static_cast<char>(0xE0 | (c >> 12));
+      name += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      name += static_cast<char>(0x80 | (c & 0x3F));
+    }
   }
   return name;
 }
 
 RWWString logicalPath(const std::string& name) {
-  RWWString path(name.c_str(), static_cast<RWsize>(name.size()), RWWString::multiByte);
-  for (RWsize i = 0; i < path.length(); ++i) {
-    if (path(i) == u'/') path(i) = u'\\';
+  std::u16string units;
+  for (size_t i = 0; i < name.size();) {
+    const unsigned char b = static_cast<unsigned char>(name[i]);
+    uint32_t c = b;
+    size_t more = 0;
+    if (b >= 0xF0) {
+      c = b & 0x07;
+      more = 3;
+    } else if (b >= 0xE0) {
+      c = b & 0x0F;
+      more = 2;
+    } else if (b >= 0xC0) {
+      c = b & 0x1F;
+      more = 1;
+    }
+    if (i + more >= name.size()) more = 0;  // cut short: take the byte as it is
+    for (size_t k = 1; k <= more; ++k) c = (c << 6) | (static_cast<unsigned char>(name[i + k]) & 0x3F);
+    i += 1 + more;
+    if (c == '/') c = u'\\';
+    if (c > 0xFFFF) {
+      c -= 0x10000;
+      units += static_cast<char16_t>(0xD800 | (c >> 10));
+      units += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+    } else {
+      units += static_cast<char16_t>(c);
+    }
   }
-  return path;
+  return RWWString(units.data(), static_cast<RWsize>(units.size()));
 }
 
 namespace {
@@ -362,7 +400,10 @@ struct Installed {
   GOSVersionQueries* previousQueries = nullptr;
   bool reserve = false;
   std::function<void()> unregisterProviders;
+  GSpoolerProvider* spooler = nullptr;
 } installed;
+
+const char kSpoolerProviderName[] = "Basic Spooler";
 
 }  // namespace
 
@@ -375,8 +416,14 @@ GOSFactoryHost* installHostPlatform(const HostOptions& options) {
   GOSFactory::theInstance = factory;
   installed.factory = factory;
   installed.previousQueries = GOSVersion::setQueries(factory->options().versionQueries.get());
-  if (options.registerProviders) options.registerProviders();
-  installed.unregisterProviders = options.unregisterProviders;
+  if (options.registerProviders) {
+    options.registerProviders();
+    installed.unregisterProviders = options.unregisterProviders;
+  } else {
+    // By default jobs go to the spooler, as in the kernel-mode driver.
+    installed.spooler = new GSpoolerProvider;
+    GOutputPortProviderRegistry::instance().add(installed.spooler, RWCString(kSpoolerProviderName));
+  }
   if (options.memoryReserve) {
     installNewHandler(options.memoryReserve);
     installed.reserve = true;
@@ -389,6 +436,10 @@ void removeHostPlatform() {
   if (!factory) return;
   if (installed.reserve) removeNewHandler();
   if (installed.unregisterProviders) installed.unregisterProviders();
+  if (installed.spooler) {
+    GOutputPortProviderRegistry::instance().remove(RWCString(kSpoolerProviderName));
+    delete installed.spooler;
+  }
   // The converter came from this factory.
   GCharsetConverter::discardInstance();
   if (GOSFactory::theInstance == factory) GOSFactory::theInstance = nullptr;

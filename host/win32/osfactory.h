@@ -89,7 +89,8 @@ struct HostOptions {
   std::shared_ptr<GOSVersionQueries> versionQueries;
   // A reserve size for installNewHandler; 0 keeps none.
   uint32_t memoryReserve = 0;
-  // Registers and removes the output-port providers.
+  // Registers and removes the output-port providers; when not given, the
+  // installer registers a spooler provider as "Basic Spooler".
   std::function<void()> registerProviders;
   std::function<void()> unregisterProviders;
 };

@@ -4,6 +4,7 @@
 #include "rw/factory.h"
 #include "rw/mutex.h"
 #include "rw/rwfile.h"
+#include "rw/rwstore.h"
 #include "rw/vstream.h"
 
 namespace {
@@ -82,6 +83,9 @@ MPersistentObject* GCountedPtr::exchange(MPersistentObject* p) {
 }
 
 RWspace GCountedPtr::binaryStoreSize() const {
+  // Counted under one store table, as in a real store: no member counts a
+  // file header, and one met twice counts as a reference.
+  RWUseStoreTable table;
   return RWCollectable::binaryStoreSize() +
          static_cast<const RWCollectable*>(pointee_ ? pointee_ : rwNilCollectable())->recursiveStoreSize();
 }

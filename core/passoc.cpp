@@ -2,6 +2,7 @@
 
 #include "core/storeio.h"
 #include "rw/factory.h"
+#include "rw/rwstore.h"
 
 namespace {
 
@@ -74,6 +75,9 @@ MPersistentAssociation* MPersistentAssociation::copy() const { return new MPersi
 RWClassID MPersistentAssociation::isA() const { return classIsA(); }
 
 RWspace MPersistentAssociation::binaryStoreSize() const {
+  // Counted under one store table, as in a real store: no member counts a
+  // file header, and one met twice counts as a reference.
+  RWUseStoreTable table;
   return MPersistentObject::binaryStoreSize() + 4 + storedForm(key_)->recursiveStoreSize() +
          storedForm(value_)->recursiveStoreSize();
 }

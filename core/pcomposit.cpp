@@ -3,6 +3,7 @@
 #include "core/storeio.h"
 #include "rw/factory.h"
 #include "rw/rwerr.h"
+#include "rw/rwstore.h"
 
 namespace {
 
@@ -222,6 +223,9 @@ MPersistentComposite* MPersistentComposite::copy() const { return new MPersisten
 RWClassID MPersistentComposite::isA() const { return classIsA(); }
 
 RWspace MPersistentComposite::binaryStoreSize() const {
+  // Counted under one store table, as in a real store: no member counts a
+  // file header, and one met twice counts as a reference.
+  RWUseStoreTable table;
   RWspace size = MPersistentObject::binaryStoreSize() + 8;
   for (RWsize i = 0; i < children_.entries(); ++i) size += storedForm(children_.pointee(i))->recursiveStoreSize();
   return size;

@@ -1,0 +1,84 @@
+#ifndef CORE_TESTS_ATTRFIX_H
+#define CORE_TESTS_ATTRFIX_H
+
+// Attribute fixtures: a small leaf attribute of a shared family (two
+// classes of kind 201, as pens are) that counts its destructions, and a
+// stage that records what it is sent and answers chosen statuses.
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "core/attrib.h"
+
+class TestPenAttr : public GAttribute {
+ public:
+  TestPenAttr() = default;
+  explicit TestPenAttr(uint32_t id, int32_t value = 0) : GAttribute(id), value(value) {}
+  TestPenAttr(const TestPenAttr&) = default;
+  ~TestPenAttr() override { ++destroyed; }
+
+  static RWClassID classIsA() { return 0x7101; }
+  RWClassID isA() const override { return classIsA(); }
+  RWClassID kind() const override { return kPenFamily; }
+  TestPenAttr* newSpecies() const override { return new TestPenAttr; }
+  TestPenAttr* copy() const override { return new TestPenAttr(*this); }
+  RWBoolean isKindOf(RWClassID id) const override { return id == classIsA() || GAttribute::isKindOf(id); }
+  RWBoolean matches(const MPersistentObject* other) const override;
+  GStatus accept(GPeripheralHandlers& visitor) override;
+
+  RWspace binaryStoreSize() const override { return GAttribute::binaryStoreSize() + 8; }
+  void saveGuts(RWvostream& s) const override;
+  void saveGuts(RWFile& f) const override;
+  void restoreGuts(RWvistream& s) override;
+  void restoreGuts(RWFile& f) override;
+
+  int32_t value = 0;
+  static int destroyed;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(TestPenAttr)
+
+// Another class of the same family, with nothing stored of its own.
+class TestNoPenAttr : public GAttribute {
+ public:
+  TestNoPenAttr() = default;
+  explicit TestNoPenAttr(uint32_t id) : GAttribute(id) {}
+  static RWClassID classIsA() { return 0x7102; }
+  RWClassID isA() const override { return classIsA(); }
+  RWClassID kind() const override { return kPenFamily; }
+  TestNoPenAttr* newSpecies() const override { return new TestNoPenAttr; }
+  TestNoPenAttr* copy() const override { return new TestNoPenAttr(*this); }
+  RWBoolean isKindOf(RWClassID id) const override { return id == classIsA() || GAttribute::isKindOf(id); }
+  RWBoolean matches(const MPersistentObject* other) const override {
+    return other && other->isA() == isA() && GAttribute::matches(other);
+  }
+  GStatus accept(GPeripheralHandlers& visitor) override;
+};
+
+// Records every attribute it is sent, in order, and answers the status
+// chosen for it (0 by default).
+class RecordingStage : public GPeripheralHandlers {
+ public:
+  GStatus onDocumentStart(GDocumentStart*) override { return 0; }
+  GStatus onDocumentEnd(GDocumentEnd*) override { return 0; }
+  GStatus onPageStart(GPageStart*) override { return 0; }
+  GStatus onPageEnd(GPageEnd*) override { return 0; }
+  GStatus onJobAbort(GJobAbort*) override { return 0; }
+
+  GStatus onValueAttribute(GValueAttribute* a) override;
+  GStatus onStringAttribute(GStringAttribute* a) override;
+  GStatus onEnumAttribute(GEnumAttribute* a) override;
+  GStatus onRangeAttribute(GRangeAttribute* a) override;
+
+  GStatus record(const MPersistentObject* a) {
+    seen.push_back(a);
+    auto it = answers.find(a);
+    return it == answers.end() ? 0 : it->second;
+  }
+
+  std::vector<const MPersistentObject*> seen;
+  std::map<const MPersistentObject*, GStatus> answers;
+};
+
+#endif

@@ -1,0 +1,388 @@
+#include "host/win32/osfactory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <thread>
+
+#include "core/locale.h"
+#include "core/newhndlr.h"
+#include "host/win32/charset.h"
+#include "host/win32/values.h"
+
+// ---- paths ---------------------------------------------------------------------
+
+std::string hostPath(const RWWString& path) {
+  RWCString narrow = path.isAscii() ? path.toAscii() : path.toMultiByte();
+  std::string name(narrow.data(), narrow.length());
+  for (char& c : name) {
+    if (c == '\\') c = '/';
+  }
+  return name;
+}
+
+namespace {
+
+RWWString widePath(const std::string& name) {
+  return RWWString(name.c_str(), static_cast<RWsize>(name.size()), RWWString::multiByte);
+}
+
+// A folder without its trailing separators (a bare root stays).
+RWWString withoutTrailingSeparator(RWWString path) {
+  while (path.length() > 1 && (path(path.length() - 1) == u'\\' || path(path.length() - 1) == u'/'))
+    path = RWWString(path.data(), path.length() - 1);
+  return path;
+}
+
+}  // namespace
+
+// ---- HostMutex -------------------------------------------------------------------
+
+struct HostMutex::State {
+  std::mutex lock;
+  std::condition_variable freed;
+  std::thread::id owner;
+  uint32_t depth = 0;
+};
+
+HostMutex::HostMutex() : state_(new State) {}
+HostMutex::~HostMutex() = default;
+
+int HostMutex::acquire() {
+  std::unique_lock<std::mutex> guard(state_->lock);
+  std::thread::id me = std::this_thread::get_id();
+  if (state_->depth && state_->owner == me) {
+    ++state_->depth;
+    return 0;
+  }
+  state_->freed.wait(guard, [this] { return state_->depth == 0; });
+  state_->owner = me;
+  state_->depth = 1;
+  return 0;
+}
+
+int HostMutex::release() {
+  std::unique_lock<std::mutex> guard(state_->lock);
+  if (state_->depth == 0 || state_->owner != std::this_thread::get_id()) return -2;
+  if (--state_->depth == 0) {
+    state_->owner = std::thread::id();
+    guard.unlock();
+    state_->freed.notify_one();
+  }
+  return 0;
+}
+
+// ---- version answers ------------------------------------------------------------
+
+int HostVersionQueries::getVersionEx(Info& info) {
+  bool accepted = false;
+  for (uint32_t size : acceptedSizes) accepted = accepted || size == info.size;
+  if (!accepted) return 0;
+  info.majorVersion = majorVersion;
+  info.minorVersion = minorVersion;
+  info.buildNumber = buildNumber;
+  info.platformId = platformId;
+  return 1;
+}
+
+uint32_t HostVersionQueries::getVersion() { return packedVersion; }
+
+int32_t HostVersionQueries::openKey(const char*, void*& key) {
+  key = openStatus == 0 ? this : nullptr;
+  return openStatus;
+}
+
+int32_t HostVersionQueries::queryValue(void*, const char* name, char* buffer, uint32_t& size) {
+  if (queryStatus != 0) return queryStatus;
+  if (std::strcmp(name, "ProductType") != 0) return 2;  // no such value
+  if (productType.size() + 1 > size) return 234;        // more data
+  std::memcpy(buffer, productType.c_str(), productType.size() + 1);
+  size = static_cast<uint32_t>(productType.size() + 1);
+  return 0;
+}
+
+int32_t HostVersionQueries::closeKey(void*) {
+  ++closes;
+  return 0;
+}
+
+// ---- GOSFactoryHost -----------------------------------------------------------------
+
+GOSFactoryHost::GOSFactoryHost(const HostOptions& options) : options_(options) {
+  if (!options_.values) options_.values = std::make_shared<MemoryValueStores>();
+  if (!options_.versionQueries) options_.versionQueries = std::make_shared<HostVersionQueries>();
+}
+
+GOSFactoryHost::~GOSFactoryHost() {
+  if (GOSVersion::queries() == options_.versionQueries.get()) GOSVersion::setQueries(nullptr);
+  if (!ownTemporary_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(ownTemporary_, ec);
+  }
+}
+
+GDriverInstance* GOSFactoryHost::createInterfaceInstance(GPrinterDescription*) { return nullptr; }
+GDevice* GOSFactoryHost::createDeviceInstance(GPrinterDescription*) { return nullptr; }
+GFontMetrics* GOSFactoryHost::createFontMetrics(GDevice*) { return nullptr; }
+GOutputPort* GOSFactoryHost::createSpoolerPort(GDriverInstance*, const RWWString&, uint32_t) { return nullptr; }
+GBitmapGlyphSet* GOSFactoryHost::createBitmapGlyphSet() { return nullptr; }
+MPersistentObject* GOSFactoryHost::createFontHelper() { return nullptr; }
+GSettingsStore* GOSFactoryHost::createSettingsStore(GDriverInstance*) { return nullptr; }
+
+HostMoment GOSFactoryHost::now() const {
+  if (options_.clock) return options_.clock();
+  HostMoment m;
+  using namespace std::chrono;
+  m.utcMilliseconds = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  time_t t = static_cast<time_t>(m.utcMilliseconds / 1000);
+  struct tm local;
+  if (localtime_r(&t, &local)) m.offsetMinutes = static_cast<int16_t>(local.tm_gmtoff / 60);
+  return m;
+}
+
+namespace {
+
+GTimeRecord recordOf(int64_t milliseconds) {
+  int64_t seconds = milliseconds / 1000;
+  int64_t ms = milliseconds % 1000;
+  if (ms < 0) {
+    ms += 1000;
+    --seconds;
+  }
+  time_t t = static_cast<time_t>(seconds);
+  struct tm fields;
+  GTimeRecord r;
+  if (!gmtime_r(&t, &fields)) return r;
+  r.year = static_cast<uint16_t>(fields.tm_year + 1900);
+  r.month = static_cast<uint16_t>(fields.tm_mon + 1);
+  r.day = static_cast<uint16_t>(fields.tm_mday);
+  r.hour = static_cast<uint16_t>(fields.tm_hour);
+  r.minute = static_cast<uint16_t>(fields.tm_min);
+  r.second = static_cast<uint16_t>(fields.tm_sec);
+  r.milliseconds = static_cast<uint16_t>(ms);
+  r.weekday = static_cast<uint16_t>(fields.tm_wday);
+  return r;
+}
+
+}  // namespace
+
+int GOSFactoryHost::currentTime(GTimeRecord& local, GTimeRecord& gmt, int16_t& offset) {
+  HostMoment m = now();
+  gmt = recordOf(m.utcMilliseconds);
+  local = recordOf(m.utcMilliseconds + int64_t{m.offsetMinutes} * 60000);
+  offset = m.offsetMinutes;
+  return 1;
+}
+
+GCharsetConverter* GOSFactoryHost::createCharsetConverter() { return new (std::nothrow) HostCharsetConverter; }
+
+GInputStream* GOSFactoryHost::createInputStream(const void* data, uint32_t length, int32_t format) {
+  return new (std::nothrow) GStdInputStream(data, length, format);
+}
+
+namespace {
+
+bool knownFormat(int32_t format) {
+  return format == kPortableStream || format == kBinaryStream || format == kEndianStream;
+}
+
+}  // namespace
+
+GInputStream* GOSFactoryHost::createInputStream(const RWWString& path, int32_t format) {
+  std::ifstream* file = nullptr;
+  if (knownFormat(format)) file = new std::ifstream(hostPath(path), std::ios::in | std::ios::binary);
+  return new (std::nothrow) GStdInputStream(file, format);
+}
+
+GOutputStream* GOSFactoryHost::createOutputStream(void* buffer, uint32_t size, int32_t format) {
+  return new (std::nothrow) GStdOutputStream(buffer, size, format);
+}
+
+GOutputStream* GOSFactoryHost::createOutputStream(const RWWString& path, int32_t format) {
+  // A format that makes no stream leaves the file alone.
+  std::ofstream* file = nullptr;
+  if (knownFormat(format))
+    file = new std::ofstream(hostPath(path), std::ios::out | std::ios::trunc | std::ios::binary);
+  return new (std::nothrow) GStdOutputStream(file, format);
+}
+
+RWWString& GOSFactoryHost::configurationFileName(RWWString& out, GDriverInstance*) {
+  out = options_.configurationFile;
+  return out;
+}
+
+GLocaleInfo* GOSFactoryHost::createLocaleInfo() { return new (std::nothrow) GLocaleInfo; }
+
+RWWString& GOSFactoryHost::temporaryDirectory(RWWString& out, GDriverInstance* owner) {
+  RWWString named;
+  getString(named, owner, RWWString(u"TempDirectoryLocation"), RWWString());
+  if (!named.isNull()) {
+    out = withoutTrailingSeparator(named);
+    return out;
+  }
+  if (!options_.temporaryDirectory.isNull()) {
+    out = withoutTrailingSeparator(options_.temporaryDirectory);
+    return out;
+  }
+  if (ownTemporary_.empty()) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp");
+    while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
+    pattern += "/qxdriver-" + std::to_string(getpid()) + "-XXXXXX";
+    std::vector<char> work(pattern.begin(), pattern.end());
+    work.push_back('\0');
+    if (mkdtemp(work.data())) ownTemporary_ = work.data();
+  }
+  out = widePath(ownTemporary_);
+  return out;
+}
+
+RWWString& GOSFactoryHost::driverDirectory(RWWString& out) {
+  if (!options_.driverDirectory.isNull()) {
+    out = withoutTrailingSeparator(options_.driverDirectory);
+    return out;
+  }
+  std::error_code ec;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  out = ec ? RWWString() : widePath(program.parent_path().string());
+  return out;
+}
+
+void GOSFactoryHost::fixRandomSeed(uint32_t seed) {
+  seedFixed_ = true;
+  fixedSeed_ = seed;
+  seed_ = seed;
+}
+
+int GOSFactoryHost::seedRandom() {
+  if (seedFixed_) {
+    seed_ = fixedSeed_;
+    return 1;
+  }
+  GTimeRecord local, gmt;
+  int16_t offset = 0;
+  currentTime(local, gmt, offset);
+  seed_ = uint32_t{local.day} << 27 | uint32_t{local.hour} << 22 | uint32_t{local.minute} << 16 |
+          uint32_t{local.second} << 10 | local.milliseconds;
+  return 1;
+}
+
+int GOSFactoryHost::nextRandom() {
+  seed_ = seed_ * 22695477u + 1u;
+  return static_cast<int>((seed_ >> 16) & 0x7FFF);
+}
+
+int GOSFactoryHost::fileExists(const RWWString& path) {
+  struct stat st;
+  return ::stat(hostPath(path).c_str(), &st) == 0 ? 1 : 0;
+}
+
+int GOSFactoryHost::canCreateFile(const RWWString& path) {
+  std::string name = hostPath(path);
+  struct stat st;
+  if (::stat(name.c_str(), &st) == 0) return S_ISREG(st.st_mode) && ::access(name.c_str(), W_OK) == 0 ? 1 : 0;
+  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return 0;
+  ::close(fd);
+  ::unlink(name.c_str());
+  return 1;
+}
+
+HostValueStore* GOSFactoryHost::storeFor(GDriverInstance* owner) { return options_.values->storeFor(owner); }
+
+int GOSFactoryHost::putULong(GDriverInstance* owner, const RWWString& name, uint32_t value) {
+  HostValueStore* s = storeFor(owner);
+  return s ? s->putULong(name, value) : 0;
+}
+
+int GOSFactoryHost::putString(GDriverInstance* owner, const RWWString& name, const RWWString& value) {
+  HostValueStore* s = storeFor(owner);
+  return s ? s->putString(name, value) : 0;
+}
+
+int GOSFactoryHost::putBinary(GDriverInstance* owner, const RWWString& name, const void* data, uint32_t length) {
+  HostValueStore* s = storeFor(owner);
+  return s ? s->putBinary(name, data, length) : 0;
+}
+
+uint32_t GOSFactoryHost::getULong(GDriverInstance* owner, const RWWString& name, uint32_t defaultValue) {
+  HostValueStore* s = storeFor(owner);
+  uint32_t v = defaultValue;
+  return s && s->getULong(name, v) ? v : defaultValue;
+}
+
+RWWString& GOSFactoryHost::getString(RWWString& out, GDriverInstance* owner, const RWWString& name,
+                                     const RWWString& defaultValue) {
+  HostValueStore* s = storeFor(owner);
+  RWWString v;
+  out = s && s->getString(name, v) ? v : defaultValue;
+  return out;
+}
+
+int GOSFactoryHost::getBinary(GDriverInstance* owner, const RWWString& name, void* buffer, uint32_t capacity,
+                              uint32_t& length) {
+  HostValueStore* s = storeFor(owner);
+  return s ? s->getBinary(name, buffer, capacity, length) : 0;
+}
+
+RWWString GOSFactoryHost::reservedEcho(const RWWString& text) { return text; }
+uint32_t GOSFactoryHost::reservedThird(uint32_t, uint32_t, uint32_t third) { return third; }
+int GOSFactoryHost::reservedZero() { return 0; }
+
+GOSMutex* GOSFactoryHost::createMutex() { return new (std::nothrow) HostMutex; }
+
+// ---- installation ------------------------------------------------------------------
+
+namespace {
+
+// What the installer set up, so that removal undoes exactly that.
+struct Installed {
+  GOSFactoryHost* factory = nullptr;
+  GOSVersionQueries* previousQueries = nullptr;
+  bool reserve = false;
+  std::function<void()> unregisterProviders;
+} installed;
+
+}  // namespace
+
+GOSFactoryHost* installHostPlatform(const HostOptions& options) {
+  removeHostPlatform();
+  // The base constructor makes the factory the held one (deleting any
+  // other); the lock and the instance follow.
+  GOSFactoryHost* factory = new GOSFactoryHost(options);
+  GOSFactory::factoryLock = factory->createMutex();
+  GOSFactory::theInstance = factory;
+  installed.factory = factory;
+  installed.previousQueries = GOSVersion::setQueries(factory->options().versionQueries.get());
+  if (options.registerProviders) options.registerProviders();
+  installed.unregisterProviders = options.unregisterProviders;
+  if (options.memoryReserve) {
+    installNewHandler(options.memoryReserve);
+    installed.reserve = true;
+  }
+  return factory;
+}
+
+void removeHostPlatform() {
+  GOSFactoryHost* factory = installed.factory;
+  if (!factory) return;
+  if (installed.reserve) removeNewHandler();
+  if (installed.unregisterProviders) installed.unregisterProviders();
+  // The converter came from this factory.
+  GCharsetConverter::discardInstance();
+  if (GOSFactory::theInstance == factory) GOSFactory::theInstance = nullptr;
+  GOSVersion::setQueries(installed.previousQueries);
+  // Another factory may have been made since and deleted this one.
+  if (GOSFactory::heldFactory == factory) delete factory;
+  installed = Installed();
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/storeio.h"
+#include "core/textconv.h"
 #include "rw/disktree.h"
 #include "rw/factory.h"
 #include "rw/filemgr.h"
@@ -132,7 +133,11 @@ const MPersistentCompositeOnDisk* asHandle(const MPersistentObject* object) {
   return dynamic_cast<const MPersistentCompositeOnDisk*>(object);
 }
 
-RWCString narrowName(const RWWString& wide) { return wide.isAscii() ? wide.toAscii() : wide.toMultiByte(); }
+RWCString narrowName(const RWWString& wide) {
+  RWCString narrow;
+  convertToNarrow(wide, narrow);
+  return narrow;
+}
 
 template <class Source>
 bool readText(Source& source, RWCString& text) {

@@ -37,6 +37,8 @@ const char indexKey[GRecord::keyLength + 1] = "IndexOfRecords";
 // lock is held. Declared before the registry, so that it outlives it.
 RWMutex storeLock;
 
+std::atomic<bool> restoreDetached{false};
+
 // Both changed only under the store lock.
 RWClassID lastStoredClass = 0xFFFF;
 std::atomic<uint32_t> topLevelLimit{0x3FFFFFEF};
@@ -168,8 +170,9 @@ MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const MPersistentComposit
       state_(detached),
       imp_(other.imp_),
       deleteFile_(other.deleteFile_),
-      lastError_(other.lastError_) {
-  attach();
+      lastError_(other.lastError_),
+      inspectOnly_(other.inspectOnly_) {
+  if (!inspectOnly_) attach();
 }
 
 MPersistentCompositeOnDisk& MPersistentCompositeOnDisk::operator=(const MPersistentCompositeOnDisk& other) {
@@ -198,7 +201,7 @@ MPersistentCompositeOnDisk::~MPersistentCompositeOnDisk() {
     imp_ = GCountedRef();
   }
   // Another handle may still use the file: it goes only with the last one.
-  if (deleteFile_ == 1 && lastOfName && !fileName_.isNull()) KMFileDelete(fileName_.data());
+  if (deleteFile_ == 1 && lastOfName && !inspectOnly_ && !fileName_.isNull()) KMFileDelete(fileName_.data());
 }
 
 MPersistentCompositeOnDisk* MPersistentCompositeOnDisk::newSpecies() const { return new MPersistentCompositeOnDisk(0); }
@@ -240,8 +243,14 @@ void MPersistentCompositeOnDisk::restoreLevel(Source& source) {
   fileName_ = name;
   deleteFile_ = static_cast<int32_t>(deleteFile);
   state_ = detached;
-  attach();
+  // A handle read only to be looked at never removes its file either.
+  if (restoreDetached)
+    inspectOnly_ = true;
+  else
+    attach();
 }
+
+bool MPersistentCompositeOnDisk::setRestoreDetached(bool detached) { return restoreDetached.exchange(detached); }
 
 void MPersistentCompositeOnDisk::restoreGuts(RWvistream& s) { restoreLevel(s); }
 void MPersistentCompositeOnDisk::restoreGuts(RWFile& f) { restoreLevel(f); }

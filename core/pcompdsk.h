@@ -101,8 +101,16 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   // a detached handle answers the state last seen.
   int32_t error();
   int32_t deleteFile() const { return deleteFile_; }
+  // The name this handle holds, without attaching.
+  const RWCString& heldFileName() const { return fileName_; }
   // The shared store, attaching first; never null once attached.
   MPersistentCompositeOnDiskImp* store();
+
+  // While set, restored handles stay detached, so that reading a stored
+  // tree opens (and so changes) no store file: for inspection tools, which
+  // then must not use such a handle's store operations. Answers the
+  // previous setting.
+  static bool setRestoreDetached(bool detached);
 
  private:
   template <class Source>
@@ -114,6 +122,7 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   GCountedRef imp_;
   int32_t deleteFile_;
   int32_t lastError_;
+  bool inspectOnly_ = false;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(MPersistentCompositeOnDisk)

@@ -168,6 +168,8 @@ TEST_F(BinaryStore, AnOversizeLengthIsNotAllocated) {
   {
     RWpostream out(portable);
     GBinaryData source(new unsigned char[2]{7, 8}, 2, 1, 6);
+    // A serial number of 2 would be found below in place of the length.
+    source.setSerialNumber(99);
     out << static_cast<const RWCollectable*>(&source);
   }
   std::string p = portable.str();

@@ -51,7 +51,8 @@ TEST(AttributeComposite, InsertLetsInOnlyAttributes) {
   EXPECT_EQ(c.entries(), 1u);
   EXPECT_EQ(shared->references(), 1);
 
-  c.prepend(new TestPenAttr(5));  // prepend does nothing here; nothing was kept
+  TestPenAttr spare(5);
+  c.prepend(&spare);  // prepend does nothing here; nothing was kept
   EXPECT_EQ(c.entries(), 1u);
 }
 

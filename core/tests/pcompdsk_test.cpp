@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "rw/disktree.h"
 #include "rw/factory.h"
 #include "rw/filemgr.h"
+#include "rw/pstream.h"
 #include "rw/vstream.h"
 #include "rw/wstring.h"
 
@@ -505,6 +507,24 @@ TEST_F(DiskStoreTest, DamagedFilesFailClearly) {
   }
 }
 
+TEST_F(DiskStoreTest, AHandleComesBackAttachedFromAVirtualStream) {
+  MPersistentCompositeOnDisk h(wide(), 0, 7);
+  put(h, new Graphic(1, 1));
+  std::stringstream buffer;
+  {
+    RWpostream out(buffer);
+    out << static_cast<const RWCollectable*>(&h);
+  }
+  RWpistream in(buffer);
+  MPersistentCompositeOnDisk* back = nullptr;
+  in >> back;
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::attached);
+  EXPECT_EQ(back->store(), h.store());
+  EXPECT_TRUE(back->matches(&h));
+  delete back;
+}
+
 TEST_F(DiskStoreTest, HandleStoredFormAndRestore) {
   auto* h = new MPersistentCompositeOnDisk(wide(), 1, 7);
   put(*h, new Graphic(1, 1));
@@ -560,6 +580,14 @@ TEST_F(DiskStoreTest, NestedStoresAreSearchedThroughTheirProxies) {
   EXPECT_EQ(nested->entries(), 1u);
   EXPECT_EQ(valueOf(nested->findCountedById(10)), 100);
   EXPECT_EQ(outer.entries(), 1u);
+
+  // Across a close the proxy's handle is stored with the index and opens
+  // the nested store again when the index is read back.
+  put(outer, nested->copy());
+  outer.detach();
+  EXPECT_TRUE(hasIndex(path("outer.dat")));
+  EXPECT_EQ(outer.entries(), 2u);
+  EXPECT_EQ(valueOf(outer.findCountedById(10)), 100);
 
   // A store kept inside itself is not searched forever.
   put(outer, outer.copy());

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "core/pcomposit.h"
 #include "core/recindex.h"
 #include "fixtures.h"
 #include "rw/rwfile.h"
+#include "rw/pstream.h"
 #include "rw/vstream.h"
 
 namespace {
@@ -143,4 +145,30 @@ TEST(RecordIterator, WalksInOrderAndStartsAgainAfterTheEnd) {
   GRecordIterator none(empty.list());
   EXPECT_FALSE(none.advance());
   EXPECT_FALSE(none.advance());
+}
+
+TEST(RecordIndex, ComesBackWholeFromAVirtualStream) {
+  GRecordComposite root;
+  root.addChild(leafRecord(1));
+  MPersistentComposite shape(2);
+  GRecordRef page(new GRecordComposite(shape));
+  page->addChild(leafRecord(3));
+  root.addChild(page);
+  std::stringstream buffer;
+  {
+    RWpostream out(buffer);
+    out << static_cast<const RWCollectable*>(&root);
+  }
+  RWpistream in(buffer);
+  GRecordComposite* back = nullptr;
+  in >> back;
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->childCount(), 2u);
+  EXPECT_EQ(back->leafCount(), 2u);
+  GRecord* second = static_cast<GRecordLink*>(back->list().last())->record.get();
+  EXPECT_EQ(second->id(), 2u);
+  EXPECT_EQ(second->classId(), MPersistentComposite::classIsA());
+  ASSERT_NE(second->children(), nullptr);
+  EXPECT_EQ(static_cast<GRecordLink*>(second->children()->list().first())->record->id(), 3u);
+  delete back;
 }

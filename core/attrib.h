@@ -100,7 +100,8 @@ class GAttributeComposite : public GAttribute {
   RWBoolean matches(const MPersistentObject* other) const override;
   // Null is ignored; an object that is not an attribute is deleted (unless
   // counted holders still share it); any other is appended. prepend keeps
-  // the root's behaviour and does nothing.
+  // the root's behaviour: it does nothing, and the object stays the
+  // caller's.
   void insert(MPersistentObject* object) override;
   MPersistentObject* remove(const MPersistentObject* member) override;
   MPersistentObject* removeById(const uint32_t& id) override;

@@ -116,6 +116,8 @@ void GStdInputStream::makeStream(int32_t format) {
     case kEndianStream: stream_ = new RWeistream(*ios_); break;
     default: break;
   }
+  // A file that could not be opened shows at once, not at the first read.
+  if (stream_ && ios_->fail()) stream_->clear(stream_->rdstate() | RWvios::failbit);
 }
 
 GStdInputStream::~GStdInputStream() {
@@ -142,6 +144,7 @@ void GStdOutputStream::makeStream(int32_t format) {
     case kEndianStream: stream_ = new RWeostream(*ios_); break;
     default: break;
   }
+  if (stream_ && ios_->fail()) stream_->clear(stream_->rdstate() | RWvios::failbit);
 }
 
 GStdOutputStream::~GStdOutputStream() {

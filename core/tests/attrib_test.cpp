@@ -51,9 +51,12 @@ TEST(AttributeComposite, InsertLetsInOnlyAttributes) {
   EXPECT_EQ(c.entries(), 1u);
   EXPECT_EQ(shared->references(), 1);
 
-  TestPenAttr spare(5);
-  c.prepend(&spare);  // prepend does nothing here; nothing was kept
+  // prepend is not an attribute-composite operation: the object is not
+  // taken, and stays the caller's.
+  TestPenAttr notTaken(5);
+  c.prepend(&notTaken);
   EXPECT_EQ(c.entries(), 1u);
+  EXPECT_EQ(notTaken.references(), 0);
 }
 
 struct ThreeMembers {

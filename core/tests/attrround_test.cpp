@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 
+#include "core/dispstr.h"
 #include "core/enumattr.h"
 #include "core/persnum.h"
 #include "core/state.h"
@@ -38,6 +39,7 @@ MPersistentComposite* everyClass() {
   GAttributeComposite* group = new GAttributeComposite(7);
   group->insert(new GValueAttribute(2, 10));
   settings->insert(group);
+  settings->insert(new GDisplayStringAttribute(8, 0x1234, "Tray 1", "Upper"));
 
   MPersistentComposite* root = new MPersistentComposite(1);
   root->insert(settings);
@@ -45,6 +47,7 @@ MPersistentComposite* everyClass() {
   root->insert(new GPersistableULong(4000000000u));
   root->insert(new GBinaryData(new unsigned char[4]{0, 1, 0xFE, 0xFF}, 4, 1, 11));
   root->insert(new GBinaryData(nullptr, 0, 0, 12));
+  root->insert(new GDisplayString(5, "Bin", nullptr));
   return root;
 }
 

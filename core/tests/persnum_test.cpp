@@ -164,21 +164,9 @@ TEST_F(BinaryStore, AnOversizeLengthIsNotAllocated) {
 
   // A stream cannot tell what it holds: the bytes are read in pieces and
   // given up when it runs dry.
-  std::stringstream portable;
-  {
-    RWpostream out(portable);
-    GBinaryData source(new unsigned char[2]{7, 8}, 2, 1, 6);
-    // A serial number of 2 would be found below in place of the length.
-    source.setSerialNumber(99);
-    out << static_cast<const RWCollectable*>(&source);
-  }
-  std::string p = portable.str();
-  const std::string lengthField = "\n2\n";
-  const size_t at = p.find(lengthField);
-  ASSERT_NE(at, std::string::npos);
-  p.replace(at, lengthField.size(), "\n4000000000\n");
-  std::istringstream in(p);
-  RWpistream pin(in);
+  std::istringstream in(":" + le16(4) + "{" + le32(1) + le32(6) + le32(40) + le32(1) + le32(4000000000u) +
+                        le32(1) + bytes({7, 8}) + "}");
+  RWbistream pin(in);
   GBinaryData* fromStream = nullptr;
   pin >> fromStream;
   ASSERT_NE(fromStream, nullptr);

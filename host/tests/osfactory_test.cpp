@@ -170,6 +170,7 @@ TEST_F(Host, TemporaryDirectoryChoices) {
   factory->temporaryDirectory(dir, printer(0));
   std::string own = narrow(dir);
   EXPECT_EQ(own.rfind(tmp.path() + "/qxdriver-", 0), 0u) << own;
+  EXPECT_EQ(dir.first(u'/'), RW_NPOS) << "handed out in the framework's form";
   EXPECT_TRUE(std::filesystem::is_directory(own));
 
   factory->putString(printer(1), RWWString(u"TempDirectoryLocation"), wide("C:\\Spool\\"));
@@ -197,6 +198,7 @@ TEST_F(Host, DriverDirectoryDefaultsToTheProgramsFolder) {
   RWWString dir;
   std::string folder = narrow(factory->driverDirectory(dir));
   EXPECT_TRUE(std::filesystem::exists(folder + "/host_tests")) << folder;
+  EXPECT_EQ(dir(0), u'\\');
 }
 
 TEST_F(Host, FilesAndTemporaryNames) {
@@ -317,6 +319,7 @@ TEST_F(Host, FileStreams) {
     std::unique_ptr<GInputStream> missing(factory->createInputStream(path + RWWString(u".gone"), kBinaryStream));
     ASSERT_NE(missing, nullptr);
     ASSERT_NE(missing->stream(), nullptr);
+    EXPECT_FALSE(missing->stream()->good()) << "before any read";
     uint32_t v = 0;
     missing->stream()->get(v);
     EXPECT_FALSE(missing->stream()->good());
@@ -326,6 +329,10 @@ TEST_F(Host, FileStreams) {
     ASSERT_NE(odd, nullptr);
     EXPECT_EQ(odd->stream(), nullptr);
     EXPECT_FALSE(fileExists(tmp.file("data.bin.3"))) << "no stream, no file";
+    std::unique_ptr<GOutputStream> nowhere(
+        factory->createOutputStream(wide(tmp.path()) + RWWString(u"\\no\\such.bin"), kBinaryStream));
+    ASSERT_NE(nowhere->stream(), nullptr);
+    EXPECT_FALSE(nowhere->stream()->good()) << "a file that cannot be made";
     std::unique_ptr<GInputStream> oddIn(factory->createInputStream(path, 3));
     EXPECT_EQ(oddIn->stream(), nullptr);
   }
@@ -398,7 +405,6 @@ TEST_F(Host, SystemVersionAndPlainSlots) {
   EXPECT_EQ(factory->createDeviceInstance(nullptr), nullptr);
   EXPECT_EQ(factory->createInterfaceInstance(nullptr), nullptr);
   EXPECT_EQ(factory->createSpoolerPort(printer(0), RWWString(u"LPT1:"), 0), nullptr);
-  EXPECT_EQ(factory->createSettingsStore(printer(0)), nullptr);
   EXPECT_EQ(std::u16string(factory->reservedEcho(RWWString(u"echo")).data()), u"echo");
   EXPECT_EQ(factory->reservedThird(1, 2, 3), 3u);
   EXPECT_EQ(factory->reservedZero(), 0);

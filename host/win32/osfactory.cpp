@@ -17,6 +17,7 @@
 
 #include "core/locale.h"
 #include "core/newhndlr.h"
+#include "core/setstore.h"
 #include "host/win32/charset.h"
 #include "host/win32/values.h"
 
@@ -31,11 +32,15 @@ std::string hostPath(const RWWString& path) {
   return name;
 }
 
-namespace {
-
-RWWString widePath(const std::string& name) {
-  return RWWString(name.c_str(), static_cast<RWsize>(name.size()), RWWString::multiByte);
+RWWString logicalPath(const std::string& name) {
+  RWWString path(name.c_str(), static_cast<RWsize>(name.size()), RWWString::multiByte);
+  for (RWsize i = 0; i < path.length(); ++i) {
+    if (path(i) == u'/') path(i) = u'\\';
+  }
+  return path;
 }
+
+namespace {
 
 // A folder without its trailing separators (a bare root stays).
 RWWString withoutTrailingSeparator(RWWString path) {
@@ -120,6 +125,10 @@ int32_t HostVersionQueries::closeKey(void*) {
 
 GOSFactoryHost::GOSFactoryHost(const HostOptions& options) : options_(options) {
   if (!options_.values) options_.values = std::make_shared<MemoryValueStores>();
+  // Folders given in the file system's form are kept in the framework's.
+  options_.temporaryDirectory = logicalPath(hostPath(options_.temporaryDirectory));
+  options_.driverDirectory = logicalPath(hostPath(options_.driverDirectory));
+  options_.configurationFile = logicalPath(hostPath(options_.configurationFile));
   if (!options_.versionQueries) options_.versionQueries = std::make_shared<HostVersionQueries>();
 }
 
@@ -137,7 +146,9 @@ GFontMetrics* GOSFactoryHost::createFontMetrics(GDevice*) { return nullptr; }
 GOutputPort* GOSFactoryHost::createSpoolerPort(GDriverInstance*, const RWWString&, uint32_t) { return nullptr; }
 GBitmapGlyphSet* GOSFactoryHost::createBitmapGlyphSet() { return nullptr; }
 MPersistentObject* GOSFactoryHost::createFontHelper() { return nullptr; }
-GSettingsStore* GOSFactoryHost::createSettingsStore(GDriverInstance*) { return nullptr; }
+GSettingsStore* GOSFactoryHost::createSettingsStore(GDriverInstance* owner) {
+  return new (std::nothrow) GOSFactorySettingsStore(owner);
+}
 
 HostMoment GOSFactoryHost::now() const {
   if (options_.clock) return options_.clock();
@@ -243,7 +254,7 @@ RWWString& GOSFactoryHost::temporaryDirectory(RWWString& out, GDriverInstance* o
     work.push_back('\0');
     if (mkdtemp(work.data())) ownTemporary_ = work.data();
   }
-  out = widePath(ownTemporary_);
+  out = logicalPath(ownTemporary_);
   return out;
 }
 
@@ -254,7 +265,7 @@ RWWString& GOSFactoryHost::driverDirectory(RWWString& out) {
   }
   std::error_code ec;
   std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-  out = ec ? RWWString() : widePath(program.parent_path().string());
+  out = ec ? RWWString() : logicalPath(program.parent_path().string());
   return out;
 }
 

@@ -10,7 +10,7 @@
 //
 // Paths: the framework speaks of backslash-separated paths; hostPath() is
 // the one place that turns one into a file-system name (Windows-1252 bytes,
-// '/' for '\').
+// '/' for '\'), and logicalPath() the way back.
 //
 // Named printer values live in a HostValueStore per printer, which a
 // HostValueStores hands out for an owner. The default keeps them in memory;
@@ -191,8 +191,11 @@ class HostVersionQueries : public GOSVersionQueries {
   int closes = 0;
 };
 
-// The file-system name of a framework path.
+// The file-system name of a framework path, and the framework path of a
+// file-system name. Every path the factory hands out is in the framework's
+// form.
 std::string hostPath(const RWWString& path);
+RWWString logicalPath(const std::string& name);
 
 // Installs a new factory as the instance (see the top of this file) and
 // answers it; a factory installed before is deleted.

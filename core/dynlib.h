@@ -1,0 +1,91 @@
+#ifndef CORE_DYNLIB_H
+#define CORE_DYNLIB_H
+
+// A persistent reference to a loadable library by path.
+//
+// The library is loaded on first use, an exported function is called by
+// name with the caller's variable arguments, and the library is unloaded
+// when the reference is done with it. Printer add-ons are reached this way.
+// A stored reference keeps only the path and is always restored unloaded.
+//
+// Where the library is looked for: a path is taken with '/' for '\'; a
+// relative one lies in the driver directory of the installed platform
+// services (none is loaded while no platform services are installed). The
+// path is tried as given, then, for a name ending in ".dll", with ".so" in
+// place of that ending. An empty path loads nothing.
+//
+// An exported function has the form  void* fn(void* args)  where args
+// points at the caller's va_list, from which it takes its arguments with
+// va_arg(*static_cast<va_list*>(args), T).
+//
+// Each loaded reference holds its own count on the library: a copy of a
+// loaded reference loads the library once more, so that unloading one of
+// them leaves the library in place for the other.
+//
+// Stored form of this level, after the root level: version (1), then the
+// path (its length as a 32-bit word, then its 16-bit units).
+
+#include <cstdint>
+
+#include "core/perobj.h"
+#include "rw/cstring.h"
+#include "rw/wstring.h"
+
+class GDynamicLibrary : public MPersistentObject {
+ public:
+  GDynamicLibrary();
+  explicit GDynamicLibrary(const RWWString& path);
+  GDynamicLibrary(const GDynamicLibrary& other);
+  GDynamicLibrary& operator=(const GDynamicLibrary& other);
+  ~GDynamicLibrary() override;
+
+  static RWClassID classIsA() { return 780; }
+  static uint32_t version() { return 1; }
+
+  GDynamicLibrary* newSpecies() const override;
+  GDynamicLibrary* copy() const override;
+  RWClassID isA() const override;
+  RWspace binaryStoreSize() const override;
+  void restoreGuts(RWvistream& s) override;
+  void restoreGuts(RWFile& f) override;
+  void saveGuts(RWvostream& s) const override;
+  void saveGuts(RWFile& f) const override;
+
+  RWBoolean isKindOf(RWClassID id) const override;
+  // The same object; or the same class and id, path, load state and module.
+  RWBoolean matches(const MPersistentObject* other) const override;
+
+  // Loads the library unless it is loaded; answers whether it is.
+  int load();
+  // Nonzero when a loaded library was released; 0 when none was loaded or
+  // releasing it failed. The reference is unloaded afterwards either way.
+  int unload();
+  int isLoaded() const { return loaded_; }
+
+  // Loads the library and calls its export of that name with a pointer to
+  // the further arguments; answers what the function answers. Null, and
+  // nothing called, when the library cannot be loaded or has no such
+  // export (a loaded library stays loaded).
+  void* call(const char* functionName, ...);
+
+  const RWWString& path() const { return path_; }
+  // The handle of the loaded library, null when not loaded.
+  void* module() const { return module_; }
+
+ private:
+  template <class Source>
+  void restoreLevel(Source& source);
+  // Takes a count of its own on the library another reference has loaded,
+  // by the very file that reference opened.
+  void loadAgain(const GDynamicLibrary& other);
+
+  RWWString path_;
+  int loaded_;
+  void* module_;
+  // The file the loaded library was opened from.
+  RWCString openedFile_;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(GDynamicLibrary)
+
+#endif

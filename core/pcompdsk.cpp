@@ -1,0 +1,1051 @@
+#include "core/pcompdsk.h"
+
+#include <atomic>
+#include <cstring>
+#include <list>
+#include <vector>
+
+#include "core/storeio.h"
+#include "core/textconv.h"
+#include "rw/disktree.h"
+#include "rw/factory.h"
+#include "rw/filemgr.h"
+#include "rw/instmgr.h"
+#include "rw/kmsys.h"
+#include "rw/mutex.h"
+#include "rw/rwstore.h"
+#include "rw/vstream.h"
+#include "rw/wstring.h"
+
+namespace {
+
+// The journal's on-disk command composite: stored as a proxy, like a
+// handle of this class.
+constexpr RWClassID onDiskCommandComposite = 606;
+// The classes a full store still accepts: the end of a page, and the end
+// of a scan line right after its start or a scan-line graphic.
+constexpr RWClassID pageEnd = 710;
+constexpr RWClassID endScanLine = 703;
+constexpr RWClassID startScanLine = 702;
+constexpr RWClassID scanLineGraphic = 661;
+
+const char indexKey[GRecord::keyLength + 1] = "IndexOfRecords";
+
+// Serialises attaching, detaching and every use of a store's file and
+// index in the process. Re-entrant: closing a store detaches the handles
+// its proxies hold, and restoring a handle attaches it, both while the
+// lock is held. Declared before the registry, so that it outlives it.
+RWMutex storeLock;
+
+std::atomic<bool> restoreDetached{false};
+
+// Both changed only under the store lock.
+RWClassID lastStoredClass = 0xFFFF;
+std::atomic<uint32_t> topLevelLimit{0x3FFFFFEF};
+
+RWCollectable* createHandle() { return new MPersistentCompositeOnDisk; }
+RWCollectable* createImp() { return new MPersistentCompositeOnDiskImp; }
+
+const RWFactoryRegistrar registerHandle(createHandle, MPersistentCompositeOnDisk::classIsA(),
+                                        "MPersistentCompositeOnDisk");
+const RWFactoryRegistrar registerImp(createImp, MPersistentCompositeOnDiskImp::classIsA(),
+                                     "MPersistentCompositeOnDiskImp");
+
+// ---- the registry of open stores ----------------------------------------------------
+
+struct RegistryEntry {
+  RWCString name;
+  GCountedRef store;
+};
+
+// Set once the registry has been emptied at exit; a handle that goes after
+// that (a static one) only lets go of its store.
+std::atomic<bool> registryGone{false};
+
+class StoreRegistry {
+ public:
+  StoreRegistry() = default;
+  // Releases every entry, which closes each store whose last reference
+  // goes. Closing a store may detach further handles: the list is looked
+  // at afresh after every release.
+  ~StoreRegistry() {
+    RWGuard guard(storeLock);
+    while (!entries.empty()) {
+      GCountedRef released = entries.front().store;
+      entries.pop_front();
+    }
+    registryGone = true;
+  }
+  StoreRegistry(const StoreRegistry&) = delete;
+  StoreRegistry& operator=(const StoreRegistry&) = delete;
+
+  std::list<RegistryEntry>::iterator find(const RWCString& name) {
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+      if (it->name == name) return it;
+    }
+    return entries.end();
+  }
+
+  std::list<RegistryEntry> entries;
+};
+
+StoreRegistry& registry() {
+  static StoreRegistry r;
+  return r;
+}
+
+// Made while the library loads, or by the first attach if that comes first.
+[[maybe_unused]] const StoreRegistry& registryAtLoad = registry();
+
+// ---- object graphs of their own -----------------------------------------------------
+
+// Every object a store writes or reads is a graph of its own, with its own
+// store or read table, even when the store is used from within another
+// store or restore on this thread (restoring a handle opens its store and
+// reads that store's index). The thread's current tables are set aside for
+// the length of the scope and put back afterwards.
+class OwnGraphs {
+ public:
+  OwnGraphs()
+      : storeKey_(rwStoreTableManager().key()),
+        readKey_(rwReadTableManager().key()),
+        store_(RWThreadRegistry::take(storeKey_)),
+        read_(RWThreadRegistry::take(readKey_)) {}
+  ~OwnGraphs() {
+    if (store_) RWThreadRegistry::set(storeKey_, store_);
+    if (read_) RWThreadRegistry::set(readKey_, read_);
+  }
+  OwnGraphs(const OwnGraphs&) = delete;
+  OwnGraphs& operator=(const OwnGraphs&) = delete;
+
+ private:
+  uint32_t storeKey_;
+  uint32_t readKey_;
+  void* store_;
+  void* read_;
+};
+
+int compareKeys(const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); }
+
+bool isOnDiskClass(RWClassID id) { return id == MPersistentCompositeOnDisk::classIsA() || id == onDiskCommandComposite; }
+
+// The handle behind an object stored as a proxy, or null.
+const MPersistentCompositeOnDisk* asHandle(const MPersistentObject* object) {
+  if (!object || !isOnDiskClass(object->isA())) return nullptr;
+  return dynamic_cast<const MPersistentCompositeOnDisk*>(object);
+}
+
+RWCString narrowName(const RWWString& wide) {
+  RWCString narrow;
+  convertToNarrow(wide, narrow);
+  return narrow;
+}
+
+template <class Source>
+bool readText(Source& source, RWCString& text) {
+  text.restoreFrom(source);
+  return gReadable(source);
+}
+
+}  // namespace
+
+RW_DEFINE_RESTORE_OPERATORS(MPersistentCompositeOnDisk)
+RW_DEFINE_RESTORE_OPERATORS(MPersistentCompositeOnDiskImp)
+
+// ---- MPersistentCompositeOnDisk -----------------------------------------------------
+
+MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(int32_t deleteFile)
+    : state_(detached), deleteFile_(deleteFile), lastError_(0) {}
+
+MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const RWWString& fileName, int32_t deleteFile,
+                                                       const uint32_t& id)
+    : MPersistentObject(id), fileName_(narrowName(fileName)), state_(detached), deleteFile_(deleteFile),
+      lastError_(0) {
+  attach();
+}
+
+MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const MPersistentCompositeOnDisk& other)
+    : MPersistentObject(other),
+      fileName_(other.fileName_),
+      state_(detached),
+      imp_(other.imp_),
+      deleteFile_(other.deleteFile_),
+      lastError_(other.lastError_),
+      inspectOnly_(other.inspectOnly_) {
+  if (!inspectOnly_) attach();
+}
+
+MPersistentCompositeOnDisk& MPersistentCompositeOnDisk::operator=(const MPersistentCompositeOnDisk& other) {
+  if (this == &other) return *this;
+  if (!imp_.isNil() && imp_.get() == other.imp_.get()) return *this;
+  // Detached first and attached again by name, so that this handle keeps
+  // exactly one registry entry whatever it held before.
+  detach();
+  MPersistentObject::operator=(other);
+  deleteFile_ = other.deleteFile_;
+  fileName_ = other.fileName_;
+  imp_ = other.imp_;
+  lastError_ = other.lastError_;
+  if (other.state_ == attached) attach();
+  return *this;
+}
+
+MPersistentCompositeOnDisk::~MPersistentCompositeOnDisk() {
+  detach();
+  bool lastOfName = true;
+  {
+    RWGuard guard(storeLock);
+    if (!registryGone) lastOfName = registry().find(fileName_) == registry().entries.end();
+    // Released before the file goes, so that a store this was the last
+    // reference to is closed (and its index written) first.
+    imp_ = GCountedRef();
+  }
+  // Another handle may still use the file: it goes only with the last one.
+  if (deleteFile_ == 1 && lastOfName && !inspectOnly_ && !fileName_.isNull()) KMFileDelete(fileName_.data());
+}
+
+MPersistentCompositeOnDisk* MPersistentCompositeOnDisk::newSpecies() const { return new MPersistentCompositeOnDisk(0); }
+MPersistentCompositeOnDisk* MPersistentCompositeOnDisk::copy() const { return new MPersistentCompositeOnDisk(*this); }
+RWClassID MPersistentCompositeOnDisk::isA() const { return classIsA(); }
+
+RWspace MPersistentCompositeOnDisk::binaryStoreSize() const {
+  return MPersistentObject::binaryStoreSize() + 16 + fileName_.length();
+}
+
+void MPersistentCompositeOnDisk::saveGuts(RWvostream& s) const {
+  MPersistentObject::saveGuts(s);
+  s.putULong(version());
+  s.put(state_);
+  fileName_.saveOn(s);
+  s.put(deleteFile_);
+}
+
+void MPersistentCompositeOnDisk::saveGuts(RWFile& f) const {
+  MPersistentObject::saveGuts(f);
+  f.Write(static_cast<uint32_t>(version()));
+  f.Write(state_);
+  fileName_.saveOn(f);
+  f.Write(deleteFile_);
+}
+
+template <class Source>
+void MPersistentCompositeOnDisk::restoreLevel(Source& source) {
+  MPersistentObject::restoreGuts(source);
+  uint32_t stored = 0;
+  if (!gReadULong(source, stored) || stored != version()) return;
+  uint32_t state = 0;
+  uint32_t deleteFile = 0;
+  RWCString name;
+  if (!gReadUInt(source, state) || !readText(source, name) || !gReadUInt(source, deleteFile)) return;
+  // The stored state says only what the handle was when it was written: a
+  // restored handle is attached to the store of its name in any case.
+  detach();
+  fileName_ = name;
+  deleteFile_ = static_cast<int32_t>(deleteFile);
+  state_ = detached;
+  // A handle read only to be looked at never removes its file either.
+  if (restoreDetached)
+    inspectOnly_ = true;
+  else
+    attach();
+}
+
+bool MPersistentCompositeOnDisk::setRestoreDetached(bool detached) { return restoreDetached.exchange(detached); }
+
+void MPersistentCompositeOnDisk::restoreGuts(RWvistream& s) { restoreLevel(s); }
+void MPersistentCompositeOnDisk::restoreGuts(RWFile& f) { restoreLevel(f); }
+
+RWBoolean MPersistentCompositeOnDisk::isKindOf(RWClassID id) const {
+  return id == classIsA() || MPersistentObject::isKindOf(id);
+}
+
+RWBoolean MPersistentCompositeOnDisk::matches(const MPersistentObject* other) const {
+  if (other == this) return TRUE;
+  if (!other || other->isA() != isA()) return FALSE;
+  const MPersistentCompositeOnDisk* o = dynamic_cast<const MPersistentCompositeOnDisk*>(other);
+  return o && o->fileName_ == fileName_ && o->state_ == state_ && o->imp_.get() == imp_.get() &&
+         o->deleteFile_ == deleteFile_;
+}
+
+MPersistentObject* MPersistentCompositeOnDisk::deepCopy() const { return copy(); }
+
+void MPersistentCompositeOnDisk::attach() {
+  RWGuard guard(storeLock);
+  if (state_ == attached) return;
+  state_ = attached;
+  GCountedRef previous = imp_;  // let go of only after the registry is settled
+  if (registryGone) {
+    if (imp_.isNil()) imp_ = GCountedRef(new MPersistentCompositeOnDiskImp(fileName_, id()));
+    return;
+  }
+  StoreRegistry& r = registry();
+  auto it = r.find(fileName_);
+  if (it != r.entries.end()) {
+    imp_ = it->store;
+    r.entries.insert(std::next(it), RegistryEntry{fileName_, imp_});
+    return;
+  }
+  // Entered before the file is opened: a handle of the same name restored
+  // while the index is read then shares this store instead of opening the
+  // file a second time.
+  MPersistentCompositeOnDiskImp* fresh = new MPersistentCompositeOnDiskImp;
+  fresh->fileName_ = fileName_;
+  fresh->setId(id());
+  imp_ = GCountedRef(fresh);
+  r.entries.push_back(RegistryEntry{fileName_, imp_});
+  fresh->open();
+}
+
+void MPersistentCompositeOnDisk::detach() {
+  RWGuard guard(storeLock);
+  if (state_ == detached) return;
+  state_ = detached;
+  if (registryGone) return;
+  StoreRegistry& r = registry();
+  GCountedRef removed;
+  auto it = r.find(fileName_);
+  if (it != r.entries.end()) {
+    removed = it->store;
+    r.entries.erase(it);
+  }
+  // A detached handle keeps no store: one it kept after the other handles
+  // of the name went would stay open outside the registry, and the next
+  // handle of that name would open the file a second time.
+  GCountedRef released = imp_;
+  imp_ = GCountedRef();
+  // Both go here, last the entry's: the store closes when that was all.
+}
+
+MPersistentCompositeOnDiskImp* MPersistentCompositeOnDisk::store() {
+  attach();
+  return static_cast<MPersistentCompositeOnDiskImp*>(imp_.get());
+}
+
+MPersistentCompositeOnDiskImp* MPersistentCompositeOnDisk::attachedStore() const {
+  return const_cast<MPersistentCompositeOnDisk*>(this)->store();
+}
+
+const RWCString& MPersistentCompositeOnDisk::fileName() {
+  MPersistentCompositeOnDiskImp* s = store();
+  return s ? s->fileName() : fileName_;
+}
+
+int32_t MPersistentCompositeOnDisk::error() {
+  if (state_ == attached && !imp_.isNil()) lastError_ = static_cast<MPersistentCompositeOnDiskImp*>(imp_.get())->error();
+  return lastError_;
+}
+
+void MPersistentCompositeOnDisk::storeChild(const GCountedRef& child) { attachedStore()->storeChild(child); }
+void MPersistentCompositeOnDisk::updateChild(const GCountedRef& child) { attachedStore()->updateChild(child); }
+
+GCountedRef MPersistentCompositeOnDisk::takeByObject(const MPersistentObject* object) {
+  return attachedStore()->takeByObject(object);
+}
+
+GCountedRef MPersistentCompositeOnDisk::takeById(const uint32_t& id) { return attachedStore()->takeById(id); }
+
+GCountedRef MPersistentCompositeOnDisk::takeByClassId(const RWClassID& classId) {
+  return attachedStore()->takeByClassId(classId);
+}
+
+int MPersistentCompositeOnDisk::replaceById(const uint32_t& id, MPersistentObject* replacement) {
+  return attachedStore()->replaceById(id, replacement);
+}
+
+int MPersistentCompositeOnDisk::replaceByClassId(const RWClassID& classId, MPersistentObject* replacement) {
+  return attachedStore()->replaceByClassId(classId, replacement);
+}
+
+int MPersistentCompositeOnDisk::replaceByObject(const MPersistentObject* object, MPersistentObject* replacement) {
+  return attachedStore()->replaceByObject(object, replacement);
+}
+
+void MPersistentCompositeOnDisk::clear() { attachedStore()->clear(); }
+
+GCountedRef MPersistentCompositeOnDisk::findCountedById(const uint32_t& id) const {
+  return attachedStore()->findCountedById(id);
+}
+
+GCountedRef MPersistentCompositeOnDisk::findCountedByClassId(const RWClassID& classId) const {
+  return attachedStore()->findCountedByClassId(classId);
+}
+
+GCountedRef MPersistentCompositeOnDisk::findCounted(const MPersistentObject* object) const {
+  return attachedStore()->findCounted(object);
+}
+
+RWBoolean MPersistentCompositeOnDisk::isComposite() const { return TRUE; }
+RWsize MPersistentCompositeOnDisk::entries() const { return attachedStore()->entries(); }
+RWsize MPersistentCompositeOnDisk::totalEntries() const { return attachedStore()->totalEntries(); }
+GChildIterator* MPersistentCompositeOnDisk::createIterator() { return attachedStore()->createIterator(); }
+
+// ---- MPersistentCompositeOnDiskImp --------------------------------------------------
+
+MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp()
+    : file_(nullptr), index_(nullptr), failed_(0), damaged_(false), generation_(0) {}
+
+MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp(const RWCString& fileName, const uint32_t& id)
+    : MPersistentObject(id), file_(nullptr), index_(nullptr), fileName_(fileName), failed_(0), damaged_(false),
+      generation_(0) {
+  RWGuard guard(storeLock);
+  open();
+}
+
+MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp(const MPersistentCompositeOnDiskImp& other)
+    : MPersistentObject(other), file_(nullptr), index_(nullptr), failed_(0), damaged_(false), generation_(0) {}
+
+MPersistentCompositeOnDiskImp::~MPersistentCompositeOnDiskImp() {
+  RWGuard guard(storeLock);
+  close();
+}
+
+MPersistentCompositeOnDiskImp* MPersistentCompositeOnDiskImp::newSpecies() const {
+  return new MPersistentCompositeOnDiskImp;
+}
+
+MPersistentCompositeOnDiskImp* MPersistentCompositeOnDiskImp::copy() const {
+  return new MPersistentCompositeOnDiskImp(*this);
+}
+
+RWClassID MPersistentCompositeOnDiskImp::isA() const { return classIsA(); }
+RWspace MPersistentCompositeOnDiskImp::binaryStoreSize() const { return MPersistentObject::binaryStoreSize() + 4; }
+
+void MPersistentCompositeOnDiskImp::saveGuts(RWvostream& s) const {
+  MPersistentObject::saveGuts(s);
+  s.putULong(version());
+}
+
+void MPersistentCompositeOnDiskImp::saveGuts(RWFile& f) const {
+  MPersistentObject::saveGuts(f);
+  f.Write(static_cast<uint32_t>(version()));
+}
+
+// The version word is read and has nothing to govern.
+void MPersistentCompositeOnDiskImp::restoreGuts(RWvistream& s) {
+  MPersistentObject::restoreGuts(s);
+  uint32_t ignored;
+  gReadULong(s, ignored);
+}
+
+void MPersistentCompositeOnDiskImp::restoreGuts(RWFile& f) {
+  MPersistentObject::restoreGuts(f);
+  uint32_t ignored;
+  gReadULong(f, ignored);
+}
+
+RWBoolean MPersistentCompositeOnDiskImp::isKindOf(RWClassID id) const {
+  return id == classIsA() || MPersistentObject::isKindOf(id);
+}
+
+RWBoolean MPersistentCompositeOnDiskImp::matches(const MPersistentObject* other) const {
+  if (other == this) return TRUE;
+  if (!other || other->isA() != isA() || !MPersistentObject::matches(other)) return FALSE;
+  const MPersistentCompositeOnDiskImp* o = dynamic_cast<const MPersistentCompositeOnDiskImp*>(other);
+  if (!o || o->entries() != entries()) return FALSE;
+  const RWIsvDlist& mine = records_.list();
+  const RWIsvDlist& theirs = o->records_.list();
+  if (mine.entries() != theirs.entries()) return FALSE;
+  RWIsvDlink* a = mine.first();
+  RWIsvDlink* b = theirs.first();
+  for (; a && !mine.isSentinel(a); a = a->next(), b = b->next()) {
+    if (static_cast<GRecordLink*>(a)->record.get() != static_cast<GRecordLink*>(b)->record.get()) return FALSE;
+  }
+  return TRUE;
+}
+
+int32_t MPersistentCompositeOnDiskImp::error() const {
+  if (failed_) return 1;
+  return file_ && file_->Error() ? 1 : 0;
+}
+
+bool MPersistentCompositeOnDiskImp::usable() const { return !failed_ && file_ && index_; }
+
+void MPersistentCompositeOnDiskImp::noteFileError() { failed_ = 1; }
+
+uint32_t MPersistentCompositeOnDiskImp::recordLimit() { return topLevelLimit.load(); }
+void MPersistentCompositeOnDiskImp::setRecordLimit(uint32_t limit) { topLevelLimit.store(limit); }
+
+// ---- opening and closing ------------------------------------------------------------
+
+namespace {
+
+struct OffsetList {
+  std::vector<int32_t> offsets;
+  static void add(const char*, int32_t value, void* user) {
+    static_cast<OffsetList*>(user)->offsets.push_back(value);
+  }
+};
+
+}  // namespace
+
+void MPersistentCompositeOnDiskImp::open() {
+  failed_ = 0;
+  damaged_ = false;
+  records_.clearChildren();
+  file_ = new RWFileManager(fileName_.data());
+  if (!file_->isValid()) {
+    delete file_;
+    file_ = nullptr;
+    failed_ = 1;
+    return;
+  }
+  // A file that is not a free-list file is left as it is found.
+  if (!file_->hasFreeList() || file_->Error()) {
+    failed_ = 1;
+    damaged_ = true;
+    return;
+  }
+  index_ = new RWBTreeOnDisk(*file_, 10, RWBTreeOnDisk::autoCreate, GRecord::keyLength, 0, -1,
+                             RWBTreeOnDisk::currentStyle, 10, 10);
+  index_->setComparison(compareKeys);
+  if (!index_->isValid() || file_->Error()) {
+    failed_ = 1;
+    damaged_ = true;
+    return;
+  }
+  if (std::strcmp(file_->Access(), "rb+") != 0) return;  // a new file: nothing to read
+
+  int32_t at = -1;
+  if (!index_->findKeyAndValue(indexKey, nullptr, at)) {
+    // No index: the store was cleared, or its user never closed it. The
+    // objects such a file still holds have no records and can never be
+    // reached; they are given up, so that their keys cannot refuse the
+    // objects stored from now on.
+    OffsetList stale;
+    index_->applyToKeyAndValue(OffsetList::add, &stale);
+    if (!stale.offsets.empty()) {
+      index_->clear();
+      for (int32_t o : stale.offsets) file_->deallocate(o);
+    }
+    if (file_->Error()) failed_ = 1;
+    return;
+  }
+
+  GRecordComposite* stored = nullptr;
+  {
+    OwnGraphs own;
+    if (file_->SeekTo(at)) stored = rwRestoreAs<GRecordComposite>(*file_);
+  }
+  if (!stored || file_->Error() || file_->Eof()) {
+    // An index that cannot be read whole is not used, and the file is not
+    // written again: what it holds stays there to be looked at.
+    delete stored;
+    file_->ClearErr();
+    failed_ = 1;
+    damaged_ = true;
+    return;
+  }
+  records_.takeChildrenFrom(*stored);
+  delete stored;
+  // While the store is open its index lives in memory only.
+  int32_t removed = -1;
+  index_->removeKeyAndValue(indexKey, nullptr, removed);
+  file_->deallocate(at);
+  if (file_->Error()) failed_ = 1;
+}
+
+void MPersistentCompositeOnDiskImp::close() {
+  if (file_ && index_ && !damaged_ && !file_->Error()) {
+    OwnGraphs own;
+    RWoffset at = file_->allocate(records_.recursiveStoreSize());
+    bool written = false;
+    if (at >= 0 && file_->SeekTo(at)) {
+      records_.recursiveSaveOn(*file_);
+      written = !file_->Error() && index_->insertKeyAndValue(indexKey, at);
+    }
+    if (!written) {
+      if (at >= 0) file_->deallocate(at);
+      failed_ = 1;
+    }
+    if (!file_->Flush()) failed_ = 1;
+  }
+  delete index_;
+  index_ = nullptr;
+  delete file_;
+  file_ = nullptr;
+  records_.clearChildren();
+  ++generation_;
+}
+
+void MPersistentCompositeOnDiskImp::clear() {
+  RWGuard guard(storeLock);
+  if (file_ && index_ && !file_->Error()) index_->clear();
+  delete index_;
+  index_ = nullptr;
+  if (file_) {
+    if (!file_->Error() || damaged_) file_->Erase();
+    delete file_;
+    file_ = nullptr;
+  } else if (!fileName_.isNull()) {
+    // The file could not be opened before: it is made empty, if it can be.
+    RWFile emptied(fileName_.data(), "wb+");
+  }
+  records_.clearChildren();
+  ++generation_;
+  open();
+}
+
+// ---- writing and reading objects ----------------------------------------------------
+
+bool MPersistentCompositeOnDiskImp::writeObject(const GRecord& record, const MPersistentObject& object) {
+  char key[GRecord::keyLength + 1];
+  record.key(key);
+  int32_t existing;
+  // An object whose serial number is already stored (the same object
+  // twice, or a copy of one) would lose one of the two: it is refused, and
+  // the store goes on.
+  if (index_->findKeyAndValue(key, nullptr, existing)) return false;
+  OwnGraphs own;
+  RWoffset at = file_->allocate(object.recursiveStoreSize());
+  if (at < 0 || !file_->SeekTo(at)) {
+    noteFileError();
+    return false;
+  }
+  *file_ << static_cast<const RWCollectable*>(&object);
+  if (file_->Error() || !index_->insertKeyAndValue(key, at)) {
+    file_->deallocate(at);
+    noteFileError();
+    return false;
+  }
+  return true;
+}
+
+MPersistentObject* MPersistentCompositeOnDiskImp::readObject(int32_t offset) {
+  OwnGraphs own;
+  if (!file_->SeekTo(offset)) {
+    noteFileError();
+    return nullptr;
+  }
+  RWCollectable::Restored r = RWCollectable::restoreObject(*file_, nullptr);
+  MPersistentObject* object = r.fresh ? dynamic_cast<MPersistentObject*>(r.object) : nullptr;
+  if (!object && r.object && r.fresh) RWCollectable::discardRestored(r.object);
+  if (file_->Error()) {
+    noteFileError();
+  } else if (file_->Eof()) {
+    // A stored object cut short: this one is lost, the file is still fine.
+    file_->ClearErr();
+  }
+  return object;
+}
+
+void MPersistentCompositeOnDiskImp::discard(GRecord& record) {
+  char key[GRecord::keyLength + 1];
+  record.key(key);
+  int32_t at;
+  if (index_ && index_->removeKeyAndValue(key, nullptr, at)) file_->deallocate(at);
+  if (GRecordComposite* c = record.children()) {
+    RWIsvDlist& l = c->list();
+    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) discard(*static_cast<GRecordLink*>(p)->record);
+  }
+}
+
+GRecordRef MPersistentCompositeOnDiskImp::storeObject(MPersistentObject* child, bool nested) {
+  if (!child || !usable()) return GRecordRef();
+  if (!nested) {
+    const RWClassID cls = child->isA();
+    if (records_.childCount() > topLevelLimit.load()) {
+      const bool closesScanLine =
+          cls == endScanLine && (lastStoredClass == startScanLine || lastStoredClass == scanLineGraphic);
+      if (cls != pageEnd && !closesScanLine) return GRecordRef();
+    }
+    lastStoredClass = cls;
+  }
+
+  if (const MPersistentCompositeOnDisk* handle = asHandle(child)) {
+    GRecordRef record(new GRecordProxy(*handle));
+    return writeObject(*record, *child) ? record : GRecordRef();
+  }
+  if (!child->isComposite()) {
+    GRecordRef record(new GRecord(*child));
+    return writeObject(*record, *child) ? record : GRecordRef();
+  }
+
+  // A composite: its children become records of their own, in the
+  // composite's record only, and an empty shell of its class stands in
+  // its place in the file.
+  GRecordComposite* composite = new GRecordComposite(*child);
+  GRecordRef record(composite);
+  char key[GRecord::keyLength + 1];
+  record->key(key);
+  int32_t existing;
+  if (index_->findKeyAndValue(key, nullptr, existing)) return GRecordRef();
+  bool ok = true;
+  GChildIterator* it = child->createIterator();
+  while (ok && it->advance()) {
+    MPersistentObject* member = it->current();
+    if (!member) continue;
+    GRecordRef r = storeObject(member, nested);
+    if (r.isNil()) ok = false;
+    composite->addChild(r);
+  }
+  delete it;
+  if (ok) {
+    MPersistentObject* shell = child->newSpecies();
+    shell->setId(child->id());
+    shell->setSerialNumber(child->serialNumber());
+    ok = writeObject(*record, *shell);
+    delete shell;
+  }
+  if (!ok) {
+    // Nothing of a composite that could not be stored whole stays behind.
+    RWIsvDlist& l = composite->list();
+    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) discard(*static_cast<GRecordLink*>(p)->record);
+    composite->clearChildren();
+    return GRecordRef();
+  }
+  return record;
+}
+
+namespace {
+
+// Puts a restored child back into its restored shell.
+void adopt(MPersistentObject* shell, const GCountedRef& child) {
+  if (!shell || child.isNil()) return;
+  // Only an on-disk shell stores a handle as a record of its own; an
+  // in-memory shell (every shell a composite record makes) holds it as a
+  // child like any other.
+  if (isOnDiskClass(child->isA()) && shell->isKindOf(MPersistentCompositeOnDisk::classIsA()))
+    shell->storeChild(child);
+  else
+    shell->insert(child.get());
+}
+
+}  // namespace
+
+GCountedRef MPersistentCompositeOnDiskImp::take(GRecord& record, bool* keyWasThere) {
+  if (keyWasThere) *keyWasThere = false;
+  if (!usable()) return GCountedRef();
+  char key[GRecord::keyLength + 1];
+  record.key(key);
+  int32_t at = -1;
+  if (!index_->removeKeyAndValue(key, nullptr, at)) return GCountedRef();
+  if (keyWasThere) *keyWasThere = true;
+  GCountedRef object(readObject(at));
+  file_->deallocate(at);
+  if (GRecordComposite* c = record.children()) {
+    RWIsvDlist& l = c->list();
+    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
+      adopt(object.get(), take(*static_cast<GRecordLink*>(p)->record));
+    }
+  }
+  if (file_ && file_->Error()) noteFileError();
+  return object;
+}
+
+GCountedRef MPersistentCompositeOnDiskImp::fetch(GRecord& record) {
+  if (!usable()) return GCountedRef();
+  char key[GRecord::keyLength + 1];
+  record.key(key);
+  int32_t at = -1;
+  if (!index_->findKeyAndValue(key, nullptr, at)) return GCountedRef();
+  GCountedRef object(readObject(at));
+  if (GRecordComposite* c = record.children()) {
+    RWIsvDlist& l = c->list();
+    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
+      adopt(object.get(), fetch(*static_cast<GRecordLink*>(p)->record));
+    }
+  }
+  return object;
+}
+
+bool MPersistentCompositeOnDiskImp::replace(GRecord& record, MPersistentObject* replacement, GRecordRef& newRecord) {
+  newRecord = GRecordRef();
+  if (!usable() || !replacement) return false;
+  char key[GRecord::keyLength + 1];
+  record.key(key);
+  int32_t at;
+  if (!index_->findKeyAndValue(key, nullptr, at)) return false;
+  take(record);
+  newRecord = storeObject(replacement, true);
+  return true;
+}
+
+// ---- the store's operations ---------------------------------------------------------
+
+void MPersistentCompositeOnDiskImp::run(GRecordSearch& s) const {
+  RWGuard guard(storeLock);
+  const_cast<GRecordComposite&>(records_).searchChildren(s);
+}
+
+void MPersistentCompositeOnDiskImp::storeChild(const GCountedRef& child) {
+  if (child.isNil()) return;
+  RWGuard guard(storeLock);
+  GRecordRef record = storeObject(child.get(), false);
+  if (!record.isNil()) records_.addChild(record);
+}
+
+void MPersistentCompositeOnDiskImp::updateChild(const GCountedRef& child) { storeChild(child); }
+
+namespace {
+
+GRecordSearch search(GRecordSearch::Key key, GRecordSearch::Action action, const MPersistentCompositeOnDiskImp* store) {
+  return GRecordSearch(key, action, const_cast<MPersistentCompositeOnDiskImp&>(*store));
+}
+
+}  // namespace
+
+GCountedRef MPersistentCompositeOnDiskImp::takeByObject(const MPersistentObject* object) {
+  if (!object) return GCountedRef();
+  GRecordSearch s = search(GRecordSearch::byObject, GRecordSearch::take, this);
+  s.object = object;
+  s.serial = object->serialNumber();
+  run(s);
+  return s.found;
+}
+
+GCountedRef MPersistentCompositeOnDiskImp::takeById(const uint32_t& id) {
+  GRecordSearch s = search(GRecordSearch::byId, GRecordSearch::take, this);
+  s.id = id;
+  run(s);
+  return s.found;
+}
+
+GCountedRef MPersistentCompositeOnDiskImp::takeByClassId(const RWClassID& classId) {
+  GRecordSearch s = search(GRecordSearch::byClass, GRecordSearch::take, this);
+  s.classId = classId;
+  run(s);
+  return s.found;
+}
+
+int MPersistentCompositeOnDiskImp::replaceById(const uint32_t& id, MPersistentObject* replacement) {
+  if (!replacement) return 0;
+  GRecordSearch s = search(GRecordSearch::byId, GRecordSearch::replace, this);
+  s.id = id;
+  s.replacement = replacement;
+  run(s);
+  return s.replaced;
+}
+
+int MPersistentCompositeOnDiskImp::replaceByClassId(const RWClassID& classId, MPersistentObject* replacement) {
+  if (!replacement) return 0;
+  GRecordSearch s = search(GRecordSearch::byClass, GRecordSearch::replace, this);
+  s.classId = classId;
+  s.replacement = replacement;
+  run(s);
+  return s.replaced;
+}
+
+int MPersistentCompositeOnDiskImp::replaceByObject(const MPersistentObject* object, MPersistentObject* replacement) {
+  if (!object || !replacement) return 0;
+  GRecordSearch s = search(GRecordSearch::byObject, GRecordSearch::replace, this);
+  s.object = object;
+  s.serial = object->serialNumber();
+  s.replacement = replacement;
+  run(s);
+  return s.replaced;
+}
+
+// The fetches take the store lock as well: they move the file's position,
+// which a store or take on another thread would move under them.
+GCountedRef MPersistentCompositeOnDiskImp::findCountedById(const uint32_t& id) const {
+  GRecordSearch s = search(GRecordSearch::byId, GRecordSearch::read, this);
+  s.id = id;
+  run(s);
+  return s.found;
+}
+
+GCountedRef MPersistentCompositeOnDiskImp::findCountedByClassId(const RWClassID& classId) const {
+  GRecordSearch s = search(GRecordSearch::byClass, GRecordSearch::read, this);
+  s.classId = classId;
+  run(s);
+  return s.found;
+}
+
+GCountedRef MPersistentCompositeOnDiskImp::findCounted(const MPersistentObject* object) const {
+  if (!object) return GCountedRef();
+  GRecordSearch s = search(GRecordSearch::byObject, GRecordSearch::read, this);
+  s.object = object;
+  s.serial = object->serialNumber();
+  run(s);
+  return s.found;
+}
+
+RWBoolean MPersistentCompositeOnDiskImp::isComposite() const { return TRUE; }
+RWsize MPersistentCompositeOnDiskImp::entries() const { return records_.leafCount(); }
+RWsize MPersistentCompositeOnDiskImp::totalEntries() const { return records_.leafCount(); }
+GChildIterator* MPersistentCompositeOnDiskImp::createIterator() { return new GOnDiskIterator(this); }
+
+GCountedRef MPersistentCompositeOnDiskImp::fetchAt(GRecordLink* link) {
+  RWGuard guard(storeLock);
+  return link ? fetch(*link->record) : GCountedRef();
+}
+
+GCountedRef MPersistentCompositeOnDiskImp::takeAt(GRecordLink* link) {
+  RWGuard guard(storeLock);
+  if (!link) return GCountedRef();
+  GRecordRef held(link->record);
+  bool keyWasThere = false;
+  GCountedRef object = take(*held, &keyWasThere);
+  if (keyWasThere) {
+    records_.list().removeReference(link);
+    delete link;
+    linkRemoved();
+  }
+  return object;
+}
+
+int MPersistentCompositeOnDiskImp::replaceAt(GRecordLink* link, MPersistentObject* replacement) {
+  RWGuard guard(storeLock);
+  if (!link || !replacement) return 0;
+  GRecordRef held(link->record);
+  GRecordRef fresh;
+  if (!replace(*held, replacement, fresh)) return 0;
+  if (fresh.isNil()) {
+    records_.list().removeReference(link);
+    delete link;
+    linkRemoved();
+    return 0;
+  }
+  link->record = fresh;
+  return 1;
+}
+
+// ---- GOnDiskIterator ----------------------------------------------------------------
+
+GOnDiskIterator::GOnDiskIterator(MPersistentCompositeOnDiskImp* store)
+    : GChildIterator(store),
+      // A store that something counts is kept open by the iterator; one
+      // that nothing counts belongs to its creator and is only pointed at.
+      store_(store && store->references() > 0 ? GCountedRef(store) : GCountedRef()),
+      imp_(store),
+      position_(store->records_.list()),
+      generation_(store->generation()) {}
+
+GOnDiskIterator::~GOnDiskIterator() = default;
+
+void GOnDiskIterator::resync() {
+  if (generation_ == imp_->generation()) return;
+  generation_ = imp_->generation();
+  if (!position_.link()) return;  // at either end: nothing was lost
+  // Only the addresses are compared: the link the position names may be
+  // gone.
+  RWIsvDlist& l = position_.list();
+  for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
+    if (p == static_cast<RWIsvDlink*>(position_.link()) &&
+        static_cast<GRecordLink*>(p)->record.get() == currentRecord_.get())
+      return;
+  }
+  for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
+    if (static_cast<GRecordLink*>(p)->record.get() == currentRecord_.get()) {
+      position_.setLink(p);
+      return;
+    }
+  }
+  // The current record was taken elsewhere: the walk starts again.
+  position_.reset();
+  currentRecord_ = GRecordRef();
+}
+
+MPersistentObject* GOnDiskIterator::current() { return nullptr; }
+
+void GOnDiskIterator::replaceCurrent(MPersistentObject* object) { replaceCurrentObject(object); }
+
+int GOnDiskIterator::advance() {
+  RWGuard guard(storeLock);
+  resync();
+  int more = position_.advance();
+  currentRecord_ = position_.current();
+  return more;
+}
+
+int GOnDiskIterator::retreat() {
+  RWGuard guard(storeLock);
+  resync();
+  int more = position_.retreat();
+  currentRecord_ = position_.current();
+  return more;
+}
+
+void GOnDiskIterator::reset() {
+  RWGuard guard(storeLock);
+  position_.reset();
+  currentRecord_ = GRecordRef();
+  generation_ = imp_->generation();
+}
+
+GCountedRef GOnDiskIterator::currentObject() {
+  RWGuard guard(storeLock);
+  resync();
+  return imp_->fetchAt(position_.link());
+}
+
+GCountedRef GOnDiskIterator::removeCurrent() {
+  RWGuard guard(storeLock);
+  resync();
+  GRecordLink* link = position_.link();
+  if (!link) return GCountedRef();
+  RWIsvDlink* before = link->prev();
+  GCountedRef object = imp_->takeAt(link);
+  if (generation_ != imp_->generation()) {
+    // The current link went: the position moves to the one before it.
+    position_.setLink(before);
+    currentRecord_ = position_.current();
+    generation_ = imp_->generation();
+  }
+  return object;
+}
+
+int GOnDiskIterator::replaceCurrentObject(MPersistentObject* object) {
+  RWGuard guard(storeLock);
+  resync();
+  GRecordLink* link = position_.link();
+  if (!link) return 0;
+  RWIsvDlink* before = link->prev();
+  int replaced = imp_->replaceAt(link, object);
+  if (generation_ != imp_->generation()) {
+    position_.setLink(before);
+    generation_ = imp_->generation();
+  }
+  currentRecord_ = position_.current();
+  return replaced;
+}
+
+// ---- GAttachedIterator --------------------------------------------------------------
+
+GAttachedIterator::GAttachedIterator(MPersistentCompositeOnDisk& handle) : handle_(&handle), inner_(nullptr) {
+  handle.attach();
+  inner_ = static_cast<GOnDiskIterator*>(handle.createIterator());
+}
+
+GAttachedIterator::GAttachedIterator(GAttachedIterator& other) : handle_(other.handle_), inner_(other.inner_) {
+  other.inner_ = nullptr;
+  other.handle_ = nullptr;
+}
+
+GAttachedIterator& GAttachedIterator::operator=(GAttachedIterator& other) {
+  if (this == &other) return *this;
+  delete inner_;
+  if (handle_ && handle_ != other.handle_) handle_->detach();
+  handle_ = other.handle_;
+  inner_ = other.inner_;
+  other.inner_ = nullptr;
+  other.handle_ = nullptr;
+  return *this;
+}
+
+GAttachedIterator::~GAttachedIterator() {
+  // The iterator goes first: it may hold the store the handle lets go of.
+  delete inner_;
+  if (handle_) handle_->detach();
+}
+
+MPersistentObject* GAttachedIterator::current() { return inner_ ? inner_->current() : nullptr; }
+
+void GAttachedIterator::replaceCurrent(MPersistentObject* object) {
+  if (inner_) inner_->replaceCurrent(object);
+}
+
+int GAttachedIterator::advance() { return inner_ ? inner_->advance() : 0; }
+
+void GAttachedIterator::reset() {
+  if (inner_) inner_->reset();
+}
+
+GCountedRef GAttachedIterator::currentObject() { return inner_ ? inner_->currentObject() : GCountedRef(); }
+GCountedRef GAttachedIterator::removeCurrent() { return inner_ ? inner_->removeCurrent() : GCountedRef(); }
+
+int GAttachedIterator::replaceCurrentObject(MPersistentObject* object) {
+  return inner_ ? inner_->replaceCurrentObject(object) : 0;
+}
+
+int GAttachedIterator::retreat() { return inner_ ? inner_->retreat() : 0; }

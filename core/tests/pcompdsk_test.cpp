@@ -1,0 +1,596 @@
+// The on-disk composite store: handles and their shared store, the file
+// and its index across close and reopen, composites, searches, iterators,
+// the record limit, and damaged files.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/pcompdsk.h"
+#include "core/pcomposit.h"
+#include "fixtures.h"
+#include "rw/disktree.h"
+#include "rw/factory.h"
+#include "rw/filemgr.h"
+#include "rw/pstream.h"
+#include "rw/vstream.h"
+#include "rw/wstring.h"
+
+namespace {
+
+// Stand-ins for the journal's commands: a leaf with one number, under the
+// class IDs the store treats specially.
+template <RWClassID Id>
+class TestCommand : public MPersistentObject {
+ public:
+  TestCommand() = default;
+  explicit TestCommand(uint32_t id, int32_t value = 0) : MPersistentObject(id), value(value) {}
+  static RWClassID classIsA() { return Id; }
+  RWClassID isA() const override { return Id; }
+  TestCommand* newSpecies() const override { return new TestCommand; }
+  TestCommand* copy() const override { return new TestCommand(*this); }
+  RWspace binaryStoreSize() const override { return MPersistentObject::binaryStoreSize() + 4; }
+  void saveGuts(RWvostream& s) const override {
+    MPersistentObject::saveGuts(s);
+    s.put(value);
+  }
+  void saveGuts(RWFile& f) const override {
+    MPersistentObject::saveGuts(f);
+    f.Write(value);
+  }
+  void restoreGuts(RWvistream& s) override {
+    MPersistentObject::restoreGuts(s);
+    s.get(value);
+  }
+  void restoreGuts(RWFile& f) override {
+    MPersistentObject::restoreGuts(f);
+    f.Read(value);
+  }
+  int32_t value = 0;
+};
+
+using Graphic = TestCommand<601>;
+using ScanLineGraphic = TestCommand<661>;
+using StartScanLine = TestCommand<702>;
+using EndScanLine = TestCommand<703>;
+using PageEnd = TestCommand<710>;
+
+// The journal's on-disk command composite: a handle under its own class ID.
+class CommandStore : public MPersistentCompositeOnDisk {
+ public:
+  CommandStore() = default;
+  CommandStore(const RWWString& name, int32_t deleteFile, uint32_t id) : MPersistentCompositeOnDisk(name, deleteFile, id) {}
+  static RWClassID classIsA() { return 606; }
+  RWClassID isA() const override { return 606; }
+  CommandStore* newSpecies() const override { return new CommandStore; }
+  CommandStore* copy() const override { return new CommandStore(*this); }
+};
+
+template <class T>
+RWCollectable* make() {
+  return new T;
+}
+
+const RWFactoryRegistrar r601(make<Graphic>, 601, "TestGraphic");
+const RWFactoryRegistrar r661(make<ScanLineGraphic>, 661, "TestScanLineGraphic");
+const RWFactoryRegistrar r702(make<StartScanLine>, 702, "TestStartScanLine");
+const RWFactoryRegistrar r703(make<EndScanLine>, 703, "TestEndScanLine");
+const RWFactoryRegistrar r710(make<PageEnd>, 710, "TestPageEnd");
+const RWFactoryRegistrar r606(make<CommandStore>, 606, "TestCommandStore");
+
+int32_t valueOf(const GCountedRef& r) {
+  if (auto* g = dynamic_cast<Graphic*>(r.get())) return g->value;
+  if (auto* l = dynamic_cast<TestLeaf*>(r.get())) return l->value;
+  return -1;
+}
+
+// Stores a new object; the store shares it with the caller's reference.
+void put(MPersistentObject& store, MPersistentObject* object) { store.storeChild(GCountedRef(object)); }
+
+MPersistentComposite* compositeOf(uint32_t id, std::initializer_list<int32_t> values) {
+  MPersistentComposite* c = new MPersistentComposite(id);
+  for (int32_t v : values) c->insert(new Graphic(static_cast<uint32_t>(v), v));
+  return c;
+}
+
+// The B-tree of a store file, read on its own: its keys in key order.
+struct FileKeys {
+  std::vector<std::string> keys;
+  std::vector<int32_t> offsets;
+  bool valid = false;
+};
+
+FileKeys keysOf(const std::string& path) {
+  FileKeys out;
+  RWFileManager file(path.c_str(), "rb");
+  if (!file.isValid() || !file.hasFreeList()) return out;
+  RWBTreeOnDisk tree(file, 10, RWBTreeOnDisk::autoCreate, 16, 0, -1, RWBTreeOnDisk::currentStyle, 10, 10);
+  tree.setComparison([](const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); });
+  out.valid = tree.isValid();
+  tree.applyToKeyAndValue(
+      [](const char* key, int32_t value, void* user) {
+        FileKeys* k = static_cast<FileKeys*>(user);
+        k->keys.push_back(std::string(key, strnlen(key, 16)));
+        k->offsets.push_back(value);
+      },
+      &out);
+  return out;
+}
+
+bool hasIndex(const std::string& path) {
+  for (const std::string& k : keysOf(path).keys) {
+    if (k == "IndexOfRecords") return true;
+  }
+  return false;
+}
+
+class DiskStoreTest : public ::testing::Test {
+ protected:
+  void TearDown() override { MPersistentCompositeOnDiskImp::setRecordLimit(0x3FFFFFEF); }
+  std::string path(const char* name = "store.dat") const { return dir_.file(name); }
+  RWWString wide(const char* name = "store.dat") const { return RWWString(path(name).c_str()); }
+  // The ids of the top-level objects, fetched in store order.
+  static std::vector<uint32_t> idsInOrder(MPersistentCompositeOnDisk& h) {
+    std::vector<uint32_t> ids;
+    GChildIterator* it = h.createIterator();
+    GOnDiskIterator* disk = static_cast<GOnDiskIterator*>(it);
+    while (disk->advance()) {
+      GCountedRef o = disk->currentObject();
+      ids.push_back(o.isNil() ? 0xFFFFFFFFu : o->id());
+    }
+    delete it;
+    return ids;
+  }
+
+  TempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(DiskStoreTest, TwoHandlesShareOneStoreAndTheFileClosesAfterBoth) {
+  auto* first = new MPersistentCompositeOnDisk(wide(), 0, 5);
+  EXPECT_EQ(first->state(), MPersistentCompositeOnDisk::attached);
+  auto* second = new MPersistentCompositeOnDisk(wide(), 0, 6);
+  EXPECT_EQ(first->store(), second->store());
+  put(*first, new Graphic(1, 100));
+  EXPECT_EQ(valueOf(second->findCountedById(1)), 100);
+
+  auto* copied = new MPersistentCompositeOnDisk(*second);
+  EXPECT_EQ(copied->store(), first->store());
+  EXPECT_TRUE(copied->matches(second));
+
+  delete first;
+  delete second;
+  // The copy's own registry entry keeps the store open.
+  EXPECT_FALSE(hasIndex(path()));
+  EXPECT_EQ(copied->entries(), 1u);
+  delete copied;
+  EXPECT_TRUE(hasIndex(path()));
+}
+
+TEST_F(DiskStoreTest, ReopenedStoreHasTheSameRecordsInTheSameOrder) {
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    MPersistentObject::presetSerialCounter(2);
+    put(h, new Graphic(20, 2));   // serial 2
+    MPersistentObject::presetSerialCounter(0x10);
+    put(h, new Graphic(10, 16));  // serial 0x10
+    put(h, new TestLeaf(30, 3));
+    // While open the index lives in memory only; keys order as text.
+    FileKeys k = keysOf(path());
+    ASSERT_TRUE(k.valid);
+    EXPECT_EQ(k.keys, (std::vector<std::string>{"10", "11", "2"}));
+    EXPECT_EQ(idsInOrder(h), (std::vector<uint32_t>{20, 10, 30}));
+  }
+  EXPECT_TRUE(hasIndex(path()));
+  MPersistentCompositeOnDisk again(wide(), 0, 1);
+  EXPECT_EQ(again.error(), 0);
+  EXPECT_FALSE(hasIndex(path()));
+  EXPECT_EQ(again.entries(), 3u);
+  EXPECT_EQ(idsInOrder(again), (std::vector<uint32_t>{20, 10, 30}));
+  EXPECT_EQ(valueOf(again.findCountedById(30)), 3);
+}
+
+TEST_F(DiskStoreTest, ACompositeIsOneRecordWithItsChildrenAndTakeRebuildsIt) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  GCountedRef page(compositeOf(50, {1, 2, 3}));
+  const uint32_t serial = page->serialNumber();
+  h.storeChild(page);
+
+  const GRecordComposite& root = h.store()->records();
+  ASSERT_EQ(root.childCount(), 1u);
+  GRecord* top = static_cast<GRecordLink*>(root.list().first())->record.get();
+  ASSERT_NE(top->children(), nullptr);
+  EXPECT_EQ(top->children()->childCount(), 3u);
+  EXPECT_EQ(h.entries(), 3u);
+  EXPECT_EQ(keysOf(path()).keys.size(), 4u);  // the shell and three leaves
+
+  GCountedRef back = h.takeById(50);
+  ASSERT_FALSE(back.isNil());
+  EXPECT_EQ(back->isA(), MPersistentComposite::classIsA());
+  EXPECT_EQ(back->serialNumber(), serial);
+  ASSERT_EQ(back->entries(), 3u);
+  EXPECT_TRUE(back->matches(page.get()));
+  EXPECT_EQ(h.entries(), 0u);
+  EXPECT_TRUE(keysOf(path()).keys.empty());
+}
+
+TEST_F(DiskStoreTest, SearchesGoDepthFirstInStoreOrder) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  put(h, new TestLeaf(1, 10));
+  MPersistentComposite* nested = compositeOf(2, {});
+  nested->insert(new TestLeaf(3, 30));
+  nested->insert(compositeOf(4, {5}));
+  put(h, nested);
+  put(h, new TestLeaf(6, 60));
+  // Leaves: 1, then 3 and 5 inside the composites, then 6.
+  EXPECT_EQ(h.entries(), 4u);
+
+  EXPECT_EQ(valueOf(h.findCountedByClassId(Graphic::classIsA())), 5);
+  GCountedRef first = h.takeByClassId(TestLeaf::classIsA());
+  GCountedRef second = h.takeByClassId(TestLeaf::classIsA());
+  GCountedRef third = h.takeByClassId(TestLeaf::classIsA());
+  EXPECT_EQ(valueOf(first), 10);
+  EXPECT_EQ(valueOf(second), 30);
+  EXPECT_EQ(valueOf(third), 60);
+  EXPECT_TRUE(h.takeByClassId(TestLeaf::classIsA()).isNil());
+  // What was taken from inside the composite is gone from it too.
+  GCountedRef rest = h.findCountedById(2);
+  ASSERT_FALSE(rest.isNil());
+  EXPECT_EQ(rest->entries(), 1u);
+  EXPECT_EQ(h.entries(), 1u);
+}
+
+TEST_F(DiskStoreTest, ReplacementsKeepTheirPlace) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  for (uint32_t id = 1; id <= 3; ++id) put(h, new Graphic(id, static_cast<int32_t>(id)));
+  put(h, compositeOf(9, {7, 8}));
+
+  Graphic top(2, 222);
+  EXPECT_EQ(h.replaceById(2, &top), 1);
+  EXPECT_EQ(idsInOrder(h), (std::vector<uint32_t>{1, 2, 3, 9}));
+  EXPECT_EQ(valueOf(h.findCountedById(2)), 222);
+
+  // Below the first level the replacement stays in its composite, in place.
+  Graphic deep(7, 777);
+  EXPECT_EQ(h.replaceById(7, &deep), 1);
+  GCountedRef page = h.findCountedById(9);
+  ASSERT_EQ(page->entries(), 2u);
+  GChildIterator* it = page->createIterator();
+  ASSERT_TRUE(it->advance());
+  EXPECT_EQ(valueOf(GCountedRef(it->current())), 777);
+  ASSERT_TRUE(it->advance());
+  EXPECT_EQ(it->current()->id(), 8u);
+  delete it;
+
+  // The usual round: fetch a copy, change it, put it back by its serial.
+  GCountedRef copy = h.findCountedById(3);
+  static_cast<Graphic*>(copy.get())->value = 333;
+  EXPECT_EQ(h.replaceByObject(copy.get(), copy.get()), 1);
+  EXPECT_EQ(valueOf(h.findCountedById(3)), 333);
+
+  Graphic none(99);
+  EXPECT_EQ(h.replaceById(42, &none), 0);
+  EXPECT_EQ(h.replaceById(1, nullptr), 0);
+  EXPECT_EQ(h.replaceByClassId(TestLeaf::classIsA(), &none), 0);
+  EXPECT_EQ(h.entries(), 5u);
+}
+
+TEST_F(DiskStoreTest, TheIteratorKeepsItsPlace) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  for (uint32_t id = 1; id <= 4; ++id) put(h, new Graphic(id, static_cast<int32_t>(id)));
+  GOnDiskIterator* it = static_cast<GOnDiskIterator*>(h.createIterator());
+  EXPECT_EQ(it->current(), nullptr);
+  ASSERT_TRUE(it->advance());
+  ASSERT_TRUE(it->advance());
+  EXPECT_EQ(it->currentObject()->id(), 2u);
+
+  GCountedRef removed = it->removeCurrent();
+  EXPECT_EQ(valueOf(removed), 2);
+  ASSERT_TRUE(it->advance());
+  EXPECT_EQ(it->currentObject()->id(), 3u);
+
+  Graphic changed(3, 303);
+  EXPECT_EQ(it->replaceCurrentObject(&changed), 1);
+  EXPECT_EQ(valueOf(it->currentObject()), 303);
+  ASSERT_TRUE(it->advance());
+  EXPECT_EQ(it->currentObject()->id(), 4u);
+
+  // A take elsewhere of the current record: the walk starts again.
+  h.takeById(4);
+  EXPECT_TRUE(it->currentObject().isNil());
+  ASSERT_TRUE(it->advance());
+  EXPECT_EQ(it->currentObject()->id(), 1u);
+  EXPECT_TRUE(it->retreat() == 0);
+  delete it;
+  EXPECT_EQ(idsInOrder(h), (std::vector<uint32_t>{1, 3}));
+
+  // The attached iterator holds the handle attached while it lives.
+  MPersistentCompositeOnDisk lazy;
+  lazy = h;
+  {
+    GAttachedIterator walk(lazy);
+    EXPECT_EQ(lazy.state(), MPersistentCompositeOnDisk::attached);
+    ASSERT_TRUE(walk.advance());
+    EXPECT_EQ(walk.currentObject()->id(), 1u);
+    GAttachedIterator moved(walk);
+    EXPECT_EQ(walk.advance(), 0);
+    ASSERT_TRUE(moved.advance());
+    EXPECT_EQ(moved.currentObject()->id(), 3u);
+  }
+  EXPECT_EQ(lazy.state(), MPersistentCompositeOnDisk::detached);
+}
+
+TEST_F(DiskStoreTest, AtTheRecordLimitOnlyPageAndScanLineEndsGetIn) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  put(h, new Graphic(1));
+  constexpr uint32_t open = 0x3FFFFFEF;
+  // Each step under a limit on the top-level records already there (2 or
+  // more): above it only a page end, or a scan-line end right after a
+  // scan-line start or graphic, is stored.
+  const struct {
+    uint32_t limit;
+    MPersistentObject* object;
+    bool accepted;
+  } steps[] = {
+      {open, new StartScanLine(2), true}, {1, new EndScanLine(3), true},  {1, new EndScanLine(4), false},
+      {1, new Graphic(5), false},         {1, new StartScanLine(6), false}, {1, new EndScanLine(7), false},
+      {1, new PageEnd(8), true},          {1, new PageEnd(9), true},      {open, new ScanLineGraphic(10), true},
+      {1, new EndScanLine(11), true},     {1, compositeOf(12, {13}), false},
+  };
+  for (const auto& s : steps) {
+    MPersistentCompositeOnDiskImp::setRecordLimit(s.limit);
+    const uint32_t id = s.object->id();
+    const RWsize before = h.store()->records().childCount();
+    put(h, s.object);
+    EXPECT_EQ(h.store()->records().childCount(), before + (s.accepted ? 1 : 0)) << id;
+    EXPECT_EQ(h.findCountedById(id).isNil(), !s.accepted) << id;
+  }
+  EXPECT_EQ(h.error(), 0);
+  // A replacement is no new record: the limit does not apply.
+  Graphic again(1, 11);
+  EXPECT_EQ(h.replaceById(1, &again), 1);
+  EXPECT_EQ(valueOf(h.findCountedById(1)), 11);
+}
+
+TEST_F(DiskStoreTest, DeleteFileRemovesTheFileOnlyWithTheLastHandle) {
+  {
+    MPersistentCompositeOnDisk keep(wide("keep.dat"), 0, 1);
+    put(keep, new Graphic(1, 1));
+  }
+  EXPECT_TRUE(fileExists(path("keep.dat")));
+  {
+    MPersistentCompositeOnDisk again(wide("keep.dat"), 0, 1);
+    EXPECT_EQ(valueOf(again.findCountedById(1)), 1);
+  }
+
+  auto* temporary = new MPersistentCompositeOnDisk(wide("temp.dat"), 1, 1);
+  auto* other = new MPersistentCompositeOnDisk(wide("temp.dat"), 0, 2);
+  put(*temporary, new Graphic(1, 1));
+  delete temporary;
+  // The other handle still uses the file: it stays, and so do its objects.
+  EXPECT_TRUE(fileExists(path("temp.dat")));
+  EXPECT_EQ(valueOf(other->findCountedById(1)), 1);
+  delete other;
+  EXPECT_TRUE(fileExists(path("temp.dat")));
+
+  auto* last = new MPersistentCompositeOnDisk(wide("gone.dat"), 1, 1);
+  auto* sharing = new MPersistentCompositeOnDisk(wide("gone.dat"), 0, 2);
+  delete sharing;
+  EXPECT_TRUE(fileExists(path("gone.dat")));
+  delete last;
+  EXPECT_FALSE(fileExists(path("gone.dat")));
+}
+
+TEST_F(DiskStoreTest, ClearEmptiesTheStoreForReuse) {
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    put(h, new Graphic(1, 1));
+    put(h, compositeOf(2, {3, 4}));
+    h.clear();
+    EXPECT_EQ(h.entries(), 0u);
+    EXPECT_EQ(h.error(), 0);
+    EXPECT_TRUE(keysOf(path()).keys.empty());
+    put(h, new Graphic(5, 5));
+    EXPECT_EQ(h.entries(), 1u);
+  }
+  MPersistentCompositeOnDisk again(wide(), 0, 1);
+  EXPECT_EQ(idsInOrder(again), (std::vector<uint32_t>{5}));
+  again.clear();
+  EXPECT_EQ(again.entries(), 0u);
+}
+
+TEST_F(DiskStoreTest, AFileThatCannotBeOpenedFailsEveryStore) {
+  MPersistentCompositeOnDisk h(RWWString((dir_.path() + "/no/such/dir/x.dat").c_str()), 0, 1);
+  EXPECT_EQ(h.state(), MPersistentCompositeOnDisk::attached);
+  EXPECT_NE(h.error(), 0);
+  put(h, new Graphic(1));
+  EXPECT_EQ(h.entries(), 0u);
+  EXPECT_TRUE(h.findCountedById(1).isNil());
+  h.detach();
+  EXPECT_NE(h.error(), 0);  // remembered
+}
+
+TEST_F(DiskStoreTest, TheSameSerialTwiceIsRefusedAndTheStoreGoesOn) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  GCountedRef object(new Graphic(1, 1));
+  h.storeChild(object);
+  h.storeChild(object);
+  GCountedRef copy(object->copy());
+  h.storeChild(copy);
+  // A composite holding an object already stored is refused whole.
+  MPersistentComposite* page = compositeOf(2, {3});
+  page->insert(object.get());
+  put(h, page);
+  EXPECT_EQ(h.entries(), 1u);
+  EXPECT_EQ(keysOf(path()).keys.size(), 1u);
+  EXPECT_EQ(h.error(), 0);
+  put(h, new Graphic(4, 4));
+  EXPECT_EQ(h.entries(), 2u);
+  EXPECT_EQ(valueOf(h.takeById(1)), 1);
+  EXPECT_TRUE(h.takeById(1).isNil());
+}
+
+TEST_F(DiskStoreTest, AFileLeftOpenReopensEmpty) {
+  uint32_t serial = 0;
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    GCountedRef first(new Graphic(1, 1));
+    serial = first->serialNumber();
+    h.storeChild(first);
+    put(h, new Graphic(2, 2));
+    // What a crash would leave: the file as it is while the store is open.
+    putFile(path("crashed.dat"), fileContents(path()));
+  }
+  MPersistentCompositeOnDisk h(wide("crashed.dat"), 0, 1);
+  EXPECT_EQ(h.error(), 0);
+  EXPECT_EQ(h.entries(), 0u);
+  EXPECT_TRUE(keysOf(path("crashed.dat")).keys.empty());
+  // The objects left without records no longer hold their keys.
+  GCountedRef again(new Graphic(1, 10));
+  again->setSerialNumber(serial);
+  h.storeChild(again);
+  EXPECT_EQ(h.entries(), 1u);
+}
+
+TEST_F(DiskStoreTest, DamagedFilesFailClearly) {
+  std::string good;
+  {
+    MPersistentCompositeOnDisk h(wide("good.dat"), 0, 1);
+    put(h, new Graphic(1, 1));
+    put(h, compositeOf(2, {3, 4}));
+  }
+  good = fileContents(path("good.dat"));
+  const FileKeys keys = keysOf(path("good.dat"));
+  int32_t indexAt = -1;
+  for (size_t i = 0; i < keys.keys.size(); ++i) {
+    if (keys.keys[i] == "IndexOfRecords") indexAt = keys.offsets[i];
+  }
+  ASSERT_GT(indexAt, 0);
+
+  std::string badIndex = good;
+  badIndex[indexAt + 4] = 0x55;  // the index's class tag
+  std::string badCount = good;
+  // The root's count: magic, tag, the record level (14), the version.
+  std::memcpy(&badCount[indexAt + 4 + 2 + 14 + 4], "\x00\x00\x00\x80", 4);
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool fails;
+    RWsize entries;
+  } cases[] = {
+      {"truncated.dat", good.substr(0, good.size() / 2), true, 0},
+      {"header.dat", good.substr(0, 7), true, 0},
+      {"garbage.dat", std::string(300, '\x7f'), true, 0},
+      {"badindex.dat", badIndex, true, 0},
+      {"badcount.dat", badCount, false, 0},
+  };
+  for (const auto& c : cases) {
+    ReportLog log;
+    putFile(path(c.name), c.bytes);
+    {
+      MPersistentCompositeOnDisk h(wide(c.name), 0, 1);
+      EXPECT_EQ(h.error() != 0, c.fails) << c.name;
+      EXPECT_EQ(h.entries(), c.entries) << c.name;
+      put(h, new Graphic(9));
+      if (c.fails) {
+        EXPECT_TRUE(h.findCountedById(9).isNil()) << c.name;
+      }
+    }
+    // A file that could not be read is left as it was found.
+    if (c.fails) {
+      EXPECT_EQ(fileContents(path(c.name)), c.bytes) << c.name;
+    }
+  }
+}
+
+TEST_F(DiskStoreTest, AHandleComesBackAttachedFromAVirtualStream) {
+  MPersistentCompositeOnDisk h(wide(), 0, 7);
+  put(h, new Graphic(1, 1));
+  std::stringstream buffer;
+  {
+    RWpostream out(buffer);
+    out << static_cast<const RWCollectable*>(&h);
+  }
+  RWpistream in(buffer);
+  MPersistentCompositeOnDisk* back = nullptr;
+  in >> back;
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::attached);
+  EXPECT_EQ(back->store(), h.store());
+  EXPECT_TRUE(back->matches(&h));
+  delete back;
+}
+
+TEST_F(DiskStoreTest, HandleStoredFormAndRestore) {
+  auto* h = new MPersistentCompositeOnDisk(wide(), 1, 7);
+  put(*h, new Graphic(1, 1));
+  const std::string name = path();
+  {
+    RWFile f(path("handle.bin").c_str(), "wb");
+    f << h;
+  }
+  const std::string expected = le32(0x8888) + le16(781) + le32(1) + le32(7) + le32(h->serialNumber()) + le32(1) +
+                               le32(1) + le32(static_cast<uint32_t>(name.size())) + name + le32(1);
+  EXPECT_EQ(fileContents(path("handle.bin")), expected);
+  EXPECT_EQ(h->recursiveStoreSize(), expected.size());
+
+  // Restored while the stored handle is attached (state 1): the restored
+  // one attaches to the same store, not to nothing.
+  MPersistentCompositeOnDisk* back = nullptr;
+  {
+    RWFile f(path("handle.bin").c_str(), "rb");
+    f >> back;
+  }
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::attached);
+  EXPECT_EQ(back->store(), h->store());
+  EXPECT_EQ(back->deleteFile(), 1);
+  EXPECT_EQ(valueOf(back->findCountedById(1)), 1);
+  delete h;
+  EXPECT_TRUE(fileExists(name));
+  delete back;
+  EXPECT_FALSE(fileExists(name));
+}
+
+TEST_F(DiskStoreTest, NestedStoresAreSearchedThroughTheirProxies) {
+  MPersistentCompositeOnDisk outer(wide("outer.dat"), 0, 1);
+  {
+    CommandStore inner(wide("inner.dat"), 0, 2);
+    put(inner, new Graphic(10, 10));
+    put(inner, new TestLeaf(11, 11));
+    put(outer, new Graphic(1, 1));
+    put(outer, inner.copy());
+  }
+  // The outer index holds the only handle to the inner store now.
+  EXPECT_EQ(outer.entries(), 2u);
+  EXPECT_EQ(valueOf(outer.findCountedByClassId(TestLeaf::classIsA())), 11);
+  EXPECT_EQ(valueOf(outer.findCountedById(10)), 10);
+  Graphic swapped(10, 100);
+  GCountedRef fetched = outer.findCountedById(10);
+  EXPECT_EQ(outer.replaceByObject(fetched.get(), &swapped), 1);
+  EXPECT_EQ(valueOf(outer.findCountedById(10)), 100);
+  EXPECT_EQ(valueOf(outer.takeById(11)), 11);
+
+  GCountedRef nested = outer.takeByClassId(CommandStore::classIsA());
+  ASSERT_FALSE(nested.isNil());
+  EXPECT_EQ(nested->entries(), 1u);
+  EXPECT_EQ(valueOf(nested->findCountedById(10)), 100);
+  EXPECT_EQ(outer.entries(), 1u);
+
+  // Across a close the proxy's handle is stored with the index and opens
+  // the nested store again when the index is read back.
+  put(outer, nested->copy());
+  outer.detach();
+  EXPECT_TRUE(hasIndex(path("outer.dat")));
+  EXPECT_EQ(outer.entries(), 2u);
+  EXPECT_EQ(valueOf(outer.findCountedById(10)), 100);
+
+  // A store kept inside itself is not searched forever.
+  put(outer, outer.copy());
+  EXPECT_TRUE(outer.findCountedById(12345).isNil());
+  EXPECT_EQ(outer.takeByClassId(MPersistentCompositeOnDisk::classIsA())->isA(), MPersistentCompositeOnDisk::classIsA());
+}

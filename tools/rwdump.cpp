@@ -1,0 +1,203 @@
+// rwdump: prints what a stored file holds, one line per object.
+//
+//   rwdump FILE
+//
+// FILE is either a stored object tree (a configuration file: the binary
+// store form, beginning with its magic word) or an on-disk store file (a
+// free-list file with its B-tree and record index). Every object is
+// printed with the object-tree dump: depth, id, class ID, address and
+// reference count. The file is only read: an on-disk store inside the tree
+// is named, not opened.
+//
+// Exit status: 0 printed, 1 bad arguments, 2 the file could not be read
+// (what could be read is printed first).
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "core/pcompdsk.h"
+#include "core/recindex.h"
+#include "core/treedump.h"
+#include "rw/disktree.h"
+#include "rw/filemgr.h"
+#include "rw/rwerr.h"
+#include "rw/rwfile.h"
+
+namespace {
+
+constexpr int32_t storeMagic = 0x8888;
+const char indexKey[GRecord::keyLength + 1] = "IndexOfRecords";
+
+// Reports from the library go to standard error, marked as such.
+void printReport(const RWErrorBase& e) { std::cerr << "rwdump: " << e.why() << '\n'; }
+
+// The dump's lines for a tree, without entering an on-disk store: its
+// handle's line is followed by the file it names.
+void dumpTree(GObjectTreeDumper& dumper, MPersistentObject* object, int depth) {
+  dumper.dumpObject(object, depth);
+  if (!object) return;
+  if (auto* handle = dynamic_cast<MPersistentCompositeOnDisk*>(object)) {
+    for (int i = 0; i <= depth; ++i) std::cout << "  |";
+    std::cout << " on-disk store \"" << handle->heldFileName().data() << "\"\n";
+    return;
+  }
+  GChildIterator* it = object->createIterator();
+  while (it->advance()) dumpTree(dumper, it->current(), depth + 1);
+  delete it;
+}
+
+MPersistentObject* restoreOne(RWFile& file, bool& failed) {
+  RWCollectable::Restored r = RWCollectable::restoreObject(file, nullptr);
+  failed = r.failed || file.Error() || file.Eof();
+  MPersistentObject* object = dynamic_cast<MPersistentObject*>(r.object);
+  if (!object && r.object && r.fresh) {
+    std::cout << " an object of class " << r.object->isA() << ", not a persistent object\n";
+    RWCollectable::discardRestored(r.object);
+  }
+  return r.fresh ? object : nullptr;
+}
+
+int dumpObjectFile(const char* name) {
+  RWFile file(name, "rb");
+  if (!file.isValid()) {
+    std::cerr << "rwdump: cannot open " << name << '\n';
+    return 2;
+  }
+  std::cout << "object tree " << name << '\n';
+  GObjectTreeDumper dumper(&std::cout);
+  // A file may hold several trees, each stored on its own.
+  int status = 0;
+  for (;;) {
+    const RWoffset at = file.CurOffset();
+    int32_t word = 0;
+    if (!file.Read(word)) break;  // the end
+    file.SeekTo(at);
+    bool failed = false;
+    MPersistentObject* object = restoreOne(file, failed);
+    if (object) dumpTree(dumper, object, 0);
+    delete object;
+    if (failed) {
+      std::cerr << "rwdump: " << name << ": the stored tree at offset " << at << " cannot be read whole\n";
+      status = 2;
+      break;
+    }
+  }
+  return status;
+}
+
+// A stored object and, for an in-memory composite, its children read back
+// into it, as the store itself would fetch them.
+MPersistentObject* fetch(RWFileManager& file, RWBTreeOnDisk& tree, GRecord& record, bool& damaged) {
+  char key[GRecord::keyLength + 1];
+  record.key(key);
+  int32_t at = -1;
+  if (!tree.findKeyAndValue(key, nullptr, at) || !file.SeekTo(at)) {
+    std::cerr << "rwdump: no stored object for record " << key << '\n';
+    damaged = true;
+    return nullptr;
+  }
+  bool failed = false;
+  MPersistentObject* object = restoreOne(file, failed);
+  if (failed || !object) damaged = true;
+  file.ClearErr();
+  if (GRecordComposite* c = record.children()) {
+    RWIsvDlist& l = c->list();
+    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
+      MPersistentObject* child = fetch(file, tree, *static_cast<GRecordLink*>(p)->record, damaged);
+      if (object && child)
+        object->insert(child);
+      else
+        delete child;
+    }
+  }
+  return object;
+}
+
+int dumpStoreFile(const char* name) {
+  RWFileManager file(name, "rb");
+  if (!file.isValid() || !file.hasFreeList()) {
+    std::cerr << "rwdump: " << name << " is neither a stored tree nor a store file\n";
+    return 2;
+  }
+  RWBTreeOnDisk tree(file, 10, RWBTreeOnDisk::autoCreate, GRecord::keyLength, 0, -1, RWBTreeOnDisk::currentStyle,
+                     10, 10);
+  tree.setComparison([](const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); });
+  if (!tree.isValid()) {
+    std::cerr << "rwdump: " << name << ": the store's B-tree cannot be read\n";
+    return 2;
+  }
+  GObjectTreeDumper dumper(&std::cout);
+  int32_t at = -1;
+  if (!tree.findKeyAndValue(indexKey, nullptr, at)) {
+    // Open, or never closed: the objects are there without their index.
+    struct Entry {
+      std::string key;
+      int32_t offset;
+    };
+    std::vector<Entry> entries;
+    tree.applyToKeyAndValue(
+        [](const char* key, int32_t value, void* user) {
+          static_cast<std::vector<Entry>*>(user)->push_back(Entry{std::string(key, strnlen(key, 16)), value});
+        },
+        &entries);
+    std::cout << "store " << name << " without a record index: " << entries.size() << " stored objects by key\n";
+    int status = 0;
+    for (const Entry& e : entries) {
+      std::cout << e.key << ':';
+      bool failed = !file.SeekTo(e.offset);
+      MPersistentObject* object = failed ? nullptr : restoreOne(file, failed);
+      dumpTree(dumper, object, 0);
+      delete object;
+      file.ClearErr();
+      if (failed) status = 2;
+    }
+    return status;
+  }
+
+  GRecordComposite* index = nullptr;
+  if (file.SeekTo(at)) index = rwRestoreAs<GRecordComposite>(file);
+  if (!index || file.Error() || file.Eof()) {
+    std::cerr << "rwdump: " << name << ": the record index cannot be read\n";
+    delete index;
+    return 2;
+  }
+  file.ClearErr();
+  std::cout << "store " << name << ": " << index->childCount() << " top-level records, " << index->leafCount()
+            << " stored objects\n";
+  bool damaged = false;
+  RWIsvDlist& l = index->list();
+  for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
+    MPersistentObject* object = fetch(file, tree, *static_cast<GRecordLink*>(p)->record, damaged);
+    dumpTree(dumper, object, 0);
+    delete object;
+  }
+  delete index;
+  return damaged ? 2 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: rwdump FILE\n";
+    return 1;
+  }
+  rwSetErrorHandler(printReport);
+  // Handles in the file are looked at, never attached: nothing else is
+  // opened, created or removed.
+  MPersistentCompositeOnDisk::setRestoreDetached(true);
+  const char* name = argv[1];
+  int32_t first = 0;
+  {
+    RWFile probe(name, "rb");
+    if (!probe.isValid()) {
+      std::cerr << "rwdump: cannot open " << name << '\n';
+      return 2;
+    }
+    probe.Read(first);
+  }
+  return first == storeMagic ? dumpObjectFile(name) : dumpStoreFile(name);
+}

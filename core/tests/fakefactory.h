@@ -81,6 +81,7 @@ class FakeFactory : public GOSFactory {
   }
   void* allocate(uint32_t size) override {
     allocations.push_back(size);
+    if (allocations.size() == failAllocation) return nullptr;
     return GOSFactory::allocate(size);
   }
   GSettingsStore* createSettingsStore(GDriverInstance*) override { return nullptr; }
@@ -135,6 +136,7 @@ class FakeFactory : public GOSFactory {
   int createChecks = 0;
   std::vector<std::string> asked;
   std::vector<uint32_t> allocations;
+  size_t failAllocation = 0;  // the allocation (counted from 1) that finds no memory
   std::map<std::string, std::string> binaries;
   uint32_t overReport = 0;  // added to the length getBinary reports
   int mutexesMade = 0;

@@ -287,6 +287,25 @@ TEST(NamedObjects, AbsentOrDamagedGivesNull) {
   EXPECT_EQ(f.putObject(nullptr, wide("L"), nullptr), 0);
 }
 
+TEST(NamedObjects, NoMemoryFailsWithoutStoring) {
+  // The first buffer, or the larger one a second attempt needs, cannot be
+  // had: nothing is stored and nothing is thrown.
+  Wordy sample(40, 0);
+  Wordy object(40, portableSize(&sample) / 2);
+  for (size_t failing : {1u, 2u}) {
+    FakeFactory f;
+    f.failAllocation = failing;
+    EXPECT_EQ(f.putObject(nullptr, wide("W"), &object), 0) << failing;
+    EXPECT_EQ(f.allocations.size(), failing);
+    EXPECT_EQ(f.binaries.count("W"), 0u) << failing;
+  }
+  FakeFactory f;
+  GLocaleInfo locale;
+  ASSERT_EQ(f.putObject(nullptr, wide("L"), &locale), 1);
+  f.failAllocation = f.allocations.size() + 1;
+  EXPECT_EQ(f.getObject(nullptr, wide("L")), nullptr);
+}
+
 // ---- stream holders ---------------------------------------------------------------------
 
 TEST(StreamHolders, MemoryOutputNeverGrows) {

@@ -42,15 +42,30 @@ class Host : public ::testing::Test {
 // ---- installation -----------------------------------------------------------------------
 
 int registered = 0, unregistered = 0;
+// What the provider steps found installed when they ran.
+bool platformWhenRegistering = false, reserveWhenRegistering = true;
+bool platformWhenUnregistering = false, reserveWhenUnregistering = true;
 
 TEST_F(Host, InstallAndRemoveInReverse) {
   std::new_handler before = std::get_new_handler();
   HostOptions options;
   options.memoryReserve = 2048;
-  options.registerProviders = [] { ++registered; };
-  options.unregisterProviders = [] { ++unregistered; };
+  options.registerProviders = [before] {
+    ++registered;
+    platformWhenRegistering = GOSFactory::instance() != nullptr && GOSFactory::factoryLock != nullptr;
+    reserveWhenRegistering = std::get_new_handler() != before;
+  };
+  options.unregisterProviders = [before] {
+    ++unregistered;
+    platformWhenUnregistering = GOSFactory::instance() != nullptr && GOSFactory::factoryLock != nullptr;
+    reserveWhenUnregistering = std::get_new_handler() != before;
+  };
   registered = unregistered = 0;
   install(options);
+  // The lock and the instance come before the providers, the reserve after
+  // them; removal runs the other way round.
+  EXPECT_TRUE(platformWhenRegistering);
+  EXPECT_FALSE(reserveWhenRegistering);
   EXPECT_EQ(GOSFactory::instance(), factory);
   EXPECT_EQ(GOSFactory::heldFactory, factory);
   ASSERT_NE(GOSFactory::factoryLock, nullptr);
@@ -62,6 +77,8 @@ TEST_F(Host, InstallAndRemoveInReverse) {
 
   removeHostPlatform();
   EXPECT_EQ(unregistered, 1);
+  EXPECT_TRUE(platformWhenUnregistering);
+  EXPECT_FALSE(reserveWhenUnregistering);
   EXPECT_EQ(std::get_new_handler(), before);
   EXPECT_EQ(GOSFactory::instance(), nullptr);
   EXPECT_EQ(GOSFactory::factoryLock, nullptr);
@@ -426,6 +443,9 @@ TEST_F(Host, SystemVersionAndPlainSlots) {
   EXPECT_EQ(factory->createDeviceInstance(nullptr), nullptr);
   EXPECT_EQ(factory->createInterfaceInstance(nullptr), nullptr);
   EXPECT_EQ(factory->createSpoolerPort(printer(0), RWWString(u"LPT1:"), 0), nullptr);
+  EXPECT_EQ(factory->createFontMetrics(nullptr), nullptr);
+  EXPECT_EQ(factory->createBitmapGlyphSet(), nullptr);
+  EXPECT_EQ(factory->createFontHelper(), nullptr);
   EXPECT_EQ(std::u16string(factory->reservedEcho(RWWString(u"echo")).data()), u"echo");
   EXPECT_EQ(factory->reservedThird(1, 2, 3), 3u);
   EXPECT_EQ(factory->reservedZero(), 0);

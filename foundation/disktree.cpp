@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rw/cstring.h"
 #include "rw/filemgr.h"
 #include "rw/lebytes.h"
 #include "rw/message.h"
@@ -446,6 +447,23 @@ int RWBTreeOnDisk::findKeyAndValue(const char* key, char* keyOut, int32_t& value
   return 0;
 }
 
+// The key text of a slot as a string: the forms with a text buffer, and
+// the buffer made into a string once a key was found.
+RWCString RWBTreeOnDisk::keyString(const std::vector<char>& text) const {
+  const RWsize n = (info_.flags & 1) ? static_cast<RWsize>(info_.keyLength)
+                                     : static_cast<RWsize>(strnlen(text.data(), text.size()));
+  return RWCString(text.data(), n);
+}
+
+int RWBTreeOnDisk::findKeyAndValue(const char* key, RWCString& keyOut, int32_t& value) const {
+  value = kNone;
+  if (!usable_ || !key) return 0;
+  std::vector<char> text(static_cast<size_t>(info_.keyLength) + 1);
+  if (!findKeyAndValue(key, text.data(), value)) return 0;
+  keyOut = keyString(text);
+  return 1;
+}
+
 int RWBTreeOnDisk::replaceValue(const char* key, int32_t newValue, int32_t& oldValue) {
   oldValue = kNone;
   if (!usable_ || !key) return 0;
@@ -633,6 +651,14 @@ int RWBTreeOnDisk::removeKeyAndValue(const char* key, char* keyOut, int32_t& val
       writeInfo();
     }
   }
+  return 1;
+}
+
+int RWBTreeOnDisk::removeKeyAndValue(const char* key, RWCString& keyOut, int32_t& value) {
+  if (!usable_ || !key) return 0;
+  std::vector<char> text(static_cast<size_t>(info_.keyLength) + 1);
+  if (!removeKeyAndValue(key, text.data(), value)) return 0;
+  keyOut = keyString(text);
   return 1;
 }
 

@@ -29,6 +29,7 @@
 
 #include "rw/defs.h"
 
+class RWCString;
 class RWFile;
 class RWFileManager;
 
@@ -91,8 +92,12 @@ class RWBTreeOnDisk {
   // to its first zero byte; it is always zero-terminated. With memcmp as the
   // comparison a sought key must have L readable bytes.
   int findKeyAndValue(const char* key, char* keyOut, int32_t& value) const;
+  // The same with the key's text as a string (all L bytes with the
+  // ignore-null flag, else the text up to its first zero byte).
+  int findKeyAndValue(const char* key, RWCString& keyOut, int32_t& value) const;
   int insertKeyAndValue(const char* key, int32_t value);
   int removeKeyAndValue(const char* key, char* keyOut, int32_t& value);
+  int removeKeyAndValue(const char* key, RWCString& keyOut, int32_t& value);
   int replaceValue(const char* key, int32_t newValue, int32_t& oldValue);
   // Calls fn for every entry in ascending key order; the key points at the
   // L bytes of its slot.
@@ -149,6 +154,7 @@ class RWBTreeOnDisk {
   int position(const char* node, const char* key) const;
   void storeKey(char* slot, const char* key) const;
   void keyText(const char* slot, char* out) const;
+  RWCString keyString(const std::vector<char>& text) const;
 
   Ins insertAt(RWoffset at, const char* key, int32_t value, Up& up, std::vector<RWoffset>& blocks,
                unsigned depth);

@@ -11,6 +11,7 @@
 
 #include "collect_fixtures.h"
 #include "rw/bstream.h"
+#include "rw/btree.h"
 #include "rw/hashtab.h"
 #include "rw/pstream.h"
 #include "rw/rwset.h"
@@ -46,7 +47,7 @@ std::vector<std::function<RWCollection*()>> everyCollection() {
   return {
       [] { return new RWSlistCollectables; }, [] { return new RWSlistCollectablesStack; },
       [] { return new RWHashTable; },         [] { return new RWSet; },
-      [] { return new RWIdentitySet; },
+      [] { return new RWIdentitySet; },       [] { return new RWBTree; },
   };
 }
 
@@ -213,6 +214,26 @@ TEST_F(CollectionRoundTrip, BadItemsAreSkippedAndTheCountIsNotTrusted) {
     RWFile f(path.c_str(), "rb");
     RWCollectable* p = nullptr;
     f >> p;
+    ASSERT_NE(p, nullptr);
+    RWCollection* c = static_cast<RWCollection*>(p);
+    EXPECT_EQ(c->entries(), 1u) << made->isA();
+    EXPECT_EQ(reports.texts(),
+              std::vector<std::string>{"[NOCREATE] RWFactory: no create function for class with ID 1911 (0x777)"});
+    c->clearAndDelete();
+    delete c;
+  }
+  // The same items in the binary stream form, the collection's own braces
+  // around them.
+  const std::string tag = bytes({0x00, 0x02});
+  for (auto make : everyCollection()) {
+    std::unique_ptr<RWCollection> made(make());
+    std::string data = bytes({':', static_cast<unsigned>(made->isA() & 0xFF), static_cast<unsigned>(made->isA() >> 8), '{'}) +
+                       le32(0xFFFFFFFF) + ":" + tag + "{" + le32(1) + "}" + "@" + le32(0) + ":" + unknown + "{}" + "}";
+    std::stringstream in(data);
+    RWbistream s(in);
+    ReportLog reports;
+    RWCollectable* p = nullptr;
+    s >> p;
     ASSERT_NE(p, nullptr);
     RWCollection* c = static_cast<RWCollection*>(p);
     EXPECT_EQ(c->entries(), 1u) << made->isA();

@@ -32,6 +32,20 @@ void patch(const std::string& path, size_t at, int32_t v) {
   writeAll(path, b);
 }
 
+// A manager that counts the calls of its error hook for a refused free.
+struct HookedManager : RWFileManager {
+  using RWFileManager::RWFileManager;
+  void readErr() override { ++calls; }
+  int calls = 0;
+};
+
+// Frees p on a manager of the file; the refusal must reach the hook once.
+void refusedFree(const std::string& path, RWoffset p) {
+  HookedManager fm(path.c_str());
+  fm.deallocate(p);
+  EXPECT_EQ(fm.calls, 1);
+}
+
 // A tree of order 3 holding n keys; its record is at 284.
 void treeOf(const std::string& path, int n) {
   RWFileManager fm(path.c_str());
@@ -96,26 +110,26 @@ TEST_P(DamagedInputs, AreReportedAndLeaveTheFileAlone) {
 const Row kRows[] = {
     // ---- frees that do not name a live block --------------------------------
     {"LengthWordTooSmall", [](auto& p) { threeBlocks(p); patch(p, 284, 2); },
-     [](auto& p) { RWFileManager(p.c_str()).deallocate(288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
     {"LengthWordPastTheEnd", [](auto& p) { threeBlocks(p); patch(p, 284, 0x7FFFFFF0); },
-     [](auto& p) { RWFileManager(p.c_str()).deallocate(288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
     {"LengthWordOddSize", [](auto& p) { threeBlocks(p); patch(p, 284, 10); },
-     [](auto& p) { RWFileManager(p.c_str()).deallocate(288); }, "[LONGINDEX]", true},
-    {"OffsetInTheHeader", threeBlocks, [](auto& p) { RWFileManager(p.c_str()).deallocate(8); },
+     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+    {"OffsetInTheHeader", threeBlocks, [](auto& p) { refusedFree(p, 8); },
      "[LONGINDEX]", true},
-    {"OffsetInTheFirstListBlock", threeBlocks, [](auto& p) { RWFileManager(p.c_str()).deallocate(100); },
+    {"OffsetInTheFirstListBlock", threeBlocks, [](auto& p) { refusedFree(p, 100); },
      "[LONGINDEX]", true},
-    {"OffsetPastTheEnd", threeBlocks, [](auto& p) { RWFileManager(p.c_str()).deallocate(4000); },
+    {"OffsetPastTheEnd", threeBlocks, [](auto& p) { refusedFree(p, 4000); },
      "[LONGINDEX]", true},
     {"DoubleFree", [](auto& p) { threeBlocks(p); RWFileManager(p.c_str()).deallocate(288); },
-     [](auto& p) { RWFileManager(p.c_str()).deallocate(288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
     {"FreeInsideAFreeExtent",
      [](auto& p) {
        threeBlocks(p);
        RWFileManager(p.c_str()).deallocate(288);
        patch(p, 288, 8);  // a plausible length word inside the free extent
      },
-     [](auto& p) { RWFileManager(p.c_str()).deallocate(292); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 292); }, "[LONGINDEX]", true},
     // ---- requests that cannot be met ----------------------------------------------
     {"RequestThatWraps", threeBlocks,
      [](auto& p) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "diskcheck.h"
+#include "rw/cstring.h"
 #include "rw/filemgr.h"
 #include "rw/rwfile.h"
 
@@ -108,6 +109,12 @@ TEST_F(DiskTreeTest, TextKeysMatchByPrefixAndRawKeysByEveryByte) {
     EXPECT_EQ(tree.findKeyAndValue(c, found, value), 1);
     EXPECT_EQ(value, 2);
     EXPECT_EQ(std::memcmp(found, c, 48), 0);
+    RWCString text;
+    EXPECT_EQ(tree.findKeyAndValue(c, text, value), 1);
+    EXPECT_EQ(text, RWCString(c, 48));  // every byte, the zeros too
+    EXPECT_EQ(tree.removeKeyAndValue(a, text, value), 1);
+    EXPECT_EQ(text, RWCString(a, 48));
+    EXPECT_EQ(value, 1);
   }
 }
 
@@ -155,6 +162,84 @@ TEST_F(DiskTreeTest, FindInsertReplaceAndRemoveAnswerAsDocumented) {
   EXPECT_EQ(value, 5);
   EXPECT_EQ(tree.entries(), 29);
   EXPECT_EQ(tree.findKeyAndValue(key(7).c_str(), found, value), 0);
+
+  // The forms that answer the key as a string.
+  RWCString text("untouched");
+  EXPECT_EQ(tree.findKeyAndValue(key(8).c_str(), text, value), 1);
+  EXPECT_EQ(text, RWCString(key(8).c_str()));
+  EXPECT_EQ(value, 108);
+  text = "untouched";
+  EXPECT_EQ(tree.findKeyAndValue(key(7).c_str(), text, value), 0);
+  EXPECT_EQ(value, -1);
+  value = 42;
+  EXPECT_EQ(tree.removeKeyAndValue(key(7).c_str(), text, value), 0);
+  EXPECT_EQ(text, RWCString("untouched"));
+  EXPECT_EQ(value, 42);
+  EXPECT_EQ(tree.removeKeyAndValue(key(9).c_str(), text, value), 1);
+  EXPECT_EQ(text, RWCString(key(9).c_str()));
+  EXPECT_EQ(value, 109);
+  EXPECT_EQ(tree.entries(), 28);
+}
+
+// A comparison installed after construction orders the keys from then on
+// and is not kept in the file.
+int descending(const char* a, const char* b, size_t n) { return std::strncmp(b, a, n); }
+
+TEST_F(DiskTreeTest, AnInstalledComparisonOrdersTheKeys) {
+  std::vector<std::string> seen;
+  auto collect = [](const char* k, int32_t, void* user) {
+    static_cast<std::vector<std::string>*>(user)->emplace_back(k, strnlen(k, 16));
+  };
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
+    RWdiskTreeCompare text = tree.setComparison(descending);
+    EXPECT_EQ(text("abd", "abc", 16), 1);  // the text comparison it replaced
+    EXPECT_EQ(text("ab", "ab\0x", 16), 0);
+    EXPECT_EQ(tree.setComparison(descending), &descending);
+    for (int i = 0; i < 30; ++i) ASSERT_EQ(tree.insertKeyAndValue(key(i).c_str(), i), 1);
+    int32_t v;
+    EXPECT_EQ(tree.findKeyAndValue(key(17).c_str(), nullptr, v), 1);
+    EXPECT_EQ(v, 17);
+    tree.applyToKeyAndValue(collect, &seen);
+  }
+  ASSERT_EQ(seen.size(), 30u);
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(seen[i], key(29 - i));
+  Bytes b = bytes();
+  Layout lay;
+  EXPECT_EQ(readLayout(b, lay), "");
+
+  RWFileManager fm(path.c_str());
+  Tr tree(fm);
+  EXPECT_NE(tree.setComparison(descending), &descending);  // back to text order on reopening
+}
+
+TEST_F(DiskTreeTest, AlwaysCreateMakesASecondTreeBesideTheFirst) {
+  RWFileManager fm(path.c_str());
+  {
+    Tr first(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
+    first.insertKeyAndValue("first", 1);
+  }
+  RWoffset second;
+  {
+    Tr other(fm, 10, Tr::alwaysCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
+    second = other.baseInfo();
+    EXPECT_NE(second, fm.start());
+    EXPECT_EQ(other.entries(), 0);
+    int32_t v;
+    EXPECT_EQ(other.findKeyAndValue("first", nullptr, v), 0);
+    other.insertKeyAndValue("second", 2);
+  }
+  EXPECT_EQ(fm.start(), 284);
+  Tr first(fm);  // found again through the start block
+  EXPECT_EQ(first.baseInfo(), 284);
+  EXPECT_EQ(first.entries(), 1);
+  Tr other(fm, 10, Tr::autoCreate, 16, 0, second);  // and the second by its own offset
+  int32_t v;
+  EXPECT_EQ(other.findKeyAndValue("second", nullptr, v), 1);
+  EXPECT_EQ(v, 2);
+  EXPECT_EQ(other.findKeyAndValue("first", nullptr, v), 0);
+  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(DiskTreeTest, ApplyVisitsKeysInAscendingOrder) {

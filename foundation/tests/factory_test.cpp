@@ -30,6 +30,8 @@ TEST(Collectable, BaseBehaviour) {
   EXPECT_EQ(a.compareTo(&a), 0);
   EXPECT_TRUE(a.isEqual(&a));
   EXPECT_FALSE(a.isEqual(&b));
+  EXPECT_TRUE(rwCollectableIsEqual(&a, &a));  // the tester list collections search with
+  EXPECT_FALSE(rwCollectableIsEqual(&a, &b));
   uintptr_t addr = reinterpret_cast<uintptr_t>(&a);
   EXPECT_EQ(a.hash(), static_cast<uint32_t>(addr ^ (addr >> 3)));
   EXPECT_EQ(a.isA(), 0x8007);
@@ -83,6 +85,15 @@ TEST(Factory, TwoArgumentRegistration) {
   own.addCreator(makeBeta, 702);
   EXPECT_EQ(own.stringIdOf(702), RWCString("NoID"));
   EXPECT_TRUE(made<Beta>(own.make(702)));
+  EXPECT_EQ(own.findCreator(702), &makeBeta);
+  EXPECT_EQ(own.findCreator(RWStringID("NoID")), &makeBeta);
+  EXPECT_EQ(own.findCreator(703), nullptr);
+  own.removeCreator(702);
+  EXPECT_EQ(own.findCreator(702), nullptr);
+  EXPECT_EQ(own.findCreator(RWStringID("NoID")), &makeBeta);  // the other kind stays
+  own.removeCreator(RWStringID("NoID"));
+  EXPECT_EQ(own.findCreator(RWStringID("NoID")), nullptr);
+  EXPECT_TRUE(own.isEmpty());
 }
 
 // A class whose ID and string hash select the same bucket: its string key

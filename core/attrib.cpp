@@ -47,6 +47,8 @@ GPeripheralHandlers::~GPeripheralHandlers() = default;
 
 // ---- GAttribute -------------------------------------------------------------------
 
+RW_DEFINE_RESTORE_OPERATORS(GAttribute)
+
 GAttribute::GAttribute() : changed_(1) {}
 GAttribute::GAttribute(const uint32_t& id) : MPersistentObject(id), changed_(1) {}
 GAttribute::GAttribute(const GAttribute& other) : MPersistentObject(other), changed_(other.changed_) {}

@@ -70,6 +70,8 @@ class GAttribute : public MPersistentObject {
   int32_t changed_;
 };
 
+RW_DECLARE_RESTORE_OPERATORS(GAttribute)
+
 class GCompositeIterator;
 
 class GAttributeComposite : public GAttribute {

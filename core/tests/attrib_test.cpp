@@ -37,6 +37,7 @@ TEST(Attribute, ChangedFlagAndMerge) {
 
 TEST(AttributeComposite, InsertLetsInOnlyAttributes) {
   GAttributeComposite c(3);
+  EXPECT_EQ(c.children().capacity(), 10u);
   c.insert(new TestPenAttr(1));
   const int leavesBefore = TestLeaf::destroyed;
   c.insert(new TestLeaf(2));
@@ -57,6 +58,10 @@ TEST(AttributeComposite, InsertLetsInOnlyAttributes) {
   c.prepend(&notTaken);
   EXPECT_EQ(c.entries(), 1u);
   EXPECT_EQ(notTaken.references(), 0);
+
+  c.clear();
+  EXPECT_EQ(c.entries(), 0u);
+  EXPECT_EQ(c.children().capacity(), 64u);
 }
 
 struct ThreeMembers {
@@ -239,6 +244,29 @@ TEST_F(AttributeStore, WalksPassOverEntriesThatAreNotAttributes) {
   EXPECT_EQ(target.entries(), 1u) << "only the attribute is copied";
 
   EXPECT_EQ(storeFile(back.get()), stored) << "kept for the round trip";
+}
+
+TEST_F(AttributeStore, TypedRestoreAsAnAttribute) {
+  TestPenAttr pen(4, 44);
+  storeFile(&pen);
+  std::unique_ptr<GAttribute> back(restoreFile<GAttribute>());
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->isA(), TestPenAttr::classIsA());
+  EXPECT_TRUE(back->matches(&pen));
+
+  MPersistentComposite plain(3);
+  storeFile(&plain);
+  EXPECT_EQ(restoreFile<GAttribute>(), nullptr) << "not an attribute";
+}
+
+TEST_F(AttributeStore, AStoredCountIsNotTrusted) {
+  // Composite 3 promising 1000 children and holding one pen.
+  putBytes(le32(0x8888) + le16(757) + le32(1) + le32(3) + le32(7) + le32(1) + le32(1) + le32(1) + le32(1000) +
+           le16(0x7101) + le32(1) + le32(4) + le32(8) + le32(1) + le32(1) + le32(1) + le32(44));
+  std::unique_ptr<GAttributeComposite> back(restoreFile<GAttributeComposite>());
+  ASSERT_NE(back, nullptr);
+  ASSERT_EQ(back->entries(), 1u);
+  EXPECT_EQ(static_cast<TestPenAttr*>(back->children().pointee(0))->value, 44);
 }
 
 TEST_F(AttributeStore, AnotherVersionKeepsTheFlag) {

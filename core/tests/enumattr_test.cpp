@@ -47,6 +47,14 @@ TEST(EnumAttribute, InsertFixesTheClassAndRefusesDuplicates) {
   EXPECT_EQ(t.e->entries(), 3u);
   EXPECT_EQ(t.b->references(), 1) << "a choice inserted again stays as it is";
 
+  // A duplicate nobody else holds is destroyed.
+  GEnumAttribute pens(7);
+  pens.insert(new TestPenAttr(1, 1));
+  const int pensBefore = TestPenAttr::destroyed;
+  pens.insert(new TestPenAttr(1, 1));
+  EXPECT_EQ(TestPenAttr::destroyed, pensBefore + 1);
+  EXPECT_EQ(pens.entries(), 1u);
+
   // Something that is not an attribute fixes nothing.
   GEnumAttribute empty(6);
   empty.insert(new TestLeaf(1));

@@ -193,6 +193,33 @@ TEST(Composite, VectorPositionsAreChecked) {
   EXPECT_EQ(c.entries(), 1u);
 }
 
+TEST(Composite, VectorFindsRemovesAndReshapesByPointee) {
+  MPersistentComposite c;
+  TestLeaf* twice = new TestLeaf(1);
+  TestLeaf* other = new TestLeaf(2);
+  TestLeaf* last = new TestLeaf(3);
+  GCountedPtrVector& v = c.children();
+  for (TestLeaf* p : {twice, other, twice, last}) v.append(GCountedPtr(p));
+  TestLeaf equalButElsewhere(2);
+  EXPECT_EQ(v.index(other), 1);
+  EXPECT_EQ(v.index(&equalButElsewhere), -1) << "by address, not by content";
+  EXPECT_EQ(v.remove(&equalButElsewhere), 0);
+  EXPECT_EQ(v.removeAll(twice), 2u);
+  EXPECT_EQ(v.entries(), 2u);
+  EXPECT_EQ(v.pointee(0), other) << "the order of the rest is kept";
+  EXPECT_EQ(v.pointee(1), last);
+  EXPECT_EQ(v.remove(other), 1);
+  EXPECT_EQ(v.pointee(0), last);
+
+  v.append(GCountedPtr(new TestLeaf(4)));
+  const int before = TestLeaf::destroyed;
+  v.reshape(1);
+  EXPECT_EQ(TestLeaf::destroyed, before + 1) << "what does not fit is released";
+  EXPECT_EQ(v.capacity(), 1u);
+  EXPECT_EQ(v.entries(), 1u);
+  EXPECT_EQ(v.pointee(0), last);
+}
+
 TEST(Composite, DeepCopyKeepsIdsAndOrderWithFreshComposites) {
   Tree t;
   std::unique_ptr<MPersistentObject> copy(t.root->deepCopy());

@@ -84,6 +84,12 @@ TEST(Leaf, ProtocolDefaults) {
       {"totalEntries is 1", [&] { return leaf.totalEntries() == 1; }},
       {"isComposite is 0", [&] { return !leaf.isComposite(); }},
       {"selectById of another id answers null", [&] { return leaf.selectById(8) == nullptr; }},
+      {"selectById of its own id answers a new composite holding a reference",
+       [&] {
+         std::unique_ptr<MPersistentComposite> selected(leaf.selectById(7));
+         return selected && selected->entries() == 1 && selected->children().pointee(0) == &leaf &&
+                leaf.references() == 2;
+       }},
       {"findCountedById of another id is nil", [&] { return leaf.findCountedById(8).isNil(); }},
       {"the iterator's first advance answers 0",
        [&] {

@@ -99,6 +99,30 @@ class BinaryStore : public StoreTest {
   }
 };
 
+TEST_F(BinaryStore, NumbersStoredBytes) {
+  MPersistentObject::presetSerialCounter(50);
+  GPersistableLong minusTwo(-2);              // 50
+  GPersistableULong big(4000000000u);         // 51
+  minusTwo.setId(3);
+  const struct {
+    const MPersistentObject* object;
+    std::string bytes;
+  } cases[] = {
+      {&minusTwo, le32(0x8888) + le16(777) + le32(1) + le32(3) + le32(50) + le32(1) + le32(0xFFFFFFFE)},
+      {&big, le32(0x8888) + le16(778) + le32(1) + le32(0) + le32(51) + le32(1) + le32(4000000000u)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.object->isA());
+    const std::string written = storeFile(c.object);
+    EXPECT_EQ(written, c.bytes);
+    EXPECT_EQ(c.object->binaryStoreSize() + 6, written.size());
+    std::unique_ptr<MPersistentObject> back(restoreFile<MPersistentObject>());
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(back->matches(c.object));
+    EXPECT_EQ(back->serialNumber(), c.object->serialNumber());
+  }
+}
+
 TEST_F(BinaryStore, StoredBytesAndTheOwnedFlag) {
   MPersistentObject::presetSerialCounter(40);
   GBinaryData block(new unsigned char[3]{0xAA, 0xBB, 0xCC}, 3, 0, 6);  // owned 0, yet the bytes are ours

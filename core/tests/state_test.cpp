@@ -59,6 +59,18 @@ TEST(State, AMemberInsertedAgainIsNeverDeleted) {
   EXPECT_EQ(TestPenAttr::destroyed, before);
   EXPECT_EQ(at(s, 0), pen);
   EXPECT_EQ(elsewhere->references(), 1);
+
+  // A state of the same id sharing the very member: the merge finds it
+  // in place and leaves it, its count and its flag alone.
+  GState same(243);
+  same.insert(pen);
+  pen->resetChanged();
+  s.merge(&same);
+  EXPECT_EQ(TestPenAttr::destroyed, before);
+  ASSERT_EQ(s.entries(), 1u);
+  EXPECT_EQ(at(s, 0), pen);
+  EXPECT_EQ(pen->references(), 2);
+  EXPECT_EQ(pen->isChanged(), 0);
 }
 
 TEST(State, MergeLayersOneStateOverAnother) {

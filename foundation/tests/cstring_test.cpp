@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -674,6 +678,71 @@ TEST(CStringStream, CountedCharactersArriveInPieces) {
   c.restoreFrom(shortIn);
   EXPECT_EQ(0u, c.length());
   EXPECT_TRUE(shortIn.fail());
+}
+
+// Under an address-space limit an allocation anywhere near a stored length
+// of gigabytes fails and ends the process, so a child that restores every
+// such string and exits normally has made no huge block on the way.
+TEST(CStringRestore, AbsurdLengthsMakeNoHugeBlock) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory needs the address space";
+#else
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  const std::string files[] = {
+      std::string("\xf0\xff\xff\xff" "abc", 7),
+      std::string("\xff\xff\xff\x7f" "ab", 6),
+  };
+  std::vector<std::string> paths;
+  for (const std::string& f : files) {
+    paths.push_back(dir.file(("huge" + std::to_string(paths.size())).c_str()));
+    putFile(paths.back(), f);
+  }
+  struct StreamCase {
+    Form form;
+    bool counted;  // characters stored as a counted array (format version 0)
+    std::string stored;
+  } streams[] = {
+      {Form::binary, false, std::string("\xf0\xff\xff\xff\x02\0\0\0ab", 10)},
+      {Form::portable, false, "4294967295\n\"ab\""},
+      {Form::bigEndian, false, bigHeader + std::string("\x7f\xff\xff\xff\0\0\0\x02" "ab", 10)},
+      {Form::binary, true, std::string("\xf0\xff\xff\x7f" "abc", 7)},
+  };
+
+  EXPECT_EXIT(
+      {
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+          if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+          std::fclose(statm);
+        }
+        if (pages <= 0) std::_Exit(2);
+        rlimit lim{};
+        lim.rlim_cur = lim.rlim_max = rlim_t(pages) * 4096 + (256u << 20);
+        if (setrlimit(RLIMIT_AS, &lim) != 0) std::_Exit(3);
+
+        bool clean = true;
+        for (const std::string& path : paths) {
+          RWFile f(path.c_str(), "rb");
+          RWCString s("something");
+          s.restoreFrom(f);
+          clean = clean && s.length() == 0 && (f.Eof() || f.Error());
+        }
+        for (const StreamCase& c : streams) {
+          std::istringstream is(c.stored);
+          std::unique_ptr<RWvistream> in;
+          if (c.counted)
+            in = std::make_unique<CountedInput>(is);
+          else
+            in = readerOn(c.form, is);
+          RWCString s("something");
+          s.restoreFrom(*in);
+          clean = clean && s.length() == 0 && in->fail();
+        }
+        std::_Exit(clean ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 }  // namespace

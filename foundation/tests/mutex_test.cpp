@@ -63,6 +63,12 @@ TEST(Reference, ExactlyOneReleasingThreadSeesZero) {
   std::vector<std::thread> pool;
   for (int t = 0; t < threads; ++t)
     pool.emplace_back([&] {
+      // Adds and removes race with the other threads' releases; while this
+      // thread still holds its own references no release of its can be the last.
+      for (int i = 0; i < per; ++i) {
+        ref.addReference(lock);
+        if (ref.removeReference(lock) == 0) zeros.fetch_add(1);
+      }
       for (int i = 0; i < per; ++i)
         if (ref.removeReference(lock) == 0) zeros.fetch_add(1);
     });

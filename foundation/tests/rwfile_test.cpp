@@ -31,6 +31,8 @@ static_assert(!canWrite<size_t> && !canWrite<int64_t> && !canWrite<wchar_t> && !
 static_assert(canRead<int32_t> && !canRead<long> && !canRead<unsigned long> && !canRead<wchar_t>);
 static_assert(canWriteArray<uint32_t> && !canWriteArray<long> && !canWriteArray<unsigned long>);
 static_assert(canReadNew<double> && !canReadNew<long>);
+// A text is read only together with the size of the buffer it goes into.
+static_assert(!canRead<char*> && requires(RWFile& f, char* p) { f.ReadText(p, 1u); });
 
 class RWFileTest : public ::testing::Test {
  protected:

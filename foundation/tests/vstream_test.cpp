@@ -101,6 +101,11 @@ TEST(VStreamState, EveryFormHasVersionOne) {
   EXPECT_EQ(pi.version(), 1);
   EXPECT_EQ(bo.version(), 1);
   EXPECT_EQ(bi.version(), 1);
+  std::stringstream es;
+  RWeostream eo(es, RWeostream::LittleEndian);
+  RWeistream ei(es);
+  EXPECT_EQ(eo.version(), 1);
+  EXPECT_EQ(ei.version(), 1);
 }
 
 // ------------------------------------------------------------ portable
@@ -690,6 +695,17 @@ TEST(EndianStream, ReadStringCutsAndSkips) {
   EXPECT_FALSE(ei.bad());
   ei.clear();
   EXPECT_EQ(ei.get(), 0x2A);
+
+  // No room at all: nothing is stored, the text is skipped, fail is set.
+  std::istringstream none(littleHeader + bytes({2, 0, 0, 0, 'h', 'i', 0x2A}));
+  RWeistream en(none);
+  char q[1] = {'Q'};
+  en.readString(q, 0);
+  EXPECT_EQ(q[0], 'Q');
+  EXPECT_TRUE(en.fail());
+  EXPECT_FALSE(en.bad());
+  en.clear();
+  EXPECT_EQ(en.get(), 0x2A);
 
   std::istringstream cut(littleHeader + bytes({0x05, 0x00}));
   RWeistream ec(cut);

@@ -1,45 +1,17 @@
 #include "core/attrib.h"
 
+#include "core/childvec.h"
 #include "core/fieldio.h"
 #include "core/storeio.h"
 #include "rw/factory.h"
-#include "rw/rwerr.h"
-#include "rw/rwstore.h"
 
 namespace {
 
 constexpr RWsize newCapacity = 10;
-constexpr RWsize clearedCapacity = 64;
 
 RWCollectable* createComposite() { return new GAttributeComposite; }
 
 const RWFactoryRegistrar registerComposite(createComposite, GAttributeComposite::classIsA(), "GAttributeComposite");
-
-const RWCollectable* storedForm(const MPersistentObject* p) {
-  return p ? static_cast<const RWCollectable*>(p) : rwNilCollectable();
-}
-
-template <class Fits, class Below>
-MPersistentObject* removeDepthFirst(GCountedPtrVector& v, Fits fits, Below below) {
-  for (RWsize i = 0; i < v.entries(); ++i) {
-    MPersistentObject* child = v.pointee(i);
-    if (!child) continue;
-    if (fits(child)) return v.removeAt(i).take();
-    if (MPersistentObject* found = below(child)) return found;
-  }
-  return nullptr;
-}
-
-template <class Fits, class Below>
-MPersistentObject* findDepthFirst(const GCountedPtrVector& v, Fits fits, Below below) {
-  for (RWsize i = 0; i < v.entries(); ++i) {
-    MPersistentObject* child = v.pointee(i);
-    if (!child) continue;
-    if (fits(child)) return child;
-    if (MPersistentObject* found = below(child)) return found;
-  }
-  return nullptr;
-}
 
 }  // namespace
 
@@ -129,26 +101,19 @@ GAttributeComposite* GAttributeComposite::copy() const { return new GAttributeCo
 RWClassID GAttributeComposite::isA() const { return classIsA(); }
 
 RWspace GAttributeComposite::binaryStoreSize() const {
-  // One store table for every child, as in a real store: a child met twice
-  // counts as a reference the second time, and no child counts a header.
-  RWUseStoreTable table;
-  RWspace size = GAttribute::binaryStoreSize() + 8;
-  for (RWsize i = 0; i < children_.entries(); ++i) size += storedForm(children_.pointee(i))->recursiveStoreSize();
-  return size;
+  return GAttribute::binaryStoreSize() + 4 + gChildrenStoreSize(children_);
 }
 
 void GAttributeComposite::saveGuts(RWvostream& s) const {
   GAttribute::saveGuts(s);
   s.putULong(version());
-  s.put(static_cast<uint32_t>(children_.entries()));
-  for (RWsize i = 0; i < children_.entries(); ++i) s << storedForm(children_.pointee(i));
+  gSaveChildren(children_, s);
 }
 
 void GAttributeComposite::saveGuts(RWFile& f) const {
   GAttribute::saveGuts(f);
   f.Write(static_cast<uint32_t>(version()));
-  f.Write(static_cast<uint32_t>(children_.entries()));
-  for (RWsize i = 0; i < children_.entries(); ++i) f << storedForm(children_.pointee(i));
+  gSaveChildren(children_, f);
 }
 
 template <class Source>
@@ -156,23 +121,10 @@ void GAttributeComposite::restoreLevel(Source& source) {
   GAttribute::restoreGuts(source);
   uint32_t stored = 0;
   if (!gReadULong(source, stored) || stored != version()) return;
-  children_.clear(clearedCapacity);
-  uint32_t count = 0;
-  if (!gReadUInt(source, count)) return;
-  MRestoreScope scope(this);
-  // The stored count is not trusted: reading ends at the first failure or
-  // at the end of the data.
-  for (uint32_t i = 0; i < count && gReadable(source); ++i) {
-    Restored r = restoreObject(source, nullptr);
-    if (r.failed) break;
-    MPersistentObject* child = dynamic_cast<MPersistentObject*>(r.object);
-    if (!child && r.object && r.fresh) discardRestored(r.object);
-    if (child && !r.fresh && MRestoreScope::encloses(child)) child = nullptr;
-    // Taken as stored, without the insert test: a nil entry or an object
-    // that is not an attribute keeps its place, so the tree stores back as
-    // it came, and the attribute walks pass over it.
-    children_.append(GCountedPtr(child));
-  }
+  // Taken as stored, without the insert test: a nil entry or an object
+  // that is not an attribute keeps its place, so the tree stores back as
+  // it came, and the attribute walks pass over it.
+  gRestoreChildren(children_, this, source);
 }
 
 void GAttributeComposite::restoreGuts(RWvistream& s) { restoreLevel(s); }
@@ -184,14 +136,7 @@ RWBoolean GAttributeComposite::matches(const MPersistentObject* other) const {
   if (other == this) return TRUE;
   if (!other || other->isA() != isA() || other->id() != id()) return FALSE;
   const GAttributeComposite* o = dynamic_cast<const GAttributeComposite*>(other);
-  if (!o || o->children_.entries() != children_.entries()) return FALSE;
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    const MPersistentObject* mine = children_.pointee(i);
-    const MPersistentObject* theirs = o->children_.pointee(i);
-    if (mine == theirs) continue;
-    if (!mine || !theirs || mine->differs(theirs)) return FALSE;
-  }
-  return TRUE;
+  return o && gSameChildren(children_, o->children_);
 }
 
 void GAttributeComposite::discard(MPersistentObject* object) {
@@ -209,19 +154,19 @@ void GAttributeComposite::insert(MPersistentObject* object) {
 
 MPersistentObject* GAttributeComposite::remove(const MPersistentObject* member) {
   if (!member) return nullptr;
-  return removeDepthFirst(
+  return gRemoveDepthFirst(
       children_, [&](MPersistentObject* c) { return c == member; },
       [&](MPersistentObject* c) { return c->remove(member); });
 }
 
 MPersistentObject* GAttributeComposite::removeById(const uint32_t& id) {
-  return removeDepthFirst(
+  return gRemoveDepthFirst(
       children_, [&](MPersistentObject* c) { return c->id() == id; },
       [&](MPersistentObject* c) { return c->removeById(id); });
 }
 
 MPersistentObject* GAttributeComposite::removeByClassId(const RWClassID& classId) {
-  return removeDepthFirst(
+  return gRemoveDepthFirst(
       children_, [&](MPersistentObject* c) { return c->isA() == classId; },
       [&](MPersistentObject* c) { return c->removeByClassId(classId); });
 }
@@ -232,20 +177,10 @@ void GAttributeComposite::replaceChild(RWsize position, MPersistentObject* objec
 
 template <class Fits, class Below>
 int GAttributeComposite::replaceDepthFirst(const MPersistentObject* replacement, Fits fits, Below below) {
-  if (!replacement) return 0;
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    MPersistentObject* child = children_.pointee(i);
-    if (!child) continue;
-    if (fits(child)) {
-      // Copied before the old child goes, so that a replacement living
-      // inside that child is still there to copy.
-      MPersistentObject* fresh = replacement->deepCopy();
-      if (fresh != child) replaceChild(i, fresh);
-      return 1;
-    }
-    if (below(child)) return 1;
-  }
-  return 0;
+  // Through replaceChild, so that a subclass that points at a child follows
+  // its replacement.
+  return gReplaceDepthFirst(children_, replacement, fits, below,
+                            [&](RWsize position, MPersistentObject* fresh) { replaceChild(position, fresh); });
 }
 
 int GAttributeComposite::replaceDeepById(const uint32_t& id, const MPersistentObject* replacement) {
@@ -272,72 +207,58 @@ int GAttributeComposite::replaceDeepByKind(const RWClassID& kind, const MPersist
       [&](MPersistentObject* c) { return c->replaceDeepByKind(kind, replacement); });
 }
 
-void GAttributeComposite::clear() { children_.clear(clearedCapacity); }
+void GAttributeComposite::clear() { children_.clear(gClearedChildCapacity); }
 
 MPersistentObject* GAttributeComposite::findById(const uint32_t& id) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c->id() == id; },
       [&](const MPersistentObject* c) { return c->findById(id); });
 }
 
 MPersistentObject* GAttributeComposite::findByClassId(const RWClassID& classId) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c->isA() == classId; },
       [&](const MPersistentObject* c) { return c->findByClassId(classId); });
 }
 
 MPersistentObject* GAttributeComposite::find(const MPersistentObject* object) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c == object; },
       [&](const MPersistentObject* c) { return c->find(object); });
 }
 
 MPersistentObject* GAttributeComposite::findByKind(const RWClassID& kind) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c->isKindOf(kind); },
       [&](const MPersistentObject* c) { return c->findByKind(kind); });
 }
 
 MPersistentComposite* GAttributeComposite::collectByClassId(const RWClassID& classId,
                                                             MPersistentComposite* list) const {
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) child->collectByClassId(classId, list);
-  }
+  gEachChild(children_, [&](const MPersistentObject* c) { c->collectByClassId(classId, list); });
   return list;
 }
 
 MPersistentComposite* GAttributeComposite::collectById(const uint32_t& id, MPersistentComposite* list) const {
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) child->collectById(id, list);
-  }
+  gEachChild(children_, [&](const MPersistentObject* c) { c->collectById(id, list); });
   return list;
 }
 
 MPersistentComposite* GAttributeComposite::collectByKind(const RWClassID& kind, MPersistentComposite* list) const {
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) child->collectByKind(kind, list);
-  }
+  gEachChild(children_, [&](const MPersistentObject* c) { c->collectByKind(kind, list); });
   return list;
 }
 
-namespace {
-MPersistentComposite* keepIfFilled(MPersistentComposite* result) {
-  if (result->entries() != 0) return result;
-  delete result;
-  return nullptr;
-}
-}  // namespace
-
 MPersistentComposite* GAttributeComposite::selectById(const uint32_t& id) const {
-  return keepIfFilled(collectById(id, new MPersistentComposite));
+  return gKeepIfFilled(collectById(id, new MPersistentComposite));
 }
 
 MPersistentComposite* GAttributeComposite::selectByClassId(const RWClassID& classId) const {
-  return keepIfFilled(collectByClassId(classId, new MPersistentComposite));
+  return gKeepIfFilled(collectByClassId(classId, new MPersistentComposite));
 }
 
 MPersistentComposite* GAttributeComposite::selectByKind(const RWClassID& kind) const {
-  return keepIfFilled(collectByKind(kind, new MPersistentComposite));
+  return gKeepIfFilled(collectByKind(kind, new MPersistentComposite));
 }
 
 GAttributeComposite* GAttributeComposite::selectAttributes(MPersistentComposite* list) const {
@@ -368,13 +289,7 @@ GAttributeComposite* GAttributeComposite::selectAttributesByKind(const RWClassID
 RWBoolean GAttributeComposite::isComposite() const { return TRUE; }
 RWsize GAttributeComposite::entries() const { return children_.entries(); }
 
-RWsize GAttributeComposite::totalEntries() const {
-  RWsize total = 1;
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) total += child->totalEntries();
-  }
-  return total;
-}
+RWsize GAttributeComposite::totalEntries() const { return gTotalEntries(children_); }
 
 GChildIterator* GAttributeComposite::createIterator() { return new GCompositeIterator(this); }
 
@@ -424,19 +339,10 @@ void GAttributeComposite::clearChanged() {
   resetChanged();
 }
 
-void GAttributeComposite::apply(MApplyFunction f, void* data) {
-  // Counted afresh on every step: f may remove children as it goes.
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (children_.pointee(i)) f(children_.at(i), data);
-  }
-}
+void GAttributeComposite::apply(MApplyFunction f, void* data) { gApplyToChildren(children_, f, data); }
 
 MPersistentObject* GAttributeComposite::detect(MDetectFunction f, void* data) const {
-  GCountedPtrVector& v = const_cast<GCountedPtrVector&>(children_);
-  for (RWsize i = 0; i < v.entries(); ++i) {
-    if (v.pointee(i) && f(v.at(i), data)) return v.pointee(i);
-  }
-  return nullptr;
+  return gDetectChild(const_cast<GCountedPtrVector&>(children_), f, data);
 }
 
 // ---- iterators --------------------------------------------------------------------
@@ -449,33 +355,24 @@ GCompositeIterator::GCompositeIterator(GAttributeComposite* composite)
 
 GCompositeIterator::~GCompositeIterator() = default;
 
+const GCountedPtrVector& GCompositeIterator::children() const {
+  return composite_ ? composite_->children_ : gNoChildren();
+}
+
 int GCompositeIterator::advance() {
-  const RWsize n = composite_ ? composite_->children_.entries() : 0;
-  RWsize p = static_cast<RWsize>(position_ + 1);
-  while (p < n && !composite_->children_.pointee(p)) ++p;
-  if (p < n) {
-    position_ = static_cast<int32_t>(p);
-    return 1;
-  }
-  position_ = -1;
-  return 0;
+  position_ = gNextChild(children(), position_);
+  return position_ >= 0 ? 1 : 0;
 }
 
 MPersistentObject* GCompositeIterator::current() {
-  const RWsize n = composite_ ? composite_->children_.entries() : 0;
-  if (position_ < 0 || static_cast<RWsize>(position_) >= n) {
-    rwReport<RWBoundsErr>(RWTOOL_INDEXERR(), {static_cast<uint32_t>(position_), n});
-    return nullptr;
-  }
-  return composite_->children_.pointee(static_cast<RWsize>(position_));
+  if (!gCheckChildPosition(children(), position_)) return nullptr;
+  return children().pointee(static_cast<RWsize>(position_));
 }
 
 void GCompositeIterator::replaceCurrent(MPersistentObject* object) {
-  const RWsize n = composite_ ? composite_->children_.entries() : 0;
-  if (position_ < 0 || static_cast<RWsize>(position_) >= n) {
-    rwReport<RWBoundsErr>(RWTOOL_INDEXERR(), {static_cast<uint32_t>(position_), n});
-    return;
-  }
+  // In place, through the composite, so that a class that points at one of
+  // its children follows it.
+  if (!gCheckChildPosition(children(), position_)) return;
   composite_->replaceChild(static_cast<RWsize>(position_), object);
 }
 

@@ -167,13 +167,7 @@ class GAttributeComposite : public GAttribute {
   // The position of the first child (never a nil entry) the test accepts,
   // or -1.
   template <class Test>
-  int32_t firstChild(Test test) const {
-    for (RWsize i = 0; i < children_.entries(); ++i) {
-      MPersistentObject* child = children_.pointee(i);
-      if (child && test(child)) return static_cast<int32_t>(i);
-    }
-    return -1;
-  }
+  int32_t firstChild(Test test) const { return children_.firstIndex(test); }
 
  private:
   friend class GCompositeIterator;
@@ -209,6 +203,9 @@ class GCompositeIterator : public GAttributeIterator {
   void reset() override;
 
  private:
+  // The composite's children, or none when there is no composite.
+  const GCountedPtrVector& children() const;
+
   GAttributeComposite* composite_;
   int32_t position_;
 };

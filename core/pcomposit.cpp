@@ -1,80 +1,19 @@
 #include "core/pcomposit.h"
 
+#include "core/childvec.h"
 #include "core/storeio.h"
 #include "rw/factory.h"
 #include "rw/rwerr.h"
-#include "rw/rwstore.h"
 
 namespace {
 
 constexpr RWsize newCapacity = 10;
-constexpr RWsize clearedCapacity = 64;
 constexpr RWsize growth = 64;
 
 RWCollectable* createComposite() { return new MPersistentComposite; }
 
 const RWFactoryRegistrar registerComposite(createComposite, MPersistentComposite::classIsA(),
                                            "MPersistentComposite");
-
-const RWCollectable* storedForm(const MPersistentObject* p) {
-  return p ? static_cast<const RWCollectable*>(p) : rwNilCollectable();
-}
-
-// Depth first: each child is tested, then asked to do the same below
-// itself; the first answer ends the walk.
-template <class Fits, class Below>
-MPersistentObject* removeDepthFirst(GCountedPtrVector& v, Fits fits, Below below) {
-  for (RWsize i = 0; i < v.entries(); ++i) {
-    MPersistentObject* child = v.pointee(i);
-    if (!child) continue;
-    if (fits(child)) return v.removeAt(i).take();
-    if (MPersistentObject* found = below(child)) return found;
-  }
-  return nullptr;
-}
-
-template <class Fits, class Below>
-int replaceDepthFirst(GCountedPtrVector& v, const MPersistentObject* replacement, Fits fits, Below below) {
-  // A null replacement has nothing to copy: nothing is replaced.
-  if (!replacement) return 0;
-  for (RWsize i = 0; i < v.entries(); ++i) {
-    MPersistentObject* child = v.pointee(i);
-    if (!child) continue;
-    if (fits(child)) {
-      // The copy is made before the old child is released, so a
-      // replacement that lives inside that child is still there to copy.
-      MPersistentObject* fresh = replacement->deepCopy();
-      GCountedPtr* entry = v.at(i);
-      if (fresh != entry->get()) *entry = fresh;
-      return 1;
-    }
-    if (below(child)) return 1;
-  }
-  return 0;
-}
-
-template <class Fits, class Below>
-MPersistentObject* findDepthFirst(const GCountedPtrVector& v, Fits fits, Below below) {
-  for (RWsize i = 0; i < v.entries(); ++i) {
-    MPersistentObject* child = v.pointee(i);
-    if (!child) continue;
-    if (fits(child)) return child;
-    if (MPersistentObject* found = below(child)) return found;
-  }
-  return nullptr;
-}
-
-// What an iterator made without a composite walks.
-GCountedPtrVector& noChildren() {
-  static GCountedPtrVector empty(0);
-  return empty;
-}
-
-MPersistentComposite* keepIfFilled(MPersistentComposite* result) {
-  if (result->entries() != 0) return result;
-  delete result;
-  return nullptr;
-}
 
 }  // namespace
 
@@ -223,26 +162,19 @@ MPersistentComposite* MPersistentComposite::copy() const { return new MPersisten
 RWClassID MPersistentComposite::isA() const { return classIsA(); }
 
 RWspace MPersistentComposite::binaryStoreSize() const {
-  // Counted under one store table, as in a real store: no member counts a
-  // file header, and one met twice counts as a reference.
-  RWUseStoreTable table;
-  RWspace size = MPersistentObject::binaryStoreSize() + 8;
-  for (RWsize i = 0; i < children_.entries(); ++i) size += storedForm(children_.pointee(i))->recursiveStoreSize();
-  return size;
+  return MPersistentObject::binaryStoreSize() + 4 + gChildrenStoreSize(children_);
 }
 
 void MPersistentComposite::saveGuts(RWvostream& s) const {
   MPersistentObject::saveGuts(s);
   s.putULong(version());
-  s.put(static_cast<uint32_t>(children_.entries()));
-  for (RWsize i = 0; i < children_.entries(); ++i) s << storedForm(children_.pointee(i));
+  gSaveChildren(children_, s);
 }
 
 void MPersistentComposite::saveGuts(RWFile& f) const {
   MPersistentObject::saveGuts(f);
   f.Write(static_cast<uint32_t>(version()));
-  f.Write(static_cast<uint32_t>(children_.entries()));
-  for (RWsize i = 0; i < children_.entries(); ++i) f << storedForm(children_.pointee(i));
+  gSaveChildren(children_, f);
 }
 
 template <class Source>
@@ -250,22 +182,7 @@ void MPersistentComposite::restoreLevel(Source& source) {
   MPersistentObject::restoreGuts(source);
   uint32_t stored = 0;
   if (!gReadULong(source, stored) || stored != version()) return;
-  children_.clear(clearedCapacity);
-  uint32_t count = 0;
-  if (!gReadUInt(source, count)) return;
-  MRestoreScope scope(this);
-  // The stored count is not trusted: reading ends at the first failure or
-  // at the end of the data, whatever the count promised.
-  for (uint32_t i = 0; i < count && gReadable(source); ++i) {
-    Restored r = restoreObject(source, nullptr);
-    if (r.failed) break;
-    MPersistentObject* child = dynamic_cast<MPersistentObject*>(r.object);
-    if (!child && r.object && r.fresh) discardRestored(r.object);
-    if (child && !r.fresh && MRestoreScope::encloses(child)) child = nullptr;
-    // Appended as read: a nil record (or a refused object) keeps its place
-    // as a nil entry, so the tree stores back as it came.
-    children_.append(GCountedPtr(child));
-  }
+  gRestoreChildren(children_, this, source);
 }
 
 void MPersistentComposite::restoreGuts(RWvistream& s) { restoreLevel(s); }
@@ -279,14 +196,7 @@ RWBoolean MPersistentComposite::matches(const MPersistentObject* other) const {
   if (other == this) return TRUE;
   if (!other || other->isA() != isA() || other->id() != id()) return FALSE;
   const MPersistentComposite* o = dynamic_cast<const MPersistentComposite*>(other);
-  if (!o || o->children_.entries() != children_.entries()) return FALSE;
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    const MPersistentObject* mine = children_.pointee(i);
-    const MPersistentObject* theirs = o->children_.pointee(i);
-    if (mine == theirs) continue;
-    if (!mine || !theirs || mine->differs(theirs)) return FALSE;
-  }
-  return TRUE;
+  return o && gSameChildren(children_, o->children_);
 }
 
 void MPersistentComposite::insert(MPersistentObject* object) {
@@ -299,167 +209,138 @@ void MPersistentComposite::prepend(MPersistentObject* object) {
 
 MPersistentObject* MPersistentComposite::remove(const MPersistentObject* member) {
   if (!member) return nullptr;
-  return removeDepthFirst(
+  return gRemoveDepthFirst(
       children_, [&](MPersistentObject* c) { return c == member; },
       [&](MPersistentObject* c) { return c->remove(member); });
 }
 
 MPersistentObject* MPersistentComposite::removeById(const uint32_t& id) {
-  return removeDepthFirst(
+  return gRemoveDepthFirst(
       children_, [&](MPersistentObject* c) { return c->id() == id; },
       [&](MPersistentObject* c) { return c->removeById(id); });
 }
 
 MPersistentObject* MPersistentComposite::removeByClassId(const RWClassID& classId) {
-  return removeDepthFirst(
+  return gRemoveDepthFirst(
       children_, [&](MPersistentObject* c) { return c->isA() == classId; },
       [&](MPersistentObject* c) { return c->removeByClassId(classId); });
 }
 
+template <class Fits, class Below>
+int MPersistentComposite::replaceDepthFirst(const MPersistentObject* replacement, Fits fits, Below below) {
+  return gReplaceDepthFirst(children_, replacement, fits, below,
+                            [&](RWsize position, MPersistentObject* fresh) { *children_.at(position) = fresh; });
+}
+
 int MPersistentComposite::replaceDeepById(const uint32_t& id, const MPersistentObject* replacement) {
   return replaceDepthFirst(
-      children_, replacement, [&](MPersistentObject* c) { return c->id() == id; },
+      replacement, [&](MPersistentObject* c) { return c->id() == id; },
       [&](MPersistentObject* c) { return c->replaceDeepById(id, replacement); });
 }
 
 int MPersistentComposite::replaceDeepByClassId(const RWClassID& classId, const MPersistentObject* replacement) {
   return replaceDepthFirst(
-      children_, replacement, [&](MPersistentObject* c) { return c->isA() == classId; },
+      replacement, [&](MPersistentObject* c) { return c->isA() == classId; },
       [&](MPersistentObject* c) { return c->replaceDeepByClassId(classId, replacement); });
 }
 
 int MPersistentComposite::replaceDeep(const MPersistentObject* member, const MPersistentObject* replacement) {
   return replaceDepthFirst(
-      children_, replacement, [&](MPersistentObject* c) { return c == member; },
+      replacement, [&](MPersistentObject* c) { return c == member; },
       [&](MPersistentObject* c) { return c->replaceDeep(member, replacement); });
 }
 
 int MPersistentComposite::replaceDeepByKind(const RWClassID& kind, const MPersistentObject* replacement) {
   return replaceDepthFirst(
-      children_, replacement, [&](MPersistentObject* c) { return c->isKindOf(kind); },
+      replacement, [&](MPersistentObject* c) { return c->isKindOf(kind); },
       [&](MPersistentObject* c) { return c->replaceDeepByKind(kind, replacement); });
 }
 
-void MPersistentComposite::clear() { children_.clear(clearedCapacity); }
+void MPersistentComposite::clear() { children_.clear(gClearedChildCapacity); }
 
 MPersistentObject* MPersistentComposite::findById(const uint32_t& id) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c->id() == id; },
       [&](const MPersistentObject* c) { return c->findById(id); });
 }
 
 MPersistentObject* MPersistentComposite::findByClassId(const RWClassID& classId) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c->isA() == classId; },
       [&](const MPersistentObject* c) { return c->findByClassId(classId); });
 }
 
 MPersistentObject* MPersistentComposite::find(const MPersistentObject* object) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c->matches(object); },
       [&](const MPersistentObject* c) { return c->find(object); });
 }
 
 MPersistentObject* MPersistentComposite::findByKind(const RWClassID& kind) const {
-  return findDepthFirst(
+  return gFindDepthFirst(
       children_, [&](const MPersistentObject* c) { return c->isKindOf(kind); },
       [&](const MPersistentObject* c) { return c->findByKind(kind); });
 }
 
 MPersistentComposite* MPersistentComposite::collectByClassId(const RWClassID& classId,
                                                              MPersistentComposite* list) const {
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) child->collectByClassId(classId, list);
-  }
+  gEachChild(children_, [&](const MPersistentObject* c) { c->collectByClassId(classId, list); });
   return list;
 }
 
 MPersistentComposite* MPersistentComposite::collectById(const uint32_t& id, MPersistentComposite* list) const {
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) child->collectById(id, list);
-  }
+  gEachChild(children_, [&](const MPersistentObject* c) { c->collectById(id, list); });
   return list;
 }
 
 MPersistentComposite* MPersistentComposite::collectByKind(const RWClassID& kind, MPersistentComposite* list) const {
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) child->collectByKind(kind, list);
-  }
+  gEachChild(children_, [&](const MPersistentObject* c) { c->collectByKind(kind, list); });
   return list;
 }
 
 MPersistentComposite* MPersistentComposite::selectById(const uint32_t& id) const {
-  return keepIfFilled(collectById(id, new MPersistentComposite));
+  return gKeepIfFilled(collectById(id, new MPersistentComposite));
 }
 
 MPersistentComposite* MPersistentComposite::selectByClassId(const RWClassID& classId) const {
-  return keepIfFilled(collectByClassId(classId, new MPersistentComposite));
+  return gKeepIfFilled(collectByClassId(classId, new MPersistentComposite));
 }
 
 MPersistentComposite* MPersistentComposite::selectByKind(const RWClassID& kind) const {
-  return keepIfFilled(collectByKind(kind, new MPersistentComposite));
+  return gKeepIfFilled(collectByKind(kind, new MPersistentComposite));
 }
 
 RWBoolean MPersistentComposite::isComposite() const { return TRUE; }
 RWsize MPersistentComposite::entries() const { return children_.entries(); }
-
-RWsize MPersistentComposite::totalEntries() const {
-  RWsize total = 1;
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (const MPersistentObject* child = children_.pointee(i)) total += child->totalEntries();
-  }
-  return total;
-}
+RWsize MPersistentComposite::totalEntries() const { return gTotalEntries(children_); }
 
 GChildIterator* MPersistentComposite::createIterator() { return new MPersistentCompositeIterator(this); }
 
-void MPersistentComposite::apply(MApplyFunction f, void* data) {
-  // Counted afresh on every step: f may remove children as it goes.
-  for (RWsize i = 0; i < children_.entries(); ++i) {
-    if (children_.pointee(i)) f(children_.at(i), data);
-  }
-}
+void MPersistentComposite::apply(MApplyFunction f, void* data) { gApplyToChildren(children_, f, data); }
 
 MPersistentObject* MPersistentComposite::detect(MDetectFunction f, void* data) const {
-  GCountedPtrVector& v = const_cast<GCountedPtrVector&>(children_);
-  for (RWsize i = 0; i < v.entries(); ++i) {
-    if (v.pointee(i) && f(v.at(i), data)) return v.pointee(i);
-  }
-  return nullptr;
+  return gDetectChild(const_cast<GCountedPtrVector&>(children_), f, data);
 }
 
 // ---- MPersistentCompositeIterator -------------------------------------------------
 
 MPersistentCompositeIterator::MPersistentCompositeIterator(MPersistentComposite* composite)
-    : GChildIterator(composite), vector_(composite ? &composite->children() : &noChildren()), position_(-1) {}
+    : GChildIterator(composite), vector_(composite ? &composite->children() : &gNoChildren()), position_(-1) {}
 
 MPersistentCompositeIterator::~MPersistentCompositeIterator() = default;
 
 int MPersistentCompositeIterator::advance() {
-  RWsize n = vector_->entries();
-  RWsize p = static_cast<RWsize>(position_ + 1);
-  while (p < n && !vector_->pointee(p)) ++p;
-  if (p < n) {
-    position_ = static_cast<int32_t>(p);
-    return 1;
-  }
-  position_ = -1;
-  return 0;
+  position_ = gNextChild(*vector_, position_);
+  return position_ >= 0 ? 1 : 0;
 }
 
 MPersistentObject* MPersistentCompositeIterator::current() {
-  if (position_ < 0 || static_cast<RWsize>(position_) >= vector_->entries()) {
-    rwReport<RWBoundsErr>(RWTOOL_INDEXERR(), {static_cast<uint32_t>(position_), vector_->entries()});
-    return nullptr;
-  }
+  if (!gCheckChildPosition(*vector_, position_)) return nullptr;
   return vector_->pointee(static_cast<RWsize>(position_));
 }
 
 void MPersistentCompositeIterator::replaceCurrent(MPersistentObject* object) {
-  if (position_ < 0 || static_cast<RWsize>(position_) >= vector_->entries()) {
-    rwReport<RWBoundsErr>(RWTOOL_INDEXERR(), {static_cast<uint32_t>(position_), vector_->entries()});
-    return;
-  }
+  if (!gCheckChildPosition(*vector_, position_)) return;
   RWsize p = static_cast<RWsize>(position_);
   // Counted before the old entry goes, so an object reachable only
   // through the entry it replaces survives.

@@ -61,6 +61,17 @@ class GCountedPtrVector {
     return position < count_ ? entries_[position].get() : nullptr;
   }
 
+  // The position of the first entry that is not nil and whose pointee the
+  // test accepts, or -1.
+  template <class Test>
+  int32_t firstIndex(Test test) const {
+    for (RWsize i = 0; i < count_; ++i) {
+      MPersistentObject* p = entries_[i].get();
+      if (p && test(p)) return static_cast<int32_t>(i);
+    }
+    return -1;
+  }
+
   RWsize entries() const { return count_; }
   RWsize capacity() const { return capacity_; }
 
@@ -145,17 +156,13 @@ class MPersistentComposite : public MPersistentObject {
   // The position of the first child (never a nil entry) the test accepts,
   // or -1.
   template <class Test>
-  int32_t firstChild(Test test) const {
-    for (RWsize i = 0; i < children_.entries(); ++i) {
-      MPersistentObject* child = children_.pointee(i);
-      if (child && test(child)) return static_cast<int32_t>(i);
-    }
-    return -1;
-  }
+  int32_t firstChild(Test test) const { return children_.firstIndex(test); }
 
  private:
   template <class Source>
   void restoreLevel(Source& source);
+  template <class Fits, class Below>
+  int replaceDepthFirst(const MPersistentObject* replacement, Fits fits, Below below);
 
   GCountedPtrVector children_;
 };

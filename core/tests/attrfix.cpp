@@ -3,10 +3,6 @@
 #include "core/enumattr.h"
 #include "core/valattr.h"
 #include "rw/factory.h"
-#include "rw/rwfile.h"
-#include "rw/vstream.h"
-
-int TestPenAttr::destroyed = 0;
 
 namespace {
 
@@ -32,31 +28,6 @@ RWBoolean TestPenAttr::matches(const MPersistentObject* other) const {
 
 GStatus TestPenAttr::accept(GPeripheralHandlers& visitor) { return recordOn(visitor, this); }
 GStatus TestNoPenAttr::accept(GPeripheralHandlers& visitor) { return recordOn(visitor, this); }
-
-void TestPenAttr::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(1);
-  s.putLong(value);
-}
-
-void TestPenAttr::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(uint32_t{1});
-  f.Write(value);
-}
-
-void TestPenAttr::restoreGuts(RWvistream& s) {
-  GAttribute::restoreGuts(s);
-  uint32_t version = 0;
-  s.getULong(version);
-  if (s.good() && version == 1) s.getLong(value);
-}
-
-void TestPenAttr::restoreGuts(RWFile& f) {
-  GAttribute::restoreGuts(f);
-  uint32_t version = 0;
-  if (f.Read(version) && version == 1) f.Read(value);
-}
 
 GStatus RecordingStage::onValueAttribute(GValueAttribute* a) { return record(a); }
 GStatus RecordingStage::onStringAttribute(GStringAttribute* a) { return record(a); }

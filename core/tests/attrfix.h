@@ -10,13 +10,11 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "leaffix.h"
 
-class TestPenAttr : public GAttribute {
+class TestPenAttr : public TestValued<GAttribute> {
  public:
-  TestPenAttr() = default;
-  explicit TestPenAttr(uint32_t id, int32_t value = 0) : GAttribute(id), value(value) {}
-  TestPenAttr(const TestPenAttr&) = default;
-  ~TestPenAttr() override { ++destroyed; }
+  using TestValued::TestValued;
 
   static RWClassID classIsA() { return 0x7101; }
   RWClassID isA() const override { return classIsA(); }
@@ -26,15 +24,6 @@ class TestPenAttr : public GAttribute {
   RWBoolean isKindOf(RWClassID id) const override { return id == classIsA() || GAttribute::isKindOf(id); }
   RWBoolean matches(const MPersistentObject* other) const override;
   GStatus accept(GPeripheralHandlers& visitor) override;
-
-  RWspace binaryStoreSize() const override { return GAttribute::binaryStoreSize() + 8; }
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-
-  int32_t value = 0;
-  static int destroyed;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(TestPenAttr)

@@ -1,10 +1,6 @@
 #include "fixtures.h"
 
 #include "rw/factory.h"
-#include "rw/rwfile.h"
-#include "rw/vstream.h"
-
-int TestLeaf::destroyed = 0;
 
 namespace {
 
@@ -21,31 +17,6 @@ RW_DEFINE_RESTORE_OPERATORS(TestLeaf)
 RWBoolean TestLeaf::matches(const MPersistentObject* other) const {
   const TestLeaf* o = dynamic_cast<const TestLeaf*>(other);
   return o && MPersistentObject::matches(other) && o->value == value;
-}
-
-void TestLeaf::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(1);
-  s.putLong(value);
-}
-
-void TestLeaf::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(uint32_t{1});
-  f.Write(value);
-}
-
-void TestLeaf::restoreGuts(RWvistream& s) {
-  MPersistentObject::restoreGuts(s);
-  uint32_t version = 0;
-  s.getULong(version);
-  if (s.good() && version == 1) s.getLong(value);
-}
-
-void TestLeaf::restoreGuts(RWFile& f) {
-  MPersistentObject::restoreGuts(f);
-  uint32_t version = 0;
-  if (f.Read(version) && version == 1) f.Read(value);
 }
 
 std::string bytes(std::initializer_list<unsigned> b) {

@@ -13,14 +13,12 @@
 #include "core/perobj.h"
 #include "foundation/tests/testutil.h"
 #include "foundation/tests/tmpdir.h"
+#include "leaffix.h"
 #include "rw/rwfile.h"
 
-class TestLeaf : public MPersistentObject {
+class TestLeaf : public TestValued<MPersistentObject> {
  public:
-  TestLeaf() = default;
-  explicit TestLeaf(uint32_t id, int32_t value = 0) : MPersistentObject(id), value(value) {}
-  TestLeaf(const TestLeaf&) = default;
-  ~TestLeaf() override { ++destroyed; }
+  using TestValued::TestValued;
 
   static RWClassID classIsA() { return 0x7001; }
   RWClassID isA() const override { return classIsA(); }
@@ -28,15 +26,6 @@ class TestLeaf : public MPersistentObject {
   TestLeaf* copy() const override { return new TestLeaf(*this); }
   RWBoolean isKindOf(RWClassID id) const override { return id == classIsA() || MPersistentObject::isKindOf(id); }
   RWBoolean matches(const MPersistentObject* other) const override;
-
-  RWspace binaryStoreSize() const override { return MPersistentObject::binaryStoreSize() + 8; }
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-
-  int32_t value = 0;
-  static int destroyed;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(TestLeaf)

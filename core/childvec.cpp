@@ -1,0 +1,109 @@
+#include "core/childvec.h"
+
+#include "core/storeio.h"
+#include "rw/rwerr.h"
+#include "rw/rwstore.h"
+
+namespace {
+
+const RWCollectable* storedForm(const MPersistentObject* p) {
+  return p ? static_cast<const RWCollectable*>(p) : rwNilCollectable();
+}
+
+template <class Source>
+void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner, Source& source) {
+  children.clear(gClearedChildCapacity);
+  uint32_t count = 0;
+  if (!gReadUInt(source, count)) return;
+  MRestoreScope scope(owner);
+  for (uint32_t i = 0; i < count && gReadable(source); ++i) {
+    RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
+    if (r.failed) break;
+    MPersistentObject* child = dynamic_cast<MPersistentObject*>(r.object);
+    if (!child && r.object && r.fresh) RWCollectable::discardRestored(r.object);
+    if (child && !r.fresh && MRestoreScope::encloses(child)) child = nullptr;
+    children.append(GCountedPtr(child));
+  }
+}
+
+}  // namespace
+
+RWspace gChildrenStoreSize(const GCountedPtrVector& children) {
+  RWUseStoreTable table;
+  RWspace size = 4;
+  for (RWsize i = 0; i < children.entries(); ++i) size += storedForm(children.pointee(i))->recursiveStoreSize();
+  return size;
+}
+
+void gSaveChildren(const GCountedPtrVector& children, RWvostream& s) {
+  s.put(static_cast<uint32_t>(children.entries()));
+  for (RWsize i = 0; i < children.entries(); ++i) s << storedForm(children.pointee(i));
+}
+
+void gSaveChildren(const GCountedPtrVector& children, RWFile& f) {
+  f.Write(static_cast<uint32_t>(children.entries()));
+  for (RWsize i = 0; i < children.entries(); ++i) f << storedForm(children.pointee(i));
+}
+
+void gRestoreChildren(GCountedPtrVector& children, const MPersistentObject* owner, RWvistream& s) {
+  restoreChildren(children, owner, s);
+}
+
+void gRestoreChildren(GCountedPtrVector& children, const MPersistentObject* owner, RWFile& f) {
+  restoreChildren(children, owner, f);
+}
+
+MPersistentComposite* gKeepIfFilled(MPersistentComposite* list) {
+  if (list->entries() != 0) return list;
+  delete list;
+  return nullptr;
+}
+
+bool gSameChildren(const GCountedPtrVector& mine, const GCountedPtrVector& theirs) {
+  if (mine.entries() != theirs.entries()) return false;
+  for (RWsize i = 0; i < mine.entries(); ++i) {
+    const MPersistentObject* a = mine.pointee(i);
+    const MPersistentObject* b = theirs.pointee(i);
+    if (a == b) continue;
+    if (!a || !b || a->differs(b)) return false;
+  }
+  return true;
+}
+
+RWsize gTotalEntries(const GCountedPtrVector& children) {
+  RWsize total = 1;
+  gEachChild(children, [&](const MPersistentObject* child) { total += child->totalEntries(); });
+  return total;
+}
+
+void gApplyToChildren(GCountedPtrVector& children, MApplyFunction f, void* data) {
+  for (RWsize i = 0; i < children.entries(); ++i) {
+    if (children.pointee(i)) f(children.at(i), data);
+  }
+}
+
+MPersistentObject* gDetectChild(GCountedPtrVector& children, MDetectFunction f, void* data) {
+  for (RWsize i = 0; i < children.entries(); ++i) {
+    if (children.pointee(i) && f(children.at(i), data)) return children.pointee(i);
+  }
+  return nullptr;
+}
+
+GCountedPtrVector& gNoChildren() {
+  static GCountedPtrVector empty(0);
+  return empty;
+}
+
+int32_t gNextChild(const GCountedPtrVector& children, int32_t position) {
+  const RWsize n = children.entries();
+  RWsize p = static_cast<RWsize>(position + 1);
+  while (p < n && !children.pointee(p)) ++p;
+  return p < n ? static_cast<int32_t>(p) : -1;
+}
+
+bool gCheckChildPosition(const GCountedPtrVector& children, int32_t position) {
+  const RWsize n = children.entries();
+  if (position >= 0 && static_cast<RWsize>(position) < n) return true;
+  rwReport<RWBoundsErr>(RWTOOL_INDEXERR(), {static_cast<uint32_t>(position), n});
+  return false;
+}

@@ -96,6 +96,15 @@ TEST_F(Host, SpoolerProviderByDefault) {
   EXPECT_EQ(spooler->isA(), GSpoolerProvider::classIsA());
   removeHostPlatform();
   EXPECT_EQ(GOutputPortProviderRegistry::instance().find(RWCString("Basic Spooler")), nullptr);
+
+  // One registered by someone else under the name is left to its owner.
+  GSpoolerProvider theirs;
+  ASSERT_EQ(GOutputPortProviderRegistry::instance().add(&theirs, RWCString("Basic Spooler")), 0);
+  install();
+  EXPECT_EQ(GOutputPortProviderRegistry::instance().find(RWCString("Basic Spooler")), &theirs);
+  removeHostPlatform();
+  EXPECT_EQ(GOutputPortProviderRegistry::instance().find(RWCString("Basic Spooler")), &theirs);
+  GOutputPortProviderRegistry::instance().remove(RWCString("Basic Spooler"));
 }
 
 TEST_F(Host, ASecondInstallReplacesTheFirst) {

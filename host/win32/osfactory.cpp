@@ -421,8 +421,13 @@ GOSFactoryHost* installHostPlatform(const HostOptions& options) {
     installed.unregisterProviders = options.unregisterProviders;
   } else {
     // By default jobs go to the spooler, as in the kernel-mode driver.
+    // A provider already registered under the name stays, and stays its
+    // owner's: removal must not take it away.
     installed.spooler = new GSpoolerProvider;
-    GOutputPortProviderRegistry::instance().add(installed.spooler, RWCString(kSpoolerProviderName));
+    if (GOutputPortProviderRegistry::instance().add(installed.spooler, RWCString(kSpoolerProviderName)) != 0) {
+      delete installed.spooler;
+      installed.spooler = nullptr;
+    }
   }
   if (options.memoryReserve) {
     installNewHandler(options.memoryReserve);

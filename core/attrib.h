@@ -17,6 +17,7 @@
 
 #include <cstdint>
 
+#include "core/classids.h"
 #include "core/pcomposit.h"
 #include "core/perobj.h"
 #include "core/visitor.h"
@@ -37,7 +38,7 @@ class GAttribute : public MPersistentObject {
   GAttribute& operator=(const GAttribute& other);
   ~GAttribute() override;
 
-  static RWClassID classIsA() { return 753; }
+  static RWClassID classIsA() { return ClassId::GAttribute; }
   static uint32_t version() { return 1; }
   RWClassID isA() const override;
 
@@ -85,7 +86,7 @@ class GAttributeComposite : public GAttribute {
   GAttributeComposite& operator=(const GAttributeComposite& other);
   ~GAttributeComposite() override;
 
-  static RWClassID classIsA() { return 757; }
+  static RWClassID classIsA() { return ClassId::GAttributeComposite; }
   static uint32_t version() { return 1; }
 
   GAttributeComposite* newSpecies() const override;

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "core/attrib.h"
+#include "core/classids.h"
 #include "rw/islist.h"
 
 class GBookletComposite : public GAttribute {
@@ -30,7 +31,7 @@ class GBookletComposite : public GAttribute {
   GBookletComposite& operator=(const GBookletComposite& other);
   ~GBookletComposite() override;
 
-  static RWClassID classIsA() { return 794; }
+  static RWClassID classIsA() { return ClassId::GBookletComposite; }
   static uint32_t version() { return 2; }
 
   GBookletComposite* newSpecies() const override;

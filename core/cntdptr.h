@@ -16,6 +16,7 @@
 
 #include <cstddef>
 
+#include "core/classids.h"
 #include "rw/collect.h"
 
 class MPersistentObject;
@@ -39,7 +40,7 @@ class GCountedPtr : public RWCollectable {
   RWCollectable* newSpecies() const override { return nullptr; }
   RWCollectable* copy() const override { return nullptr; }
   RWClassID isA() const override { return classIsA(); }
-  static RWClassID classIsA() { return 773; }
+  static RWClassID classIsA() { return ClassId::GCountedPtr; }
 
   virtual RWBoolean isKindOf(RWClassID id) const { return id == classIsA(); }
   // A deep copy of the pointee that nobody references yet; null for nil.

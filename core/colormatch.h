@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "core/attrib.h"
+#include "core/classids.h"
 
 class GChromafitAttribute : public GAttribute {
  public:
@@ -32,7 +33,7 @@ class GChromafitAttribute : public GAttribute {
   GChromafitAttribute& operator=(const GChromafitAttribute& other);
   ~GChromafitAttribute() override;
 
-  static RWClassID classIsA() { return 792; }
+  static RWClassID classIsA() { return ClassId::GChromafitAttribute; }
   static uint32_t version() { return 1; }
 
   GChromafitAttribute* newSpecies() const override;

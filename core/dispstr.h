@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "core/attrib.h"
+#include "core/classids.h"
 #include "rw/cstring.h"
 
 class GDisplayString : public MPersistentObject {
@@ -26,7 +27,7 @@ class GDisplayString : public MPersistentObject {
   GDisplayString& operator=(const GDisplayString& other);
   ~GDisplayString() override;
 
-  static RWClassID classIsA() { return 786; }
+  static RWClassID classIsA() { return ClassId::GDisplayString; }
   static uint32_t version() { return 1; }
 
   GDisplayString* newSpecies() const override;
@@ -69,7 +70,7 @@ class GDisplayStringAttribute : public GAttribute {
   GDisplayStringAttribute& operator=(const GDisplayStringAttribute& other);
   ~GDisplayStringAttribute() override;
 
-  static RWClassID classIsA() { return 787; }
+  static RWClassID classIsA() { return ClassId::GDisplayStringAttribute; }
   static uint32_t version() { return 1; }
 
   GDisplayStringAttribute* newSpecies() const override;

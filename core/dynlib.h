@@ -27,6 +27,7 @@
 
 #include <cstdint>
 
+#include "core/classids.h"
 #include "core/perobj.h"
 #include "rw/cstring.h"
 #include "rw/wstring.h"
@@ -39,7 +40,7 @@ class GDynamicLibrary : public MPersistentObject {
   GDynamicLibrary& operator=(const GDynamicLibrary& other);
   ~GDynamicLibrary() override;
 
-  static RWClassID classIsA() { return 780; }
+  static RWClassID classIsA() { return ClassId::GDynamicLibrary; }
   static uint32_t version() { return 1; }
 
   GDynamicLibrary* newSpecies() const override;

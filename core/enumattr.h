@@ -15,6 +15,7 @@
 // current choice as a stored pointer (a reference to the child already
 // written, or nil) and the member class ID (16 bits).
 
+#include "core/classids.h"
 #include "core/attrib.h"
 
 class GEnumAttribute : public GAttributeComposite {
@@ -26,7 +27,7 @@ class GEnumAttribute : public GAttributeComposite {
   GEnumAttribute& operator=(const GEnumAttribute& other);
   ~GEnumAttribute() override;
 
-  static RWClassID classIsA() { return 764; }
+  static RWClassID classIsA() { return ClassId::GEnumAttribute; }
   static uint32_t version() { return 1; }
 
   GEnumAttribute* newSpecies() const override;

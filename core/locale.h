@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "core/classids.h"
 #include "core/perobj.h"
 #include "rw/cstring.h"
 
@@ -26,7 +27,7 @@ class GLocaleInfo : public MPersistentObject {
   GLocaleInfo& operator=(const GLocaleInfo& other);
   ~GLocaleInfo() override;
 
-  static RWClassID classIsA() { return 3; }
+  static RWClassID classIsA() { return ClassId::GLocaleInfo; }
   static uint32_t version() { return 1; }
 
   GLocaleInfo* newSpecies() const override;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/classids.h"
 #include "core/perobj.h"
 #include "rw/cstring.h"
 #include "rw/wstring.h"
@@ -114,7 +115,7 @@ class GOutputPortProvider : public MPersistentObject {
   GOutputPortProvider& operator=(const GOutputPortProvider&) = default;
   ~GOutputPortProvider() override;
 
-  static RWClassID classIsA() { return 952; }
+  static RWClassID classIsA() { return ClassId::GOutputPortProvider; }
   static uint32_t version() { return 1; }
 
   GOutputPortProvider* newSpecies() const override = 0;
@@ -154,7 +155,7 @@ class GSpoolerProvider : public GOutputPortProvider {
   GSpoolerProvider& operator=(const GSpoolerProvider&) = default;
   ~GSpoolerProvider() override;
 
-  static RWClassID classIsA() { return 953; }
+  static RWClassID classIsA() { return ClassId::GSpoolerProvider; }
   static uint32_t version() { return 1; }
 
   GSpoolerProvider* newSpecies() const override;

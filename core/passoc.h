@@ -12,6 +12,7 @@
 // and the value as stored pointers (the nil record when absent). Of a list:
 // the composite level, then its own version word (1).
 
+#include "core/classids.h"
 #include "core/pcomposit.h"
 
 class MPersistentAssociation : public MPersistentObject {
@@ -27,7 +28,7 @@ class MPersistentAssociation : public MPersistentObject {
   MPersistentAssociation& operator=(const MPersistentAssociation& other);
   ~MPersistentAssociation() override;
 
-  static RWClassID classIsA() { return 771; }
+  static RWClassID classIsA() { return ClassId::MPersistentAssociation; }
   static uint32_t version() { return 1; }
 
   MPersistentAssociation* newSpecies() const override;
@@ -66,7 +67,7 @@ class MAssociationList : public MPersistentComposite {
   MAssociationList& operator=(const MAssociationList& other) = default;
   ~MAssociationList() override;
 
-  static RWClassID classIsA() { return 772; }
+  static RWClassID classIsA() { return ClassId::MAssociationList; }
   static uint32_t version() { return 1; }
 
   MAssociationList* newSpecies() const override;

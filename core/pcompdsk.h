@@ -25,6 +25,7 @@
 
 #include <cstdint>
 
+#include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/perobj.h"
 #include "core/recindex.h"
@@ -51,7 +52,7 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   // name is left.
   ~MPersistentCompositeOnDisk() override;
 
-  static RWClassID classIsA() { return 781; }
+  static RWClassID classIsA() { return ClassId::MPersistentCompositeOnDisk; }
   static uint32_t version() { return 1; }
 
   MPersistentCompositeOnDisk* newSpecies() const override;
@@ -139,7 +140,7 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   // Closes the store, writing its record index into the file.
   ~MPersistentCompositeOnDiskImp() override;
 
-  static RWClassID classIsA() { return 782; }
+  static RWClassID classIsA() { return ClassId::MPersistentCompositeOnDiskImp; }
   static uint32_t version() { return 1; }
 
   MPersistentCompositeOnDiskImp* newSpecies() const override;

@@ -18,6 +18,7 @@
 // children, then each child as a stored pointer (the nil record for a nil
 // entry).
 
+#include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/perobj.h"
 
@@ -98,7 +99,7 @@ class MPersistentComposite : public MPersistentObject {
   MPersistentComposite& operator=(const MPersistentComposite& other);
   ~MPersistentComposite() override;
 
-  static RWClassID classIsA() { return 752; }
+  static RWClassID classIsA() { return ClassId::MPersistentComposite; }
   static uint32_t version() { return 1; }
 
   MPersistentComposite* newSpecies() const override;

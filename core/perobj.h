@@ -22,12 +22,48 @@
 
 #include <cstdint>
 
+#include "core/classids.h"
 #include "core/cntdptr.h"
 #include "rw/collect.h"
 #include "rw/ref.h"
 
 class MPersistentComposite;
 class GChildIterator;
+
+// The declarations every persistent class repeats. Put one of these first
+// in the class body; it leaves the access private.
+//
+// G_PERSISTENT_LEVEL(Class): the store operations of one stored level:
+// binaryStoreSize, the two restoreGuts and the two saveGuts, which pass to
+// the base and then to the class's own three private members:
+//   template <class Source> void restoreLevel(Source&);  reads the level
+//   template <class Sink> void saveLevel(Sink&) const;    writes it
+//   RWspace levelStoreSize() const;                      bytes it takes
+// restoreLevel and saveLevel mirror each other field for field over the
+// overloads of core/fieldio.h. G_PERSISTENT_CLASS(Class) adds isA,
+// newSpecies and copy, for a class that is made by the factory. Their
+// definitions are the macros of core/perclass.h.
+#define G_PERSISTENT_LEVEL(Class)                  \
+ public:                                           \
+  RWspace binaryStoreSize() const override;        \
+  void restoreGuts(RWvistream& s) override;        \
+  void restoreGuts(RWFile& f) override;            \
+  void saveGuts(RWvostream& s) const override;     \
+  void saveGuts(RWFile& f) const override;         \
+                                                   \
+ private:                                          \
+  template <class Source>                          \
+  void restoreLevel(Source& source);               \
+  template <class Sink>                            \
+  void saveLevel(Sink& sink) const;                \
+  RWspace levelStoreSize() const;
+
+#define G_PERSISTENT_CLASS(Class)                  \
+ public:                                           \
+  Class* newSpecies() const override;              \
+  Class* copy() const override;                    \
+  RWClassID isA() const override;                  \
+  G_PERSISTENT_LEVEL(Class)
 
 class MPersistentObject : public RWCollectable {
  public:
@@ -40,7 +76,7 @@ class MPersistentObject : public RWCollectable {
 
   // The kind every persistent object answers true for. isA is not
   // overridden here: no object is ever of this class alone in a store.
-  static RWClassID classIsA() { return 751; }
+  static RWClassID classIsA() { return ClassId::MPersistentObject; }
   static uint32_t version() { return 1; }
 
   // A bare root is a plain leaf; every concrete class overrides both.

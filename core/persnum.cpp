@@ -3,19 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "core/fieldio.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 
 namespace {
-
-RWCollectable* createLong() { return new GPersistableLong; }
-RWCollectable* createULong() { return new GPersistableULong; }
-RWCollectable* createBinary() { return new GBinaryData; }
-
-const RWFactoryRegistrar registerLong(createLong, GPersistableLong::classIsA(), "GPersistableLong");
-const RWFactoryRegistrar registerULong(createULong, GPersistableULong::classIsA(), "GPersistableULong");
-const RWFactoryRegistrar registerBinary(createBinary, GBinaryData::classIsA(), "GBinaryData");
 
 template <class T>
 int orderOf(T a, T b) {
@@ -32,9 +22,9 @@ constexpr RWsize firstPiece = 64 * 1024;
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(GPersistableLong)
-RW_DEFINE_RESTORE_OPERATORS(GPersistableULong)
-RW_DEFINE_RESTORE_OPERATORS(GBinaryData)
+G_DEFINE_PERSISTENT(GPersistableLong, MPersistentObject)
+G_DEFINE_PERSISTENT(GPersistableULong, MPersistentObject)
+G_DEFINE_PERSISTENT(GBinaryData, MPersistentObject)
 
 // ---- GPersistableLong -------------------------------------------------------------
 
@@ -43,33 +33,18 @@ GPersistableLong::GPersistableLong(int32_t value) : value_(value) {}
 GPersistableLong::GPersistableLong(const GPersistableLong& other) : MPersistentObject(), value_(other.value_) {}
 GPersistableLong::~GPersistableLong() = default;
 
-GPersistableLong* GPersistableLong::newSpecies() const { return new GPersistableLong; }
-GPersistableLong* GPersistableLong::copy() const { return new GPersistableLong(*this); }
-RWClassID GPersistableLong::isA() const { return classIsA(); }
-RWspace GPersistableLong::binaryStoreSize() const { return MPersistentObject::binaryStoreSize() + 8; }
+RWspace GPersistableLong::levelStoreSize() const { return 8; }
 
-void GPersistableLong::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  s.putLong(value_);
-}
-
-void GPersistableLong::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(value_);
+template <class Sink>
+void GPersistableLong::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, value_);
 }
 
 template <class Source>
 void GPersistableLong::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  gReadLong(source, value_);
+  if (gReadVersion(source, version())) gRead(source, value_);
 }
-
-void GPersistableLong::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GPersistableLong::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GPersistableLong::isKindOf(RWClassID id) const { return id == classIsA() || MPersistentObject::isKindOf(id); }
 
@@ -99,33 +74,18 @@ GPersistableULong::GPersistableULong(uint32_t value) : value_(value) {}
 GPersistableULong::GPersistableULong(const GPersistableULong& other) : MPersistentObject(), value_(other.value_) {}
 GPersistableULong::~GPersistableULong() = default;
 
-GPersistableULong* GPersistableULong::newSpecies() const { return new GPersistableULong; }
-GPersistableULong* GPersistableULong::copy() const { return new GPersistableULong(*this); }
-RWClassID GPersistableULong::isA() const { return classIsA(); }
-RWspace GPersistableULong::binaryStoreSize() const { return MPersistentObject::binaryStoreSize() + 8; }
+RWspace GPersistableULong::levelStoreSize() const { return 8; }
 
-void GPersistableULong::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  s.putULong(value_);
-}
-
-void GPersistableULong::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(value_);
+template <class Sink>
+void GPersistableULong::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, value_);
 }
 
 template <class Source>
 void GPersistableULong::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  gReadULong(source, value_);
+  if (gReadVersion(source, version())) gRead(source, value_);
 }
-
-void GPersistableULong::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GPersistableULong::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GPersistableULong::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentObject::isKindOf(id);
@@ -215,25 +175,14 @@ void GBinaryData::clear() {
   owned_ = 0;
 }
 
-GBinaryData* GBinaryData::newSpecies() const { return new GBinaryData; }
-GBinaryData* GBinaryData::copy() const { return new GBinaryData(*this); }
-RWClassID GBinaryData::isA() const { return classIsA(); }
-RWspace GBinaryData::binaryStoreSize() const { return MPersistentObject::binaryStoreSize() + 12 + length_; }
+RWspace GBinaryData::levelStoreSize() const { return 12 + length_; }
 
-void GBinaryData::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  s.putULong(length_);
-  s.put(owned_);
-  if (length_ && data_) s.put(static_cast<const unsigned char*>(data_), length_);
-}
-
-void GBinaryData::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(static_cast<uint32_t>(length_));
-  f.Write(owned_);
-  if (length_ && data_) f.Write(static_cast<const unsigned char*>(data_), length_);
+template <class Sink>
+void GBinaryData::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, static_cast<uint32_t>(length_));
+  gWrite(sink, gInt(owned_));
+  if (length_ && data_) gWrite(sink, gBytes(static_cast<const unsigned char*>(data_), length_));
 }
 
 namespace {
@@ -337,20 +286,16 @@ void GBinaryData::readBytes(RWvistream& s, RWsize n) {
 
 template <class Source>
 void GBinaryData::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   clear();
   uint32_t length = 0;
   int32_t owned = 0;
-  if (!gReadULong(source, length) || !gReadInt(source, owned)) return;
+  if (!gRead(source, length) || !gRead(source, gInt(owned))) return;
   // The flag reads back as stored, whoever allocated the bytes.
   owned_ = owned;
   if (length) readBytes(source, length);
 }
 
-void GBinaryData::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GBinaryData::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GBinaryData::isKindOf(RWClassID id) const { return id == classIsA() || MPersistentObject::isKindOf(id); }
 

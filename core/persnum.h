@@ -13,9 +13,12 @@
 
 #include <cstdint>
 
+#include "core/classids.h"
 #include "core/perobj.h"
 
 class GPersistableLong : public MPersistentObject {
+  G_PERSISTENT_CLASS(GPersistableLong)
+
  public:
   GPersistableLong();
   explicit GPersistableLong(int32_t value);
@@ -24,17 +27,9 @@ class GPersistableLong : public MPersistentObject {
   GPersistableLong& operator=(const GPersistableLong&) = delete;
   ~GPersistableLong() override;
 
-  static RWClassID classIsA() { return 777; }
+  static RWClassID classIsA() { return ClassId::GPersistableLong; }
   static uint32_t version() { return 1; }
 
-  GPersistableLong* newSpecies() const override;
-  GPersistableLong* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, id and value.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -48,15 +43,14 @@ class GPersistableLong : public MPersistentObject {
   int32_t value() const { return value_; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   int32_t value_;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GPersistableLong)
 
 class GPersistableULong : public MPersistentObject {
+  G_PERSISTENT_CLASS(GPersistableULong)
+
  public:
   GPersistableULong();
   explicit GPersistableULong(uint32_t value);
@@ -64,17 +58,9 @@ class GPersistableULong : public MPersistentObject {
   GPersistableULong& operator=(const GPersistableULong&) = delete;
   ~GPersistableULong() override;
 
-  static RWClassID classIsA() { return 778; }
+  static RWClassID classIsA() { return ClassId::GPersistableULong; }
   static uint32_t version() { return 1; }
 
-  GPersistableULong* newSpecies() const override;
-  GPersistableULong* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
   // By value (unsigned) within the class.
@@ -85,9 +71,6 @@ class GPersistableULong : public MPersistentObject {
   uint32_t value() const { return value_; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   uint32_t value_;
 };
 
@@ -103,6 +86,8 @@ RW_DECLARE_RESTORE_OPERATORS(GPersistableULong)
 // stores as it was given: a copy reports 0, a restored block what was
 // stored.
 class GBinaryData : public MPersistentObject {
+  G_PERSISTENT_CLASS(GBinaryData)
+
  public:
   GBinaryData();
   explicit GBinaryData(const uint32_t& id);
@@ -113,20 +98,12 @@ class GBinaryData : public MPersistentObject {
   GBinaryData& operator=(const GBinaryData&) = delete;
   ~GBinaryData() override;
 
-  static RWClassID classIsA() { return 4; }
+  static RWClassID classIsA() { return ClassId::GBinaryData; }
   static uint32_t version() { return 1; }
 
-  GBinaryData* newSpecies() const override;
-  GBinaryData* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  // The stored length is not trusted: a length beyond what the source
-  // still holds leaves the block empty and the source at its end, and
-  // bytes that cannot be allocated are skipped.
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
+  // A restore does not trust the stored length: a length beyond what the
+  // source still holds leaves the block empty and the source at its end,
+  // and bytes that cannot be allocated are skipped.
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, id and length, and the same pointer or equal bytes.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -149,8 +126,6 @@ class GBinaryData : public MPersistentObject {
   static Allocator setAllocator(Allocator allocator);
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
   void readBytes(RWFile& f, RWsize n);
   void readBytes(RWvistream& s, RWsize n);
   void freeBytes();

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 
+#include "core/classids.h"
 #include "core/cntdptr.h"
 #include "rw/collect.h"
 #include "rw/idlist.h"
@@ -93,7 +94,7 @@ class GRecord : public RWCollectable {
   GRecord& operator=(const GRecord&) = delete;
   ~GRecord() override;
 
-  static RWClassID classIsA() { return 783; }
+  static RWClassID classIsA() { return ClassId::GRecord; }
   static uint32_t version() { return 1; }
 
   RWClassID isA() const override;
@@ -164,7 +165,7 @@ class GRecordProxy : public GRecord {
   GRecordProxy(const GRecordProxy& other);
   ~GRecordProxy() override;
 
-  static RWClassID classIsA() { return 784; }
+  static RWClassID classIsA() { return ClassId::GRecordProxy; }
 
   RWClassID isA() const override;
   RWCollectable* newSpecies() const override;
@@ -203,7 +204,7 @@ class GRecordComposite : public GRecord {
   GRecordComposite(const GRecordComposite& other);
   ~GRecordComposite() override;
 
-  static RWClassID classIsA() { return 785; }
+  static RWClassID classIsA() { return ClassId::GRecordComposite; }
 
   RWClassID isA() const override;
   RWCollectable* newSpecies() const override;

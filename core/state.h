@@ -13,6 +13,7 @@
 //
 // Stored form: the attribute-composite level, then a version word (1).
 
+#include "core/classids.h"
 #include "core/attrib.h"
 
 class GState : public GAttributeComposite {
@@ -24,7 +25,7 @@ class GState : public GAttributeComposite {
   GState& operator=(const GState& other);
   ~GState() override;
 
-  static RWClassID classIsA() { return 758; }
+  static RWClassID classIsA() { return ClassId::GState; }
   static uint32_t version() { return 1; }
 
   GState* newSpecies() const override;

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "core/attrib.h"
+#include "core/classids.h"
 #include "rw/cstring.h"
 
 class GValueAttribute : public GAttribute {
@@ -26,7 +27,7 @@ class GValueAttribute : public GAttribute {
   GValueAttribute& operator=(const GValueAttribute& other);
   ~GValueAttribute() override;
 
-  static RWClassID classIsA() { return 763; }
+  static RWClassID classIsA() { return ClassId::GValueAttribute; }
   static uint32_t version() { return 1; }
 
   GValueAttribute* newSpecies() const override;
@@ -68,7 +69,7 @@ class GValue32Attribute : public GAttribute {
   GValue32Attribute& operator=(const GValue32Attribute& other);
   ~GValue32Attribute() override;
 
-  static RWClassID classIsA() { return 789; }
+  static RWClassID classIsA() { return ClassId::GValue32Attribute; }
   static uint32_t version() { return 1; }
 
   GValue32Attribute* newSpecies() const override;
@@ -111,7 +112,7 @@ class GRangeAttribute : public GAttribute {
   GRangeAttribute& operator=(const GRangeAttribute& other);
   ~GRangeAttribute() override;
 
-  static RWClassID classIsA() { return 762; }
+  static RWClassID classIsA() { return ClassId::GRangeAttribute; }
   static uint32_t version() { return 1; }
 
   GRangeAttribute* newSpecies() const override;
@@ -165,7 +166,7 @@ class GStringAttribute : public GAttribute {
   GStringAttribute& operator=(const GStringAttribute& other);
   ~GStringAttribute() override;
 
-  static RWClassID classIsA() { return 776; }
+  static RWClassID classIsA() { return ClassId::GStringAttribute; }
   static uint32_t version() { return 1; }
 
   GStringAttribute* newSpecies() const override;

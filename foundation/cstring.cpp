@@ -620,9 +620,9 @@ void RWCString::saveOn(RWFile& f) const {
   if (f.Write(static_cast<unsigned int>(length()))) f.Write(data_, length());
 }
 
-void RWCString::restoreFrom(RWFile& f) {
+RWBoolean RWCString::restoreFrom(RWFile& f) {
   unsigned int n;
-  if (!f.Read(n)) return;
+  if (!f.Read(n)) return FALSE;
 
   // The stored length is not trusted: the text must fit in what is left of
   // the file before a block is made for it.
@@ -640,22 +640,22 @@ void RWCString::restoreFrom(RWFile& f) {
     f.SeekToEnd();
     char past;
     f.Read(past);
-    return;
+    return FALSE;
   }
   if (!sized) {
     // The size cannot be had (past 2 GB): the text arrives in pieces instead.
-    readPieces(n, [](void* file, char* p, RWsize k) { return static_cast<RWFile*>(file)->Read(p, k) != 0; }, &f);
-    return;
+    return readPieces(n, [](void* file, char* p, RWsize k) { return static_cast<RWFile*>(file)->Read(p, k) != 0; }, &f);
   }
   makeEmpty(n);
   if (n && !f.Read(data_, n)) {
     dropText();
-    return;
+    return FALSE;
   }
   if (n) {
     ref()->nchars_ = n;
     data_[n] = 0;
   }
+  return TRUE;
 }
 
 namespace {
@@ -675,10 +675,10 @@ void RWCString::saveOn(RWvostream& s) const {
     s.put(data_, length());
 }
 
-void RWCString::restoreFrom(RWvistream& s) {
+RWBoolean RWCString::restoreFrom(RWvistream& s) {
   uint32_t n = 0;
   s.get(n);
-  if (!s.good()) return;
+  if (!s.good()) return FALSE;
 
   if (!s.version()) {
     // Counted characters can be read piece by piece: the block grows only
@@ -687,23 +687,25 @@ void RWCString::restoreFrom(RWvistream& s) {
     if (n > maxLength || !readPieces(n, read, &s)) {
       dropText();
       failStream(s);
+      return FALSE;
     }
-    return;
+    return TRUE;
   }
 
   if (n > streamTextLimit) {
     dropText();
     failStream(s);
-    return;
+    return FALSE;
   }
   if (n == 0) {
     char none[1];
     s.readString(none, 1);
-    if (s.good())
-      makeEmpty(0);
-    else
+    if (!s.good()) {
       dropText();
-    return;
+      return FALSE;
+    }
+    makeEmpty(0);
+    return TRUE;
   }
   makeEmpty(n);
   // readString puts its zero byte at index n only when all n characters
@@ -714,9 +716,10 @@ void RWCString::restoreFrom(RWvistream& s) {
   if (!s.good() || data_[n] != 0) {
     if (s.good()) failStream(s);
     dropText();
-    return;
+    return FALSE;
   }
   ref()->nchars_ = n;
+  return TRUE;
 }
 
 // ---- substrings

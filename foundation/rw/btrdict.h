@@ -29,7 +29,7 @@ class RWBTreeDictionary : public RWBTree {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x8004; }
+  static RWClassID classIsA() { return ClassId::RWBTreeDictionary; }
   // A dictionary of exactly this class with as many pairs, holding for
   // every pair of this one an equal key with an equal value (or both
   // values null).

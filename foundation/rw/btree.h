@@ -46,7 +46,7 @@ class RWBTree : public RWCollection {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x8003; }
+  static RWClassID classIsA() { return ClassId::RWBTree; }
   // A tree of exactly this class with as many items, every one of which
   // the other contains.
   RWBoolean isEqual(const RWCollectable* other) const override;

@@ -17,7 +17,7 @@ typedef RWBoolean (*RWtestCollectable)(const RWCollectable* item, const void* da
 class RWCollection : public RWCollectable {
  public:
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x801D; }
+  static RWClassID classIsA() { return ClassId::RWCollection; }
 
   // 4 plus the stored size of every item.
   RWspace binaryStoreSize() const override;

@@ -24,7 +24,7 @@ class RWCollectableAssociation : public RWCollectable {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x8008; }
+  static RWClassID classIsA() { return ClassId::RWCollectableAssociation; }
 
   // The stored sizes of the key and the value, each as an object graph.
   RWspace binaryStoreSize() const override;
@@ -60,7 +60,7 @@ class RWCollectableIDAssociation : public RWCollectableAssociation {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x805F; }
+  static RWClassID classIsA() { return ClassId::RWCollectableIDAssociation; }
 
   // By address: the key's against c's, or against c's key when c is an ID
   // association too.

@@ -22,6 +22,7 @@
 #include <type_traits>
 
 #include "rw/cstring.h"
+#include "rw/classids.h"
 #include "rw/defs.h"
 
 class RWFile;
@@ -66,7 +67,7 @@ class RWCollectable {
   virtual void saveGuts(RWvostream&) const;
   virtual void saveGuts(RWFile&) const;
 
-  static RWClassID classIsA() { return 0x8007; }
+  static RWClassID classIsA() { return ClassId::RWCollectable; }
   RWStringID stringID() const;
 
   // ---- object graphs -------------------------------------------------------

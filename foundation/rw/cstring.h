@@ -151,11 +151,12 @@ class RWCString {
 
   // Stored forms: the 32-bit length, then the characters. A restore that
   // cannot have every stored character leaves the string empty and the file
-  // or stream in its failed state.
+  // or stream in its failed state; each restore answers whether it read a
+  // whole string.
   void saveOn(RWFile& f) const;
-  void restoreFrom(RWFile& f);
+  RWBoolean restoreFrom(RWFile& f);
   void saveOn(RWvostream& s) const;
-  void restoreFrom(RWvistream& s);
+  RWBoolean restoreFrom(RWvistream& s);
 
   // Settings for later allocations; each setter answers the old value.
   static RWsize minimumCapacity();

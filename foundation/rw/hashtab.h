@@ -30,7 +30,7 @@ class RWHashTable : public RWCollection {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x805E; }
+  static RWClassID classIsA() { return ClassId::RWHashTable; }
   // The same class, the same number of items, and every item held at least
   // as often in the other as in this one.
   RWBoolean isEqual(const RWCollectable* other) const override;

@@ -17,7 +17,7 @@ class RWSet : public RWHashTable {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x802B; }
+  static RWClassID classIsA() { return ClassId::RWSet; }
   RWBoolean isEqual(const RWCollectable* other) const override;
 
   // An item equal to one already held is not added: the held one is answered.
@@ -44,7 +44,7 @@ class RWIdentitySet : public RWSet {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x8025; }
+  static RWClassID classIsA() { return ClassId::RWIdentitySet; }
   RWBoolean isEqual(const RWCollectable* other) const override;
 
   RWCollectable* find(const RWCollectable* target) const override;

@@ -23,7 +23,7 @@ class RWSlistCollectables : public RWSequenceCollection {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x8033; }
+  static RWClassID classIsA() { return ClassId::RWSlistCollectables; }
   RWBoolean isEqual(const RWCollectable* other) const override;
 
   void apply(RWapplyCollectable f, void* data) override;
@@ -63,7 +63,7 @@ class RWSlistCollectablesStack : public RWSlistCollectables {
   RWCollectable* newSpecies() const override;
   RWCollectable* copy() const override;
   RWClassID isA() const override;
-  static RWClassID classIsA() { return 0x8036; }
+  static RWClassID classIsA() { return ClassId::RWSlistCollectablesStack; }
   RWBoolean isEqual(const RWCollectable* other) const override;
 
   // Push: at the top (the head).

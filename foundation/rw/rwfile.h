@@ -94,9 +94,10 @@ class RWFile {
   RWBoolean ReadText(char* buf, RWsize size);
 
   // Reads one value into a new object that the caller owns; null when the
-  // value could not be read.
-  template <class T>
-    requires requires(RWFile& f, T& v) { f.Read(v); }
+  // value could not be read. The file type is a parameter so that the
+  // constraint is checked where ReadNew is used, once RWFile is complete.
+  template <class T, class File = RWFile>
+    requires requires(File& f, T& v) { f.Read(v); }
   T* ReadNew() {
     T* v = new (std::nothrow) T();
     if (v && !Read(*v)) {

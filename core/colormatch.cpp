@@ -1,21 +1,15 @@
 #include "core/colormatch.h"
 
-#include "core/fieldio.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 
 namespace {
-
-RWCollectable* createChromafit() { return new GChromafitAttribute; }
-
-const RWFactoryRegistrar registerChromafit(createChromafit, GChromafitAttribute::classIsA(), "GChromafitAttribute");
 
 // The preset for transparencies starts from colour maps of its own.
 constexpr uint32_t kTransparencyPreset = 227;
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(GChromafitAttribute)
+G_DEFINE_PERSISTENT(GChromafitAttribute, GAttribute)
 
 GChromafitAttribute::GChromafitAttribute() : GChromafitAttribute(0) {}
 
@@ -44,47 +38,30 @@ GChromafitAttribute& GChromafitAttribute::operator=(const GChromafitAttribute& o
 
 GChromafitAttribute::~GChromafitAttribute() = default;
 
-GChromafitAttribute* GChromafitAttribute::newSpecies() const { return new GChromafitAttribute; }
-GChromafitAttribute* GChromafitAttribute::copy() const { return new GChromafitAttribute(*this); }
-RWClassID GChromafitAttribute::isA() const { return classIsA(); }
-RWspace GChromafitAttribute::binaryStoreSize() const { return GAttribute::binaryStoreSize() + 16; }
+RWspace GChromafitAttribute::levelStoreSize() const { return 16; }
 
-void GChromafitAttribute::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
+template <class Sink>
+void GChromafitAttribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
   for (int c = 0; c < kObjectClasses; ++c) {
-    s.put(static_cast<int16_t>(colorMap_[c]));
-    s.put(static_cast<int16_t>(halftone_[c]));
-  }
-}
-
-void GChromafitAttribute::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  for (int c = 0; c < kObjectClasses; ++c) {
-    f.Write(static_cast<int16_t>(colorMap_[c]));
-    f.Write(static_cast<int16_t>(halftone_[c]));
+    gWrite(sink, static_cast<int16_t>(colorMap_[c]));
+    gWrite(sink, static_cast<int16_t>(halftone_[c]));
   }
 }
 
 template <class Source>
 void GChromafitAttribute::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   // Only the low byte of each word is a choice; a choice cut off by the
   // end of the data keeps its value.
   for (int c = 0; c < kObjectClasses; ++c) {
     int16_t word = 0;
-    if (!gReadShort(source, word)) return;
+    if (!gRead(source, word)) return;
     colorMap_[c] = static_cast<uint8_t>(word & 0xFF);
-    if (!gReadShort(source, word)) return;
+    if (!gRead(source, word)) return;
     halftone_[c] = static_cast<uint8_t>(word & 0xFF);
   }
 }
-
-void GChromafitAttribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GChromafitAttribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GChromafitAttribute::isKindOf(RWClassID id) const { return id == classIsA() || GAttribute::isKindOf(id); }
 

@@ -21,6 +21,8 @@
 #include "core/classids.h"
 
 class GChromafitAttribute : public GAttribute {
+  G_PERSISTENT_CLASS(GChromafitAttribute)
+
  public:
   // Attribute id 0 with the plain-media defaults.
   GChromafitAttribute();
@@ -36,14 +38,6 @@ class GChromafitAttribute : public GAttribute {
   static RWClassID classIsA() { return ClassId::GChromafitAttribute; }
   static uint32_t version() { return 1; }
 
-  GChromafitAttribute* newSpecies() const override;
-  GChromafitAttribute* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // operator== and the same attribute id.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -64,9 +58,6 @@ class GChromafitAttribute : public GAttribute {
   bool operator==(const GChromafitAttribute& other) const;
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   static constexpr int kObjectClasses = 3;
   uint8_t colorMap_[kObjectClasses];
   uint8_t halftone_[kObjectClasses];

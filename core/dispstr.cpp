@@ -1,26 +1,16 @@
 #include "core/dispstr.h"
 
-#include "core/fieldio.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 #include "rw/rwstore.h"
 
 namespace {
-
-RWCollectable* createDisplayString() { return new GDisplayString; }
-RWCollectable* createDisplayStringAttribute() { return new GDisplayStringAttribute; }
-
-const RWFactoryRegistrar registerDisplayString(createDisplayString, GDisplayString::classIsA(), "GDisplayString");
-const RWFactoryRegistrar registerDisplayStringAttribute(createDisplayStringAttribute,
-                                                        GDisplayStringAttribute::classIsA(),
-                                                        "GDisplayStringAttribute");
 
 RWCString textOf(const char* text) { return text ? RWCString(text) : RWCString(); }
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(GDisplayString)
-RW_DEFINE_RESTORE_OPERATORS(GDisplayStringAttribute)
+G_DEFINE_PERSISTENT(GDisplayString, MPersistentObject)
+G_DEFINE_PERSISTENT(GDisplayStringAttribute, GAttribute)
 
 // ---- GDisplayString ---------------------------------------------------------------
 
@@ -43,42 +33,24 @@ GDisplayString& GDisplayString::operator=(const GDisplayString& other) {
 
 GDisplayString::~GDisplayString() = default;
 
-GDisplayString* GDisplayString::newSpecies() const { return new GDisplayString; }
-GDisplayString* GDisplayString::copy() const { return new GDisplayString(*this); }
-RWClassID GDisplayString::isA() const { return classIsA(); }
+RWspace GDisplayString::levelStoreSize() const { return 14 + text_.length() + secondText_.length(); }
 
-RWspace GDisplayString::binaryStoreSize() const {
-  return MPersistentObject::binaryStoreSize() + 14 + text_.length() + secondText_.length();
+template <class Sink>
+void GDisplayString::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, secondText_);
+  gWrite(sink, text_);
+  gWrite(sink, stringId_);
 }
 
-void GDisplayString::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  secondText_.saveOn(s);
-  text_.saveOn(s);
-  s.put(stringId_);
-}
-
-void GDisplayString::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  secondText_.saveOn(f);
-  text_.saveOn(f);
-  f.Write(stringId_);
-}
-
+// A text not read whole ends the level: the fields after it keep their
+// values.
 template <class Source>
 void GDisplayString::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  secondText_.restoreFrom(source);
-  text_.restoreFrom(source);
-  gReadUShort(source, stringId_);
+  if (!gReadVersion(source, version())) return;
+  if (!gRead(source, secondText_) || !gRead(source, text_)) return;
+  gRead(source, stringId_);
 }
-
-void GDisplayString::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GDisplayString::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GDisplayString::isKindOf(RWClassID id) const { return id == classIsA() || MPersistentObject::isKindOf(id); }
 
@@ -112,40 +84,24 @@ GDisplayStringAttribute& GDisplayStringAttribute::operator=(const GDisplayString
 
 GDisplayStringAttribute::~GDisplayStringAttribute() = default;
 
-GDisplayStringAttribute* GDisplayStringAttribute::newSpecies() const { return new GDisplayStringAttribute; }
-GDisplayStringAttribute* GDisplayStringAttribute::copy() const { return new GDisplayStringAttribute(*this); }
-RWClassID GDisplayStringAttribute::isA() const { return classIsA(); }
-
-RWspace GDisplayStringAttribute::binaryStoreSize() const {
+RWspace GDisplayStringAttribute::levelStoreSize() const {
   // The display string goes out as a whole object with its class tag, so
   // its size is its recursive size, counted in the caller's store table
   // (or one of its own, which holds no header for it).
   RWUseStoreTable table;
-  return GAttribute::binaryStoreSize() + 4 + displayString_.recursiveStoreSize();
+  return 4 + displayString_.recursiveStoreSize();
 }
 
-void GDisplayStringAttribute::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
-  s << displayString_;
-}
-
-void GDisplayStringAttribute::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f << displayString_;
+template <class Sink>
+void GDisplayStringAttribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  sink << displayString_;
 }
 
 template <class Source>
 void GDisplayStringAttribute::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  source >> static_cast<RWCollectable&>(displayString_);
+  if (gReadVersion(source, version())) source >> static_cast<RWCollectable&>(displayString_);
 }
-
-void GDisplayStringAttribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GDisplayStringAttribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GDisplayStringAttribute::isKindOf(RWClassID id) const {
   return id == classIsA() || GAttribute::isKindOf(id);

@@ -7,7 +7,8 @@
 //
 // Stored form of GDisplayString, after the root level: a version word (1),
 // the second text, the text (each a 32-bit length and the bytes) and the
-// string id (16 bits); the second text comes first. The attribute stores,
+// string id (16 bits); the second text comes first, and a text cut short
+// ends the level. The attribute stores,
 // after its attribute level, a version word (1) and its display string as
 // a whole object with its class tag.
 
@@ -18,6 +19,8 @@
 #include "rw/cstring.h"
 
 class GDisplayString : public MPersistentObject {
+  G_PERSISTENT_CLASS(GDisplayString)
+
  public:
   GDisplayString();
   // A null text is the empty text.
@@ -30,14 +33,6 @@ class GDisplayString : public MPersistentObject {
   static RWClassID classIsA() { return ClassId::GDisplayString; }
   static uint32_t version() { return 1; }
 
-  GDisplayString* newSpecies() const override;
-  GDisplayString* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, id and string id, and both texts equal.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -50,9 +45,6 @@ class GDisplayString : public MPersistentObject {
   void setSecondText(const RWCString& text) { secondText_ = text; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   uint16_t stringId_;
   RWCString text_;
   RWCString secondText_;
@@ -61,6 +53,8 @@ class GDisplayString : public MPersistentObject {
 RW_DECLARE_RESTORE_OPERATORS(GDisplayString)
 
 class GDisplayStringAttribute : public GAttribute {
+  G_PERSISTENT_CLASS(GDisplayStringAttribute)
+
  public:
   GDisplayStringAttribute();
   GDisplayStringAttribute(const uint32_t& id, uint16_t stringId, const char* text, const char* secondText);
@@ -73,14 +67,6 @@ class GDisplayStringAttribute : public GAttribute {
   static RWClassID classIsA() { return ClassId::GDisplayStringAttribute; }
   static uint32_t version() { return 1; }
 
-  GDisplayStringAttribute* newSpecies() const override;
-  GDisplayStringAttribute* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and attribute id, and matching display strings.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -93,9 +79,6 @@ class GDisplayStringAttribute : public GAttribute {
   void setDisplayString(const GDisplayString& other) { displayString_ = other; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   GDisplayString displayString_;
 };
 

@@ -6,17 +6,10 @@
 #include <string>
 
 #include "core/osfactry.h"
-#include "core/storeio.h"
+#include "core/perclass.h"
 #include "core/textconv.h"
-#include "rw/factory.h"
-#include "rw/rwfile.h"
-#include "rw/vstream.h"
 
 namespace {
-
-RWCollectable* createLibrary() { return new GDynamicLibrary; }
-
-const RWFactoryRegistrar registerLibrary(createLibrary, GDynamicLibrary::classIsA(), "GDynamicLibrary");
 
 std::string withSlashes(const RWWString& wide) {
   RWCString narrow;
@@ -70,7 +63,7 @@ void* openLibrary(const RWWString& given, RWCString& opened) {
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(GDynamicLibrary)
+G_DEFINE_PERSISTENT(GDynamicLibrary, MPersistentObject)
 
 GDynamicLibrary::GDynamicLibrary() : loaded_(0), module_(nullptr) {}
 
@@ -99,40 +92,23 @@ void GDynamicLibrary::loadAgain(const GDynamicLibrary& other) {
 
 GDynamicLibrary::~GDynamicLibrary() { unload(); }
 
-GDynamicLibrary* GDynamicLibrary::newSpecies() const { return new GDynamicLibrary; }
-GDynamicLibrary* GDynamicLibrary::copy() const { return new GDynamicLibrary(*this); }
-RWClassID GDynamicLibrary::isA() const { return classIsA(); }
+RWspace GDynamicLibrary::levelStoreSize() const { return 8 + 2 * path_.length(); }
 
-RWspace GDynamicLibrary::binaryStoreSize() const {
-  return MPersistentObject::binaryStoreSize() + 8 + 2 * path_.length();
-}
-
-void GDynamicLibrary::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  path_.saveOn(s);
-}
-
-void GDynamicLibrary::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  path_.saveOn(f);
+template <class Sink>
+void GDynamicLibrary::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  path_.saveOn(sink);
 }
 
 template <class Source>
 void GDynamicLibrary::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   RWWString path;
-  path.restoreFrom(source);
+  if (!path.restoreFrom(source)) return;
   path_ = path;
   // The store says nothing about this process's libraries.
   unload();
 }
-
-void GDynamicLibrary::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GDynamicLibrary::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GDynamicLibrary::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentObject::isKindOf(id);

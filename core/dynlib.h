@@ -23,7 +23,8 @@
 // them leaves the library in place for the other.
 //
 // Stored form of this level, after the root level: version (1), then the
-// path (its length as a 32-bit word, then its 16-bit units).
+// path (its length as a 32-bit word, then its 16-bit units). A path not
+// read whole ends the level: the reference keeps its path and library.
 
 #include <cstdint>
 
@@ -33,6 +34,8 @@
 #include "rw/wstring.h"
 
 class GDynamicLibrary : public MPersistentObject {
+  G_PERSISTENT_CLASS(GDynamicLibrary)
+
  public:
   GDynamicLibrary();
   explicit GDynamicLibrary(const RWWString& path);
@@ -42,15 +45,6 @@ class GDynamicLibrary : public MPersistentObject {
 
   static RWClassID classIsA() { return ClassId::GDynamicLibrary; }
   static uint32_t version() { return 1; }
-
-  GDynamicLibrary* newSpecies() const override;
-  GDynamicLibrary* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   RWBoolean isKindOf(RWClassID id) const override;
   // The same object; or the same class and id, path, load state and module.
@@ -74,8 +68,6 @@ class GDynamicLibrary : public MPersistentObject {
   void* module() const { return module_; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
   // Takes a count of its own on the library another reference has loaded,
   // by the very file that reference opened.
   void loadAgain(const GDynamicLibrary& other);

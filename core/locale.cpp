@@ -1,12 +1,8 @@
 #include "core/locale.h"
 
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 
 namespace {
-
-RWCollectable* createLocale() { return new GLocaleInfo; }
-const RWFactoryRegistrar registerLocale(createLocale, GLocaleInfo::classIsA(), "GLocaleInfo");
 
 // United States English. The last number is decimal 409 as the record has
 // always carried it, not the language id 0x409.
@@ -16,7 +12,7 @@ const char* const kDefaultTexts[GLocaleInfo::kTexts] = {
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(GLocaleInfo)
+G_DEFINE_PERSISTENT(GLocaleInfo, MPersistentObject)
 
 GLocaleInfo::GLocaleInfo() { setDefaults(); }
 
@@ -46,46 +42,29 @@ void GLocaleInfo::copyFields(const GLocaleInfo& other) {
 
 void GLocaleInfo::setText(int i, const char* t) { texts_[i] = t ? t : ""; }
 
-GLocaleInfo* GLocaleInfo::newSpecies() const { return new GLocaleInfo; }
-GLocaleInfo* GLocaleInfo::copy() const { return new GLocaleInfo(*this); }
-RWClassID GLocaleInfo::isA() const { return classIsA(); }
-
-RWspace GLocaleInfo::binaryStoreSize() const {
-  RWspace n = MPersistentObject::binaryStoreSize() + 4 + 4 * kNumbers;
+RWspace GLocaleInfo::levelStoreSize() const {
+  RWspace n = 4 + 4 * kNumbers;
   for (const RWCString& t : texts_) n += 4 + t.length();
   return n;
 }
 
-void GLocaleInfo::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  for (uint32_t n : numbers_) s.putULong(n);
-  for (const RWCString& t : texts_) t.saveOn(s);
-}
-
-void GLocaleInfo::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  for (uint32_t n : numbers_) f.Write(n);
-  for (const RWCString& t : texts_) t.saveOn(f);
+template <class Sink>
+void GLocaleInfo::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  for (uint32_t n : numbers_) gWrite(sink, n);
+  for (const RWCString& t : texts_) gWrite(sink, t);
 }
 
 template <class Source>
 void GLocaleInfo::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   for (uint32_t& n : numbers_) {
-    if (!gReadULong(source, n)) return;
+    if (!gRead(source, n)) return;
   }
   for (RWCString& t : texts_) {
-    if (!gReadable(source)) return;
-    t.restoreFrom(source);
+    if (!gRead(source, t)) return;
   }
 }
-
-void GLocaleInfo::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GLocaleInfo::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GLocaleInfo::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentObject::isKindOf(id);

@@ -8,7 +8,8 @@
 //
 // Stored form after the root level: version (1), the eleven numbers as
 // 32-bit words, the twelve texts in the string's stored form (32-bit
-// length, bytes), all in the order of the accessors below.
+// length, bytes), all in the order of the accessors below. A restore cut
+// short keeps the constructed values of what it did not read whole.
 
 #include <cstdint>
 
@@ -17,6 +18,8 @@
 #include "rw/cstring.h"
 
 class GLocaleInfo : public MPersistentObject {
+  G_PERSISTENT_CLASS(GLocaleInfo)
+
  public:
   static constexpr int kNumbers = 11;
   static constexpr int kTexts = 12;
@@ -30,14 +33,6 @@ class GLocaleInfo : public MPersistentObject {
   static RWClassID classIsA() { return ClassId::GLocaleInfo; }
   static uint32_t version() { return 1; }
 
-  GLocaleInfo* newSpecies() const override;
-  GLocaleInfo* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and id, and every number and text equal; the serial number
   // does not count.
@@ -97,8 +92,6 @@ class GLocaleInfo : public MPersistentObject {
   void setDefaults();
   void copyFields(const GLocaleInfo& other);
   void setText(int i, const char* t);
-  template <class Source>
-  void restoreLevel(Source& source);
 
   uint32_t numbers_[kNumbers];
   RWCString texts_[kTexts];

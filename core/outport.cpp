@@ -1,23 +1,15 @@
 #include "core/outport.h"
 
 #include "core/osfactry.h"
+#include "core/perclass.h"
 #include "core/pjltext.h"
-#include "core/storeio.h"
 #include "core/textconv.h"
-#include "rw/factory.h"
 #include "rw/kmsys.h"
-#include "rw/rwfile.h"
-#include "rw/vstream.h"
 
 namespace {
 
 // The universal exit sequence: leaves whatever language the printer is in.
 const char* const kUel = "\x1b%-12345X";
-
-RWCollectable* createSpoolerProvider() { return new GSpoolerProvider; }
-
-const RWFactoryRegistrar registerSpoolerProvider(createSpoolerProvider, GSpoolerProvider::classIsA(),
-                                                 "GSpoolerProvider");
 
 uint16_t writeAll(GOutputPort& port, const RWCString& text) {
   uint32_t written = 0;
@@ -162,34 +154,27 @@ GSecondaryPort::~GSecondaryPort() = default;
 
 // ---- GOutputPortProvider -----------------------------------------------------------
 
+// Abstract: no factory makes one, so only its level is defined here.
+G_DEFINE_PERSISTENT_LEVEL(GOutputPortProvider, MPersistentObject)
 RW_DEFINE_RESTORE_OPERATORS(GOutputPortProvider)
-RW_DEFINE_RESTORE_OPERATORS(GSpoolerProvider)
+G_DEFINE_PERSISTENT(GSpoolerProvider, GOutputPortProvider)
 
 GOutputPortProvider::~GOutputPortProvider() = default;
 
 RWClassID GOutputPortProvider::isA() const { return classIsA(); }
 
-RWspace GOutputPortProvider::binaryStoreSize() const { return MPersistentObject::binaryStoreSize() + 4; }
+RWspace GOutputPortProvider::levelStoreSize() const { return 4; }
 
-void GOutputPortProvider::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-}
-
-void GOutputPortProvider::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
+template <class Sink>
+void GOutputPortProvider::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
 }
 
 template <class Source>
 void GOutputPortProvider::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
   uint32_t stored = 0;
-  gReadULong(source, stored);  // no fields follow, whatever the version
+  gRead(source, stored);  // no fields follow, whatever the version
 }
-
-void GOutputPortProvider::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GOutputPortProvider::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GOutputPortProvider::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentObject::isKindOf(id);
@@ -212,31 +197,18 @@ int32_t GOutputPortProvider::supports(uint32_t mask) const { return (mask & ~cap
 
 GSpoolerProvider::~GSpoolerProvider() = default;
 
-GSpoolerProvider* GSpoolerProvider::newSpecies() const { return new GSpoolerProvider; }
-GSpoolerProvider* GSpoolerProvider::copy() const { return new GSpoolerProvider(*this); }
-RWClassID GSpoolerProvider::isA() const { return classIsA(); }
+RWspace GSpoolerProvider::levelStoreSize() const { return 4; }
 
-RWspace GSpoolerProvider::binaryStoreSize() const { return GOutputPortProvider::binaryStoreSize() + 4; }
-
-void GSpoolerProvider::saveGuts(RWvostream& s) const {
-  GOutputPortProvider::saveGuts(s);
-  s.putULong(version());
-}
-
-void GSpoolerProvider::saveGuts(RWFile& f) const {
-  GOutputPortProvider::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
+template <class Sink>
+void GSpoolerProvider::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
 }
 
 template <class Source>
 void GSpoolerProvider::restoreLevel(Source& source) {
-  GOutputPortProvider::restoreGuts(source);
   uint32_t stored = 0;
-  gReadULong(source, stored);  // no fields follow, whatever the version
+  gRead(source, stored);  // no fields follow, whatever the version
 }
-
-void GSpoolerProvider::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GSpoolerProvider::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GSpoolerProvider::isKindOf(RWClassID id) const {
   return id == classIsA() || GOutputPortProvider::isKindOf(id);

@@ -108,6 +108,8 @@ class GSecondaryPort {
 // secondary object. Stored form of this level, after the root level: a
 // version word (1), read back and ignored.
 class GOutputPortProvider : public MPersistentObject {
+  G_PERSISTENT_LEVEL(GOutputPortProvider)
+
  public:
   GOutputPortProvider() = default;
   explicit GOutputPortProvider(const uint32_t& id) : MPersistentObject(id) {}
@@ -121,11 +123,6 @@ class GOutputPortProvider : public MPersistentObject {
   GOutputPortProvider* newSpecies() const override = 0;
   GOutputPortProvider* copy() const override = 0;
   RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   RWBoolean isKindOf(RWClassID id) const override;
   // Providers are never alike, not even to themselves.
@@ -139,15 +136,13 @@ class GOutputPortProvider : public MPersistentObject {
   virtual uint32_t capabilities() const = 0;
   // Nonzero when every bit of the mask is among the capabilities.
   virtual int32_t supports(uint32_t mask) const;
-
- private:
-  template <class Source>
-  void restoreLevel(Source& source);
 };
 
 // Ports into the print spooler's job of a printer, made by the platform
 // services; without a printer, a file port on the port name.
 class GSpoolerProvider : public GOutputPortProvider {
+  G_PERSISTENT_CLASS(GSpoolerProvider)
+
  public:
   GSpoolerProvider() = default;
   explicit GSpoolerProvider(const uint32_t& id) : GOutputPortProvider(id) {}
@@ -158,15 +153,6 @@ class GSpoolerProvider : public GOutputPortProvider {
   static RWClassID classIsA() { return ClassId::GSpoolerProvider; }
   static uint32_t version() { return 1; }
 
-  GSpoolerProvider* newSpecies() const override;
-  GSpoolerProvider* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
-
   RWBoolean isKindOf(RWClassID id) const override;
   // Only itself.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -174,10 +160,6 @@ class GSpoolerProvider : public GOutputPortProvider {
   GOutputPort* createPort(GDriverInstance* printer, const RWCString& entryName, uint32_t request,
                           const RWWString& portName) override;
   uint32_t capabilities() const override { return 3; }
-
- private:
-  template <class Source>
-  void restoreLevel(Source& source);
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GOutputPortProvider)

@@ -5,10 +5,9 @@
 #include <list>
 #include <vector>
 
-#include "core/storeio.h"
+#include "core/perclass.h"
 #include "core/textconv.h"
 #include "rw/disktree.h"
-#include "rw/factory.h"
 #include "rw/filemgr.h"
 #include "rw/instmgr.h"
 #include "rw/kmsys.h"
@@ -42,14 +41,6 @@ std::atomic<bool> restoreDetached{false};
 // Both changed only under the store lock.
 RWClassID lastStoredClass = 0xFFFF;
 std::atomic<uint32_t> topLevelLimit{0x3FFFFFEF};
-
-RWCollectable* createHandle() { return new MPersistentCompositeOnDisk; }
-RWCollectable* createImp() { return new MPersistentCompositeOnDiskImp; }
-
-const RWFactoryRegistrar registerHandle(createHandle, MPersistentCompositeOnDisk::classIsA(),
-                                        "MPersistentCompositeOnDisk");
-const RWFactoryRegistrar registerImp(createImp, MPersistentCompositeOnDiskImp::classIsA(),
-                                     "MPersistentCompositeOnDiskImp");
 
 // ---- the registry of open stores ----------------------------------------------------
 
@@ -141,16 +132,10 @@ RWCString narrowName(const RWWString& wide) {
   return narrow;
 }
 
-template <class Source>
-bool readText(Source& source, RWCString& text) {
-  text.restoreFrom(source);
-  return gReadable(source);
-}
-
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(MPersistentCompositeOnDisk)
-RW_DEFINE_RESTORE_OPERATORS(MPersistentCompositeOnDiskImp)
+G_DEFINE_PERSISTENT(MPersistentCompositeOnDisk, MPersistentObject)
+G_DEFINE_PERSISTENT(MPersistentCompositeOnDiskImp, MPersistentObject)
 
 // ---- MPersistentCompositeOnDisk -----------------------------------------------------
 
@@ -204,39 +189,23 @@ MPersistentCompositeOnDisk::~MPersistentCompositeOnDisk() {
   if (deleteFile_ == 1 && lastOfName && !inspectOnly_ && !fileName_.isNull()) KMFileDelete(fileName_.data());
 }
 
-MPersistentCompositeOnDisk* MPersistentCompositeOnDisk::newSpecies() const { return new MPersistentCompositeOnDisk(0); }
-MPersistentCompositeOnDisk* MPersistentCompositeOnDisk::copy() const { return new MPersistentCompositeOnDisk(*this); }
-RWClassID MPersistentCompositeOnDisk::isA() const { return classIsA(); }
+RWspace MPersistentCompositeOnDisk::levelStoreSize() const { return 16 + fileName_.length(); }
 
-RWspace MPersistentCompositeOnDisk::binaryStoreSize() const {
-  return MPersistentObject::binaryStoreSize() + 16 + fileName_.length();
-}
-
-void MPersistentCompositeOnDisk::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  s.put(state_);
-  fileName_.saveOn(s);
-  s.put(deleteFile_);
-}
-
-void MPersistentCompositeOnDisk::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(state_);
-  fileName_.saveOn(f);
-  f.Write(deleteFile_);
+template <class Sink>
+void MPersistentCompositeOnDisk::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, gInt(state_));
+  gWrite(sink, fileName_);
+  gWrite(sink, gInt(deleteFile_));
 }
 
 template <class Source>
 void MPersistentCompositeOnDisk::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   uint32_t state = 0;
   uint32_t deleteFile = 0;
   RWCString name;
-  if (!gReadUInt(source, state) || !readText(source, name) || !gReadUInt(source, deleteFile)) return;
+  if (!gRead(source, gInt(state)) || !gRead(source, name) || !gRead(source, gInt(deleteFile))) return;
   // The stored state says only what the handle was when it was written: a
   // restored handle is attached to the store of its name in any case.
   detach();
@@ -251,9 +220,6 @@ void MPersistentCompositeOnDisk::restoreLevel(Source& source) {
 }
 
 bool MPersistentCompositeOnDisk::setRestoreDetached(bool detached) { return restoreDetached.exchange(detached); }
-
-void MPersistentCompositeOnDisk::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void MPersistentCompositeOnDisk::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean MPersistentCompositeOnDisk::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentObject::isKindOf(id);
@@ -399,38 +365,18 @@ MPersistentCompositeOnDiskImp::~MPersistentCompositeOnDiskImp() {
   close();
 }
 
-MPersistentCompositeOnDiskImp* MPersistentCompositeOnDiskImp::newSpecies() const {
-  return new MPersistentCompositeOnDiskImp;
-}
+RWspace MPersistentCompositeOnDiskImp::levelStoreSize() const { return 4; }
 
-MPersistentCompositeOnDiskImp* MPersistentCompositeOnDiskImp::copy() const {
-  return new MPersistentCompositeOnDiskImp(*this);
-}
-
-RWClassID MPersistentCompositeOnDiskImp::isA() const { return classIsA(); }
-RWspace MPersistentCompositeOnDiskImp::binaryStoreSize() const { return MPersistentObject::binaryStoreSize() + 4; }
-
-void MPersistentCompositeOnDiskImp::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-}
-
-void MPersistentCompositeOnDiskImp::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
+template <class Sink>
+void MPersistentCompositeOnDiskImp::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
 }
 
 // The version word is read and has nothing to govern.
-void MPersistentCompositeOnDiskImp::restoreGuts(RWvistream& s) {
-  MPersistentObject::restoreGuts(s);
-  uint32_t ignored;
-  gReadULong(s, ignored);
-}
-
-void MPersistentCompositeOnDiskImp::restoreGuts(RWFile& f) {
-  MPersistentObject::restoreGuts(f);
-  uint32_t ignored;
-  gReadULong(f, ignored);
+template <class Source>
+void MPersistentCompositeOnDiskImp::restoreLevel(Source& source) {
+  uint32_t ignored = 0;
+  gRead(source, ignored);
 }
 
 RWBoolean MPersistentCompositeOnDiskImp::isKindOf(RWClassID id) const {

@@ -21,7 +21,8 @@
 // finds) is to read a copy and leave it stored.
 //
 // Stored form of a handle, after the root level: version (1), state,
-// file name, deleteFile. Of a store: version (1).
+// file name, deleteFile; a restored handle attaches to the store of that
+// name whatever state was stored. Of a store: version (1).
 
 #include <cstdint>
 
@@ -37,6 +38,8 @@ class RWWString;
 class GOnDiskIterator;
 
 class MPersistentCompositeOnDisk : public MPersistentObject {
+  G_PERSISTENT_CLASS(MPersistentCompositeOnDisk)
+
  public:
   enum State { attached = 1, detached = 2 };
 
@@ -54,17 +57,6 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
 
   static RWClassID classIsA() { return ClassId::MPersistentCompositeOnDisk; }
   static uint32_t version() { return 1; }
-
-  MPersistentCompositeOnDisk* newSpecies() const override;
-  MPersistentCompositeOnDisk* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  // Reads version, state, name and deleteFile, then attaches to the store of
-  // that name whatever state was stored.
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, name, state, store and deleteFile.
@@ -114,8 +106,6 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   static bool setRestoreDetached(bool detached);
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
   MPersistentCompositeOnDiskImp* attachedStore() const;
 
   RWCString fileName_;
@@ -129,6 +119,8 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
 RW_DECLARE_RESTORE_OPERATORS(MPersistentCompositeOnDisk)
 
 class MPersistentCompositeOnDiskImp : public MPersistentObject {
+  G_PERSISTENT_CLASS(MPersistentCompositeOnDiskImp)
+
  public:
   // A closed store with an empty name.
   MPersistentCompositeOnDiskImp();
@@ -142,15 +134,6 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
 
   static RWClassID classIsA() { return ClassId::MPersistentCompositeOnDiskImp; }
   static uint32_t version() { return 1; }
-
-  MPersistentCompositeOnDiskImp* newSpecies() const override;
-  MPersistentCompositeOnDiskImp* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and id, and the very same records in the same order.

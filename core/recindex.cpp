@@ -3,12 +3,9 @@
 #include <cstring>
 
 #include "core/pcompdsk.h"
+#include "core/perclass.h"
 #include "core/perobj.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
 #include "rw/mutex.h"
-#include "rw/rwfile.h"
-#include "rw/vstream.h"
 
 namespace {
 
@@ -16,15 +13,6 @@ namespace {
 RWMutex recordLock;
 
 constexpr int32_t noReference = -1;
-
-RWCollectable* createRecord() { return new GRecord; }
-RWCollectable* createProxy() { return new GRecordProxy; }
-RWCollectable* createRecordComposite() { return new GRecordComposite; }
-
-const RWFactoryRegistrar registerRecord(createRecord, GRecord::classIsA(), "GRecord");
-const RWFactoryRegistrar registerProxy(createProxy, GRecordProxy::classIsA(), "GRecordProxy");
-const RWFactoryRegistrar registerRecordComposite(createRecordComposite, GRecordComposite::classIsA(),
-                                                 "GRecordComposite");
 
 void addReference(GRecord* r) {
   if (r) r->referenceCount().addReference(recordLock);
@@ -38,9 +26,9 @@ const RWCollectable* storedForm(const RWCollectable* p) { return p ? p : rwNilCo
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(GRecord)
-RW_DEFINE_RESTORE_OPERATORS(GRecordProxy)
-RW_DEFINE_RESTORE_OPERATORS(GRecordComposite)
+G_DEFINE_PERSISTENT(GRecord, RWCollectable)
+G_DEFINE_PERSISTENT(GRecordProxy, GRecord)
+G_DEFINE_PERSISTENT(GRecordComposite, GRecord)
 
 // ---- GRecordRef -------------------------------------------------------------------
 
@@ -75,61 +63,27 @@ GRecord::GRecord(const GRecord& other)
 
 GRecord::~GRecord() = default;
 
-RWClassID GRecord::isA() const { return classIsA(); }
-RWCollectable* GRecord::newSpecies() const { return new GRecord; }
-RWCollectable* GRecord::copy() const { return new GRecord(*this); }
+RWspace GRecord::levelStoreSize() const { return 14; }
 
-RWspace GRecord::binaryStoreSize() const { return RWCollectable::binaryStoreSize() + 14; }
-
-void GRecord::saveGuts(RWvostream& s) const {
-  RWCollectable::saveGuts(s);
-  s.putULong(version());
-  s.put(static_cast<uint16_t>(classId_));
-  s.putULong(serial_);
-  s.putULong(id_);
+template <class Sink>
+void GRecord::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, static_cast<uint16_t>(classId_));
+  gWrite(sink, serial_);
+  gWrite(sink, id_);
 }
-
-void GRecord::saveGuts(RWFile& f) const {
-  RWCollectable::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(static_cast<uint16_t>(classId_));
-  f.Write(serial_);
-  f.Write(id_);
-}
-
-namespace {
-bool readClassId(RWFile& f, RWClassID& v) {
-  uint16_t w;
-  if (!f.Read(w)) return false;
-  v = w;
-  return true;
-}
-
-bool readClassId(RWvistream& s, RWClassID& v) {
-  uint16_t w = 0;
-  s.get(w);
-  if (s.fail()) return false;
-  v = w;
-  return true;
-}
-}  // namespace
 
 template <class Source>
 void GRecord::restoreLevel(Source& source) {
-  RWCollectable::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  RWClassID classId = 0;
+  if (!gReadVersion(source, version())) return;
+  uint16_t classId = 0;
   uint32_t serial = 0;
   uint32_t id = 0;
-  if (!readClassId(source, classId) || !gReadULong(source, serial) || !gReadULong(source, id)) return;
+  if (!gRead(source, classId) || !gRead(source, serial) || !gRead(source, id)) return;
   classId_ = classId;
   serial_ = serial;
   id_ = id;
 }
-
-void GRecord::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GRecord::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 void GRecord::formatKey(uint32_t serial, char (&out)[keyLength + 1]) {
   std::memset(out, 0, sizeof out);
@@ -291,31 +245,17 @@ GRecordProxy::GRecordProxy(const GRecordProxy& other)
 
 GRecordProxy::~GRecordProxy() { delete nested_; }
 
-RWClassID GRecordProxy::isA() const { return classIsA(); }
-RWCollectable* GRecordProxy::newSpecies() const { return new GRecordProxy; }
-RWCollectable* GRecordProxy::copy() const { return new GRecordProxy(*this); }
+RWspace GRecordProxy::levelStoreSize() const { return 4 + storedForm(nested_)->recursiveStoreSize(); }
 
-RWspace GRecordProxy::binaryStoreSize() const {
-  return GRecord::binaryStoreSize() + 4 + storedForm(nested_)->recursiveStoreSize();
-}
-
-void GRecordProxy::saveGuts(RWvostream& s) const {
-  GRecord::saveGuts(s);
-  s.putULong(version());
-  s << static_cast<const RWCollectable*>(nested_);
-}
-
-void GRecordProxy::saveGuts(RWFile& f) const {
-  GRecord::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f << static_cast<const RWCollectable*>(nested_);
+template <class Sink>
+void GRecordProxy::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  sink << static_cast<const RWCollectable*>(nested_);
 }
 
 template <class Source>
 void GRecordProxy::restoreLevel(Source& source) {
-  GRecord::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   delete nested_;
   nested_ = nullptr;
   Restored r = restoreObject(source, nullptr);
@@ -330,9 +270,6 @@ void GRecordProxy::restoreLevel(Source& source) {
     discardRestored(r.object);
   }
 }
-
-void GRecordProxy::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GRecordProxy::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 void GRecordProxy::search(GRecordSearch& s) {
   if (fits(s)) {
@@ -387,44 +324,30 @@ GRecordComposite::GRecordComposite(const GRecordComposite& other) : GRecord(othe
 
 GRecordComposite::~GRecordComposite() { clearChildren(); }
 
-RWClassID GRecordComposite::isA() const { return classIsA(); }
-RWCollectable* GRecordComposite::newSpecies() const { return new GRecordComposite; }
-RWCollectable* GRecordComposite::copy() const { return new GRecordComposite(*this); }
-
-RWspace GRecordComposite::binaryStoreSize() const {
-  RWspace size = GRecord::binaryStoreSize() + 8;
+RWspace GRecordComposite::levelStoreSize() const {
+  RWspace size = 8;
   for (RWIsvDlink* l = list_.first(); l && !list_.isSentinel(l); l = l->next()) {
     size += storedForm(static_cast<GRecordLink*>(l)->record.get())->recursiveStoreSize();
   }
   return size;
 }
 
-void GRecordComposite::saveGuts(RWvostream& s) const {
-  GRecord::saveGuts(s);
-  s.putULong(version());
-  s.put(static_cast<int32_t>(list_.entries()));
+template <class Sink>
+void GRecordComposite::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  const int32_t count = static_cast<int32_t>(list_.entries());
+  gWrite(sink, gInt(count));
   for (RWIsvDlink* l = list_.first(); l && !list_.isSentinel(l); l = l->next()) {
-    s << storedForm(static_cast<GRecordLink*>(l)->record.get());
-  }
-}
-
-void GRecordComposite::saveGuts(RWFile& f) const {
-  GRecord::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(static_cast<int32_t>(list_.entries()));
-  for (RWIsvDlink* l = list_.first(); l && !list_.isSentinel(l); l = l->next()) {
-    f << storedForm(static_cast<GRecordLink*>(l)->record.get());
+    sink << storedForm(static_cast<GRecordLink*>(l)->record.get());
   }
 }
 
 template <class Source>
 void GRecordComposite::restoreLevel(Source& source) {
-  GRecord::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   clearChildren();
   uint32_t word = 0;
-  if (!gReadUInt(source, word)) return;
+  if (!gRead(source, gInt(word))) return;
   // The count is not trusted: a negative one means no children, and
   // reading ends at the first record that cannot be read.
   const int32_t count = static_cast<int32_t>(word);
@@ -451,9 +374,6 @@ void GRecordComposite::restoreLevel(Source& source) {
   }
   restoring_ = false;
 }
-
-void GRecordComposite::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GRecordComposite::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 void GRecordComposite::addChild(const GRecordRef& record) {
   if (!record.isNil()) list_.append(new GRecordLink(record));

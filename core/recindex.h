@@ -26,6 +26,7 @@
 
 #include "core/classids.h"
 #include "core/cntdptr.h"
+#include "core/perobj.h"
 #include "rw/collect.h"
 #include "rw/idlist.h"
 #include "rw/ref.h"
@@ -84,6 +85,8 @@ struct GRecordSearch {
 };
 
 class GRecord : public RWCollectable {
+  G_PERSISTENT_CLASS(GRecord)
+
  public:
   static constexpr RWsize keyLength = 16;
 
@@ -96,15 +99,6 @@ class GRecord : public RWCollectable {
 
   static RWClassID classIsA() { return ClassId::GRecord; }
   static uint32_t version() { return 1; }
-
-  RWClassID isA() const override;
-  RWCollectable* newSpecies() const override;
-  RWCollectable* copy() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   // ---- record operations -----------------------------------------------------
   // The record itself for a composite record, else null.
@@ -145,9 +139,6 @@ class GRecord : public RWCollectable {
   RWReference& referenceCount() { return refs_; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   RWReference refs_;
   RWClassID classId_;
   uint32_t serial_;
@@ -157,6 +148,8 @@ class GRecord : public RWCollectable {
 // The record of a stored on-disk composite: it owns a handle to the nested
 // store, through which searches go on below it.
 class GRecordProxy : public GRecord {
+  G_PERSISTENT_CLASS(GRecordProxy)
+
  public:
   GRecordProxy();
   // The record of the handle, holding a copy of it.
@@ -167,23 +160,11 @@ class GRecordProxy : public GRecord {
 
   static RWClassID classIsA() { return ClassId::GRecordProxy; }
 
-  RWClassID isA() const override;
-  RWCollectable* newSpecies() const override;
-  RWCollectable* copy() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
-
   void search(GRecordSearch& s) override;
 
   MPersistentCompositeOnDisk* nested() const { return nested_; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   MPersistentCompositeOnDisk* nested_;
 };
 
@@ -197,6 +178,8 @@ class GRecordLink : public RWIsvDlink {
 // The record of an in-memory composite, and the root of a store's index
 // (whose own values mean nothing).
 class GRecordComposite : public GRecord {
+  G_PERSISTENT_CLASS(GRecordComposite)
+
  public:
   GRecordComposite();
   explicit GRecordComposite(const MPersistentObject& object);
@@ -205,15 +188,6 @@ class GRecordComposite : public GRecord {
   ~GRecordComposite() override;
 
   static RWClassID classIsA() { return ClassId::GRecordComposite; }
-
-  RWClassID isA() const override;
-  RWCollectable* newSpecies() const override;
-  RWCollectable* copy() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   GRecordComposite* children() override { return this; }
   void addChild(const GRecordRef& record) override;
@@ -230,8 +204,6 @@ class GRecordComposite : public GRecord {
   const RWIsvDlist& list() const { return list_; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
   // Unlinks and deletes one link.
   void drop(GRecordLink* link);
 

@@ -805,10 +805,10 @@ void RWWString::saveOn(RWFile& f) const {
   if (f.Write(static_cast<unsigned int>(length()))) f.Write(data_, length());
 }
 
-void RWWString::restoreFrom(RWFile& f) {
+RWBoolean RWWString::restoreFrom(RWFile& f) {
   unsigned int n;
-  if (!f.Read(n)) return;
-  restoreUnits(n, [&f](RWwchar* to, RWsize k) { return f.Read(to, k) != 0; });
+  if (!f.Read(n)) return FALSE;
+  return restoreUnits(n, [&f](RWwchar* to, RWsize k) { return f.Read(to, k) != 0; });
 }
 
 // Streams take their units as unsigned shorts; they pass through a buffer
@@ -825,12 +825,12 @@ void RWWString::saveOn(RWvostream& s) const {
   }
 }
 
-void RWWString::restoreFrom(RWvistream& s) {
+RWBoolean RWWString::restoreFrom(RWvistream& s) {
   uint32_t n = 0;
   s.get(n);
-  if (!s.good()) return;
+  if (!s.good()) return FALSE;
   std::vector<uint16_t> chunk;
-  restoreUnits(n, [&s, &chunk](RWwchar* to, RWsize k) {
+  return restoreUnits(n, [&s, &chunk](RWwchar* to, RWsize k) {
     chunk.resize(k);
     s.get(chunk.data(), k);
     if (s.fail()) return false;

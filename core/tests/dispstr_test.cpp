@@ -92,4 +92,21 @@ TEST_F(DisplayStore, StoredBytes) {
   delete fromStream;
 }
 
+TEST_F(DisplayStore, ATextCutShortKeepsTheFieldsAfterIt) {
+  // The second text claims 40 bytes and holds 3.
+  putBytes(le32(0x8888) + le16(786) + le32(1) + le32(5) + le32(70) + le32(1) + le32(40) + "Upp");
+  GDisplayString s(7, "Tray 1", "Upper");
+  {
+    RWFile f(path().c_str(), "rb");
+    uint32_t magic = 0;
+    uint16_t tag = 0;
+    ASSERT_TRUE(f.Read(magic) && f.Read(tag));
+    s.restoreGuts(f);
+  }
+  EXPECT_EQ(s.id(), 5u);
+  EXPECT_EQ(s.secondText(), "") << "a text not read whole is dropped";
+  EXPECT_EQ(s.text(), "Tray 1");
+  EXPECT_EQ(s.stringId(), 7);
+}
+
 }  // namespace

@@ -160,6 +160,21 @@ TEST_F(DynamicLibraryStore, RestoreIntoALoadedReferenceUnloadsIt) {
   EXPECT_EQ(lib.path(), RWWString("elsewhere.dll"));
 }
 
+TEST_F(DynamicLibraryStore, APathCutShortKeepsTheReferenceAsItWas) {
+  // Three units claimed, one there.
+  putBytes(le32(0x8888) + le16(780) + le32(1) + le32(3) + le32(60) + le32(1) + le32(3) + le16('z'));
+  GDynamicLibrary lib{RWWString(addonPath)};
+  ASSERT_EQ(lib.load(), 1);
+  RWFile f(path().c_str(), "rb");
+  uint32_t magic = 0;
+  uint16_t tag = 0;
+  ASSERT_TRUE(f.Read(magic) && f.Read(tag));
+  lib.restoreGuts(f);
+  EXPECT_EQ(lib.id(), 3u);
+  EXPECT_EQ(lib.path(), RWWString(addonPath));
+  EXPECT_TRUE(lib.isLoaded()) << "the library still belongs to the path kept";
+}
+
 TEST_F(DynamicLibraryStore, AnotherVersionKeepsThePath) {
   putBytes(le32(0x8888) + le16(780) + le32(1) + le32(3) + le32(60) + le32(2) + le32(1) + le16('z'));
   GDynamicLibrary* back = restoreFile<GDynamicLibrary>();

@@ -58,6 +58,22 @@ TEST_F(LocaleStore, AnotherVersionKeepsTheFields) {
   EXPECT_EQ(back->timeSeparator(), ":");
 }
 
+TEST_F(LocaleStore, ATextCutShortKeepsTheDefaultsAfterIt) {
+  std::string level = le32(1);
+  for (uint32_t n = 1; n <= 11; ++n) level += le32(n * 10);
+  // The third text claims 13 bytes and holds 3.
+  putBytes(le32(0x8888) + le16(3) + le32(1) + le32(4) + le32(5) + level + text("am") + text("pm") + le32(13) + "Uni");
+  std::unique_ptr<GLocaleInfo> back(restoreFile<GLocaleInfo>());
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->countryCode(), 10u);
+  EXPECT_EQ(back->number11(), 110u);
+  EXPECT_EQ(back->amSymbol(), "am");
+  EXPECT_EQ(back->pmSymbol(), "pm");
+  EXPECT_EQ(back->countryName(), "") << "a text not read whole is dropped";
+  EXPECT_EQ(back->currencySymbol(), "$");
+  EXPECT_EQ(back->timeSeparator(), ":");
+}
+
 TEST(Locale, PortableRoundTripKeepsEveryField) {
   GLocaleInfo locale(7);
   locale.setCountryCode(49);

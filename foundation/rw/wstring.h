@@ -171,10 +171,11 @@ class RWWString {
   RWWString copy() const;
 
   // ---- persistence ----
+  // Each restore answers whether it read a whole string.
   void saveOn(RWFile& f) const;
-  void restoreFrom(RWFile& f);
+  RWBoolean restoreFrom(RWFile& f);
   void saveOn(RWvostream& s) const;
-  void restoreFrom(RWvistream& s);
+  RWBoolean restoreFrom(RWvistream& s);
 
   // iostream input: the units are raw 2-byte values, low byte first.
   std::istream& readFile(std::istream& s);

@@ -533,12 +533,12 @@ TEST(WStringFile, StoredAsLengthThenLittleEndianUnits) {
   EXPECT_EQ(RWWString(u"A\u20AC").binaryStoreSize(), 8u);
   RWFile f(path.c_str(), "rb");
   RWWString a(u"old"), b(u"old");
-  a.restoreFrom(f);
-  b.restoreFrom(f);
+  EXPECT_TRUE(a.restoreFrom(f));
+  EXPECT_TRUE(b.restoreFrom(f));
   EXPECT_EQ(units(a), (std::vector<RWwchar>{0x41, 0x20AC}));
   EXPECT_EQ(b.length(), 0u);
   RWWString c(u"unchanged");
-  c.restoreFrom(f);  // no length left to read
+  EXPECT_FALSE(c.restoreFrom(f));  // no length left to read
   EXPECT_EQ(c, u"unchanged");
 }
 
@@ -555,7 +555,7 @@ TEST(WStringFile, RestoreIsBoundedByTheUnitsReallyThere) {
     putFile(path, bytes);
     RWFile f(path.c_str(), "rb");
     RWWString s(u"previous");
-    s.restoreFrom(f);
+    EXPECT_FALSE(s.restoreFrom(f));
     EXPECT_EQ(s.length(), 0u);
   }
   // Long strings arrive whole across the chunks they are read in.
@@ -582,12 +582,12 @@ TEST(WStringVStream, PortableFormIsTheLengthThenOneUnitPerLine) {
   std::istringstream in(out.str());
   RWpistream ps(in);
   RWWString a, b(u"old");
-  a.restoreFrom(ps);
-  b.restoreFrom(ps);
+  EXPECT_TRUE(a.restoreFrom(ps));
+  EXPECT_TRUE(b.restoreFrom(ps));
   EXPECT_EQ(units(a), (std::vector<RWwchar>{0x41, 0x20AC}));
   EXPECT_EQ(b.length(), 0u);
   RWWString c(u"unchanged");
-  c.restoreFrom(ps);  // the stream has nothing left: no length
+  EXPECT_FALSE(c.restoreFrom(ps));  // the stream has nothing left: no length
   EXPECT_EQ(c, u"unchanged");
 }
 
@@ -622,13 +622,13 @@ TEST(WStringVStream, RestoreTrustsNoLengthTheStreamCannotBackUp) {
     std::istringstream in(text);
     RWpistream ps(in);
     RWWString s(u"previous");
-    s.restoreFrom(ps);
+    EXPECT_FALSE(s.restoreFrom(ps)) << text;
     EXPECT_EQ(s.length(), 0u) << text;
   }
   std::istringstream cut(std::string("\xFF\xFF\xFF\x7F\x41\0", 6));
   RWbistream bs(cut);
   RWWString s(u"previous");
-  s.restoreFrom(bs);
+  EXPECT_FALSE(s.restoreFrom(bs));
   EXPECT_EQ(s.length(), 0u);
   // Long strings arrive whole across the chunks.
   RWWString longText;
@@ -641,7 +641,7 @@ TEST(WStringVStream, RestoreTrustsNoLengthTheStreamCannotBackUp) {
   std::istringstream in(out.str());
   RWbistream is(in);
   RWWString back;
-  back.restoreFrom(is);
+  EXPECT_TRUE(back.restoreFrom(is));
   EXPECT_EQ(back, longText);
 }
 

@@ -1,17 +1,11 @@
 #include "core/attrib.h"
 
 #include "core/childvec.h"
-#include "core/fieldio.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 
 namespace {
 
 constexpr RWsize newCapacity = 10;
-
-RWCollectable* createComposite() { return new GAttributeComposite; }
-
-const RWFactoryRegistrar registerComposite(createComposite, GAttributeComposite::classIsA(), "GAttributeComposite");
 
 }  // namespace
 
@@ -19,6 +13,7 @@ GPeripheralHandlers::~GPeripheralHandlers() = default;
 
 // ---- GAttribute -------------------------------------------------------------------
 
+G_DEFINE_PERSISTENT_LEVEL(GAttribute, MPersistentObject)
 RW_DEFINE_RESTORE_OPERATORS(GAttribute)
 
 GAttribute::GAttribute() : changed_(1) {}
@@ -37,30 +32,18 @@ GAttribute::~GAttribute() = default;
 
 RWClassID GAttribute::isA() const { return classIsA(); }
 
-RWspace GAttribute::binaryStoreSize() const { return MPersistentObject::binaryStoreSize() + 8; }
+RWspace GAttribute::levelStoreSize() const { return 8; }
 
-void GAttribute::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  s.put(changed_);
-}
-
-void GAttribute::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(changed_);
+template <class Sink>
+void GAttribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, gInt(changed_));
 }
 
 template <class Source>
 void GAttribute::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  gReadInt(source, changed_);
+  if (gReadVersion(source, version())) gRead(source, gInt(changed_));
 }
-
-void GAttribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GAttribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GAttribute::isKindOf(RWClassID id) const { return id == classIsA() || MPersistentObject::isKindOf(id); }
 
@@ -78,7 +61,8 @@ GAttribute* GAttribute::fromObject(MPersistentObject* object) {
 
 // ---- GAttributeComposite ----------------------------------------------------------
 
-RW_DEFINE_RESTORE_OPERATORS(GAttributeComposite)
+// A copy shares the children, as the copy constructor does.
+G_DEFINE_PERSISTENT(GAttributeComposite, GAttribute)
 
 GAttributeComposite::GAttributeComposite() : children_(newCapacity) {}
 
@@ -96,39 +80,22 @@ GAttributeComposite& GAttributeComposite::operator=(const GAttributeComposite& o
 
 GAttributeComposite::~GAttributeComposite() = default;
 
-GAttributeComposite* GAttributeComposite::newSpecies() const { return new GAttributeComposite; }
-GAttributeComposite* GAttributeComposite::copy() const { return new GAttributeComposite(*this); }
-RWClassID GAttributeComposite::isA() const { return classIsA(); }
+RWspace GAttributeComposite::levelStoreSize() const { return 4 + gChildrenStoreSize(children_); }
 
-RWspace GAttributeComposite::binaryStoreSize() const {
-  return GAttribute::binaryStoreSize() + 4 + gChildrenStoreSize(children_);
-}
-
-void GAttributeComposite::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
-  gSaveChildren(children_, s);
-}
-
-void GAttributeComposite::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  gSaveChildren(children_, f);
+template <class Sink>
+void GAttributeComposite::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gSaveChildren(children_, sink);
 }
 
 template <class Source>
 void GAttributeComposite::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   // Taken as stored, without the insert test: a nil entry or an object
   // that is not an attribute keeps its place, so the tree stores back as
   // it came, and the attribute walks pass over it.
   gRestoreChildren(children_, this, source);
 }
-
-void GAttributeComposite::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GAttributeComposite::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GAttributeComposite::isKindOf(RWClassID id) const { return id == classIsA() || GAttribute::isKindOf(id); }
 

@@ -29,7 +29,10 @@ constexpr RWClassID kBrushFamily = 251;
 constexpr RWClassID kJointFamily = 351;
 constexpr RWClassID kClipFamily = 756;
 
+// Abstract: the macro declares its stored level only; isA is its own.
 class GAttribute : public MPersistentObject {
+  G_PERSISTENT_LEVEL(GAttribute)
+
  public:
   GAttribute();
   explicit GAttribute(const uint32_t& id);
@@ -41,12 +44,6 @@ class GAttribute : public MPersistentObject {
   static RWClassID classIsA() { return ClassId::GAttribute; }
   static uint32_t version() { return 1; }
   RWClassID isA() const override;
-
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
 
   // When this attribute differs from the other it takes the other's id,
@@ -65,9 +62,6 @@ class GAttribute : public MPersistentObject {
   static GAttribute* fromObject(MPersistentObject* object);
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   int32_t changed_;
 };
 
@@ -76,6 +70,8 @@ RW_DECLARE_RESTORE_OPERATORS(GAttribute)
 class GCompositeIterator;
 
 class GAttributeComposite : public GAttribute {
+  G_PERSISTENT_CLASS(GAttributeComposite)
+
  public:
   GAttributeComposite();
   explicit GAttributeComposite(const uint32_t& id);
@@ -89,14 +85,6 @@ class GAttributeComposite : public GAttribute {
   static RWClassID classIsA() { return ClassId::GAttributeComposite; }
   static uint32_t version() { return 1; }
 
-  GAttributeComposite* newSpecies() const override;
-  GAttributeComposite* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
 
   // Same class, id and count, and no two children at one position differ.
@@ -172,8 +160,6 @@ class GAttributeComposite : public GAttribute {
 
  private:
   friend class GCompositeIterator;
-  template <class Source>
-  void restoreLevel(Source& source);
   template <class Fits, class Below>
   int replaceDepthFirst(const MPersistentObject* replacement, Fits fits, Below below);
   GAttributeComposite* selectAttributes(MPersistentComposite* list) const;

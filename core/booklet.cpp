@@ -1,18 +1,8 @@
 #include "core/booklet.h"
 
-#include "core/fieldio.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 
-namespace {
-
-RWCollectable* createBooklet() { return new GBookletComposite; }
-
-const RWFactoryRegistrar registerBooklet(createBooklet, GBookletComposite::classIsA(), "GBookletComposite");
-
-}  // namespace
-
-RW_DEFINE_RESTORE_OPERATORS(GBookletComposite)
+G_DEFINE_PERSISTENT(GBookletComposite, GAttribute)
 
 GBookletComposite::GBookletComposite() : second_(0), selector_(0) {}
 
@@ -50,55 +40,36 @@ const GBookletComposite::ValueLink* GBookletComposite::nextValue(const ValueLink
   return link == values_.last() ? nullptr : static_cast<const ValueLink*>(link->next());
 }
 
-GBookletComposite* GBookletComposite::newSpecies() const { return new GBookletComposite; }
-GBookletComposite* GBookletComposite::copy() const { return new GBookletComposite(*this); }
-RWClassID GBookletComposite::isA() const { return classIsA(); }
+RWspace GBookletComposite::levelStoreSize() const { return 12 + 2 * static_cast<RWspace>(values_.entries()); }
 
-RWspace GBookletComposite::binaryStoreSize() const {
-  return GAttribute::binaryStoreSize() + 12 + 2 * static_cast<RWspace>(values_.entries());
-}
-
-void GBookletComposite::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
-  s.put(selector_);
-  s.put(second_);
-  s.putULong(static_cast<uint32_t>(values_.entries()));
-  for (const ValueLink* l = firstValue(); l; l = nextValue(l)) s.put(l->value);
-}
-
-void GBookletComposite::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(selector_);
-  f.Write(second_);
-  f.Write(static_cast<uint32_t>(values_.entries()));
-  for (const ValueLink* l = firstValue(); l; l = nextValue(l)) f.Write(l->value);
+template <class Sink>
+void GBookletComposite::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, selector_);
+  gWrite(sink, second_);
+  gWrite(sink, static_cast<uint32_t>(values_.entries()));
+  for (const ValueLink* l = firstValue(); l; l = nextValue(l)) gWrite(sink, l->value);
 }
 
 template <class Source>
 void GBookletComposite::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
   uint32_t stored = 0;
-  if (!gReadULong(source, stored)) return;
+  if (!gRead(source, stored)) return;
   // Every version stores the two numbers first, so they are taken even
   // from a form newer than this one.
-  if (!gReadShort(source, selector_) || !gReadShort(source, second_)) return;
+  if (!gRead(source, selector_) || !gRead(source, second_)) return;
   if (stored > version()) return;
   uint32_t count = 0;
-  if (!gReadULong(source, count)) return;
+  if (!gRead(source, count)) return;
   freeValues();
   // The count is not trusted: reading stops at the first value that is not
   // there, so a damaged count costs no more than the data that follows it.
   for (uint32_t i = 0; i < count; ++i) {
     int16_t v = 0;
-    if (!gReadShort(source, v)) break;
+    if (!gRead(source, v)) break;
     append(v);
   }
 }
-
-void GBookletComposite::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GBookletComposite::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GBookletComposite::isKindOf(RWClassID id) const { return id == classIsA() || GAttribute::isKindOf(id); }
 

@@ -19,6 +19,8 @@
 #include "rw/islist.h"
 
 class GBookletComposite : public GAttribute {
+  G_PERSISTENT_CLASS(GBookletComposite)
+
  public:
   // Attribute id 0, both numbers 0 and no values: the class factory makes
   // one only to restore it at once.
@@ -34,14 +36,6 @@ class GBookletComposite : public GAttribute {
   static RWClassID classIsA() { return ClassId::GBookletComposite; }
   static uint32_t version() { return 2; }
 
-  GBookletComposite* newSpecies() const override;
-  GBookletComposite* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, id, selector and values in the same order; the second
   // number, the serial number and the changed flag do not count.
@@ -77,8 +71,6 @@ class GBookletComposite : public GAttribute {
     int16_t value;
   };
 
-  template <class Source>
-  void restoreLevel(Source& source);
   void append(int16_t value);
   void copyValues(const GBookletComposite& other);
   void freeValues();

@@ -1,6 +1,6 @@
 #include "core/childvec.h"
 
-#include "core/storeio.h"
+#include "core/fieldio.h"
 #include "rw/rwerr.h"
 #include "rw/rwstore.h"
 
@@ -14,7 +14,7 @@ template <class Source>
 void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner, Source& source) {
   children.clear(gClearedChildCapacity);
   uint32_t count = 0;
-  if (!gReadUInt(source, count)) return;
+  if (!gRead(source, gInt(count))) return;
   MRestoreScope scope(owner);
   for (uint32_t i = 0; i < count && gReadable(source); ++i) {
     RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
@@ -26,6 +26,13 @@ void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner
   }
 }
 
+template <class Sink>
+void saveChildren(const GCountedPtrVector& children, Sink& sink) {
+  const uint32_t count = static_cast<uint32_t>(children.entries());
+  gWrite(sink, gInt(count));
+  for (RWsize i = 0; i < children.entries(); ++i) sink << storedForm(children.pointee(i));
+}
+
 }  // namespace
 
 RWspace gChildrenStoreSize(const GCountedPtrVector& children) {
@@ -35,15 +42,8 @@ RWspace gChildrenStoreSize(const GCountedPtrVector& children) {
   return size;
 }
 
-void gSaveChildren(const GCountedPtrVector& children, RWvostream& s) {
-  s.put(static_cast<uint32_t>(children.entries()));
-  for (RWsize i = 0; i < children.entries(); ++i) s << storedForm(children.pointee(i));
-}
-
-void gSaveChildren(const GCountedPtrVector& children, RWFile& f) {
-  f.Write(static_cast<uint32_t>(children.entries()));
-  for (RWsize i = 0; i < children.entries(); ++i) f << storedForm(children.pointee(i));
-}
+void gSaveChildren(const GCountedPtrVector& children, RWvostream& s) { saveChildren(children, s); }
+void gSaveChildren(const GCountedPtrVector& children, RWFile& f) { saveChildren(children, f); }
 
 void gRestoreChildren(GCountedPtrVector& children, const MPersistentObject* owner, RWvistream& s) {
   restoreChildren(children, owner, s);

@@ -1,11 +1,9 @@
 #include "core/cntdptr.h"
 
+#include "core/perclass.h"
 #include "core/perobj.h"
-#include "rw/factory.h"
 #include "rw/mutex.h"
-#include "rw/rwfile.h"
 #include "rw/rwstore.h"
-#include "rw/vstream.h"
 
 namespace {
 
@@ -82,36 +80,28 @@ MPersistentObject* GCountedPtr::exchange(MPersistentObject* p) {
   return taken;
 }
 
-RWspace GCountedPtr::binaryStoreSize() const {
+G_DEFINE_PERSISTENT_LEVEL(GCountedPtr, RWCollectable)
+
+RWspace GCountedPtr::levelStoreSize() const {
   // Counted under one store table, as in a real store: no member counts a
   // file header, and one met twice counts as a reference.
   RWUseStoreTable table;
-  return RWCollectable::binaryStoreSize() +
-         static_cast<const RWCollectable*>(pointee_ ? pointee_ : rwNilCollectable())->recursiveStoreSize();
+  return static_cast<const RWCollectable*>(pointee_ ? pointee_ : rwNilCollectable())->recursiveStoreSize();
 }
 
-void GCountedPtr::saveGuts(RWvostream& s) const {
-  RWCollectable::saveGuts(s);
-  s << static_cast<const RWCollectable*>(pointee_);
-}
-
-void GCountedPtr::saveGuts(RWFile& f) const {
-  RWCollectable::saveGuts(f);
-  f << static_cast<const RWCollectable*>(pointee_);
+template <class Sink>
+void GCountedPtr::saveLevel(Sink& sink) const {
+  sink << static_cast<const RWCollectable*>(pointee_);
 }
 
 template <class Source>
-void GCountedPtr::restoreFrom(Source& source) {
-  RWCollectable::restoreGuts(source);
+void GCountedPtr::restoreLevel(Source& source) {
   Restored r = restoreObject(source, nullptr);
   if (r.failed) return;
   MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
   if (!p && r.object && r.fresh) discardRestored(r.object);
   *this = p;
 }
-
-void GCountedPtr::restoreGuts(RWvistream& s) { restoreFrom(s); }
-void GCountedPtr::restoreGuts(RWFile& f) { restoreFrom(f); }
 
 // ---- GCountedRef ------------------------------------------------------------------
 

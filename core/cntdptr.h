@@ -69,6 +69,8 @@ class GCountedPtr : public RWCollectable {
 
   // The pointee stored as a pointer: nil as the nil record, an object
   // stored earlier in the same store as a reference to it. No version word.
+  // These and the level members below are what G_PERSISTENT_LEVEL declares;
+  // spelt out, since core/perobj.h, which defines it, includes this header.
   RWspace binaryStoreSize() const override;
   void saveGuts(RWvostream& s) const override;
   void saveGuts(RWFile& f) const override;
@@ -79,7 +81,10 @@ class GCountedPtr : public RWCollectable {
 
  private:
   template <class Source>
-  void restoreFrom(Source& source);
+  void restoreLevel(Source& source);
+  template <class Sink>
+  void saveLevel(Sink& sink) const;
+  RWspace levelStoreSize() const;
 
   MPersistentObject* pointee_;
 };

@@ -1,8 +1,6 @@
 #include "core/enumattr.h"
 
-#include "core/fieldio.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 #include "rw/rwstore.h"
 
 namespace {
@@ -26,7 +24,41 @@ bool within(MPersistentObject* node, const MPersistentObject* object) {
 
 }  // namespace
 
+// Written out rather than made by G_DEFINE_PERSISTENT: the restore holds
+// the current choice across the composite level's, and the store size
+// counts both levels under one store table.
+GEnumAttribute* GEnumAttribute::newSpecies() const { return new GEnumAttribute; }
+GEnumAttribute* GEnumAttribute::copy() const { return new GEnumAttribute(*this); }
+RWClassID GEnumAttribute::isA() const { return classIsA(); }
 RW_DEFINE_RESTORE_OPERATORS(GEnumAttribute)
+
+RWspace GEnumAttribute::binaryStoreSize() const {
+  // The children and the current choice in one table: the current choice
+  // is counted as the reference to the child it is.
+  RWUseStoreTable table;
+  RWspace size = GAttributeComposite::binaryStoreSize();
+  return size + levelStoreSize();
+}
+
+void GEnumAttribute::restoreGuts(RWvistream& s) {
+  restoreChoices(s);
+  restoreLevel(s);
+}
+
+void GEnumAttribute::restoreGuts(RWFile& f) {
+  restoreChoices(f);
+  restoreLevel(f);
+}
+
+void GEnumAttribute::saveGuts(RWvostream& s) const {
+  GAttributeComposite::saveGuts(s);
+  saveLevel(s);
+}
+
+void GEnumAttribute::saveGuts(RWFile& f) const {
+  GAttributeComposite::saveGuts(f);
+  saveLevel(f);
+}
 
 GEnumAttribute::GEnumAttribute() : current_(nullptr), memberClass_(0) {}
 GEnumAttribute::GEnumAttribute(const uint32_t& id) : GAttributeComposite(id), current_(nullptr), memberClass_(0) {}
@@ -49,10 +81,6 @@ GEnumAttribute& GEnumAttribute::operator=(const GEnumAttribute& other) {
 }
 
 GEnumAttribute::~GEnumAttribute() = default;
-
-GEnumAttribute* GEnumAttribute::newSpecies() const { return new GEnumAttribute; }
-GEnumAttribute* GEnumAttribute::copy() const { return new GEnumAttribute(*this); }
-RWClassID GEnumAttribute::isA() const { return classIsA(); }
 
 bool GEnumAttribute::holds(const MPersistentObject* object) const { return branchOf(object) >= 0; }
 
@@ -81,38 +109,30 @@ auto GEnumAttribute::keepingCurrent(Follow follow, Operation operation) {
   return result;
 }
 
-RWspace GEnumAttribute::binaryStoreSize() const {
-  // The children and the current choice in one table: the current choice
-  // is counted as the reference to the child it is.
-  RWUseStoreTable table;
-  RWspace size = GAttributeComposite::binaryStoreSize() + 6;
-  return size + static_cast<const RWCollectable*>(current_ ? current_ : rwNilCollectable())->recursiveStoreSize();
+// Counted only under the table binaryStoreSize holds, in which the
+// children are already.
+RWspace GEnumAttribute::levelStoreSize() const {
+  return 6 + static_cast<const RWCollectable*>(current_ ? current_ : rwNilCollectable())->recursiveStoreSize();
 }
 
-void GEnumAttribute::saveGuts(RWvostream& s) const {
-  GAttributeComposite::saveGuts(s);
-  s.putULong(version());
-  s << static_cast<const RWCollectable*>(current_);
-  s.put(static_cast<uint16_t>(memberClass_));
+template <class Sink>
+void GEnumAttribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  sink << static_cast<const RWCollectable*>(current_);
+  gWrite(sink, memberClass_);
 }
 
-void GEnumAttribute::saveGuts(RWFile& f) const {
-  GAttributeComposite::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f << static_cast<const RWCollectable*>(current_);
-  f.Write(static_cast<uint16_t>(memberClass_));
+template <class Source>
+void GEnumAttribute::restoreChoices(Source& source) {
+  GCountedPtr hold(current_);
+  GAttributeComposite::restoreGuts(source);
+  // The composite level releases the old choices when it reads new ones.
+  if (current_ && !holds(current_)) current_ = nullptr;
 }
 
 template <class Source>
 void GEnumAttribute::restoreLevel(Source& source) {
-  {
-    GCountedPtr hold(current_);
-    GAttributeComposite::restoreGuts(source);
-    // The composite level releases the old choices when it reads new ones.
-    if (current_ && !holds(current_)) current_ = nullptr;
-  }
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   Restored r = restoreObject(source, nullptr);
   if (r.failed) return;
   MPersistentObject* choice = dynamic_cast<MPersistentObject*>(r.object);
@@ -124,11 +144,8 @@ void GEnumAttribute::restoreLevel(Source& source) {
     if (r.object && r.fresh) discardRestored(r.object);
     current_ = nullptr;
   }
-  gReadUShort(source, memberClass_);
+  gRead(source, memberClass_);
 }
-
-void GEnumAttribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GEnumAttribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GEnumAttribute::isKindOf(RWClassID id) const { return id == classIsA() || GAttributeComposite::isKindOf(id); }
 

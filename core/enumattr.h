@@ -19,6 +19,8 @@
 #include "core/attrib.h"
 
 class GEnumAttribute : public GAttributeComposite {
+  G_PERSISTENT_CLASS(GEnumAttribute)
+
  public:
   GEnumAttribute();
   explicit GEnumAttribute(const uint32_t& id);
@@ -30,14 +32,6 @@ class GEnumAttribute : public GAttributeComposite {
   static RWClassID classIsA() { return ClassId::GEnumAttribute; }
   static uint32_t version() { return 1; }
 
-  GEnumAttribute* newSpecies() const override;
-  GEnumAttribute* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, matching composites, matching current choices (or none on
   // both sides) and the same member class.
@@ -79,8 +73,10 @@ class GEnumAttribute : public GAttributeComposite {
   enum class Follow { firstChoice, samePlace };
   template <class Operation>
   auto keepingCurrent(Follow follow, Operation operation);
+  // The attribute-composite level's restore, with the current choice held
+  // across it.
   template <class Source>
-  void restoreLevel(Source& source);
+  void restoreChoices(Source& source);
   // Whether the object is in this enumeration's tree, by address.
   bool holds(const MPersistentObject* object) const;
   // The position of the direct choice that is or holds the object, or -1.

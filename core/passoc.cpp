@@ -1,17 +1,9 @@
 #include "core/passoc.h"
 
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 #include "rw/rwstore.h"
 
 namespace {
-
-RWCollectable* createAssociation() { return new MPersistentAssociation; }
-RWCollectable* createList() { return new MAssociationList; }
-
-const RWFactoryRegistrar registerAssociation(createAssociation, MPersistentAssociation::classIsA(),
-                                             "MPersistentAssociation");
-const RWFactoryRegistrar registerList(createList, MAssociationList::classIsA(), "MAssociationList");
 
 const RWCollectable* storedForm(const MPersistentObject* p) {
   return p ? static_cast<const RWCollectable*>(p) : rwNilCollectable();
@@ -40,8 +32,9 @@ bool restoreOwned(Source& source, MPersistentObject*& member) {
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(MPersistentAssociation)
-RW_DEFINE_RESTORE_OPERATORS(MAssociationList)
+G_DEFINE_PERSISTENT(MPersistentAssociation, MPersistentObject)
+// A copy shares the associations, as the copy constructor does.
+G_DEFINE_PERSISTENT(MAssociationList, MPersistentComposite)
 
 // ---- MPersistentAssociation -------------------------------------------------------
 
@@ -70,35 +63,23 @@ MPersistentAssociation::~MPersistentAssociation() {
   delete value_;
 }
 
-MPersistentAssociation* MPersistentAssociation::newSpecies() const { return new MPersistentAssociation; }
-MPersistentAssociation* MPersistentAssociation::copy() const { return new MPersistentAssociation(*this); }
-RWClassID MPersistentAssociation::isA() const { return classIsA(); }
-
-RWspace MPersistentAssociation::binaryStoreSize() const {
+RWspace MPersistentAssociation::levelStoreSize() const {
   // Counted under one store table, as in a real store: no member counts a
   // file header, and one met twice counts as a reference.
   RWUseStoreTable table;
-  return MPersistentObject::binaryStoreSize() + 4 + storedForm(key_)->recursiveStoreSize() +
-         storedForm(value_)->recursiveStoreSize();
+  RWspace size = 4 + storedForm(key_)->recursiveStoreSize();
+  return size + storedForm(value_)->recursiveStoreSize();
 }
 
-void MPersistentAssociation::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  s << storedForm(key_) << storedForm(value_);
-}
-
-void MPersistentAssociation::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f << storedForm(key_) << storedForm(value_);
+template <class Sink>
+void MPersistentAssociation::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  sink << storedForm(key_) << storedForm(value_);
 }
 
 template <class Source>
 void MPersistentAssociation::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   delete key_;
   key_ = nullptr;
   if (!restoreOwned(source, key_)) return;
@@ -106,9 +87,6 @@ void MPersistentAssociation::restoreLevel(Source& source) {
   value_ = nullptr;
   restoreOwned(source, value_);
 }
-
-void MPersistentAssociation::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void MPersistentAssociation::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean MPersistentAssociation::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentObject::isKindOf(id);
@@ -125,31 +103,17 @@ RWBoolean MPersistentAssociation::matches(const MPersistentObject* other) const 
 
 MAssociationList::~MAssociationList() = default;
 
-MAssociationList* MAssociationList::newSpecies() const { return new MAssociationList; }
-MAssociationList* MAssociationList::copy() const { return new MAssociationList(*this); }
-RWClassID MAssociationList::isA() const { return classIsA(); }
+RWspace MAssociationList::levelStoreSize() const { return 4; }
 
-RWspace MAssociationList::binaryStoreSize() const { return MPersistentComposite::binaryStoreSize() + 4; }
-
-void MAssociationList::saveGuts(RWvostream& s) const {
-  MPersistentComposite::saveGuts(s);
-  s.putULong(version());
-}
-
-void MAssociationList::saveGuts(RWFile& f) const {
-  MPersistentComposite::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
+template <class Sink>
+void MAssociationList::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
 }
 
 template <class Source>
 void MAssociationList::restoreLevel(Source& source) {
-  MPersistentComposite::restoreGuts(source);
-  uint32_t stored = 0;
-  gReadULong(source, stored);  // this level has no fields to skip
+  gReadVersion(source, version());  // this level has no fields to skip
 }
-
-void MAssociationList::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void MAssociationList::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean MAssociationList::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentComposite::isKindOf(id);

@@ -16,6 +16,8 @@
 #include "core/pcomposit.h"
 
 class MPersistentAssociation : public MPersistentObject {
+  G_PERSISTENT_CLASS(MPersistentAssociation)
+
  public:
   MPersistentAssociation();
   // Takes ownership of the key and the value.
@@ -31,15 +33,6 @@ class MPersistentAssociation : public MPersistentObject {
   static RWClassID classIsA() { return ClassId::MPersistentAssociation; }
   static uint32_t version() { return 1; }
 
-  MPersistentAssociation* newSpecies() const override;
-  MPersistentAssociation* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
-
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and id, and neither the keys nor the values differ.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -49,9 +42,6 @@ class MPersistentAssociation : public MPersistentObject {
   MPersistentObject* value() const { return value_; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   MPersistentObject* key_;
   MPersistentObject* value_;
 };
@@ -59,6 +49,8 @@ class MPersistentAssociation : public MPersistentObject {
 RW_DECLARE_RESTORE_OPERATORS(MPersistentAssociation)
 
 class MAssociationList : public MPersistentComposite {
+  G_PERSISTENT_CLASS(MAssociationList)
+
  public:
   MAssociationList() = default;
   explicit MAssociationList(const uint32_t& id) : MPersistentComposite(id) {}
@@ -69,15 +61,6 @@ class MAssociationList : public MPersistentComposite {
 
   static RWClassID classIsA() { return ClassId::MAssociationList; }
   static uint32_t version() { return 1; }
-
-  MAssociationList* newSpecies() const override;
-  MAssociationList* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -102,8 +85,6 @@ class MAssociationList : public MPersistentComposite {
 
  private:
   int32_t positionOf(const MPersistentObject* key) const;
-  template <class Source>
-  void restoreLevel(Source& source);
 };
 
 RW_DECLARE_RESTORE_OPERATORS(MAssociationList)

@@ -1,8 +1,7 @@
 #include "core/pcomposit.h"
 
 #include "core/childvec.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 #include "rw/rwerr.h"
 
 namespace {
@@ -10,14 +9,10 @@ namespace {
 constexpr RWsize newCapacity = 10;
 constexpr RWsize growth = 64;
 
-RWCollectable* createComposite() { return new MPersistentComposite; }
-
-const RWFactoryRegistrar registerComposite(createComposite, MPersistentComposite::classIsA(),
-                                           "MPersistentComposite");
-
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(MPersistentComposite)
+// A copy shares the children, as the copy constructor does.
+G_DEFINE_PERSISTENT(MPersistentComposite, MPersistentObject)
 
 // ---- GCountedPtrVector ------------------------------------------------------------
 
@@ -157,36 +152,18 @@ MPersistentComposite& MPersistentComposite::operator=(const MPersistentComposite
 
 MPersistentComposite::~MPersistentComposite() = default;
 
-MPersistentComposite* MPersistentComposite::newSpecies() const { return new MPersistentComposite; }
-MPersistentComposite* MPersistentComposite::copy() const { return new MPersistentComposite(*this); }
-RWClassID MPersistentComposite::isA() const { return classIsA(); }
+RWspace MPersistentComposite::levelStoreSize() const { return 4 + gChildrenStoreSize(children_); }
 
-RWspace MPersistentComposite::binaryStoreSize() const {
-  return MPersistentObject::binaryStoreSize() + 4 + gChildrenStoreSize(children_);
-}
-
-void MPersistentComposite::saveGuts(RWvostream& s) const {
-  MPersistentObject::saveGuts(s);
-  s.putULong(version());
-  gSaveChildren(children_, s);
-}
-
-void MPersistentComposite::saveGuts(RWFile& f) const {
-  MPersistentObject::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  gSaveChildren(children_, f);
+template <class Sink>
+void MPersistentComposite::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gSaveChildren(children_, sink);
 }
 
 template <class Source>
 void MPersistentComposite::restoreLevel(Source& source) {
-  MPersistentObject::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  gRestoreChildren(children_, this, source);
+  if (gReadVersion(source, version())) gRestoreChildren(children_, this, source);
 }
-
-void MPersistentComposite::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void MPersistentComposite::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean MPersistentComposite::isKindOf(RWClassID id) const {
   return id == classIsA() || MPersistentObject::isKindOf(id);

@@ -89,6 +89,8 @@ typedef void (*MApplyFunction)(GCountedPtr* entry, void* data);
 typedef int (*MDetectFunction)(GCountedPtr* entry, void* data);
 
 class MPersistentComposite : public MPersistentObject {
+  G_PERSISTENT_CLASS(MPersistentComposite)
+
  public:
   MPersistentComposite();
   explicit MPersistentComposite(const uint32_t& id);
@@ -101,15 +103,6 @@ class MPersistentComposite : public MPersistentObject {
 
   static RWClassID classIsA() { return ClassId::MPersistentComposite; }
   static uint32_t version() { return 1; }
-
-  MPersistentComposite* newSpecies() const override;
-  MPersistentComposite* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, id and count, and no two children at one position differ.
@@ -160,8 +153,6 @@ class MPersistentComposite : public MPersistentObject {
   int32_t firstChild(Test test) const { return children_.firstIndex(test); }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
   template <class Fits, class Below>
   int replaceDepthFirst(const MPersistentObject* replacement, Fits fits, Below below);
 

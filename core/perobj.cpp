@@ -4,9 +4,7 @@
 #include <functional>
 
 #include "core/pcomposit.h"
-#include "core/storeio.h"
-#include "rw/rwfile.h"
-#include "rw/vstream.h"
+#include "core/perclass.h"
 
 namespace {
 
@@ -25,6 +23,9 @@ MPersistentComposite* selectInto(bool fits, const MPersistentObject* self) {
 
 }  // namespace
 
+// No object is of the root class alone in a store (isA is left to the
+// classes), so only the level comes from the macro.
+G_DEFINE_PERSISTENT_LEVEL(MPersistentObject, RWCollectable)
 RW_DEFINE_RESTORE_OPERATORS(MPersistentObject)
 
 uint32_t MPersistentObject::takeSerialNumber() {
@@ -66,7 +67,7 @@ MPersistentObject::~MPersistentObject() = default;
 MPersistentObject* MPersistentObject::newSpecies() const { return new MPersistentObject; }
 MPersistentObject* MPersistentObject::copy() const { return new MPersistentObject(*this); }
 
-RWspace MPersistentObject::binaryStoreSize() const { return RWCollectable::binaryStoreSize() + 12; }
+RWspace MPersistentObject::levelStoreSize() const { return 12; }
 
 int MPersistentObject::compareTo(const RWCollectable* other) const {
   const void* a = this;
@@ -81,34 +82,22 @@ RWBoolean MPersistentObject::isEqual(const RWCollectable* other) const {
   return o && matches(o);
 }
 
-void MPersistentObject::saveGuts(RWvostream& s) const {
-  RWCollectable::saveGuts(s);
-  s.putULong(version());
-  s.putULong(id_);
-  s.putULong(serial_);
-}
-
-void MPersistentObject::saveGuts(RWFile& f) const {
-  RWCollectable::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(id_);
-  f.Write(serial_);
+template <class Sink>
+void MPersistentObject::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, id_);
+  gWrite(sink, serial_);
 }
 
 template <class Source>
-void MPersistentObject::restoreRoot(Source& source) {
-  RWCollectable::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+void MPersistentObject::restoreLevel(Source& source) {
+  if (!gReadVersion(source, version())) return;
   uint32_t serial = 0;
-  if (!gReadULong(source, id_) || !gReadULong(source, serial)) return;
+  if (!gRead(source, id_) || !gRead(source, serial)) return;
   // A cleared serial number in the store keeps the one given at
   // construction, so that no live object has serial number 0 by restore.
   if (serial != 0) serial_ = serial;
 }
-
-void MPersistentObject::restoreGuts(RWvistream& s) { restoreRoot(s); }
-void MPersistentObject::restoreGuts(RWFile& f) { restoreRoot(f); }
 
 // ---- protocol defaults: a leaf ----------------------------------------------------
 

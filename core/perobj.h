@@ -66,6 +66,8 @@ class GChildIterator;
   G_PERSISTENT_LEVEL(Class)
 
 class MPersistentObject : public RWCollectable {
+  G_PERSISTENT_LEVEL(MPersistentObject)
+
  public:
   MPersistentObject();
   explicit MPersistentObject(const uint32_t& id);
@@ -83,15 +85,10 @@ class MPersistentObject : public RWCollectable {
   MPersistentObject* newSpecies() const override;
   MPersistentObject* copy() const override;
 
-  RWspace binaryStoreSize() const override;
   // An identity order: by address, 0 for this very object.
   int compareTo(const RWCollectable* other) const override;
   // Same class and matches.
   RWBoolean isEqual(const RWCollectable* other) const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
 
   // ---- the persistent-object protocol ---------------------------------------
   virtual RWBoolean isKindOf(RWClassID id) const;
@@ -182,8 +179,6 @@ class MPersistentObject : public RWCollectable {
 
  private:
   static uint32_t takeSerialNumber();
-  template <class Source>
-  void restoreRoot(Source& source);
 
   RWReference refs_;
   uint32_t id_;

@@ -1,17 +1,9 @@
 #include "core/state.h"
 
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 
-namespace {
-
-RWCollectable* createState() { return new GState; }
-
-const RWFactoryRegistrar registerState(createState, GState::classIsA(), "GState");
-
-}  // namespace
-
-RW_DEFINE_RESTORE_OPERATORS(GState)
+// A copy shares the members, as the copy constructor does.
+G_DEFINE_PERSISTENT(GState, GAttributeComposite)
 
 GState::GState() = default;
 GState::GState(const uint32_t& id) : GAttributeComposite(id) {}
@@ -24,33 +16,19 @@ GState& GState::operator=(const GState& other) {
 
 GState::~GState() = default;
 
-GState* GState::newSpecies() const { return new GState; }
-GState* GState::copy() const { return new GState(*this); }
-RWClassID GState::isA() const { return classIsA(); }
+RWspace GState::levelStoreSize() const { return 4; }
 
-RWspace GState::binaryStoreSize() const { return GAttributeComposite::binaryStoreSize() + 4; }
-
-void GState::saveGuts(RWvostream& s) const {
-  GAttributeComposite::saveGuts(s);
-  s.putULong(version());
-}
-
-void GState::saveGuts(RWFile& f) const {
-  GAttributeComposite::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
+template <class Sink>
+void GState::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
 }
 
 template <class Source>
 void GState::restoreLevel(Source& source) {
-  GAttributeComposite::restoreGuts(source);
   // Nothing follows the version word at this level, so its value changes
   // nothing.
-  uint32_t stored = 0;
-  gReadULong(source, stored);
+  gReadVersion(source, version());
 }
-
-void GState::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GState::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GState::isKindOf(RWClassID id) const { return id == classIsA() || GAttributeComposite::isKindOf(id); }
 

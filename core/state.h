@@ -17,6 +17,8 @@
 #include "core/attrib.h"
 
 class GState : public GAttributeComposite {
+  G_PERSISTENT_CLASS(GState)
+
  public:
   GState();
   explicit GState(const uint32_t& id);
@@ -28,14 +30,6 @@ class GState : public GAttributeComposite {
   static RWClassID classIsA() { return ClassId::GState; }
   static uint32_t version() { return 1; }
 
-  GState* newSpecies() const override;
-  GState* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
 
   // The state takes charge of the object: a new kind or id is appended, a
@@ -52,8 +46,6 @@ class GState : public GAttributeComposite {
   void merge(GAttribute* other) override;
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
   int32_t correspondent(const MPersistentObject* object) const;
 };
 

@@ -1,20 +1,8 @@
 #include "core/valattr.h"
 
-#include "core/fieldio.h"
-#include "core/storeio.h"
-#include "rw/factory.h"
+#include "core/perclass.h"
 
 namespace {
-
-RWCollectable* createValue() { return new GValueAttribute; }
-RWCollectable* createValue32() { return new GValue32Attribute; }
-RWCollectable* createRange() { return new GRangeAttribute; }
-RWCollectable* createString() { return new GStringAttribute; }
-
-const RWFactoryRegistrar registerValue(createValue, GValueAttribute::classIsA(), "GValueAttribute");
-const RWFactoryRegistrar registerValue32(createValue32, GValue32Attribute::classIsA(), "GValue32Attribute");
-const RWFactoryRegistrar registerRange(createRange, GRangeAttribute::classIsA(), "GRangeAttribute");
-const RWFactoryRegistrar registerString(createString, GStringAttribute::classIsA(), "GStringAttribute");
 
 // The attribute test of matches: the same class and id. The serial number
 // and the changed flag take no part.
@@ -28,10 +16,10 @@ int16_t wrapped(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(s
 
 }  // namespace
 
-RW_DEFINE_RESTORE_OPERATORS(GValueAttribute)
-RW_DEFINE_RESTORE_OPERATORS(GValue32Attribute)
-RW_DEFINE_RESTORE_OPERATORS(GRangeAttribute)
-RW_DEFINE_RESTORE_OPERATORS(GStringAttribute)
+G_DEFINE_PERSISTENT(GValueAttribute, GAttribute)
+G_DEFINE_PERSISTENT(GValue32Attribute, GAttribute)
+G_DEFINE_PERSISTENT(GRangeAttribute, GAttribute)
+G_DEFINE_PERSISTENT(GStringAttribute, GAttribute)
 
 // ---- GValueAttribute --------------------------------------------------------------
 
@@ -49,33 +37,18 @@ GValueAttribute& GValueAttribute::operator=(const GValueAttribute& other) {
 
 GValueAttribute::~GValueAttribute() = default;
 
-GValueAttribute* GValueAttribute::newSpecies() const { return new GValueAttribute; }
-GValueAttribute* GValueAttribute::copy() const { return new GValueAttribute(*this); }
-RWClassID GValueAttribute::isA() const { return classIsA(); }
-RWspace GValueAttribute::binaryStoreSize() const { return GAttribute::binaryStoreSize() + 6; }
+RWspace GValueAttribute::levelStoreSize() const { return 6; }
 
-void GValueAttribute::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
-  s.put(value_);
-}
-
-void GValueAttribute::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(value_);
+template <class Sink>
+void GValueAttribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, value_);
 }
 
 template <class Source>
 void GValueAttribute::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  gReadShort(source, value_);
+  if (gReadVersion(source, version())) gRead(source, value_);
 }
-
-void GValueAttribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GValueAttribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GValueAttribute::isKindOf(RWClassID id) const { return id == classIsA() || GAttribute::isKindOf(id); }
 
@@ -104,33 +77,18 @@ GValue32Attribute& GValue32Attribute::operator=(const GValue32Attribute& other) 
 
 GValue32Attribute::~GValue32Attribute() = default;
 
-GValue32Attribute* GValue32Attribute::newSpecies() const { return new GValue32Attribute; }
-GValue32Attribute* GValue32Attribute::copy() const { return new GValue32Attribute(*this); }
-RWClassID GValue32Attribute::isA() const { return classIsA(); }
-RWspace GValue32Attribute::binaryStoreSize() const { return GAttribute::binaryStoreSize() + 8; }
+RWspace GValue32Attribute::levelStoreSize() const { return 8; }
 
-void GValue32Attribute::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
-  s.putULong(value_);
-}
-
-void GValue32Attribute::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(value_);
+template <class Sink>
+void GValue32Attribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, value_);
 }
 
 template <class Source>
 void GValue32Attribute::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  gReadULong(source, value_);
+  if (gReadVersion(source, version())) gRead(source, value_);
 }
-
-void GValue32Attribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GValue32Attribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GValue32Attribute::isKindOf(RWClassID id) const { return id == classIsA() || GAttribute::isKindOf(id); }
 
@@ -169,10 +127,7 @@ GRangeAttribute& GRangeAttribute::operator=(const GRangeAttribute& other) {
 
 GRangeAttribute::~GRangeAttribute() = default;
 
-GRangeAttribute* GRangeAttribute::newSpecies() const { return new GRangeAttribute; }
-GRangeAttribute* GRangeAttribute::copy() const { return new GRangeAttribute(*this); }
-RWClassID GRangeAttribute::isA() const { return classIsA(); }
-RWspace GRangeAttribute::binaryStoreSize() const { return GAttribute::binaryStoreSize() + 12; }
+RWspace GRangeAttribute::levelStoreSize() const { return 12; }
 
 void GRangeAttribute::setMinimum(int16_t v) { minimum_ = v > maximum_ ? maximum_ : v; }
 void GRangeAttribute::setMaximum(int16_t v) { maximum_ = v < minimum_ ? minimum_ : v; }
@@ -186,36 +141,22 @@ void GRangeAttribute::setValue(int16_t v) {
 void GRangeAttribute::increment() { setValue(wrapped(int32_t{value_} + step_)); }
 void GRangeAttribute::decrement() { setValue(wrapped(int32_t{value_} - step_)); }
 
-void GRangeAttribute::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
-  s.put(minimum_);
-  s.put(maximum_);
-  s.put(step_);
-  s.put(value_);
-}
-
-void GRangeAttribute::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  f.Write(minimum_);
-  f.Write(maximum_);
-  f.Write(step_);
-  f.Write(value_);
+template <class Sink>
+void GRangeAttribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, minimum_);
+  gWrite(sink, maximum_);
+  gWrite(sink, step_);
+  gWrite(sink, value_);
 }
 
 template <class Source>
 void GRangeAttribute::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
+  if (!gReadVersion(source, version())) return;
   // As stored: a stored range is not clamped.
-  if (!gReadShort(source, minimum_) || !gReadShort(source, maximum_) || !gReadShort(source, step_)) return;
-  gReadShort(source, value_);
+  if (!gRead(source, minimum_) || !gRead(source, maximum_) || !gRead(source, step_)) return;
+  gRead(source, value_);
 }
-
-void GRangeAttribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GRangeAttribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GRangeAttribute::isKindOf(RWClassID id) const { return id == classIsA() || GAttribute::isKindOf(id); }
 
@@ -248,33 +189,20 @@ GStringAttribute::~GStringAttribute() = default;
 
 void GStringAttribute::setValue(const char* text) { value_ = text ? RWCString(text) : RWCString(); }
 
-GStringAttribute* GStringAttribute::newSpecies() const { return new GStringAttribute; }
-GStringAttribute* GStringAttribute::copy() const { return new GStringAttribute(*this); }
-RWClassID GStringAttribute::isA() const { return classIsA(); }
-RWspace GStringAttribute::binaryStoreSize() const { return GAttribute::binaryStoreSize() + 8 + value_.length(); }
+RWspace GStringAttribute::levelStoreSize() const { return 8 + value_.length(); }
 
-void GStringAttribute::saveGuts(RWvostream& s) const {
-  GAttribute::saveGuts(s);
-  s.putULong(version());
-  value_.saveOn(s);
-}
-
-void GStringAttribute::saveGuts(RWFile& f) const {
-  GAttribute::saveGuts(f);
-  f.Write(static_cast<uint32_t>(version()));
-  value_.saveOn(f);
+template <class Sink>
+void GStringAttribute::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, value_);
 }
 
 template <class Source>
 void GStringAttribute::restoreLevel(Source& source) {
-  GAttribute::restoreGuts(source);
-  uint32_t stored = 0;
-  if (!gReadULong(source, stored) || stored != version()) return;
-  value_.restoreFrom(source);
+  // The text closes the level: one cut short leaves nothing after it to
+  // skip.
+  if (gReadVersion(source, version())) gRead(source, value_);
 }
-
-void GStringAttribute::restoreGuts(RWvistream& s) { restoreLevel(s); }
-void GStringAttribute::restoreGuts(RWFile& f) { restoreLevel(f); }
 
 RWBoolean GStringAttribute::isKindOf(RWClassID id) const { return id == classIsA() || GAttribute::isKindOf(id); }
 

@@ -20,6 +20,8 @@
 #include "rw/cstring.h"
 
 class GValueAttribute : public GAttribute {
+  G_PERSISTENT_CLASS(GValueAttribute)
+
  public:
   GValueAttribute();
   GValueAttribute(int16_t value, const uint32_t& id);
@@ -30,14 +32,6 @@ class GValueAttribute : public GAttribute {
   static RWClassID classIsA() { return ClassId::GValueAttribute; }
   static uint32_t version() { return 1; }
 
-  GValueAttribute* newSpecies() const override;
-  GValueAttribute* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, id and value; the changed flag and serial number do not
   // count.
@@ -53,15 +47,14 @@ class GValueAttribute : public GAttribute {
   int isZero() const { return value_ == 0 ? 1 : 0; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   int16_t value_;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GValueAttribute)
 
 class GValue32Attribute : public GAttribute {
+  G_PERSISTENT_CLASS(GValue32Attribute)
+
  public:
   GValue32Attribute();
   GValue32Attribute(uint32_t value, const uint32_t& id);
@@ -72,14 +65,6 @@ class GValue32Attribute : public GAttribute {
   static RWClassID classIsA() { return ClassId::GValue32Attribute; }
   static uint32_t version() { return 1; }
 
-  GValue32Attribute* newSpecies() const override;
-  GValue32Attribute* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
   RWClassID kind() const override;
@@ -90,9 +75,6 @@ class GValue32Attribute : public GAttribute {
   void setValue(uint32_t v) { value_ = v; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   uint32_t value_;
 };
 
@@ -103,6 +85,8 @@ RW_DECLARE_RESTORE_OPERATORS(GValue32Attribute)
 // setValue, increment or decrement brings it back into range. Arithmetic
 // wraps in 16 bits before the value is clamped.
 class GRangeAttribute : public GAttribute {
+  G_PERSISTENT_CLASS(GRangeAttribute)
+
  public:
   GRangeAttribute();
   // A maximum below the minimum becomes the minimum, the value is clamped,
@@ -115,14 +99,6 @@ class GRangeAttribute : public GAttribute {
   static RWClassID classIsA() { return ClassId::GRangeAttribute; }
   static uint32_t version() { return 1; }
 
-  GRangeAttribute* newSpecies() const override;
-  GRangeAttribute* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
   RWClassID kind() const override;
@@ -145,9 +121,6 @@ class GRangeAttribute : public GAttribute {
   int contains(int16_t v) const { return minimum_ <= v && v <= maximum_ ? 1 : 0; }
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   int16_t minimum_;
   int16_t maximum_;
   int16_t step_;
@@ -157,6 +130,8 @@ class GRangeAttribute : public GAttribute {
 RW_DECLARE_RESTORE_OPERATORS(GRangeAttribute)
 
 class GStringAttribute : public GAttribute {
+  G_PERSISTENT_CLASS(GStringAttribute)
+
  public:
   GStringAttribute();
   // A null text is the empty text.
@@ -169,14 +144,6 @@ class GStringAttribute : public GAttribute {
   static RWClassID classIsA() { return ClassId::GStringAttribute; }
   static uint32_t version() { return 1; }
 
-  GStringAttribute* newSpecies() const override;
-  GStringAttribute* copy() const override;
-  RWClassID isA() const override;
-  RWspace binaryStoreSize() const override;
-  void restoreGuts(RWvistream& s) override;
-  void restoreGuts(RWFile& f) override;
-  void saveGuts(RWvostream& s) const override;
-  void saveGuts(RWFile& f) const override;
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and id, and texts of the same length and bytes.
   RWBoolean matches(const MPersistentObject* other) const override;
@@ -187,9 +154,6 @@ class GStringAttribute : public GAttribute {
   void setValue(const char* text);
 
  private:
-  template <class Source>
-  void restoreLevel(Source& source);
-
   RWCString value_;
 };
 

@@ -3,7 +3,6 @@
 #include "core/perclass.h"
 #include "core/perobj.h"
 #include "rw/mutex.h"
-#include "rw/rwstore.h"
 
 namespace {
 
@@ -83,9 +82,9 @@ MPersistentObject* GCountedPtr::exchange(MPersistentObject* p) {
 G_DEFINE_PERSISTENT_LEVEL(GCountedPtr, RWCollectable)
 
 RWspace GCountedPtr::levelStoreSize() const {
-  // Counted under one store table, as in a real store: no member counts a
-  // file header, and one met twice counts as a reference.
-  RWUseStoreTable table;
+  // Counted under the store table binaryStoreSize holds, as in a real
+  // store: no member counts a file header, and one met twice counts as a
+  // reference.
   return static_cast<const RWCollectable*>(pointee_ ? pointee_ : rwNilCollectable())->recursiveStoreSize();
 }
 

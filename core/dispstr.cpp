@@ -1,7 +1,6 @@
 #include "core/dispstr.h"
 
 #include "core/perclass.h"
-#include "rw/rwstore.h"
 
 namespace {
 
@@ -86,9 +85,8 @@ GDisplayStringAttribute::~GDisplayStringAttribute() = default;
 
 RWspace GDisplayStringAttribute::levelStoreSize() const {
   // The display string goes out as a whole object with its class tag, so
-  // its size is its recursive size, counted in the caller's store table
-  // (or one of its own, which holds no header for it).
-  RWUseStoreTable table;
+  // its size is its recursive size, counted in the store table that
+  // binaryStoreSize holds.
   return 4 + displayString_.recursiveStoreSize();
 }
 

@@ -1,13 +1,8 @@
 #include "core/enumattr.h"
 
 #include "core/perclass.h"
-#include "rw/rwstore.h"
 
 namespace {
-
-RWCollectable* createEnum() { return new GEnumAttribute; }
-
-const RWFactoryRegistrar registerEnum(createEnum, GEnumAttribute::classIsA(), "GEnumAttribute");
 
 // Whether the object is the given one or lies below it, by address.
 bool within(MPersistentObject* node, const MPersistentObject* object) {
@@ -24,22 +19,11 @@ bool within(MPersistentObject* node, const MPersistentObject* object) {
 
 }  // namespace
 
-// Written out rather than made by G_DEFINE_PERSISTENT: the restore holds
-// the current choice across the composite level's, and the store size
-// counts both levels under one store table.
-GEnumAttribute* GEnumAttribute::newSpecies() const { return new GEnumAttribute; }
-GEnumAttribute* GEnumAttribute::copy() const { return new GEnumAttribute(*this); }
-RWClassID GEnumAttribute::isA() const { return classIsA(); }
-RW_DEFINE_RESTORE_OPERATORS(GEnumAttribute)
+G_DEFINE_PERSISTENT_SAVE(GEnumAttribute, GAttributeComposite)
+G_DEFINE_PERSISTENT_IDENTITY(GEnumAttribute)
 
-RWspace GEnumAttribute::binaryStoreSize() const {
-  // The children and the current choice in one table: the current choice
-  // is counted as the reference to the child it is.
-  RWUseStoreTable table;
-  RWspace size = GAttributeComposite::binaryStoreSize();
-  return size + levelStoreSize();
-}
-
+// Written out: the restore holds the current choice across the composite
+// level's.
 void GEnumAttribute::restoreGuts(RWvistream& s) {
   restoreChoices(s);
   restoreLevel(s);
@@ -48,16 +32,6 @@ void GEnumAttribute::restoreGuts(RWvistream& s) {
 void GEnumAttribute::restoreGuts(RWFile& f) {
   restoreChoices(f);
   restoreLevel(f);
-}
-
-void GEnumAttribute::saveGuts(RWvostream& s) const {
-  GAttributeComposite::saveGuts(s);
-  saveLevel(s);
-}
-
-void GEnumAttribute::saveGuts(RWFile& f) const {
-  GAttributeComposite::saveGuts(f);
-  saveLevel(f);
 }
 
 GEnumAttribute::GEnumAttribute() : current_(nullptr), memberClass_(0) {}

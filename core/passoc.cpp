@@ -1,7 +1,6 @@
 #include "core/passoc.h"
 
 #include "core/perclass.h"
-#include "rw/rwstore.h"
 
 namespace {
 
@@ -64,9 +63,9 @@ MPersistentAssociation::~MPersistentAssociation() {
 }
 
 RWspace MPersistentAssociation::levelStoreSize() const {
-  // Counted under one store table, as in a real store: no member counts a
-  // file header, and one met twice counts as a reference.
-  RWUseStoreTable table;
+  // Counted under the store table binaryStoreSize holds, as in a real
+  // store: no member counts a file header, and one met twice counts as a
+  // reference.
   RWspace size = 4 + storedForm(key_)->recursiveStoreSize();
   return size + storedForm(value_)->recursiveStoreSize();
 }

@@ -57,6 +57,16 @@ GRecordRef& GRecordRef::operator=(const GRecordRef& other) {
   return *this;
 }
 
+GRecordRef& GRecordRef::operator=(GRecordRef&& other) noexcept {
+  if (this == &other) return *this;
+  GRecord* old = record_;
+  record_ = other.record_;
+  other.record_ = nullptr;
+  // Released last: the old record may be what keeps the other alive.
+  releaseReference(old);
+  return *this;
+}
+
 GRecordRef::~GRecordRef() {
   GRecord* old = record_;
   record_ = nullptr;

@@ -42,7 +42,13 @@ class GRecordRef {
   GRecordRef() : record_(nullptr) {}
   explicit GRecordRef(GRecord* record);
   GRecordRef(const GRecordRef& other);
+  // Moving takes the other's reference over, leaving it nil: no count
+  // changes.
+  GRecordRef(GRecordRef&& other) noexcept : record_(other.record_) { other.record_ = nullptr; }
   GRecordRef& operator=(const GRecordRef& other);
+  // Releases the current record and takes the other's reference over,
+  // leaving it nil.
+  GRecordRef& operator=(GRecordRef&& other) noexcept;
   ~GRecordRef();
 
   GRecord* get() const { return record_; }

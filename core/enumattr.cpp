@@ -1,5 +1,7 @@
 #include "core/enumattr.h"
 
+#include <memory>
+
 #include "core/fieldio.h"
 #include "core/storeio.h"
 #include "rw/factory.h"
@@ -15,12 +17,11 @@ const RWFactoryRegistrar registerEnum(createEnum, GEnumAttribute::classIsA(), "G
 bool within(MPersistentObject* node, const MPersistentObject* object) {
   if (node == object) return true;
   if (!node->isComposite()) return false;
-  GChildIterator* it = node->createIterator();
+  const std::unique_ptr<GChildIterator> it(node->createIterator());
   bool found = false;
   while (!found && it->advance()) {
     if (MPersistentObject* child = it->current()) found = within(child, object);
   }
-  delete it;
   return found;
 }
 

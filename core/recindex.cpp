@@ -471,9 +471,7 @@ void GRecordComposite::addChild(const GRecordRef& record) {
 
 RWsize GRecordComposite::leafCount() const {
   RWsize total = 0;
-  for (RWIsvDlink* l = list_.first(); l && !list_.isSentinel(l); l = l->next()) {
-    total += static_cast<GRecordLink*>(l)->record->leafCount();
-  }
+  forEachRecord([&](const GRecord& r) { total += r.leafCount(); });
   return total;
 }
 

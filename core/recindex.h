@@ -89,6 +89,9 @@ struct GRecordSearch {
   GRecordRef newRecord;
 };
 
+// A stored object's record. newSpecies and copy, here and in the derived
+// records, answer new records that nothing counts yet: the caller's, until
+// the first GRecordRef made to one takes it over.
 class GRecord : public RWCollectable {
  public:
   static constexpr RWsize keyLength = 16;
@@ -226,6 +229,14 @@ class GRecordComposite : public GRecord {
   RWsize leafCount() const override;
   void search(GRecordSearch& s) override;
 
+  // Calls fn(GRecord&) with each child record in stored order. A composite
+  // child's own records are not entered: they are its own forEachRecord.
+  // fn must not add records to this list or remove any from it.
+  template <class Fn>
+  void forEachRecord(Fn&& fn) const {
+    for (RWIsvDlink* l = list_.first(); l && !list_.isSentinel(l); l = l->next())
+      fn(*static_cast<GRecordLink*>(l)->record);
+  }
   // The search among the children only, the record itself untested.
   void searchChildren(GRecordSearch& s);
   void clearChildren();

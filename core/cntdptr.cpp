@@ -37,6 +37,10 @@ GCountedPtr::GCountedPtr(const GCountedPtr& other) : RWCollectable(other), point
   gAddReference(pointee_);
 }
 
+GCountedPtr::GCountedPtr(GCountedPtr&& other) noexcept : RWCollectable(other), pointee_(other.pointee_) {
+  other.pointee_ = nullptr;
+}
+
 GCountedPtr::~GCountedPtr() {
   MPersistentObject* old = pointee_;
   pointee_ = nullptr;
@@ -52,6 +56,16 @@ GCountedPtr& GCountedPtr::operator=(MPersistentObject* p) {
   gAddReference(p);
   MPersistentObject* old = pointee_;
   pointee_ = p;
+  gReleaseReference(old);
+  return *this;
+}
+
+GCountedPtr& GCountedPtr::operator=(GCountedPtr&& other) noexcept {
+  if (this == &other) return *this;
+  MPersistentObject* old = pointee_;
+  pointee_ = other.pointee_;
+  other.pointee_ = nullptr;
+  // Released last: the old pointee may be what keeps the other alive.
   gReleaseReference(old);
   return *this;
 }
@@ -113,6 +127,16 @@ GCountedRef& GCountedRef::operator=(const GCountedRef& other) {
   gAddReference(other.pointee_);
   MPersistentObject* old = pointee_;
   pointee_ = other.pointee_;
+  gReleaseReference(old);
+  return *this;
+}
+
+GCountedRef& GCountedRef::operator=(GCountedRef&& other) noexcept {
+  if (this == &other) return *this;
+  MPersistentObject* old = pointee_;
+  pointee_ = other.pointee_;
+  other.pointee_ = nullptr;
+  // Released last: the old pointee may be what keeps the other alive.
   gReleaseReference(old);
   return *this;
 }

@@ -28,11 +28,17 @@ class GCountedPtr : public RWCollectable {
   // temporary made from the only reference to an object would delete it.
   explicit GCountedPtr(MPersistentObject* p);
   GCountedPtr(const GCountedPtr& other);
+  // Moving takes the other's reference over, leaving it nil: no count
+  // changes.
+  GCountedPtr(GCountedPtr&& other) noexcept;
   ~GCountedPtr() override;
 
   // Both do nothing when the new pointee is the current one.
   GCountedPtr& operator=(const GCountedPtr& other);
   GCountedPtr& operator=(MPersistentObject* p);
+  // Releases the current pointee and takes the other's reference over,
+  // leaving it nil.
+  GCountedPtr& operator=(GCountedPtr&& other) noexcept;
 
   // A value type: it lives as a member, a local or an array element, never
   // alone on the heap, so it has no species and no copy of its own.
@@ -43,7 +49,8 @@ class GCountedPtr : public RWCollectable {
   static RWClassID classIsA() { return ClassId::GCountedPtr; }
 
   virtual RWBoolean isKindOf(RWClassID id) const { return id == classIsA(); }
-  // A deep copy of the pointee that nobody references yet; null for nil.
+  // A deep copy of the pointee that nobody references yet, the caller's;
+  // null for nil.
   virtual MPersistentObject* deepCopy() const;
 
   bool operator==(const GCountedPtr& other) const { return pointee_ == other.pointee_; }
@@ -94,7 +101,13 @@ class GCountedRef {
   GCountedRef() : pointee_(nullptr) {}
   explicit GCountedRef(MPersistentObject* p);
   GCountedRef(const GCountedRef& other);
+  // Moving takes the other's reference over, leaving it nil: no count
+  // changes.
+  GCountedRef(GCountedRef&& other) noexcept : pointee_(other.pointee_) { other.pointee_ = nullptr; }
   GCountedRef& operator=(const GCountedRef& other);
+  // Releases the current pointee and takes the other's reference over,
+  // leaving it nil.
+  GCountedRef& operator=(GCountedRef&& other) noexcept;
   ~GCountedRef();
 
   MPersistentObject* get() const { return pointee_; }

@@ -1,5 +1,7 @@
 #include "core/enumattr.h"
 
+#include <memory>
+
 #include "core/perclass.h"
 
 namespace {
@@ -8,12 +10,11 @@ namespace {
 bool within(MPersistentObject* node, const MPersistentObject* object) {
   if (node == object) return true;
   if (!node->isComposite()) return false;
-  GChildIterator* it = node->createIterator();
+  const std::unique_ptr<GChildIterator> it(node->createIterator());
   bool found = false;
   while (!found && it->advance()) {
     if (MPersistentObject* child = it->current()) found = within(child, object);
   }
-  delete it;
   return found;
 }
 

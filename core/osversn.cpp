@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <strings.h>
 
@@ -79,7 +80,7 @@ int GOSVersion::query() {
     known = true;
   } else {
     // Older systems refuse the short record; the retry offers a larger one.
-    GOSVersionQueries::Info* retry = new (std::nothrow) GOSVersionQueries::Info;
+    const std::unique_ptr<GOSVersionQueries::Info> retry(new (std::nothrow) GOSVersionQueries::Info);
     if (retry) {
       retry->size = kRetryInfoSize;
       if (q->getVersionEx(*retry) && platformOf(retry->platformId)) {
@@ -88,7 +89,6 @@ int GOSVersion::query() {
         build = retry->buildNumber & 0xFFFF;
         known = true;
       }
-      delete retry;
     }
   }
 

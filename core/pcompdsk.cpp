@@ -118,6 +118,27 @@ class OwnGraphs {
 
 int compareKeys(const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); }
 
+// The B-tree of a store file. Its shape is part of the file's format; its
+// comparison is not kept in the file, so every open installs it.
+std::unique_ptr<RWBTreeOnDisk> openTree(RWFileManager& file) {
+  auto tree = std::make_unique<RWBTreeOnDisk>(file, 10, RWBTreeOnDisk::autoCreate, GRecord::keyLength, 0, -1,
+                                              RWBTreeOnDisk::currentStyle, 10, 10);
+  tree->setComparison(compareKeys);
+  return tree;
+}
+
+// Every key of the tree with its value, in key order.
+std::vector<GStoreFileReader::StoredObject> keysAndOffsets(RWBTreeOnDisk& tree) {
+  std::vector<GStoreFileReader::StoredObject> all;
+  tree.applyToKeyAndValue(
+      [](const char* key, int32_t value, void* user) {
+        static_cast<std::vector<GStoreFileReader::StoredObject>*>(user)->push_back(
+            {RWCString(key, static_cast<RWsize>(strnlen(key, GRecord::keyLength))), value});
+      },
+      &all);
+  return all;
+}
+
 bool isOnDiskClass(RWClassID id) { return id == MPersistentCompositeOnDisk::classIsA() || id == onDiskCommandComposite; }
 
 // The handle behind an object stored as a proxy, or null.
@@ -347,18 +368,16 @@ GChildIterator* MPersistentCompositeOnDisk::createIterator() { return attachedSt
 
 // ---- MPersistentCompositeOnDiskImp --------------------------------------------------
 
-MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp()
-    : file_(nullptr), index_(nullptr), failed_(0), damaged_(false), generation_(0) {}
+MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp() : failed_(0), damaged_(false), generation_(0) {}
 
 MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp(const RWCString& fileName, const uint32_t& id)
-    : MPersistentObject(id), file_(nullptr), index_(nullptr), fileName_(fileName), failed_(0), damaged_(false),
-      generation_(0) {
+    : MPersistentObject(id), fileName_(fileName), failed_(0), damaged_(false), generation_(0) {
   RWGuard guard(storeLock);
   open();
 }
 
 MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp(const MPersistentCompositeOnDiskImp& other)
-    : MPersistentObject(other), file_(nullptr), index_(nullptr), failed_(0), damaged_(false), generation_(0) {}
+    : MPersistentObject(other), failed_(0), damaged_(false), generation_(0) {}
 
 MPersistentCompositeOnDiskImp::~MPersistentCompositeOnDiskImp() {
   RWGuard guard(storeLock);
@@ -415,12 +434,21 @@ void MPersistentCompositeOnDiskImp::setRecordLimit(uint32_t limit) { topLevelLim
 
 namespace {
 
-struct OffsetList {
-  std::vector<int32_t> offsets;
-  static void add(const char*, int32_t value, void* user) {
-    static_cast<OffsetList*>(user)->offsets.push_back(value);
+// The record index a closed store left at the offset, read as a graph of
+// its own; null when it cannot be read whole, the file's error state then
+// cleared.
+std::unique_ptr<GRecordComposite> readIndexAt(RWFileManager& file, int32_t at) {
+  std::unique_ptr<GRecordComposite> stored;
+  {
+    OwnGraphs own;
+    if (file.SeekTo(at)) stored.reset(rwRestoreAs<GRecordComposite>(file));
   }
-};
+  if (!stored || file.Error() || file.Eof()) {
+    file.ClearErr();
+    return nullptr;
+  }
+  return stored;
+}
 
 }  // namespace
 
@@ -428,10 +456,9 @@ void MPersistentCompositeOnDiskImp::open() {
   failed_ = 0;
   damaged_ = false;
   records_.clearChildren();
-  file_ = new RWFileManager(fileName_.data());
+  file_ = std::make_unique<RWFileManager>(fileName_.data());
   if (!file_->isValid()) {
-    delete file_;
-    file_ = nullptr;
+    file_.reset();
     failed_ = 1;
     return;
   }
@@ -441,9 +468,7 @@ void MPersistentCompositeOnDiskImp::open() {
     damaged_ = true;
     return;
   }
-  index_ = new RWBTreeOnDisk(*file_, 10, RWBTreeOnDisk::autoCreate, GRecord::keyLength, 0, -1,
-                             RWBTreeOnDisk::currentStyle, 10, 10);
-  index_->setComparison(compareKeys);
+  index_ = openTree(*file_);
   if (!index_->isValid() || file_->Error()) {
     failed_ = 1;
     damaged_ = true;
@@ -457,32 +482,24 @@ void MPersistentCompositeOnDiskImp::open() {
     // objects such a file still holds have no records and can never be
     // reached; they are given up, so that their keys cannot refuse the
     // objects stored from now on.
-    OffsetList stale;
-    index_->applyToKeyAndValue(OffsetList::add, &stale);
-    if (!stale.offsets.empty()) {
+    const std::vector<GStoreFileReader::StoredObject> stale = keysAndOffsets(*index_);
+    if (!stale.empty()) {
       index_->clear();
-      for (int32_t o : stale.offsets) file_->deallocate(o);
+      for (const GStoreFileReader::StoredObject& o : stale) file_->deallocate(o.offset);
     }
     if (file_->Error()) failed_ = 1;
     return;
   }
 
-  GRecordComposite* stored = nullptr;
-  {
-    OwnGraphs own;
-    if (file_->SeekTo(at)) stored = rwRestoreAs<GRecordComposite>(*file_);
-  }
-  if (!stored || file_->Error() || file_->Eof()) {
+  std::unique_ptr<GRecordComposite> stored = readIndexAt(*file_, at);
+  if (!stored) {
     // An index that cannot be read whole is not used, and the file is not
     // written again: what it holds stays there to be looked at.
-    delete stored;
-    file_->ClearErr();
     failed_ = 1;
     damaged_ = true;
     return;
   }
   records_.takeChildrenFrom(*stored);
-  delete stored;
   // While the store is open its index lives in memory only.
   int32_t removed = -1;
   index_->removeKeyAndValue(indexKey, nullptr, removed);
@@ -505,10 +522,9 @@ void MPersistentCompositeOnDiskImp::close() {
     }
     if (!file_->Flush()) failed_ = 1;
   }
-  delete index_;
-  index_ = nullptr;
-  delete file_;
-  file_ = nullptr;
+  // The tree goes first: it writes through the file.
+  index_.reset();
+  file_.reset();
   records_.clearChildren();
   ++generation_;
 }
@@ -516,12 +532,10 @@ void MPersistentCompositeOnDiskImp::close() {
 void MPersistentCompositeOnDiskImp::clear() {
   RWGuard guard(storeLock);
   if (file_ && index_ && !file_->Error()) index_->clear();
-  delete index_;
-  index_ = nullptr;
+  index_.reset();
   if (file_) {
     if (!file_->Error() || damaged_) file_->Erase();
-    delete file_;
-    file_ = nullptr;
+    file_.reset();
   } else if (!fileName_.isNull()) {
     // The file could not be opened before: it is made empty, if it can be.
     RWFile emptied(fileName_.data(), "wb+");
@@ -556,14 +570,14 @@ bool MPersistentCompositeOnDiskImp::writeObject(const GRecord& record, const MPe
   return true;
 }
 
-MPersistentObject* MPersistentCompositeOnDiskImp::readObject(int32_t offset) {
+std::unique_ptr<MPersistentObject> MPersistentCompositeOnDiskImp::readObject(int32_t offset) {
   OwnGraphs own;
   if (!file_->SeekTo(offset)) {
     noteFileError();
     return nullptr;
   }
   RWCollectable::Restored r = RWCollectable::restoreObject(*file_, nullptr);
-  MPersistentObject* object = r.fresh ? dynamic_cast<MPersistentObject*>(r.object) : nullptr;
+  std::unique_ptr<MPersistentObject> object(r.fresh ? dynamic_cast<MPersistentObject*>(r.object) : nullptr);
   if (!object && r.object && r.fresh) RWCollectable::discardRestored(r.object);
   if (file_->Error()) {
     noteFileError();
@@ -579,10 +593,7 @@ void MPersistentCompositeOnDiskImp::discard(GRecord& record) {
   record.key(key);
   int32_t at;
   if (index_ && index_->removeKeyAndValue(key, nullptr, at)) file_->deallocate(at);
-  if (GRecordComposite* c = record.children()) {
-    RWIsvDlist& l = c->list();
-    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) discard(*static_cast<GRecordLink*>(p)->record);
-  }
+  if (GRecordComposite* c = record.children()) c->forEachRecord([this](GRecord& child) { discard(child); });
 }
 
 GRecordRef MPersistentCompositeOnDiskImp::storeObject(MPersistentObject* child, bool nested) {
@@ -616,7 +627,7 @@ GRecordRef MPersistentCompositeOnDiskImp::storeObject(MPersistentObject* child, 
   int32_t existing;
   if (index_->findKeyAndValue(key, nullptr, existing)) return GRecordRef();
   bool ok = true;
-  GChildIterator* it = child->createIterator();
+  const std::unique_ptr<GChildIterator> it(child->createIterator());
   while (ok && it->advance()) {
     MPersistentObject* member = it->current();
     if (!member) continue;
@@ -624,18 +635,15 @@ GRecordRef MPersistentCompositeOnDiskImp::storeObject(MPersistentObject* child, 
     if (r.isNil()) ok = false;
     composite->addChild(r);
   }
-  delete it;
   if (ok) {
-    MPersistentObject* shell = child->newSpecies();
+    const std::unique_ptr<MPersistentObject> shell(child->newSpecies());
     shell->setId(child->id());
     shell->setSerialNumber(child->serialNumber());
     ok = writeObject(*record, *shell);
-    delete shell;
   }
   if (!ok) {
     // Nothing of a composite that could not be stored whole stays behind.
-    RWIsvDlist& l = composite->list();
-    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) discard(*static_cast<GRecordLink*>(p)->record);
+    composite->forEachRecord([this](GRecord& member) { discard(member); });
     composite->clearChildren();
     return GRecordRef();
   }
@@ -666,14 +674,10 @@ GCountedRef MPersistentCompositeOnDiskImp::take(GRecord& record, bool* keyWasThe
   int32_t at = -1;
   if (!index_->removeKeyAndValue(key, nullptr, at)) return GCountedRef();
   if (keyWasThere) *keyWasThere = true;
-  GCountedRef object(readObject(at));
+  GCountedRef object(readObject(at).release());
   file_->deallocate(at);
-  if (GRecordComposite* c = record.children()) {
-    RWIsvDlist& l = c->list();
-    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
-      adopt(object.get(), take(*static_cast<GRecordLink*>(p)->record));
-    }
-  }
+  if (GRecordComposite* c = record.children())
+    c->forEachRecord([&](GRecord& child) { adopt(object.get(), take(child)); });
   if (file_ && file_->Error()) noteFileError();
   return object;
 }
@@ -684,13 +688,9 @@ GCountedRef MPersistentCompositeOnDiskImp::fetch(GRecord& record) {
   record.key(key);
   int32_t at = -1;
   if (!index_->findKeyAndValue(key, nullptr, at)) return GCountedRef();
-  GCountedRef object(readObject(at));
-  if (GRecordComposite* c = record.children()) {
-    RWIsvDlist& l = c->list();
-    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
-      adopt(object.get(), fetch(*static_cast<GRecordLink*>(p)->record));
-    }
-  }
+  GCountedRef object(readObject(at).release());
+  if (GRecordComposite* c = record.children())
+    c->forEachRecord([&](GRecord& child) { adopt(object.get(), fetch(child)); });
   return object;
 }
 
@@ -948,30 +948,29 @@ int GOnDiskIterator::replaceCurrentObject(MPersistentObject* object) {
 
 // ---- GAttachedIterator --------------------------------------------------------------
 
-GAttachedIterator::GAttachedIterator(MPersistentCompositeOnDisk& handle) : handle_(&handle), inner_(nullptr) {
+GAttachedIterator::GAttachedIterator(MPersistentCompositeOnDisk& handle) : handle_(&handle) {
   handle.attach();
-  inner_ = static_cast<GOnDiskIterator*>(handle.createIterator());
+  inner_.reset(static_cast<GOnDiskIterator*>(handle.createIterator()));
 }
 
-GAttachedIterator::GAttachedIterator(GAttachedIterator& other) : handle_(other.handle_), inner_(other.inner_) {
-  other.inner_ = nullptr;
+GAttachedIterator::GAttachedIterator(GAttachedIterator& other)
+    : handle_(other.handle_), inner_(std::move(other.inner_)) {
   other.handle_ = nullptr;
 }
 
 GAttachedIterator& GAttachedIterator::operator=(GAttachedIterator& other) {
   if (this == &other) return *this;
-  delete inner_;
+  inner_.reset();
   if (handle_ && handle_ != other.handle_) handle_->detach();
   handle_ = other.handle_;
-  inner_ = other.inner_;
-  other.inner_ = nullptr;
+  inner_ = std::move(other.inner_);
   other.handle_ = nullptr;
   return *this;
 }
 
 GAttachedIterator::~GAttachedIterator() {
   // The iterator goes first: it may hold the store the handle lets go of.
-  delete inner_;
+  inner_.reset();
   if (handle_) handle_->detach();
 }
 
@@ -995,3 +994,38 @@ int GAttachedIterator::replaceCurrentObject(MPersistentObject* object) {
 }
 
 int GAttachedIterator::retreat() { return inner_ ? inner_->retreat() : 0; }
+
+// ---- GStoreFileReader ---------------------------------------------------------------
+
+GStoreFileReader::GStoreFileReader(const char* fileName)
+    : file_(std::make_unique<RWFileManager>(fileName, "rb")), status_(notAStoreFile) {
+  if (!file_->isValid() || !file_->hasFreeList()) return;
+  tree_ = openTree(*file_);
+  status_ = tree_->isValid() ? readable : unreadableTree;
+}
+
+GStoreFileReader::~GStoreFileReader() = default;
+
+bool GStoreFileReader::hasRecordIndex() const {
+  int32_t at = -1;
+  return status_ == readable && tree_->findKeyAndValue(indexKey, nullptr, at);
+}
+
+std::unique_ptr<GRecordComposite> GStoreFileReader::readRecordIndex() {
+  int32_t at = -1;
+  if (status_ != readable || !tree_->findKeyAndValue(indexKey, nullptr, at)) return nullptr;
+  return readIndexAt(*file_, at);
+}
+
+bool GStoreFileReader::seekToObject(const GRecord& record) {
+  if (status_ != readable) return false;
+  char key[GRecord::keyLength + 1];
+  record.key(key);
+  int32_t at = -1;
+  return tree_->findKeyAndValue(key, nullptr, at) && file_->SeekTo(at);
+}
+
+std::vector<GStoreFileReader::StoredObject> GStoreFileReader::storedObjects() const {
+  if (status_ != readable) return {};
+  return keysAndOffsets(*tree_);
+}

@@ -25,6 +25,8 @@
 // name whatever state was stored. Of a store: version (1).
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "core/classids.h"
 #include "core/cntdptr.h"
@@ -37,6 +39,8 @@ class RWFileManager;
 class RWWString;
 class GOnDiskIterator;
 
+// The handle. Its newSpecies, copy and deepCopy answer new handles, the
+// caller's.
 class MPersistentCompositeOnDisk : public MPersistentObject {
   G_PERSISTENT_CLASS(MPersistentCompositeOnDisk)
 
@@ -79,7 +83,7 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   RWBoolean isComposite() const override;
   RWsize entries() const override;
   RWsize totalEntries() const override;
-  // A GOnDiskIterator over the stored top-level objects.
+  // A new GOnDiskIterator over the stored top-level objects, the caller's.
   GChildIterator* createIterator() override;
   // Replaces the stored object with the serial number of the given one by
   // the replacement (which stays the caller's); 1 when one was replaced.
@@ -118,6 +122,8 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
 
 RW_DECLARE_RESTORE_OPERATORS(MPersistentCompositeOnDisk)
 
+// The open store. Its newSpecies and copy answer new closed stores that
+// nothing counts yet, the caller's.
 class MPersistentCompositeOnDiskImp : public MPersistentObject {
   G_PERSISTENT_CLASS(MPersistentCompositeOnDiskImp)
 
@@ -155,6 +161,7 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   // The number of leaf records in the index.
   RWsize entries() const override;
   RWsize totalEntries() const override;
+  // A new GOnDiskIterator over the stored top-level objects, the caller's.
   GChildIterator* createIterator() override;
   int replaceByObject(const MPersistentObject* object, MPersistentObject* replacement);
 
@@ -196,13 +203,14 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   void run(GRecordSearch& s) const;
   GRecordRef storeObject(MPersistentObject* child, bool nested);
   bool writeObject(const GRecord& record, const MPersistentObject& object);
-  MPersistentObject* readObject(int32_t offset);
+  std::unique_ptr<MPersistentObject> readObject(int32_t offset);
   // Removes the stored objects of a record that is being given up.
   void discard(GRecord& record);
   void noteFileError();
 
-  RWFileManager* file_;
-  RWBTreeOnDisk* index_;
+  // The file before the index that writes through it, so that it goes last.
+  std::unique_ptr<RWFileManager> file_;
+  std::unique_ptr<RWBTreeOnDisk> index_;
   GRecordComposite records_;
   RWCString fileName_;
   int32_t failed_;
@@ -272,7 +280,54 @@ class GAttachedIterator {
 
  private:
   MPersistentCompositeOnDisk* handle_;
-  GOnDiskIterator* inner_;
+  std::unique_ptr<GOnDiskIterator> inner_;
+};
+
+// A store file opened to be looked at, not used: the free-list file opened
+// read-only and the store's B-tree over it, as a store lays them out. No
+// store is opened and nothing is written, so a tool can read a file whose
+// store is open elsewhere, was never closed, or is damaged.
+class GStoreFileReader {
+ public:
+  enum Status {
+    readable,       // the file and its B-tree can be read
+    notAStoreFile,  // missing, unreadable, or without a sound free list
+    unreadableTree  // a free-list file whose B-tree cannot be read
+  };
+
+  explicit GStoreFileReader(const char* fileName);
+  ~GStoreFileReader();
+  GStoreFileReader(const GStoreFileReader&) = delete;
+  GStoreFileReader& operator=(const GStoreFileReader&) = delete;
+
+  Status status() const { return status_; }
+
+  // A closed store keeps its record index in the file; one left open (or
+  // cleared) keeps only its objects under their keys.
+  bool hasRecordIndex() const;
+  // The stored record index, the caller's; null when there is none or it
+  // cannot be read whole.
+  std::unique_ptr<GRecordComposite> readRecordIndex();
+  // Positions the file at the object stored for the record; false when the
+  // file has none under the record's key.
+  bool seekToObject(const GRecord& record);
+
+  struct StoredObject {
+    RWCString key;
+    int32_t offset;
+  };
+  // Every key in the file and the offset of what is stored under it, in
+  // key order.
+  std::vector<StoredObject> storedObjects() const;
+
+  // The file, for reading the stored objects where the reader put it.
+  RWFileManager& file() { return *file_; }
+
+ private:
+  // The file before the tree that reads through it, so that it goes last.
+  std::unique_ptr<RWFileManager> file_;
+  std::unique_ptr<RWBTreeOnDisk> tree_;
+  Status status_;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include "core/pcomposit.h"
 #include "core/perclass.h"
@@ -197,22 +198,20 @@ MPersistentObject* MPersistentObject::deepCopy() const {
   if (!isComposite()) return copy();
   MPersistentObject* result = newSpecies();
   result->setId(id_);
-  GChildIterator* it = const_cast<MPersistentObject*>(this)->createIterator();
+  const std::unique_ptr<GChildIterator> it(const_cast<MPersistentObject*>(this)->createIterator());
   while (it->advance()) {
     if (MPersistentObject* child = it->current()) result->insert(child->deepCopy());
   }
-  delete it;
   return result;
 }
 
 void MPersistentObject::clearSerialNumbers() {
   serial_ = 0;
   if (!isComposite()) return;
-  GChildIterator* it = createIterator();
+  const std::unique_ptr<GChildIterator> it(createIterator());
   while (it->advance()) {
     if (MPersistentObject* child = it->current()) child->clearSerialNumbers();
   }
-  delete it;
 }
 
 RWBoolean MPersistentObject::sameKindAndId(const MPersistentObject* a, const MPersistentObject* b) {

@@ -45,6 +45,16 @@ GRecordRef& GRecordRef::operator=(const GRecordRef& other) {
   return *this;
 }
 
+GRecordRef& GRecordRef::operator=(GRecordRef&& other) noexcept {
+  if (this == &other) return *this;
+  GRecord* old = record_;
+  record_ = other.record_;
+  other.record_ = nullptr;
+  // Released last: the old record may be what keeps the other alive.
+  releaseReference(old);
+  return *this;
+}
+
 GRecordRef::~GRecordRef() {
   GRecord* old = record_;
   record_ = nullptr;
@@ -381,9 +391,7 @@ void GRecordComposite::addChild(const GRecordRef& record) {
 
 RWsize GRecordComposite::leafCount() const {
   RWsize total = 0;
-  for (RWIsvDlink* l = list_.first(); l && !list_.isSentinel(l); l = l->next()) {
-    total += static_cast<GRecordLink*>(l)->record->leafCount();
-  }
+  forEachRecord([&](const GRecord& r) { total += r.leafCount(); });
   return total;
 }
 

@@ -43,7 +43,13 @@ class GRecordRef {
   GRecordRef() : record_(nullptr) {}
   explicit GRecordRef(GRecord* record);
   GRecordRef(const GRecordRef& other);
+  // Moving takes the other's reference over, leaving it nil: no count
+  // changes.
+  GRecordRef(GRecordRef&& other) noexcept : record_(other.record_) { other.record_ = nullptr; }
   GRecordRef& operator=(const GRecordRef& other);
+  // Releases the current record and takes the other's reference over,
+  // leaving it nil.
+  GRecordRef& operator=(GRecordRef&& other) noexcept;
   ~GRecordRef();
 
   GRecord* get() const { return record_; }
@@ -84,6 +90,9 @@ struct GRecordSearch {
   GRecordRef newRecord;
 };
 
+// A stored object's record. newSpecies and copy, here and in the derived
+// records, answer new records that nothing counts yet: the caller's, until
+// the first GRecordRef made to one takes it over.
 class GRecord : public RWCollectable {
   G_PERSISTENT_CLASS(GRecord)
 
@@ -194,6 +203,14 @@ class GRecordComposite : public GRecord {
   RWsize leafCount() const override;
   void search(GRecordSearch& s) override;
 
+  // Calls fn(GRecord&) with each child record in stored order. A composite
+  // child's own records are not entered: they are its own forEachRecord.
+  // fn must not add records to this list or remove any from it.
+  template <class Fn>
+  void forEachRecord(Fn&& fn) const {
+    for (RWIsvDlink* l = list_.first(); l && !list_.isSentinel(l); l = l->next())
+      fn(*static_cast<GRecordLink*>(l)->record);
+  }
   // The search among the children only, the record itself untested.
   void searchChildren(GRecordSearch& s);
   void clearChildren();

@@ -35,11 +35,9 @@ GSettingsStore::~GSettingsStore() = default;
 
 // ---- GSettingsStoreOnDisk -----------------------------------------------------------
 
-GSettingsStoreOnDisk::GSettingsStoreOnDisk() : file_(nullptr), index_(nullptr) {}
+GSettingsStoreOnDisk::GSettingsStoreOnDisk() = default;
 
-GSettingsStoreOnDisk::GSettingsStoreOnDisk(const RWWString& fileName) : file_(nullptr), index_(nullptr) {
-  open(fileName);
-}
+GSettingsStoreOnDisk::GSettingsStoreOnDisk(const RWWString& fileName) { open(fileName); }
 
 GSettingsStoreOnDisk::~GSettingsStoreOnDisk() { close(); }
 
@@ -48,12 +46,12 @@ int GSettingsStoreOnDisk::open(const RWWString& fileName) {
   RWCString narrow;
   convertToNarrow(fileName, narrow);
   if (narrow.isNull()) return 0;
-  file_ = new (std::nothrow) RWFileManager(narrow.data());
+  file_.reset(new (std::nothrow) RWFileManager(narrow.data()));
   if (!file_) return 0;
   if (file_->isValid()) {
-    index_ = new (std::nothrow)
-        RWBTreeOnDisk(*file_, kIndexBuffers, RWBTreeOnDisk::autoCreate, kKeyLength, kIgnoreNull, -1,
-                      RWBTreeOnDisk::currentStyle, kHalfOrder, kMinimumFill);
+    index_.reset(new (std::nothrow) RWBTreeOnDisk(*file_, kIndexBuffers, RWBTreeOnDisk::autoCreate, kKeyLength,
+                                                  kIgnoreNull, -1, RWBTreeOnDisk::currentStyle, kHalfOrder,
+                                                  kMinimumFill));
     if (index_ && index_->isValid()) {
       index_->setComparison(compareKeys);
       return 1;
@@ -66,10 +64,8 @@ int GSettingsStoreOnDisk::open(const RWWString& fileName) {
 }
 
 int GSettingsStoreOnDisk::close() {
-  delete index_;
-  index_ = nullptr;
-  delete file_;
-  file_ = nullptr;
+  index_.reset();
+  file_.reset();
   return 1;
 }
 
@@ -145,7 +141,7 @@ int GSettingsStoreOnDisk::put(const char* key, const RWCollectable* object) {
   return 0;
 }
 
-RWCollectable* GSettingsStoreOnDisk::read(const char* key) {
+std::unique_ptr<RWCollectable> GSettingsStoreOnDisk::read(const char* key) {
   if (!file_ || !index_) return nullptr;
   int32_t at = -1;
   if (!index_->findKeyAndValue(key, nullptr, at)) return nullptr;
@@ -153,7 +149,7 @@ RWCollectable* GSettingsStoreOnDisk::read(const char* key) {
   if (!file_->SeekTo(at)) return nullptr;
   RWCollectable* object = nullptr;
   *file_ >> object;
-  return object;
+  return std::unique_ptr<RWCollectable>(object);
 }
 
 int GSettingsStoreOnDisk::putULong(const RWWString& name, uint32_t value) {
@@ -206,23 +202,22 @@ int GSettingsStoreOnDisk::putObject(uint32_t number, const RWCollectable* object
 uint32_t GSettingsStoreOnDisk::getULong(const RWWString& name, uint32_t defaultValue) {
   char key[kKeyLength];
   nameKey(name, key);
-  RWCollectable* object = read(key);
+  const std::unique_ptr<RWCollectable> object = read(key);
   uint32_t value = defaultValue;
   if (object && object->isA() == GPersistableULong::classIsA()) {
-    if (const GPersistableULong* number = dynamic_cast<const GPersistableULong*>(object)) value = number->value();
+    if (const GPersistableULong* number = dynamic_cast<const GPersistableULong*>(object.get()))
+      value = number->value();
   }
-  delete object;
   return value;
 }
 
 RWWString& GSettingsStoreOnDisk::getString(RWWString& out, const RWWString& name, const RWWString& defaultValue) {
   char key[kKeyLength];
   nameKey(name, key);
-  RWCollectable* object = read(key);
-  GBinaryData* block = asBinary(object);
+  const std::unique_ptr<RWCollectable> object = read(key);
+  const GBinaryData* block = asBinary(object.get());
   // out may be the default itself.
   RWWString text = block ? textOf(*block) : defaultValue;
-  delete object;
   out = text;
   return out;
 }
@@ -231,8 +226,8 @@ int GSettingsStoreOnDisk::getBinary(const RWWString& name, void* buffer, uint32_
   length = 0;
   char key[kKeyLength];
   nameKey(name, key);
-  RWCollectable* object = read(key);
-  GBinaryData* block = asBinary(object);
+  const std::unique_ptr<RWCollectable> object = read(key);
+  const GBinaryData* block = asBinary(object.get());
   int answer = 0;
   if (block) {
     length = block->length();
@@ -245,20 +240,19 @@ int GSettingsStoreOnDisk::getBinary(const RWWString& name, void* buffer, uint32_
       }
     }
   }
-  delete object;
   return answer;
 }
 
 RWCollectable* GSettingsStoreOnDisk::getObject(const RWWString& name) {
   char key[kKeyLength];
   nameKey(name, key);
-  return read(key);
+  return read(key).release();
 }
 
 RWCollectable* GSettingsStoreOnDisk::getObject(uint32_t number) {
   char key[kKeyLength];
   numberKey(number, key);
-  return read(key);
+  return read(key).release();
 }
 
 // ---- GOSFactorySettingsStore ----------------------------------------------------------

@@ -32,6 +32,7 @@
 // named values the platform services keep for one owner.
 
 #include <cstdint>
+#include <memory>
 
 #include "rw/defs.h"
 #include "rw/wstring.h"
@@ -101,6 +102,7 @@ class GSettingsStoreOnDisk : public GSettingsStore {
   uint32_t getULong(const RWWString& name, uint32_t defaultValue) override;
   RWWString& getString(RWWString& out, const RWWString& name, const RWWString& defaultValue) override;
   int getBinary(const RWWString& name, void* buffer, uint32_t capacity, uint32_t& length) override;
+  // A new object read from the file, the caller's; null when none can be.
   RWCollectable* getObject(const RWWString& name) override;
   RWCollectable* getObject(uint32_t number) override;
 
@@ -113,10 +115,12 @@ class GSettingsStoreOnDisk : public GSettingsStore {
 
  private:
   int put(const char* key, const RWCollectable* object);
-  RWCollectable* read(const char* key);
+  // The object stored under the key, read afresh; null when none can be.
+  std::unique_ptr<RWCollectable> read(const char* key);
 
-  RWFileManager* file_;
-  RWBTreeOnDisk* index_;
+  // The file before the index that writes through it, so that it goes last.
+  std::unique_ptr<RWFileManager> file_;
+  std::unique_ptr<RWBTreeOnDisk> index_;
 };
 
 class GOSFactorySettingsStore : public GSettingsStore {
@@ -136,6 +140,7 @@ class GOSFactorySettingsStore : public GSettingsStore {
   uint32_t getULong(const RWWString& name, uint32_t defaultValue) override;
   RWWString& getString(RWWString& out, const RWWString& name, const RWWString& defaultValue) override;
   int getBinary(const RWWString& name, void* buffer, uint32_t capacity, uint32_t& length) override;
+  // The platform's new object, the caller's; null when none.
   RWCollectable* getObject(const RWWString& name) override;
   RWCollectable* getObject(uint32_t number) override;
 

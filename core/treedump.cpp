@@ -1,6 +1,7 @@
 #include "core/treedump.h"
 
 #include <atomic>
+#include <memory>
 #include <ostream>
 
 #include "core/perobj.h"
@@ -24,11 +25,10 @@ void GObjectTreeDumper::dumpAttributeTree(const char* title, MPersistentObject* 
   *stream_ << title << '\n';
   // The tree's root one level deeper, its members below that.
   if (!dumpObject(tree, depth + 1) || !tree) return;
-  GChildIterator* it = tree->createIterator();
+  const std::unique_ptr<GChildIterator> it(tree->createIterator());
   while (it->advance()) {
     if (!dumpTree(it->current(), depth + 2)) break;
   }
-  delete it;
 }
 
 int GObjectTreeDumper::dumpObject(MPersistentObject* object, int depth) {
@@ -57,11 +57,10 @@ int GObjectTreeDumper::dumpObject(MPersistentObject* object, int depth) {
 int GObjectTreeDumper::dumpTree(MPersistentObject* object, int depth) {
   int result = dumpObject(object, depth);
   if (!result || !object) return result;
-  GChildIterator* it = object->createIterator();
+  const std::unique_ptr<GChildIterator> it(object->createIterator());
   while (it->advance()) {
     result = dumpTree(it->current(), depth + 1);
     if (!result) break;
   }
-  delete it;
   return result;
 }

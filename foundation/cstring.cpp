@@ -263,6 +263,10 @@ RWCString::RWCString(const RWCString& other) : data_(other.data_) {
   const_cast<RWCString&>(other).ref()->refs_.addReference(stringLock);
 }
 
+// The moved-from string is left holding the shared empty block, which
+// counts it as any other empty string does.
+RWCString::RWCString(RWCString&& other) noexcept : data_(other.data_) { other.data_ = allocateRep(0, 0)->chars(); }
+
 RWCString::~RWCString() { releaseRep(ref()); }
 
 RWCString& RWCString::operator=(const RWCString& other) {
@@ -271,6 +275,16 @@ RWCString& RWCString::operator=(const RWCString& other) {
     // assigning a string to a copy of itself never frees the shared block.
     const_cast<RWCString&>(other).ref()->refs_.addReference(stringLock);
     adopt(const_cast<RWCString&>(other).ref());
+  }
+  return *this;
+}
+
+RWCString& RWCString::operator=(RWCString&& other) noexcept {
+  if (this != &other) {
+    RWCStringRef* old = ref();
+    data_ = other.data_;
+    other.data_ = allocateRep(0, 0)->chars();
+    releaseRep(old);
   }
   return *this;
 }

@@ -424,27 +424,42 @@ void RWBTreeOnDisk::keyText(const char* slot, char* out) const {
 
 // ---- lookup --------------------------------------------------------------------
 
+// The one walk from the root towards a key that lookup, replacement and
+// insertion share. The node last read stays in buf: on found it holds the
+// key at path.slot and lies at path.at. The walk also counts what an
+// insertion needs to know before it changes anything: the nodes on the way
+// and how many full ones end the path.
+RWBTreeOnDisk::Seek RWBTreeOnDisk::seek(const char* key, char* buf, Path& path) const {
+  Node n{buf, info_.order, info_.keyLength};
+  path = Path();
+  for (RWoffset at = info_.root; at != kNone; ++path.length) {
+    if (path.length >= kMaxDepth) {
+      report(RWFileAccessErr::readErr);
+      return Seek::failed;
+    }
+    if (!readNode(at, buf)) return Seek::failed;
+    int p = position(buf, key);
+    if (p < n.count() && compare_(n.keyAt(p), key, info_.keyLength) == 0) {
+      path.at = at;
+      path.slot = p;
+      return Seek::found;
+    }
+    path.fullRun = n.count() == 2 * info_.order ? path.fullRun + 1 : 0;
+    at = n.child(p);
+  }
+  return Seek::absent;
+}
+
 int RWBTreeOnDisk::findKeyAndValue(const char* key, char* keyOut, int32_t& value) const {
   value = kNone;
   if (!usable_ || !key) return 0;
   std::vector<char> buf(nodeSize_);
+  Path path;
+  if (seek(key, buf.data(), path) != Seek::found) return 0;
   Node n{buf.data(), info_.order, info_.keyLength};
-  RWoffset at = info_.root;
-  for (unsigned depth = 0; at != kNone; ++depth) {
-    if (depth >= kMaxDepth) {
-      report(RWFileAccessErr::readErr);
-      return 0;
-    }
-    if (!readNode(at, buf.data())) return 0;
-    int p = position(buf.data(), key);
-    if (p < n.count() && compare_(n.keyAt(p), key, info_.keyLength) == 0) {
-      keyText(n.keyAt(p), keyOut);
-      value = n.value(p);
-      return 1;
-    }
-    at = n.child(p);
-  }
-  return 0;
+  keyText(n.keyAt(path.slot), keyOut);
+  value = n.value(path.slot);
+  return 1;
 }
 
 // The key text of a slot as a string: the forms with a text buffer, and
@@ -468,23 +483,12 @@ int RWBTreeOnDisk::replaceValue(const char* key, int32_t newValue, int32_t& oldV
   oldValue = kNone;
   if (!usable_ || !key) return 0;
   std::vector<char> buf(nodeSize_);
+  Path path;
+  if (seek(key, buf.data(), path) != Seek::found) return 0;
   Node n{buf.data(), info_.order, info_.keyLength};
-  RWoffset at = info_.root;
-  for (unsigned depth = 0; at != kNone; ++depth) {
-    if (depth >= kMaxDepth) {
-      report(RWFileAccessErr::readErr);
-      return 0;
-    }
-    if (!readNode(at, buf.data())) return 0;
-    int p = position(buf.data(), key);
-    if (p < n.count() && compare_(n.keyAt(p), key, info_.keyLength) == 0) {
-      oldValue = n.value(p);
-      n.setValue(p, newValue);
-      return writeNode(at, buf.data()) ? 1 : 0;
-    }
-    at = n.child(p);
-  }
-  return 0;
+  oldValue = n.value(path.slot);
+  n.setValue(path.slot, newValue);
+  return writeNode(path.at, buf.data()) ? 1 : 0;
 }
 
 // ---- insertion -----------------------------------------------------------------
@@ -496,25 +500,13 @@ int RWBTreeOnDisk::insertKeyAndValue(const char* key, int32_t value) {
   // first node changes, so that a full file cannot leave a half-done split.
   std::vector<char> buf(nodeSize_);
   Node n{buf.data(), info_.order, info_.keyLength};
-  unsigned fullRun = 0;
-  unsigned pathLength = 0;
-  RWoffset at = info_.root;
-  for (; at != kNone; ++pathLength) {
-    if (pathLength >= kMaxDepth) {
-      report(RWFileAccessErr::readErr);
-      return 0;
-    }
-    if (!readNode(at, buf.data())) return 0;
-    int p = position(buf.data(), key);
-    if (p < n.count() && compare_(n.keyAt(p), key, info_.keyLength) == 0) return 0;
-    fullRun = n.count() == 2 * info_.order ? fullRun + 1 : 0;
-    at = n.child(p);
-  }
+  Path path;
+  if (seek(key, buf.data(), path) != Seek::absent) return 0;
   // One block per full node at the bottom of the path, and one for a new
   // root when the splits reach the top (or the tree is empty).
-  const bool newRoot = fullRun == pathLength;
+  const bool newRoot = path.fullRun == path.length;
   std::vector<RWoffset> blocks;
-  for (unsigned i = 0; i < fullRun + (newRoot ? 1 : 0); ++i) {
+  for (unsigned i = 0; i < path.fullRun + (newRoot ? 1 : 0); ++i) {
     RWoffset b = mgr_.allocate(nodeSize_);
     if (b == kNone) {
       for (RWoffset got : blocks) mgr_.deallocate(got);

@@ -12,16 +12,13 @@
 // Exit status: 0 printed, 1 bad arguments, 2 the file could not be read
 // (what could be read is printed first).
 
-#include <cstdio>
-#include <cstring>
 #include <iostream>
-#include <string>
+#include <memory>
 #include <vector>
 
 #include "core/pcompdsk.h"
 #include "core/recindex.h"
 #include "core/treedump.h"
-#include "rw/disktree.h"
 #include "rw/filemgr.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
@@ -29,7 +26,6 @@
 namespace {
 
 constexpr int32_t storeMagic = 0x8888;
-const char indexKey[GRecord::keyLength + 1] = "IndexOfRecords";
 
 // Reports from the library go to standard error, marked as such.
 void printReport(const RWErrorBase& e) { std::cerr << "rwdump: " << e.why() << '\n'; }
@@ -44,12 +40,11 @@ void dumpTree(GObjectTreeDumper& dumper, MPersistentObject* object, int depth) {
     std::cout << " on-disk store \"" << handle->heldFileName().data() << "\"\n";
     return;
   }
-  GChildIterator* it = object->createIterator();
+  const std::unique_ptr<GChildIterator> it(object->createIterator());
   while (it->advance()) dumpTree(dumper, it->current(), depth + 1);
-  delete it;
 }
 
-MPersistentObject* restoreOne(RWFile& file, bool& failed) {
+std::unique_ptr<MPersistentObject> restoreOne(RWFile& file, bool& failed) {
   RWCollectable::Restored r = RWCollectable::restoreObject(file, nullptr);
   failed = r.failed || file.Error() || file.Eof();
   MPersistentObject* object = dynamic_cast<MPersistentObject*>(r.object);
@@ -57,7 +52,7 @@ MPersistentObject* restoreOne(RWFile& file, bool& failed) {
     std::cout << " an object of class " << r.object->isA() << ", not a persistent object\n";
     RWCollectable::discardRestored(r.object);
   }
-  return r.fresh ? object : nullptr;
+  return std::unique_ptr<MPersistentObject>(r.fresh ? object : nullptr);
 }
 
 int dumpObjectFile(const char* name) {
@@ -76,9 +71,8 @@ int dumpObjectFile(const char* name) {
     if (!file.Read(word)) break;  // the end
     file.SeekTo(at);
     bool failed = false;
-    MPersistentObject* object = restoreOne(file, failed);
-    if (object) dumpTree(dumper, object, 0);
-    delete object;
+    const std::unique_ptr<MPersistentObject> object = restoreOne(file, failed);
+    if (object) dumpTree(dumper, object.get(), 0);
     if (failed) {
       std::cerr << "rwdump: " << name << ": the stored tree at offset " << at << " cannot be read whole\n";
       status = 2;
@@ -90,91 +84,65 @@ int dumpObjectFile(const char* name) {
 
 // A stored object and, for an in-memory composite, its children read back
 // into it, as the store itself would fetch them.
-MPersistentObject* fetch(RWFileManager& file, RWBTreeOnDisk& tree, GRecord& record, bool& damaged) {
-  char key[GRecord::keyLength + 1];
-  record.key(key);
-  int32_t at = -1;
-  if (!tree.findKeyAndValue(key, nullptr, at) || !file.SeekTo(at)) {
+std::unique_ptr<MPersistentObject> fetch(GStoreFileReader& store, GRecord& record, bool& damaged) {
+  if (!store.seekToObject(record)) {
+    char key[GRecord::keyLength + 1];
+    record.key(key);
     std::cerr << "rwdump: no stored object for record " << key << '\n';
     damaged = true;
     return nullptr;
   }
   bool failed = false;
-  MPersistentObject* object = restoreOne(file, failed);
+  std::unique_ptr<MPersistentObject> object = restoreOne(store.file(), failed);
   if (failed || !object) damaged = true;
-  file.ClearErr();
+  store.file().ClearErr();
   if (GRecordComposite* c = record.children()) {
-    RWIsvDlist& l = c->list();
-    for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
-      MPersistentObject* child = fetch(file, tree, *static_cast<GRecordLink*>(p)->record, damaged);
-      if (object && child)
-        object->insert(child);
-      else
-        delete child;
-    }
+    c->forEachRecord([&](GRecord& member) {
+      std::unique_ptr<MPersistentObject> child = fetch(store, member, damaged);
+      if (object && child) object->insert(child.release());  // the composite takes it
+    });
   }
   return object;
 }
 
 int dumpStoreFile(const char* name) {
-  RWFileManager file(name, "rb");
-  if (!file.isValid() || !file.hasFreeList()) {
-    std::cerr << "rwdump: " << name << " is neither a stored tree nor a store file\n";
-    return 2;
-  }
-  RWBTreeOnDisk tree(file, 10, RWBTreeOnDisk::autoCreate, GRecord::keyLength, 0, -1, RWBTreeOnDisk::currentStyle,
-                     10, 10);
-  tree.setComparison([](const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); });
-  if (!tree.isValid()) {
-    std::cerr << "rwdump: " << name << ": the store's B-tree cannot be read\n";
-    return 2;
+  GStoreFileReader store(name);
+  switch (store.status()) {
+    case GStoreFileReader::readable:
+      break;
+    case GStoreFileReader::notAStoreFile:
+      std::cerr << "rwdump: " << name << " is neither a stored tree nor a store file\n";
+      return 2;
+    case GStoreFileReader::unreadableTree:
+      std::cerr << "rwdump: " << name << ": the store's B-tree cannot be read\n";
+      return 2;
   }
   GObjectTreeDumper dumper(&std::cout);
-  int32_t at = -1;
-  if (!tree.findKeyAndValue(indexKey, nullptr, at)) {
+  if (!store.hasRecordIndex()) {
     // Open, or never closed: the objects are there without their index.
-    struct Entry {
-      std::string key;
-      int32_t offset;
-    };
-    std::vector<Entry> entries;
-    tree.applyToKeyAndValue(
-        [](const char* key, int32_t value, void* user) {
-          static_cast<std::vector<Entry>*>(user)->push_back(Entry{std::string(key, strnlen(key, 16)), value});
-        },
-        &entries);
+    const std::vector<GStoreFileReader::StoredObject> entries = store.storedObjects();
     std::cout << "store " << name << " without a record index: " << entries.size() << " stored objects by key\n";
     int status = 0;
-    for (const Entry& e : entries) {
-      std::cout << e.key << ':';
-      bool failed = !file.SeekTo(e.offset);
-      MPersistentObject* object = failed ? nullptr : restoreOne(file, failed);
-      dumpTree(dumper, object, 0);
-      delete object;
-      file.ClearErr();
+    for (const GStoreFileReader::StoredObject& e : entries) {
+      std::cout << e.key.data() << ':';
+      bool failed = !store.file().SeekTo(e.offset);
+      const std::unique_ptr<MPersistentObject> object = failed ? nullptr : restoreOne(store.file(), failed);
+      dumpTree(dumper, object.get(), 0);
+      store.file().ClearErr();
       if (failed) status = 2;
     }
     return status;
   }
 
-  GRecordComposite* index = nullptr;
-  if (file.SeekTo(at)) index = rwRestoreAs<GRecordComposite>(file);
-  if (!index || file.Error() || file.Eof()) {
+  const std::unique_ptr<GRecordComposite> index = store.readRecordIndex();
+  if (!index) {
     std::cerr << "rwdump: " << name << ": the record index cannot be read\n";
-    delete index;
     return 2;
   }
-  file.ClearErr();
   std::cout << "store " << name << ": " << index->childCount() << " top-level records, " << index->leafCount()
             << " stored objects\n";
   bool damaged = false;
-  RWIsvDlist& l = index->list();
-  for (RWIsvDlink* p = l.first(); p && !l.isSentinel(p); p = p->next()) {
-    MPersistentObject* object = fetch(file, tree, *static_cast<GRecordLink*>(p)->record, damaged);
-    dumpTree(dumper, object, 0);
-    delete object;
-  }
-  delete index;
+  index->forEachRecord([&](GRecord& record) { dumpTree(dumper, fetch(store, record, damaged).get(), 0); });
   return damaged ? 2 : 0;
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 #include "core/cntdptr.h"
 #include "core/perobj.h"
@@ -103,6 +105,50 @@ TEST(CountedRef, SharesLikeThePointer) {
   EXPECT_EQ(TestLeaf::destroyed, before + 1);
   EXPECT_TRUE(GCountedRef::nil().isNil());
 }
+
+// Moving a holder hands its reference over: the source is left nil and the
+// count stays what it was; a move-assignment lets go of what the target
+// held before.
+template <class Holder>
+void expectMovesHandTheReferenceOver() {
+  static_assert(std::is_nothrow_move_constructible_v<Holder> && std::is_nothrow_move_assignable_v<Holder>);
+  const int before = TestLeaf::destroyed;
+  {
+    TestLeaf* leaf = new TestLeaf(1);
+    Holder a(leaf);
+    Holder b(std::move(a));
+    EXPECT_TRUE(a.isNil());
+    EXPECT_EQ(b.get(), leaf);
+    EXPECT_EQ(leaf->references(), 1);
+
+    Holder c(new TestLeaf(2));
+    c = std::move(b);  // c held the only reference to leaf 2
+    EXPECT_EQ(TestLeaf::destroyed, before + 1);
+    EXPECT_TRUE(b.isNil());
+    EXPECT_EQ(c.get(), leaf);
+    EXPECT_EQ(leaf->references(), 1);
+
+    // Two holders of one object: moving one onto the other leaves one.
+    Holder d(c);
+    EXPECT_EQ(leaf->references(), 2);
+    d = std::move(c);
+    EXPECT_TRUE(c.isNil());
+    EXPECT_EQ(leaf->references(), 1);
+    Holder& alias = d;
+    d = std::move(alias);
+    EXPECT_EQ(d.get(), leaf);
+    EXPECT_EQ(leaf->references(), 1);
+
+    // A moved-from holder is a nil one, and holds again.
+    a = d;
+    EXPECT_EQ(leaf->references(), 2);
+    EXPECT_EQ(TestLeaf::destroyed, before + 1);
+  }
+  EXPECT_EQ(TestLeaf::destroyed, before + 2);
+}
+
+TEST(CountedPtr, MovesHandTheReferenceOver) { expectMovesHandTheReferenceOver<GCountedPtr>(); }
+TEST(CountedRef, MovesHandTheReferenceOver) { expectMovesHandTheReferenceOver<GCountedRef>(); }
 
 class CountedPtrStore : public StoreTest {};
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -593,4 +594,90 @@ TEST_F(DiskStoreTest, NestedStoresAreSearchedThroughTheirProxies) {
   put(outer, outer.copy());
   EXPECT_TRUE(outer.findCountedById(12345).isNil());
   EXPECT_EQ(outer.takeByClassId(MPersistentCompositeOnDisk::classIsA())->isA(), MPersistentCompositeOnDisk::classIsA());
+}
+
+TEST_F(DiskStoreTest, TheFileReaderReadsAStoreWithoutOpeningIt) {
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    put(h, new Graphic(1, 10));
+    put(h, compositeOf(2, {3, 4}));
+  }
+  const std::string closed = fileContents(path());
+  {
+    GStoreFileReader reader(path().c_str());
+    ASSERT_EQ(reader.status(), GStoreFileReader::readable);
+    EXPECT_TRUE(reader.hasRecordIndex());
+    const std::unique_ptr<GRecordComposite> index = reader.readRecordIndex();
+    ASSERT_TRUE(index);
+    // The records in stored order, each finding its object; a composite's
+    // object is its empty shell, its children records of their own.
+    std::vector<uint32_t> ids;
+    std::vector<RWClassID> classes;
+    index->forEachRecord([&](GRecord& record) {
+      ids.push_back(record.id());
+      ASSERT_TRUE(reader.seekToObject(record));
+      RWCollectable* restored = nullptr;
+      reader.file() >> restored;
+      const std::unique_ptr<RWCollectable> object(restored);
+      ASSERT_TRUE(object);
+      classes.push_back(object->isA());
+      if (auto* g = dynamic_cast<Graphic*>(object.get())) {
+        EXPECT_EQ(g->value, 10);
+      }
+      if (auto* c = dynamic_cast<MPersistentComposite*>(object.get())) {
+        EXPECT_EQ(c->entries(), 0u);
+      }
+      if (GRecordComposite* children = record.children())
+        children->forEachRecord([&](GRecord& child) { ids.push_back(child.id()); });
+    });
+    EXPECT_EQ(ids, (std::vector<uint32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(classes, (std::vector<RWClassID>{Graphic::classIsA(), MPersistentComposite::classIsA()}));
+  }
+  EXPECT_EQ(fileContents(path()), closed);
+
+  // A store still open keeps no index in the file, only objects by key.
+  MPersistentCompositeOnDisk open(wide("open.dat"), 0, 1);
+  GCountedRef object(new Graphic(5, 50));
+  object->setSerialNumber(0x2A);
+  open.storeChild(object);
+  GStoreFileReader reader(path("open.dat").c_str());
+  ASSERT_EQ(reader.status(), GStoreFileReader::readable);
+  EXPECT_FALSE(reader.hasRecordIndex());
+  EXPECT_EQ(reader.readRecordIndex(), nullptr);
+  const std::vector<GStoreFileReader::StoredObject> stored = reader.storedObjects();
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_TRUE(stored[0].key == "2a");
+  EXPECT_EQ(open.entries(), 1u);
+}
+
+TEST_F(DiskStoreTest, TheFileReaderTellsWhatItCannotRead) {
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    put(h, new Graphic(1, 10));
+  }
+  // The B-tree's information record lies in the file's first block; an
+  // order of 0 makes no tree.
+  std::string badTree = fileContents(path());
+  const uint32_t start = static_cast<uint8_t>(badTree[0]) | static_cast<uint8_t>(badTree[1]) << 8;
+  std::memset(&badTree[start + 20], 0, 4);
+  putFile(path("badtree.dat"), badTree);
+  putFile(path("garbage.dat"), std::string(64, '\x7f'));
+  const struct {
+    const char* name;
+    GStoreFileReader::Status status;
+  } cases[] = {
+      {"missing.dat", GStoreFileReader::notAStoreFile},
+      {"garbage.dat", GStoreFileReader::notAStoreFile},
+      {"badtree.dat", GStoreFileReader::unreadableTree},
+  };
+  for (const auto& c : cases) {
+    ReportLog log;
+    GStoreFileReader reader(path(c.name).c_str());
+    EXPECT_EQ(reader.status(), c.status) << c.name;
+    EXPECT_FALSE(reader.hasRecordIndex()) << c.name;
+    EXPECT_TRUE(reader.storedObjects().empty()) << c.name;
+    GRecord record;
+    EXPECT_FALSE(reader.seekToObject(record)) << c.name;
+  }
+  EXPECT_FALSE(fileExists(path("missing.dat")));
 }

@@ -5,6 +5,8 @@
 
 #include <sstream>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "core/pcomposit.h"
 #include "core/recindex.h"
@@ -65,6 +67,33 @@ TEST(RecordIndex, LeafCountAddsUpNestedComposites) {
   EXPECT_EQ(copied->leafCount(), 5u);
   GRecordLink* first = static_cast<GRecordLink*>(copied->children()->list().first());
   EXPECT_EQ(first->record.get(), static_cast<GRecordLink*>(outer->children()->list().first())->record.get());
+}
+
+TEST(RecordRef, MovingHandsTheReferenceOver) {
+  static_assert(std::is_nothrow_move_constructible_v<GRecordRef> && std::is_nothrow_move_assignable_v<GRecordRef>);
+  GRecordRef a = leafRecord(1);
+  GRecord* first = a.get();
+  const int32_t one = first->referenceCount().references();
+  GRecordRef b(std::move(a));
+  EXPECT_TRUE(a.isNil());
+  EXPECT_EQ(b.get(), first);
+  EXPECT_EQ(first->referenceCount().references(), one);
+
+  GRecordRef c = leafRecord(2);
+  GRecordRef watch(c);
+  c = std::move(b);  // lets go of record 2, which watch still holds
+  EXPECT_TRUE(b.isNil());
+  EXPECT_EQ(c.get(), first);
+  EXPECT_EQ(first->referenceCount().references(), one);
+  EXPECT_EQ(watch->referenceCount().references(), one);
+
+  GRecordRef& alias = c;
+  c = std::move(alias);
+  EXPECT_EQ(c.get(), first);
+  EXPECT_EQ(first->referenceCount().references(), one);
+  // A moved-from reference is a nil one, and holds again.
+  a = c;
+  EXPECT_EQ(first->referenceCount().references(), one + 1);
 }
 
 class RecordStoreTest : public StoreTest {};

@@ -85,9 +85,13 @@ class RWCString {
   // The concatenation of two pieces; a null pointer counts as empty.
   RWCString(const char* a, RWsize na, const char* b, RWsize nb);
   RWCString(const RWCString& other);
+  // Moving takes the other's block over and leaves it empty; the block's
+  // count does not change.
+  RWCString(RWCString&& other) noexcept;
   ~RWCString();
 
   RWCString& operator=(const RWCString& other);
+  RWCString& operator=(RWCString&& other) noexcept;
   RWCString& operator=(const char* text);
 
   // Editing. replace removes k characters at pos and puts the m characters

@@ -137,6 +137,13 @@ class RWBTreeOnDisk {
     int32_t flags = 0;
   };
   struct Up;
+  enum class Seek { found, absent, failed };
+  struct Path {
+    RWoffset at = -1;      // found: the node holding the key
+    int slot = 0;          // found: the key's place in it
+    unsigned length = 0;   // nodes read on the way
+    unsigned fullRun = 0;  // absent: full nodes at the bottom of the path
+  };
   enum class Ins { done, up, duplicate, fail };
   enum class Rem { done, underflow, notFound, fail };
 
@@ -152,6 +159,7 @@ class RWBTreeOnDisk {
   bool writeNode(RWoffset at, const char* node);
   void freeNode(RWoffset at);
   int position(const char* node, const char* key) const;
+  Seek seek(const char* key, char* node, Path& path) const;
   void storeKey(char* slot, const char* key) const;
   void keyText(const char* slot, char* out) const;
   RWCString keyString(const std::vector<char>& text) const;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "rw/bstream.h"
@@ -38,6 +40,41 @@ TEST(CString, EmptyStringsShareOneRepresentation) {
     EXPECT_EQ(refs + 1, a.rep()->references());
   }
   EXPECT_EQ(refs, a.rep()->references());
+}
+
+TEST(CString, MovingHandsTheBlockOverAndLeavesTheSourceEmpty) {
+  static_assert(std::is_nothrow_move_constructible_v<RWCString> && std::is_nothrow_move_assignable_v<RWCString>);
+  const RWCStringRef* empty = RWCString().rep();
+  const int32_t emptyRefs = empty->references();
+  {
+    RWCString a("moved text");
+    const RWCStringRef* block = a.rep();
+    RWCString sharer(a);
+    const int32_t refs = block->references();
+    RWCString b(std::move(a));
+    EXPECT_EQ(b.rep(), block);
+    EXPECT_EQ(block->references(), refs);
+    EXPECT_EQ(a.rep(), empty);
+    EXPECT_TRUE(a.isNull());
+    EXPECT_EQ('\0', a.data()[0]);
+
+    RWCString c("another text");
+    c = std::move(b);
+    EXPECT_EQ(c.rep(), block);
+    EXPECT_EQ(block->references(), refs);
+    EXPECT_EQ(b.rep(), empty);
+    RWCString& alias = c;
+    c = std::move(alias);
+    EXPECT_EQ(c.rep(), block);
+    EXPECT_EQ(block->references(), refs);
+
+    // A moved-from string is an empty one, and is written like any other.
+    a.append("again");
+    EXPECT_EQ(bytes(a), "again");
+    EXPECT_EQ(bytes(sharer), "moved text");
+    EXPECT_EQ(bytes(c), "moved text");
+  }
+  EXPECT_EQ(empty->references(), emptyRefs);
 }
 
 TEST(CString, Capacities) {

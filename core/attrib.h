@@ -23,11 +23,12 @@
 #include "core/visitor.h"
 
 // The kinds the graphics-state families share, so that a member of one
-// class corresponds to another class of its family with the same id.
-constexpr RWClassID kPenFamily = 201;
-constexpr RWClassID kBrushFamily = 251;
-constexpr RWClassID kJointFamily = 351;
-constexpr RWClassID kClipFamily = 756;
+// class corresponds to another class of its family with the same id: each
+// family answers the class ID of its base.
+constexpr RWClassID kPenFamily = ClassId::GPen;
+constexpr RWClassID kBrushFamily = ClassId::GBrush;
+constexpr RWClassID kJointFamily = ClassId::GJoint;
+constexpr RWClassID kClipFamily = ClassId::GClipAttribute;
 
 // Abstract: the macro declares its stored level only; isA is its own.
 class GAttribute : public MPersistentObject {

@@ -47,7 +47,7 @@ class GEnumAttribute : public GAttributeComposite {
   int replaceDeepByKind(const RWClassID& kind, const MPersistentObject* replacement) override;
   // No choice left and none current; the member class stays.
   void clear() override;
-  // 764 in every subclass too.
+  // GEnumAttribute's own class ID, in every subclass too.
   RWClassID kind() const override;
   // An enumeration takes nothing over from another attribute.
   void merge(GAttribute* other) override;

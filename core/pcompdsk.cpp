@@ -18,16 +18,6 @@
 
 namespace {
 
-// The journal's on-disk command composite: stored as a proxy, like a
-// handle of this class.
-constexpr RWClassID onDiskCommandComposite = 606;
-// The classes a full store still accepts: the end of a page, and the end
-// of a scan line right after its start or a scan-line graphic.
-constexpr RWClassID pageEnd = 710;
-constexpr RWClassID endScanLine = 703;
-constexpr RWClassID startScanLine = 702;
-constexpr RWClassID scanLineGraphic = 661;
-
 const char indexKey[GRecord::keyLength + 1] = "IndexOfRecords";
 
 // Serialises attaching, detaching and every use of a store's file and
@@ -38,7 +28,8 @@ RWMutex storeLock;
 
 std::atomic<bool> restoreDetached{false};
 
-// Both changed only under the store lock.
+// Both changed only under the store lock. 0xFFFF, no class, until the
+// first store.
 RWClassID lastStoredClass = 0xFFFF;
 std::atomic<uint32_t> topLevelLimit{0x3FFFFFEF};
 
@@ -139,7 +130,11 @@ std::vector<GStoreFileReader::StoredObject> keysAndOffsets(RWBTreeOnDisk& tree) 
   return all;
 }
 
-bool isOnDiskClass(RWClassID id) { return id == MPersistentCompositeOnDisk::classIsA() || id == onDiskCommandComposite; }
+// The journal's on-disk command composite is stored as a proxy, like a
+// handle of this class.
+bool isOnDiskClass(RWClassID id) {
+  return id == MPersistentCompositeOnDisk::classIsA() || id == ClassId::GCommandCompositeOnDisk;
+}
 
 // The handle behind an object stored as a proxy, or null.
 const MPersistentCompositeOnDisk* asHandle(const MPersistentObject* object) {
@@ -601,9 +596,12 @@ GRecordRef MPersistentCompositeOnDiskImp::storeObject(MPersistentObject* child, 
   if (!nested) {
     const RWClassID cls = child->isA();
     if (records_.childCount() > topLevelLimit.load()) {
+      // A full store still takes the end of a page, and the end of a scan
+      // line right after its start or a scan-line graphic.
       const bool closesScanLine =
-          cls == endScanLine && (lastStoredClass == startScanLine || lastStoredClass == scanLineGraphic);
-      if (cls != pageEnd && !closesScanLine) return GRecordRef();
+          cls == ClassId::GEndScanLine &&
+          (lastStoredClass == ClassId::GStartScanLine || lastStoredClass == ClassId::GScanLineGraphic);
+      if (cls != ClassId::GPageEnd && !closesScanLine) return GRecordRef();
     }
     lastStoredClass = cls;
   }

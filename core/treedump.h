@@ -7,13 +7,14 @@
 //    kAnonymousID (0) =  (752) @ 0x5581c0 R=1
 //    |  (7) =  (601) @ 0x5581f0 R=1
 //
-// For a command-processing stage (kind 760) it can also print the stage's
+// For a command-processing stage (kind GPeripheral) it can also print the stage's
 // State, Default and Config trees. Nothing calls it during a job; it is
 // there for inspection.
 
 #include <cstdint>
 #include <iosfwd>
 
+#include "core/classids.h"
 #include "rw/defs.h"
 
 class MPersistentObject;
@@ -45,7 +46,7 @@ class GObjectTreeDumper {
   int recursive() const { return recursive_; }
 
   // The class ID by which stages are known.
-  static constexpr RWClassID stageKind = 760;
+  static constexpr RWClassID stageKind = ClassId::GPeripheral;
   // Installs the function that finds a stage's trees; answers the one
   // before. Without one a stage prints only its own line.
   static GStageTreeFinder setStageTreeFinder(GStageTreeFinder finder);

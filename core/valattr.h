@@ -36,7 +36,7 @@ class GValueAttribute : public GAttribute {
   // Same class, id and value; the changed flag and serial number do not
   // count.
   RWBoolean matches(const MPersistentObject* other) const override;
-  // 763 in every subclass too.
+  // GValueAttribute's own class ID, in every subclass too.
   RWClassID kind() const override;
   GStatus accept(GPeripheralHandlers& visitor) override;
 

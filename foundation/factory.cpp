@@ -1,7 +1,10 @@
 #include "rw/factory.h"
 
+#include <atomic>
+
 #include "rw/bufhelp.h"
 #include "rw/mutex.h"
+#include "rw/rwerr.h"
 
 namespace {
 
@@ -22,6 +25,7 @@ RWMutex& idCounterLock() {
 }
 RWFactory* theFactory = nullptr;
 uint16_t idCounter = 0;
+std::atomic<unsigned> conflicts{0};
 
 const RWFactoryEntry* asEntry(const RWCollectable* c) { return static_cast<const RWFactoryEntry*>(c); }
 
@@ -34,6 +38,16 @@ void dropFactoryIfEmpty() {
     // Nothing is left registered: hand the collections' spare blocks back.
     rwSmallEmpty();
   }
+}
+
+// Inserts the entry, or drops it when its key is held already; answers
+// whether the key is held by another create function.
+bool insertOrDrop(RWSet& entries, RWFactoryEntry* entry) {
+  const RWuserCreator fn = entry->creator();
+  RWCollectable* held = entries.insert(entry);
+  if (held == entry) return false;
+  delete entry;
+  return held && asEntry(held)->creator() != fn;
 }
 
 }  // namespace
@@ -57,11 +71,18 @@ RWFactory::RWFactory() : RWSet(RWHashTable::defaultCapacity) {}
 RWFactory::~RWFactory() { clearAndDelete(); }
 
 void RWFactory::addCreator(RWuserCreator fn, RWClassID id, const RWStringID& sid) {
-  RWGuard guard(contentsLock());
-  RWCollectable* byId = new RWFactoryEntryById(id, fn, sid);
-  if (insert(byId) != byId) delete byId;
-  RWCollectable* byString = new RWFactoryEntryByString(id, fn, sid);
-  if (insert(byString) != byString) delete byString;
+  bool idTaken, stringTaken;
+  {
+    RWGuard guard(contentsLock());
+    idTaken = insertOrDrop(*this, new RWFactoryEntryById(id, fn, sid));
+    stringTaken = insertOrDrop(*this, new RWFactoryEntryByString(id, fn, sid));
+  }
+  // The first registration still wins, but two classes claiming one key is
+  // a fault someone must hear of. Reported outside the lock, so that a
+  // handler may look into the factory.
+  conflicts += unsigned(idTaken) + unsigned(stringTaken);
+  if (idTaken) rwReport<RWInternalErr>(RWTOOL_DUPID(), {id, id});
+  if (stringTaken) rwReport<RWInternalErr>(RWTOOL_DUPSTRINGID(), {sid.data()});
 }
 
 void RWFactory::removeCreator(RWClassID id) {
@@ -155,6 +176,8 @@ RWClassID rwClassIDOf(const RWStringID& sid) {
   RWFactory* f = rwFactoryInstance();
   return f ? f->classIdOf(sid) : RW_NO_CLASS_ID;
 }
+
+unsigned rwFactoryConflicts() { return conflicts.load(); }
 
 RWClassID rwNextFreeClassID() {
   RWGuard guard(idCounterLock());

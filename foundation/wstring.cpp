@@ -13,6 +13,7 @@
 #include "rw/cstring.h"
 #include "rw/kmsys.h"
 #include "rw/message.h"
+#include "rw/mutex.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
 #include "rw/vstream.h"

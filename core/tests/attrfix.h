@@ -2,7 +2,7 @@
 #define CORE_TESTS_ATTRFIX_H
 
 // Attribute fixtures: a small leaf attribute of a shared family (two
-// classes of kind 201, as pens are) that counts its destructions, and a
+// classes of the pen family) that counts its destructions, and a
 // stage that records what it is sent and answers chosen statuses.
 
 #include <cstdint>
@@ -11,12 +11,13 @@
 
 #include "core/attrib.h"
 #include "leaffix.h"
+#include "testids.h"
 
 class TestPenAttr : public TestValued<GAttribute> {
  public:
   using TestValued::TestValued;
 
-  static RWClassID classIsA() { return 0x7101; }
+  static RWClassID classIsA() { return TestClassId::TestPenAttr; }
   RWClassID isA() const override { return classIsA(); }
   RWClassID kind() const override { return kPenFamily; }
   TestPenAttr* newSpecies() const override { return new TestPenAttr; }
@@ -33,7 +34,7 @@ class TestNoPenAttr : public GAttribute {
  public:
   TestNoPenAttr() = default;
   explicit TestNoPenAttr(uint32_t id) : GAttribute(id) {}
-  static RWClassID classIsA() { return 0x7102; }
+  static RWClassID classIsA() { return TestClassId::TestNoPenAttr; }
   RWClassID isA() const override { return classIsA(); }
   RWClassID kind() const override { return kPenFamily; }
   TestNoPenAttr* newSpecies() const override { return new TestNoPenAttr; }

@@ -14,13 +14,14 @@
 #include "foundation/tests/testutil.h"
 #include "foundation/tests/tmpdir.h"
 #include "leaffix.h"
+#include "testids.h"
 #include "rw/rwfile.h"
 
 class TestLeaf : public TestValued<MPersistentObject> {
  public:
   using TestValued::TestValued;
 
-  static RWClassID classIsA() { return 0x7001; }
+  static RWClassID classIsA() { return TestClassId::TestLeaf; }
   RWClassID isA() const override { return classIsA(); }
   TestLeaf* newSpecies() const override { return new TestLeaf; }
   TestLeaf* copy() const override { return new TestLeaf(*this); }
@@ -35,7 +36,7 @@ class TestBare : public MPersistentObject {
  public:
   TestBare() = default;
   explicit TestBare(uint32_t id) : MPersistentObject(id) {}
-  static RWClassID classIsA() { return 0x7002; }
+  static RWClassID classIsA() { return TestClassId::TestBare; }
   RWClassID isA() const override { return classIsA(); }
   TestBare* newSpecies() const override { return new TestBare; }
   TestBare* copy() const override { return new TestBare(*this); }

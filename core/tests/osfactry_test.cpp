@@ -25,7 +25,7 @@ class Wordy : public MPersistentObject {
  public:
   Wordy() = default;
   Wordy(uint32_t words, uint32_t claimed) : words_(words), claimed_(claimed) {}
-  static RWClassID classIsA() { return 0x7010; }
+  static RWClassID classIsA() { return TestClassId::Wordy; }
   RWClassID isA() const override { return classIsA(); }
   Wordy* newSpecies() const override { return new Wordy; }
   Wordy* copy() const override { return new Wordy(*this); }

@@ -23,7 +23,9 @@
 namespace {
 
 // Stand-ins for the journal's commands: a leaf with one number, under the
-// class IDs the store treats specially.
+// class IDs the store treats specially. They take the journal's own IDs,
+// so they must give way to its classes once those are in the core library
+// (the factory reports the clash).
 template <RWClassID Id>
 class TestCommand : public MPersistentObject {
  public:
@@ -53,19 +55,19 @@ class TestCommand : public MPersistentObject {
   int32_t value = 0;
 };
 
-using Graphic = TestCommand<601>;
-using ScanLineGraphic = TestCommand<661>;
-using StartScanLine = TestCommand<702>;
-using EndScanLine = TestCommand<703>;
-using PageEnd = TestCommand<710>;
+using Graphic = TestCommand<ClassId::GCommand>;
+using ScanLineGraphic = TestCommand<ClassId::GScanLineGraphic>;
+using StartScanLine = TestCommand<ClassId::GStartScanLine>;
+using EndScanLine = TestCommand<ClassId::GEndScanLine>;
+using PageEnd = TestCommand<ClassId::GPageEnd>;
 
 // The journal's on-disk command composite: a handle under its own class ID.
 class CommandStore : public MPersistentCompositeOnDisk {
  public:
   CommandStore() = default;
   CommandStore(const RWWString& name, int32_t deleteFile, uint32_t id) : MPersistentCompositeOnDisk(name, deleteFile, id) {}
-  static RWClassID classIsA() { return 606; }
-  RWClassID isA() const override { return 606; }
+  static RWClassID classIsA() { return ClassId::GCommandCompositeOnDisk; }
+  RWClassID isA() const override { return classIsA(); }
   CommandStore* newSpecies() const override { return new CommandStore; }
   CommandStore* copy() const override { return new CommandStore(*this); }
 };
@@ -75,12 +77,12 @@ RWCollectable* make() {
   return new T;
 }
 
-const RWFactoryRegistrar r601(make<Graphic>, 601, "TestGraphic");
-const RWFactoryRegistrar r661(make<ScanLineGraphic>, 661, "TestScanLineGraphic");
-const RWFactoryRegistrar r702(make<StartScanLine>, 702, "TestStartScanLine");
-const RWFactoryRegistrar r703(make<EndScanLine>, 703, "TestEndScanLine");
-const RWFactoryRegistrar r710(make<PageEnd>, 710, "TestPageEnd");
-const RWFactoryRegistrar r606(make<CommandStore>, 606, "TestCommandStore");
+const RWFactoryRegistrar registerGraphic(make<Graphic>, Graphic::classIsA(), "TestGraphic");
+const RWFactoryRegistrar registerScanLineGraphic(make<ScanLineGraphic>, ScanLineGraphic::classIsA(), "TestScanLineGraphic");
+const RWFactoryRegistrar registerStartScanLine(make<StartScanLine>, StartScanLine::classIsA(), "TestStartScanLine");
+const RWFactoryRegistrar registerEndScanLine(make<EndScanLine>, EndScanLine::classIsA(), "TestEndScanLine");
+const RWFactoryRegistrar registerPageEnd(make<PageEnd>, PageEnd::classIsA(), "TestPageEnd");
+const RWFactoryRegistrar registerCommandStore(make<CommandStore>, CommandStore::classIsA(), "TestCommandStore");
 
 int32_t valueOf(const GCountedRef& r) {
   if (auto* g = dynamic_cast<Graphic*>(r.get())) return g->value;

@@ -6,7 +6,10 @@
 // Maps every persistent class's 16-bit class ID and its string ID to a
 // create function, so that a restore can make an object of the stored
 // class. A registration adds one entry of each kind; the first registration
-// of a class ID, and separately the first of a string ID, wins. The factory
+// of a class ID, and separately the first of a string ID, wins. A later
+// registration of a key under another create function is reported to the
+// error handler (DUPID, DUPSTRINGID); registering the same create function
+// again is harmless and silent. The factory
 // exists only while it holds a registration: it is made on first use and
 // deleted when the last registration is removed.
 //
@@ -89,6 +92,11 @@ RWStringID rwStringIDOf(RWClassID id);
 RWClassID rwClassIDOf(const RWStringID& sid);
 // 0x9000 plus a 16-bit counter that moves on with every call.
 RWClassID rwNextFreeClassID();
+// How many keys, in this process so far, a registration found taken by
+// another create function (each one reported). Registrations run from
+// static initialisers, before any handler of a test is installed; this is
+// how a test learns afterwards that the libraries loaded cleanly.
+unsigned rwFactoryConflicts();
 
 // Registers a class for as long as the object lives: construct one as a
 // static object beside the class.

@@ -23,7 +23,7 @@ struct RWCatMsg {
 extern const char rw_FoundDomain[];  // "rwfound1.0"
 extern const char rw_BaseDomain[];   // "rwbase1.0"
 
-// The foundation catalogue, 0x2000 - 0x2015.
+// The foundation catalogue, 0x2000 - 0x2017.
 const RWCatMsg* RWTOOL_ALLOCOUT();
 const RWCatMsg* RWTOOL_BADRE();
 const RWCatMsg* RWTOOL_CRABS();
@@ -46,6 +46,8 @@ const RWCatMsg* RWTOOL_WRITEERR();
 const RWCatMsg* RWTOOL_INDEXERR();
 const RWCatMsg* RWTOOL_NPOSINDEX();
 const RWCatMsg* RWTOOL_NOPERSIST();
+const RWCatMsg* RWTOOL_DUPID();
+const RWCatMsg* RWTOOL_DUPSTRINGID();
 
 // The base catalogue, 0x1000 - 0x100A.
 const RWCatMsg* RWCORE_EOF();

@@ -10,7 +10,9 @@
 
 #include <cstdint>
 
-#include "rw/mutex.h"
+// Only named here: holders of a count need not see the platform lock, and
+// the code that takes references includes rw/mutex.h itself.
+class RWMutex;
 
 class RWReference {
  public:

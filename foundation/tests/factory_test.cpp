@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "rw/bufhelp.h"
 #include "rw/factory.h"
+#include "testutil.h"
 
 namespace {
 
@@ -59,8 +61,11 @@ TEST(Factory, UnknownIdsAnswerNoIDAndNoClass) {
 }
 
 TEST(Factory, OneClassIdUnderTwoStringIds) {
+  ReportLog reports;
   rwAddToFactory(makeAlpha, 700, RWStringID("AlphaClass"));
   rwAddToFactory(makeBeta, 700, RWStringID("BetaClass"));
+  EXPECT_EQ(reports.texts(), std::vector<std::string>{
+                                 "[DUPID] RWFactory: class ID 700 (0x2bc) already registered to another create function"});
   EXPECT_TRUE(made<Alpha>(rwCreateFromFactory(700)));  // the first registration of 700 wins
   EXPECT_EQ(rwClassIDOf(RWStringID("BetaClass")), 700);
   EXPECT_TRUE(made<Beta>(rwCreateFromFactory(RWStringID("BetaClass"))));
@@ -109,9 +114,47 @@ TEST(Factory, KindsNeverMatchEachOther) {
   EXPECT_TRUE(made<Alpha>(own.make(id)));
 
   RWClassID other = static_cast<RWClassID>(id + 64);
+  ReportLog reports;
   own.addCreator(makeBeta, other, name);  // the string is taken; the ID is new
   EXPECT_TRUE(made<Beta>(own.make(other)));
   EXPECT_EQ(own.classIdOf(name), id);
+  EXPECT_EQ(reports.texts(), std::vector<std::string>{
+                                 "[DUPSTRINGID] RWFactory: string ID Gamma already registered to another create function"});
+}
+
+// A key taken by another create function is reported, as an internal
+// error, and the first registration keeps it; the same create function
+// registered again is no fault.
+TEST(Factory, KeyTakenByAnotherCreatorIsReported) {
+  const std::string dupId = "[DUPID] RWFactory: class ID 710 (0x2c6) already registered to another create function";
+  const std::string dupString = "[DUPSTRINGID] RWFactory: string ID Eta already registered to another create function";
+  struct Case {
+    const char* what;
+    RWuserCreator fn;
+    RWClassID id;
+    const char* sid;
+    std::vector<std::string> reported;
+  } cases[] = {
+      {"the same registration again", makeAlpha, 710, "Eta", {}},
+      {"the same creator under a new string", makeAlpha, 710, "Theta", {}},
+      {"another creator, a new ID under the taken string", makeBeta, 711, "Eta", {dupString}},
+      {"another creator under the taken ID", makeBeta, 710, "Iota", {dupId}},
+      {"another creator under both keys", makeBeta, 710, "Eta", {dupId, dupString}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RWFactory own;
+    own.addCreator(makeAlpha, 710, RWStringID("Eta"));
+    ReportLog reports;
+    const unsigned before = rwFactoryConflicts();
+    own.addCreator(c.fn, c.id, RWStringID(c.sid));
+    EXPECT_EQ(reports.texts(), c.reported);
+    EXPECT_EQ(rwFactoryConflicts() - before, c.reported.size());
+    for (const CapturedReport& r : reports.all()) EXPECT_TRUE(r.internal);
+    EXPECT_EQ(own.findCreator(710), &makeAlpha);
+    EXPECT_EQ(own.findCreator(RWStringID("Eta")), &makeAlpha);
+    EXPECT_EQ(own.classIdOf(RWStringID("Eta")), 710);
+  }
 }
 
 TEST(Factory, RegistrarUnregistersBothKeys) {

@@ -11,7 +11,9 @@
 #include "core/persnum.h"
 #include "core/setstore.h"
 #include "foundation/tests/tmpdir.h"
+#include "host/win32/install.h"
 #include "host/win32/osfactory.h"
+#include "host/win32/paths.h"
 #include "host/win32/valfile.h"
 
 namespace {

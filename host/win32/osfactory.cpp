@@ -4,79 +4,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <new>
-#include <thread>
+#include <vector>
 
 #include "core/locale.h"
-#include "core/newhndlr.h"
-#include "core/outport.h"
+#include "core/osversn.h"
 #include "core/setstore.h"
 #include "host/win32/charset.h"
+#include "host/win32/mutex.h"
+#include "host/win32/paths.h"
 #include "host/win32/values.h"
-
-// ---- paths ---------------------------------------------------------------------
-
-// The file system speaks UTF-8 with slashes, the system 16-bit text with
-// backslashes; a 16-bit unit that is half of a pair is kept as its own
-// three-byte form rather than lost.
-std::string hostPath(const RWWString& path) {
-  std::string name;
-  for (RWsize i = 0; i < path.length(); ++i) {
-    const uint32_t c = path.data()[i];
-    if (c == u'\\') {
-      name += '/';
-    } else if (c < 0x80) {
-      name += static_cast<char>(c);
-    } else if (c < 0x800) {
-      name += static_cast<char>(0xC0 | (c >> 6));
-      name += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      name += static_cast<char>(0xE0 | (c >> 12));
-      name += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      name += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return name;
-}
-
-RWWString logicalPath(const std::string& name) {
-  std::u16string units;
-  for (size_t i = 0; i < name.size();) {
-    const unsigned char b = static_cast<unsigned char>(name[i]);
-    uint32_t c = b;
-    size_t more = 0;
-    if (b >= 0xF0) {
-      c = b & 0x07;
-      more = 3;
-    } else if (b >= 0xE0) {
-      c = b & 0x0F;
-      more = 2;
-    } else if (b >= 0xC0) {
-      c = b & 0x1F;
-      more = 1;
-    }
-    if (i + more >= name.size()) more = 0;  // cut short: take the byte as it is
-    for (size_t k = 1; k <= more; ++k) c = (c << 6) | (static_cast<unsigned char>(name[i + k]) & 0x3F);
-    i += 1 + more;
-    if (c == '/') c = u'\\';
-    if (c > 0xFFFF) {
-      c -= 0x10000;
-      units += static_cast<char16_t>(0xD800 | (c >> 10));
-      units += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-    } else {
-      units += static_cast<char16_t>(c);
-    }
-  }
-  return RWWString(units.data(), static_cast<RWsize>(units.size()));
-}
+#include "host/win32/version.h"
 
 namespace {
 
@@ -88,78 +32,6 @@ RWWString withoutTrailingSeparator(RWWString path) {
 }
 
 }  // namespace
-
-// ---- HostMutex -------------------------------------------------------------------
-
-struct HostMutex::State {
-  std::mutex lock;
-  std::condition_variable freed;
-  std::thread::id owner;
-  uint32_t depth = 0;
-};
-
-HostMutex::HostMutex() : state_(new State) {}
-HostMutex::~HostMutex() = default;
-
-int HostMutex::acquire() {
-  std::unique_lock<std::mutex> guard(state_->lock);
-  std::thread::id me = std::this_thread::get_id();
-  if (state_->depth && state_->owner == me) {
-    ++state_->depth;
-    return 0;
-  }
-  state_->freed.wait(guard, [this] { return state_->depth == 0; });
-  state_->owner = me;
-  state_->depth = 1;
-  return 0;
-}
-
-int HostMutex::release() {
-  std::unique_lock<std::mutex> guard(state_->lock);
-  if (state_->depth == 0 || state_->owner != std::this_thread::get_id()) return -2;
-  if (--state_->depth == 0) {
-    state_->owner = std::thread::id();
-    guard.unlock();
-    state_->freed.notify_one();
-  }
-  return 0;
-}
-
-// ---- version answers ------------------------------------------------------------
-
-int HostVersionQueries::getVersionEx(Info& info) {
-  bool accepted = false;
-  for (uint32_t size : acceptedSizes) accepted = accepted || size == info.size;
-  if (!accepted) return 0;
-  info.majorVersion = majorVersion;
-  info.minorVersion = minorVersion;
-  info.buildNumber = buildNumber;
-  info.platformId = platformId;
-  return 1;
-}
-
-uint32_t HostVersionQueries::getVersion() { return packedVersion; }
-
-int32_t HostVersionQueries::openKey(const char*, void*& key) {
-  key = openStatus == 0 ? this : nullptr;
-  return openStatus;
-}
-
-int32_t HostVersionQueries::queryValue(void*, const char* name, char* buffer, uint32_t& size) {
-  if (queryStatus != 0) return queryStatus;
-  if (std::strcmp(name, "ProductType") != 0) return 2;  // no such value
-  if (productType.size() + 1 > size) return 234;        // more data
-  std::memcpy(buffer, productType.c_str(), productType.size() + 1);
-  size = static_cast<uint32_t>(productType.size() + 1);
-  return 0;
-}
-
-int32_t HostVersionQueries::closeKey(void*) {
-  ++closes;
-  return 0;
-}
-
-// ---- GOSFactoryHost -----------------------------------------------------------------
 
 GOSFactoryHost::GOSFactoryHost(const HostOptions& options) : options_(options) {
   if (!options_.values) options_.values = std::make_shared<MemoryValueStores>();
@@ -389,67 +261,3 @@ uint32_t GOSFactoryHost::reservedThird(uint32_t, uint32_t, uint32_t third) { ret
 int GOSFactoryHost::reservedZero() { return 0; }
 
 GOSMutex* GOSFactoryHost::createMutex() { return new (std::nothrow) HostMutex; }
-
-// ---- installation ------------------------------------------------------------------
-
-namespace {
-
-// What the installer set up, so that removal undoes exactly that.
-struct Installed {
-  GOSFactoryHost* factory = nullptr;
-  GOSVersionQueries* previousQueries = nullptr;
-  bool reserve = false;
-  std::function<void()> unregisterProviders;
-  GSpoolerProvider* spooler = nullptr;
-} installed;
-
-const char kSpoolerProviderName[] = "Basic Spooler";
-
-}  // namespace
-
-GOSFactoryHost* installHostPlatform(const HostOptions& options) {
-  removeHostPlatform();
-  // The base constructor makes the factory the held one (deleting any
-  // other); the lock and the instance follow.
-  GOSFactoryHost* factory = new GOSFactoryHost(options);
-  GOSFactory::factoryLock = factory->createMutex();
-  GOSFactory::theInstance = factory;
-  installed.factory = factory;
-  installed.previousQueries = GOSVersion::setQueries(factory->options().versionQueries.get());
-  if (options.registerProviders) {
-    options.registerProviders();
-    installed.unregisterProviders = options.unregisterProviders;
-  } else {
-    // By default jobs go to the spooler, as in the kernel-mode driver.
-    // A provider already registered under the name stays, and stays its
-    // owner's: removal must not take it away.
-    installed.spooler = new GSpoolerProvider;
-    if (GOutputPortProviderRegistry::instance().add(installed.spooler, RWCString(kSpoolerProviderName)) != 0) {
-      delete installed.spooler;
-      installed.spooler = nullptr;
-    }
-  }
-  if (options.memoryReserve) {
-    installNewHandler(options.memoryReserve);
-    installed.reserve = true;
-  }
-  return factory;
-}
-
-void removeHostPlatform() {
-  GOSFactoryHost* factory = installed.factory;
-  if (!factory) return;
-  if (installed.reserve) removeNewHandler();
-  if (installed.unregisterProviders) installed.unregisterProviders();
-  if (installed.spooler) {
-    GOutputPortProviderRegistry::instance().remove(RWCString(kSpoolerProviderName));
-    delete installed.spooler;
-  }
-  // The converter came from this factory.
-  GCharsetConverter::discardInstance();
-  if (GOSFactory::theInstance == factory) GOSFactory::theInstance = nullptr;
-  GOSVersion::setQueries(installed.previousQueries);
-  // Another factory may have been made since and deleted this one.
-  if (GOSFactory::heldFactory == factory) delete factory;
-  installed = Installed();
-}

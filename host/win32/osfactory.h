@@ -1,113 +1,21 @@
 #ifndef HOST_WIN32_OSFACTORY_H
 #define HOST_WIN32_OSFACTORY_H
 
-// The user-mode platform services a host process installs before it calls
-// into the core library.
-//
-// installHostPlatform makes the factory, its lock and the instance, lets the
-// caller register the output-port providers, and optionally keeps the memory
-// reserve; removeHostPlatform undoes the same steps in reverse.
-//
-// Paths: the framework speaks of backslash-separated paths; hostPath() is
-// the one place that turns one into a file-system name (Windows-1252 bytes,
-// '/' for '\'), and logicalPath() the way back.
+// The user-mode platform services: the factory the framework asks for
+// locks, time, folders, streams, the character-set converter and the
+// printers' named values. install.h makes it the instance.
 //
 // Named printer values live in a HostValueStore per printer, which a
-// HostValueStores hands out for an owner. The default keeps them in memory;
-// a file-backed form can be given in the options.
+// HostValueStores hands out for an owner (valstore.h). The default keeps
+// them in memory; a file-backed form can be given in the options.
 
 #include <cstdint>
-#include <functional>
-#include <map>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "core/osfactry.h"
-#include "core/osversn.h"
+#include "host/win32/options.h"
 
-// The values of one printer.
-class HostValueStore {
- public:
-  virtual ~HostValueStore();
-  // Each put answers 1 on success.
-  virtual int putULong(const RWWString& name, uint32_t value) = 0;
-  virtual int putString(const RWWString& name, const RWWString& value) = 0;
-  virtual int putBinary(const RWWString& name, const void* data, uint32_t length) = 0;
-  // Each answers whether the name holds a value of that type.
-  virtual bool getULong(const RWWString& name, uint32_t& value) = 0;
-  virtual bool getString(const RWWString& name, RWWString& value) = 0;
-  // The factory's getBinary contract: 1 and the bytes and their length; with
-  // a null buffer or no capacity, 1 and an upper bound of the size; 0 when
-  // nothing is stored or the capacity is too small.
-  virtual int getBinary(const RWWString& name, void* buffer, uint32_t capacity, uint32_t& length) = 0;
-};
-
-// Finds the store of an owner's printer.
-class HostValueStores {
- public:
-  virtual ~HostValueStores();
-  // Null when the owner has no printer; not owned by the caller.
-  virtual HostValueStore* storeFor(GDriverInstance* owner) = 0;
-};
-
-// One in-memory store per owner, made on first use. A null owner has none.
-class MemoryValueStores : public HostValueStores {
- public:
-  MemoryValueStores();
-  ~MemoryValueStores() override;
-  HostValueStore* storeFor(GDriverInstance* owner) override;
-
- private:
-  std::mutex lock_;
-  std::map<GDriverInstance*, std::unique_ptr<HostValueStore>> stores_;
-};
-
-// A moment as the clock gives it: milliseconds since 1970 in UTC and the
-// local offset from GMT in minutes, positive east.
-struct HostMoment {
-  int64_t utcMilliseconds = 0;
-  int16_t offsetMinutes = 0;
-};
-
-struct HostOptions {
-  // The temporary folder when the printer names none
-  // ("TempDirectoryLocation"); empty: a folder of this process under
-  // $TMPDIR or /tmp, made on first use and removed with the factory.
-  RWWString temporaryDirectory;
-  // The driver's files; empty: the folder of the running program.
-  RWWString driverDirectory;
-  // The stored configuration of every printer.
-  RWWString configurationFile;
-  // The clock; empty: the system's.
-  std::function<HostMoment()> clock;
-  // The printers' values; null: in memory.
-  std::shared_ptr<HostValueStores> values;
-  // Answers the system version; null: Windows NT 4.0 workstation, build
-  // 1381. Kept by the installer for the factory's life.
-  std::shared_ptr<GOSVersionQueries> versionQueries;
-  // A reserve size for installNewHandler; 0 keeps none.
-  uint32_t memoryReserve = 0;
-  // Registers and removes the output-port providers; when not given, the
-  // installer registers a spooler provider as "Basic Spooler".
-  std::function<void()> registerProviders;
-  std::function<void()> unregisterProviders;
-};
-
-// A re-entrant lock with a real recursion count: release by a thread that
-// does not hold it answers -2.
-class HostMutex : public GOSMutex {
- public:
-  HostMutex();
-  ~HostMutex() override;
-  int release() override;
-  int acquire() override;
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
+class HostValueStore;
 
 class GOSFactoryHost : public GOSFactory {
  public:
@@ -167,41 +75,5 @@ class GOSFactoryHost : public GOSFactory {
   uint32_t fixedSeed_ = 0;
   std::string ownTemporary_;  // the per-process folder, once made
 };
-
-// The default answers of the system version: NT 4.0 workstation, build
-// 1381. Each answer can be changed, so tests can walk every branch of the
-// query.
-class HostVersionQueries : public GOSVersionQueries {
- public:
-  int getVersionEx(Info& info) override;
-  uint32_t getVersion() override;
-  int32_t openKey(const char* path, void*& key) override;
-  int32_t queryValue(void* key, const char* name, char* buffer, uint32_t& size) override;
-  int32_t closeKey(void* key) override;
-
-  uint32_t majorVersion = 4;
-  uint32_t minorVersion = 0;
-  uint32_t buildNumber = 1381;
-  uint32_t platformId = 2;
-  // The record sizes getVersionEx accepts.
-  std::vector<uint32_t> acceptedSizes{276};
-  uint32_t packedVersion = 0x05650004;  // build 1381 above major 4, minor 0
-  int32_t openStatus = 0;
-  int32_t queryStatus = 0;
-  std::string productType = "WinNT";
-  int closes = 0;
-};
-
-// The file-system name of a framework path, and the framework path of a
-// file-system name. Every path the factory hands out is in the framework's
-// form.
-std::string hostPath(const RWWString& path);
-RWWString logicalPath(const std::string& name);
-
-// Installs a new factory as the instance (see the top of this file) and
-// answers it; a factory installed before is deleted.
-GOSFactoryHost* installHostPlatform(const HostOptions& options = HostOptions());
-// Removes what installHostPlatform made; nothing when nothing is installed.
-void removeHostPlatform();
 
 #endif

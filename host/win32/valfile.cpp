@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/persnum.h"
+#include "host/win32/paths.h"
 #include "rw/collect.h"
 
 // ---- SettingsFileValueStore -------------------------------------------------------

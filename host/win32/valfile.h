@@ -23,7 +23,7 @@
 #include <string>
 
 #include "core/setstore.h"
-#include "host/win32/osfactory.h"
+#include "host/win32/valstore.h"
 
 // One printer's file, open while the store lives.
 class SettingsFileValueStore : public HostValueStore {

@@ -2,9 +2,6 @@
 
 #include <cstring>
 
-HostValueStore::~HostValueStore() = default;
-HostValueStores::~HostValueStores() = default;
-
 MemoryValueStores::MemoryValueStores() = default;
 MemoryValueStores::~MemoryValueStores() = default;
 

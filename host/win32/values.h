@@ -2,14 +2,16 @@
 #define HOST_WIN32_VALUES_H
 
 // Named printer values kept in memory: what was put comes back from the
-// matching get, by exact name; a name holds one value of one type.
+// matching get, by exact name; a name holds one value of one type. The
+// factory keeps its values so unless the options name other stores.
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
-#include "host/win32/osfactory.h"
+#include "host/win32/valstore.h"
 
 class MemoryValueStore : public HostValueStore {
  public:
@@ -37,6 +39,18 @@ class MemoryValueStore : public HostValueStore {
 
   std::mutex lock_;
   std::map<RWWString, Value, Less> values_;
+};
+
+// One in-memory store per owner, made on first use. A null owner has none.
+class MemoryValueStores : public HostValueStores {
+ public:
+  MemoryValueStores();
+  ~MemoryValueStores() override;
+  HostValueStore* storeFor(GDriverInstance* owner) override;
+
+ private:
+  std::mutex lock_;
+  std::map<GDriverInstance*, std::unique_ptr<HostValueStore>> stores_;
 };
 
 #endif

@@ -1,0 +1,4 @@
+#include "host/win32/valstore.h"
+
+HostValueStore::~HostValueStore() = default;
+HostValueStores::~HostValueStores() = default;

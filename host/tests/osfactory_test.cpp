@@ -14,12 +14,12 @@
 #include "core/locale.h"
 #include "core/newhndlr.h"
 #include "core/outport.h"
-#include "foundation/tests/testutil.h"
-#include "foundation/tests/tmpdir.h"
 #include "host/win32/charset.h"
 #include "host/win32/osfactory.h"
 #include "rw/kmsys.h"
 #include "rw/vstream.h"
+#include "testkit/files.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "core/persnum.h"
 #include "core/setstore.h"
-#include "foundation/tests/tmpdir.h"
 #include "host/win32/osfactory.h"
 #include "host/win32/valfile.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

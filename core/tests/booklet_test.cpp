@@ -33,19 +33,6 @@ GBookletComposite* entry(int16_t selector, int16_t second, std::initializer_list
   return b;
 }
 
-template <class Out, class In, class... Args>
-std::unique_ptr<GBookletComposite> throughStream(const GBookletComposite* b, Args... args) {
-  std::stringstream buffer;
-  {
-    Out out(buffer, args...);
-    out << static_cast<const RWCollectable*>(b);
-  }
-  In in(buffer);
-  GBookletComposite* back = nullptr;
-  in >> back;
-  return std::unique_ptr<GBookletComposite>(back);
-}
-
 class BookletStore : public StoreTest {
  protected:
   // Magic, class tag, root level and attribute level (changed flag set).

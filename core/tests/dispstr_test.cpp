@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 
 #include "attrfix.h"
 #include "core/dispstr.h"
@@ -79,17 +78,9 @@ TEST_F(DisplayStore, StoredBytes) {
   EXPECT_TRUE(backAttr->matches(&a));
   EXPECT_EQ(backAttr->displayString().serialNumber(), 62u);
 
-  std::stringstream buffer;
-  {
-    RWpostream out(buffer);
-    out << static_cast<const RWCollectable*>(&a);
-  }
-  RWpistream in(buffer);
-  GDisplayStringAttribute* fromStream = nullptr;
-  in >> fromStream;
+  std::unique_ptr<GDisplayStringAttribute> fromStream = throughStream<RWpostream, RWpistream>(&a);
   ASSERT_NE(fromStream, nullptr);
   EXPECT_TRUE(fromStream->matches(&a));
-  delete fromStream;
 }
 
 TEST_F(DisplayStore, ATextCutShortKeepsTheFieldsAfterIt) {

@@ -513,19 +513,11 @@ TEST_F(DiskStoreTest, DamagedFilesFailClearly) {
 TEST_F(DiskStoreTest, AHandleComesBackAttachedFromAVirtualStream) {
   MPersistentCompositeOnDisk h(wide(), 0, 7);
   put(h, new Graphic(1, 1));
-  std::stringstream buffer;
-  {
-    RWpostream out(buffer);
-    out << static_cast<const RWCollectable*>(&h);
-  }
-  RWpistream in(buffer);
-  MPersistentCompositeOnDisk* back = nullptr;
-  in >> back;
+  std::unique_ptr<MPersistentCompositeOnDisk> back = throughStream<RWpostream, RWpistream>(&h);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::attached);
   EXPECT_EQ(back->store(), h.store());
   EXPECT_TRUE(back->matches(&h));
-  delete back;
 }
 
 TEST_F(DiskStoreTest, HandleStoredFormAndRestore) {

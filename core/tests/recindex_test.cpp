@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -183,14 +183,7 @@ TEST(RecordIndex, ComesBackWholeFromAVirtualStream) {
   GRecordRef page(new GRecordComposite(shape));
   page->addChild(leafRecord(3));
   root.addChild(page);
-  std::stringstream buffer;
-  {
-    RWpostream out(buffer);
-    out << static_cast<const RWCollectable*>(&root);
-  }
-  RWpistream in(buffer);
-  GRecordComposite* back = nullptr;
-  in >> back;
+  std::unique_ptr<GRecordComposite> back = throughStream<RWpostream, RWpistream>(&root);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->childCount(), 2u);
   EXPECT_EQ(back->leafCount(), 2u);
@@ -199,5 +192,4 @@ TEST(RecordIndex, ComesBackWholeFromAVirtualStream) {
   EXPECT_EQ(second->classId(), MPersistentComposite::classIsA());
   ASSERT_NE(second->children(), nullptr);
   EXPECT_EQ(static_cast<GRecordLink*>(second->children()->list().first())->record->id(), 3u);
-  delete back;
 }

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <vector>
 
 #include "core/passoc.h"
@@ -100,21 +99,7 @@ void everyObject(MPersistentObject* o, const std::function<void(MPersistentObjec
   }
 }
 
-class RoundTrip : public StoreTest {
- protected:
-  template <class Out, class In, class... Args>
-  MPersistentObject* throughStream(const MPersistentObject* tree, Args... args) {
-    std::stringstream buffer;
-    {
-      Out out(buffer, args...);
-      out << static_cast<const RWCollectable*>(tree);
-    }
-    In in(buffer);
-    MPersistentObject* back = nullptr;
-    in >> back;
-    return back;
-  }
-};
+class RoundTrip : public StoreTest {};
 
 TEST_F(RoundTrip, GeneratedTreesComeBackEqualFromEveryForm) {
   for (unsigned seed = 1; seed <= 40; ++seed) {
@@ -124,20 +109,21 @@ TEST_F(RoundTrip, GeneratedTreesComeBackEqualFromEveryForm) {
     const std::string stored = storeFile(tree.get());
     EXPECT_EQ(tree->recursiveStoreSize(), stored.size());
 
+    // Read back as a persistent object, whatever the tree's own class.
+    const MPersistentObject* asObject = tree.get();
     const struct {
       const char* form;
-      std::function<MPersistentObject*()> restore;
+      std::function<std::unique_ptr<MPersistentObject>()> restore;
     } forms[] = {
-        {"binary file", [&] { return restoreFile<MPersistentObject>(); }},
-        {"portable stream", [&] { return throughStream<RWpostream, RWpistream>(tree.get()); }},
-        {"binary stream", [&] { return throughStream<RWbostream, RWbistream>(tree.get()); }},
+        {"binary file", [&] { return std::unique_ptr<MPersistentObject>(restoreFile<MPersistentObject>()); }},
+        {"portable stream", [&] { return throughStream<RWpostream, RWpistream>(asObject); }},
+        {"binary stream", [&] { return throughStream<RWbostream, RWbistream>(asObject); }},
         {"little-endian stream",
-         [&] { return throughStream<RWeostream, RWeistream>(tree.get(), RWeostream::LittleEndian); }},
-        {"big-endian stream",
-         [&] { return throughStream<RWeostream, RWeistream>(tree.get(), RWeostream::BigEndian); }},
+         [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::LittleEndian); }},
+        {"big-endian stream", [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::BigEndian); }},
     };
     for (const auto& f : forms) {
-      std::unique_ptr<MPersistentObject> back(f.restore());
+      std::unique_ptr<MPersistentObject> back = f.restore();
       ASSERT_NE(back, nullptr) << f.form;
       EXPECT_TRUE(back->isEqual(tree.get())) << f.form;
       EXPECT_EQ(back->totalEntries(), tree->totalEntries()) << f.form;

@@ -11,7 +11,7 @@
 #include "rw/btree.h"
 #include "rw/collass.h"
 #include "rw/pstream.h"
-#include "storebytes.h"
+#include "testkit/store.h"
 
 namespace {
 

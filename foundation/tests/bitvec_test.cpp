@@ -10,7 +10,7 @@
 #include "rw/bufhelp.h"
 #include "rw/gvector.h"
 #include "rw/rwerr.h"
-#include "testutil.h"
+#include "testkit/reports.h"
 
 namespace {
 
@@ -18,11 +18,6 @@ class Reports : public ::testing::Test {
  protected:
   ReportLog reports;
 };
-
-std::string indexErr(unsigned i, unsigned n) {
-  return "[INDEXERR] Illegal Index (" + std::to_string(i) + ") for collection or string with " +
-         std::to_string(n) + " elements";
-}
 
 std::vector<unsigned char> bytesOf(const RWBitVec& v) {
   return std::vector<unsigned char>(v.data(), v.data() + (v.length() + 7) / 8);

@@ -10,13 +10,11 @@
 #include "intitem.h"
 #include "rw/btrdict.h"
 #include "rw/collass.h"
-#include "storebytes.h"
+#include "testkit/store.h"
 
 namespace {
 
 using std::string;
-
-int valueOf(const RWCollectable* c) { return static_cast<const IntItem*>(c)->value; }
 
 TEST(BTreeDictionary, PairsByKey) {
   IntItem k1(1), k2(2), twin(1), v1(10), v2(20), v3(30), absent(9);

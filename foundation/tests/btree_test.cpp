@@ -15,13 +15,11 @@
 #include "rw/btrdict.h"
 #include "rw/btree.h"
 #include "rw/collass.h"
-#include "storebytes.h"
+#include "testkit/store.h"
 
 namespace {
 
 using std::string;
-
-int valueOf(const RWCollectable* c) { return static_cast<const IntItem*>(c)->value; }
 
 struct Walk {
   int leafDepth = -1;

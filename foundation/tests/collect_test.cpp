@@ -16,18 +16,12 @@
 #include "rw/pstream.h"
 #include "rw/rwset.h"
 #include "rw/slistcol.h"
-#include "testutil.h"
-#include "tmpdir.h"
+#include "testkit/bytes.h"
+#include "testkit/reports.h"
+#include "testkit/store.h"
+#include "testkit/tmpdir.h"
 
 namespace {
-
-std::string bytes(std::initializer_list<unsigned> b) {
-  std::string s;
-  for (unsigned c : b) s += static_cast<char>(c);
-  return s;
-}
-
-std::string le32(uint32_t v) { return bytes({v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF, v >> 24}); }
 
 std::vector<int32_t> values(RWSlistCollectables& list) {
   std::vector<int32_t> v;
@@ -348,19 +342,11 @@ TEST(Stack, RestoredStackPopsInTheStoredOrder) {
   stack.push(&a);
   stack.push(&b);
   stack.push(&c);
-  std::stringstream data;
-  {
-    RWbostream out(data);
-    out << &stack;
-  }
-  RWbistream in(data);
-  RWSlistCollectablesStack* back = nullptr;
-  in >> back;
+  std::unique_ptr<RWSlistCollectablesStack> back = throughStream<RWbostream, RWbistream>(&stack);
   ASSERT_NE(back, nullptr);
   RWSlistCollectablesStack copy(*back);
   EXPECT_EQ(popAll(*back), (std::vector<int32_t>{3, 2, 1}));
   copy.clearAndDelete();
-  delete back;
 }
 
 TEST(Stack, FileRestoreStopsWhenTheCountIsMissing) {

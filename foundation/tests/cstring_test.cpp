@@ -18,8 +18,9 @@
 #include "rw/pstream.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
-#include "testutil.h"
-#include "tmpdir.h"
+#include "testkit/files.h"
+#include "testkit/reports.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

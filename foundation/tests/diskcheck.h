@@ -8,13 +8,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "testutil.h"
-#include "tmpdir.h"
+#include "testkit/bytes.h"
+#include "testkit/files.h"
+#include "testkit/reports.h"
+#include "testkit/tmpdir.h"
 
 namespace disktest {
 
@@ -23,38 +24,6 @@ inline bool saw(const ReportLog& log, const char* tag) {
   for (const CapturedReport& r : log.all())
     if (r.text.find(tag) != std::string::npos) return true;
   return false;
-}
-
-using Bytes = std::vector<uint8_t>;
-
-// Reads the whole file into b, reusing its storage.
-inline void readInto(const std::string& path, Bytes& b) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  b.resize(in ? static_cast<size_t>(in.tellg()) : 0);
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-
-inline Bytes readAll(const std::string& path) {
-  Bytes b;
-  readInto(path, b);
-  return b;
-}
-
-inline void writeAll(const std::string& path, const Bytes& b) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-
-inline int32_t le32(const Bytes& b, size_t at) {
-  if (at + 4 > b.size()) return INT32_MIN;
-  return static_cast<int32_t>(uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-                              uint32_t(b[at + 3]) << 24);
-}
-
-inline void setLe32(Bytes& b, size_t at, int32_t v) {
-  if (b.size() < at + 4) b.resize(at + 4);
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(uint32_t(v) >> (8 * i));
 }
 
 // What the reader found in a free-list file.

@@ -9,7 +9,7 @@
 #include "rw/defs.h"
 #include "rw/kmsys.h"
 #include "rw/rwerr.h"
-#include "testutil.h"
+#include "testkit/reports.h"
 
 namespace {
 

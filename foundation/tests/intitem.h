@@ -41,6 +41,9 @@ class IntItem : public RWCollectable {
   int32_t value;
 };
 
+// The number of an item known to be an IntItem.
+inline int valueOf(const RWCollectable* c) { return static_cast<const IntItem*>(c)->value; }
+
 inline RWCollectable* createIntItem() { return new IntItem; }
 inline const RWFactoryRegistrar registerIntItem(createIntItem, IntItem::classIsA(), "IntItem");
 

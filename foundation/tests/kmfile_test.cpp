@@ -6,8 +6,8 @@
 #include <string>
 
 #include "rw/kmsys.h"
-#include "testutil.h"
-#include "tmpdir.h"
+#include "testkit/files.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "rw/islist.h"
 #include "rw/rwerr.h"
 #include "rw/slist.h"
-#include "testutil.h"
+#include "testkit/reports.h"
 
 namespace {
 
@@ -23,10 +23,6 @@ class ListTest : public ::testing::Test {
 };
 
 const std::string nposErr = "[NPOSINDEX] The value RW_NPOS cannot be used as an index.";
-std::string indexErr(unsigned i, unsigned n) {
-  return "[INDEXERR] Illegal Index (" + std::to_string(i) + ") for collection or string with " +
-         std::to_string(n) + " elements";
-}
 
 struct SNode : RWIsvSlink {
   explicit SNode(int v) : value(v) {}

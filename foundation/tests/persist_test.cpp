@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,9 +16,11 @@
 #include "rw/rwset.h"
 #include "rw/rwstore.h"
 #include "rw/slistcol.h"
-#include "storebytes.h"
-#include "testutil.h"
-#include "tmpdir.h"
+#include "testkit/bytes.h"
+#include "testkit/files.h"
+#include "testkit/reports.h"
+#include "testkit/store.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 
@@ -35,14 +35,6 @@ const RWFactoryRegistrar registerNamedItem(makeNamedItem, TestNamedItem::id, "Te
 const RWFactoryRegistrar registerNode(makeNode, TestNode::id, "TestNode");
 const RWFactoryRegistrar registerEmpty(makeEmpty, TestEmpty::id, "TestEmpty");
 
-std::string bytes(std::initializer_list<unsigned> b) {
-  std::string s;
-  for (unsigned c : b) s += static_cast<char>(c);
-  return s;
-}
-
-std::string le32(uint32_t v) { return bytes({v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF, v >> 24}); }
-
 class Persist : public ::testing::Test {
  protected:
   std::string path() const { return dir_.file("graph.bin"); }
@@ -56,14 +48,8 @@ class Persist : public ::testing::Test {
     }
     return contents();
   }
-  std::string contents() const {
-    std::ifstream in(path(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  void write(const std::string& data) const {
-    std::ofstream out(path(), std::ios::binary);
-    out << data;
-  }
+  std::string contents() const { return fileContents(path()); }
+  void write(const std::string& data) const { putFile(path(), data); }
   RWCollectable* restore() {
     RWFile f(path().c_str(), "rb");
     RWCollectable* p = nullptr;

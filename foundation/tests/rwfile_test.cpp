@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "rw/rwfile.h"
-#include "testutil.h"
-#include "tmpdir.h"
+#include "testkit/files.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

@@ -12,7 +12,8 @@
 #include "rw/estream.h"
 #include "rw/pstream.h"
 #include "rw/rwerr.h"
-#include "testutil.h"
+#include "testkit/bytes.h"
+#include "testkit/reports.h"
 
 using namespace std::string_literals;
 
@@ -37,12 +38,6 @@ static_assert(!Extracts<RWvistream, unsigned long> && !Extracts<RWvistream, long
 static_assert(!Gets<RWvistream, long> && !Gets<RWpistream, unsigned long> && !Gets<RWbistream, long>);
 
 namespace {
-
-std::string bytes(std::initializer_list<unsigned> b) {
-  std::string s;
-  for (unsigned c : b) s += char(c);
-  return s;
-}
 
 // ------------------------------------------------------------ state
 

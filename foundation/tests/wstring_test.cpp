@@ -20,8 +20,9 @@
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
 #include "rw/wstring.h"
-#include "testutil.h"
-#include "tmpdir.h"
+#include "testkit/files.h"
+#include "testkit/reports.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

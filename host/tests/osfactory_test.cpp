@@ -14,8 +14,6 @@
 #include "core/locale.h"
 #include "core/newhndlr.h"
 #include "core/outport.h"
-#include "foundation/tests/testutil.h"
-#include "foundation/tests/tmpdir.h"
 #include "host/win32/charset.h"
 #include "host/win32/install.h"
 #include "host/win32/mutex.h"
@@ -27,6 +25,8 @@
 #include "host/win32/version.h"
 #include "rw/kmsys.h"
 #include "rw/vstream.h"
+#include "testkit/files.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

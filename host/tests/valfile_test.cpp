@@ -10,11 +10,11 @@
 
 #include "core/persnum.h"
 #include "core/setstore.h"
-#include "foundation/tests/tmpdir.h"
 #include "host/win32/install.h"
 #include "host/win32/osfactory.h"
 #include "host/win32/paths.h"
 #include "host/win32/valfile.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "core/pcomposit.h"
 #include "core/state.h"
 #include "core/valattr.h"
-#include "foundation/tests/testutil.h"
-#include "foundation/tests/tmpdir.h"
 #include "rw/rwfile.h"
 #include "rw/wstring.h"
+#include "testkit/files.h"
+#include "testkit/tmpdir.h"
 
 namespace {
 

@@ -1,23 +1,14 @@
-#ifndef RW_TESTS_TMPDIR_H
-#define RW_TESTS_TMPDIR_H
+#ifndef TESTKIT_TMPDIR_H
+#define TESTKIT_TMPDIR_H
 
 // A fresh directory under /tmp for one test, removed with everything in it.
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 class TempDir {
  public:
-  TempDir() {
-    char pattern[] = "/tmp/rwtest.XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made ? made : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
+  TempDir();
+  ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 

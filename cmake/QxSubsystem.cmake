@@ -1,0 +1,43 @@
+# The build helpers every subsystem folder calls.
+#
+# A folder's CMakeLists.txt builds its library (or its part of the core
+# library) and its one test program, <folder>_tests, from tests/*.cpp. Every
+# test program links the test kit, so test support shared by several
+# folders lives in testkit/ and no folder reaches into another's tests/.
+
+# qx_add_tests(LINK <libraries>...)
+#
+# Builds the calling folder's tests/*.cpp into <folder>_tests, linked with
+# the given libraries, the test kit and GoogleTest, and registers its tests
+# with CTest. Does nothing in a folder without tests.
+function(qx_add_tests)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "" "LINK")
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  if(tests)
+    add_executable(${folder}_tests ${tests})
+    target_link_libraries(${folder}_tests PRIVATE ${arg_LINK} testkit GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(${folder}_tests DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()
+
+# drvcore_add_subsystem()
+#
+# For a folder of the core library (core/ device/ graphics/ journal/ pdl/):
+# builds the folder's *.cpp into its build unit, the OBJECT library
+# <folder>_objects, puts that unit's object files into drvcore, and builds
+# the folder's tests against drvcore. The unit carries what compiling the
+# folder needs (the project's include root, the foundation library, zlib),
+# so that a second build of the same sources with the kernel's definitions
+# can be made beside it from the same list.
+function(drvcore_add_subsystem)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${folder}_objects OBJECT ${sources})
+  target_include_directories(${folder}_objects PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${folder}_objects PUBLIC rwfound ZLIB::ZLIB)
+  # Object files, not an archive: the linker keeps every one of them, and
+  # with them every class registration made in a static initialiser.
+  target_link_libraries(drvcore PRIVATE ${folder}_objects)
+  qx_add_tests(LINK drvcore)
+endfunction()

@@ -8,7 +8,7 @@
 
 #include "rw/bufhelp.h"
 #include "rw/factory.h"
-#include "testutil.h"
+#include "testkit/reports.h"
 
 namespace {
 

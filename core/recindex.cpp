@@ -246,28 +246,27 @@ bool underSearch(const MPersistentCompositeOnDiskImp* store) {
 
 }  // namespace
 
-GRecordProxy::GRecordProxy() : nested_(nullptr) {}
+GRecordProxy::GRecordProxy() = default;
 
 GRecordProxy::GRecordProxy(const MPersistentCompositeOnDisk& child) : GRecord(child), nested_(child.copy()) {}
 
 GRecordProxy::GRecordProxy(const GRecordProxy& other)
     : GRecord(other), nested_(other.nested_ ? other.nested_->copy() : nullptr) {}
 
-GRecordProxy::~GRecordProxy() { delete nested_; }
+GRecordProxy::~GRecordProxy() = default;
 
-RWspace GRecordProxy::levelStoreSize() const { return 4 + storedForm(nested_)->recursiveStoreSize(); }
+RWspace GRecordProxy::levelStoreSize() const { return 4 + storedForm(nested_.get())->recursiveStoreSize(); }
 
 template <class Sink>
 void GRecordProxy::saveLevel(Sink& sink) const {
   gWriteVersion(sink, version());
-  sink << static_cast<const RWCollectable*>(nested_);
+  sink << static_cast<const RWCollectable*>(nested_.get());
 }
 
 template <class Source>
 void GRecordProxy::restoreLevel(Source& source) {
   if (!gReadVersion(source, version())) return;
-  delete nested_;
-  nested_ = nullptr;
+  nested_.reset();
   Restored r = restoreObject(source, nullptr);
   if (r.failed) return;
   MPersistentCompositeOnDisk* handle = dynamic_cast<MPersistentCompositeOnDisk*>(r.object);
@@ -275,7 +274,7 @@ void GRecordProxy::restoreLevel(Source& source) {
   // object, or a reference to a handle owned elsewhere in the index, is
   // left alone and the proxy holds none.
   if (handle && r.fresh) {
-    nested_ = handle;
+    nested_.reset(handle);
   } else if (r.object && r.fresh) {
     discardRestored(r.object);
   }

@@ -23,6 +23,7 @@
 //                     record as a stored pointer
 
 #include <cstdint>
+#include <memory>
 
 #include "core/classids.h"
 #include "core/cntdptr.h"
@@ -171,10 +172,10 @@ class GRecordProxy : public GRecord {
 
   void search(GRecordSearch& s) override;
 
-  MPersistentCompositeOnDisk* nested() const { return nested_; }
+  MPersistentCompositeOnDisk* nested() const { return nested_.get(); }
 
  private:
-  MPersistentCompositeOnDisk* nested_;
+  std::unique_ptr<MPersistentCompositeOnDisk> nested_;
 };
 
 // A link of a composite record's child list.

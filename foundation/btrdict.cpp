@@ -213,15 +213,25 @@ void RWBTreeDictionary::insertAllOf(const RWCollection& other) {
 
 // ---- restoring --------------------------------------------------------------------
 
-// Only associations can be pairs, and a second pair with a held key has no
-// place: either would otherwise be kept where the dictionary cannot own it.
-// What this read made and cannot keep is disposed of; an object reached by
-// reference belongs to whoever holds it already.
+// Only associations can be pairs, and the dictionary owns them: it takes
+// only one this read made (restoreForOwner refuses a reference to one read
+// earlier, and takes the new one out of reach of later references). A pair
+// whose key compares equal to a held one is kept beside it, as the tree
+// keeps every stored item, unless its key is the very object the held
+// pair has: that pair has no place. What this read made and the
+// dictionary cannot keep is disposed of.
 void RWBTreeDictionary::takeRestored(const Restored& r) {
   if (!r.object) return;
   RWCollectableAssociation* a = dynamic_cast<RWCollectableAssociation*>(r.object);
-  if (a && RWBTree::insert(a) == a) return;
-  if (r.fresh) discardRestored(r.object);
+  if (a) {
+    RWCollectable* held = RWBTree::insert(a);
+    if (held == a) return;
+    if (asAssociation(held)->key() != a->key()) {
+      insertBesideEqual(a);
+      return;
+    }
+  }
+  discardRestored(r.object);
 }
 
 void RWBTreeDictionary::restoreGuts(RWvistream& s) {
@@ -229,7 +239,7 @@ void RWBTreeDictionary::restoreGuts(RWvistream& s) {
   uint32_t count = 0;
   s.get(count);
   for (uint32_t i = 0; i < count && s.good(); ++i) {
-    Restored r = restoreObject(s, nullptr);
+    Restored r = restoreForOwner(s);
     if (r.failed) break;
     takeRestored(r);
   }
@@ -240,7 +250,7 @@ void RWBTreeDictionary::restoreGuts(RWFile& f) {
   uint32_t count = 0;
   if (!f.Read(count)) return;
   for (uint32_t i = 0; i < count && !f.Error() && !f.Eof(); ++i) {
-    Restored r = restoreObject(f, nullptr);
+    Restored r = restoreForOwner(f);
     if (r.failed) break;
     takeRestored(r);
   }

@@ -117,13 +117,17 @@ RWsize RWBTree::occurrencesOf(const RWCollectable* target) const { return find(t
 
 // ---- inserting --------------------------------------------------------------------
 
-RWCollectable* RWBTree::insert(RWCollectable* item) {
+RWCollectable* RWBTree::insert(RWCollectable* item) { return insertItem(item, false); }
+
+RWCollectable* RWBTree::insertBesideEqual(RWCollectable* item) { return insertItem(item, true); }
+
+RWCollectable* RWBTree::insertItem(RWCollectable* item, bool keepEqual) {
   // A null item could never be compared with anything later.
   if (!item) return nullptr;
   RWCollectable* stored = nullptr;
   RWCollectable* upItem = nullptr;
   RWBTreeNode* upRight = nullptr;
-  if (insertInto(root_, item, stored, upItem, upRight)) {
+  if (insertInto(root_, item, keepEqual, stored, upItem, upRight)) {
     RWBTreeNode* top = new RWBTreeNode;
     top->count_ = 1;
     top->items_[0] = upItem;
@@ -134,8 +138,8 @@ RWCollectable* RWBTree::insert(RWCollectable* item) {
   return stored ? stored : item;
 }
 
-RWBoolean RWBTree::insertInto(RWBTreeNode* node, RWCollectable* item, RWCollectable*& stored,
-                              RWCollectable*& upItem, RWBTreeNode*& upRight) {
+RWBoolean RWBTree::insertInto(RWBTreeNode* node, RWCollectable* item, bool keepEqual,
+                              RWCollectable*& stored, RWCollectable*& upItem, RWBTreeNode*& upRight) {
   if (!node) {
     // Below a leaf: the item itself goes up into the leaf.
     upItem = item;
@@ -144,13 +148,15 @@ RWBoolean RWBTree::insertInto(RWBTreeNode* node, RWCollectable* item, RWCollecta
     return TRUE;
   }
   RWsize pos = position(node, item);
-  if (pos < node->count_ && node->items_[pos]->compareTo(item) == 0) {
+  // Kept beside an equal item, the new one goes down to its left: every
+  // item of that subtree sorts below it, as the new one does not.
+  if (!keepEqual && pos < node->count_ && node->items_[pos]->compareTo(item) == 0) {
     stored = node->items_[pos];
     return FALSE;
   }
   RWCollectable* x;
   RWBTreeNode* right;
-  if (!insertInto(node->children_[pos], item, stored, x, right)) return FALSE;
+  if (!insertInto(node->children_[pos], item, keepEqual, stored, x, right)) return FALSE;
 
   RWsize n = node->count_;
   if (n < RWBTreeNode::order2) {
@@ -202,6 +208,45 @@ RWBoolean RWBTree::insertInto(RWBTreeNode* node, RWCollectable* item, RWCollecta
   upItem = items[half];
   upRight = sibling;
   return TRUE;
+}
+
+// ---- restoring --------------------------------------------------------------------
+
+namespace {
+struct ObjectSearch {
+  const RWCollectable* object;
+  bool found;
+};
+
+void checkObject(RWCollectable* item, void* data) {
+  ObjectSearch* s = static_cast<ObjectSearch*>(data);
+  if (item == s->object) s->found = true;
+}
+}  // namespace
+
+RWBoolean RWBTree::holdsObject(const RWCollectable* item) const {
+  ObjectSearch s{item, false};
+  applyNodes(root_, checkObject, &s);
+  return s.found;
+}
+
+// An object this read made cannot be held yet; a stored reference can name
+// an item held already, which stays held once.
+RWBoolean RWBTree::keepRestored(RWCollection& c, const Restored& item) {
+  RWBTree& tree = static_cast<RWBTree&>(c);
+  if (tree.insert(item.object) == item.object) return TRUE;
+  if (!item.fresh && tree.holdsObject(item.object)) return TRUE;
+  return tree.insertBesideEqual(item.object) == item.object;
+}
+
+void RWBTree::restoreGuts(RWvistream& s) {
+  clear();
+  restoreItems(s, keepRestored);
+}
+
+void RWBTree::restoreGuts(RWFile& f) {
+  clear();
+  restoreItems(f, keepRestored);
 }
 
 // ---- removing ---------------------------------------------------------------------

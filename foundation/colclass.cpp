@@ -105,24 +105,26 @@ void RWCollection::restoreGuts(RWFile& f) {
 
 // The stored count is not trusted: the loop ends at the first failed read,
 // and an item that restored as null (a stored nil, an unknown class) is
-// passed over rather than inserted.
-void RWCollection::restoreItems(RWvistream& s, void (*take)(RWCollection&, RWCollectable*)) {
+// passed over rather than inserted. An item made by this read that the
+// collection did not keep has no other holder: it goes, and no later
+// reference may reach it.
+void RWCollection::restoreItems(RWvistream& s, Taker take) {
   uint32_t count = 0;
   s.get(count);
   for (uint32_t i = 0; i < count && s.good(); ++i) {
     Restored r = restoreObject(s, nullptr);
     if (r.failed) break;
-    if (r.object) take(*this, r.object);
+    if (r.object && !take(*this, r) && r.fresh) discardRestored(r.object);
   }
 }
 
-void RWCollection::restoreItems(RWFile& f, void (*take)(RWCollection&, RWCollectable*)) {
+void RWCollection::restoreItems(RWFile& f, Taker take) {
   uint32_t count = 0;
   if (!f.Read(count)) return;
   for (uint32_t i = 0; i < count && !f.Error() && !f.Eof(); ++i) {
     Restored r = restoreObject(f, nullptr);
     if (r.failed) break;
-    if (r.object) take(*this, r.object);
+    if (r.object && !take(*this, r) && r.fresh) discardRestored(r.object);
   }
 }
 

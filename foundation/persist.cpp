@@ -5,6 +5,8 @@
 #include <new>
 
 #include "rw/bufhelp.h"
+#include "rw/colclass.h"
+#include "rw/collass.h"
 #include "rw/collect.h"
 #include "rw/factory.h"
 #include "rw/instmgr.h"
@@ -65,13 +67,23 @@ void setFail(RWvios& s) { s.clear(s.rdstate() | RWvios::failbit); }
 
 bool fileFailed(const RWFile& f) { return f.Eof() || f.Error(); }
 
+// Collections and associations find, hash and compare through what they
+// hold, so one that held itself, directly or further down, would recurse
+// without end.
+bool refusesCycles(const RWCollectable* p) {
+  return dynamic_cast<const RWCollection*>(p) || dynamic_cast<const RWCollectableAssociation*>(p);
+}
+
 // Step 3 of both restore forms: the object a stored reference names. A bad
-// index, one naming a class ID, or one that disagrees with the object being
-// restored into, is a bad reference: the given object (or null) is kept.
+// index, one naming a class ID or an object out of reach, one that
+// disagrees with the object being restored into, or one naming a collection
+// or association whose own restore is still under way, is a bad reference:
+// the given object (or null) is kept.
 RWCollectable* resolveReference(const RWReadTable& table, int32_t index, RWCollectable* into) {
   const RWReadTable::Entry* e = table.at(index);
   RWCollectable* answer;
-  if (!e || e->kind != RWReadTable::object || (into && e->ptr != into)) {
+  if (!e || e->kind != RWReadTable::object || (into && e->ptr != into) ||
+      (e->underway && refusesCycles(e->ptr))) {
     rwReport<RWInternalErr>(RWTOOL_REF());
     answer = into;
   } else {
@@ -95,10 +107,11 @@ void reportNoCreate(RWClassID tag) {
   rwReport<RWInternalErr>(RWTOOL_NOCREATE(), {tag, tag});
 }
 
-// Steps 5 and 6: make or take the object and enter it in the read table.
-// Answers null when no object could be made (NOCREATE is then reported).
+// Steps 5 and 6: make or take the object and enter it in the read table,
+// leaving its entry's index in `entry`. Answers null when no object could
+// be made (NOCREATE is then reported).
 RWCollectable* takeObject(RWReadTable& table, RWCollectable* into, RWClassID tag,
-                          const RWStringID* sid, bool& fresh) {
+                          const RWStringID* sid, bool& fresh, int32_t& entry) {
   RWCollectable* obj = into;
   fresh = false;
   if (!obj) {
@@ -109,9 +122,22 @@ RWCollectable* takeObject(RWReadTable& table, RWCollectable* into, RWClassID tag
     reportNoCreate(tag);
     return nullptr;
   }
-  table.append(obj);
+  entry = table.append(obj);
   if (sid) table.appendClassID(obj->isA());
   return obj;
+}
+
+// Step 7: the object reads its own fields, its entry marked as under way
+// for as long as it does.
+template <class Source>
+void restoreFields(RWReadTable& table, int32_t entry, RWCollectable* obj, Source& source) {
+  struct Underway {
+    RWReadTable& table;
+    int32_t entry;
+    ~Underway() { table.setUnderway(entry, FALSE); }
+  } underway{table, entry};
+  table.setUnderway(entry, TRUE);
+  obj->restoreGuts(source);
 }
 
 }  // namespace
@@ -171,23 +197,24 @@ RWReadTable::RWReadTable() : entries_(nullptr), count_(0), capacity_(0), depth_(
 
 RWReadTable::~RWReadTable() { std::free(entries_); }
 
-void RWReadTable::push(const Entry& e) {
+int32_t RWReadTable::push(const Entry& e) {
   if (count_ == capacity_) {
     // The growth rule of doubling buffers, counted in the 4-byte slots the
     // table's entries take in the stored form's terms.
     RWsize grown = rwNewCapacity(capacity_, 4);
-    if (grown <= capacity_) return;
+    if (grown <= capacity_) return -1;
     Entry* bigger = static_cast<Entry*>(std::realloc(entries_, size_t(grown) * sizeof(Entry)));
-    if (!bigger) return;
+    if (!bigger) return -1;
     entries_ = bigger;
     capacity_ = grown;
   }
-  entries_[count_++] = e;
+  entries_[count_] = e;
+  return static_cast<int32_t>(count_++);
 }
 
-void RWReadTable::append(RWCollectable* p) { push(Entry{object, 0, p}); }
+int32_t RWReadTable::append(RWCollectable* p) { return push(Entry{object, 0, p, FALSE}); }
 
-void RWReadTable::appendClassID(RWClassID id) { push(Entry{classId, id, nullptr}); }
+void RWReadTable::appendClassID(RWClassID id) { push(Entry{classId, id, nullptr, FALSE}); }
 
 const RWReadTable::Entry* RWReadTable::at(int32_t index) const {
   if (index < 0 || static_cast<RWsize>(index) >= count_) return nullptr;
@@ -196,8 +223,33 @@ const RWReadTable::Entry* RWReadTable::at(int32_t index) const {
 
 void RWReadTable::forget(const RWCollectable* p) {
   for (RWsize i = 1; i < count_; ++i) {
-    if (entries_[i].kind == object && entries_[i].ptr == p) entries_[i] = Entry{none, 0, nullptr};
+    if (entries_[i].kind == object && entries_[i].ptr == p) entries_[i].kind = none;
   }
+}
+
+void RWReadTable::forgetWithin(const RWCollectable* p) {
+  // Searched from the end: the object was entered just before what it
+  // restored within itself, so the search passes over only those. An
+  // entry already out of reach still counts, for an object a sole owner
+  // took and then dropped; the latest entry with the address is the
+  // object's, since any earlier one belonged to an object freed before
+  // this one was made.
+  RWsize i = count_;
+  while (i > 1 && !(entries_[i - 1].kind != classId && entries_[i - 1].ptr == p)) --i;
+  if (i <= 1) return;
+  for (--i; i < count_; ++i) {
+    if (entries_[i].kind == object) entries_[i].kind = none;
+  }
+}
+
+void RWReadTable::seal(int32_t index) {
+  if (index > 0 && static_cast<RWsize>(index) < count_ && entries_[index].kind == object) {
+    entries_[index].kind = none;
+  }
+}
+
+void RWReadTable::setUnderway(int32_t index, RWBoolean underway) {
+  if (index > 0 && static_cast<RWsize>(index) < count_) entries_[index].underway = underway;
 }
 
 RWReadTable::Level::Level(RWReadTable& table) : table_(table), entered_(FALSE) {
@@ -326,13 +378,19 @@ void RWCollectable::recursiveSaveOn(RWvostream& s) const {
 
 // ---- restoring --------------------------------------------------------------------
 
-RWCollectable::Restored RWCollectable::restoreObject(RWFile& f, RWCollectable* into) {
+namespace {
+
+using Restored = RWCollectable::Restored;
+
+// One stored object from a file, through the given table (`first` when this
+// read made it, and so reads the file header). `entry` is left as the read
+// table index of the object the read made or restored into, else -1.
+Restored readObject(RWFile& f, RWCollectable* into, RWReadTable& table, bool first, int32_t& entry) {
   const Restored failed{nullptr, false, true};
-  RWUseReadTable use;
-  RWReadTable& table = *use.table();
+  entry = -1;
   RWReadTable::Level level(table);
   if (!level.entered()) return failed;
-  if (use.firstUse()) {
+  if (first) {
     int32_t magic;
     if (!f.Read(magic)) return failed;
     if (magic != storeMagic) rwReport<RWEnvironmentErr>(RWTOOL_MAGIC(), {magic, storeMagic});
@@ -357,16 +415,16 @@ RWCollectable::Restored RWCollectable::restoreObject(RWFile& f, RWCollectable* i
     id = resolveStringIndex(table, index, tag);
   }
   bool fresh;
-  RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh);
-  if (obj) obj->restoreGuts(f);
+  RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh, entry);
+  if (obj) restoreFields(table, entry, obj, f);
   return Restored{obj, fresh, false};
 }
 
-RWCollectable::Restored RWCollectable::restoreObject(RWvistream& s, RWCollectable* into) {
+// The same from a virtual stream, which has no header.
+Restored readObject(RWvistream& s, RWCollectable* into, RWReadTable& table, bool, int32_t& entry) {
   const Restored failed{nullptr, false, true};
+  entry = -1;
   if (!s.good()) return failed;
-  RWUseReadTable use;
-  RWReadTable& table = *use.table();
   RWReadTable::Level level(table);
   if (!level.entered()) {
     setFail(s);
@@ -414,10 +472,64 @@ RWCollectable::Restored RWCollectable::restoreObject(RWvistream& s, RWCollectabl
     return failed;
   }
   bool fresh;
-  RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh);
-  if (obj) obj->restoreGuts(s);
+  RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh, entry);
+  if (obj) restoreFields(table, entry, obj, s);
   s.getChar(c);  // the closing brace
   return Restored{obj, fresh, false};
+}
+
+template <class Source>
+Restored restoreShared(Source& source, RWCollectable* into) {
+  RWUseReadTable use;
+  int32_t entry;
+  return readObject(source, into, *use.table(), use.firstUse(), entry);
+}
+
+// A sole owner takes only an object this read made, and takes it out of
+// reach of every later reference; a reference to an object read earlier
+// is refused.
+template <class Source>
+Restored readForOwner(Source& source) {
+  RWUseReadTable use;
+  int32_t entry;
+  Restored r = readObject(source, nullptr, *use.table(), use.firstUse(), entry);
+  if (r.fresh) {
+    use.table()->seal(entry);
+  } else if (r.object) {
+    rwReport<RWInternalErr>(RWTOOL_REF());
+    r.object = nullptr;
+  }
+  return r;
+}
+
+template <class Source>
+Restored readIntoMember(Source& source, RWCollectable& member) {
+  RWUseReadTable use;
+  int32_t entry;
+  Restored r = readObject(source, &member, *use.table(), use.firstUse(), entry);
+  use.table()->seal(entry);
+  return r;
+}
+
+}  // namespace
+
+RWCollectable::Restored RWCollectable::restoreObject(RWFile& f, RWCollectable* into) {
+  return restoreShared(f, into);
+}
+
+RWCollectable::Restored RWCollectable::restoreObject(RWvistream& s, RWCollectable* into) {
+  return restoreShared(s, into);
+}
+
+RWCollectable::Restored RWCollectable::restoreForOwner(RWFile& f) { return readForOwner(f); }
+RWCollectable::Restored RWCollectable::restoreForOwner(RWvistream& s) { return readForOwner(s); }
+
+RWCollectable::Restored RWCollectable::restoreInPlace(RWFile& f, RWCollectable& member) {
+  return readIntoMember(f, member);
+}
+
+RWCollectable::Restored RWCollectable::restoreInPlace(RWvistream& s, RWCollectable& member) {
+  return readIntoMember(s, member);
 }
 
 RWCollectable* RWCollectable::recursiveRestoreFrom(RWFile& f, RWCollectable* into) {
@@ -441,7 +553,7 @@ void RWCollectable::tryRecursiveRestore(RWvistream& s, RWCollectable*& p) {
 void RWCollectable::discardRestored(RWCollectable* object) {
   {
     RWGuard guard(persistenceLock());
-    if (RWReadTable* t = static_cast<RWReadTable*>(rwReadTableManager().current())) t->forget(object);
+    if (RWReadTable* t = static_cast<RWReadTable*>(rwReadTableManager().current())) t->forgetWithin(object);
   }
   delete object;
 }

@@ -163,8 +163,8 @@ RWCollectable* RWSlistCollectablesStack::append(RWCollectable*) { return nullptr
 
 namespace {
 // Restored items go below the ones held, in stored (top-first) order.
-void appendBelow(RWCollection& c, RWCollectable* item) {
-  static_cast<RWSlistCollectablesStack&>(c).RWSlistCollectables::append(item);
+RWBoolean appendBelow(RWCollection& c, const RWCollectable::Restored& item) {
+  return static_cast<RWSlistCollectablesStack&>(c).RWSlistCollectables::append(item.object) == item.object;
 }
 }  // namespace
 

@@ -88,6 +88,9 @@ TEST_F(Reserve, InstallResizeAndRemove) {
   installNewHandler(8192);
   EXPECT_EQ(newHandlerReserveSize(), 8192u);
   EXPECT_TRUE(newHandlerHoldsReserve());
+  installNewHandler(0);
+  EXPECT_EQ(newHandlerReserveSize(), 8192u) << "size 0 keeps a size set before, not the first one";
+  EXPECT_TRUE(newHandlerHoldsReserve());
 
   removeNewHandler();
   EXPECT_EQ(std::get_new_handler(), sentinelHandler);

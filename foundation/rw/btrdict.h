@@ -72,8 +72,12 @@ class RWBTreeDictionary : public RWBTree {
   // items, which must be associations this dictionary may own.
   void insertAllOf(const RWCollection& other) override;
 
-  // Restored pairs are inserted as they are read; an item that is not an
-  // association, or whose key is already held, is not kept.
+  // Restored pairs are inserted as they are read. The dictionary owns
+  // them, so a stored reference to an association read earlier is refused
+  // (REF), and no later reference reaches one it took. An item that is not
+  // an association, or a pair whose key is the very key object of a held
+  // pair, is not kept; a pair whose key merely compares equal to a held
+  // one is kept beside it (see RWBTree::restoreGuts).
   void restoreGuts(RWvistream&) override;
   void restoreGuts(RWFile&) override;
 

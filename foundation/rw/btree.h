@@ -2,7 +2,7 @@
 #define RW_BTREE_H
 
 // The sorted collection of collectables: an in-memory B-tree ordered by the
-// items' compareTo, holding each item at most once.
+// items' compareTo, holding each item at most once (but see restoreGuts).
 //
 // Every comparison is asked of the stored item with the sought object as the
 // argument (negative when the stored item sorts first), so a tree of
@@ -73,6 +73,20 @@ class RWBTree : public RWCollection {
 
   const RWBTreeNode* root() const { return root_; }
 
+  // Every stored item comes back. Items of different classes may compare
+  // by address, which gives no order that holds from one run to the next:
+  // a tree can hold two distinct items that compare equal (found in
+  // different subtrees), and restored items at new addresses can compare
+  // equal where the stored ones did not. A restored item equal to one held
+  // already is therefore kept beside it, unless it is that very object.
+  void restoreGuts(RWvistream&) override;
+  void restoreGuts(RWFile&) override;
+
+ protected:
+  // Inserts the item even when an equal one is held (it goes in before
+  // that one) and answers it; a null item is not inserted.
+  RWCollectable* insertBesideEqual(RWCollectable* item);
+
  private:
   enum RemoveResult { removedOk, underflow, notFound };
 
@@ -80,8 +94,12 @@ class RWBTree : public RWCollection {
   static RWsize position(const RWBTreeNode* node, const RWCollectable* target);
   // Answers TRUE when the node below handed up an item (with its new right
   // neighbour); `stored` is set when an equal item was found instead.
-  RWBoolean insertInto(RWBTreeNode* node, RWCollectable* item, RWCollectable*& stored,
+  RWBoolean insertInto(RWBTreeNode* node, RWCollectable* item, bool keepEqual, RWCollectable*& stored,
                        RWCollectable*& upItem, RWBTreeNode*& upRight);
+  RWCollectable* insertItem(RWCollectable* item, bool keepEqual);
+  // Whether the very object is held (every item is looked at).
+  RWBoolean holdsObject(const RWCollectable* item) const;
+  static RWBoolean keepRestored(RWCollection& c, const Restored& item);
   // Removes the stored item equal to the target from the subtree, or the
   // subtree's last item when takeLast is set, leaving it in `removed`.
   RemoveResult removeFrom(RWBTreeNode* node, const RWCollectable* target, bool takeLast,

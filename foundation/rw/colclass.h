@@ -58,11 +58,17 @@ class RWCollection : public RWCollectable {
   RWCollection& operator=(const RWCollection&) = default;
 
   // Reads the count and then, while reads succeed, one object at a time,
-  // handing each restored item to take. Null items (nil, an unknown class)
-  // are passed over.
-  void restoreItems(RWvistream& s, void (*take)(RWCollection&, RWCollectable*));
-  void restoreItems(RWFile& f, void (*take)(RWCollection&, RWCollectable*));
-  static void takeByInsert(RWCollection& c, RWCollectable* item) { c.insert(item); }
+  // handing each restored item to take, which answers whether the
+  // collection keeps it. Null items (nil, an unknown class) are passed
+  // over; an item this read made and the collection does not keep (an
+  // equal one is held already) is discarded, out of reach of later
+  // references.
+  typedef RWBoolean (*Taker)(RWCollection& c, const Restored& item);
+  void restoreItems(RWvistream& s, Taker take);
+  void restoreItems(RWFile& f, Taker take);
+  static RWBoolean takeByInsert(RWCollection& c, const Restored& item) {
+    return c.insert(item.object) == item.object;
+  }
 };
 
 class RWSequenceCollection : public RWCollection {

@@ -100,8 +100,27 @@ class RWCollectable {
   };
   static Restored restoreObject(RWFile& file, RWCollectable* into);
   static Restored restoreObject(RWvistream& stream, RWCollectable* into);
+
+  // For a reader that will be the sole owner of what it restores (it
+  // deletes it, or hands it to something that does): answers only an
+  // object made by this read (fresh), and takes that object out of reach,
+  // so that a later reference to it in the same restore is a bad
+  // reference (REF) and restores as nil. A stored reference to an object
+  // read earlier is refused the same way: reported as REF and answered as
+  // null, the object left to whoever holds it. The answer's object is
+  // then null or fresh; failed says whether reading can go on.
+  static Restored restoreForOwner(RWFile& file);
+  static Restored restoreForOwner(RWvistream& stream);
+  // Restores the stored object into a member of its reader, in place (as
+  // restoreObject with `into`), and then takes the member out of reach of
+  // later references as restoreForOwner does: no one else can hold a member.
+  static Restored restoreInPlace(RWFile& file, RWCollectable& member);
+  static Restored restoreInPlace(RWvistream& stream, RWCollectable& member);
+
   // Disposes of a freshly restored object that its reader will not keep,
-  // making any later reference to it in the same restore a bad reference.
+  // making any later reference to it, or to anything restored within it,
+  // a bad reference. Call it right after the restore that made the object,
+  // before anything else is read.
   static void discardRestored(RWCollectable* object);
 };
 

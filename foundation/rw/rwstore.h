@@ -72,11 +72,18 @@ class RWStoreTable : public RWSet {
 
 class RWReadTable {
  public:
+  // An entry of kind none is one no reference may use: an object that was
+  // dropped, or that its sole owner took out of reach. Its ptr is only the
+  // address the object had.
   enum Kind : uint8_t { none, object, classId };
   struct Entry {
     Kind kind;
     RWClassID id;
     RWCollectable* ptr;
+    // The object's own restore is under way (its restoreGuts has not
+    // returned): a collection or an association in this state is not handed
+    // to a reference, which could only make the graph a cycle.
+    RWBoolean underway;
   };
 
   RWReadTable();  // holds the nil object at index 0
@@ -85,14 +92,24 @@ class RWReadTable {
   RWReadTable& operator=(const RWReadTable&) = delete;
 
   RWsize entries() const { return count_; }
-  // Appends one entry; nothing when the table cannot grow.
-  void append(RWCollectable* p);
+  // Appends one entry and answers its index; -1 (and nothing appended) when
+  // the table cannot grow.
+  int32_t append(RWCollectable* p);
   void appendClassID(RWClassID id);
   // The entry at an index, or null when the index is negative or past the
   // end.
   const Entry* at(int32_t index) const;
   // Any entry naming the object becomes one that no reference may use.
   void forget(const RWCollectable* p);
+  // For an object that was just restored and is being dropped: its entry
+  // and every object entry after it (the objects restored within it, which
+  // it may have owned) become ones no reference may use. Class-ID entries
+  // stay, since later string indexes still name them.
+  void forgetWithin(const RWCollectable* p);
+  // The object entry at an index becomes one no reference may use; nothing
+  // for any other index.
+  void seal(int32_t index);
+  void setUnderway(int32_t index, RWBoolean underway);
 
   // Objects restored through this table nest (a collection restores its
   // items from within its own restore, and so on down), one level of the
@@ -121,7 +138,7 @@ class RWReadTable {
   };
 
  private:
-  void push(const Entry& e);
+  int32_t push(const Entry& e);
 
   Entry* entries_;
   RWsize count_;

@@ -98,7 +98,8 @@ void GDisplayStringAttribute::saveLevel(Sink& sink) const {
 
 template <class Source>
 void GDisplayStringAttribute::restoreLevel(Source& source) {
-  if (gReadVersion(source, version())) source >> static_cast<RWCollectable&>(displayString_);
+  // The string is a member: no later reference may hand it to an owner.
+  if (gReadVersion(source, version())) restoreInPlace(source, static_cast<RWCollectable&>(displayString_));
 }
 
 RWBoolean GDisplayStringAttribute::isKindOf(RWClassID id) const {

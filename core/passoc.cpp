@@ -21,10 +21,10 @@ bool alike(const MPersistentObject* a, const MPersistentObject* b) {
 // must be its only owner; so is an object that is not a persistent one.
 template <class Source>
 bool restoreOwned(Source& source, MPersistentObject*& member) {
-  RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
+  RWCollectable::Restored r = RWCollectable::restoreForOwner(source);
   if (r.failed) return false;
-  MPersistentObject* p = r.fresh ? dynamic_cast<MPersistentObject*>(r.object) : nullptr;
-  if (!p && r.object && r.fresh) RWCollectable::discardRestored(r.object);
+  MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
+  if (!p && r.object) RWCollectable::discardRestored(r.object);
   member = p;
   return true;
 }
@@ -79,6 +79,9 @@ void MPersistentAssociation::saveLevel(Sink& sink) const {
 template <class Source>
 void MPersistentAssociation::restoreLevel(Source& source) {
   if (!gReadVersion(source, version())) return;
+  // The key and value are this association's alone, so neither may refer
+  // back to it: that would be a cycle, not an object to own.
+  MRestoreScope scope(this);
   delete key_;
   key_ = nullptr;
   if (!restoreOwned(source, key_)) return;

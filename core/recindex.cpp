@@ -267,15 +267,15 @@ template <class Source>
 void GRecordProxy::restoreLevel(Source& source) {
   if (!gReadVersion(source, version())) return;
   nested_.reset();
-  Restored r = restoreObject(source, nullptr);
+  // The proxy owns its handle: only one made by this read will do, and no
+  // later reference reaches it. A reference to a handle owned elsewhere in
+  // the index is refused and the proxy holds none.
+  Restored r = restoreForOwner(source);
   if (r.failed) return;
   MPersistentCompositeOnDisk* handle = dynamic_cast<MPersistentCompositeOnDisk*>(r.object);
-  // The proxy owns its handle: only one it made itself will do. Another
-  // object, or a reference to a handle owned elsewhere in the index, is
-  // left alone and the proxy holds none.
-  if (handle && r.fresh) {
+  if (handle) {
     nested_.reset(handle);
-  } else if (r.object && r.fresh) {
+  } else if (r.object) {
     discardRestored(r.object);
   }
 }

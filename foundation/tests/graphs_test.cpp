@@ -18,8 +18,8 @@
 #include "rw/hashtab.h"
 #include "rw/rwset.h"
 #include "rw/slistcol.h"
-#include "storebytes.h"
-#include "testutil.h"
+#include "testkit/reports.h"
+#include "testkit/store.h"
 
 namespace {
 
@@ -84,7 +84,6 @@ void deleteGraph(RWCollectable* top) {
   all.clearAndDelete();
 }
 
-int valueOf(const RWCollectable* c) { return c ? static_cast<const IntItem*>(c)->value : -1; }
 RWsize entriesOf(const RWCollectable* c) { return static_cast<const RWCollection*>(c)->entries(); }
 RWCollectable* nth(RWCollectable* list, RWsize i) { return static_cast<RWSlistCollectables*>(list)->at(i); }
 

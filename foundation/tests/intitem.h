@@ -41,8 +41,8 @@ class IntItem : public RWCollectable {
   int32_t value;
 };
 
-// The number of an item known to be an IntItem.
-inline int valueOf(const RWCollectable* c) { return static_cast<const IntItem*>(c)->value; }
+// The value of an item known to be an IntItem, or -1 for no item.
+inline int valueOf(const RWCollectable* c) { return c ? static_cast<const IntItem*>(c)->value : -1; }
 
 inline RWCollectable* createIntItem() { return new IntItem; }
 inline const RWFactoryRegistrar registerIntItem(createIntItem, IntItem::classIsA(), "IntItem");

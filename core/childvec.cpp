@@ -21,7 +21,12 @@ void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner
     if (r.failed) break;
     MPersistentObject* child = dynamic_cast<MPersistentObject*>(r.object);
     if (!child && r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    if (child && !r.fresh && MRestoreScope::encloses(child)) child = nullptr;
+    if (child && !r.fresh && MRestoreScope::encloses(child)) {
+      // A reference back to an enclosing object would make the tree a
+      // cycle: refused as a bad reference.
+      rwReport<RWInternalErr>(RWTOOL_REF());
+      child = nullptr;
+    }
     children.append(GCountedPtr(child));
   }
 }

@@ -4,6 +4,7 @@
 
 #include "core/pcompdsk.h"
 #include "core/perclass.h"
+#include "rw/rwerr.h"
 #include "core/perobj.h"
 #include "rw/mutex.h"
 
@@ -376,9 +377,12 @@ void GRecordComposite::restoreLevel(Source& source) {
     }
     // A reference back to a record still being read (this one or one
     // around it) would make the index a cycle: only a damaged file holds
-    // one.
+    // one, and it is refused as a bad reference.
     GRecordComposite* c = child->children();
-    if (!r.fresh && c && c->restoring_) continue;
+    if (!r.fresh && c && c->restoring_) {
+      rwReport<RWInternalErr>(RWTOOL_REF());
+      continue;
+    }
     list_.append(new GRecordLink(GRecordRef(child)));
   }
   restoring_ = false;

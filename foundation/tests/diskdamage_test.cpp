@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "diskcheck.h"
 #include "rw/disktree.h"
@@ -57,6 +58,8 @@ void treeOf(const std::string& path, int n) {
   }
 }
 
+int32_t secondListBlock(const std::string& path) { return le32(readAll(path), 12 + 264); }
+
 int32_t rootOf(const std::string& path) { return le32(readAll(path), 284); }
 
 // Exercises a manager on a damaged file: nothing may be handed out.
@@ -91,6 +94,8 @@ struct Row {
   bool unchanged;  // the file must be exactly as it was
 };
 
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
 class DamagedInputs : public ::testing::TestWithParam<Row> {};
 
 TEST_P(DamagedInputs, AreReportedAndLeaveTheFileAlone) {
@@ -110,26 +115,73 @@ TEST_P(DamagedInputs, AreReportedAndLeaveTheFileAlone) {
 const Row kRows[] = {
     // ---- frees that do not name a live block --------------------------------
     {"LengthWordTooSmall", [](auto& p) { threeBlocks(p); patch(p, 284, 2); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[NOTBLOCK]", true},
     {"LengthWordPastTheEnd", [](auto& p) { threeBlocks(p); patch(p, 284, 0x7FFFFFF0); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[NOTBLOCK]", true},
     {"LengthWordOddSize", [](auto& p) { threeBlocks(p); patch(p, 284, 10); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[NOTBLOCK]", true},
     {"OffsetInTheHeader", threeBlocks, [](auto& p) { refusedFree(p, 8); },
-     "[LONGINDEX]", true},
+     "[NOTBLOCK]", true},
     {"OffsetInTheFirstListBlock", threeBlocks, [](auto& p) { refusedFree(p, 100); },
-     "[LONGINDEX]", true},
+     "[NOTBLOCK]", true},
     {"OffsetPastTheEnd", threeBlocks, [](auto& p) { refusedFree(p, 4000); },
      "[LONGINDEX]", true},
+    {"NegativeOffset", threeBlocks, [](auto& p) { refusedFree(p, -8); },
+     "[LONGINDEX]", true},
     {"DoubleFree", [](auto& p) { threeBlocks(p); RWFileManager(p.c_str()).deallocate(288); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[DBLFREE]", true},
     {"FreeInsideAFreeExtent",
      [](auto& p) {
        threeBlocks(p);
        RWFileManager(p.c_str()).deallocate(288);
        patch(p, 288, 8);  // a plausible length word inside the free extent
      },
-     [](auto& p) { refusedFree(p, 292); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 292); }, "[DBLFREE]", true},
+    // A block at 284 of 28 bytes whose data holds 8 at 292: taken as a
+    // length word, freeing 296 would hand out the middle of live data.
+    {"FreeInsideALiveBlock",
+     [](auto& p) {
+       RWFileManager fm(p.c_str());
+       fm.allocate(0);
+       fm.allocate(24);
+       fm.allocate(0);
+       patch(p, 292, 8);
+     },
+     [](auto& p) {
+       refusedFree(p, 296);
+       RWFileManager fm(p.c_str());
+       EXPECT_EQ(fm.allocate(4), 320);  // at the end, not over the live block
+     },
+     "[NOTBLOCK]", false},
+    // The same behind a free extent: the walk starts at the extent's end.
+    {"FreeInsideALiveBlockAfterAFreeExtent",
+     [](auto& p) {
+       RWFileManager fm(p.c_str());
+       fm.allocate(0);
+       fm.allocate(4);    // 284, freed below
+       fm.allocate(24);   // 292, data word 8 at 300
+       fm.allocate(0);
+       fm.deallocate(288);
+       patch(p, 300, 8);
+     },
+     [](auto& p) { refusedFree(p, 304); }, "[NOTBLOCK]", true},
+    // A second list block holds one extent; its unused slots are zero but
+    // for a plausible length word put in the sixth offset.
+    {"FreeInsideAListBlock",
+     [](auto& p) {
+       {
+         RWFileManager fm(p.c_str());
+         fm.allocate(0);
+         std::vector<RWoffset> held;
+         for (int i = 0; i < 33; ++i) {
+           held.push_back(fm.allocate(4));
+           fm.allocate(0);
+         }
+         for (RWoffset h : held) fm.deallocate(h);  // the 33rd free makes a second list block
+       }
+       patch(p, secondListBlock(p) + 24, 8);
+     },
+     [](auto& p) { refusedFree(p, secondListBlock(p) + 28); }, "[NOTBLOCK]", true},
     // ---- requests that cannot be met ----------------------------------------------
     {"RequestThatWraps", threeBlocks,
      [](auto& p) {

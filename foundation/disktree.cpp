@@ -222,6 +222,12 @@ RWBTreeOnDisk::RWBTreeOnDisk(RWFileManager& mgr, unsigned cacheBlocks, createMod
     std::vector<char> root(nodeSize_);
     if (!readNode(info_.root, root.data())) usable_ = false;
   }
+  if (usable_ && !old_ && !entriesKnown_) {
+    // The record's count was refused: a tree whose keys cannot be counted
+    // either is not opened.
+    entries();
+    if (!entriesKnown_) usable_ = false;
+  }
 }
 
 RWBTreeOnDisk::~RWBTreeOnDisk() {
@@ -260,6 +266,16 @@ bool RWBTreeOnDisk::checkRecord() {
   if (info_.root != kNone && !plausibleNode(info_.root)) {
     report(RWFileAccessErr::readErr);
     return false;
+  }
+  // Every node is a block of at least nodeSize + 4 bytes holding at most 2M
+  // keys, so no count can pass what the file has room for; one outside that
+  // is counted again once the tree is open. The count then stays within the
+  // keys the file really holds and no insert or remove can overflow it.
+  const int64_t most = int64_t(mgr_.endData()) / (int64_t(nodeSize_) + 4) * 2 * info_.order;
+  if (!old_ && (info_.entries < 0 || info_.entries > most)) {
+    report(RWFileAccessErr::readErr);
+    info_.entries = 0;
+    entriesKnown_ = false;
   }
   return true;
 }

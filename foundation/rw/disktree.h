@@ -21,7 +21,8 @@
 //
 // A node or record read from the file is checked before it is used; damage
 // is reported as a read error and the operation stops without touching the
-// file further.
+// file further. An entry count larger than the file could hold, or below
+// zero, is reported on opening and the keys are counted again.
 
 #include <cstddef>
 #include <cstdint>

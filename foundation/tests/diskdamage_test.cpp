@@ -86,6 +86,25 @@ void treeWorkout(const std::string& path) {
   tree.clear();
 }
 
+// Opens the tree of treeOf(path, 5) after its entry count was damaged: the
+// five keys are counted again, and the count written back goes on from there.
+void countedAgain(const std::string& path) {
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm);
+    ASSERT_TRUE(tree.isValid());
+    EXPECT_EQ(tree.entries(), 5);
+    EXPECT_EQ(tree.insertKeyAndValue("new", 1), 1);
+    EXPECT_EQ(tree.entries(), 6);
+  }
+  EXPECT_EQ(le32(readAll(path), 284 + 12), 6);
+  RWFileManager fm(path.c_str());
+  Tr tree(fm);
+  int32_t v;
+  EXPECT_EQ(tree.removeKeyAndValue("k0000", nullptr, v), 1);
+  EXPECT_EQ(tree.entries(), 5);
+}
+
 struct Row {
   const char* name;
   std::function<void(const std::string&)> make;
@@ -271,6 +290,15 @@ const Row kRows[] = {
      "[READERR]", true},
     {"InnerNodeMissingAChild", [](auto& p) { treeOf(p, 30); patch(p, rootOf(p) + 8, -1); }, treeWorkout,
      "[READERR]", true},
+    // The record's entry count is checked on opening: one no file of this
+    // size could hold is reported and the keys are counted again, so that no
+    // insert or remove can take the count past what 32 bits hold.
+    {"EntryCountAtTheTop", [](auto& p) { treeOf(p, 5); patch(p, 284 + 12, 0x7FFFFFFF); }, countedAgain,
+     "[READERR]", false},
+    {"EntryCountNegative", [](auto& p) { treeOf(p, 5); patch(p, 284 + 12, INT32_MIN); }, countedAgain,
+     "[READERR]", false},
+    {"EntryCountPastWhatTheNodesHold", [](auto& p) { treeOf(p, 5); patch(p, 284 + 12, 1000); }, countedAgain,
+     "[READERR]", false},
     {"ChildOutsideTheFile", [](auto& p) { treeOf(p, 30); patch(p, rootOf(p) + 8, 0x7FFFFF00); }, treeWorkout,
      "[READERR]", true},
 };

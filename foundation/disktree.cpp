@@ -222,6 +222,12 @@ RWBTreeOnDisk::RWBTreeOnDisk(RWFileManager& mgr, unsigned cacheBlocks, createMod
     std::vector<char> root(nodeSize_);
     if (!readNode(info_.root, root.data())) usable_ = false;
   }
+  if (usable_ && !old_ && !entriesKnown_) {
+    // The record's count was refused: a tree whose keys cannot be counted
+    // either is not opened.
+    entries();
+    if (!entriesKnown_) usable_ = false;
+  }
 }
 
 RWBTreeOnDisk::~RWBTreeOnDisk() {
@@ -260,6 +266,16 @@ bool RWBTreeOnDisk::checkRecord() {
   if (info_.root != kNone && !plausibleNode(info_.root)) {
     report(RWFileAccessErr::readErr);
     return false;
+  }
+  // Every node is a block of at least nodeSize + 4 bytes holding at most 2M
+  // keys, so no count can pass what the file has room for; one outside that
+  // is counted again once the tree is open. The count then stays within the
+  // keys the file really holds and no insert or remove can overflow it.
+  const int64_t most = int64_t(mgr_.endData()) / (int64_t(nodeSize_) + 4) * 2 * info_.order;
+  if (!old_ && (info_.entries < 0 || info_.entries > most)) {
+    report(RWFileAccessErr::readErr);
+    info_.entries = 0;
+    entriesKnown_ = false;
   }
   return true;
 }
@@ -343,6 +359,12 @@ bool RWBTreeOnDisk::writeInfo() {
   }
   return true;
 }
+
+// A node below the root keeps at least one key whatever the minimum fill:
+// an empty leaf has no successor to give for the key above it, so at a fill
+// of 0 a node that empties is mended as one below a fill of 1 would be.
+// With the fill at most M, a merge still fits in 2M keys.
+int32_t RWBTreeOnDisk::fillFloor() const { return std::max(info_.minFill, 1); }
 
 // ---- nodes -------------------------------------------------------------------
 
@@ -627,23 +649,38 @@ RWBTreeOnDisk::Ins RWBTreeOnDisk::insertAt(RWoffset at, const char* key, int32_t
 
 int RWBTreeOnDisk::removeKeyAndValue(const char* key, char* keyOut, int32_t& value) {
   if (!usable_ || !key) return 0;
-  int32_t found = 0;
-  Rem r = removeAt(info_.root, key, false, keyOut, found, 0);
-  if (r == Rem::notFound || r == Rem::fail) return 0;
-  value = found;
-  --info_.entries;
-  if (r == Rem::underflow) {
-    std::vector<char> buf(nodeSize_);
-    Node n{buf.data(), info_.order, info_.keyLength};
-    if (readNode(info_.root, buf.data()) && n.count() == 0) {
-      // The root has no keys left: its only child (or nothing) takes over.
-      RWoffset gone = info_.root;
-      info_.root = n.child(0);
-      freeNode(gone);
-      writeInfo();
+  // A pass that finds an empty leaf where the successor of an inner key
+  // should be mends that leaf, removes nothing and leaves the next pass to
+  // start again from the root. Each such pass leaves one empty node fewer,
+  // so there can be no more of them than the file has room for nodes.
+  const int64_t passes = int64_t(mgr_.endData()) / int64_t(nodeSize_) + 1;
+  for (int64_t pass = 0;; ++pass) {
+    if (pass > passes) {
+      report(RWFileAccessErr::readErr);
+      return 0;
     }
+    int32_t found = 0;
+    emptyLeaf_ = false;
+    Rem r = removeAt(info_.root, key, false, keyOut, found, 0);
+    if (r == Rem::notFound || r == Rem::fail) return 0;
+    const bool removed = !emptyLeaf_;
+    if (removed) {
+      value = found;
+      --info_.entries;
+    }
+    if (r == Rem::underflow) {
+      std::vector<char> buf(nodeSize_);
+      Node n{buf.data(), info_.order, info_.keyLength};
+      if (readNode(info_.root, buf.data()) && n.count() == 0) {
+        // The root has no keys left: its only child (or nothing) takes over.
+        RWoffset gone = info_.root;
+        info_.root = n.child(0);
+        freeNode(gone);
+        writeInfo();
+      }
+    }
+    if (removed) return 1;
   }
-  return 1;
 }
 
 int RWBTreeOnDisk::removeKeyAndValue(const char* key, RWCString& keyOut, int32_t& value) {
@@ -675,15 +712,19 @@ RWBTreeOnDisk::Rem RWBTreeOnDisk::removeAt(RWoffset at, const char* key, bool le
     p = 0;
     present = n.leaf();
     if (present && count == 0) {
-      report(RWFileAccessErr::readErr);
-      return Rem::fail;
+      // Written at a minimum fill of 0 before empty nodes were mended: there
+      // is no successor here. The repair on the way back up gives the leaf a
+      // key or merges it away, and the removal starts over.
+      emptyLeaf_ = true;
+      return Rem::underflow;
     }
   } else {
     p = position(buf.data(), key);
     present = p < count && compare_(n.keyAt(p), key, l) == 0;
   }
+  const int32_t fillMin = fillFloor();
   auto fill = [&](int32_t c) { return isRoot ? (c == 0 ? Rem::underflow : Rem::done)
-                                             : (c < info_.minFill ? Rem::underflow : Rem::done); };
+                                             : (c < fillMin ? Rem::underflow : Rem::done); };
 
   if (present && n.leaf()) {
     keyText(n.keyAt(p), keyOut);
@@ -714,18 +755,18 @@ RWBTreeOnDisk::Rem RWBTreeOnDisk::removeAt(RWoffset at, const char* key, bool le
       if (leaf.leaf()) break;
       la = leaf.child(0);
     }
-    if (leaf.count() == 0) {
-      report(RWFileAccessErr::readErr);
-      return Rem::fail;
+    // An empty leaf has no successor to give: the walk below finds it
+    // again and has it mended.
+    if (leaf.count() > 0) {
+      std::vector<char> tmp(l);
+      std::memcpy(tmp.data(), leaf.keyAt(0), l);
+      int32_t tv = leaf.value(0);
+      std::memcpy(leaf.keyAt(0), n.keyAt(p), l);
+      leaf.setValue(0, n.value(p));
+      std::memcpy(n.keyAt(p), tmp.data(), l);
+      n.setValue(p, tv);
+      if (!writeNode(la, lbuf.data()) || !writeNode(at, buf.data())) return Rem::fail;
     }
-    std::vector<char> tmp(l);
-    std::memcpy(tmp.data(), leaf.keyAt(0), l);
-    int32_t tv = leaf.value(0);
-    std::memcpy(leaf.keyAt(0), n.keyAt(p), l);
-    leaf.setValue(0, n.value(p));
-    std::memcpy(n.keyAt(p), tmp.data(), l);
-    n.setValue(p, tv);
-    if (!writeNode(la, lbuf.data()) || !writeNode(at, buf.data())) return Rem::fail;
   }
   Rem r = removeAt(n.child(into), key, leftmost || present, keyOut, value, depth + 1);
   if (r != Rem::underflow) return r;
@@ -737,7 +778,7 @@ RWBTreeOnDisk::Rem RWBTreeOnDisk::removeAt(RWoffset at, const char* key, bool le
 RWBTreeOnDisk::Rem RWBTreeOnDisk::repair(RWoffset at, int32_t i) {
   const int32_t m = info_.order;
   const int32_t l = info_.keyLength;
-  const int32_t fillMin = info_.minFill;
+  const int32_t fillMin = fillFloor();
   std::vector<char> pbuf(nodeSize_), cbuf(nodeSize_), sbuf(nodeSize_);
   Node parent{pbuf.data(), m, l}, child{cbuf.data(), m, l}, sib{sbuf.data(), m, l};
   if (!readNode(at, pbuf.data())) return Rem::fail;

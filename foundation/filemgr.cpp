@@ -51,7 +51,8 @@ class RWFreeListImpl : public RWFreeList {
   bool checkBlock(RWoffset at, const Block& b);
   bool writeCurrent();
   bool checkRing();
-  bool isFreeOrList(int64_t from, int64_t to);
+  enum class Refusal { none, alreadyFree, notBlock };
+  Refusal liveBlock(int64_t o, uint32_t& len);
   void markDamaged(int64_t expected, int64_t got);
 
   bool offer(Block& b, RWoffset o, RWspace len);
@@ -188,30 +189,57 @@ bool RWFreeListImpl::checkRing() {
   return true;
 }
 
-// Whether any part of [from, to) is already free or holds a list block:
-// such a range cannot be a live block, so freeing it again would hand the
-// same bytes out twice.
-bool RWFreeListImpl::isFreeOrList(int64_t from, int64_t to) {
-  auto overlaps = [&](int64_t a, int64_t b) { return a < to && from < b; };
+// Whether o starts a live block, with the block's length when it does.
+// A live block lies in a run of allocated blocks between two list blocks or
+// free extents: from the end of the last one before o, the length words must
+// step onto o exactly, and o's own block must end by the start of the next
+// one. A length word met on the way is all a damaged file can fake, and the
+// walk refuses as soon as one does not fit.
+RWFreeListImpl::Refusal RWFreeListImpl::liveBlock(int64_t o, uint32_t& len) {
+  const int64_t low = RWFileManager::headerSize + int64_t(blockSize());
+  if (o < low || o % 4 != 0) return Refusal::notBlock;
+  int64_t before = low;
+  int64_t after = mgr_->end_;
+  bool inside = false;
+  auto place = [&](int64_t from, int64_t to) {
+    if (from <= o && o < to)
+      inside = true;
+    else if (to <= o)
+      before = std::max(before, to);
+    else
+      after = std::min(after, from);
+  };
   Block b;
   RWoffset at = RWFileManager::firstListBlock;
   const int32_t limit = ringLimit();
   for (int32_t steps = 0;; ++steps) {
     if (steps >= limit) {
       markDamaged(RWFileManager::firstListBlock, at);
-      return true;
+      return Refusal::notBlock;
     }
     if (at == cur_) {
       b = blk_;
     } else if (!readBlock(at, b)) {
-      return true;
+      return Refusal::notBlock;
     }
-    if (overlaps(at, int64_t(at) + blockSize())) return true;
-    for (int i = 0; i < b.count; ++i)
-      if (overlaps(b.offset[i], int64_t(b.offset[i]) + b.size[i])) return true;
+    place(at, int64_t(at) + blockSize());
+    if (inside) return Refusal::notBlock;
+    for (int i = 0; i < b.count; ++i) {
+      place(b.offset[i], int64_t(b.offset[i]) + b.size[i]);
+      if (inside) return Refusal::alreadyFree;
+    }
     at = b.next;
-    if (at == RWFileManager::firstListBlock) return false;
+    if (at == RWFileManager::firstListBlock) break;
   }
+  auto lengthAt = [&](int64_t pos, uint32_t& w) {
+    char word[4];
+    if (!mgr_->readBytes(static_cast<RWoffset>(pos), word, 4)) return false;
+    w = rwGetLE32(word);
+    return w >= 4 && w % 4 == 0 && pos + w <= after;
+  };
+  for (int64_t pos = before; pos < o; pos += len)
+    if (!lengthAt(pos, len) || pos + len > o) return Refusal::notBlock;
+  return lengthAt(o, len) ? Refusal::none : Refusal::notBlock;
 }
 
 bool RWFreeListImpl::writeCurrent() {
@@ -389,23 +417,21 @@ void RWFreeListImpl::freeExtent(RWoffset o, RWspace len) {
 
 void RWFreeListImpl::deallocate(RWoffset p) {
   if (damaged_) return;
-  const int64_t o = int64_t(p) - 4;
   const int64_t end = mgr_->end_;
-  bool sound = o >= RWFileManager::headerSize + int64_t(blockSize()) && o % 4 == 0 && o + 4 <= end;
-  uint32_t len = 0;
-  if (sound) {
-    char word[4];
-    sound = mgr_->readBytes(static_cast<RWoffset>(o), word, 4);
-    len = rwGetLE32(word);
-  }
-  sound = sound && len >= 4 && len % 4 == 0 && o + len <= end &&
-          !isFreeOrList(o, o + len);
-  if (damaged_) return;
-  if (!sound) {
-    // Not a live block: a wrong offset, a second free or a damaged length
-    // word. Taking it would corrupt the list or move the end over live data.
+  if (p < 0 || p > end) {
     mgr_->readErr();
     rwReport<RWBoundsErr>(RWTOOL_LONGINDEX(), {uint32_t(p), uint32_t(end)});
+    return;
+  }
+  const int64_t o = int64_t(p) - 4;
+  uint32_t len = 0;
+  const Refusal why = liveBlock(o, len);
+  if (damaged_) return;
+  if (why != Refusal::none) {
+    // A second free, an offset into a block or a damaged length word: taking
+    // it would corrupt the list, or hand out again bytes still in use.
+    mgr_->readErr();
+    rwReport<RWInternalErr>(why == Refusal::alreadyFree ? RWTOOL_DBLFREE() : RWTOOL_NOTBLOCK(), {int32_t(p)});
     return;
   }
   freeExtent(static_cast<RWoffset>(o), len);

@@ -35,6 +35,8 @@ RW_CATALOGUE(RWTOOL_NPOSINDEX, rw_FoundDomain, 0x2014, "[NPOSINDEX] The value RW
 RW_CATALOGUE(RWTOOL_NOPERSIST, rw_FoundDomain, 0x2015, "[NOPERSIST] Persistence not implemented for type %s.")
 RW_CATALOGUE(RWTOOL_DUPID, rw_FoundDomain, 0x2016, "[DUPID] RWFactory: class ID %hu (0x%hx) already registered to another create function")
 RW_CATALOGUE(RWTOOL_DUPSTRINGID, rw_FoundDomain, 0x2017, "[DUPSTRINGID] RWFactory: string ID %s already registered to another create function")
+RW_CATALOGUE(RWTOOL_DBLFREE, rw_FoundDomain, 0x2018, "[DBLFREE] Block at offset %ld is already free")
+RW_CATALOGUE(RWTOOL_NOTBLOCK, rw_FoundDomain, 0x2019, "[NOTBLOCK] Offset %ld does not name a live block")
 RW_CATALOGUE(RWCORE_EOF, rw_BaseDomain, 0x1000, "[EOF] EOF on input")
 RW_CATALOGUE(RWCORE_GENERIC, rw_BaseDomain, 0x1001, "[GENERIC] Generic error number %d; %s")
 RW_CATALOGUE(RWCORE_INVADDR, rw_BaseDomain, 0x1002, "[INVADDR] Invalid address: %lx")
@@ -55,9 +57,10 @@ const RWCatMsg* const* rwCatalogue(unsigned* count) {
       RWTOOL_INDEX(),    RWTOOL_LOCK(),     RWTOOL_LONGINDEX(), RWTOOL_MAGIC(),     RWTOOL_NEVECL(),
       RWTOOL_NOCREATE(), RWTOOL_NOTALLOW(), RWTOOL_READERR(),   RWTOOL_REF(),       RWTOOL_SEEKERR(),
       RWTOOL_STREAM(),   RWTOOL_SUBSTRING(), RWTOOL_UNLOCK(),   RWTOOL_WRITEERR(),  RWTOOL_INDEXERR(),
-      RWTOOL_NPOSINDEX(), RWTOOL_NOPERSIST(), RWTOOL_DUPID(),   RWTOOL_DUPSTRINGID(), RWCORE_EOF(),
-      RWCORE_GENERIC(),  RWCORE_INVADDR(),  RWCORE_LOCK(),      RWCORE_NOINIT(),    RWCORE_NOMEM(),
-      RWCORE_OPERR(),    RWCORE_OUTALLOC(), RWCORE_OVFLOW(),    RWCORE_STREAM(),    RWCORE_SYNSTREAM()};
+      RWTOOL_NPOSINDEX(), RWTOOL_NOPERSIST(), RWTOOL_DUPID(),   RWTOOL_DUPSTRINGID(), RWTOOL_DBLFREE(),
+      RWTOOL_NOTBLOCK(), RWCORE_EOF(),      RWCORE_GENERIC(),   RWCORE_INVADDR(),   RWCORE_LOCK(),
+      RWCORE_NOINIT(),   RWCORE_NOMEM(),    RWCORE_OPERR(),     RWCORE_OUTALLOC(),  RWCORE_OVFLOW(),
+      RWCORE_STREAM(),   RWCORE_SYNSTREAM()};
   if (count) *count = sizeof all / sizeof all[0];
   return all;
 }

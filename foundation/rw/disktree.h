@@ -10,9 +10,10 @@
 //
 // Information record (40 bytes at the tree's base offset, 4-byte
 // little-endian fields): root, -1, version 0x200, entries, key length L,
-// order M, minimum fill, -1, 4 unused bytes, flags (bit 0: keys are raw
-// L-byte strings compared with memcmp). An old-style tree has no record:
-// the root offset alone sits in the manager's start block.
+// order M, minimum fill (0 to M; a node below the root keeps at least one
+// key even at 0), -1, 4 unused bytes, flags (bit 0: keys are raw L-byte
+// strings compared with memcmp). An old-style tree has no record: the root
+// offset alone sits in the manager's start block.
 //
 // Node (8 + 16M + 2ML bytes): u32 count (0 to 2M), 2M + 1 child offsets
 // (-1 for none; a node is a leaf when child 0 is -1), 2M values, then 2M key
@@ -20,7 +21,8 @@
 //
 // A node or record read from the file is checked before it is used; damage
 // is reported as a read error and the operation stops without touching the
-// file further.
+// file further. An entry count larger than the file could hold, or below
+// zero, is reported on opening and the keys are counted again.
 
 #include <cstddef>
 #include <cstdint>
@@ -154,6 +156,7 @@ class RWBTreeOnDisk {
   bool writeInfo();
   void report(int kind) const;
 
+  int32_t fillFloor() const;
   bool plausibleNode(RWoffset at) const;
   bool readNode(RWoffset at, char* node) const;
   bool writeNode(RWoffset at, const char* node);
@@ -183,6 +186,7 @@ class RWBTreeOnDisk {
   bool old_ = false;
   bool usable_ = false;
   bool entriesKnown_ = true;
+  bool emptyLeaf_ = false;  // the removal pass under way met an empty leaf
 };
 
 #endif

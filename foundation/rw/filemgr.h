@@ -63,7 +63,10 @@ class RWFileManager : public RWFile {
   // A block of n bytes: answers the offset of its first data byte, or -1.
   RWoffset allocate(RWspace n);
   // Gives a block back. -1 and the start block are ignored; an offset that
-  // does not name a live block is reported and ignored.
+  // does not name a live block is reported and ignored: DBLFREE when it lies
+  // in free space, NOTBLOCK for any other offset in the file, LONGINDEX for
+  // one past its end. The check walks the length words of the allocated
+  // blocks from the free extent before p.
   void deallocate(RWoffset p);
 
   RWoffset start() const { return start_; }

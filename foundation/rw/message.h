@@ -23,7 +23,7 @@ struct RWCatMsg {
 extern const char rw_FoundDomain[];  // "rwfound1.0"
 extern const char rw_BaseDomain[];   // "rwbase1.0"
 
-// The foundation catalogue, 0x2000 - 0x2017.
+// The foundation catalogue, 0x2000 - 0x2019.
 const RWCatMsg* RWTOOL_ALLOCOUT();
 const RWCatMsg* RWTOOL_BADRE();
 const RWCatMsg* RWTOOL_CRABS();
@@ -48,6 +48,8 @@ const RWCatMsg* RWTOOL_NPOSINDEX();
 const RWCatMsg* RWTOOL_NOPERSIST();
 const RWCatMsg* RWTOOL_DUPID();
 const RWCatMsg* RWTOOL_DUPSTRINGID();
+const RWCatMsg* RWTOOL_DBLFREE();
+const RWCatMsg* RWTOOL_NOTBLOCK();
 
 // The base catalogue, 0x1000 - 0x100A.
 const RWCatMsg* RWCORE_EOF();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "diskcheck.h"
 #include "rw/disktree.h"
@@ -57,6 +58,8 @@ void treeOf(const std::string& path, int n) {
   }
 }
 
+int32_t secondListBlock(const std::string& path) { return le32(readAll(path), 12 + 264); }
+
 int32_t rootOf(const std::string& path) { return le32(readAll(path), 284); }
 
 // Exercises a manager on a damaged file: nothing may be handed out.
@@ -83,6 +86,25 @@ void treeWorkout(const std::string& path) {
   tree.clear();
 }
 
+// Opens the tree of treeOf(path, 5) after its entry count was damaged: the
+// five keys are counted again, and the count written back goes on from there.
+void countedAgain(const std::string& path) {
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm);
+    ASSERT_TRUE(tree.isValid());
+    EXPECT_EQ(tree.entries(), 5);
+    EXPECT_EQ(tree.insertKeyAndValue("new", 1), 1);
+    EXPECT_EQ(tree.entries(), 6);
+  }
+  EXPECT_EQ(le32(readAll(path), 284 + 12), 6);
+  RWFileManager fm(path.c_str());
+  Tr tree(fm);
+  int32_t v;
+  EXPECT_EQ(tree.removeKeyAndValue("k0000", nullptr, v), 1);
+  EXPECT_EQ(tree.entries(), 5);
+}
+
 struct Row {
   const char* name;
   std::function<void(const std::string&)> make;
@@ -90,6 +112,8 @@ struct Row {
   const char* tag;
   bool unchanged;  // the file must be exactly as it was
 };
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class DamagedInputs : public ::testing::TestWithParam<Row> {};
 
@@ -110,26 +134,73 @@ TEST_P(DamagedInputs, AreReportedAndLeaveTheFileAlone) {
 const Row kRows[] = {
     // ---- frees that do not name a live block --------------------------------
     {"LengthWordTooSmall", [](auto& p) { threeBlocks(p); patch(p, 284, 2); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[NOTBLOCK]", true},
     {"LengthWordPastTheEnd", [](auto& p) { threeBlocks(p); patch(p, 284, 0x7FFFFFF0); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[NOTBLOCK]", true},
     {"LengthWordOddSize", [](auto& p) { threeBlocks(p); patch(p, 284, 10); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[NOTBLOCK]", true},
     {"OffsetInTheHeader", threeBlocks, [](auto& p) { refusedFree(p, 8); },
-     "[LONGINDEX]", true},
+     "[NOTBLOCK]", true},
     {"OffsetInTheFirstListBlock", threeBlocks, [](auto& p) { refusedFree(p, 100); },
-     "[LONGINDEX]", true},
+     "[NOTBLOCK]", true},
     {"OffsetPastTheEnd", threeBlocks, [](auto& p) { refusedFree(p, 4000); },
      "[LONGINDEX]", true},
+    {"NegativeOffset", threeBlocks, [](auto& p) { refusedFree(p, -8); },
+     "[LONGINDEX]", true},
     {"DoubleFree", [](auto& p) { threeBlocks(p); RWFileManager(p.c_str()).deallocate(288); },
-     [](auto& p) { refusedFree(p, 288); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 288); }, "[DBLFREE]", true},
     {"FreeInsideAFreeExtent",
      [](auto& p) {
        threeBlocks(p);
        RWFileManager(p.c_str()).deallocate(288);
        patch(p, 288, 8);  // a plausible length word inside the free extent
      },
-     [](auto& p) { refusedFree(p, 292); }, "[LONGINDEX]", true},
+     [](auto& p) { refusedFree(p, 292); }, "[DBLFREE]", true},
+    // A block at 284 of 28 bytes whose data holds 8 at 292: taken as a
+    // length word, freeing 296 would hand out the middle of live data.
+    {"FreeInsideALiveBlock",
+     [](auto& p) {
+       RWFileManager fm(p.c_str());
+       fm.allocate(0);
+       fm.allocate(24);
+       fm.allocate(0);
+       patch(p, 292, 8);
+     },
+     [](auto& p) {
+       refusedFree(p, 296);
+       RWFileManager fm(p.c_str());
+       EXPECT_EQ(fm.allocate(4), 320);  // at the end, not over the live block
+     },
+     "[NOTBLOCK]", false},
+    // The same behind a free extent: the walk starts at the extent's end.
+    {"FreeInsideALiveBlockAfterAFreeExtent",
+     [](auto& p) {
+       RWFileManager fm(p.c_str());
+       fm.allocate(0);
+       fm.allocate(4);    // 284, freed below
+       fm.allocate(24);   // 292, data word 8 at 300
+       fm.allocate(0);
+       fm.deallocate(288);
+       patch(p, 300, 8);
+     },
+     [](auto& p) { refusedFree(p, 304); }, "[NOTBLOCK]", true},
+    // A second list block holds one extent; its unused slots are zero but
+    // for a plausible length word put in the sixth offset.
+    {"FreeInsideAListBlock",
+     [](auto& p) {
+       {
+         RWFileManager fm(p.c_str());
+         fm.allocate(0);
+         std::vector<RWoffset> held;
+         for (int i = 0; i < 33; ++i) {
+           held.push_back(fm.allocate(4));
+           fm.allocate(0);
+         }
+         for (RWoffset h : held) fm.deallocate(h);  // the 33rd free makes a second list block
+       }
+       patch(p, secondListBlock(p) + 24, 8);
+     },
+     [](auto& p) { refusedFree(p, secondListBlock(p) + 28); }, "[NOTBLOCK]", true},
     // ---- requests that cannot be met ----------------------------------------------
     {"RequestThatWraps", threeBlocks,
      [](auto& p) {
@@ -219,6 +290,15 @@ const Row kRows[] = {
      "[READERR]", true},
     {"InnerNodeMissingAChild", [](auto& p) { treeOf(p, 30); patch(p, rootOf(p) + 8, -1); }, treeWorkout,
      "[READERR]", true},
+    // The record's entry count is checked on opening: one no file of this
+    // size could hold is reported and the keys are counted again, so that no
+    // insert or remove can take the count past what 32 bits hold.
+    {"EntryCountAtTheTop", [](auto& p) { treeOf(p, 5); patch(p, 284 + 12, 0x7FFFFFFF); }, countedAgain,
+     "[READERR]", false},
+    {"EntryCountNegative", [](auto& p) { treeOf(p, 5); patch(p, 284 + 12, INT32_MIN); }, countedAgain,
+     "[READERR]", false},
+    {"EntryCountPastWhatTheNodesHold", [](auto& p) { treeOf(p, 5); patch(p, 284 + 12, 1000); }, countedAgain,
+     "[READERR]", false},
     {"ChildOutsideTheFile", [](auto& p) { treeOf(p, 30); patch(p, rootOf(p) + 8, 0x7FFFFF00); }, treeWorkout,
      "[READERR]", true},
 };

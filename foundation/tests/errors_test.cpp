@@ -70,6 +70,8 @@ TEST(Catalogue, EveryEntryHasItsNumberDomainAndText) {
       {RWTOOL_DUPID, 0x2016, "[DUPID] RWFactory: class ID %hu (0x%hx) already registered to another create function"},
       {RWTOOL_DUPSTRINGID, 0x2017,
        "[DUPSTRINGID] RWFactory: string ID %s already registered to another create function"},
+      {RWTOOL_DBLFREE, 0x2018, "[DBLFREE] Block at offset %ld is already free"},
+      {RWTOOL_NOTBLOCK, 0x2019, "[NOTBLOCK] Offset %ld does not name a live block"},
       {RWCORE_EOF, 0x1000, "[EOF] EOF on input"},
       {RWCORE_GENERIC, 0x1001, "[GENERIC] Generic error number %d; %s"},
       {RWCORE_INVADDR, 0x1002, "[INVADDR] Invalid address: %lx"},

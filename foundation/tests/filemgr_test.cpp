@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "diskcheck.h"
@@ -126,6 +127,34 @@ TEST_F(FileManagerTest, MinusOneAndTheStartBlockAreNotFreed) {
   fm.deallocate(s);
   EXPECT_EQ(bytes(), before);
   EXPECT_TRUE(capture.all().empty());
+}
+
+// A refused free leaves the file alone and says which it was: a block
+// already free, an offset that does not start a live block, or one outside
+// the file.
+TEST_F(FileManagerTest, ARefusedFreeNamesWhatHappened) {
+  RWFileManager fm(path.c_str());
+  fm.allocate(0);
+  ASSERT_EQ(fm.allocate(8), 288);
+  ASSERT_EQ(fm.allocate(24), 300);
+  fm.allocate(0);
+  ASSERT_EQ(fm.endData(), 328);
+  fm.deallocate(288);
+  Bytes before = bytes();
+  fm.deallocate(288);
+  fm.deallocate(304);
+  fm.deallocate(332);
+  EXPECT_EQ(bytes(), before);
+  ASSERT_EQ(capture.texts(), (std::vector<std::string>{"[DBLFREE] Block at offset 288 is already free",
+                                                       "[NOTBLOCK] Offset 304 does not name a live block",
+                                                       "[LONGINDEX] Long index (332) out of range [0->328]"}));
+  EXPECT_TRUE(capture[0].internal && !capture[0].bounds);
+  EXPECT_TRUE(capture[1].internal && !capture[1].bounds);
+  EXPECT_TRUE(capture[2].bounds);
+  // The last byte of the file is in range: a block of no data there is freed.
+  fm.deallocate(328);
+  EXPECT_EQ(fm.endData(), 324);
+  EXPECT_EQ(capture.size(), 3u);
 }
 
 TEST_F(FileManagerTest, AFullBlockGrowsTheRingAndEmptyBlocksLeaveIt) {

@@ -118,6 +118,15 @@ std::unique_ptr<RWBTreeOnDisk> openTree(RWFileManager& file) {
   return tree;
 }
 
+// The tree's keys are what the store hands it: GRecord::keyLength bytes of
+// text in a buffer one longer. A tree read from the file that keeps keys of
+// another length, or as raw bytes, or has no record of its own, is not one
+// a store made: its keys would be read and copied past those buffers, or
+// cut short, and are not used.
+bool storeShaped(const RWBTreeOnDisk& tree) {
+  return !tree.isOldStyle() && tree.keyLength() == GRecord::keyLength && !tree.ignoresNull();
+}
+
 // Every key of the tree with its value, in key order.
 std::vector<GStoreFileReader::StoredObject> keysAndOffsets(RWBTreeOnDisk& tree) {
   std::vector<GStoreFileReader::StoredObject> all;
@@ -465,6 +474,13 @@ void MPersistentCompositeOnDiskImp::open() {
   }
   index_ = openTree(*file_);
   if (!index_->isValid() || file_->Error()) {
+    failed_ = 1;
+    damaged_ = true;
+    return;
+  }
+  if (!storeShaped(*index_)) {
+    // Not even a clear may walk such a tree: it is let go at once.
+    index_.reset();
     failed_ = 1;
     damaged_ = true;
     return;
@@ -999,7 +1015,7 @@ GStoreFileReader::GStoreFileReader(const char* fileName)
     : file_(std::make_unique<RWFileManager>(fileName, "rb")), status_(notAStoreFile) {
   if (!file_->isValid() || !file_->hasFreeList()) return;
   tree_ = openTree(*file_);
-  status_ = tree_->isValid() ? readable : unreadableTree;
+  status_ = tree_->isValid() && storeShaped(*tree_) ? readable : unreadableTree;
 }
 
 GStoreFileReader::~GStoreFileReader() = default;

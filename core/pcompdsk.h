@@ -292,7 +292,8 @@ class GStoreFileReader {
   enum Status {
     readable,       // the file and its B-tree can be read
     notAStoreFile,  // missing, unreadable, or without a sound free list
-    unreadableTree  // a free-list file whose B-tree cannot be read
+    unreadableTree  // a free-list file whose B-tree cannot be read, or
+                    // keeps keys of another shape than a store's
   };
 
   explicit GStoreFileReader(const char* fileName);

@@ -510,6 +510,61 @@ TEST_F(DiskStoreTest, DamagedFilesFailClearly) {
   }
 }
 
+// The B-tree's information record sits at the file's start offset (its
+// first word): version at +8, key length at +16, order at +20, minimum fill
+// at +24, flags at +36. The store's keys are 16 bytes of text in buffers
+// of 17; a tree of any other key shape is refused, by the store and by the
+// file reader, and the file is left as it was found.
+TEST_F(DiskStoreTest, AFileWhoseTreeIsNotTheStoresShapeIsRefused) {
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    put(h, new Graphic(1, 10));
+    put(h, new Graphic(2, 20));
+  }
+  const Bytes good = readAll(path());
+  const int32_t base = le32(good, 0);
+  ASSERT_EQ(le32(good, static_cast<size_t>(base + 16)), 16);
+  struct Field {
+    int at;
+    int32_t value;
+  };
+  // A larger key goes with a smaller order and fill, so that the root node
+  // still lies inside the file and holds its three keys: only the key shape
+  // is wrong.
+  const struct {
+    const char* name;
+    std::vector<Field> fields;
+  } cases[] = {
+      {"key17.dat", {{16, 17}, {20, 9}, {24, 9}}},
+      {"key100.dat", {{16, 100}, {20, 2}, {24, 2}}},
+      {"key15.dat", {{16, 15}}},
+      {"rawkeys.dat", {{36, 1}}},
+      {"oldstyle.dat", {{8, 0x100}}},
+  };
+  for (const auto& c : cases) {
+    Bytes bad = good;
+    for (const Field& f : c.fields) setLe32(bad, static_cast<size_t>(base + f.at), f.value);
+    writeAll(path(c.name), bad);
+    {
+      GStoreFileReader reader(path(c.name).c_str());
+      EXPECT_EQ(reader.status(), GStoreFileReader::unreadableTree) << c.name;
+      EXPECT_FALSE(reader.hasRecordIndex()) << c.name;
+    }
+    {
+      MPersistentCompositeOnDisk h(wide(c.name), 0, 1);
+      EXPECT_NE(h.error(), 0) << c.name;
+      EXPECT_EQ(h.entries(), 0u) << c.name;
+      put(h, new Graphic(9));
+      EXPECT_TRUE(h.findCountedById(1).isNil()) << c.name;
+      EXPECT_TRUE(h.findCountedById(9).isNil()) << c.name;
+    }
+    EXPECT_EQ(readAll(path(c.name)), bad) << c.name;
+  }
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  EXPECT_EQ(h.error(), 0);
+  EXPECT_EQ(valueOf(h.findCountedById(2)), 20);
+}
+
 TEST_F(DiskStoreTest, AHandleComesBackAttachedFromAVirtualStream) {
   MPersistentCompositeOnDisk h(wide(), 0, 7);
   put(h, new Graphic(1, 1));

@@ -602,8 +602,79 @@ TEST_F(DiskStoreTest, HandleStoredFormAndRestore) {
   EXPECT_EQ(valueOf(back->findCountedById(1)), 1);
   delete h;
   EXPECT_TRUE(fileExists(name));
+  // The flag came from stored bytes: it is kept, and stored again, but a
+  // restored handle never removes a file.
   delete back;
-  EXPECT_FALSE(fileExists(name));
+  EXPECT_TRUE(fileExists(name));
+}
+
+namespace {
+
+// A handle's stored form, written out by hand: the root level (version 1,
+// id 7, serial 99), then version 1, state 1, the name and deleteFile 1.
+std::string storedHandle(const std::string& name) {
+  return le32(0x8888) + le16(781) + le32(1) + le32(7) + le32(99) + le32(1) + le32(1) +
+         le32(static_cast<uint32_t>(name.size())) + name + le32(1);
+}
+
+std::unique_ptr<MPersistentCompositeOnDisk> restoredHandle(const std::string& file, const std::string& name) {
+  putFile(file, storedHandle(name));
+  RWFile f(file.c_str(), "rb");
+  MPersistentCompositeOnDisk* back = nullptr;
+  f >> back;
+  return std::unique_ptr<MPersistentCompositeOnDisk>(back);
+}
+
+}  // namespace
+
+// Stored bytes come from outside (a configuration, a DEVMODE): a restored
+// handle may open a file only by a plain name in a folder this process
+// keeps its stores in, and removes no file whatever its flag says.
+TEST_F(DiskStoreTest, ARestoredHandleOpensOnlyAStoreFolderFileAndRemovesNothing) {
+  {
+    MPersistentCompositeOnDisk made(wide(), 0, 1);  // the folder stores live in
+  }
+  TempDir elsewhere;
+  ASSERT_TRUE(elsewhere.ok());
+  const std::string victim = elsewhere.file("victim.txt");
+  const std::string local = path("victim.txt");
+  putFile(victim, "precious");
+  putFile(local, "precious");
+  const std::string up = dir_.path() + "/../" + elsewhere.path().substr(elsewhere.path().rfind('/') + 1);
+
+  const char* const bad[] = {"victim.txt", "../victim.txt", "C:victim.txt", "C:\\victim.txt", "", "/", "."};
+  std::vector<std::string> names(std::begin(bad), std::end(bad));
+  for (const std::string& n : {victim, up + "/victim.txt", up + "\\victim.txt", dir_.path() + "/sub/victim.txt",
+                               dir_.path() + "/", dir_.path() + "/..", dir_.path() + "/.", dir_.path() + "/C:victim.txt",
+                               dir_.path() + "\\..\\victim.txt", elsewhere.path()})
+    names.push_back(n);
+  for (const std::string& name : names) {
+    ReportLog log;
+    {
+      std::unique_ptr<MPersistentCompositeOnDisk> back = restoredHandle(path("handle.bin"), name);
+      ASSERT_NE(back, nullptr) << name;
+      EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::detached) << name;
+      EXPECT_TRUE(back->heldFileName().isNull()) << name;
+      EXPECT_EQ(back->deleteFile(), 1) << name;
+      EXPECT_EQ(log.texts(), std::vector<std::string>{"[OPERR] Could not open file " + name});
+      EXPECT_TRUE(!log.empty() && log[0].environment) << name;
+    }
+    EXPECT_EQ(fileContents(victim), "precious") << name;
+    EXPECT_FALSE(fileExists(dir_.path() + "/sub")) << name;
+  }
+
+  // A plain name in the store folder is opened; a file there that is no
+  // store is left as it is, and stays.
+  ReportLog log;
+  {
+    std::unique_ptr<MPersistentCompositeOnDisk> back = restoredHandle(path("handle.bin"), local);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::attached);
+    EXPECT_TRUE(back->heldFileName() == local.c_str());
+    EXPECT_NE(back->error(), 0);
+  }
+  EXPECT_EQ(fileContents(local), "precious");
+  EXPECT_EQ(fileContents(victim), "precious");
 }
 
 TEST_F(DiskStoreTest, NestedStoresAreSearchedThroughTheirProxies) {

@@ -885,8 +885,17 @@ GCountedRef MPersistentCompositeOnDiskImp::findCounted(const MPersistentObject* 
 }
 
 RWBoolean MPersistentCompositeOnDiskImp::isComposite() const { return TRUE; }
-RWsize MPersistentCompositeOnDiskImp::entries() const { return records_.leafCount(); }
-RWsize MPersistentCompositeOnDiskImp::totalEntries() const { return records_.leafCount(); }
+// Counting walks the record index, which a store on another thread
+// appends to: it takes the store lock like the fetches.
+RWsize MPersistentCompositeOnDiskImp::entries() const {
+  RWGuard guard(storeLock);
+  return records_.leafCount();
+}
+
+RWsize MPersistentCompositeOnDiskImp::totalEntries() const {
+  RWGuard guard(storeLock);
+  return records_.leafCount();
+}
 GChildIterator* MPersistentCompositeOnDiskImp::createIterator() { return new GOnDiskIterator(this); }
 
 GCountedRef MPersistentCompositeOnDiskImp::fetchAt(GRecordLink* link) {

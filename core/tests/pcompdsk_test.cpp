@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/pcompdsk.h"
@@ -325,6 +327,41 @@ TEST_F(DiskStoreTest, TheIteratorKeepsItsPlace) {
     EXPECT_EQ(moved.currentObject()->id(), 3u);
   }
   EXPECT_EQ(lazy.state(), MPersistentCompositeOnDisk::detached);
+}
+
+// A fetch reads the file and the record index that a store on another
+// thread is writing: both take the store's lock, so every fetch finds its
+// object whole while the other thread stores, for as long as it stores;
+// counting the entries walks the same index and takes the lock as well.
+TEST_F(DiskStoreTest, FetchesOnOneThreadWhileAnotherStores) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  constexpr uint32_t kept = 20, added = 300;
+  for (uint32_t id = 1; id <= kept; ++id) put(h, new Graphic(id, static_cast<int32_t>(id) * 10));
+  std::atomic<bool> done{false};
+  std::thread storing([&h, &done] {
+    MPersistentCompositeOnDisk mine(h);
+    for (uint32_t id = 1000; id < 1000 + added; ++id) put(mine, new Graphic(id, static_cast<int32_t>(id)));
+    done = true;
+  });
+  int wrong = 0, rounds = 0;
+  for (; !done || rounds < 3; ++rounds) {
+    for (uint32_t id = 1; id <= kept; ++id) {
+      if (valueOf(h.findCountedById(id)) != static_cast<int32_t>(id) * 10) ++wrong;
+    }
+    if (valueOf(h.findCountedByClassId(Graphic::classIsA())) != 10) ++wrong;
+    if (h.entries() < kept) ++wrong;
+    // A walk sees the records stored before it, each one whole.
+    const std::unique_ptr<GOnDiskIterator> walk(static_cast<GOnDiskIterator*>(h.createIterator()));
+    for (uint32_t n = 0; n < kept + 5 && walk->advance(); ++n) {
+      GCountedRef o = walk->currentObject();
+      if (o.isNil() || valueOf(o) != (n < kept ? static_cast<int32_t>(n + 1) * 10 : static_cast<int32_t>(o->id())))
+        ++wrong;
+    }
+  }
+  storing.join();
+  EXPECT_EQ(wrong, 0) << rounds << " rounds";
+  EXPECT_EQ(h.entries(), kept + added);
+  EXPECT_EQ(valueOf(h.findCountedById(1000 + added - 1)), static_cast<int32_t>(1000 + added - 1));
 }
 
 TEST_F(DiskStoreTest, AtTheRecordLimitOnlyPageAndScanLineEndsGetIn) {

@@ -103,6 +103,7 @@ RWCString folderOf(const RWCString& name, RWCString* leaf = nullptr) {
 }
 
 void noteStoreFolder(const RWCString& name) {
+  if (name.isNull()) return;  // names no file, so no folder either
   RWGuard guard(storeLock);
   const RWCString folder = folderOf(name);
   std::vector<RWCString>& folders = storeFolders();

@@ -12,6 +12,7 @@
 #include "rw/instmgr.h"
 #include "rw/kmsys.h"
 #include "rw/mutex.h"
+#include "rw/rwerr.h"
 #include "rw/rwstore.h"
 #include "rw/vstream.h"
 #include "rw/wstring.h"
@@ -79,6 +80,57 @@ StoreRegistry& registry() {
 // Made while the library loads, or by the first attach if that comes first.
 [[maybe_unused]] const StoreRegistry& registryAtLoad = registry();
 
+// ---- where stores live --------------------------------------------------------------
+
+// The folders in which this process's own code has named a store (a handle
+// made from a file name). Only there may a handle read from stored bytes
+// open a file: those bytes may come from outside. Used under the store
+// lock.
+std::vector<RWCString>& storeFolders() {
+  static std::vector<RWCString> folders;
+  return folders;
+}
+
+// A name's folder: the name up to and with its last separator (a backslash
+// within the system, '/' as well), empty for a name without one, so that
+// "x" and "/x" are in different folders. The rest goes to leaf.
+RWCString folderOf(const RWCString& name, RWCString* leaf = nullptr) {
+  const char* text = name.data();
+  RWsize cut = name.length();
+  while (cut > 0 && text[cut - 1] != '/' && text[cut - 1] != '\\') --cut;
+  if (leaf) *leaf = RWCString(text + cut, name.length() - cut);
+  return RWCString(text, cut);
+}
+
+void noteStoreFolder(const RWCString& name) {
+  if (name.isNull()) return;  // names no file, so no folder either
+  RWGuard guard(storeLock);
+  const RWCString folder = folderOf(name);
+  std::vector<RWCString>& folders = storeFolders();
+  for (const RWCString& f : folders) {
+    if (f == folder) return;
+  }
+  folders.push_back(folder);
+}
+
+// A name a restored handle may open: a plain file name (not empty, not "."
+// or "..", no separator, no ':' of a drive or a stream, no zero byte) in one
+// of the store folders.
+bool inStoreFolder(const RWCString& name) {
+  RWCString leaf;
+  const RWCString folder = folderOf(name, &leaf);
+  if (leaf.isNull() || leaf == "." || leaf == "..") return false;
+  for (RWsize i = 0; i < leaf.length(); ++i) {
+    const char c = leaf.data()[i];
+    if (c == ':' || c == '\0') return false;
+  }
+  RWGuard guard(storeLock);
+  for (const RWCString& f : storeFolders()) {
+    if (f == folder) return true;
+  }
+  return false;
+}
+
 // ---- object graphs of their own -----------------------------------------------------
 
 // Every object a store writes or reads is a graph of its own, with its own
@@ -116,6 +168,15 @@ std::unique_ptr<RWBTreeOnDisk> openTree(RWFileManager& file) {
                                               RWBTreeOnDisk::currentStyle, 10, 10);
   tree->setComparison(compareKeys);
   return tree;
+}
+
+// The tree's keys are what the store hands it: GRecord::keyLength bytes of
+// text in a buffer one longer. A tree read from the file that keeps keys of
+// another length, or as raw bytes, or has no record of its own, is not one
+// a store made: its keys would be read and copied past those buffers, or
+// cut short, and are not used.
+bool storeShaped(const RWBTreeOnDisk& tree) {
+  return !tree.isOldStyle() && tree.keyLength() == GRecord::keyLength && !tree.ignoresNull();
 }
 
 // Every key of the tree with its value, in key order.
@@ -162,6 +223,7 @@ MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const RWWString& fileName
                                                        const uint32_t& id)
     : MPersistentObject(id), fileName_(narrowName(fileName)), state_(detached), deleteFile_(deleteFile),
       lastError_(0) {
+  noteStoreFolder(fileName_);
   attach();
 }
 
@@ -172,7 +234,8 @@ MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const MPersistentComposit
       imp_(other.imp_),
       deleteFile_(other.deleteFile_),
       lastError_(other.lastError_),
-      inspectOnly_(other.inspectOnly_) {
+      inspectOnly_(other.inspectOnly_),
+      restored_(other.restored_) {
   if (!inspectOnly_) attach();
 }
 
@@ -187,6 +250,7 @@ MPersistentCompositeOnDisk& MPersistentCompositeOnDisk::operator=(const MPersist
   fileName_ = other.fileName_;
   imp_ = other.imp_;
   lastError_ = other.lastError_;
+  restored_ = other.restored_;
   if (other.state_ == attached) attach();
   return *this;
 }
@@ -202,7 +266,8 @@ MPersistentCompositeOnDisk::~MPersistentCompositeOnDisk() {
     imp_ = GCountedRef();
   }
   // Another handle may still use the file: it goes only with the last one.
-  if (deleteFile_ == 1 && lastOfName && !inspectOnly_ && !fileName_.isNull()) KMFileDelete(fileName_.data());
+  // A flag read from stored bytes removes nothing: those may name any file.
+  if (deleteFile_ == 1 && lastOfName && !restored_ && !fileName_.isNull()) KMFileDelete(fileName_.data());
 }
 
 RWspace MPersistentCompositeOnDisk::levelStoreSize() const { return 16 + fileName_.length(); }
@@ -228,11 +293,20 @@ void MPersistentCompositeOnDisk::restoreLevel(Source& source) {
   fileName_ = name;
   deleteFile_ = static_cast<int32_t>(deleteFile);
   state_ = detached;
-  // A handle read only to be looked at never removes its file either.
-  if (restoreDetached)
+  // The flag is kept so that the handle stores as it was read, but it is
+  // never acted on (see the destructor).
+  restored_ = true;
+  if (restoreDetached) {
+    // Read only to be looked at: nothing is opened, so any name may stand.
     inspectOnly_ = true;
-  else
+  } else if (!inStoreFolder(fileName_)) {
+    // Stored bytes may name any file the user can write: a name outside the
+    // store folders leaves the handle detached and without it.
+    rwReport<RWEnvironmentErr>(RWCORE_OPERR(), {fileName_.data()});
+    fileName_ = RWCString();
+  } else {
     attach();
+  }
 }
 
 bool MPersistentCompositeOnDisk::setRestoreDetached(bool detached) { return restoreDetached.exchange(detached); }
@@ -465,6 +539,13 @@ void MPersistentCompositeOnDiskImp::open() {
   }
   index_ = openTree(*file_);
   if (!index_->isValid() || file_->Error()) {
+    failed_ = 1;
+    damaged_ = true;
+    return;
+  }
+  if (!storeShaped(*index_)) {
+    // Not even a clear may walk such a tree: it is let go at once.
+    index_.reset();
     failed_ = 1;
     damaged_ = true;
     return;
@@ -805,8 +886,17 @@ GCountedRef MPersistentCompositeOnDiskImp::findCounted(const MPersistentObject* 
 }
 
 RWBoolean MPersistentCompositeOnDiskImp::isComposite() const { return TRUE; }
-RWsize MPersistentCompositeOnDiskImp::entries() const { return records_.leafCount(); }
-RWsize MPersistentCompositeOnDiskImp::totalEntries() const { return records_.leafCount(); }
+// Counting walks the record index, which a store on another thread
+// appends to: it takes the store lock like the fetches.
+RWsize MPersistentCompositeOnDiskImp::entries() const {
+  RWGuard guard(storeLock);
+  return records_.leafCount();
+}
+
+RWsize MPersistentCompositeOnDiskImp::totalEntries() const {
+  RWGuard guard(storeLock);
+  return records_.leafCount();
+}
 GChildIterator* MPersistentCompositeOnDiskImp::createIterator() { return new GOnDiskIterator(this); }
 
 GCountedRef MPersistentCompositeOnDiskImp::fetchAt(GRecordLink* link) {
@@ -999,7 +1089,7 @@ GStoreFileReader::GStoreFileReader(const char* fileName)
     : file_(std::make_unique<RWFileManager>(fileName, "rb")), status_(notAStoreFile) {
   if (!file_->isValid() || !file_->hasFreeList()) return;
   tree_ = openTree(*file_);
-  status_ = tree_->isValid() ? readable : unreadableTree;
+  status_ = tree_->isValid() && storeShaped(*tree_) ? readable : unreadableTree;
 }
 
 GStoreFileReader::~GStoreFileReader() = default;

@@ -23,6 +23,13 @@
 // Stored form of a handle, after the root level: version (1), state,
 // file name, deleteFile; a restored handle attaches to the store of that
 // name whatever state was stored. Of a store: version (1).
+//
+// Stored bytes may come from outside the process (a configuration, a
+// DEVMODE), so a restored handle trusts its name and flag no further than
+// this: the name must be a plain file name (no separator, not "." or "..",
+// no ':') in a folder where this process has made a handle from a name
+// itself, else the handle reports OPERR and stays detached with no name;
+// and its deleteFile is kept, and stored again, but never removes a file.
 
 #include <cstdint>
 #include <memory>
@@ -50,13 +57,14 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   // Detached, without a file name.
   explicit MPersistentCompositeOnDisk(int32_t deleteFile = 0);
   // Attaches at once to the store of that file, opening it when no other
-  // handle has. deleteFile 1 removes the file when the store closes.
+  // handle has. deleteFile 1 removes the file when the store closes. The
+  // file's folder becomes one a restored handle may name.
   MPersistentCompositeOnDisk(const RWWString& fileName, int32_t deleteFile, const uint32_t& id);
   // Shares the other's store, with a registry entry of its own.
   MPersistentCompositeOnDisk(const MPersistentCompositeOnDisk& other);
   MPersistentCompositeOnDisk& operator=(const MPersistentCompositeOnDisk& other);
   // Detaches; with deleteFile 1 the file is removed once no handle of the
-  // name is left.
+  // name is left, unless this handle (or the one it copies) was restored.
   ~MPersistentCompositeOnDisk() override;
 
   static RWClassID classIsA() { return ClassId::MPersistentCompositeOnDisk; }
@@ -118,6 +126,8 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   int32_t deleteFile_;
   int32_t lastError_;
   bool inspectOnly_ = false;
+  // Read from stored bytes (or copied from a handle that was).
+  bool restored_ = false;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(MPersistentCompositeOnDisk)
@@ -292,7 +302,8 @@ class GStoreFileReader {
   enum Status {
     readable,       // the file and its B-tree can be read
     notAStoreFile,  // missing, unreadable, or without a sound free list
-    unreadableTree  // a free-list file whose B-tree cannot be read
+    unreadableTree  // a free-list file whose B-tree cannot be read, or
+                    // keeps keys of another shape than a store's
   };
 
   explicit GStoreFileReader(const char* fileName);

@@ -24,6 +24,14 @@ constexpr unsigned kMinimumFill = 10;
 
 int compareKeys(const char* a, const char* b, size_t n) { return std::memcmp(a, b, n); }
 
+// Every key the store hands the index is a buffer of exactly kKeyLength raw
+// bytes: a tree read from the file that keeps keys of another length, or
+// keeps them as text, would copy and compare past those buffers, or cut
+// the keys at their first zero byte and let a number's key meet a name's.
+bool storeShaped(const RWBTreeOnDisk& index) {
+  return !index.isOldStyle() && index.keyLength() == GSettingsStoreOnDisk::kKeyLength && index.ignoresNull();
+}
+
 GBinaryData* asBinary(RWCollectable* object) {
   if (!object || object->isA() != GBinaryData::classIsA()) return nullptr;
   return dynamic_cast<GBinaryData*>(object);
@@ -52,7 +60,7 @@ int GSettingsStoreOnDisk::open(const RWWString& fileName) {
     index_.reset(new (std::nothrow) RWBTreeOnDisk(*file_, kIndexBuffers, RWBTreeOnDisk::autoCreate, kKeyLength,
                                                   kIgnoreNull, -1, RWBTreeOnDisk::currentStyle, kHalfOrder,
                                                   kMinimumFill));
-    if (index_ && index_->isValid()) {
+    if (index_ && index_->isValid() && storeShaped(*index_)) {
       index_->setComparison(compareKeys);
       return 1;
     }

@@ -86,7 +86,8 @@ class GSettingsStoreOnDisk : public GSettingsStore {
 
   // Closes any open file and opens this one, creating it when it does not
   // exist. 1 when the store is open; 0 when the file cannot be opened or
-  // holds no usable index, and the store stays closed.
+  // holds no usable index (a tree whose keys are not kKeyLength raw bytes
+  // included), and the store stays closed with the file as it was.
   int open(const RWWString& fileName);
   // Always 1.
   int close();

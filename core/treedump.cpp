@@ -26,7 +26,7 @@ void GObjectTreeDumper::dumpAttributeTree(const char* title, MPersistentObject* 
   // The tree's root one level deeper, its members below that.
   if (!dumpObject(tree, depth + 1) || !tree) return;
   const std::unique_ptr<GChildIterator> it(tree->createIterator());
-  while (it->advance()) {
+  while (it && it->advance()) {
     if (!dumpTree(it->current(), depth + 2)) break;
   }
 }
@@ -57,8 +57,10 @@ int GObjectTreeDumper::dumpObject(MPersistentObject* object, int depth) {
 int GObjectTreeDumper::dumpTree(MPersistentObject* object, int depth) {
   int result = dumpObject(object, depth);
   if (!result || !object) return result;
+  // Some leaves (a booklet entry) answer no iterator at all, not an empty
+  // one: their line is all there is.
   const std::unique_ptr<GChildIterator> it(object->createIterator());
-  while (it->advance()) {
+  while (it && it->advance()) {
     result = dumpTree(it->current(), depth + 1);
     if (!result) break;
   }

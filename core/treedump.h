@@ -39,7 +39,7 @@ class GObjectTreeDumper {
   // object prints "NULL Composite!". Answers 1.
   int dumpObject(MPersistentObject* object, int depth);
   // The object's line and, below it, every member's tree; answers the last
-  // result.
+  // result. An object that answers no iterator is a leaf.
   int dumpTree(MPersistentObject* object, int depth);
 
   std::ostream* stream() const { return stream_; }

@@ -40,8 +40,9 @@ void dumpTree(GObjectTreeDumper& dumper, MPersistentObject* object, int depth) {
     std::cout << " on-disk store \"" << handle->heldFileName().data() << "\"\n";
     return;
   }
+  // An object without an iterator (a booklet entry) is a leaf.
   const std::unique_ptr<GChildIterator> it(object->createIterator());
-  while (it->advance()) dumpTree(dumper, it->current(), depth + 1);
+  while (it && it->advance()) dumpTree(dumper, it->current(), depth + 1);
 }
 
 std::unique_ptr<MPersistentObject> restoreOne(RWFile& file, bool& failed) {

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/pcompdsk.h"
@@ -327,6 +329,41 @@ TEST_F(DiskStoreTest, TheIteratorKeepsItsPlace) {
   EXPECT_EQ(lazy.state(), MPersistentCompositeOnDisk::detached);
 }
 
+// A fetch reads the file and the record index that a store on another
+// thread is writing: both take the store's lock, so every fetch finds its
+// object whole while the other thread stores, for as long as it stores;
+// counting the entries walks the same index and takes the lock as well.
+TEST_F(DiskStoreTest, FetchesOnOneThreadWhileAnotherStores) {
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  constexpr uint32_t kept = 20, added = 300;
+  for (uint32_t id = 1; id <= kept; ++id) put(h, new Graphic(id, static_cast<int32_t>(id) * 10));
+  std::atomic<bool> done{false};
+  std::thread storing([&h, &done] {
+    MPersistentCompositeOnDisk mine(h);
+    for (uint32_t id = 1000; id < 1000 + added; ++id) put(mine, new Graphic(id, static_cast<int32_t>(id)));
+    done = true;
+  });
+  int wrong = 0, rounds = 0;
+  for (; !done || rounds < 3; ++rounds) {
+    for (uint32_t id = 1; id <= kept; ++id) {
+      if (valueOf(h.findCountedById(id)) != static_cast<int32_t>(id) * 10) ++wrong;
+    }
+    if (valueOf(h.findCountedByClassId(Graphic::classIsA())) != 10) ++wrong;
+    if (h.entries() < kept) ++wrong;
+    // A walk sees the records stored before it, each one whole.
+    const std::unique_ptr<GOnDiskIterator> walk(static_cast<GOnDiskIterator*>(h.createIterator()));
+    for (uint32_t n = 0; n < kept + 5 && walk->advance(); ++n) {
+      GCountedRef o = walk->currentObject();
+      if (o.isNil() || valueOf(o) != (n < kept ? static_cast<int32_t>(n + 1) * 10 : static_cast<int32_t>(o->id())))
+        ++wrong;
+    }
+  }
+  storing.join();
+  EXPECT_EQ(wrong, 0) << rounds << " rounds";
+  EXPECT_EQ(h.entries(), kept + added);
+  EXPECT_EQ(valueOf(h.findCountedById(1000 + added - 1)), static_cast<int32_t>(1000 + added - 1));
+}
+
 TEST_F(DiskStoreTest, AtTheRecordLimitOnlyPageAndScanLineEndsGetIn) {
   MPersistentCompositeOnDisk h(wide(), 0, 1);
   put(h, new Graphic(1));
@@ -510,6 +547,61 @@ TEST_F(DiskStoreTest, DamagedFilesFailClearly) {
   }
 }
 
+// The B-tree's information record sits at the file's start offset (its
+// first word): version at +8, key length at +16, order at +20, minimum fill
+// at +24, flags at +36. The store's keys are 16 bytes of text in buffers
+// of 17; a tree of any other key shape is refused, by the store and by the
+// file reader, and the file is left as it was found.
+TEST_F(DiskStoreTest, AFileWhoseTreeIsNotTheStoresShapeIsRefused) {
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    put(h, new Graphic(1, 10));
+    put(h, new Graphic(2, 20));
+  }
+  const Bytes good = readAll(path());
+  const int32_t base = le32(good, 0);
+  ASSERT_EQ(le32(good, static_cast<size_t>(base + 16)), 16);
+  struct Field {
+    int at;
+    int32_t value;
+  };
+  // A larger key goes with a smaller order and fill, so that the root node
+  // still lies inside the file and holds its three keys: only the key shape
+  // is wrong.
+  const struct {
+    const char* name;
+    std::vector<Field> fields;
+  } cases[] = {
+      {"key17.dat", {{16, 17}, {20, 9}, {24, 9}}},
+      {"key100.dat", {{16, 100}, {20, 2}, {24, 2}}},
+      {"key15.dat", {{16, 15}}},
+      {"rawkeys.dat", {{36, 1}}},
+      {"oldstyle.dat", {{8, 0x100}}},
+  };
+  for (const auto& c : cases) {
+    Bytes bad = good;
+    for (const Field& f : c.fields) setLe32(bad, static_cast<size_t>(base + f.at), f.value);
+    writeAll(path(c.name), bad);
+    {
+      GStoreFileReader reader(path(c.name).c_str());
+      EXPECT_EQ(reader.status(), GStoreFileReader::unreadableTree) << c.name;
+      EXPECT_FALSE(reader.hasRecordIndex()) << c.name;
+    }
+    {
+      MPersistentCompositeOnDisk h(wide(c.name), 0, 1);
+      EXPECT_NE(h.error(), 0) << c.name;
+      EXPECT_EQ(h.entries(), 0u) << c.name;
+      put(h, new Graphic(9));
+      EXPECT_TRUE(h.findCountedById(1).isNil()) << c.name;
+      EXPECT_TRUE(h.findCountedById(9).isNil()) << c.name;
+    }
+    EXPECT_EQ(readAll(path(c.name)), bad) << c.name;
+  }
+  MPersistentCompositeOnDisk h(wide(), 0, 1);
+  EXPECT_EQ(h.error(), 0);
+  EXPECT_EQ(valueOf(h.findCountedById(2)), 20);
+}
+
 TEST_F(DiskStoreTest, AHandleComesBackAttachedFromAVirtualStream) {
   MPersistentCompositeOnDisk h(wide(), 0, 7);
   put(h, new Graphic(1, 1));
@@ -547,8 +639,79 @@ TEST_F(DiskStoreTest, HandleStoredFormAndRestore) {
   EXPECT_EQ(valueOf(back->findCountedById(1)), 1);
   delete h;
   EXPECT_TRUE(fileExists(name));
+  // The flag came from stored bytes: it is kept, and stored again, but a
+  // restored handle never removes a file.
   delete back;
-  EXPECT_FALSE(fileExists(name));
+  EXPECT_TRUE(fileExists(name));
+}
+
+namespace {
+
+// A handle's stored form, written out by hand: the root level (version 1,
+// id 7, serial 99), then version 1, state 1, the name and deleteFile 1.
+std::string storedHandle(const std::string& name) {
+  return le32(0x8888) + le16(781) + le32(1) + le32(7) + le32(99) + le32(1) + le32(1) +
+         le32(static_cast<uint32_t>(name.size())) + name + le32(1);
+}
+
+std::unique_ptr<MPersistentCompositeOnDisk> restoredHandle(const std::string& file, const std::string& name) {
+  putFile(file, storedHandle(name));
+  RWFile f(file.c_str(), "rb");
+  MPersistentCompositeOnDisk* back = nullptr;
+  f >> back;
+  return std::unique_ptr<MPersistentCompositeOnDisk>(back);
+}
+
+}  // namespace
+
+// Stored bytes come from outside (a configuration, a DEVMODE): a restored
+// handle may open a file only by a plain name in a folder this process
+// keeps its stores in, and removes no file whatever its flag says.
+TEST_F(DiskStoreTest, ARestoredHandleOpensOnlyAStoreFolderFileAndRemovesNothing) {
+  {
+    MPersistentCompositeOnDisk made(wide(), 0, 1);  // the folder stores live in
+  }
+  TempDir elsewhere;
+  ASSERT_TRUE(elsewhere.ok());
+  const std::string victim = elsewhere.file("victim.txt");
+  const std::string local = path("victim.txt");
+  putFile(victim, "precious");
+  putFile(local, "precious");
+  const std::string up = dir_.path() + "/../" + elsewhere.path().substr(elsewhere.path().rfind('/') + 1);
+
+  const char* const bad[] = {"victim.txt", "../victim.txt", "C:victim.txt", "C:\\victim.txt", "", "/", "."};
+  std::vector<std::string> names(std::begin(bad), std::end(bad));
+  for (const std::string& n : {victim, up + "/victim.txt", up + "\\victim.txt", dir_.path() + "/sub/victim.txt",
+                               dir_.path() + "/", dir_.path() + "/..", dir_.path() + "/.", dir_.path() + "/C:victim.txt",
+                               dir_.path() + "\\..\\victim.txt", elsewhere.path()})
+    names.push_back(n);
+  for (const std::string& name : names) {
+    ReportLog log;
+    {
+      std::unique_ptr<MPersistentCompositeOnDisk> back = restoredHandle(path("handle.bin"), name);
+      ASSERT_NE(back, nullptr) << name;
+      EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::detached) << name;
+      EXPECT_TRUE(back->heldFileName().isNull()) << name;
+      EXPECT_EQ(back->deleteFile(), 1) << name;
+      EXPECT_EQ(log.texts(), std::vector<std::string>{"[OPERR] Could not open file " + name});
+      EXPECT_TRUE(!log.empty() && log[0].environment) << name;
+    }
+    EXPECT_EQ(fileContents(victim), "precious") << name;
+    EXPECT_FALSE(fileExists(dir_.path() + "/sub")) << name;
+  }
+
+  // A plain name in the store folder is opened; a file there that is no
+  // store is left as it is, and stays.
+  ReportLog log;
+  {
+    std::unique_ptr<MPersistentCompositeOnDisk> back = restoredHandle(path("handle.bin"), local);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->state(), MPersistentCompositeOnDisk::attached);
+    EXPECT_TRUE(back->heldFileName() == local.c_str());
+    EXPECT_NE(back->error(), 0);
+  }
+  EXPECT_EQ(fileContents(local), "precious");
+  EXPECT_EQ(fileContents(victim), "precious");
 }
 
 TEST_F(DiskStoreTest, NestedStoresAreSearchedThroughTheirProxies) {

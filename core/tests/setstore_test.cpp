@@ -355,6 +355,60 @@ TEST(SettingsStore, AFileThatCannotBeOpenedLeavesTheStoreClosed) {
   EXPECT_EQ(GSettingsStoreOnDisk(wide(first)).getULong(RWWString(u"n"), 0), 1u);
 }
 
+// The index's information record sits at the file's start offset (the
+// first word of the file): version at +8, key length at +16, order at +20,
+// flags at +36 (bit 0: raw keys). A store compares and copies keys of
+// exactly 48 bytes, so a tree of any other key shape is refused whole, and
+// the refused file is not written to.
+TEST(SettingsStore, AFileWhoseIndexIsNotTheStoresShapeIsRefused) {
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  const std::string empty = dir.file("empty.set"), full = dir.file("full.set");
+  ASSERT_EQ(GSettingsStoreOnDisk(wide(empty)).isOpen(), TRUE);
+  {
+    GSettingsStoreOnDisk store(wide(full));
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(store.putULong(wide("value" + std::to_string(i)), i), 1);
+  }
+  struct Field {
+    int at;
+    int32_t value;
+  };
+  // A larger key goes with a smaller order and minimum fill, so that the
+  // nodes stay inside the file and only the key shape is wrong.
+  const struct {
+    const char* what;
+    std::vector<Field> fields;
+  } cases[] = {
+      {"key length 52", {{16, 52}, {20, 9}, {24, 9}}},
+      {"key length 64", {{16, 64}, {20, 7}, {24, 7}}},
+      {"key length 100", {{16, 100}, {20, 5}, {24, 5}}},
+      {"key length 47", {{16, 47}}},
+      {"text keys", {{36, 0}}},
+      {"old style", {{8, 0x100}}},
+  };
+  for (const std::string& original : {empty, full}) {
+    const Bytes good = readAll(original);
+    ASSERT_GT(good.size(), 12u);
+    const int32_t base = le32(good, 0);
+    for (const auto& c : cases) {
+      Bytes bad = good;
+      for (const Field& f : c.fields) setLe32(bad, static_cast<size_t>(base + f.at), f.value);
+      const std::string damaged = dir.file("damaged.set");
+      writeAll(damaged, bad);
+      GSettingsStoreOnDisk store;
+      EXPECT_EQ(store.open(wide(damaged)), 0) << c.what << " in " << original;
+      EXPECT_FALSE(store.isOpen()) << c.what;
+      EXPECT_EQ(store.putULong(RWWString(u"value0"), 9), 0) << c.what;
+      store.close();
+      EXPECT_EQ(readAll(damaged), bad) << c.what << " in " << original;
+    }
+    // The file as it was made opens.
+    GSettingsStoreOnDisk store;
+    EXPECT_EQ(store.open(wide(original)), 1);
+  }
+  EXPECT_EQ(GSettingsStoreOnDisk(wide(full)).getULong(RWWString(u"value4"), 0), 4u);
+}
+
 // ---- forwarding to the platform services --------------------------------------------------
 
 // Keeps every named value by owner and name, with the owner in the record.

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/booklet.h"
 #include "core/pcomposit.h"
 #include "core/treedump.h"
 #include "fixtures.h"
@@ -29,11 +30,12 @@ class TestStage : public MPersistentComposite {
   RWBoolean isKindOf(RWClassID id) const override { return id == 760 || MPersistentComposite::isKindOf(id); }
   MPersistentComposite state{243};
   MPersistentComposite defaults{243};
+  MPersistentObject* config = nullptr;
 };
 
 GStageTrees treesOf(MPersistentObject* stage) {
   TestStage* s = dynamic_cast<TestStage*>(stage);
-  return GStageTrees{&s->state, &s->defaults, nullptr};
+  return GStageTrees{&s->state, &s->defaults, s->config};
 }
 
 class TreeDumpTest : public ::testing::Test {
@@ -63,6 +65,32 @@ TEST_F(TreeDumpTest, ChildrenAreIndentedOneLevelDeeper) {
   EXPECT_EQ(dumper.dumpTree(&root, 1), 1);
   EXPECT_EQ(out_.str(), line("  |", &root) + line("  |  |", a) + line("  |  |", b));
   EXPECT_NE(out_.str().find(" kAnonymousID (0) =  (752) @ "), std::string::npos);
+}
+
+// A booklet entry answers no iterator at all: it is printed as a leaf,
+// whether it sits in a tree, is the tree, or is a stage's tree.
+TEST_F(TreeDumpTest, AnObjectWithoutAnIteratorIsALeaf) {
+  MPersistentComposite root;
+  GBookletComposite* entry = new GBookletComposite(1, 2);
+  entry->appendPair(3, 4);
+  TestLeaf* after = new TestLeaf(5);
+  root.insert(entry);
+  root.insert(after);
+  GObjectTreeDumper dumper(&out_);
+  EXPECT_EQ(dumper.dumpTree(&root, 0), 1);
+  EXPECT_EQ(out_.str(), line("", &root) + line("  |", entry) + line("  |", after));
+
+  out_.str("");
+  GBookletComposite alone(6, 7);
+  EXPECT_EQ(dumper.dumpTree(&alone, 0), 1);
+  EXPECT_EQ(out_.str(), line("", &alone));
+
+  out_.str("");
+  TestStage stage(9);
+  stage.config = &alone;
+  dumper.dumpObject(&stage, 0);
+  EXPECT_EQ(out_.str(), line("", &stage) + "-State:\n" + line("  |", &stage.state) + "-Default:\n" +
+                            line("  |", &stage.defaults) + "-Config:\n" + line("  |", &alone) + "----------\n");
 }
 
 TEST_F(TreeDumpTest, NullIsNamed) {

@@ -122,6 +122,8 @@ class RWBTreeOnDisk {
   RWsize keyLength() const { return static_cast<RWsize>(info_.keyLength); }
   RWsize order() const { return static_cast<RWsize>(info_.order); }
   RWsize minFill() const { return static_cast<RWsize>(info_.minFill); }
+  // Keys are kept as all L bytes, zeros included (the record's flag bit 0).
+  RWBoolean ignoresNull() const { return (info_.flags & 1) != 0; }
   RWsize nodeSize() const { return nodeSize_; }
   RWdiskTreeCompare comparison() const { return compare_; }
 

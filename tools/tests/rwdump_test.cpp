@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/booklet.h"
 #include "core/pcompdsk.h"
 #include "core/pcomposit.h"
 #include "core/state.h"
@@ -106,6 +107,36 @@ TEST_F(RwdumpTest, PrintsAStoredConfigurationTree) {
       {2, 331, 758, 1}, {3, 332, 762, 1}, {1, 191, 758, 1},
   };
   EXPECT_EQ(objectLines(run, std::regex("object tree .*")), expected);
+}
+
+// A booklet entry answers no iterator: it is printed as a leaf, inside a
+// configuration or as a file's whole tree.
+TEST_F(RwdumpTest, PrintsBookletEntriesAsLeaves) {
+  {
+    GState root(0);
+    GAttributeComposite* booklets = new GAttributeComposite(410);
+    GBookletComposite* first = new GBookletComposite(1, 0);
+    first->setId(411);
+    first->appendPair(2, 3);
+    booklets->insert(first);
+    booklets->insert(new GBookletComposite(2, 0));
+    root.insert(booklets);
+    root.insert(new GValueAttribute(1, 412));
+    GBookletComposite alone(4, 5);
+    RWFile f(path("booklets.dat").c_str(), "wb");
+    f << &root;
+    RWFile g(path("booklet.dat").c_str(), "wb");
+    g << &alone;
+  }
+  DumpRun run = rwdump(path("booklets.dat"));
+  EXPECT_EQ(run.status, 0);
+  const std::vector<Line> expected = {{0, 0, 758, 0}, {1, 410, 757, 1}, {2, 411, 794, 1}, {2, 0, 794, 1}, {1, 412, 763, 1}};
+  EXPECT_EQ(objectLines(run, std::regex("object tree .*")), expected);
+
+  DumpRun alone = rwdump(path("booklet.dat"));
+  EXPECT_EQ(alone.status, 0);
+  EXPECT_EQ(fileContents(path("booklet.dat")).substr(0, 6), std::string("\x88\x88\x00\x00\x1a\x03", 6));
+  EXPECT_EQ(objectLines(alone, std::regex("object tree .*")), (std::vector<Line>{{0, 0, 794, 0}}));
 }
 
 TEST_F(RwdumpTest, PrintsAClosedStoreWithoutChangingIt) {

@@ -39,7 +39,9 @@ void dumpTree(GObjectTreeDumper& dumper, MPersistentObject* object, int depth) {
     out << " on-disk store \"" << handle->heldFileName().data() << "\"\n";
     return;
   }
+  // A composite without an iterator (a booklet entry) is printed as a leaf.
   GChildIterator* it = object->createIterator();
+  if (!it) return;
   while (it->advance()) dumpTree(dumper, it->current(), depth + 1);
   delete it;
 }

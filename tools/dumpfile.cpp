@@ -14,6 +14,7 @@
 #include "rw/filemgr.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
+#include "tools/discard.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ MPersistentObject* restoreOne(RWFile& file, bool& failed, std::ostream& out) {
   MPersistentObject* object = dynamic_cast<MPersistentObject*>(r.object);
   if (!object && r.object && r.fresh) {
     out << " an object of class " << r.object->isA() << ", not a persistent object\n";
-    RWCollectable::discardRestored(r.object);
+    // The restore is over: the graph is ours, whatever it holds.
+    discardGraph(r.object);
   }
   return r.fresh ? object : nullptr;
 }

@@ -148,7 +148,8 @@ TEST(Booklet, CopiesOwnTheirLists) {
 
   copied.appendPair(1, 1);
   EXPECT_EQ(assigned.valueCount(), 4) << "no two entries share a list";
-  assigned = assigned;
+  const GBookletComposite& same = assigned;  // assigned to itself
+  assigned = same;
   EXPECT_EQ(valuesOf(assigned), (std::vector<int16_t>{10, 20, 30, 40}));
 
   std::unique_ptr<GBookletComposite> species(assigned.newSpecies());

@@ -96,7 +96,8 @@ TEST(CountedRef, SharesLikeThePointer) {
     EXPECT_EQ(a->references(), 2);
     GCountedRef c;
     c = b;
-    c = c;
+    const GCountedRef& same = c;  // assigned to itself
+    c = same;
     EXPECT_EQ(a->references(), 3);
     c = GCountedRef::nil();
     EXPECT_EQ(c.get(), GCountedRef::nil().get());

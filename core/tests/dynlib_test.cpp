@@ -92,7 +92,8 @@ TEST(DynamicLibraryTest, EachCopyHoldsTheLibrary) {
   EXPECT_EQ(number(copied.call("testAddonCount")), 2);
   copied.unload();
   EXPECT_EQ(number(assigned.call("testAddonCount")), 3);
-  assigned = assigned;
+  const GDynamicLibrary& same = assigned;  // assigned to itself
+  assigned = same;
   EXPECT_TRUE(assigned.isLoaded());
   assigned = GDynamicLibrary();
   EXPECT_FALSE(assigned.isLoaded());

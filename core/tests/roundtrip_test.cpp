@@ -55,7 +55,10 @@ class TreeMaker {
   MPersistentObject* object(int depth) {
     uint32_t pick = depth < 3 ? number(3) : number(1);
     if (pick == 0) {
-      TestLeaf* leaf = new TestLeaf(number(20), static_cast<int32_t>(number(0xFFFFFFFF)));
+      // One draw per statement: the order in which a call's arguments are
+      // evaluated differs between compilers, and so would the trees.
+      const int32_t value = static_cast<int32_t>(number(0xFFFFFFFF));
+      TestLeaf* leaf = new TestLeaf(number(20), value);
       leaves_.push_back(leaf);
       return leaf;
     }
@@ -70,13 +73,21 @@ class TreeMaker {
       // Values may be whole subtrees or absent; keys are owned leaves.
       MPersistentObject* value = nullptr;
       uint32_t kind = number(2);
-      if (kind == 1) value = new TestLeaf(number(20), static_cast<int32_t>(number(50)));
+      if (kind == 1) {
+        const int32_t v = static_cast<int32_t>(number(50));
+        value = new TestLeaf(number(20), v);
+      }
       if (kind == 2) {
         MPersistentComposite* c = new MPersistentComposite(number(20));
         fill(c, depth + 1);
         value = c;
       }
-      list->insertAssociation(new MPersistentAssociation(new TestBare(number(5)), value, number(20)));
+      // Keys distinct within the list: a matching key would replace an
+      // earlier association and delete its value, and with it leaves that
+      // leaves_ still hands out.
+      const uint32_t associationId = number(20);
+      MPersistentObject* key = new TestBare(6 * n + number(5));
+      list->insertAssociation(new MPersistentAssociation(key, value, associationId));
     }
     return list;
   }

@@ -185,7 +185,8 @@ TEST_F(BitVecTest, CopiesOwnTheirBytes) {
   EXPECT_EQ(c.data()[0], 0x5A);
   EXPECT_EQ(d.data()[0], 0x5A);
   EXPECT_NE(c.data(), v.data());
-  d = d;
+  const RWBitVec& same = d;  // assigned to itself
+  d = same;
   EXPECT_EQ(d.data()[0], 0x5A);
   d = RWBitVec();
   EXPECT_EQ(d.length(), 0u);
@@ -216,7 +217,8 @@ TEST_F(PtrVectorTest, ReshapeResizeAndCopy) {
   c = v;
   EXPECT_EQ(c(1), &b);
   EXPECT_NE(c.data(), v.data());
-  c = c;
+  const RWPtrVector& same = c;  // assigned to itself
+  c = same;
   EXPECT_EQ(c(1), &b);
 
   v.reshape(0);

@@ -496,7 +496,8 @@ TEST(CString, CopiesAndAscii) {
   RWCString t("xyz");
   t = s;
   EXPECT_EQ(s.rep(), t.rep());
-  t = t;
+  const RWCString& same = t;  // assigned to itself
+  t = same;
   EXPECT_EQ("abc", bytes(t));
 }
 

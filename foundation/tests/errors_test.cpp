@@ -139,7 +139,8 @@ TEST(Message, CopiesOwnTheirText) {
   EXPECT_STREQ(b.str(), "first");
   RWMessage c("other");
   c = a;
-  c = c;
+  const RWMessage& same = c;  // assigned to itself
+  c = same;
   EXPECT_STREQ(c.str(), "first");
 }
 
@@ -186,7 +187,8 @@ TEST(ErrorObjects, OwnedTextsAreCopiedAndBorrowedOnesShared) {
   RWBoundsErr b2(b);
   EXPECT_NE(b2.why(), b.why());
   EXPECT_STREQ(b2.why(), "bounds");
-  b2 = b2;
+  const RWBoundsErr& same = b2;  // assigned to itself
+  b2 = same;
   EXPECT_STREQ(b2.why(), "bounds");
 }
 

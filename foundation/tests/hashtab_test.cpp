@@ -132,7 +132,8 @@ TEST(HashTable, CopyAndAssignmentHaveTheirOwnBuckets) {
   assigned = table;
   EXPECT_EQ(assigned.buckets(), 8u);
   EXPECT_TRUE(assigned.isEqual(&table));
-  assigned = assigned;
+  const RWHashTable& same = assigned;  // assigned to itself
+  assigned = same;
   EXPECT_EQ(assigned.entries(), 2u);
   std::unique_ptr<RWCollectable> made(table.copy());
   EXPECT_TRUE(made->isEqual(&table));

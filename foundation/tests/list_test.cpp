@@ -325,7 +325,8 @@ TEST_F(ListTest, PointerListInsertions) {
   RWSlist c(s), d;
   d.append(item(5));
   d = s;
-  d = d;
+  const RWSlist& same = d;  // assigned to itself
+  d = same;
   EXPECT_EQ(c.removeFirst(), item(0));
   EXPECT_EQ(values(s), (V{0, 1, 2, 3, 4}));
   EXPECT_EQ(values(c), (V{1, 2, 3, 4}));

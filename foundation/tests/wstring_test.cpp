@@ -119,7 +119,8 @@ TEST(WString, AssignmentSharesAndEmptyTextKeepsAPrivateBlock) {
   RWWString a(u"one"), b(u"two");
   a = b;
   EXPECT_TRUE(a.sharesWith(b));
-  a = a;
+  const RWWString& same = a;  // assigned to itself
+  a = same;
   EXPECT_EQ(a, u"two");
   RWWString c(u"private text");
   const RWwchar* block = c.data();

@@ -1,0 +1,124 @@
+// The set-up and helpers every fuzz target links (see common.h).
+
+#include "common.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "core/perobj.h"
+#include "rw/rwerr.h"
+
+namespace fuzz {
+namespace {
+
+void dropReport(const RWErrorBase&) {}
+
+std::string& scratchFolder() {
+  static std::string folder;
+  return folder;
+}
+
+void removeScratchFolder() {
+  std::error_code ec;
+  if (!scratchFolder().empty()) std::filesystem::remove_all(scratchFolder(), ec);
+}
+
+// The process's scratch folder, made on first use; empty when it cannot be.
+const std::string& scratch() {
+  std::string& folder = scratchFolder();
+  if (folder.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qxfuzz.XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data())) {
+      folder = buffer.data();
+      std::atexit(removeScratchFolder);
+    }
+  }
+  return folder;
+}
+
+// A flag's value made absolute against the folder the process started in.
+std::string absoluteFlag(const std::string& flag, const std::string& start) {
+  const size_t eq = flag.find('=');
+  const std::string value = flag.substr(eq + 1);
+  if (value.empty() || value[0] == '/') return flag;
+  return flag.substr(0, eq + 1) + start + "/" + value;
+}
+
+}  // namespace
+
+InputFile::InputFile(const uint8_t* data, size_t size, const char* name)
+    : name_(name), outerFolder_(-1), ok_(false) {
+  const std::string& folder = scratch();
+  if (folder.empty()) return;
+  outerFolder_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (outerFolder_ < 0 || chdir(folder.c_str()) != 0) return;
+  FILE* f = std::fopen(name, "wb");
+  if (!f) return;
+  ok_ = std::fwrite(data, 1, size, f) == size;
+  ok_ = std::fclose(f) == 0 && ok_;
+}
+
+InputFile::~InputFile() {
+  std::error_code ec;
+  const std::string& folder = scratch();
+  if (!folder.empty()) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+      std::filesystem::remove_all(entry.path(), ec);
+  }
+  if (outerFolder_ >= 0) {
+    if (fchdir(outerFolder_) != 0) std::abort();  // every later input would run in the wrong place
+    close(outerFolder_);
+  }
+}
+
+void exerciseGraph(RWCollectable* root) {
+  if (!root) return;
+  (void)root->hash();
+  (void)root->isEqual(root);
+  (void)root->compareTo(root);
+  (void)root->recursiveStoreSize();
+  if (auto* p = dynamic_cast<MPersistentObject*>(root)) {
+    (void)p->totalEntries();
+    MPersistentObject* copy = p->deepCopy();
+    if (copy) (void)copy->isEqual(p);
+    delete copy;
+  }
+}
+
+}  // namespace fuzz
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  rwSetErrorHandler(fuzz::dropReport);
+  // Crash files are written while a target may have the scratch folder as
+  // its working folder: their place is made absolute against the folder
+  // the run started in.
+  char start[PATH_MAX];
+  if (!getcwd(start, sizeof start)) return 0;
+  static std::vector<std::string> flags;
+  static std::vector<char*> args;
+  bool placed = false;
+  for (int i = 0; i < *argc; ++i) {
+    std::string a = (*argv)[i];
+    if (a.rfind("-artifact_prefix=", 0) == 0 || a.rfind("-exact_artifact_path=", 0) == 0) {
+      a = fuzz::absoluteFlag(a, start);
+      placed = true;
+    }
+    flags.push_back(a);
+  }
+  if (!placed) flags.push_back(std::string("-artifact_prefix=") + start + "/");
+  for (std::string& f : flags) args.push_back(f.data());
+  args.push_back(nullptr);
+  *argc = static_cast<int>(flags.size());
+  *argv = args.data();
+  return 0;
+}

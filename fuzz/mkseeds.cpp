@@ -1,0 +1,409 @@
+// mkseeds: writes the fuzz targets' seeds from the library's own output.
+//
+//   mkseeds FOLDER
+//
+// For every target a few representative inputs go to FOLDER/<target>/
+// (fuzz/seeds in the source tree): stored trees in each stream form and as
+// a binary file, strings in each form, free-list files, B-tree files,
+// store files, record indexes, settings files. Each target's folder is
+// emptied first. The files are made in a scratch folder under relative
+// names, so that no path of this machine is written into a seed; the same
+// library makes the same bytes on every run.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common.h"
+#include "core/booklet.h"
+#include "core/colormatch.h"
+#include "core/dispstr.h"
+#include "core/dynlib.h"
+#include "core/enumattr.h"
+#include "core/locale.h"
+#include "core/outport.h"
+#include "core/passoc.h"
+#include "core/pcompdsk.h"
+#include "core/pcomposit.h"
+#include "core/persnum.h"
+#include "core/recindex.h"
+#include "core/setstore.h"
+#include "core/state.h"
+#include "core/valattr.h"
+#include "rw/bstream.h"
+#include "rw/btrdict.h"
+#include "rw/btree.h"
+#include "rw/collass.h"
+#include "rw/cstring.h"
+#include "rw/disktree.h"
+#include "rw/estream.h"
+#include "rw/filemgr.h"
+#include "rw/pstream.h"
+#include "rw/rwfile.h"
+#include "rw/rwset.h"
+#include "rw/slistcol.h"
+#include "rw/wstring.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path seeds;
+
+std::string contents(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void put(const char* target, const std::string& name, const std::string& bytes) {
+  std::ofstream out(seeds / target / name, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) {
+    std::cerr << "mkseeds: cannot write " << (seeds / target / name) << '\n';
+    std::exit(1);
+  }
+}
+
+// ---- stored trees ---------------------------------------------------------------
+
+// A configuration as a stage keeps it: states holding every kind of
+// attribute.
+MPersistentObject* configuration() {
+  GState* root = new GState(0);
+  GState* config = new GState(353);
+  config->insert(new GValueAttribute(600, 323));
+  config->insert(new GStringAttribute("Letter", 373));
+  config->insert(new GRangeAttribute(0, 100, 1, 25, 332));
+  config->insert(new GValue32Attribute(0x12345678, 334));
+  config->insert(new GDisplayStringAttribute(335, 17, "Draft", "Second"));
+  config->insert(new GChromafitAttribute(336));
+  GEnumAttribute* choices = new GEnumAttribute(337);
+  choices->insert(new GValueAttribute(1, 338));
+  choices->insert(new GValueAttribute(2, 339));
+  config->insert(choices);
+  GBookletComposite* booklet = new GBookletComposite(2, 3);
+  booklet->appendPair(10, 20);
+  config->insert(booklet);
+  root->insert(config);
+  root->insert(new GState(191));
+  return root;
+}
+
+// Composites sharing a leaf, nil children, and association lists whose
+// keys and values are owned outright.
+MPersistentObject* sharing() {
+  MPersistentComposite* root = new MPersistentComposite(1);
+  GValueAttribute* shared = new GValueAttribute(42, 2);
+  root->insert(shared);
+  MPersistentComposite* page = new MPersistentComposite(3);
+  page->insert(shared);
+  page->insert(new GStringAttribute("x", 4));
+  root->insert(page);
+  root->children().append(GCountedPtr());
+  MAssociationList* list = new MAssociationList(5);
+  list->insertAssociation(new MPersistentAssociation(new GPersistableULong(1), new GStringAttribute("one", 6), 7));
+  MPersistentComposite* value = new MPersistentComposite(8);
+  value->insert(shared);
+  list->insertAssociation(new MPersistentAssociation(new GPersistableULong(2), value, 9));
+  list->insertAssociation(new MPersistentAssociation(new GPersistableLong(-3), nullptr, 10));
+  root->insert(list);
+  return root;
+}
+
+// Leaves of the object model that stand alone.
+MPersistentObject* leaves() {
+  MPersistentComposite* root = new MPersistentComposite(20);
+  root->insert(new GDynamicLibrary(RWWString(u"qxtestaddon.dll")));
+  GLocaleInfo* locale = new GLocaleInfo(21);
+  locale->setCountryCode(1);
+  locale->setCountryName("Country");
+  locale->setCurrencySymbol("$");
+  root->insert(locale);
+  static const unsigned char bytes[] = {1, 2, 3, 4, 0, 6};
+  root->insert(new GBinaryData(const_cast<unsigned char*>(bytes), sizeof bytes, 0, 22));
+  root->insert(new GPersistableLong(-7));
+  root->insert(new GPersistableULong(7));
+  root->insert(new GDisplayString(5, "Display", nullptr));
+  root->insert(new GSpoolerProvider(23));
+  root->insert(new MPersistentCompositeOnDisk(0));
+  return root;
+}
+
+// Every collection and association of the foundation, sharing items.
+RWCollectable* collections() {
+  RWSlistCollectables* root = new RWSlistCollectables;
+  GPersistableULong* shared = new GPersistableULong(5);
+  RWSet* set = new RWSet(8);
+  set->insert(shared);
+  set->insert(new GPersistableULong(6));
+  root->append(set);
+  RWIdentitySet* identities = new RWIdentitySet(4);
+  identities->insert(shared);
+  root->append(identities);
+  RWHashTable* table = new RWHashTable(4);
+  table->insert(new GPersistableLong(-1));
+  root->append(table);
+  RWBTree* tree = new RWBTree;
+  for (uint32_t i = 10; i < 20; ++i) tree->insert(new GPersistableULong(i));
+  root->append(tree);
+  RWBTreeDictionary* dictionary = new RWBTreeDictionary;
+  dictionary->insertKeyAndValue(new GPersistableULong(1), new GStringAttribute("one", 1));
+  dictionary->insertKeyAndValue(new GPersistableULong(2), shared);
+  root->append(dictionary);
+  RWSlistCollectablesStack* stack = new RWSlistCollectablesStack;
+  stack->push(shared);
+  root->append(stack);
+  root->append(new RWCollectableAssociation(new GPersistableULong(3), shared));
+  root->append(new RWCollectableIDAssociation(shared, nullptr));
+  root->append(shared);
+  return root;
+}
+
+struct Tree {
+  const char* name;
+  RWCollectable* (*make)();
+};
+const Tree trees[] = {
+    {"configuration", [] { return static_cast<RWCollectable*>(configuration()); }},
+    {"sharing", [] { return static_cast<RWCollectable*>(sharing()); }},
+    {"leaves", [] { return static_cast<RWCollectable*>(leaves()); }},
+    {"collections", collections},
+};
+
+template <class Out, class... Args>
+std::string streamed(const std::vector<RWCollectable*>& objects, Args... args) {
+  std::ostringstream bytes;
+  {
+    Out out(bytes, args...);
+    for (const RWCollectable* o : objects) out << o;
+  }
+  return bytes.str();
+}
+
+std::string filed(const std::vector<RWCollectable*>& objects) {
+  {
+    RWFile f("graph.dat", "wb");
+    for (const RWCollectable* o : objects) f << o;
+  }
+  return contents("graph.dat");
+}
+
+void writeTrees() {
+  std::vector<RWCollectable*> all;
+  for (const Tree& t : trees) {
+    RWCollectable* o = t.make();
+    all.push_back(o);
+    put("restore_pstream", t.name, streamed<RWpostream>({o}));
+    put("restore_bstream", t.name, streamed<RWbostream>({o}));
+    put("restore_estream", t.name, streamed<RWeostream>({o}, RWeostream::LittleEndian));
+    put("restore_file", t.name, filed({o}));
+    put("rwdump", std::string(t.name) + ".tree", filed({o}));
+  }
+  put("restore_estream", "sharing-big-endian", streamed<RWeostream>({all[1]}, RWeostream::BigEndian));
+  // Several trees one after another, as a file of them holds them.
+  put("restore_pstream", "several", streamed<RWpostream>({all[0], all[1]}));
+  put("restore_bstream", "several", streamed<RWbostream>({all[0], all[1]}));
+  put("restore_estream", "several", streamed<RWeostream>({all[0], all[1]}, RWeostream::LittleEndian));
+  put("restore_file", "several", filed({all[0], all[1]}));
+  put("rwdump", "several.tree", filed({all[0], all[1]}));
+  for (RWCollectable* o : all) discardGraph(o);
+}
+
+// ---- strings ----------------------------------------------------------------------
+
+template <class String>
+std::vector<String> sampleStrings() {
+  return {String(""), String("Letter"), String(std::string(300, 'a').c_str()), String("with\0zero", 9)};
+}
+
+template <class String, class Out, class... Args>
+std::string streamedStrings(char selector, Args... args) {
+  std::ostringstream bytes;
+  {
+    Out out(bytes, args...);
+    for (const String& s : sampleStrings<String>()) s.saveOn(out);
+  }
+  return selector + bytes.str();
+}
+
+template <class String>
+std::string filedStrings(char selector) {
+  {
+    RWFile f("strings.dat", "wb");
+    for (const String& s : sampleStrings<String>()) s.saveOn(f);
+  }
+  return selector + contents("strings.dat");
+}
+
+template <class String>
+void writeStrings(const char* target) {
+  put(target, "portable", streamedStrings<String, RWpostream>(0));
+  put(target, "binary", streamedStrings<String, RWbostream>(1));
+  put(target, "endian", streamedStrings<String, RWeostream>(2, RWeostream::LittleEndian));
+  put(target, "file", filedStrings<String>(3));
+}
+
+void writeIostreamText() {
+  // The iostream readers take 16-bit units, low byte first.
+  const std::u16string text = u"token  first line\nsecond line\nfield;\"quoted\" word\nthe rest";
+  std::string bytes(1, 4);
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  put("wstring", "iostream", bytes);
+}
+
+// ---- files --------------------------------------------------------------------------
+
+void writeHeaps() {
+  { RWFileManager fresh("fresh.dat"); }
+  put("filemgr", "fresh", contents("fresh.dat"));
+  {
+    RWFileManager heap("holes.dat");
+    RWoffset blocks[80];
+    for (int i = 0; i < 80; ++i) blocks[i] = heap.allocate(static_cast<RWspace>(8 + 4 * (i % 7)));
+    // Forty holes: more than one free-list block holds.
+    for (int i = 0; i < 80; i += 2) heap.deallocate(blocks[i]);
+  }
+  put("filemgr", "holes", contents("holes.dat"));
+  {
+    RWFileManager heap("tail.dat");
+    RWoffset a = heap.allocate(100);
+    heap.allocate(20);
+    RWoffset c = heap.allocate(300);
+    heap.deallocate(a);
+    heap.deallocate(c);  // the last block: the file's end moves back
+  }
+  put("filemgr", "tail", contents("tail.dat"));
+}
+
+void insertKeys(RWBTreeOnDisk& tree, int n) {
+  for (int i = 0; i < n; ++i) {
+    char key[64] = {};
+    std::snprintf(key, sizeof key, "k%04d", (i * 37) % n);
+    tree.insertKeyAndValue(key, i);
+  }
+}
+
+void writeDiskTree(const char* name, unsigned keyLength, int ignoreNull, unsigned order, unsigned minFill, int keys) {
+  {
+    RWFileManager file(name);
+    RWBTreeOnDisk tree(file, 10, RWBTreeOnDisk::autoCreate, keyLength, ignoreNull, -1, RWBTreeOnDisk::currentStyle,
+                       order, minFill);
+    insertKeys(tree, keys);
+  }
+  put("disktree", name, contents(name));
+}
+
+// ---- stores -------------------------------------------------------------------------
+
+void writeRecords(const char* name, MPersistentCompositeOnDisk& store) {
+  {
+    RWFile f("records.dat", "wb");
+    store.store()->records().recursiveSaveOn(f);
+  }
+  put("recindex", name, contents("records.dat"));
+}
+
+void writeStores() {
+  {
+    MPersistentCompositeOnDisk inner(RWWString(u"inner.dat"), 0, 2);
+    inner.storeChild(GCountedRef(new GValueAttribute(1, 10)));
+    MPersistentCompositeOnDisk store(RWWString(u"closed.dat"), 0, 1);
+    store.storeChild(GCountedRef(new GValueAttribute(7, 20)));
+    MPersistentComposite* page = new MPersistentComposite(30);
+    page->insert(new GValueAttribute(8, 31));
+    page->insert(new GStringAttribute("x", 32));
+    store.storeChild(GCountedRef(page));
+    store.storeChild(GCountedRef(inner.copy()));
+    store.storeChild(GCountedRef(configuration()));
+    writeRecords("closed", store);
+  }
+  put("pcompdsk", "closed", contents("closed.dat"));
+  put("rwdump", "closed.store", contents("closed.dat"));
+  {
+    MPersistentCompositeOnDisk store(RWWString(u"open.dat"), 0, 1);
+    store.storeChild(GCountedRef(new GValueAttribute(3, 40)));
+    store.storeChild(GCountedRef(sharing()));
+    // Left open: the objects are there without their index.
+    put("pcompdsk", "open", contents("open.dat"));
+    put("rwdump", "open.store", contents("open.dat"));
+  }
+  {
+    MPersistentCompositeOnDisk store(RWWString(u"many.dat"), 0, 1);
+    for (uint32_t i = 0; i < 40; ++i) store.storeChild(GCountedRef(new GValueAttribute(static_cast<int16_t>(i), 100 + i)));
+    writeRecords("many", store);
+  }
+  put("pcompdsk", "many", contents("many.dat"));
+  put("disktree", "store", contents("many.dat"));
+  put("filemgr", "store", contents("many.dat"));
+  { MPersistentCompositeOnDisk store(RWWString(u"empty.dat"), 0, 1); }
+  put("pcompdsk", "empty", contents("empty.dat"));
+}
+
+void writeSettings() {
+  {
+    GSettingsStoreOnDisk store(RWWString(u"settings.dat"));
+    store.putULong(RWWString(u"Copies"), 2);
+    store.putString(RWWString(u"PaperSize"), RWWString(u"A4"));
+    store.putString(RWWString(u"Watermark"), RWWString(u"Draft"));
+    const unsigned char blob[] = {9, 8, 7, 0, 5};
+    store.putBinary(RWWString(u"Blob"), blob, sizeof blob);
+    MPersistentObject* layout = sharing();
+    store.putObject(RWWString(u"Layout"), layout);
+    delete layout;
+    MPersistentObject* config = configuration();
+    store.putObject(RWWString(u"Configuration"), config);
+    store.putObject(353, config);
+    delete config;
+    const GPersistableULong seven(7);
+    store.putObject(7, &seven);
+    store.putULong(RWWString(u"A name of more than twenty-four characters"), 24);
+  }
+  put("setstore", "settings", contents("settings.dat"));
+  put("disktree", "settings", contents("settings.dat"));
+  { GSettingsStoreOnDisk empty(RWWString(u"empty-settings.dat")); }
+  put("setstore", "empty", contents("empty-settings.dat"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: mkseeds FOLDER\n";
+    return 1;
+  }
+  seeds = fs::absolute(argv[1]);
+  for (const char* target : {"restore_pstream", "restore_bstream", "restore_estream", "restore_file", "cstring",
+                             "wstring", "filemgr", "disktree", "pcompdsk", "recindex", "setstore", "rwdump"}) {
+    fs::remove_all(seeds / target);
+    fs::create_directories(seeds / target);
+  }
+  char pattern[] = "/tmp/mkseeds.XXXXXX";
+  if (!mkdtemp(pattern) || chdir(pattern) != 0) {
+    std::cerr << "mkseeds: no scratch folder\n";
+    return 1;
+  }
+  writeTrees();
+  writeStrings<RWCString>("cstring");
+  writeStrings<RWWString>("wstring");
+  writeIostreamText();
+  writeHeaps();
+  writeDiskTree("small-keys", 16, 0, 10, 10, 30);
+  writeDiskTree("deep", 16, 0, 2, 1, 120);
+  writeDiskTree("raw-keys", 48, 1, 5, 5, 40);
+  writeDiskTree("empty", 16, 0, 10, 10, 0);
+  writeStores();
+  writeSettings();
+  fs::current_path("/");
+  fs::remove_all(pattern);
+  return 0;
+}

@@ -1,5 +1,7 @@
 #include "core/childvec.h"
 
+#include <vector>
+
 #include "core/fieldio.h"
 #include "rw/rwerr.h"
 #include "rw/rwstore.h"
@@ -10,12 +12,24 @@ const RWCollectable* storedForm(const MPersistentObject* p) {
   return p ? static_cast<const RWCollectable*>(p) : rwNilCollectable();
 }
 
+// The capacity the children's array has after n appends to a cleared one:
+// it grows by the array's step of 64 each time it is full.
+RWsize capacityAfter(RWsize n) {
+  constexpr RWsize step = 64;
+  if (n <= gClearedChildCapacity) return gClearedChildCapacity;
+  return gClearedChildCapacity + (n - gClearedChildCapacity + step - 1) / step * step;
+}
+
 template <class Source>
 void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner, Source& source) {
   children.clear(gClearedChildCapacity);
   uint32_t count = 0;
   if (!gRead(source, gInt(count))) return;
   MRestoreScope scope(owner);
+  // The children are gathered first and the array sized once: appended one
+  // by one, a damaged count over many small entries would cost a copy of
+  // the array every 64 of them.
+  std::vector<GCountedPtr> read;
   for (uint32_t i = 0; i < count && gReadable(source); ++i) {
     RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
     if (r.failed) break;
@@ -27,8 +41,10 @@ void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner
       rwReport<RWInternalErr>(RWTOOL_REF());
       child = nullptr;
     }
-    children.append(GCountedPtr(child));
+    read.emplace_back(child);
   }
+  children.clear(capacityAfter(read.size()));
+  for (const GCountedPtr& child : read) children.append(child);
 }
 
 template <class Sink>

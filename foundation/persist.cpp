@@ -3,7 +3,10 @@
 
 #include <cstdlib>
 #include <new>
+#include <unordered_set>
+#include <vector>
 
+#include "rw/btrdict.h"
 #include "rw/bufhelp.h"
 #include "rw/colclass.h"
 #include "rw/collass.h"
@@ -227,7 +230,7 @@ void RWReadTable::forget(const RWCollectable* p) {
   }
 }
 
-void RWReadTable::forgetWithin(const RWCollectable* p) {
+void RWReadTable::forgetWithin(const RWCollectable* p, RWRestoredSet* made) {
   // Searched from the end: the object was entered just before what it
   // restored within itself, so the search passes over only those. An
   // entry already out of reach still counts, for an object a sole owner
@@ -238,7 +241,9 @@ void RWReadTable::forgetWithin(const RWCollectable* p) {
   while (i > 1 && !(entries_[i - 1].kind != classId && entries_[i - 1].ptr == p)) --i;
   if (i <= 1) return;
   for (--i; i < count_; ++i) {
-    if (entries_[i].kind == object) entries_[i].kind = none;
+    if (entries_[i].kind != object) continue;
+    if (made && entries_[i].ptr != p && entries_[i].ptr != rwNilCollectable()) made->insert(entries_[i].ptr);
+    entries_[i].kind = none;
   }
 }
 
@@ -416,7 +421,10 @@ Restored readObject(RWFile& f, RWCollectable* into, RWReadTable& table, bool fir
   }
   bool fresh;
   RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh, entry);
-  if (obj) restoreFields(table, entry, obj, f);
+  // An object of a class that cannot be made leaves its fields unread, and
+  // nothing after them can be told apart from them: the read stops there.
+  if (!obj) return failed;
+  restoreFields(table, entry, obj, f);
   return Restored{obj, fresh, false};
 }
 
@@ -475,6 +483,13 @@ Restored readObject(RWvistream& s, RWCollectable* into, RWReadTable& table, bool
   RWCollectable* obj = takeObject(table, into, id, byString ? &sid : nullptr, fresh, entry);
   if (obj) restoreFields(table, entry, obj, s);
   s.getChar(c);  // the closing brace
+  // An object of a class that cannot be made is passed over only when its
+  // braces hold nothing: fields it left unread cannot be told apart from
+  // what follows them, and the read stops there.
+  if (!obj && (!s.good() || c != '}')) {
+    setFail(s);
+    return failed;
+  }
   return Restored{obj, fresh, false};
 }
 
@@ -550,10 +565,82 @@ void RWCollectable::tryRecursiveRestore(RWvistream& s, RWCollectable*& p) {
   if (!r.failed) p = r.object;
 }
 
+namespace {
+
+void disposeWithFoundation(RWCollectable* root, const RWRestoredSet* made) { rwDisposeGraph(root, made, nullptr, nullptr); }
+
+RWRestoredDisposer& restoredDisposer() {
+  static RWRestoredDisposer disposer = disposeWithFoundation;
+  return disposer;
+}
+
+void pushItem(RWCollectable* item, void* pending) { static_cast<std::vector<RWCollectable*>*>(pending)->push_back(item); }
+
+// A dictionary's items are the associations it owns: they are walked on to
+// their keys and values, and left for the dictionary to delete.
+struct DictionaryWalk {
+  std::unordered_set<RWCollectable*>* owned;
+  std::vector<RWCollectable*>* pending;
+  static void visit(RWCollectable* item, void* data) {
+    auto* walk = static_cast<DictionaryWalk*>(data);
+    walk->owned->insert(item);
+    if (auto* a = dynamic_cast<RWCollectableAssociation*>(item)) {
+      walk->pending->push_back(a->key());
+      walk->pending->push_back(a->value());
+    }
+  }
+};
+
+}  // namespace
+
+RWRestoredDisposer rwSetRestoredDisposer(RWRestoredDisposer disposer) {
+  RWGuard guard(persistenceLock());
+  RWRestoredDisposer old = restoredDisposer();
+  restoredDisposer() = disposer ? disposer : disposeWithFoundation;
+  return old;
+}
+
+void rwDisposeGraph(RWCollectable* root, const RWRestoredSet* made, bool (*claim)(RWCollectable*, void*), void* data) {
+  std::unordered_set<RWCollectable*> seen;
+  std::unordered_set<RWCollectable*> ownedByDictionary;
+  std::vector<RWCollectable*> plain;  // to delete, in the order met
+  std::vector<RWCollectable*> pending{root};
+  while (!pending.empty()) {
+    RWCollectable* object = pending.back();
+    pending.pop_back();
+    if (!object || object == rwNilCollectable()) continue;
+    if (object != root && made && !made->count(object)) continue;  // read by reference
+    if (!seen.insert(object).second) continue;
+    if (claim && claim(object, data)) continue;
+    plain.push_back(object);
+    if (auto* dictionary = dynamic_cast<RWBTreeDictionary*>(object)) {
+      DictionaryWalk walk{&ownedByDictionary, &pending};
+      dictionary->apply(DictionaryWalk::visit, &walk);
+    } else if (auto* collection = dynamic_cast<RWCollection*>(object)) {
+      collection->apply(pushItem, &pending);
+    } else if (auto* association = dynamic_cast<RWCollectableAssociation*>(object)) {
+      pending.push_back(association->key());
+      pending.push_back(association->value());
+    }
+  }
+  for (RWCollectable* object : plain)
+    if (!ownedByDictionary.count(object)) delete object;
+}
+
 void RWCollectable::discardRestored(RWCollectable* object) {
+  if (!object) return;
+  RWRestoredSet made;
+  RWRestoredDisposer disposer;
+  bool withinGraph = false;
   {
     RWGuard guard(persistenceLock());
-    if (RWReadTable* t = static_cast<RWReadTable*>(rwReadTableManager().current())) t->forgetWithin(object);
+    if (RWReadTable* t = static_cast<RWReadTable*>(rwReadTableManager().current())) {
+      t->forgetWithin(object, &made);
+      withinGraph = true;
+    }
+    disposer = restoredDisposer();
   }
-  delete object;
+  // Without a current table the restore that made the object was the
+  // outermost and is over: everything the object reaches was made by it.
+  disposer(object, withinGraph ? &made : nullptr);
 }

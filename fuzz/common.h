@@ -3,7 +3,7 @@
 
 // What every fuzz target shares: the process set-up, a private folder for
 // targets that read a file, and the uses a restored graph is put to (its
-// disposal is the dump tool's discardGraph, tools/discard.h).
+// disposal is the library's gDiscardGraph, core/discard.h).
 //
 // Each target is one LLVMFuzzerTestOneInput over the library; common.cpp
 // holds the LLVMFuzzerInitialize they all link: the library's reports are
@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/discard.h"
+#include "core/discard.h"
 
 class RWCollectable;
 

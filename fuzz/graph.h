@@ -35,7 +35,7 @@ int restoreGraphs(const uint8_t* data, size_t size, MakeOut makeOut) {
         auto out = makeOut(back);
         *out << r.object;
       }
-      discardGraph(r.object);
+      gDiscardGraph(r.object);
     }
     if (r.failed) break;
   }

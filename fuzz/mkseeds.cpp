@@ -213,7 +213,7 @@ void writeTrees() {
   put("restore_estream", "several", streamed<RWeostream>({all[0], all[1]}, RWeostream::LittleEndian));
   put("restore_file", "several", filed({all[0], all[1]}));
   put("rwdump", "several.tree", filed({all[0], all[1]}));
-  for (RWCollectable* o : all) discardGraph(o);
+  for (RWCollectable* o : all) gDiscardGraph(o);
 }
 
 // ---- strings ----------------------------------------------------------------------

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RWFile back("back.dat", "wb");
         back << r.object;
       }
-      discardGraph(r.object);
+      gDiscardGraph(r.object);
     }
     if (r.failed || file.Error()) break;
   }

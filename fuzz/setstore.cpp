@@ -26,9 +26,9 @@ void readAll(GSettingsStoreOnDisk& store) {
     uint32_t length = 0;
     store.getBinary(name, nullptr, 0, length);
     store.getBinary(name, buffer, sizeof buffer, length);
-    discardGraph(store.getObject(name));
+    gDiscardGraph(store.getObject(name));
   }
-  for (uint32_t n : numbers) discardGraph(store.getObject(n));
+  for (uint32_t n : numbers) gDiscardGraph(store.getObject(n));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "rw/filemgr.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
-#include "tools/discard.h"
+#include "core/discard.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ std::unique_ptr<MPersistentObject> restoreOne(RWFile& file, bool& failed, std::o
   if (!object && r.object && r.fresh) {
     out << " an object of class " << r.object->isA() << ", not a persistent object\n";
     // The restore is over: the graph is ours, whatever it holds.
-    discardGraph(r.object);
+    gDiscardGraph(r.object);
   }
   return std::unique_ptr<MPersistentObject>(r.fresh ? object : nullptr);
 }

@@ -18,8 +18,36 @@
 // A caller that wants several top-level objects in one graph holds an
 // RWUseStoreTable (or RWUseReadTable) for the length of all of them.
 
+#include <unordered_set>
+
 #include "rw/collect.h"
 #include "rw/rwset.h"
+
+// The objects one restore made within an object being dropped, which
+// nothing outside that object can hold.
+using RWRestoredSet = std::unordered_set<const RWCollectable*>;
+
+// Disposes of a dropped restored object and of what it holds that the same
+// restore made (made; null when the whole graph it reaches was made by it);
+// an object it reaches that is not in made was read by reference and
+// belongs to someone else.
+using RWRestoredDisposer = void (*)(RWCollectable* root, const RWRestoredSet* made);
+
+// Installs the disposer RWCollectable::discardRestored uses and answers the
+// one it replaces; null installs the foundation's own. The foundation's
+// knows its own collections and associations only: a library whose classes
+// own or share what lies below them installs one that knows them too.
+RWRestoredDisposer rwSetRestoredDisposer(RWRestoredDisposer disposer);
+
+// The walk every disposer is made of. From root, through the foundation's
+// collections and associations, every object met that made holds (root
+// itself always) is deleted exactly once however often it is met, except
+// the associations a B-tree dictionary owns, which go with the dictionary.
+// A null made means the whole graph is the caller's. claim, when given, is
+// asked first about each object: one it answers true for is its to dispose
+// of, and is neither walked nor deleted here.
+void rwDisposeGraph(RWCollectable* root, const RWRestoredSet* made, bool (*claim)(RWCollectable* object, void* data),
+                    void* data);
 
 // The store table's two kinds of entries. An entry matches only entries of
 // its own kind.
@@ -104,8 +132,10 @@ class RWReadTable {
   // For an object that was just restored and is being dropped: its entry
   // and every object entry after it (the objects restored within it, which
   // it may have owned) become ones no reference may use. Class-ID entries
-  // stay, since later string indexes still name them.
-  void forgetWithin(const RWCollectable* p);
+  // stay, since later string indexes still name them. When made is given,
+  // the objects of the entries after it that references could still reach
+  // (the ones no sole owner took) are added to it.
+  void forgetWithin(const RWCollectable* p, RWRestoredSet* made = nullptr);
   // The object entry at an index becomes one no reference may use; nothing
   // for any other index.
   void seal(int32_t index);

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "core/cntdptr.h"
 #include "core/pcompdsk.h"
 #include "core/recindex.h"
 #include "core/treedump.h"
@@ -98,8 +99,10 @@ std::unique_ptr<MPersistentObject> fetch(GStoreFileReader& store, GRecord& recor
   store.file().ClearErr();
   if (GRecordComposite* c = record.children()) {
     c->forEachRecord([&](GRecord& member) {
-      std::unique_ptr<MPersistentObject> child = fetch(store, member, damaged, out, err);
-      if (object && child) object->insert(child.release());  // the composite takes it
+      // Counted while it is put in: a composite keeps it, a leaf (a
+      // damaged index gave it children) ignores it and it goes here.
+      const GCountedRef child(fetch(store, member, damaged, out, err).release());
+      if (object && !child.isNil()) object->insert(child.get());
     });
   }
   return object;

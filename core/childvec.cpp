@@ -35,9 +35,12 @@ void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner
     if (r.failed) break;
     MPersistentObject* child = dynamic_cast<MPersistentObject*>(r.object);
     if (!child && r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    if (child && !r.fresh && MRestoreScope::encloses(child)) {
+    if (child && !r.fresh && (MRestoreScope::encloses(child) || child->references() == 0)) {
       // A reference back to an enclosing object would make the tree a
-      // cycle: refused as a bad reference.
+      // cycle; one to an object read earlier that no counted holder shares
+      // is held by something that does not count (a foundation
+      // collection), and counting it here would make it this tree's to
+      // delete. Either is refused as a bad reference.
       rwReport<RWInternalErr>(RWTOOL_REF());
       child = nullptr;
     }

@@ -1,6 +1,7 @@
 #include "core/cntdptr.h"
 
 #include "core/perclass.h"
+#include "rw/rwerr.h"
 #include "core/perobj.h"
 #include "rw/mutex.h"
 
@@ -113,6 +114,13 @@ void GCountedPtr::restoreLevel(Source& source) {
   if (r.failed) return;
   MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
   if (!p && r.object && r.fresh) discardRestored(r.object);
+  if (p && !r.fresh && p->references() == 0) {
+    // Read earlier and shared by no counted holder: whatever holds it does
+    // not count, and counting it here would make it this holder's to
+    // delete.
+    rwReport<RWInternalErr>(RWTOOL_REF());
+    p = nullptr;
+  }
   *this = p;
 }
 

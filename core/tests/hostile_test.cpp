@@ -16,6 +16,7 @@
 #include "fixtures.h"
 #include "rw/estream.h"
 #include "rw/rwfile.h"
+#include "rw/slistcol.h"
 
 namespace {
 
@@ -98,6 +99,33 @@ TEST(HostileGraphs, AnAssociationWhoseMembersReferToItIsRefused) {
   stream >> raw;
   std::unique_ptr<RWCollectable> back(raw);
   EXPECT_TRUE(reportedBadReference(reports));
+}
+
+TEST(HostileGraphs, AnObjectAForeignCollectionHoldsIsNotCountedByAComposite) {
+  // A list holding a leaf and a composite whose child is that same leaf:
+  // the list holds it without counting, so the composite may not count it
+  // (it would delete what the list still holds).
+  auto* leaf = new TestLeaf(1);
+  auto* tree = new MPersistentComposite(2);
+  RWSlistCollectables list;
+  list.append(leaf);
+  list.append(tree);
+  tree->insert(leaf);
+  const std::string bytes = storedBytes(&list);
+  list.clear();
+  delete tree;  // and the leaf it counted
+
+  ReportLog reports;
+  std::unique_ptr<RWCollectable> back(restoredFrom(bytes));
+  auto* restored = dynamic_cast<RWSlistCollectables*>(back.get());
+  ASSERT_NE(restored, nullptr);
+  ASSERT_EQ(restored->entries(), 2u);
+  EXPECT_TRUE(reportedBadReference(reports));
+  auto* composite = dynamic_cast<MPersistentComposite*>(restored->at(1));
+  ASSERT_NE(composite, nullptr);
+  ASSERT_EQ(composite->children().entries(), 1u);
+  EXPECT_EQ(composite->children().pointee(0), nullptr) << "the reference restores as nil";
+  restored->clearAndDelete();
 }
 
 }  // namespace

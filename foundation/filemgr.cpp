@@ -43,8 +43,19 @@ class RWFreeListImpl : public RWFreeList {
 
   RWsize blockSize() const { return static_cast<RWsize>(12 + 8 * n_); }
   // The most blocks a ring can have in a file of the current length, so that
-  // no walk of a damaged ring can go on for ever.
-  int32_t ringLimit() const { return (mgr_->end_ - RWFileManager::firstListBlock) / static_cast<int32_t>(blockSize()) + 1; }
+  // no walk of a damaged ring can go on for ever. The blocks of a sound ring
+  // do not overlap, so neither the end word nor the file's true length has
+  // room for more: a damaged end word alone must not let a walk of a
+  // looping ring go on through millions of steps.
+  int32_t ringLimit() const {
+    int64_t room = mgr_->end_;
+    if (mgr_->SeekToEnd()) {
+      const RWoffset length = mgr_->CurOffset();
+      if (length >= 0 && length < room) room = length;
+    }
+    const int64_t blocks = (room - RWFileManager::firstListBlock) / int64_t(blockSize()) + 1;
+    return static_cast<int32_t>(blocks < 1 ? 1 : blocks);
+  }
 
   void encode(const Block& b, char* out) const;
   bool readBlock(RWoffset at, Block& b);
@@ -167,7 +178,7 @@ bool RWFreeListImpl::checkRing() {
   std::vector<std::pair<int64_t, int64_t>> spans;
   Block b;
   RWoffset at = RWFileManager::firstListBlock;
-  const int32_t limit = ringLimit();
+  int32_t limit = ringLimit();
   for (int32_t steps = 0;; ++steps) {
     if (steps >= limit) {
       markDamaged(RWFileManager::firstListBlock, at);
@@ -211,7 +222,7 @@ RWFreeListImpl::Refusal RWFreeListImpl::liveBlock(int64_t o, uint32_t& len) {
   };
   Block b;
   RWoffset at = RWFileManager::firstListBlock;
-  const int32_t limit = ringLimit();
+  int32_t limit = ringLimit();
   for (int32_t steps = 0;; ++steps) {
     if (steps >= limit) {
       markDamaged(RWFileManager::firstListBlock, at);

@@ -107,6 +107,10 @@ RWClassID RWBTreeDictionary::isA() const { return classIsA(); }
 
 RWBoolean RWBTreeDictionary::isEqual(const RWCollectable* other) const {
   if (!other || other->isA() != classIsA()) return FALSE;
+  // A collection is equal to itself: its items need no comparing, which in
+  // a restored graph that shares collections would cost a walk of every
+  // path through it.
+  if (other == this) return TRUE;
   const RWBTreeDictionary* o = static_cast<const RWBTreeDictionary*>(other);
   if (o->entries() != entries()) return FALSE;
   PairsMatch m{o, true};

@@ -46,6 +46,10 @@ RWClassID RWBTree::isA() const { return classIsA(); }
 
 RWBoolean RWBTree::isEqual(const RWCollectable* other) const {
   if (!other || other->isA() != classIsA()) return FALSE;
+  // A collection is equal to itself: its items need no comparing, which in
+  // a restored graph that shares collections would cost a walk of every
+  // path through it.
+  if (other == this) return TRUE;
   const RWBTree* o = static_cast<const RWBTree*>(other);
   return o->entries() == entries() && isSubsetOf(*o);
 }

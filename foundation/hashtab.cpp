@@ -59,6 +59,10 @@ RWClassID RWHashTable::isA() const { return classIsA(); }
 // table does.
 RWBoolean RWHashTable::isEqual(const RWCollectable* other) const {
   if (!other || other->isA() != isA()) return FALSE;
+  // A collection is equal to itself: its items need no comparing, which in
+  // a restored graph that shares collections would cost a walk of every
+  // path through it.
+  if (other == this) return TRUE;
   const RWHashTable* o = static_cast<const RWHashTable*>(other);
   if (o->entries() != entries()) return FALSE;
   RWSet distinct(entries() / 2);

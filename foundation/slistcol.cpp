@@ -55,6 +55,10 @@ RWClassID RWSlistCollectables::isA() const { return classIsA(); }
 
 RWBoolean RWSlistCollectables::isEqual(const RWCollectable* other) const {
   if (!other || other->isA() != isA()) return FALSE;
+  // A collection is equal to itself: its items need no comparing, which in
+  // a restored graph that shares collections would cost a walk of every
+  // path through it.
+  if (other == this) return TRUE;
   const RWSlistCollectables* o = static_cast<const RWSlistCollectables*>(other);
   if (o->entries() != entries()) return FALSE;
   RWSlistIterator mine(const_cast<RWSlist&>(list_));

@@ -373,6 +373,13 @@ void MPersistentCompositeOnDisk::detach() {
 }
 
 MPersistentCompositeOnDiskImp* MPersistentCompositeOnDisk::store() {
+  if (inspectOnly_ || (restored_ && fileName_.isNull())) {
+    // Restored only to be looked at, or with a stored name that was
+    // refused: the handle opens nothing, even when it is first used, and
+    // answers as a store that holds nothing.
+    if (imp_.isNil()) imp_ = GCountedRef(new MPersistentCompositeOnDiskImp);
+    return static_cast<MPersistentCompositeOnDiskImp*>(imp_.get());
+  }
   attach();
   return static_cast<MPersistentCompositeOnDiskImp*>(imp_.get());
 }

@@ -667,6 +667,28 @@ std::unique_ptr<MPersistentCompositeOnDisk> restoredHandle(const std::string& fi
 // Stored bytes come from outside (a configuration, a DEVMODE): a restored
 // handle may open a file only by a plain name in a folder this process
 // keeps its stores in, and removes no file whatever its flag says.
+// A handle restored only to be looked at, or one whose stored name was
+// refused, opens nothing when it is first used either: it answers as an
+// empty store and makes no file.
+TEST_F(DiskStoreTest, AHandleThatMayNotOpenItsNameOpensNothingWhenUsed) {
+  TempDir elsewhere;
+  ASSERT_TRUE(elsewhere.ok());
+  const std::string named = elsewhere.file("made.dat");
+  for (bool inspect : {true, false}) {
+    const bool outer = MPersistentCompositeOnDisk::setRestoreDetached(inspect);
+    {
+      ReportLog log;
+      std::unique_ptr<MPersistentCompositeOnDisk> back = restoredHandle(path("handle.bin"), named);
+      ASSERT_NE(back, nullptr);
+      EXPECT_EQ(back->entries(), 0u) << inspect;
+      EXPECT_EQ(back->totalEntries(), 0u) << inspect;
+      EXPECT_TRUE(back->findCountedById(1).isNil()) << inspect;
+    }
+    MPersistentCompositeOnDisk::setRestoreDetached(outer);
+    EXPECT_FALSE(fileExists(named)) << "restored for inspection: " << inspect;
+  }
+}
+
 TEST_F(DiskStoreTest, ARestoredHandleOpensOnlyAStoreFolderFileAndRemovesNothing) {
   {
     MPersistentCompositeOnDisk made(wide(), 0, 1);  // the folder stores live in

@@ -29,6 +29,7 @@
 // port, the job state and the counters are not stored.
 
 #include <cstdint>
+#include <vector>
 
 #include "core/attrib.h"
 #include "core/classids.h"
@@ -37,6 +38,7 @@
 #include "core/state.h"
 #include "journal/command.h"
 #include "rw/cstring.h"
+#include "rw/islist.h"
 #include "rw/wstring.h"
 
 class GConfiguration;
@@ -223,9 +225,46 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   int32_t allNoCommands_;
 
  private:
-  // The implementation adds what it needs here: the dependents list, the
-  // group caches, the settings holders.
+  // The dependents, in order. A collectable, so that the list takes a slot
+  // in the store and read tables as an object does: the stored form names
+  // it by that slot when it is met twice. The links are the list's own;
+  // the stages they name are not.
+  class DependentList : public RWCollectable {
+   public:
+    DependentList() = default;
+    DependentList(const DependentList&) = delete;
+    DependentList& operator=(const DependentList&) = delete;
+    ~DependentList() override;
+
+    void append(GPeripheral* stage);
+    // Unlinks the first link naming the stage; false when there is none.
+    bool remove(const GPeripheral* stage);
+    void clear();
+    // The same stages as the other list, in its order.
+    void assign(const DependentList& other);
+    RWsize entries() const { return links_.entries(); }
+    // Null past the end.
+    GPeripheral* at(RWsize index) const;
+    // The stages as they are now, for a walk that calls out of the stage.
+    std::vector<GPeripheral*> stages() const;
+
+   private:
+    RWIsvSlist links_;
+  };
+
   void forgetGroups();
+  // The cache of a group id (244, 246, 256), or null for any other id.
+  GCountedRef* groupCache(uint32_t id);
+  // Gives the stage a copy's settings, name, dependents and add-on data;
+  // no port, idle, caches and counters clear.
+  void copyFrom(const GPeripheral& other);
+  // The dependents' part of the stored form.
+  RWspace dependentsStoreSize() const;
+  template <class Sink>
+  void saveDependents(Sink& sink) const;
+  // False when reading cannot go on.
+  template <class Source>
+  bool restoreDependents(Source& source);
 
   RWCString name_;
   GOutputPort* port_;
@@ -238,6 +277,18 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   GCountedPtr defaults_;
   GCountedPtr config_;
   int32_t enabled_;
+  DependentList dependents_;
+  // Dependents the stage keeps alive: those a restore made inside the list,
+  // which nobody else owns, and those it shared from counted holders.
+  std::vector<GCountedRef> keptDependents_;
+  // The group caches, counted so that a group taken out of State cannot
+  // leave them dangling; cleared whenever State is replaced.
+  GCountedRef graphicGroup_;
+  GCountedRef pageGroup_;
+  GCountedRef documentGroup_;
+  // Set while changed passes a change on, so that a cycle of dependents
+  // ends.
+  int32_t propagating_;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GPeripheral)

@@ -75,7 +75,8 @@ class GDocumentCommand : public GCommand {
   RWBoolean isKindOf(RWClassID id) const override;
   // The command test, then equal port names and equal document names.
   RWBoolean matches(const MPersistentObject* other) const override;
-  // A GState is stamped 246 and held; anything else is refused.
+  // A GState is stamped 246 and held, null leaves none; anything else is
+  // refused.
   void setAttribute(MPersistentObject* attribute) override;
 
   const RWWString& documentName() const { return documentName_; }
@@ -189,7 +190,8 @@ class GPageCommand : public GCommand {
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and the command test.
   RWBoolean matches(const MPersistentObject* other) const override;
-  // A GState is stamped 256 and held; anything else is refused.
+  // A GState is stamped 256 and held, null leaves none; anything else is
+  // refused.
   void setAttribute(MPersistentObject* attribute) override;
 };
 

@@ -564,18 +564,19 @@ void GPeripheral::attachAddOns() {
   // first. A leaf stage finds itself, and a child that will not leave is
   // found again: either ends the search.
   std::vector<GCountedRef> moved;
+  std::vector<const MPersistentObject*> found;
   for (;;) {
     MPersistentObject* child = findByKind(ClassId::GPeripheral);
     if (!child || child == this) break;
     bool again = false;
-    for (const GCountedRef& m : moved) again = again || m.get() == child;
+    for (const MPersistentObject* f : found) again = again || f == child;
     if (again) break;
-    GCountedRef keep(child);
-    // Held here, the child comes back as a copy (or not at all): the copy
-    // goes, the child itself is the one put back.
+    found.push_back(child);
+    // Answered as the object itself when this stage held it alone (it is
+    // then ours), else as a copy while the others keep the child.
     MPersistentObject* removed = remove(child);
-    if (removed != child) disposeUnshared(removed);
-    moved.push_back(std::move(keep));
+    if (!removed) break;
+    moved.emplace_back(removed);
   }
 
   if (GAddOnProxyMaker maker = installedProxyMaker()) {
@@ -593,18 +594,21 @@ void GPeripheral::attachAddOns() {
 
 void GPeripheral::detachAddOns() {
   if (mode_ == 2) return;
-  std::vector<GCountedRef> proxies;
+  // Found first, by address only, then taken out: the walk never runs over
+  // a list that changes.
+  std::vector<const MPersistentObject*> proxies;
   {
     const std::unique_ptr<GChildIterator> it(createIterator());
     while (it && it->advance()) {
-      MPersistentObject* child = it->current();
-      if (child && child->isA() == ClassId::GPeripheralProxy) proxies.emplace_back(child);
+      const MPersistentObject* child = it->current();
+      if (child && child->isA() == ClassId::GPeripheralProxy) proxies.push_back(child);
     }
   }
-  // Each goes with its last reference, when the list does.
-  for (const GCountedRef& proxy : proxies) {
-    MPersistentObject* removed = remove(proxy.get());
-    if (removed != proxy.get()) disposeUnshared(removed);
+  // What comes out is held until all are out, then goes with its last
+  // reference.
+  std::vector<GCountedRef> removed;
+  for (const MPersistentObject* proxy : proxies) {
+    if (MPersistentObject* out = remove(proxy)) removed.emplace_back(out);
   }
 }
 

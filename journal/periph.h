@@ -18,7 +18,10 @@
 // copies into State, Config the stage's configuration. Each is a counted
 // composite; State and Default are stamped 243. Dependents are the stages
 // told by changed when this stage's configuration changes (a composite
-// registers itself on each child it takes); the list does not own them.
+// registers itself on each child it takes); the list does not own them. A
+// restore keeps alive the dependents it reads as new stages, and those it
+// shares with counted holders, until the stage goes; a dependent that is a
+// stage around this one (a child names its composite) is only named.
 //
 // Stored form of this level, after the attribute level: version (1);
 // Default, State and Config as stored pointers; the dependents list, which
@@ -26,7 +29,11 @@
 // stored in one store the byte 0x3A, a 32-bit count and each dependent as a
 // stored pointer, else the byte 0x40 and the list's 32-bit index; the name;
 // the add-on list id; kind and mode as 32-bit ints. The enabled flag, the
-// port, the job state and the counters are not stored.
+// port, the job state and the counters are not stored. On restore the list
+// takes a slot in the read table that no object reference may use; a
+// 0x40 tag must name that slot, and anything else is a bad reference.
+// Default, State and Config of another class, and dependents that are no
+// stages, restore as none.
 
 #include <cstdint>
 #include <vector>
@@ -114,8 +121,8 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   virtual GStatus setState(GState* state);
   virtual void setConfig(GConfiguration* config);
   // Each hands the composite to the caller (the object itself when only
-  // the stage held it, else a copy) and keeps a new empty one in its place.
-  // Null when the stage has none.
+  // the stage held it, else a copy) and keeps a new empty one (id 0) in its
+  // place. Null when the stage has none.
   virtual GState* takeDefaults();
   virtual GState* takeState();
   virtual GConfiguration* takeConfig();
@@ -151,8 +158,9 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   virtual void changed(GPeripheral* stage);
 
   // The member of State that holds the attributes filed under a group id
-  // (244, 246, 256): found, or made as a new GState and inserted; cached
-  // until State is replaced. State itself for every other id.
+  // (244, 246, 256): a state found under the id, or a new GState inserted;
+  // cached (counted) until State is replaced. State itself for every other
+  // id; null while the stage has no State.
   virtual GAttributeComposite* attributeGroup(const uint32_t& id);
 
   virtual void enterDocument();
@@ -196,7 +204,7 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
 
   // The port the stage uses, and whether it owns it (it then ends and
   // deletes it). Setting one deletes a port the stage owned before, unless
-  // it is the same port.
+  // it is the same port: the port given is never deleted.
   GOutputPort* port() const { return port_; }
   int32_t ownsPort() const { return ownsPort_; }
   void setPort(GOutputPort* port, int32_t owns);
@@ -210,8 +218,9 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   int32_t addOnMode() const { return mode_; }
 
   // Puts the add-on proxies named in Config (under the add-on list id) in
-  // front of the stage's other stage children, those whose library loads;
-  // nothing in mode 2.
+  // front of the stage's other stage children, those whose library loads
+  // (the installed maker answers them); nothing in mode 2. A proxy the
+  // stage does not take is deleted.
   void attachAddOns();
   // Takes the add-on proxies out again; nothing in mode 2.
   void detachAddOns();

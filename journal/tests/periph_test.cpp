@@ -203,6 +203,25 @@ TEST(StageWalks, AnEmptyCompositeComesBackAsItIs) {
   EXPECT_TRUE(stage.calls().empty());
 }
 
+TEST(StageWalks, RepositioningStopsOneRecordPastTheFirstMatch) {
+  // Used after an on-disk store replaced a record: the walk's own advance
+  // then takes the record after that.
+  auto* a = new GPageStart(1);
+  auto* b = new GPageStart(2);
+  auto* c = new GPageStart(3);
+  TestCompositeCommand composite{a, b, c};
+  RecordingPeripheral stage;
+  GPageStart replacement(2);
+  std::unique_ptr<GChildIterator> it(composite.createIterator());
+  stage.repositionAfter(it.get(), &replacement);
+  EXPECT_EQ(it->current(), c);
+
+  TestCompositeCommand empty;
+  std::unique_ptr<GChildIterator> none(empty.createIterator());
+  stage.repositionAfter(none.get(), &replacement);
+  EXPECT_EQ(none->current(), nullptr);
+}
+
 // ---- changed attributes --------------------------------------------------------------
 
 constexpr uint32_t kFirst = 154;
@@ -428,6 +447,21 @@ TEST(StageSettings, TakingASharedSettingHandsOutACopy) {
   std::unique_ptr<GConfiguration> config(stage.takeConfig());
   EXPECT_NE(config, nullptr);
   EXPECT_NE(stage.config(), nullptr);
+}
+
+TEST(StageSettings, AcceptSendsEveryMemberOfState) {
+  RecordingPeripheral stage;
+  auto* changed = new GValueAttribute(1, 30);
+  auto* unchanged = new GValueAttribute(2, 31);
+  unchanged->resetChanged();
+  stage.state()->insert(changed);
+  stage.state()->insert(unchanged);
+  stage.state()->setChanged();
+  RecordingPeripheral visitor;
+  visitor.answerFor(changed, 4);
+  EXPECT_EQ(stage.accept(visitor), 4);
+  EXPECT_EQ(visitor.calls(), (std::vector<Call>{value(30), value(31)}));
+  EXPECT_EQ(stage.state()->isChanged(), 0);
 }
 
 // A stage that logs each change it is told of: (the stage told, the stage

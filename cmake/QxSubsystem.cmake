@@ -39,5 +39,5 @@ function(drvcore_add_subsystem)
   # Object files, not an archive: the linker keeps every one of them, and
   # with them every class registration made in a static initialiser.
   target_link_libraries(drvcore PRIVATE ${folder}_objects)
-  qx_add_tests(LINK drvcore)
+  qx_add_tests(LINK drvcore testkit_core)
 endfunction()

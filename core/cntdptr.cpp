@@ -30,6 +30,10 @@ bool gReleaseReference(MPersistentObject* p) {
   return true;
 }
 
+bool gDropReference(MPersistentObject* p) {
+  return p && p->referenceCount().removeReference(countLock) == 0;
+}
+
 // ---- GCountedPtr ------------------------------------------------------------------
 
 GCountedPtr::GCountedPtr(MPersistentObject* p) : pointee_(p) { gAddReference(p); }
@@ -69,6 +73,13 @@ GCountedPtr& GCountedPtr::operator=(GCountedPtr&& other) noexcept {
   // Released last: the old pointee may be what keeps the other alive.
   gReleaseReference(old);
   return *this;
+}
+
+MPersistentObject* GCountedPtr::release() {
+  MPersistentObject* p = pointee_;
+  pointee_ = nullptr;
+  gDropReference(p);
+  return p;
 }
 
 MPersistentObject* GCountedPtr::deepCopy() const {

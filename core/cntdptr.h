@@ -71,6 +71,9 @@ class GCountedPtr : public RWCollectable {
   // object itself when this pointer held its last reference, else a copy
   // of it (the shared object stays with its other holders). Nil gives null.
   MPersistentObject* take();
+  // Detaches the pointee without deleting it: its reference is dropped,
+  // and when that was the last the caller owns the object. Nil gives null.
+  MPersistentObject* release();
   // take(), then points at p (nil for null); answers what take answered.
   MPersistentObject* exchange(MPersistentObject* p);
 
@@ -128,5 +131,8 @@ void gAddReference(MPersistentObject* p);
 // Releases one reference; deletes the object when it was the last and
 // answers true then.
 bool gReleaseReference(MPersistentObject* p);
+// Releases one reference without ever deleting the object; answers true
+// when it was the last, the caller then owning the object.
+bool gDropReference(MPersistentObject* p);
 
 #endif

@@ -21,12 +21,14 @@
 //   uint16_t, int16_t       the short operations
 //   float, double           their own operations
 //   RWCString               the string's stored form (32-bit length, text)
+//   RWWString               the same with 16-bit units
 //   gBytes(p, n)            n bytes as numbers
 
 #include <cstdint>
 #include <type_traits>
 
 #include "rw/cstring.h"
+#include "rw/wstring.h"
 #include "rw/rwfile.h"
 #include "rw/vstream.h"
 
@@ -101,7 +103,12 @@ bool gRead(RWFile& f, GIntField<T> v) {
   static_assert(!std::is_const_v<T>, "a field read is written to");
   return gfield::fromFile(f, v.value);
 }
+inline bool gWrite(RWFile& f, const RWWString& text) {
+  text.saveOn(f);
+  return !f.Error();
+}
 inline bool gRead(RWFile& f, RWCString& text) { return text.restoreFrom(f); }
+inline bool gRead(RWFile& f, RWWString& text) { return text.restoreFrom(f); }
 inline bool gRead(RWFile& f, GByteField<unsigned char> bytes) { return f.Read(bytes.data, bytes.length); }
 
 // Whether more can be read: false once a read failed or the end was met.
@@ -150,7 +157,12 @@ bool gRead(RWvistream& s, GIntField<T> v) {
   static_assert(!std::is_const_v<T>, "a field read is written to");
   return gfield::readWhole(v.value, [&](T& w) { return !s.get(w).fail(); });
 }
+inline bool gWrite(RWvostream& s, const RWWString& text) {
+  text.saveOn(s);
+  return s.good();
+}
 inline bool gRead(RWvistream& s, RWCString& text) { return text.restoreFrom(s); }
+inline bool gRead(RWvistream& s, RWWString& text) { return text.restoreFrom(s); }
 inline bool gRead(RWvistream& s, GByteField<unsigned char> bytes) { return !s.get(bytes.data, bytes.length).fail(); }
 
 inline bool gReadable(RWvistream& s) { return s.good(); }

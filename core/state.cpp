@@ -70,6 +70,11 @@ void GState::merge(GAttribute* other) {
   }
   GAttributeComposite* from = dynamic_cast<GAttributeComposite*>(other);
   if (!from) return;
+  mergeMembers(from);
+}
+
+void GState::mergeMembers(GAttributeComposite* from) {
+  if (!from || from == this) return;
   const RWsize n = from->children().entries();
   for (RWsize i = 0; i < n; ++i) {
     GAttribute* taken = GAttribute::fromObject(from->children().pointee(i));

@@ -44,6 +44,12 @@ class GState : public GAttributeComposite {
   // attribute is flagged changed and handed to insert, which takes charge
   // of it.
   void merge(GAttribute* other) override;
+  // The member-by-member part of merge, for any composite whatever its kind
+  // and id: each of its attribute members is taken over (shared) where this
+  // state lacks a corresponding one or holds a differing one, and flagged
+  // changed; nested states merge member by member; members this state has
+  // and the other lacks stay. The other composite is never taken itself.
+  void mergeMembers(GAttributeComposite* from);
 
  private:
   int32_t correspondent(const MPersistentObject* object) const;

@@ -74,6 +74,7 @@ class GRangeAttribute;
 class GCheetah;
 class GPcl5e;
 class GPostScript;
+class GPJL;
 class GMedia;
 class GTray;
 class GTransformAttribute;
@@ -140,6 +141,7 @@ class GPeripheralHandlers {
   virtual GStatus onCheetah(GCheetah*) { return 0; }
   virtual GStatus onPcl5e(GPcl5e*) { return 0; }
   virtual GStatus onPostScript(GPostScript*) { return 0; }
+  virtual GStatus onPJL(GPJL*) { return 0; }
   virtual GStatus onMedia(GMedia*) { return 0; }
   virtual GStatus onTray(GTray*) { return 0; }
   virtual GStatus onTransformAttribute(GTransformAttribute*) { return 0; }

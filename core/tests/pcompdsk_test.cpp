@@ -15,6 +15,7 @@
 #include "core/pcompdsk.h"
 #include "core/pcomposit.h"
 #include "fixtures.h"
+#include "journal/ctlcmds.h"
 #include "rw/disktree.h"
 #include "rw/factory.h"
 #include "rw/filemgr.h"
@@ -27,7 +28,7 @@ namespace {
 // Stand-ins for the journal's commands: a leaf with one number, under the
 // class IDs the store treats specially. They take the journal's own IDs,
 // so they must give way to its classes once those are in the core library
-// (the factory reports the clash).
+// (the factory reports the clash); the page end already has.
 template <RWClassID Id>
 class TestCommand : public MPersistentObject {
  public:
@@ -61,7 +62,7 @@ using Graphic = TestCommand<ClassId::GCommand>;
 using ScanLineGraphic = TestCommand<ClassId::GScanLineGraphic>;
 using StartScanLine = TestCommand<ClassId::GStartScanLine>;
 using EndScanLine = TestCommand<ClassId::GEndScanLine>;
-using PageEnd = TestCommand<ClassId::GPageEnd>;
+using PageEnd = GPageEnd;
 
 // The journal's on-disk command composite: a handle under its own class ID.
 class CommandStore : public MPersistentCompositeOnDisk {
@@ -83,7 +84,6 @@ const RWFactoryRegistrar registerGraphic(make<Graphic>, Graphic::classIsA(), "Te
 const RWFactoryRegistrar registerScanLineGraphic(make<ScanLineGraphic>, ScanLineGraphic::classIsA(), "TestScanLineGraphic");
 const RWFactoryRegistrar registerStartScanLine(make<StartScanLine>, StartScanLine::classIsA(), "TestStartScanLine");
 const RWFactoryRegistrar registerEndScanLine(make<EndScanLine>, EndScanLine::classIsA(), "TestEndScanLine");
-const RWFactoryRegistrar registerPageEnd(make<PageEnd>, PageEnd::classIsA(), "TestPageEnd");
 const RWFactoryRegistrar registerCommandStore(make<CommandStore>, CommandStore::classIsA(), "TestCommandStore");
 
 int32_t valueOf(const GCountedRef& r) {

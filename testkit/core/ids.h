@@ -1,0 +1,18 @@
+#ifndef TESTKIT_CORE_IDS_H
+#define TESTKIT_CORE_IDS_H
+
+// The class IDs of the test kit's own persistent classes. They lie in
+// 0x7F00 - 0x7FFF: no class of the system uses that range, and the
+// object-model tests keep their fixtures below it, so the kit registers
+// beside both.
+
+#include "rw/defs.h"
+
+namespace TestKitClassId {
+
+constexpr RWClassID RecordingPeripheral = 0x7F01;
+constexpr RWClassID TestCompositeCommand = 0x7F02;
+
+}  // namespace TestKitClassId
+
+#endif

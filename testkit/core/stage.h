@@ -1,0 +1,155 @@
+#ifndef TESTKIT_CORE_STAGE_H
+#define TESTKIT_CORE_STAGE_H
+
+// A recording stage: a concrete command-processing stage for tests. It logs
+// every handler call (the handler's name, the class ID of the object it was
+// given and that object's id), answers the statuses a test scripts, and can
+// swallow the commands of a class or disable itself on one. Its attribute
+// handlers clear the changed flag of what they are sent, as the generators
+// do when they consume an attribute, so that a stage sent the same state
+// twice is sent nothing the second time.
+//
+// It is registered with the factory (TestKitClassId::RecordingPeripheral)
+// and stores nothing of its own after the stage's level, so it stores and
+// restores as the stage does; the log and the scripts are not stored.
+//
+// The handlers of classes no subsystem has defined yet (graphics, fonts,
+// pass-through, languages) log their name alone, with class ID and id 0,
+// until their classes exist.
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "journal/periph.h"
+#include "testkit/core/ids.h"
+
+class RecordingPeripheral : public GPeripheral {
+  G_PERSISTENT_CLASS(RecordingPeripheral)
+
+ public:
+  struct Call {
+    std::string handler;
+    RWClassID classId;
+    uint32_t id;
+    bool operator==(const Call& other) const {
+      return handler == other.handler && classId == other.classId && id == other.id;
+    }
+  };
+
+  RecordingPeripheral();
+  explicit RecordingPeripheral(const RWCString& name, const uint32_t& id = 0);
+  // The stage's full form: it takes charge of the defaults and the
+  // configuration (null: new empty ones) and ends with State reset.
+  RecordingPeripheral(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id = 0,
+                      uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+  // The stage copied as stages copy; the scripts too, not the log.
+  RecordingPeripheral(const RecordingPeripheral& other);
+  RecordingPeripheral& operator=(const RecordingPeripheral& other);
+  ~RecordingPeripheral() override;
+
+  static RWClassID classIsA() { return TestKitClassId::RecordingPeripheral; }
+  static uint32_t version() { return 1; }
+  RWBoolean isKindOf(RWClassID id) const override;
+  uint32_t processingFlags() override { return 0; }
+
+  // ---- scripts -----------------------------------------------------------------
+  // Every call of the handler (by name, "onPageStart") answers the status.
+  void answer(const std::string& handler, GStatus status) { byHandler_[handler] = status; }
+  // A call given this very object answers the status; it goes before the
+  // handler's.
+  void answerFor(const MPersistentObject* object, GStatus status) { byObject_[object] = status; }
+  // Commands of the class are answered by a new GNoCommand, no handler
+  // called.
+  void swallow(RWClassID commandClass) { swallowed_.insert(commandClass); }
+  // The stage disables itself once it has dispatched a command of the class.
+  void disableOn(RWClassID commandClass) { disablers_.insert(commandClass); }
+
+  // ---- the log -----------------------------------------------------------------
+  const std::vector<Call>& calls() const { return calls_; }
+  // The handlers' names alone, in order.
+  std::vector<std::string> handlers() const;
+  void clearCalls() { calls_.clear(); }
+
+  GCommandPtr dispatch(const GCommandPtr& command) override;
+
+  // ---- commands ----------------------------------------------------------------
+  GStatus onArc(GArcGraphic*) override { return recordName("onArc"); }
+  GStatus onChord(GChordGraphic*) override { return recordName("onChord"); }
+  GStatus onEllipse(GEllipseGraphic*) override { return recordName("onEllipse"); }
+  GStatus onEndScanLine(GEndScanLine*) override { return recordName("onEndScanLine"); }
+  GStatus onPath(GPathGraphic*) override { return recordName("onPath"); }
+  GStatus onPie(GPieGraphic*) override { return recordName("onPie"); }
+  GStatus onPolyBezier(GPolyBezierGraphic*) override { return recordName("onPolyBezier"); }
+  GStatus onPolyBezierTo(GPolyBezierToGraphic*) override { return recordName("onPolyBezierTo"); }
+  GStatus onPolyLine(GPolyLineGraphic*) override { return recordName("onPolyLine"); }
+  GStatus onPolyLineTo(GPolyLineToGraphic*) override { return recordName("onPolyLineTo"); }
+  GStatus onPolygon(GPolygonGraphic*) override { return recordName("onPolygon"); }
+  GStatus onRectangle(GRectangleGraphic*) override { return recordName("onRectangle"); }
+  GStatus onRaster(GRasterGraphic*) override { return recordName("onRaster"); }
+  GStatus onRoundedRectangle(GRoundedRectangleGraphic*) override { return recordName("onRoundedRectangle"); }
+  GStatus onScanLine(GScanLineGraphic*) override { return recordName("onScanLine"); }
+  GStatus onStartScanLine(GStartScanLine*) override { return recordName("onStartScanLine"); }
+  GStatus onTextString(GTextStringGraphic*) override { return recordName("onTextString"); }
+  GStatus onDownloadFace(GDownloadFace*) override { return recordName("onDownloadFace"); }
+  // The five job-state handlers do what the stage does, then answer the
+  // scripted status when one is set.
+  GStatus onDocumentStart(GDocumentStart* command) override;
+  GStatus onDocumentEnd(GDocumentEnd* command) override;
+  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
+  GStatus onPageStart(GPageStart* command) override;
+  GStatus onPageEnd(GPageEnd* command) override;
+  GStatus onJobAbort(GJobAbort* command) override;
+  GStatus onErrorCommand(GErrorCommand* command) override;
+  GStatus onPassThrough(GPassThroughCommand*) override { return recordName("onPassThrough"); }
+  GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return recordName("onDownloadHeader"); }
+  GStatus onTextGraphic(GTextGraphic*) override { return recordName("onTextGraphic"); }
+
+  // ---- attributes --------------------------------------------------------------
+  GStatus onBrush(GBrush*) override { return recordName("onBrush"); }
+  GStatus onCap(GCap*) override { return recordName("onCap"); }
+  GStatus onClipToPage(GClipToPage*) override { return recordName("onClipToPage"); }
+  GStatus onClipToPath(GClipToPath*) override { return recordName("onClipToPath"); }
+  GStatus onClipToRectangle(GClipToRectangle*) override { return recordName("onClipToRectangle"); }
+  GStatus onClipToSingleRectangle(GClipToSingleRectangle*) override { return recordName("onClipToSingleRectangle"); }
+  GStatus onColorMap(GColorMap*) override { return recordName("onColorMap"); }
+  GStatus onDashedPen(GDashedPen*) override { return recordName("onDashedPen"); }
+  GStatus onFillMode(GFillMode*) override { return recordName("onFillMode"); }
+  GStatus onHalftone(GHalftone*) override { return recordName("onHalftone"); }
+  GStatus onJoint(GJoint*) override { return recordName("onJoint"); }
+  GStatus onMiterJoint(GMiterJoint*) override { return recordName("onMiterJoint"); }
+  GStatus onNoBrush(GNoBrush*) override { return recordName("onNoBrush"); }
+  GStatus onNoPen(GNoPen*) override { return recordName("onNoPen"); }
+  GStatus onPen(GPen*) override { return recordName("onPen"); }
+  GStatus onRasterOperation(GRasterOperation*) override { return recordName("onRasterOperation"); }
+  GStatus onValueAttribute(GValueAttribute* attribute) override;
+  GStatus onStringAttribute(GStringAttribute* attribute) override;
+  GStatus onEnumAttribute(GEnumAttribute* attribute) override;
+  GStatus onRangeAttribute(GRangeAttribute* attribute) override;
+  GStatus onCheetah(GCheetah*) override { return recordName("onCheetah"); }
+  GStatus onPcl5e(GPcl5e*) override { return recordName("onPcl5e"); }
+  GStatus onPostScript(GPostScript*) override { return recordName("onPostScript"); }
+  GStatus onPJL(GPJL*) override { return recordName("onPJL"); }
+  GStatus onMedia(GMedia*) override { return recordName("onMedia"); }
+  GStatus onTray(GTray*) override { return recordName("onTray"); }
+  GStatus onTransformAttribute(GTransformAttribute* attribute) override;
+
+ private:
+  // Logs the call and answers its scripted status (else `otherwise`).
+  GStatus record(const char* handler, const MPersistentObject* object, GStatus otherwise = 0);
+  GStatus recordName(const char* handler);
+  // record, and the attribute's changed flag cleared: consumed.
+  GStatus consume(const char* handler, GAttribute* attribute);
+
+  std::vector<Call> calls_;
+  std::map<std::string, GStatus> byHandler_;
+  std::map<const MPersistentObject*, GStatus> byObject_;
+  std::set<RWClassID> swallowed_;
+  std::set<RWClassID> disablers_;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(RecordingPeripheral)
+
+#endif

@@ -12,8 +12,36 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/perclass.h"
 #include "core/perobj.h"
+#include "core/state.h"
+#include "core/valattr.h"
+#include "journal/ctlcmds.h"
+#include "journal/periph.h"
 #include "rw/rwerr.h"
+
+// The stage stored seeds hold: the stage's level and nothing more. Its
+// class ID lies in a range no class of the system uses.
+class FuzzStage : public GPeripheral {
+  G_PERSISTENT_CLASS(FuzzStage)
+
+ public:
+  FuzzStage() = default;
+  FuzzStage(const RWCString& name, uint32_t id) : GPeripheral(name, nullptr, nullptr, id) {}
+  FuzzStage(const FuzzStage&) = default;
+  FuzzStage& operator=(const FuzzStage&) = default;
+  ~FuzzStage() override = default;
+  static RWClassID classIsA() { return 0x7E01; }
+  uint32_t processingFlags() override { return 0; }
+};
+
+G_DEFINE_PERSISTENT(FuzzStage, GPeripheral)
+
+RWspace FuzzStage::levelStoreSize() const { return 0; }
+template <class Sink>
+void FuzzStage::saveLevel(Sink&) const {}
+template <class Source>
+void FuzzStage::restoreLevel(Source&) {}
 
 namespace fuzz {
 namespace {
@@ -81,6 +109,36 @@ InputFile::~InputFile() {
   }
 }
 
+GPeripheral* newStage(const RWCString& name, uint32_t id) { return new FuzzStage(name, id); }
+
+namespace {
+
+// A command carrying a graphic state of one member, as the device sends.
+GCommandPtr stateChange() {
+  GState* bundle = new GState(kAttrGraphicGroup);
+  bundle->insert(new GValueAttribute(1, 154));
+  return GCommandPtr(new GNullCommand(bundle, 0));
+}
+
+// A restored command or stage at work. The root stays uncounted, as its
+// restore made it: the reference taken here is dropped, never released.
+void process(MPersistentObject* root) {
+  if (auto* stage = dynamic_cast<GPeripheral*>(root)) {
+    gAddReference(stage);
+    stage->changed(stage);
+    (void)stage->process(GCommandPtr(new GPageStart));
+    (void)stage->process(stateChange());
+    gDropReference(stage);
+  } else if (auto* command = dynamic_cast<GCommand*>(root)) {
+    gAddReference(command);
+    FuzzStage stage("fuzz", 1);
+    (void)stage.process(GCommandPtr(command));
+    gDropReference(command);
+  }
+}
+
+}  // namespace
+
 void exerciseGraph(RWCollectable* root) {
   if (!root) return;
   (void)root->hash();
@@ -92,6 +150,7 @@ void exerciseGraph(RWCollectable* root) {
     MPersistentObject* copy = p->deepCopy();
     if (copy) (void)copy->isEqual(p);
     delete copy;
+    process(p);
   }
 }
 

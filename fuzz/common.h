@@ -16,7 +16,9 @@
 #include <string>
 
 #include "core/discard.h"
+#include "rw/cstring.h"
 
+class GPeripheral;
 class RWCollectable;
 
 namespace fuzz {
@@ -52,8 +54,15 @@ class InputFile {
 
 // The uses a restored graph is put to after its restore: hashing, comparing
 // with itself, sizing, and for a persistent object counting and deep
-// copying. Storing it back is the caller's, who knows the form.
+// copying; a stage passes a change on and processes commands, and a
+// command is processed by a stage. Storing it back is the caller's, who
+// knows the form.
 void exerciseGraph(RWCollectable* root);
+
+// A new stage of no behaviour of its own (the caller's), of a class
+// registered with the factory: the concrete stages of the system are not
+// built into every target, and stored stages must be read all the same.
+GPeripheral* newStage(const RWCString& name, uint32_t id);
 
 }  // namespace fuzz
 

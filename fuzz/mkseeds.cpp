@@ -37,6 +37,9 @@
 #include "core/setstore.h"
 #include "core/state.h"
 #include "core/valattr.h"
+#include "device/config.h"
+#include "journal/ctlcmds.h"
+#include "journal/periph.h"
 #include "rw/bstream.h"
 #include "rw/btrdict.h"
 #include "rw/btree.h"
@@ -166,6 +169,44 @@ RWCollectable* collections() {
   return root;
 }
 
+// A job's commands and a small tree of stages: states shared between
+// commands, an error holding the command that failed, configurations with
+// nested ones and an add-on list, and stages naming each other as
+// dependents.
+MPersistentObject* journal() {
+  MPersistentComposite* root = new MPersistentComposite(30);
+  GState* document = new GState;
+  document->insert(new GStringAttribute("Letter", 373));
+  root->insert(new GDocumentStart(RWWString(u"doc"), RWWString(u"LPT1:"), nullptr, document));
+  root->insert(new GPageStart);
+  GState* bundle = new GState(kAttrGraphicGroup);
+  bundle->insert(new GValueAttribute(2, 154));
+  bundle->insert(new GValueAttribute(3, 160));
+  root->insert(new GNullCommand(bundle, 31));
+  root->insert(new GNullCommand(bundle, 32));
+  root->insert(new GErrorCommand(5, new GPageEnd, 33));
+  root->insert(new GJobAbort);
+
+  GConfiguration* config = new GConfiguration(kAttrStageConfig);
+  GAttributeComposite* addOns = new GAttributeComposite(kAttrAddOnList);
+  addOns->insert(new GStringAttribute("addon.dll", 0));
+  config->insert(addOns);
+  config->insert(new GValueAttribute(1, 339));
+  config->insert(new GConfiguration(7));
+  GState* defaults = new GState;
+  defaults->insert(new GValueAttribute(600, 323));
+  GPeripheral* parent = fuzz::newStage("parent", 34);
+  GPeripheral* child = fuzz::newStage("child", 35);
+  child->addDependent(parent);
+  child->addDependent(child);
+  config->insert(child);
+  parent->setConfig(config);
+  parent->setDefaults(defaults);
+  parent->reset();
+  root->insert(parent);
+  return root;
+}
+
 struct Tree {
   const char* name;
   RWCollectable* (*make)();
@@ -175,6 +216,7 @@ const Tree trees[] = {
     {"sharing", [] { return static_cast<RWCollectable*>(sharing()); }},
     {"leaves", [] { return static_cast<RWCollectable*>(leaves()); }},
     {"collections", collections},
+    {"journal", [] { return static_cast<RWCollectable*>(journal()); }},
 };
 
 template <class Out, class... Args>

@@ -11,6 +11,11 @@ namespace {
 // The association members carry attribute id 0.
 std::unique_ptr<GValueAttribute> member(int16_t value) { return std::make_unique<GValueAttribute>(value, 0); }
 
+// A copy of a member of whatever value-attribute class it is.
+std::unique_ptr<GValueAttribute> copyOf(const std::unique_ptr<GValueAttribute>& m) {
+  return std::unique_ptr<GValueAttribute>(m->copy());
+}
+
 // Reads one member, which the association owns alone. Anything but a value
 // attribute made by this read (a nil record, another class, a reference to
 // an object read earlier) gives a value of 0. False when reading cannot go
@@ -44,16 +49,16 @@ GFormToTrayAssociation::GFormToTrayAssociation(int16_t form, int16_t tray, int16
 
 GFormToTrayAssociation::GFormToTrayAssociation(const GFormToTrayAssociation& other)
     : GAttribute(other),
-      tray_(std::make_unique<GValueAttribute>(*other.tray_)),
-      form_(std::make_unique<GValueAttribute>(*other.form_)),
-      mediaType_(std::make_unique<GValueAttribute>(*other.mediaType_)) {}
+      tray_(copyOf(other.tray_)),
+      form_(copyOf(other.form_)),
+      mediaType_(copyOf(other.mediaType_)) {}
 
 GFormToTrayAssociation& GFormToTrayAssociation::operator=(const GFormToTrayAssociation& other) {
   if (this == &other) return *this;
   GAttribute::operator=(other);
-  *tray_ = *other.tray_;
-  *form_ = *other.form_;
-  *mediaType_ = *other.mediaType_;
+  tray_ = copyOf(other.tray_);
+  form_ = copyOf(other.form_);
+  mediaType_ = copyOf(other.mediaType_);
   return *this;
 }
 

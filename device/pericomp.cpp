@@ -77,7 +77,30 @@ bool restoreOwnItem(Source& source, GCountedPtr& item, bool (*fits)(MPersistentO
 
 }  // namespace
 
-G_DEFINE_PERSISTENT(GPeripheralComposite, GPeripheral)
+G_DEFINE_PERSISTENT_RESTORE(GPeripheralComposite, GPeripheral)
+G_DEFINE_PERSISTENT_IDENTITY(GPeripheralComposite)
+
+// Counted with the composite itself in the store table, as the store that
+// writes it has it: its children name it among their dependents, and those
+// are references to it, never a second copy of it. (A stage is only ever
+// stored from within a store operation.)
+RWspace GPeripheralComposite::binaryStoreSize() const {
+  RWUseStoreTable table;
+  int32_t index = 0;
+  table.add(this, index);
+  const RWspace base = GPeripheral::binaryStoreSize();
+  return base + levelStoreSize();
+}
+
+void GPeripheralComposite::saveGuts(RWvostream& s) const {
+  GPeripheral::saveGuts(s);
+  saveLevel(s);
+}
+
+void GPeripheralComposite::saveGuts(RWFile& f) const {
+  GPeripheral::saveGuts(f);
+  saveLevel(f);
+}
 
 // ---- construction --------------------------------------------------------------------
 

@@ -1,7 +1,9 @@
 // Stored forms of the device records that no store of theirs writes: a
 // list child of another class, an association member missing, of another
-// class or shared, counts beyond the data. Each restores to a clear failure
-// or a dropped item, and nothing is freed twice or leaked.
+// class or shared, counts beyond the data, a container child that is no
+// stage or refers back, a proxy stage that refers back, an add-on named by
+// a path. Each restores to a clear failure or a dropped item, and nothing is
+// freed twice or leaked.
 
 #include <gtest/gtest.h>
 
@@ -12,9 +14,14 @@
 
 #include "devfix.h"
 #include "device/capabil.h"
+#include "core/valattr.h"
 #include "device/formtray.h"
+#include "device/pericomp.h"
+#include "device/periprox.h"
 #include "device/pmdinfo.h"
 #include "device/resmap.h"
+#include "journal/ctlcmds.h"
+#include "testkit/core/stage.h"
 #include "rw/bstream.h"
 #include "rw/estream.h"
 #include "rw/pstream.h"
@@ -47,6 +54,38 @@ std::string listWithAStranger() {
   list.children().append(GCountedPtr());
   list.add(new GResourceMapping(100, 0, 10));
   return storedBytes(&list);
+}
+
+// An empty container stored, with its (empty) children's record replaced
+// by the given one. Read table: 0 nil, 1 the container, 2 to 4 Default,
+// State and Config, 5 the own configuration item, 6 the dependents list,
+// then the children's record.
+std::string containerWith(const std::string& children) {
+  GPeripheralComposite root;
+  std::string stored = storedBytes(&root);
+  const std::string empty = le16(752) + rootLevel(0, root.children().serialNumber()) + le32(1) + le32(0);
+  const size_t at = stored.find(empty);
+  EXPECT_NE(at, std::string::npos);
+  if (at != std::string::npos) stored.replace(at, empty.size(), children);
+  return stored;
+}
+
+// The children's record holding a value attribute, then a stage, as a
+// plain composite holds them.
+std::string childrenWithAStranger() {
+  MPersistentComposite children;
+  children.insert(new GValueAttribute(3, 5));
+  children.insert(new RecordingPeripheral("stage", 6));
+  return storedBytes(&children).substr(4);
+}
+
+// A proxy of a library that is nowhere, without a stage, whose last record
+// (the stage, nil) is replaced. Read table: 1 the proxy.
+std::string proxyWithStage(const std::string& stage) {
+  GPeripheralProxy proxy(RWWString("nowhere.dll"), 0, 2);
+  std::string stored = storedBytes(&proxy);
+  EXPECT_EQ(stored.substr(stored.size() - 6), nilRecord());
+  return stored.substr(0, stored.size() - 6) + stage;
 }
 
 template <class T>
@@ -158,6 +197,41 @@ TEST(HostileDeviceRecords, RestoreToAFailureOrADroppedItem) {
          EXPECT_EQ(*info->strings().at(0), "a");
          EXPECT_EQ(info->strings().at(1)->length(), 0u);
          EXPECT_EQ(info->versionA(), 1u);
+       }},
+      {"a container child that is no stage", containerWith(childrenWithAStranger()),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* root = as<GPeripheralComposite>(back);
+         ASSERT_NE(root, nullptr);
+         ASSERT_EQ(root->entries(), 1u) << "only the stage is kept";
+         GPeripheral* stage = root->childAt(0);
+         ASSERT_NE(stage, nullptr);
+         EXPECT_EQ(stage->id(), 6u);
+         ASSERT_EQ(stage->dependentCount(), 1u);
+         EXPECT_EQ(stage->dependentAt(0), root);
+         EXPECT_EQ(root->findById(5), nullptr);
+         root->process(GCommandPtr(new GDocumentStart));
+         EXPECT_EQ(stage->jobState(), 1);
+       }},
+      {"a container child referring back to the container",
+       containerWith(le16(752) + rootLevel(0, 9) + le32(1) + le32(2) + reference(1) + nilRecord()),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog& reports) {
+         auto* root = as<GPeripheralComposite>(back);
+         ASSERT_NE(root, nullptr);
+         EXPECT_TRUE(reportedBadReference(reports));
+         EXPECT_EQ(root->entries(), 0u);
+       }},
+      {"a proxy stage referring back to the proxy", proxyWithStage(reference(1)),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog& reports) {
+         auto* proxy = as<GPeripheralProxy>(back);
+         ASSERT_NE(proxy, nullptr);
+         EXPECT_TRUE(reportedBadReference(reports));
+         EXPECT_FALSE(proxy->isLoaded());
+       }},
+      {"a proxy stage that is no stage", proxyWithStage(valueObject(4, 30)),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* proxy = as<GPeripheralProxy>(back);
+         ASSERT_NE(proxy, nullptr);
+         EXPECT_FALSE(proxy->isLoaded());
        }},
   };
   for (const Hostile& c : cases) {

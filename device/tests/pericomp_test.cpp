@@ -12,6 +12,7 @@
 
 #include "core/state.h"
 #include "core/valattr.h"
+#include "devfix.h"
 #include "device/config.h"
 #include "journal/ctlcmds.h"
 #include "testkit/core/stage.h"
@@ -467,6 +468,45 @@ TEST(CompositeCopies, ADeepCopyIsATreeOfItsOwn) {
   EXPECT_TRUE(shared.matches(&root));
   EXPECT_EQ(shared.childAt(0), a);
   EXPECT_EQ(a->dependentCount(), 1u);
+}
+
+// ---- stored form ---------------------------------------------------------------------
+
+class CompositeStore : public StoreTest {};
+
+TEST_F(CompositeStore, ItsLevelFollowsTheStagesAsWritten) {
+  GPeripheralComposite root;
+  const std::string stored = storeFile(&root);
+  auto emptyState = [](const MPersistentObject* s) {
+    return le16(758) + rootLevel(243, s->serialNumber()) + attributeLevel() + le32(1) + le32(0) + le32(1);
+  };
+  // Read table: 1 the composite, 2 to 4 Default, State and Config, 5 the own
+  // configuration item inside Config, 6 the dependents list, then the
+  // children, the own State and the own Default.
+  const std::string level = le32(1) +
+                            // the children: an empty composite with its class tag
+                            le16(752) + rootLevel(0, root.children().serialNumber()) + le32(1) + le32(0) +
+                            // own State and Default, then the own item by reference
+                            emptyState(root.ownState()) + emptyState(root.ownDefaults()) + reference(5);
+  ASSERT_GT(stored.size(), level.size());
+  EXPECT_EQ(stored.substr(stored.size() - level.size()), level);
+  EXPECT_EQ(stored.size(), 6 + root.binaryStoreSize());
+  // The own item is the one the merged configuration holds.
+  const std::string ownItem = le16(758) + rootLevel(198, root.ownConfig()->serialNumber());
+  EXPECT_NE(stored.find(ownItem), std::string::npos);
+}
+
+TEST_F(CompositeStore, AnotherVersionKeepsTheLevelAsItWas) {
+  GPeripheralComposite root;
+  std::string stored = storeFile(&root);
+  const size_t at = stored.size() - (4 + 22 + 34 + 34 + 6);
+  ASSERT_EQ(stored.substr(at, 4), le32(1));
+  stored.replace(at, 4, le32(2));
+  std::unique_ptr<MPersistentObject> back = restoredObject(stored.substr(0, at + 4));
+  auto* composite = dynamic_cast<GPeripheralComposite*>(back.get());
+  ASSERT_NE(composite, nullptr);
+  EXPECT_EQ(composite->entries(), 0u);
+  ASSERT_NE(composite->ownConfig(), nullptr) << "as constructed";
 }
 
 }  // namespace

@@ -147,3 +147,8 @@ void* GDynamicLibrary::call(const char* functionName, ...) {
   va_end(args);
   return result;
 }
+
+int GDynamicLibrary::hasExport(const char* functionName) const {
+  if (!functionName || !loaded_) return 0;
+  return dlsym(module_, functionName) ? 1 : 0;
+}

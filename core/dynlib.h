@@ -62,6 +62,11 @@ class GDynamicLibrary : public MPersistentObject {
   // nothing called, when the library cannot be loaded or has no such
   // export (a loaded library stays loaded).
   void* call(const char* functionName, ...);
+  // Nonzero when the library is loaded and has an export of that name.
+  // Loads nothing: a caller that must not call a missing function asks
+  // first, since call answers null for it and for a function that answers
+  // null alike.
+  int hasExport(const char* functionName) const;
 
   const RWWString& path() const { return path_; }
   // The handle of the loaded library, null when not loaded.

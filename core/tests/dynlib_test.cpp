@@ -42,9 +42,14 @@ TEST(DynamicLibraryTest, MissingLibraryOrExport) {
   EXPECT_EQ(missing.unload(), 0);
 
   GDynamicLibrary lib{RWWString(addonPath)};
+  EXPECT_EQ(lib.hasExport("testAddonSum"), 0) << "nothing is loaded to answer";
+  EXPECT_FALSE(lib.isLoaded());
   EXPECT_EQ(lib.call("noSuchExport"), nullptr);
   EXPECT_TRUE(lib.isLoaded());
   EXPECT_EQ(lib.call(nullptr), nullptr);
+  EXPECT_EQ(lib.hasExport("testAddonSum"), 1);
+  EXPECT_EQ(lib.hasExport("noSuchExport"), 0);
+  EXPECT_EQ(lib.hasExport(nullptr), 0);
 }
 
 TEST(DynamicLibraryTest, EmptyPathLoadsNothing) {

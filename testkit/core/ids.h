@@ -12,6 +12,9 @@ namespace TestKitClassId {
 
 constexpr RWClassID RecordingPeripheral = 0x7F01;
 constexpr RWClassID TestCompositeCommand = 0x7F02;
+// The stage of the device model's test add-on library, registered by that
+// library while it is loaded.
+constexpr RWClassID AddOnStage = 0x7F03;
 
 }  // namespace TestKitClassId
 

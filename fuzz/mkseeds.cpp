@@ -37,7 +37,13 @@
 #include "core/setstore.h"
 #include "core/state.h"
 #include "core/valattr.h"
+#include "device/capabil.h"
 #include "device/config.h"
+#include "device/formtray.h"
+#include "device/pericomp.h"
+#include "device/periprox.h"
+#include "device/pmdinfo.h"
+#include "device/resmap.h"
 #include "journal/ctlcmds.h"
 #include "journal/periph.h"
 #include "rw/bstream.h"
@@ -207,6 +213,34 @@ MPersistentObject* journal() {
   return root;
 }
 
+// The records of a printer's stored tree and a container of stages with
+// an add-on proxy among them.
+MPersistentObject* device() {
+  GConfiguration* root = new GConfiguration(353);
+  static const uint32_t capabilities[] = {1, 5, 30};
+  root->insert(new GCapabilities(40, 8, capabilities, 3));
+  GResourceMappingList* mappings = new GResourceMappingList(41);
+  mappings->add(new GResourceMapping(7, 1, 2));
+  mappings->add(new GResourceMapping(8, 3, 4));
+  root->insert(mappings);
+  root->insert(new GSelectionString("Letter", 2, 42));
+  GPMDVersionInfo* version = new GPMDVersionInfo(1, 2, 3, 43);
+  version->appendString("first");
+  version->appendString("second");
+  root->insert(version);
+  root->insert(new GPMLDescriptor(RWWString(u"tray"), 4, "text"));
+  GFormToTrayDatabase* forms = new GFormToTrayDatabase(44);
+  forms->assign(9, 2, 11913);
+  forms->assign(1, 3, 0);
+  root->insert(forms);
+  GPeripheralComposite* stages = new GPeripheralComposite(76);
+  stages->insert(fuzz::newStage("first", 45));
+  stages->insert(new GPeripheralProxy(RWWString(u"addon.dll"), 0, 1));
+  stages->insert(fuzz::newStage("second", 46));
+  root->insert(stages);
+  return root;
+}
+
 struct Tree {
   const char* name;
   RWCollectable* (*make)();
@@ -217,6 +251,7 @@ const Tree trees[] = {
     {"leaves", [] { return static_cast<RWCollectable*>(leaves()); }},
     {"collections", collections},
     {"journal", [] { return static_cast<RWCollectable*>(journal()); }},
+    {"device", [] { return static_cast<RWCollectable*>(device()); }},
 };
 
 template <class Out, class... Args>

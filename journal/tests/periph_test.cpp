@@ -13,6 +13,8 @@
 #include "core/textconv.h"
 #include "core/valattr.h"
 #include "device/config.h"
+#include "graphics/gattrib.h"
+#include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
 #include "journal/periph.h"
 #include "testkit/core/port.h"
@@ -227,12 +229,18 @@ TEST(StageWalks, RepositioningStopsOneRecordPastTheFirstMatch) {
 constexpr uint32_t kFirst = 154;
 constexpr uint32_t kSecond = 160;
 
-// A null command carrying a bundle-like state of the graphic group with the
-// given members.
+// A null command carrying a graphic bundle with the given members.
 GCommandPtr bundleCommand(std::initializer_list<GAttribute*> members) {
-  auto* bundle = new TestBundleState(kAttrGraphicGroup);
+  auto* bundle = new GGraphicBundle;
   for (GAttribute* m : members) bundle->insert(m);
   return GCommandPtr(new GNullCommand(bundle, 0));
+}
+
+// A transform that differs from another only in its rotation, under an id.
+GTransformAttribute* rotatedBy(int16_t rotation, uint32_t id) {
+  auto* t = new GTransformAttribute(rotation, GPoint(), GScaleFactors());
+  t->setId(id);
+  return t;
 }
 
 Call value(uint32_t id) { return Call{"onValueAttribute", ClassId::GValueAttribute, id}; }
@@ -289,15 +297,15 @@ TEST_F(ChangedAttributes, OnlyWhatABundleChangesIsSent) {
 
 TEST_F(ChangedAttributes, AChangedTransformGoesFirstAndResendsTheWholeGroup) {
   const Call transform{"onTransformAttribute", ClassId::GTransformAttribute, 5};
-  EXPECT_EQ(send(bundleCommand({new GValueAttribute(1, kFirst), new GTransformAttribute(1, 5),
+  EXPECT_EQ(send(bundleCommand({new GValueAttribute(1, kFirst), rotatedBy(1, 5),
                                 new GValueAttribute(2, kSecond)})),
             (std::vector<Call>{transform, value(kFirst), value(kSecond)}));
   // The transform alone changes: it goes first, then every other member.
-  EXPECT_EQ(send(bundleCommand({new GValueAttribute(1, kFirst), new GTransformAttribute(2, 5),
+  EXPECT_EQ(send(bundleCommand({new GValueAttribute(1, kFirst), rotatedBy(2, 5),
                                 new GValueAttribute(2, kSecond)})),
             (std::vector<Call>{transform, value(kFirst), value(kSecond)}));
   // An equal transform changes nothing.
-  EXPECT_TRUE(send(bundleCommand({new GTransformAttribute(2, 5)})).empty());
+  EXPECT_TRUE(send(bundleCommand({rotatedBy(2, 5)})).empty());
 }
 
 TEST_F(ChangedAttributes, AnyOtherAttributeIsSharedByStateNeverOwned) {

@@ -3,8 +3,8 @@
 #include "core/enumattr.h"
 #include "core/perclass.h"
 #include "core/valattr.h"
+#include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
-#include "testkit/core/standins.h"
 
 G_DEFINE_PERSISTENT(RecordingPeripheral, GPeripheral)
 

@@ -13,9 +13,9 @@
 // and stores nothing of its own after the stage's level, so it stores and
 // restores as the stage does; the log and the scripts are not stored.
 //
-// The handlers of classes no subsystem has defined yet (graphics, fonts,
-// pass-through, languages) log their name alone, with class ID and id 0,
-// until their classes exist.
+// The handlers of classes no subsystem has defined yet (graphics-state
+// families, fonts, pass-through, languages) log their name alone, with
+// class ID and id 0, until their classes exist.
 
 #include <cstdint>
 #include <map>

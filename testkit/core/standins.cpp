@@ -30,13 +30,3 @@ int TestCompositeIterator::advance() {
   position_ = -1;
   return 0;
 }
-
-TestBundleState::~TestBundleState() = default;
-
-GTransformAttribute::~GTransformAttribute() = default;
-
-RWBoolean GTransformAttribute::matches(const MPersistentObject* other) const {
-  if (!other || other->isA() != isA() || !GAttribute::matches(other)) return FALSE;
-  const auto* o = dynamic_cast<const GTransformAttribute*>(other);
-  return o && o->value_ == value_;
-}

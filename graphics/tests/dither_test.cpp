@@ -291,10 +291,7 @@ TEST_F(DitherStore, OlderVersionsFillWhatTheyLack) {
     GDitherMatrix kept = ramp();
     {
       RWFile f(path().c_str(), "rb");
-      int32_t magic = 0;
-      uint16_t tag = 0;
-      ASSERT_TRUE(f.Read(magic) && f.Read(tag));
-      kept.restoreGuts(f);
+      f >> static_cast<RWCollectable&>(kept);
     }
     EXPECT_EQ(kept.width(), 8) << version;
     EXPECT_EQ(kept.threshold(1, 7), 17) << version;

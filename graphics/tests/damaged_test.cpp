@@ -5,11 +5,15 @@
 // and nothing is freed twice or leaked.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/passoc.h"
 #include "core/persnum.h"
@@ -144,6 +148,50 @@ TEST_F(DamagedStore, EachFailsCleanly) {
     else
       keptAsMade(*held, c.make);
   }
+}
+
+// Under an address-space limit an allocation sized by one of these counts
+// fails and ends the process, so a child that restores them all and exits
+// normally has made no block the data does not hold.
+TEST_F(DamagedStore, HugeCountsMakeNoHugeBlock) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory needs the address space";
+#else
+  const std::string files[] = {
+      listFile(0x7FFFFFFF, kGoodDescription),
+      listFile(0xFFFFFFFF, kGoodDescription + kGoodDescription),
+      asFile(855, descriptionWithSets(0x7FFFFFFF, le32(4)).substr(2)),
+      asFile(855, descriptionWithSets(0xFFFFFFFF, le32(4) + le32(5)).substr(2)),
+  };
+  std::vector<std::string> paths;
+  for (const std::string& f : files) {
+    paths.push_back(dir_.file(("huge" + std::to_string(paths.size())).c_str()));
+    putFile(paths.back(), f);
+  }
+  EXPECT_EXIT(
+      {
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+          if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+          std::fclose(statm);
+        }
+        if (pages <= 0) std::_Exit(2);
+        rlimit lim{};
+        lim.rlim_cur = lim.rlim_max = rlim_t(pages) * 4096 + (256u << 20);
+        if (setrlimit(RLIMIT_AS, &lim) != 0) std::_Exit(3);
+        bool clean = true;
+        for (const std::string& path : paths) {
+          RWFile f(path.c_str(), "rb");
+          RWCollectable* back = nullptr;
+          f >> back;
+          auto* object = dynamic_cast<MPersistentObject*>(back);
+          clean = clean && object && object->entries() <= 1;
+          delete back;
+        }
+        std::_Exit(clean ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 // A printer's font lists with descriptions, tables and a matrix beside

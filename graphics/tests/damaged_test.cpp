@@ -1,0 +1,233 @@
+// Dither matrices and device font lists come from the printer's stored
+// configuration. Damaged stored forms of them must fail cleanly: the object
+// restored into keeps what it had, nothing is allocated for counts the data
+// does not hold (a sanitizer build would stop on an allocation that large),
+// and nothing is freed twice or leaked.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/passoc.h"
+#include "core/persnum.h"
+#include "core/valattr.h"
+#include "graphics/devfont.h"
+#include "graphics/dither.h"
+#include "rw/estream.h"
+#include "testkit/bytes.h"
+#include "testkit/store.h"
+
+namespace {
+
+const std::string kNil = bytes({0xFF, 0xFF}) + le32(0);
+
+// The root level of an object of id and serial number 0, after its tag.
+std::string root(uint32_t id = 0) { return le32(1) + le32(id) + le32(0); }
+
+std::string asFile(uint16_t tag, const std::string& fields) { return le32(0x8888) + le16(tag) + fields; }
+
+// A version 2 description named "A" with the given set count and ids.
+std::string descriptionWithSets(uint32_t count, const std::string& ids) {
+  return le16(855) + root() + le32(2) + le32(1) + "A" + le32(0) + le32(4) + le32(count) + ids + le16(400) +
+         le32(0) + le32(0) + le32(0) + le32(0) + le16(0) + le16(0) + le32(0);
+}
+
+const std::string kGoodDescription = descriptionWithSets(1, le32(4));
+
+// A version 3 list of key 416 with the given description count and slots.
+std::string listFile(uint32_t count, const std::string& slots, const std::string& tables = kNil + kNil) {
+  return asFile(856, root(416) + le32(3) + le32(count) + slots + le32(7) + tables);
+}
+
+std::string matrixFile(const std::string& level) { return asFile(774, root() + le32(3) + level); }
+
+const unsigned char kTable[] = {1, 2, 3, 4};
+
+GDeviceFontDescription named(const char* name) {
+  GCharacterSetList sets;
+  sets.insert(4);
+  return GDeviceFontDescription(name, "", 4, sets, 400, 0, 0, 0, 0, 0, 0, 0);
+}
+
+std::unique_ptr<MPersistentObject> heldMatrix() {
+  auto m = std::make_unique<GDitherMatrix>(2, 2, kTable, 300, 9);
+  m->setExtra(5);
+  return m;
+}
+
+std::unique_ptr<MPersistentObject> heldList() {
+  auto list = std::make_unique<GDeviceFontList>(420);
+  list->add(named("Held"));
+  list->setStamp(3);
+  return list;
+}
+
+std::unique_ptr<MPersistentObject> heldDescription() { return std::make_unique<GDeviceFontDescription>(named("Held")); }
+
+// Whether a restore left the object as its maker made it.
+void keptAsMade(const MPersistentObject& object, const std::function<std::unique_ptr<MPersistentObject>()>& make) {
+  std::unique_ptr<MPersistentObject> fresh = make();
+  // The root level before it was read whole: id and serial number.
+  fresh->setId(object.id());
+  fresh->setSerialNumber(object.serialNumber());
+  EXPECT_TRUE(object.matches(fresh.get()));
+}
+
+struct Damaged {
+  const char* what;
+  std::string file;
+  std::function<std::unique_ptr<MPersistentObject>()> make;  // the object restored into
+  // What the object must hold afterwards; null: what it was made with.
+  std::function<void(const MPersistentObject&)> check;
+};
+
+class DamagedStore : public StoreTest {};
+
+TEST_F(DamagedStore, EachFailsCleanly) {
+  const std::string trailing = le16(300) + le32(0) + le16(300) + le16(0) + le16(0) + le16(0);
+  const std::string wide(300, '\x01');
+  const Damaged cases[] = {
+      {"dither width -1", matrixFile(le16(0xFFFF) + le16(2) + bytes({1, 2}) + trailing), heldMatrix, nullptr},
+      {"dither width 300", matrixFile(le16(300) + le16(1) + wide + trailing), heldMatrix, nullptr},
+      {"dither height 300", matrixFile(le16(1) + le16(300) + wide + trailing), heldMatrix, nullptr},
+      {"dither height -32768", matrixFile(le16(1) + le16(0x8000) + trailing), heldMatrix, nullptr},
+      {"truncated dither table", matrixFile(le16(8) + le16(8) + std::string(10, '\x02')), heldMatrix, nullptr},
+      {"dither table without its resolutions", matrixFile(le16(2) + le16(2) + bytes({1, 2, 3, 4}) + le16(300)),
+       heldMatrix, nullptr},
+      {"description count 0x7FFFFFFF", listFile(0x7FFFFFFF, kGoodDescription), heldList, nullptr},
+      {"description count past the end", listFile(3, kGoodDescription + kGoodDescription), heldList, nullptr},
+      {"set count past the end", asFile(855, descriptionWithSets(1000, le32(4) + le32(16)).substr(2)),
+       heldDescription, nullptr},
+      {"set count 0x7FFFFFFF", asFile(855, descriptionWithSets(0x7FFFFFFF, le32(4)).substr(2)), heldDescription,
+       nullptr},
+      {"truncated selection text", asFile(855, root() + le32(2) + le32(1) + "A" + le32(0x7FFFFFF0) + "x"),
+       heldDescription, nullptr},
+      {"truncated code table", listFile(1, kGoodDescription, le16(772) + root() + le32(1) + le32(5)), heldList,
+       nullptr},
+      {"foreign class and nil in description slots",
+       listFile(3, le16(778) + root() + le32(1) + le32(12) + kNil + kGoodDescription), heldList,
+       [](const MPersistentObject& o) {
+         const auto& list = static_cast<const GDeviceFontList&>(o);
+         ASSERT_EQ(list.entries(), 1u);
+         GDeviceFontDescription d;
+         ASSERT_EQ(list.at(0, d), 1);
+         EXPECT_EQ(d.name(), "A");
+         EXPECT_EQ(list.stamp(), 7u);
+       }},
+      {"a table of another class",
+       listFile(1, kGoodDescription,
+                le16(778) + root() + le32(1) + le32(12) + le16(772) + root() + le32(1) + le32(0) + le32(1)),
+       heldList,
+       [](const MPersistentObject& o) {
+         const auto& list = static_cast<const GDeviceFontList&>(o);
+         EXPECT_EQ(list.codeTable(), nullptr) << "dropped";
+         EXPECT_NE(list.idTable(), nullptr) << "the other table stays";
+         EXPECT_EQ(list.entries(), 1u);
+       }},
+  };
+  for (const Damaged& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Made by the factory...
+    std::unique_ptr<RWCollectable> fresh(restoredFrom(c.file));
+    // ...and restored into an object that holds values.
+    putBytes(c.file);
+    std::unique_ptr<MPersistentObject> held = c.make();
+    {
+      RWFile f(path().c_str(), "rb");
+      f >> static_cast<RWCollectable&>(*held);
+    }
+    if (c.check)
+      c.check(*held);
+    else
+      keptAsMade(*held, c.make);
+  }
+}
+
+// Under an address-space limit an allocation sized by one of these counts
+// fails and ends the process, so a child that restores them all and exits
+// normally has made no block the data does not hold.
+TEST_F(DamagedStore, HugeCountsMakeNoHugeBlock) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory needs the address space";
+#else
+  const std::string files[] = {
+      listFile(0x7FFFFFFF, kGoodDescription),
+      listFile(0xFFFFFFFF, kGoodDescription + kGoodDescription),
+      asFile(855, descriptionWithSets(0x7FFFFFFF, le32(4)).substr(2)),
+      asFile(855, descriptionWithSets(0xFFFFFFFF, le32(4) + le32(5)).substr(2)),
+  };
+  std::vector<std::string> paths;
+  for (const std::string& f : files) {
+    paths.push_back(dir_.file(("huge" + std::to_string(paths.size())).c_str()));
+    putFile(paths.back(), f);
+  }
+  EXPECT_EXIT(
+      {
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+          if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+          std::fclose(statm);
+        }
+        if (pages <= 0) std::_Exit(2);
+        rlimit lim{};
+        lim.rlim_cur = lim.rlim_max = rlim_t(pages) * 4096 + (256u << 20);
+        if (setrlimit(RLIMIT_AS, &lim) != 0) std::_Exit(3);
+        bool clean = true;
+        for (const std::string& path : paths) {
+          RWFile f(path.c_str(), "rb");
+          RWCollectable* back = nullptr;
+          f >> back;
+          auto* object = dynamic_cast<MPersistentObject*>(back);
+          clean = clean && object && object->entries() <= 1;
+          delete back;
+        }
+        std::_Exit(clean ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+#endif
+}
+
+// A printer's font lists with descriptions, tables and a matrix beside
+// them, cut short at every length: each restore stops cleanly.
+TEST_F(DamagedStore, EveryCutOfAStoreStopsCleanly) {
+  GDeviceFontListComposite fonts;
+  auto* rom = new GDeviceFontList(416);
+  rom->add(named("Courier"));
+  rom->add(named("Times"));
+  auto* codes = new MAssociationList;
+  codes->insertAssociation(new MPersistentAssociation(new GValueAttribute(3, 0), new GStringAttribute("c", 0), 0));
+  rom->setCodeTable(codes);
+  auto* ids = new MAssociationList;
+  ids->insertAssociation(new MPersistentAssociation(new GPersistableULong(9), new GStringAttribute("i", 0), 0));
+  rom->setIdTable(ids);
+  fonts.insert(rom);
+  fonts.insert(new GDitherMatrix(2, 2, kTable, 300));
+
+  const std::string file = storedBytes(&fonts);
+  for (size_t n = 0; n < file.size(); ++n) {
+    std::unique_ptr<RWCollectable> back(restoredFrom(file.substr(0, n)));
+  }
+
+  std::stringstream whole;
+  {
+    RWeostream out(whole, RWeostream::LittleEndian);
+    out << static_cast<const RWCollectable*>(&fonts);
+  }
+  const std::string stream = whole.str();
+  for (size_t n = 0; n < stream.size(); ++n) {
+    std::stringstream cut(stream.substr(0, n));
+    RWeistream in(cut);
+    RWCollectable* back = nullptr;
+    in >> back;
+    delete back;
+  }
+}
+
+}  // namespace

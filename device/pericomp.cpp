@@ -8,6 +8,7 @@
 #include "device/config.h"
 #include "journal/ctlcmds.h"
 #include "rw/rwerr.h"
+#include "rw/rwstore.h"
 
 namespace {
 
@@ -548,6 +549,17 @@ void GPeripheralComposite::saveLevel(Sink& sink) const {
 
 void GPeripheralComposite::keepOnlyStages() {
   GCountedPtrVector& list = children_.children();
+  // A child dropped here goes with what it owns, while the restore still
+  // knows them all by index: from the first dropped child on, nothing read
+  // so far may be named by a later reference, or that reference would
+  // reach freed memory. The stages kept after it stay held, only unnamed.
+  for (RWsize i = 0; i < list.entries(); ++i) {
+    MPersistentObject* child = list.pointee(i);
+    if (!child || asStage(child)) continue;
+    RWUseReadTable use;
+    use.table()->forgetWithin(child);
+    break;
+  }
   for (RWsize i = list.entries(); i > 0; --i) {
     if (!asStage(list.pointee(i - 1))) list.removeAt(i - 1);
   }

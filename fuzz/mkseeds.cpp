@@ -44,6 +44,10 @@
 #include "device/periprox.h"
 #include "device/pmdinfo.h"
 #include "device/resmap.h"
+#include "graphics/devfont.h"
+#include "graphics/dither.h"
+#include "graphics/gattrib.h"
+#include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
 #include "journal/periph.h"
 #include "rw/bstream.h"
@@ -241,6 +245,36 @@ MPersistentObject* device() {
   return root;
 }
 
+// What the graphics state stores: a bundle holding a transform, dither
+// matrices, and device font lists with their text tables in a composite.
+MPersistentObject* graphics() {
+  MPersistentComposite* root = new MPersistentComposite(50);
+  GGraphicBundle* bundle = new GGraphicBundle;
+  bundle->insert(new GTransformAttribute(90, GPoint(100, -50), GScaleFactors(0.5f, 2.0f)));
+  root->insert(bundle);
+  static const unsigned char thresholds[] = {0, 128, 192, 64, 32, 160, 224, 96, 8};
+  root->insert(new GDitherMatrix(3, 3, thresholds, 600, 51));
+  root->insert(new GDitherMatrix(2, 2, thresholds, 300, 600, 1, 2, 0x0105, 52));
+  GCharacterSetList sets;
+  sets.insert(4);
+  sets.insert(16);
+  GDeviceFontList* list = new GDeviceFontList(416);
+  list->setStamp(7);
+  list->add(GDeviceFontDescription("Courier", "(s0p12h", 4, sets, 400, 0, 3, 0, 1, 12, 1, 2));
+  list->add(GDeviceFontDescription("Times", "(s1p", 16, sets, 700, 1, 5, 1, 1, 0, 2, 0));
+  MAssociationList* codes = new MAssociationList(0);
+  codes->insertAssociation(new MPersistentAssociation(new GValueAttribute(1, 0), new GStringAttribute("one", 0), 0));
+  list->setCodeTable(codes);
+  MAssociationList* ids = new MAssociationList(0);
+  ids->insertAssociation(new MPersistentAssociation(new GPersistableULong(9), new GStringAttribute("nine", 0), 0));
+  list->setIdTable(ids);
+  GDeviceFontListComposite* fonts = new GDeviceFontListComposite;
+  fonts->insert(list);
+  fonts->insert(new GDeviceFontList(420));
+  root->insert(fonts);
+  return root;
+}
+
 struct Tree {
   const char* name;
   RWCollectable* (*make)();
@@ -252,6 +286,7 @@ const Tree trees[] = {
     {"collections", collections},
     {"journal", [] { return static_cast<RWCollectable*>(journal()); }},
     {"device", [] { return static_cast<RWCollectable*>(device()); }},
+    {"graphics", [] { return static_cast<RWCollectable*>(graphics()); }},
 };
 
 template <class Out, class... Args>

@@ -44,8 +44,16 @@ uint32_t childrenOf(const MPersistentObject* source) { return static_cast<uint32
 GPaperHandlingDevice::GPaperHandlingDevice()
     : deviceClass_(0), installed_(1), enabled_(0), selectedSourceId_(0), count_(0), flag1_(0), flag2_(0) {}
 
+// The default display string made once: one made and then assigned would
+// take a second serial number.
 GPaperHandlingDevice::GPaperHandlingDevice(const char* name, int32_t deviceClass, int32_t installed,
                                            int32_t enabled, int32_t flag1, int32_t flag2, const uint32_t& id)
+    : GPaperHandlingDevice(0, name, deviceClass, installed, enabled, flag1, flag2, nullptr, nullptr, id) {}
+
+GPaperHandlingDevice::GPaperHandlingDevice(uint16_t displayId, const char* name, int32_t deviceClass,
+                                           int32_t installed, int32_t enabled, int32_t flag1, int32_t flag2,
+                                           const char* displayText, const char* secondDisplayText,
+                                           const uint32_t& id)
     : GAttribute(id),
       name_(textOf(name)),
       deviceClass_(deviceClass),
@@ -54,15 +62,8 @@ GPaperHandlingDevice::GPaperHandlingDevice(const char* name, int32_t deviceClass
       selectedSourceId_(0),
       count_(0),
       flag1_(flag1),
-      flag2_(flag2) {}
-
-GPaperHandlingDevice::GPaperHandlingDevice(uint16_t displayId, const char* name, int32_t deviceClass,
-                                           int32_t installed, int32_t enabled, int32_t flag1, int32_t flag2,
-                                           const char* displayText, const char* secondDisplayText,
-                                           const uint32_t& id)
-    : GPaperHandlingDevice(name, deviceClass, installed, enabled, flag1, flag2, id) {
-  displayString_ = GDisplayString(displayId, displayText, secondDisplayText);
-}
+      flag2_(flag2),
+      displayString_(displayId, displayText, secondDisplayText) {}
 
 GPaperHandlingDevice::GPaperHandlingDevice(const GPaperHandlingDevice& other) = default;
 

@@ -39,8 +39,15 @@ GTray::GTray() : number_(0), extra1_(0), extra2_(0), capacity_(-1), level_(-1) {
 GTray::GTray(const char* name, int16_t number, const uint32_t& id)
     : GAttribute(id), name_(textOf(name)), number_(number), extra1_(0), extra2_(0), capacity_(-1), level_(-1) {}
 
+// The default display string (id 0, no texts), made once: a display
+// string made and then assigned would take a second serial number.
 GTray::GTray(const char* name, int16_t number, int32_t extra1, int32_t extra2, int32_t capacity, int32_t level,
              GMedia* media, const uint32_t& id)
+    : GTray(0, name, number, extra1, extra2, capacity, level, media, nullptr, nullptr, id) {}
+
+GTray::GTray(uint16_t displayId, const char* name, int16_t number, int32_t extra1, int32_t extra2, int32_t capacity,
+             int32_t level, GMedia* media, const char* displayText, const char* secondDisplayText,
+             const uint32_t& id)
     : GAttribute(id),
       name_(textOf(name)),
       number_(number),
@@ -48,14 +55,8 @@ GTray::GTray(const char* name, int16_t number, int32_t extra1, int32_t extra2, i
       extra2_(extra2),
       capacity_(capacity),
       level_(level),
-      media_(media) {}
-
-GTray::GTray(uint16_t displayId, const char* name, int16_t number, int32_t extra1, int32_t extra2, int32_t capacity,
-             int32_t level, GMedia* media, const char* displayText, const char* secondDisplayText,
-             const uint32_t& id)
-    : GTray(name, number, extra1, extra2, capacity, level, media, id) {
-  displayString_ = GDisplayString(displayId, displayText, secondDisplayText);
-}
+      media_(media),
+      displayString_(displayId, displayText, secondDisplayText) {}
 
 GTray::GTray(const GTray& other)
     : GAttribute(other),
@@ -161,6 +162,11 @@ GBin::GBin(const char* name, int16_t number, const uint32_t& id)
 
 GBin::GBin(const char* name, int16_t number, int32_t extra1, int32_t extra2, int32_t capacity, int32_t level,
            int32_t deliveryKind, int32_t extra3, const uint32_t& id)
+    : GBin(0, name, number, extra1, extra2, capacity, level, deliveryKind, extra3, nullptr, nullptr, id) {}
+
+GBin::GBin(uint16_t displayId, const char* name, int16_t number, int32_t extra1, int32_t extra2, int32_t capacity,
+           int32_t level, int32_t deliveryKind, int32_t extra3, const char* displayText,
+           const char* secondDisplayText, const uint32_t& id)
     : GAttribute(id),
       name_(textOf(name)),
       number_(number),
@@ -169,14 +175,8 @@ GBin::GBin(const char* name, int16_t number, int32_t extra1, int32_t extra2, int
       capacity_(capacity),
       level_(level),
       deliveryKind_(deliveryKind),
-      extra3_(extra3) {}
-
-GBin::GBin(uint16_t displayId, const char* name, int16_t number, int32_t extra1, int32_t extra2, int32_t capacity,
-           int32_t level, int32_t deliveryKind, int32_t extra3, const char* displayText,
-           const char* secondDisplayText, const uint32_t& id)
-    : GBin(name, number, extra1, extra2, capacity, level, deliveryKind, extra3, id) {
-  displayString_ = GDisplayString(displayId, displayText, secondDisplayText);
-}
+      extra3_(extra3),
+      displayString_(displayId, displayText, secondDisplayText) {}
 
 GBin::GBin(const GBin& other) = default;
 

@@ -142,7 +142,7 @@ void GPaperHandlingDevice::restoreLevel(Source& source) {
       uint16_t id = 0;
       GAttributeComposite* read = nullptr;
       if (!gRead(source, id) || !readSource(source, read)) return;
-      put(id, read);
+      if (read) put(id, read);
     }
   }
   if (stored == version()) {

@@ -16,10 +16,13 @@
 #include "device/capabil.h"
 #include "core/valattr.h"
 #include "device/formtray.h"
+#include "device/media.h"
+#include "device/paperdev.h"
 #include "device/pericomp.h"
 #include "device/periprox.h"
 #include "device/pmdinfo.h"
 #include "device/resmap.h"
+#include "device/tray.h"
 #include "journal/ctlcmds.h"
 #include "testkit/core/stage.h"
 #include "rw/bstream.h"
@@ -232,6 +235,165 @@ TEST(HostileDeviceRecords, RestoreToAFailureOrADroppedItem) {
          auto* proxy = as<GPeripheralProxy>(back);
          ASSERT_NE(proxy, nullptr);
          EXPECT_FALSE(proxy->isLoaded());
+       }},
+  };
+  for (const Hostile& c : cases) {
+    SCOPED_TRACE(c.what);
+    ReportLog reports;
+    std::unique_ptr<MPersistentObject> back = restoredObject(c.bytes);
+    c.check(back, reports);
+  }
+}
+
+// ---- media, trays and paper-handling devices ------------------------------------
+
+// An empty attribute composite as a stored object.
+std::string emptySource(uint32_t serial) {
+  return le16(757) + rootLevel(0, serial) + attributeLevel() + le32(1) + le32(0);
+}
+
+// A display string as a stored object, with no texts.
+std::string displayObject(uint32_t serial) {
+  return le16(786) + rootLevel(0, serial) + le32(1) + le32(0) + le32(0) + le16(0);
+}
+
+// A device named "PD", selecting 7, up to its count (read table: 1 the
+// device).
+std::string deviceWith(uint32_t count, const std::string& entries) {
+  return fileHead(1010) + rootLevel(0, 1) + attributeLevel() + le32(2) + le32(2) + "PD" + le32(0) + le32(1) +
+         le32(1) + le16(7) + le32(count) + entries;
+}
+
+// A tray "T" holding media by the flag, then the record given (read table:
+// 1 the tray).
+std::string trayWith(int32_t flag, const std::string& rest) {
+  return fileHead(1001) + rootLevel(0, 1) + attributeLevel() + le32(2) + le32(1) + "T" + le16(1) + le32(0) +
+         le32(0) + le32(50) + le32(5) + le32(static_cast<uint32_t>(flag)) + rest;
+}
+
+std::string poolWithATray() {
+  GMediaPool pool(77);
+  pool.insert(new GMedia("A4", GPoint(4960, 7016), GPoint(4760, 6816), GPoint(100, 100), 0, 26, 600, 600));
+  // Past insert, as a stored file may hold them: a tray and a nil entry.
+  pool.children().insertAt(0, GCountedPtr(new GTray("stranger", 1)));
+  pool.children().insertAt(1, GCountedPtr());
+  return storedBytes(&pool);
+}
+
+std::string trayWithMediaCutShort() {
+  GTray tray("Upper", 1, 0, 0, 250, 10,
+             new GMedia("A4", GPoint(4960, 7016), GPoint(4760, 6816), GPoint(100, 100), 0, 26, 600, 600));
+  const std::string whole = storedBytes(&tray);
+  return whole.substr(0, whole.size() - 40);
+}
+
+std::string deviceCutShort() {
+  GPaperHandlingDevice device("PD", 0, 1, 1, 0, 0);
+  device.addSource(1, new GAttributeComposite(1));
+  auto* second = new GAttributeComposite(2);
+  second->insert(new GTray("T", 1));
+  device.addSource(2, second);
+  const std::string whole = storedBytes(&device);
+  return whole.substr(0, whole.size() - 50);
+}
+
+TEST(HostilePaperRecords, RestoreToAFailureOrADroppedItem) {
+  const Hostile cases[] = {
+      {"a device count above its entries", deviceWith(3, le16(4) + emptySource(2)),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* device = as<GPaperHandlingDevice>(back);
+         ASSERT_NE(device, nullptr);
+         EXPECT_EQ(device->sourceCount(), 1u);
+         EXPECT_EQ(device->hasSource(4), 1);
+         EXPECT_EQ(device->flag1(), 0) << "what follows the entries is not read";
+       }},
+      {"a nil source",
+       deviceWith(2, le16(1) + nilRecord() + le16(2) + emptySource(2)) + le32(5) + le32(6) + displayObject(3),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* device = as<GPaperHandlingDevice>(back);
+         ASSERT_NE(device, nullptr);
+         EXPECT_EQ(device->hasSource(1), 0);
+         EXPECT_EQ(device->sourceCount(), 1u);
+         EXPECT_EQ(device->flag1(), 5) << "the entries after it in their places";
+         EXPECT_EQ(device->flag2(), 6);
+         // Stored again, the count is that of the entries written.
+         const std::string again = storedBytes(device);
+         EXPECT_EQ(le32(Bytes(again.begin(), again.end()), 4 + 2 + 12 + 8 + 4 + 6 + 12 + 2), 1);
+         std::unique_ptr<MPersistentObject> twice = restoredObject(again);
+         ASSERT_NE(twice, nullptr);
+         EXPECT_TRUE(twice->matches(device));
+         EXPECT_EQ(as<GPaperHandlingDevice>(twice)->flag2(), 6);
+       }},
+      {"a source that is no attribute composite",
+       deviceWith(2, le16(1) + valueObject(3, 2) + le16(2) + emptySource(3)) + le32(5) + le32(6) + displayObject(4),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* device = as<GPaperHandlingDevice>(back);
+         ASSERT_NE(device, nullptr);
+         EXPECT_EQ(device->hasSource(1), 0);
+         EXPECT_EQ(device->hasSource(2), 1);
+         EXPECT_EQ(device->flag2(), 6);
+       }},
+      {"a source referring back to the device", deviceWith(1, le16(1) + reference(1)) + le32(5) + le32(6),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* device = as<GPaperHandlingDevice>(back);
+         ASSERT_NE(device, nullptr);
+         EXPECT_EQ(device->sourceCount(), 0u);
+       }},
+      {"a source whose child refers back to the device",
+       deviceWith(1, le16(1) + le16(757) + rootLevel(0, 2) + attributeLevel() + le32(1) + le32(1) + reference(1)),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog& reports) {
+         auto* device = as<GPaperHandlingDevice>(back);
+         ASSERT_NE(device, nullptr);
+         EXPECT_TRUE(reportedBadReference(reports));
+         ASSERT_NE(device->findSource(1), nullptr);
+         EXPECT_EQ(device->findSource(1)->children().pointee(0), nullptr);
+       }},
+      {"a device cut short", deviceCutShort(),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* device = as<GPaperHandlingDevice>(back);
+         ASSERT_NE(device, nullptr);
+         EXPECT_EQ(device->hasSource(1), 1);
+         EXPECT_EQ(device->name(), "PD");
+       }},
+      {"media flag 1, then a bin", trayWith(1, le16(1009) + rootLevel(0, 2) + attributeLevel() + le32(2) + le32(0) +
+                                                  le16(0) + le32(0) + le32(0) + le32(0) + le32(0) + le32(0) +
+                                                  le32(0) + displayObject(3) + displayObject(4)),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* tray = as<GTray>(back);
+         ASSERT_NE(tray, nullptr);
+         EXPECT_EQ(tray->media(), nullptr);
+         EXPECT_EQ(tray->level(), 5);
+       }},
+      {"media flag 1, then a reference to the tray", trayWith(1, reference(1) + displayObject(2)),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog& reports) {
+         auto* tray = as<GTray>(back);
+         ASSERT_NE(tray, nullptr);
+         EXPECT_TRUE(reportedBadReference(reports));
+         EXPECT_EQ(tray->media(), nullptr);
+       }},
+      {"media flag 1 and nothing after it", trayWith(1, ""),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* tray = as<GTray>(back);
+         ASSERT_NE(tray, nullptr);
+         EXPECT_EQ(tray->media(), nullptr);
+         EXPECT_EQ(tray->capacity(), 50);
+       }},
+      {"a tray cut short in its media", trayWithMediaCutShort(),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* tray = as<GTray>(back);
+         ASSERT_NE(tray, nullptr);
+         EXPECT_EQ(tray->name(), "Upper");
+         EXPECT_EQ(tray->level(), 10);
+       }},
+      {"a tray inside a pool", poolWithATray(),
+       [](const std::unique_ptr<MPersistentObject>& back, const ReportLog&) {
+         auto* pool = as<GMediaPool>(back);
+         ASSERT_NE(pool, nullptr);
+         EXPECT_EQ(pool->entries(), 3u) << "held as stored";
+         std::unique_ptr<GMediaPoolIterator> it(pool->select(1, 1, GPoint(-32768, -32768), GPoint(32767, 32767)));
+         EXPECT_EQ(it->advance(), 0) << "the tray (orientation 0 and 1 dpi by its bytes) is no entry";
+         ASSERT_NE(pool->findByMediaId(26, 0, 600), nullptr);
+         EXPECT_EQ(pool->findByMediaId(26, 0, 600)->name(), "A4");
        }},
   };
   for (const Hostile& c : cases) {

@@ -16,11 +16,15 @@
 #include "devfix.h"
 #include "device/capabil.h"
 #include "device/config.h"
+#include "device/custsize.h"
 #include "device/formtray.h"
+#include "device/media.h"
+#include "device/paperdev.h"
 #include "device/pericomp.h"
 #include "device/periprox.h"
 #include "device/pmdinfo.h"
 #include "device/resmap.h"
+#include "device/tray.h"
 #include "rw/bstream.h"
 #include "rw/estream.h"
 #include "rw/pstream.h"
@@ -125,6 +129,31 @@ GFormToTrayDatabase* database(uint32_t id) {
   return db;
 }
 
+GMedia* legal() {
+  return new GMedia("Legal", GPoint(5100, 8400), GPoint(4900, 8200), GPoint(100, 100), 90, 5, 600, 300,
+                    kAttrMediaEntry, 3, "text", "Plain");
+}
+
+GMediaPool* pool() {
+  auto* p = new GMediaPool(77);
+  p->insert(legal());
+  p->insert(new GMedia("A4", GPoint(4960, 7016), GPoint(4760, 6816), GPoint(100, 100), 0, 26, 600, 600));
+  p->next();
+  return p;
+}
+
+// Two sources, one of them under two ids, of trays and bins.
+GPaperHandlingDevice* paperDevice() {
+  auto* device = new GPaperHandlingDevice(4, "Feeder", 0, 1, 1, 2, 3, "Feeder", "F", 9);
+  auto* first = new GAttributeComposite(1);
+  first->insert(new GTray(2, "Upper", 1, 0, 0, 250, 100, legal(), "Upper", nullptr, 0));
+  first->insert(new GBin("Top", 2));
+  device->addSource(17, first);
+  device->addSource(1, new GAttributeComposite(2));
+  device->addSource(33, first);
+  return device;
+}
+
 const Sample samples[] = {
     {"capabilities",
      [] {
@@ -165,6 +194,16 @@ const Sample samples[] = {
     {"association", [] { return new GFormToTrayAssociation(9, 2, -3); }},
     {"database", [] { return database(12); }},
     {"empty database", [] { return new GFormToTrayDatabase; }},
+    {"media entry", [] { return legal(); }},
+    {"default media entry", [] { return new GMedia; }},
+    {"media pool", [] { return pool(); }},
+    {"empty media pool", [] { return new GMediaPool; }},
+    {"tray with media", [] { return new GTray(2, "Upper", 1, -5, 6, 250, 100, legal(), "Upper", "U", 3); }},
+    {"tray without media", [] { return new GTray("Lower", 2, 4); }},
+    {"bin", [] { return new GBin(7, "Face down", 1, 1, 2, 250, 10, 1, 3, "Face down", nullptr, 4); }},
+    {"custom size", [] { return new GCustomMediaSize(16385, "Card", kMillimetres, 100, 150, 276); }},
+    {"paper-handling device", [] { return paperDevice(); }},
+    {"empty paper-handling device", [] { return new GPaperHandlingDevice; }},
     {"container of three stages", [] { return containerOfThree(); }, sameContainer},
     {"empty container", [] { return new GPeripheralComposite; }, sameContainer},
     {"loaded add-on proxy",

@@ -318,7 +318,7 @@ RWsize GPaletteTable::occurrencesOf(const GColor& colour) const {
   return n;
 }
 
-std::unique_ptr<GColor> GPaletteTable::remove(const GColor& colour) {
+std::unique_ptr<GColor> GPaletteTable::removeFirst(const GColor& colour) {
   for (auto it = colours_.begin(); it != colours_.end(); ++it) {
     if ((*it)->matches(&colour)) {
       std::unique_ptr<GColor> taken = std::move(*it);

@@ -238,7 +238,7 @@ class GPaletteTable : public MPersistentObject {
   void append(GColor* colour);
   RWsize occurrencesOf(const GColor& colour) const;
   // Takes the first matching entry out and hands it to the caller, or null.
-  std::unique_ptr<GColor> remove(const GColor& colour);
+  std::unique_ptr<GColor> removeFirst(const GColor& colour);
   // Deletes every matching entry, the others keeping their order; answers
   // how many went.
   RWsize removeAll(const GColor& colour);

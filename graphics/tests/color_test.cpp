@@ -154,10 +154,10 @@ TEST(Palette, VectorOperationsFindCountAndRemoveByMatching) {
   EXPECT_EQ(p.index(GRGBColor(1, 1, 1, 1)), -1);
   EXPECT_EQ(p.occurrencesOf(red), 3u);
 
-  std::unique_ptr<GColor> taken = p.remove(green);
+  std::unique_ptr<GColor> taken = p.removeFirst(green);
   ASSERT_NE(taken, nullptr);
   EXPECT_TRUE(taken->matches(&green));
-  EXPECT_EQ(p.remove(green), nullptr);
+  EXPECT_EQ(p.removeFirst(green), nullptr);
 
   p.append(new GGrayColor(9, 9));
   EXPECT_EQ(p.removeAll(red), 3u);
@@ -183,7 +183,8 @@ TEST(Palette, CopiesOwnTheirEntriesAndMatchEntryByEntry) {
   c = a;
   EXPECT_TRUE(c.matches(&a));
   EXPECT_EQ(c.id(), 3u);
-  c = c;  // nothing happens
+  const GPaletteTable& same = c;
+  c = same;  // nothing happens
   ASSERT_EQ(c.entries(), 2u);
   EXPECT_TRUE(c.colorAt(1)->matches(&grey));
 

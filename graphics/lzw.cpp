@@ -119,6 +119,7 @@ GLZWCodec::GLZWCodec() : stack_(new (std::nothrow) uint8_t[kSlots]) {}
 GLZWCodec::~GLZWCodec() = default;
 
 bool GLZWCodec::makeTable() {
+  if (!stack_) return false;
   // Zeroed pages of 256 entries: no single block is larger than 3072
   // bytes. Any that cannot be made frees the others.
   for (auto& page : pages_) {
@@ -128,7 +129,7 @@ bool GLZWCodec::makeTable() {
       return false;
     }
   }
-  return stack_ != nullptr;
+  return true;
 }
 
 void GLZWCodec::freeTable() {

@@ -39,6 +39,10 @@
 #include "core/valattr.h"
 #include "device/capabil.h"
 #include "device/config.h"
+#include "device/custsize.h"
+#include "device/media.h"
+#include "device/paperdev.h"
+#include "device/tray.h"
 #include "device/formtray.h"
 #include "device/pericomp.h"
 #include "device/periprox.h"
@@ -237,6 +241,20 @@ MPersistentObject* device() {
   forms->assign(9, 2, 11913);
   forms->assign(1, 3, 0);
   root->insert(forms);
+  GMediaPool* pool = new GMediaPool(189);
+  pool->insert(new GMedia("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 2, 600, 600));
+  pool->insert(new GMedia("A4", GPoint(4960, 7016), GPoint(4760, 6816), GPoint(100, 100), 90, 26, 600, 600));
+  root->insert(pool);
+  root->insert(new GCustomMediaSize(16385, "Card", 0, 400, 600, 47));
+  GPaperHandlingDevice* paper = new GPaperHandlingDevice("Tray unit", 0, 1, 1, 0, 0, 90);
+  GAttributeComposite* source = new GAttributeComposite(48);
+  GTray* tray = new GTray("Tray 2", 2, 49);
+  tray->setMedia(new GMedia("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 2, 600, 600));
+  source->insert(tray);
+  source->insert(new GBin("Top", 1, 50));
+  paper->addSource(17, source);
+  paper->addSource(1, new GAttributeComposite(51));
+  root->insert(paper);
   GPeripheralComposite* stages = new GPeripheralComposite(76);
   stages->insert(fuzz::newStage("first", 45));
   stages->insert(new GPeripheralProxy(RWWString(u"addon.dll"), 0, 1));

@@ -18,10 +18,11 @@
 #include "core/valattr.h"
 #include "journal/ctlcmds.h"
 #include "journal/periph.h"
+#include "testkit/core/ids.h"
 #include "rw/rwerr.h"
 
-// The stage stored seeds hold: the stage's level and nothing more. Its
-// class ID lies in a range no class of the system uses.
+// The stage stored seeds hold: the stage's level and nothing more, under
+// a test class ID.
 class FuzzStage : public GPeripheral {
   G_PERSISTENT_CLASS(FuzzStage)
 
@@ -31,7 +32,7 @@ class FuzzStage : public GPeripheral {
   FuzzStage(const FuzzStage&) = default;
   FuzzStage& operator=(const FuzzStage&) = default;
   ~FuzzStage() override = default;
-  static RWClassID classIsA() { return 0x7E01; }
+  static RWClassID classIsA() { return TestKitClassId::FuzzStage; }
   uint32_t processingFlags() override { return 0; }
 };
 

@@ -15,6 +15,8 @@ constexpr RWClassID TestCompositeCommand = 0x7F02;
 // The stage of the device model's test add-on library, registered by that
 // library while it is loaded.
 constexpr RWClassID AddOnStage = 0x7F03;
+// The stage the fuzz targets register so that stored stages are read.
+constexpr RWClassID FuzzStage = 0x7F04;
 
 }  // namespace TestKitClassId
 

@@ -229,6 +229,11 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
   const GCountedRef holdGenerator(generator_);
   GPeripheral* language = jobLanguage_;
   GPeripheral* generator = generator_;
+  // At the job's end the add-ons go, the generator's first.
+  auto detachAddOns = [&] {
+    if (generator) generator->detachAddOns();
+    if (language) language->detachAddOns();
+  };
 
   switch (held->isA()) {
     case ClassId::GDocumentStart: {
@@ -244,8 +249,7 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
       if (attribute) held = handTo(language, group, handTo(generator, group, held));
       GDocumentEnd* end = dynamic_cast<GDocumentEnd*>(command.get());
       held = wrapped(held, end ? onDocumentEnd(end) : 0);
-      if (generator) generator->detachAddOns();
-      if (language) language->detachAddOns();
+      detachAddOns();
       return held;
     }
     case ClassId::GJobAbort: {
@@ -253,8 +257,7 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
       if (language) held = language->process(held);
       GJobAbort* abort = dynamic_cast<GJobAbort*>(command.get());
       held = wrapped(held, abort ? onJobAbort(abort) : 0);
-      if (generator) generator->detachAddOns();
-      if (language) language->detachAddOns();
+      detachAddOns();
       return held;
     }
     case ClassId::GPageEnd: {

@@ -387,7 +387,7 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   if (const GValueAttribute* hold = valueIn(settings, kAttrHoldMode); hold && hold->value() >= 0)
     addJobRetention(header, settings, hold->value());
 
-  // 18.
+  // 18. The media seen so far are forgotten.
   mediaSeen_.clear();
 
   // 19. Resolution, and the bits per pixel where the printer offers 2.

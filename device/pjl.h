@@ -121,9 +121,9 @@ class GPJL : public GPeripheralComposite {
   GStatus onMedia(GMedia* media) override;
 
   // ---- not virtual ---------------------------------------------------------------
-  // The header of the job a document start opens, as it would be written;
-  // what it reads and resets of the settings it reads and resets (the
-  // binder), and it empties the media seen.
+  // The header of the job a document start opens, as it is written. Making
+  // it turns a binder setting of 3 to 0 (sent once), empties the media seen
+  // and passes the start to the add-ons.
   RWCString buildHeader(GDocumentStart& start);
   // The name the current job's lines carry (empty when the document name
   // would not pass between quotes).

@@ -467,6 +467,37 @@ void GPeripheralComposite::changed(GPeripheral*) {
   changing_ = 0;
 }
 
+void GPeripheralComposite::changedSharingStates() {
+  if (changing_) return;
+  changing_ = 1;
+  rebuildConfig();
+  GState* merged = new GState(kAttrStageState);
+  GState* mergedDefaults = new GState(kAttrStageState);
+  const GCountedRef holdState(merged);
+  const GCountedRef holdDefaults(mergedDefaults);
+  if (GState* own = dynamic_cast<GState*>(ownState_.get())) merged->merge(own);
+  if (GState* own = dynamic_cast<GState*>(ownDefaults_.get())) mergedDefaults->merge(own);
+  for (RWsize i = 0; i < children_.entries(); ++i) {
+    GPeripheral* child = childAt(i);
+    if (!child) continue;
+    if (GState* d = child->defaults()) mergedDefaults->merge(d);
+    if (GState* s = child->state()) merged->merge(s);
+  }
+  // The stage's own setters: the own items are what the next change layers
+  // from again.
+  GPeripheral::setDefaults(mergedDefaults);
+  GPeripheral::setState(merged);
+  for (RWsize i = 0; i < children_.entries(); ++i) {
+    GPeripheral* child = childAt(i);
+    if (!child) continue;
+    const GCountedRef hold(child);
+    child->setDefaults(mergedDefaults);
+    child->setState(merged);
+  }
+  GPeripheral::changed(this);
+  changing_ = 0;
+}
+
 void GPeripheralComposite::rebuildConfig() {
   GConfiguration* merged = config();
   if (!merged) {

@@ -168,6 +168,18 @@ class GPeripheralComposite : public GPeripheral {
   MPersistentObject* ownDefaults() const { return ownDefaults_.get(); }
   MPersistentObject* ownConfig() const { return ownConfig_.get(); }
 
+ protected:
+  // The merged configuration: cleared, then the own item and each child's
+  // Config.
+  void rebuildConfig();
+  // changed for a composite whose children share its settings (the
+  // printer, the job language): the merged configuration is rebuilt; then
+  // one State and one Default are layered from the own State and Default
+  // and each child's, in child order, made this stage's State and Default
+  // (the own items stay) and handed to every child; then the dependents are
+  // told. Ends at once when it reaches the composite while it is doing so.
+  void changedSharingStates();
+
  private:
   // The stage at a position of a list, or null for a nil entry or another
   // object.
@@ -184,9 +196,6 @@ class GPeripheralComposite : public GPeripheral {
   // The deep replacement the four replaceDeep operations share.
   template <class Fits, class Below>
   int replaceDepthFirst(const MPersistentObject* replacement, Fits fits, Below below);
-  // The merged configuration: cleared, then the own item and each child's
-  // Config.
-  void rebuildConfig();
   // After a restore: only stages stay, each with this composite among its
   // dependents.
   void keepOnlyStages();

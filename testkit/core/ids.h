@@ -17,6 +17,8 @@ constexpr RWClassID TestCompositeCommand = 0x7F02;
 constexpr RWClassID AddOnStage = 0x7F03;
 // The stage the fuzz targets register so that stored stages are read.
 constexpr RWClassID FuzzStage = 0x7F04;
+// The stand-in page-description generator of testkit/device/.
+constexpr RWClassID TestGenerator = 0x7F05;
 
 }  // namespace TestKitClassId
 

@@ -1,0 +1,308 @@
+#include "device/printer.h"
+
+#include "core/outport.h"
+#include "core/perclass.h"
+#include "core/state.h"
+#include "core/valattr.h"
+#include "device/config.h"
+#include "device/pjl.h"
+#include "journal/ctlcmds.h"
+
+// ---- the job's output port -----------------------------------------------------------
+
+namespace {
+
+GDeviceInstanceOf gDeviceInstanceOf = nullptr;
+
+}  // namespace
+
+GDeviceInstanceOf gSetDeviceInstanceOf(GDeviceInstanceOf convert) {
+  const GDeviceInstanceOf was = gDeviceInstanceOf;
+  gDeviceInstanceOf = convert;
+  return was;
+}
+
+GStatus gOpenJobPort(GPeripheral& stage, GDocumentStart& start) {
+  // A port owned from an earlier job is deleted, a borrowed one forgotten.
+  // A command still carrying the owned one (the same start again) must not
+  // keep it once it is gone.
+  if (stage.ownsPort() && start.outputPort() == stage.port()) start.setOutputPort(nullptr);
+  stage.setPort(nullptr, 0);
+  if (GOutputPort* carried = start.outputPort()) {
+    stage.setPort(carried, 0);
+    return 0;
+  }
+  GDriverInstance* instance =
+      gDeviceInstanceOf && start.device() ? gDeviceInstanceOf(start.device()) : nullptr;
+  const RWWString portName(start.portName());
+  GOutputPort* made = GOutputPortProviderRegistry::instance().createPort(instance, portName, 0);
+  if (!made) return kStatusNoPort;
+  stage.setPort(made, 1);
+  if (!made->open()) return kStatusNoPort;
+  start.setOutputPort(made);
+  return static_cast<GStatus>(made->startJob(start.documentName(), 0));
+}
+
+// ---- construction ----------------------------------------------------------------------
+
+G_DEFINE_PERSISTENT(GPrinter, GPeripheralComposite)
+
+GPrinter::GPrinter() : GPrinter(0) {}
+
+GPrinter::GPrinter(const uint32_t& id)
+    : GPeripheralComposite(id), printerWord_(2), jobLanguage_(nullptr), generator_(nullptr) {
+  changed(this);
+}
+
+GPrinter::GPrinter(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id)
+    : GPeripheralComposite(name, defaults, config, id, 0, 6, 2),
+      printerWord_(2),
+      jobLanguage_(nullptr),
+      generator_(nullptr) {
+  changed(this);
+}
+
+GPrinter::GPrinter(const GPrinter& other)
+    : GPeripheralComposite(other),
+      printerWord_(other.printerWord_),
+      jobLanguage_(other.jobLanguage_),
+      generator_(other.generator_) {}
+
+GPrinter& GPrinter::operator=(const GPrinter& other) {
+  if (this == &other || !differs(&other)) return *this;
+  GPeripheralComposite::operator=(other);
+  printerWord_ = other.printerWord_;
+  jobLanguage_ = other.jobLanguage_;
+  generator_ = other.generator_;
+  return *this;
+}
+
+GPrinter::~GPrinter() {
+  jobLanguage_ = nullptr;
+  generator_ = nullptr;
+}
+
+RWBoolean GPrinter::isKindOf(RWClassID id) const { return id == classIsA() || GPeripheralComposite::isKindOf(id); }
+
+RWBoolean GPrinter::matches(const MPersistentObject* other) const {
+  if (other == this) return TRUE;
+  if (!other || other->isA() != isA() || !GPeripheral::matches(other)) return FALSE;
+  const GPrinter* o = dynamic_cast<const GPrinter*>(other);
+  return o && printerWord_ == o->printerWord_;
+}
+
+// ---- children ------------------------------------------------------------------------
+
+namespace {
+
+GPeripheral* asGenerator(MPersistentObject* object) {
+  if (!object || !object->isKindOf(ClassId::GPDLGenerator)) return nullptr;
+  return dynamic_cast<GPeripheral*>(object);
+}
+
+// Takes the member with the id out of the composite and deletes what the
+// removal hands over (the member, or a copy when others still hold it).
+void dropMember(MPersistentObject* composite, uint32_t id) {
+  if (composite) delete composite->removeById(id);
+}
+
+}  // namespace
+
+void GPrinter::nameLanguage(MPersistentObject* object) {
+  GPeripheral* generator = asGenerator(object);
+  if (!generator) return;
+  const RWCString language = generator->name();
+  if (GState* s = generator->state()) s->insert(new GStringAttribute(language, kAttrLanguageName));
+  // The Default too: every reset makes the States from the Defaults again.
+  if (GState* d = generator->defaults()) d->insert(new GStringAttribute(language, kAttrLanguageName));
+}
+
+void GPrinter::unnameLanguage(MPersistentObject* object) {
+  GPeripheral* generator = asGenerator(object);
+  if (!generator) return;
+  dropMember(generator->state(), kAttrLanguageName);
+  dropMember(generator->defaults(), kAttrLanguageName);
+}
+
+void GPrinter::insert(MPersistentObject* object) {
+  nameLanguage(object);
+  GPeripheralComposite::insert(object);
+}
+
+MPersistentObject* GPrinter::remove(const MPersistentObject* member) {
+  if (member && children().find(member)) unnameLanguage(const_cast<MPersistentObject*>(member));
+  return GPeripheralComposite::remove(member);
+}
+
+MPersistentObject* GPrinter::removeById(const uint32_t& id) {
+  unnameLanguage(children().findById(id));
+  return GPeripheralComposite::removeById(id);
+}
+
+MPersistentObject* GPrinter::removeByClassId(const RWClassID& classId) {
+  unnameLanguage(children().findByClassId(classId));
+  return GPeripheralComposite::removeByClassId(classId);
+}
+
+void GPrinter::findChildren() {
+  jobLanguage_ = dynamic_cast<GPeripheral*>(findById(kAttrJobLanguage));
+  generator_ = dynamic_cast<GPeripheral*>(findById(kAttrGenerator));
+}
+
+void GPrinter::changed(GPeripheral*) {
+  findChildren();
+  changedSharingStates();
+}
+
+void GPrinter::reset() {
+  GPeripheralComposite::reset();
+  // Each child's reset had the others' States, still holding the last
+  // job's settings, layered into the shared one again; the State is made
+  // once more from the merged Default, as a reset promises.
+  GState* defaultsNow = defaults();
+  if (!defaultsNow) return;
+  GState* fresh = dynamic_cast<GState*>(defaultsNow->deepCopy());
+  if (!fresh) return;
+  const GCountedRef hold(fresh);
+  GPeripheral::setState(fresh);
+  for (RWsize i = 0; i < entries(); ++i) {
+    if (GPeripheral* child = childAt(i)) child->setState(fresh);
+  }
+}
+
+GStatus GPrinter::replaceChildStage(uint32_t childId, const GPeripheral* given) {
+  if (!given) return 0;
+  // Copied first: the stage given may be the very State member or child
+  // about to be deleted.
+  GPeripheral* fresh = dynamic_cast<GPeripheral*>(given->copy());
+  if (!fresh) return 0;
+  // A copy names the dependents of the stage it was made from; the new
+  // child depends on this printer alone, which insert adds.
+  while (fresh->dependentCount() > 0) fresh->removeDependent(fresh->dependentAt(0));
+  dropMember(state(), childId);
+  delete removeById(childId);
+  // Rebuilds the merged settings.
+  insert(fresh);
+  return 0;
+}
+
+GStatus GPrinter::onPJL(GPJL* jobLanguage) { return replaceChildStage(kAttrJobLanguage, jobLanguage); }
+
+// ---- processing ----------------------------------------------------------------------
+
+GCommandPtr GPrinter::process(const GCommandPtr& command) { return GPeripheral::process(command); }
+
+void GPrinter::sendChangedAttributes(const uint32_t&) {}
+
+GCommandPtr GPrinter::wrapped(const GCommandPtr& command, GStatus status) {
+  if (status == 0) return command;
+  return GCommandPtr(new GErrorCommand(status, command.get(), 0));
+}
+
+GCommandPtr GPrinter::handTo(GPeripheral* stage, uint32_t group, const GCommandPtr& command) {
+  if (!stage) return command;
+  const GCountedRef hold(stage);
+  stage->sendChangedAttributes(group);
+  return stage->process(command);
+}
+
+GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
+  if (!command) return command;
+  GCommandPtr held(command);
+  const MPersistentObject* attribute = held->attributePointer();
+  const uint32_t group = attribute ? attribute->id() : 0;
+  // The children are held for the walk: a child's processing may change
+  // the tree.
+  const GCountedRef holdLanguage(jobLanguage_);
+  const GCountedRef holdGenerator(generator_);
+  GPeripheral* language = jobLanguage_;
+  GPeripheral* generator = generator_;
+
+  switch (held->isA()) {
+    case ClassId::GDocumentStart: {
+      if (language) language->attachAddOns();
+      if (generator) generator->attachAddOns();
+      GDocumentStart* start = dynamic_cast<GDocumentStart*>(command.get());
+      held = wrapped(held, start ? onDocumentStart(start) : 0);
+      held = handTo(language, group, held);
+      return handTo(generator, group, held);
+    }
+    case ClassId::GDocumentEnd: {
+      if (attribute) held = handTo(language, group, handTo(generator, group, held));
+      GDocumentEnd* end = dynamic_cast<GDocumentEnd*>(command.get());
+      held = wrapped(held, end ? onDocumentEnd(end) : 0);
+      if (generator) generator->detachAddOns();
+      if (language) language->detachAddOns();
+      return held;
+    }
+    case ClassId::GJobAbort: {
+      if (generator) held = generator->process(held);
+      if (language) held = language->process(held);
+      GJobAbort* abort = dynamic_cast<GJobAbort*>(command.get());
+      held = wrapped(held, abort ? onJobAbort(abort) : 0);
+      if (generator) generator->detachAddOns();
+      if (language) language->detachAddOns();
+      return held;
+    }
+    case ClassId::GPageEnd: {
+      if (attribute) held = handTo(language, group, handTo(generator, group, held));
+      GPageEnd* end = dynamic_cast<GPageEnd*>(command.get());
+      return wrapped(held, end ? onPageEnd(end) : 0);
+    }
+    default:
+      if (!generator) return held;
+      if (attribute) generator->sendChangedAttributes(group);
+      return wrapped(held, held->accept(*generator));
+  }
+}
+
+// ---- own handlers --------------------------------------------------------------------
+
+GStatus GPrinter::onDocumentStart(GDocumentStart* command) {
+  if (!command) return 0;
+  const GStatus status = gOpenJobPort(*this, *command);
+  if (status != 0) return status;
+  enterDocument();
+  return 0;
+}
+
+GStatus GPrinter::onDocumentEnd(GDocumentEnd*) {
+  GStatus status = 0;
+  if (ownsPort() && port()) status = static_cast<GStatus>(port()->endJob());
+  setPort(nullptr, 0);
+  leaveDocument();
+  return status;
+}
+
+GStatus GPrinter::onJobAbort(GJobAbort*) {
+  leaveDocument();
+  GStatus status = 0;
+  if (ownsPort() && port()) status = static_cast<GStatus>(port()->abort());
+  setPort(nullptr, 0);
+  return status;
+}
+
+GStatus GPrinter::onPageEnd(GPageEnd*) {
+  if (!port()) return 0;
+  const int32_t stopped = port()->isStopped();
+  if (stopped == 0) return 0;
+  // A non-zero answer stays non-zero in 16 bits.
+  const GStatus status = static_cast<GStatus>(stopped);
+  return status != 0 ? status : 1;
+}
+
+// ---- stored form ---------------------------------------------------------------------
+
+RWspace GPrinter::levelStoreSize() const { return 8; }
+
+template <class Sink>
+void GPrinter::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  gWrite(sink, printerWord_);
+}
+
+template <class Source>
+void GPrinter::restoreLevel(Source& source) {
+  if (gReadVersion(source, version())) gRead(source, printerWord_);
+  findChildren();
+}

@@ -1,0 +1,113 @@
+#ifndef TESTKIT_DEVICE_GENERATOR_H
+#define TESTKIT_DEVICE_GENERATOR_H
+
+// A stand-in page-description generator for the tests of the printer and
+// of what is built around it. It is a stage container that answers the
+// generators' kind (765), is named by its language (the printer puts that
+// name into the State for the job language's ENTER LANGUAGE line), and
+// child id 101 by default.
+//
+// It takes the port the document start carries and writes one marker per
+// command it handles into it, "[<language> <handler>]" ("[PCLXL
+// onPageEnd]"), until the job ends; it records the handlers it was called
+// in, in order, and the ids of the value and string attributes sent to it;
+// and it fails the commands of a chosen class with a chosen status
+// (recorded, no marker written).
+//
+// It is registered with the factory (TestKitClassId::TestGenerator) and
+// stores nothing of its own after the container's level (the language is
+// the stage's stored name); the log, the scripts and the port are not
+// stored.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/classids.h"
+#include "device/pericomp.h"
+#include "testkit/core/ids.h"
+
+class TestGenerator : public GPeripheralComposite {
+  G_PERSISTENT_CLASS(TestGenerator)
+
+ public:
+  // "PCLXL", id 101.
+  TestGenerator();
+  explicit TestGenerator(const RWCString& language, const uint32_t& id = 101);
+  // The container's copy, and the scripts; not the log.
+  TestGenerator(const TestGenerator& other);
+  TestGenerator& operator=(const TestGenerator& other);
+  ~TestGenerator() override;
+
+  static RWClassID classIsA() { return TestKitClassId::TestGenerator; }
+  static uint32_t version() { return 1; }
+  RWBoolean isKindOf(RWClassID id) const override;
+
+  // A generator handles what it is given itself: the stage's processing
+  // (attribute filed, changed attributes sent, the handler called), not the
+  // container's walk of children.
+  GCommandPtr process(const GCommandPtr& command) override;
+  uint32_t processingFlags() override { return 0; }
+
+  // ---- scripts and log -----------------------------------------------------------
+  // Commands of the class answer the status from now on.
+  void fail(RWClassID commandClass, GStatus status) { failures_[commandClass] = status; }
+  // The handlers called, in order ("onDocumentStart", "onTextGraphic").
+  const std::vector<std::string>& seen() const { return seen_; }
+  // The ids of the value and string attributes sent to the handlers.
+  const std::vector<uint32_t>& attributesSeen() const { return attributesSeen_; }
+  void clearLog() {
+    seen_.clear();
+    attributesSeen_.clear();
+  }
+  // The marker this generator writes for a handler.
+  std::string marker(const char* handler) const;
+
+  // ---- commands ------------------------------------------------------------------
+  GStatus onArc(GArcGraphic*) override { return see("onArc", ClassId::GArcGraphic); }
+  GStatus onChord(GChordGraphic*) override { return see("onChord", ClassId::GChordGraphic); }
+  GStatus onEllipse(GEllipseGraphic*) override { return see("onEllipse", ClassId::GEllipseGraphic); }
+  GStatus onEndScanLine(GEndScanLine*) override { return see("onEndScanLine", ClassId::GEndScanLine); }
+  GStatus onPath(GPathGraphic*) override { return see("onPath", ClassId::GPathGraphic); }
+  GStatus onPie(GPieGraphic*) override { return see("onPie", ClassId::GPieGraphic); }
+  GStatus onPolyBezier(GPolyBezierGraphic*) override { return see("onPolyBezier", ClassId::GPolyBezierGraphic); }
+  GStatus onPolyBezierTo(GPolyBezierToGraphic*) override { return see("onPolyBezierTo", ClassId::GPolyBezierToGraphic); }
+  GStatus onPolyLine(GPolyLineGraphic*) override { return see("onPolyLine", ClassId::GPolyLineGraphic); }
+  GStatus onPolyLineTo(GPolyLineToGraphic*) override { return see("onPolyLineTo", ClassId::GPolyLineToGraphic); }
+  GStatus onPolygon(GPolygonGraphic*) override { return see("onPolygon", ClassId::GPolygonGraphic); }
+  GStatus onRectangle(GRectangleGraphic*) override { return see("onRectangle", ClassId::GRectangleGraphic); }
+  GStatus onRaster(GRasterGraphic*) override { return see("onRaster", ClassId::GRasterGraphic); }
+  GStatus onRoundedRectangle(GRoundedRectangleGraphic*) override { return see("onRoundedRectangle", ClassId::GRoundedRectangleGraphic); }
+  GStatus onScanLine(GScanLineGraphic*) override { return see("onScanLine", ClassId::GScanLineGraphic); }
+  GStatus onStartScanLine(GStartScanLine*) override { return see("onStartScanLine", ClassId::GStartScanLine); }
+  GStatus onTextString(GTextStringGraphic*) override { return see("onTextString", ClassId::GTextStringGraphic); }
+  GStatus onDownloadFace(GDownloadFace*) override { return see("onDownloadFace", ClassId::GDownloadFace); }
+  GStatus onDocumentStart(GDocumentStart* command) override;
+  GStatus onDocumentEnd(GDocumentEnd* command) override;
+  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf*) override { return see("onManualDuplexFirstHalf", ClassId::GManualDuplexFirstHalf); }
+  GStatus onPageStart(GPageStart* command) override;
+  GStatus onPageEnd(GPageEnd* command) override;
+  GStatus onJobAbort(GJobAbort* command) override;
+  GStatus onPassThrough(GPassThroughCommand*) override { return see("onPassThrough", ClassId::GPassThroughCommand); }
+  GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return see("onDownloadHeader", ClassId::GDownloadHeaderCommand); }
+  GStatus onTextGraphic(GTextGraphic*) override { return see("onTextGraphic", ClassId::GTextGraphic); }
+
+  // ---- attributes ----------------------------------------------------------------
+  // Recorded and consumed (changed flag cleared), as a generator does.
+  GStatus onValueAttribute(GValueAttribute* attribute) override;
+  GStatus onStringAttribute(GStringAttribute* attribute) override;
+
+ private:
+  // Records the handler; answers the scripted status for the command
+  // class, or writes the marker and answers 0.
+  GStatus see(const char* handler, RWClassID commandClass);
+
+  std::vector<std::string> seen_;
+  std::vector<uint32_t> attributesSeen_;
+  std::map<RWClassID, GStatus> failures_;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(TestGenerator)
+
+#endif

@@ -18,6 +18,7 @@
 #include "device/media.h"
 #include "device/paperdev.h"
 #include "device/tray.h"
+#include "graphics/devfont.h"
 #include "printerfix.h"
 
 namespace {
@@ -702,6 +703,77 @@ TEST(DriverInstance, SaveConfigurationThroughASecondaryPort) {
   TestInstance empty;
   EXPECT_EQ(empty.saveConfiguration(), 603) << "no printer Config";
   GOutputPortProviderRegistry::instance().remove(RWCString("Configuration store"));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- fonts of the mass-storage devices --------------------------------------------------------
+
+std::vector<uint32_t> listKeys(const GDeviceFontListComposite& lists) {
+  std::vector<uint32_t> keys;
+  for (RWsize i = 0; i < lists.lists().entries(); ++i) keys.push_back(lists.lists().children().pointee(i)->id());
+  return keys;
+}
+
+PrinterModel fontModel() {
+  PrinterModel model = testModel();
+  model.hook = [](PrinterConfigs& configs) {
+    auto* lists = new GDeviceFontListComposite;
+    for (uint32_t key : {416u, 500u, 417u, 429u}) lists->insert(new GDeviceFontList(key));
+    configs.printer.insert(lists);
+  };
+  return model;
+}
+
+TEST(DriverInstance, PruneMassStorageFontsKeepsOnlyTheSourcesStillFound) {
+  GDeviceFontListComposite kept;
+  GDeviceFontList* fresh = new GDeviceFontList(417);
+  fresh->setStamp(9);
+  kept.insert(fresh);
+  kept.insert(new GDeviceFontList(418));
+  const GDeviceFontListComposite empty;
+  const struct {
+    const char* name;
+    const GDeviceFontListComposite* kept;
+    std::vector<uint32_t> keys;
+  } cases[] = {
+      {"none kept", nullptr, {500}},
+      {"an empty list", &empty, {500}},
+      // The kept lists come back in place of theirs, or in front.
+      {"some kept", &kept, {418, 500, 417}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BuiltInstance built(fontModel());
+    auto* lists = dynamic_cast<GDeviceFontListComposite*>(built.printerConfig().findById(kFontLists));
+    ASSERT_NE(lists, nullptr);
+    built.instance.pruneMassStorageFonts(c.kept);
+    EXPECT_EQ(listKeys(*lists), c.keys);
+  }
+  BuiltInstance without;
+  without.instance.pruneMassStorageFonts(&kept);
+  EXPECT_EQ(without.printerConfig().findById(kFontLists), nullptr);
+}
+
+TEST(DriverInstance, TheFontSourceListIsAPrinterValue) {
+  TestInstance instance;
+  GDeviceFontListComposite list;
+  list.insert(new GDeviceFontList(420));
+  EXPECT_EQ(instance.fontSourceList(), nullptr) << "no platform";
+  EXPECT_EQ(instance.storeFontSourceList(&list), 0);
+
+  InstalledLocaleHost platform;
+  EXPECT_EQ(instance.fontSourceList(), nullptr) << "nothing stored";
+  ASSERT_EQ(instance.storeFontSourceList(&list), 1);
+  const std::unique_ptr<GDeviceFontListComposite> back(instance.fontSourceList());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(listKeys(*back), std::vector<uint32_t>{420});
+  // Another kind of object under the name is no list.
+  GAttributeComposite other(0);
+  ASSERT_EQ(platform.host().putObject(&instance, RWWString("AddedFonts"), &other), 1);
+  EXPECT_EQ(instance.fontSourceList(), nullptr);
 }
 
 }  // namespace

@@ -367,9 +367,14 @@ bool writePrinterTree(const GAttributeComposite& top, const std::string& path, s
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     if (file) {
-      RWbostream out(file);
-      out << static_cast<const RWCollectable*>(&top);
-      written = out.good() && file.flush().good();
+      {
+        RWbostream out(file);
+        out << static_cast<const RWCollectable*>(&top);
+        written = out.good();
+      }
+      // A full disk may show only when the last bytes go out.
+      file.close();
+      written = written && !file.fail();
     }
   }
   if (!written) {

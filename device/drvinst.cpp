@@ -95,6 +95,24 @@ void eachMember(MPersistentObject* object, Each each) {
       if (!each(member)) return;
 }
 
+// One item offered to an enumeration: the call (given the status to set)
+// decides whether the item is a hit and whether the walk goes on; without a
+// buffer nothing is called, the item is a hit and the walk goes on. The
+// running count grows by one either way. Answers whether to go on.
+template <class Call>
+bool offer(void* buffer, bool hasCallback, bool& hit, int32_t& count, Call call) {
+  int goOn = 1;
+  if (buffer && hasCallback) {
+    int32_t status = 0;
+    goOn = call(status);
+    hit = hit || status == 1;
+  } else {
+    hit = true;
+  }
+  ++count;
+  return goOn == 1;
+}
+
 // A list of the extra media types' mappings, made for one question.
 class ExtraTypeMappings {
  public:
@@ -474,16 +492,9 @@ int32_t GDriverInstance::selectMedia(GMediaCallback callback, void* buffer, int3
       mapping = codeMappings_ ? codeMappings_->findBySecondCode(entry->mediaId()) : nullptr;
       if (!mapping) continue;
     }
-    int goOn = 1;
-    if (buffer && callback) {
-      int32_t status = 0;
-      goOn = callback(entry, mapping, count, buffer, status);
-      hit = hit || status == 1;
-    } else {
-      hit = true;
-    }
-    ++count;
-    if (goOn != 1) break;
+    if (!offer(buffer, callback, hit, count,
+               [&](int32_t& status) { return callback(entry, mapping, count, buffer, status); }))
+      break;
   }
   return hit ? 1 : -1;
 }
@@ -551,16 +562,8 @@ int32_t GDriverInstance::enumerateSources(GTrayCallback callback, void* buffer, 
         mapping = trayMappings_ ? trayMappings_->findBySecondCode(tray->number()) : nullptr;
         if (!mapping) return true;
       }
-      int goOn = 1;
-      if (buffer && callback) {
-        int32_t status = 0;
-        goOn = callback(tray, mapping, count, buffer, status);
-        hit = hit || status == 1;
-      } else {
-        hit = true;
-      }
-      ++count;
-      stopped = goOn != 1;
+      stopped = !offer(buffer, callback, hit, count,
+                       [&](int32_t& status) { return callback(tray, mapping, count, buffer, status); });
       return !stopped;
     });
     return !stopped;
@@ -603,16 +606,9 @@ int32_t GDriverInstance::enumerateMediaTypes(GMediaTypeCallback callback, void* 
   eachMember(resourceMappings_.get(), [&](MPersistentObject* member) {
     GResourceMapping* mapping = as<GResourceMapping>(member);
     if (!mapping) return true;
-    int goOn = 1;
-    if (buffer && callback) {
-      int32_t status = 0;
-      goOn = callback(passMappings ? mapping : nullptr, count, buffer, status, nullptr);
-      hit = hit || status == 1;
-    } else {
-      hit = true;
-    }
-    ++count;
-    return goOn == 1;
+    return offer(buffer, callback, hit, count, [&](int32_t& status) {
+      return callback(passMappings ? mapping : nullptr, count, buffer, status, nullptr);
+    });
   });
 
   // The extra types answer whatever the callback says: each one is offered.
@@ -623,15 +619,11 @@ int32_t GDriverInstance::enumerateMediaTypes(GMediaTypeCallback callback, void* 
     while (names->advance() && mappings->advance()) {
       const GStringAttribute* name = as<GStringAttribute>(names->current());
       GResourceMapping* mapping = as<GResourceMapping>(mappings->current());
-      if (buffer && callback) {
-        int32_t status = 0;
+      offer(buffer, callback, hit, count, [&](int32_t& status) {
         callback(passMappings ? mapping : nullptr, count, buffer, status,
                  passMappings && name ? &name->value() : nullptr);
-        hit = hit || status == 1;
-      } else {
-        hit = true;
-      }
-      ++count;
+        return 1;
+      });
     }
   }
   return hit ? 1 : -1;

@@ -15,52 +15,44 @@
 #include "core/valattr.h"
 #include "device/capabil.h"
 #include "device/config.h"
+#include "device/drvinst.h"
 #include "device/media.h"
 #include "device/paperdev.h"
 #include "device/pericomp.h"
+#include "device/pjl.h"
+#include "device/printer.h"
 #include "device/resmap.h"
 #include "device/tray.h"
+#include "journal/command.h"
 #include "rw/bstream.h"
 #include "rw/factory.h"
 
 namespace {
 
-// Where each item sits in the tree.
+// Where each item sits in the tree. The readers' own names where they
+// have them (the driver instance's, the job language's, the printer's), so
+// that an item cannot drift from where it is looked for; the rest only the
+// builder and the settings made from its tree know.
 namespace Id {
+using namespace DriverInstanceId;
 constexpr uint32_t kTop = 0;
-constexpr uint32_t kRoot = 353;
-constexpr uint32_t kCodeMappings = 191;
-constexpr uint32_t kTrayMappings = 84;
-constexpr uint32_t kResourceMappings = 194;
-constexpr uint32_t kPrinter = 76;
-constexpr uint32_t kJobLanguage = 106;
-constexpr uint32_t kGenerator = 101;
+constexpr uint32_t kRoot = kConfigurationRoot;
+constexpr uint32_t kJobLanguage = kAttrJobLanguage;
+constexpr uint32_t kJobLanguageOptions = kJobLanguageConfig;
 constexpr uint32_t kCopies = 199;
 constexpr uint32_t kSettingsTemplate = 359;
-constexpr uint32_t kSettings = 360;
+constexpr uint32_t kSettings = kNamedSettingsValues;
 constexpr uint32_t kJobOptions = 364;
-constexpr uint32_t kPrinterOptions = 365;
 constexpr uint32_t kOptions366 = 366;
-constexpr uint32_t kCustomSizes = 276;
-constexpr uint32_t kExtraMediaTypes = 701;
 constexpr uint32_t kCapabilities = 112;
-constexpr uint32_t kPaperNameTable = 192;
-constexpr uint32_t kJobLanguageOptions = 228;
-constexpr uint32_t kPaperHandlingDevices = 90;
-constexpr uint32_t kModeEntries = 206;
-constexpr uint32_t kMediaPool = 189;
-constexpr uint32_t kDocumentGroup = 246;
+constexpr uint32_t kDocumentGroup = kAttrDocumentGroup;
 constexpr uint32_t kDocumentSettings = 362;
-constexpr uint32_t kPageGroup = 256;
+constexpr uint32_t kPageGroup = kAttrPageGroup;
 constexpr uint32_t kPageSettings = 363;
-constexpr uint32_t kGraphicGroup = 244;
-constexpr uint32_t kMedia = 259;
+constexpr uint32_t kGraphicGroup = kAttrGraphicGroup;
+constexpr uint32_t kMedia = kAttrMedia;
 constexpr uint32_t kSettingsMedia = 260;
-constexpr uint32_t kResolutionGroup = 249;
-constexpr uint32_t kResolution = 323;
-constexpr uint32_t kVerticalResolution = 324;
-constexpr uint32_t kBitsPerPixel = 325;
-constexpr uint32_t kOrientation = 265;
+constexpr uint32_t kBitsPerPixel = kAttrBitsPerPixel;
 }  // namespace Id
 
 constexpr uint32_t kCapabilitySets[] = {113, 120, 126, 127, 128, 135, 136};

@@ -422,11 +422,12 @@ GMediaPool* GDriverInstance::centredCopy(GMediaPool& pool) {
   GMediaPool* copy = new (std::nothrow) GMediaPool(0);
   if (!copy) return nullptr;
   // Per axis the printable area keeps the wider of its two margins on both
-  // sides; geometry is 16-bit, as the entries keep it.
+  // sides; geometry is 16-bit, as the entries keep it. Margins that meet
+  // leave nothing printable, not a negative extent.
   const auto centre = [](int16_t size, int16_t extent, int16_t origin, int16_t& newExtent) {
     const int16_t far = static_cast<int16_t>(size - extent - origin);
     const int16_t margin = std::max(origin, far);
-    newExtent = static_cast<int16_t>(size - 2 * margin);
+    newExtent = std::max<int16_t>(0, static_cast<int16_t>(size - 2 * margin));
     return margin;
   };
   eachMember(&pool, [&](MPersistentObject* member) {

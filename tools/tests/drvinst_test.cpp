@@ -100,8 +100,9 @@ TEST(DriverInstance, AddCustomMediaSizeWhenEveryIdIsTakenChangesNothing) {
 
 // ---- the media pool -------------------------------------------------------------------------------
 
-// A generator pool holding one Letter entry printable from 50 dots across
-// 4900 of its 5100 (and 100 across 6400 of 6600), and an alternate pool.
+// A generator pool holding a Letter entry printable from 50 dots across
+// 4900 of its 5100 (and 100 across 6400 of 6600), a strip whose margins meet,
+// and an alternate pool.
 PrinterModel offCentreModel() {
   PrinterModel model = testModel();
   model.hook = [](PrinterConfigs& configs) {
@@ -109,6 +110,8 @@ PrinterModel offCentreModel() {
     auto* pool = new GMediaPool(kMediaPool);
     pool->insert(new GMedia("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(50, 100), 0, 1, 600, 600, 190,
                             7, "text", "plain"));
+    // Margins of 600 and 300 across 1000: nothing printable is left.
+    pool->insert(new GMedia("Strip", GPoint(1000, 1000), GPoint(100, 1000), GPoint(600, 0), 0, 2, 600, 600));
     configs.generator.insert(pool);
     configs.generator.insert(new GMediaPool(kAlternateMediaPool));
   };
@@ -127,7 +130,11 @@ TEST(DriverInstance, MediaPoolCentresThePrintableAreaOnceUntilReset) {
   GMediaPool* centred = instance.mediaPool();
   ASSERT_NE(centred, nullptr);
   ASSERT_NE(centred, stored);
-  ASSERT_EQ(centred->entries(), 1u);
+  ASSERT_EQ(centred->entries(), 2u);
+  const GMedia* strip = dynamic_cast<const GMedia*>(centred->children().pointee(1));
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(strip->printableOrigin(), GPoint(600, 0));
+  EXPECT_EQ(strip->printableExtent(), GPoint(0, 1000));
   const GMedia* m = dynamic_cast<const GMedia*>(centred->children().pointee(0));
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->printableOrigin(), GPoint(150, 100));
@@ -141,9 +148,9 @@ TEST(DriverInstance, MediaPoolCentresThePrintableAreaOnceUntilReset) {
   // Built once: an entry added to the printer's pool shows after a reset.
   stored->insert(new GMedia("Legal", GPoint(5100, 8400), GPoint(4900, 8200), GPoint(100, 100), 0, 5, 600, 600));
   EXPECT_EQ(instance.mediaPool(), centred);
-  EXPECT_EQ(instance.mediaPool()->entries(), 1u);
-  instance.reset(nullptr);
   EXPECT_EQ(instance.mediaPool()->entries(), 2u);
+  instance.reset(nullptr);
+  EXPECT_EQ(instance.mediaPool()->entries(), 3u);
 
   built.setSetting(kUseAlternatePool, 1);
   EXPECT_EQ(instance.mediaPool(), poolIn(built.printerConfig(), kAlternateMediaPool));

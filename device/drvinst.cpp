@@ -506,15 +506,9 @@ struct CodeQuery {
   uint16_t code;
 };
 
-int mediaWithCode(GMedia*, GResourceMapping* mapping, int32_t, void* buffer, int32_t& status) {
-  if (mapping && mapping->firstCode() == static_cast<CodeQuery*>(buffer)->code) {
-    status = 1;
-    return 0;
-  }
-  return 1;
-}
-
-int trayWithCode(GTray*, GResourceMapping* mapping, int32_t, void* buffer, int32_t& status) {
+// A hit, and the end of the walk, on the item whose mapping has the code.
+template <class Item>
+int withCode(Item*, GResourceMapping* mapping, int32_t, void* buffer, int32_t& status) {
   if (mapping && mapping->firstCode() == static_cast<CodeQuery*>(buffer)->code) {
     status = 1;
     return 0;
@@ -528,7 +522,7 @@ int32_t GDriverInstance::supportsMediaCode(int32_t orientation, int16_t xResolut
                                            int32_t bounded, uint16_t firstCode) {
   CodeQuery query{firstCode};
   int32_t count = 0;
-  if (selectMedia(mediaWithCode, &query, orientation, xResolution, yResolution, 1, bounded, count) >= 1) return 1;
+  if (selectMedia(withCode<GMedia>, &query, orientation, xResolution, yResolution, 1, bounded, count) >= 1) return 1;
 
   int16_t b[4];
   sizeBounds(bounded ? mediaPool() : nullptr, orientation, xResolution, yResolution, bounded, b);
@@ -575,7 +569,7 @@ int32_t GDriverInstance::enumerateSources(GTrayCallback callback, void* buffer, 
 int32_t GDriverInstance::supportsTray(uint16_t firstCode) {
   CodeQuery query{firstCode};
   int32_t count = 0;
-  return enumerateSources(trayWithCode, &query, 1, count) == 1 ? 1 : 0;
+  return enumerateSources(withCode<GTray>, &query, 1, count) == 1 ? 1 : 0;
 }
 
 GAttributeComposite* GDriverInstance::addListMappings(GResourceMappingList& list) {

@@ -227,21 +227,27 @@ GPJL::GPJL(const RWCString& name, GState* defaults, GConfiguration* config, cons
 }
 
 GPJL::GPJL(const GPJL& other)
-    : GPeripheralComposite(other), mediaSeen_(other.mediaSeen_), jobName_(other.jobName_) {}
+    : GPeripheralComposite(other), mediaSeen_(other.mediaSeen_), jobName_(other.jobName_), carrier_() {}
 
 GPJL& GPJL::operator=(const GPJL& other) {
   if (this == &other || !differs(&other)) return *this;
+  carrier_.release(*this);
   GPeripheralComposite::operator=(other);
   mediaSeen_ = other.mediaSeen_;
   jobName_ = other.jobName_;
   return *this;
 }
 
-GPJL::~GPJL() = default;
+GPJL::~GPJL() { carrier_.release(*this); }
 
 RWBoolean GPJL::isKindOf(RWClassID id) const { return id == classIsA() || GPeripheralComposite::isKindOf(id); }
 
 void GPJL::changed(GPeripheral*) { changedSharingStates(); }
+
+void GPJL::reset() {
+  carrier_.release(*this);
+  GPeripheralComposite::reset();
+}
 
 // ---- processing ----------------------------------------------------------------------
 
@@ -251,7 +257,9 @@ GCommandPtr GPJL::process(const GCommandPtr& command) {
   if (type != ClassId::GDocumentStart && type != ClassId::GDocumentEnd && type != ClassId::GJobAbort) return command;
   const GValueAttribute* sendPjl = valueIn(attributeGroup(kAttrDocumentGroup), kAttrSendPjl);
   if (sendPjl && sendPjl->value() == 0) return command;
-  return GPeripheral::dispatch(command);
+  const GCommandPtr answer = GPeripheral::dispatch(command);
+  if (type == ClassId::GDocumentStart) carrier_.hold(command, *this);
+  return answer;
 }
 
 void GPJL::forgetBorrowedPort() {
@@ -418,7 +426,7 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
 
 GStatus GPJL::onDocumentStart(GDocumentStart* command) {
   if (!command) return 0;
-  const GStatus opened = gOpenJobPort(*this, *command);
+  const GStatus opened = gOpenJobPort(*this, *command, carrier_);
   if (opened != 0) return opened;
   const RWCString header = buildHeader(*command);
   GOutputPort* out = port();

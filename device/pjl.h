@@ -41,6 +41,7 @@
 #include "core/classids.h"
 #include "core/state.h"
 #include "device/pericomp.h"
+#include "device/printer.h"
 #include "rw/cstring.h"
 
 // ---- the settings and configuration items the header is made of ------------------
@@ -104,6 +105,8 @@ class GPJL : public GPeripheralComposite {
   // As the printer's: the merged configuration, and one State and Default
   // shared with the children (the add-on proxies); then the dependents.
   void changed(GPeripheral* stage) override;
+  // The port released, then the container's reset.
+  void reset() override;
 
   // The port (gOpenJobPort, 601 without one), the header written, the
   // document entered. A port that fails to start or take the header
@@ -135,6 +138,7 @@ class GPJL : public GPeripheralComposite {
 
   GState mediaSeen_;
   RWCString jobName_;
+  GJobPortCarrier carrier_;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GPJL)

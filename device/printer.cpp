@@ -22,12 +22,20 @@ GDeviceInstanceOf gSetDeviceInstanceOf(GDeviceInstanceOf convert) {
   return was;
 }
 
-GStatus gOpenJobPort(GPeripheral& stage, GDocumentStart& start) {
-  // A port owned from an earlier job is deleted, a borrowed one forgotten.
-  // A command still carrying the owned one (the same start again) must not
-  // keep it once it is gone.
-  if (stage.ownsPort() && start.outputPort() == stage.port()) start.setOutputPort(nullptr);
+void GJobPortCarrier::hold(const GCommandPtr& start, const GPeripheral& stage) {
+  const GDocumentCommand* command = dynamic_cast<const GDocumentCommand*>(start.get());
+  if (command && stage.ownsPort() && stage.port() && command->outputPort() == stage.port()) start_ = start;
+}
+
+void GJobPortCarrier::release(GPeripheral& stage) {
+  GDocumentCommand* command = dynamic_cast<GDocumentCommand*>(start_.get());
+  if (command && stage.ownsPort() && command->outputPort() == stage.port()) command->setOutputPort(nullptr);
+  start_ = GCommandPtr();
   stage.setPort(nullptr, 0);
+}
+
+GStatus gOpenJobPort(GPeripheral& stage, GDocumentStart& start, GJobPortCarrier& carrier) {
+  carrier.release(stage);
   if (GOutputPort* carried = start.outputPort()) {
     stage.setPort(carried, 0);
     return 0;
@@ -65,11 +73,13 @@ GPrinter::GPrinter(const RWCString& name, GState* defaults, GConfiguration* conf
 GPrinter::GPrinter(const GPrinter& other)
     : GPeripheralComposite(other),
       printerWord_(other.printerWord_),
+      carrier_(),
       jobLanguage_(other.jobLanguage_),
       generator_(other.generator_) {}
 
 GPrinter& GPrinter::operator=(const GPrinter& other) {
   if (this == &other || !differs(&other)) return *this;
+  carrier_.release(*this);
   GPeripheralComposite::operator=(other);
   printerWord_ = other.printerWord_;
   jobLanguage_ = other.jobLanguage_;
@@ -78,6 +88,7 @@ GPrinter& GPrinter::operator=(const GPrinter& other) {
 }
 
 GPrinter::~GPrinter() {
+  carrier_.release(*this);
   jobLanguage_ = nullptr;
   generator_ = nullptr;
 }
@@ -155,6 +166,7 @@ void GPrinter::changed(GPeripheral*) {
 }
 
 void GPrinter::reset() {
+  carrier_.release(*this);
   GPeripheralComposite::reset();
   // Each child's reset had the others' States, still holding the last
   // job's settings, layered into the shared one again; the State is made
@@ -224,6 +236,7 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
       if (generator) generator->attachAddOns();
       GDocumentStart* start = dynamic_cast<GDocumentStart*>(command.get());
       held = wrapped(held, start ? onDocumentStart(start) : 0);
+      carrier_.hold(command, *this);
       held = handTo(language, group, held);
       return handTo(generator, group, held);
     }
@@ -260,7 +273,7 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
 
 GStatus GPrinter::onDocumentStart(GDocumentStart* command) {
   if (!command) return 0;
-  const GStatus status = gOpenJobPort(*this, *command);
+  const GStatus status = gOpenJobPort(*this, *command, carrier_);
   if (status != 0) return status;
   enterDocument();
   return 0;
@@ -269,7 +282,7 @@ GStatus GPrinter::onDocumentStart(GDocumentStart* command) {
 GStatus GPrinter::onDocumentEnd(GDocumentEnd*) {
   GStatus status = 0;
   if (ownsPort() && port()) status = static_cast<GStatus>(port()->endJob());
-  setPort(nullptr, 0);
+  carrier_.release(*this);
   leaveDocument();
   return status;
 }
@@ -278,7 +291,7 @@ GStatus GPrinter::onJobAbort(GJobAbort*) {
   leaveDocument();
   GStatus status = 0;
   if (ownsPort() && port()) status = static_cast<GStatus>(port()->abort());
-  setPort(nullptr, 0);
+  carrier_.release(*this);
   return status;
 }
 

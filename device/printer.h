@@ -70,15 +70,36 @@ using GDeviceInstanceOf = GDriverInstance* (*)(GDevice* device);
 // Installs the conversion (null: none) and answers the one it replaces.
 GDeviceInstanceOf gSetDeviceInstanceOf(GDeviceInstanceOf convert);
 
-// Gives a stage the output port of the job a document start opens. A port
-// the stage still owns from an earlier job is deleted first. The port the
-// command carries is used and not owned (0). Otherwise the provider
-// registry is asked for one with the job's device and port name: the stage
-// owns it, it is opened and stored in the command, and started with the
-// document name and no framing; the answer is startJob's. 601 when no
-// provider makes a port (nothing is owned then) or it does not open (the
-// stage keeps it until its next job, reset or end).
-GStatus gOpenJobPort(GPeripheral& stage, GDocumentStart& start);
+// The document start a stage stored the port it owns in. The command
+// outlives the job in whoever holds it; before the port is deleted the
+// command is made to forget it, so that nothing is left naming a deleted
+// port. Copies carry nothing: a port is one stage's.
+class GJobPortCarrier {
+ public:
+  GJobPortCarrier() = default;
+  GJobPortCarrier(const GJobPortCarrier&) {}
+  GJobPortCarrier& operator=(const GJobPortCarrier&) { return *this; }
+
+  // Holds the command when it carries the port the stage owns.
+  void hold(const GCommandPtr& start, const GPeripheral& stage);
+  // The held command forgets the stage's owned port; then the stage lets
+  // go of its port (an owned one deleted, a borrowed one forgotten).
+  void release(GPeripheral& stage);
+
+ private:
+  GCommandPtr start_;
+};
+
+// Gives a stage the output port of the job a document start opens. The
+// stage's port of an earlier job is released first (carrier.release). The
+// port the command carries is used and not owned (0). Otherwise the
+// provider registry is asked for one with the job's device and port name:
+// the stage owns it, it is opened and stored in the command, and started
+// with the document name and no framing; the answer is startJob's. 601 when
+// no provider makes a port (nothing is owned then) or it does not open (the
+// stage keeps it until its next job, reset or end). The caller then has its
+// carrier hold the command.
+GStatus gOpenJobPort(GPeripheral& stage, GDocumentStart& start, GJobPortCarrier& carrier);
 
 class GPrinter : public GPeripheralComposite {
   G_PERSISTENT_CLASS(GPrinter)
@@ -120,8 +141,9 @@ class GPrinter : public GPeripheralComposite {
   // The merged configuration, the child pointers, and the shared State and
   // Default layered afresh; then the dependents.
   void changed(GPeripheral* stage) override;
-  // The container's reset, after which the shared State is made anew from
-  // the merged Default: what the last job filed into it goes.
+  // The port released, the container's reset, after which the shared
+  // State is made anew from the merged Default: what the last job filed
+  // into it goes.
   void reset() override;
 
   // ---- own handlers ------------------------------------------------------------------
@@ -166,6 +188,7 @@ class GPrinter : public GPeripheralComposite {
   static GCommandPtr handTo(GPeripheral* stage, uint32_t group, const GCommandPtr& command);
 
   int32_t printerWord_;
+  GJobPortCarrier carrier_;
   GPeripheral* jobLanguage_;
   GPeripheral* generator_;
 };

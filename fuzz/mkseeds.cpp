@@ -46,7 +46,9 @@
 #include "device/formtray.h"
 #include "device/pericomp.h"
 #include "device/periprox.h"
+#include "device/pjl.h"
 #include "device/pmdinfo.h"
+#include "device/printer.h"
 #include "device/resmap.h"
 #include "graphics/devfont.h"
 #include "graphics/dither.h"
@@ -293,6 +295,35 @@ MPersistentObject* graphics() {
   return root;
 }
 
+// A port that takes every byte and keeps none.
+class NullPort : public GOutputPort {
+ public:
+  NullPort() : GOutputPort(RWWString("NUL:")) {}
+  uint16_t write(const void*, uint32_t length, uint32_t& written) override {
+    written = length;
+    return 0;
+  }
+  int32_t open() override { return 1; }
+};
+
+// What the printer stores: its job language after a job (the job's name,
+// and a media entry it was sent since) and a stage in the generator's
+// place, all sharing the printer's settings.
+MPersistentObject* printer() {
+  GPrinter* printer = new GPrinter(76);
+  GPJL* language = new GPJL(106);
+  printer->insert(language);
+  printer->insert(fuzz::newStage("generator", 101));
+  NullPort port;
+  GDocumentStart* start = new GDocumentStart(RWWString("Quarterly"), RWWString("NUL:"), nullptr);
+  start->setOutputPort(&port);
+  printer->process(GCommandPtr(start));
+  printer->process(GCommandPtr(new GDocumentEnd));
+  GMedia letter("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 1, 600, 600);
+  language->onMedia(&letter);
+  return printer;
+}
+
 struct Tree {
   const char* name;
   RWCollectable* (*make)();
@@ -305,6 +336,7 @@ const Tree trees[] = {
     {"journal", [] { return static_cast<RWCollectable*>(journal()); }},
     {"device", [] { return static_cast<RWCollectable*>(device()); }},
     {"graphics", [] { return static_cast<RWCollectable*>(graphics()); }},
+    {"printer", [] { return static_cast<RWCollectable*>(printer()); }},
 };
 
 template <class Out, class... Args>

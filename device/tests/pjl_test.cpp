@@ -492,6 +492,14 @@ TEST(PjlPorts, AnOwnedPortIsStartedWithoutFramingEndedAndKeptUntilTheNextJob) {
 
   pjl.process(documentStart());
   EXPECT_TRUE(record->deleted) << "released at the next document start";
+
+  // The same start again: the port it still names goes, and so does the
+  // command's hold on it.
+  const size_t made = provider.records.size();
+  EXPECT_EQ(pjl.process(start), start);
+  EXPECT_EQ(provider.records.size(), made + 1);
+  EXPECT_EQ(static_cast<GDocumentStart*>(start.get())->outputPort(), pjl.port());
+  EXPECT_EQ(provider.last()->startedName, "doc");
 }
 
 TEST(PjlPorts, FailuresOfTheOwnedPort) {

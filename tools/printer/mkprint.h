@@ -1,0 +1,27 @@
+#ifndef TOOLS_PRINTER_MKPRINT_H
+#define TOOLS_PRINTER_MKPRINT_H
+
+// The work of mkprinter: reads the options, builds the printer's tree and
+// writes its data file. A library function, so that tests run it as the
+// program does.
+//
+//   mkprinter [--language PCLXL|PCL|POSTSCRIPT] [--generator CLASS]
+//             [--media LETTER,LEGAL,A4] [--trays 1,2] [--bins 1]
+//             [--resolutions 600] --output FILE
+//
+// Exit status: 0 written; 2 a usage error (an unknown or incomplete option,
+// a bad value, a class the factory does not know), 1 the file could not be
+// written. On failure one line names the cause and no file is left.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+constexpr int kMkprinterWritten = 0;
+constexpr int kMkprinterIoError = 1;
+constexpr int kMkprinterUsage = 2;
+
+// The arguments after the program name.
+int runMkprinter(const std::vector<std::string>& args, std::ostream& err);
+
+#endif

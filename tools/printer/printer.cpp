@@ -1,0 +1,383 @@
+#include "tools/printer/printer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <utility>
+#include <sys/stat.h>
+
+#include "core/attrib.h"
+#include "core/passoc.h"
+#include "core/state.h"
+#include "core/valattr.h"
+#include "device/capabil.h"
+#include "device/config.h"
+#include "device/drvinst.h"
+#include "device/media.h"
+#include "device/paperdev.h"
+#include "device/pericomp.h"
+#include "device/pjl.h"
+#include "device/printer.h"
+#include "device/resmap.h"
+#include "device/tray.h"
+#include "journal/command.h"
+#include "rw/bstream.h"
+#include "rw/factory.h"
+
+namespace {
+
+// Where each item sits in the tree. The readers' own names where they
+// have them (the driver instance's, the job language's, the printer's), so
+// that an item cannot drift from where it is looked for; the rest only the
+// builder and the settings made from its tree know.
+namespace Id {
+using namespace DriverInstanceId;
+constexpr uint32_t kTop = 0;
+constexpr uint32_t kRoot = kConfigurationRoot;
+constexpr uint32_t kJobLanguage = kAttrJobLanguage;
+constexpr uint32_t kJobLanguageOptions = kJobLanguageConfig;
+constexpr uint32_t kCopies = 199;
+constexpr uint32_t kSettingsTemplate = 359;
+constexpr uint32_t kSettings = kNamedSettingsValues;
+constexpr uint32_t kJobOptions = 364;
+constexpr uint32_t kOptions366 = 366;
+constexpr uint32_t kCapabilities = 112;
+constexpr uint32_t kDocumentGroup = kAttrDocumentGroup;
+constexpr uint32_t kDocumentSettings = 362;
+constexpr uint32_t kPageGroup = kAttrPageGroup;
+constexpr uint32_t kPageSettings = 363;
+constexpr uint32_t kGraphicGroup = kAttrGraphicGroup;
+constexpr uint32_t kMedia = kAttrMedia;
+constexpr uint32_t kSettingsMedia = 260;
+constexpr uint32_t kBitsPerPixel = kAttrBitsPerPixel;
+}  // namespace Id
+
+constexpr uint32_t kCapabilitySets[] = {113, 120, 126, 127, 128, 135, 136};
+constexpr int16_t kMargin = 100;
+constexpr int16_t kBaseResolution = 600;
+// The custom-size bounds of the pool at 600 dpi: 3 x 5 inches up to
+// 8.5 x 14 inches.
+constexpr int16_t kLowerBoundId = 17385;
+constexpr int16_t kUpperBoundId = 17384;
+constexpr int16_t kLowerBound[2] = {1800, 3000};
+constexpr int16_t kUpperBound[2] = {5100, 8400};
+
+// The resolutions the pool's 16-bit sizes can hold.
+bool knownResolution(int16_t dpi) { return dpi == 300 || dpi == 600 || dpi == 1200; }
+
+int16_t scaled(int16_t dots600, int16_t dpi) { return static_cast<int16_t>(dots600 * dpi / kBaseResolution); }
+
+// A pool entry: the size at the resolution, the printable area inside
+// 100-dot margins (at 600 dpi), exchanged at 90 degrees.
+GMedia* poolEntry(const char* name, int16_t mediaId, int16_t width, int16_t height, int16_t dpi,
+                  int32_t orientation, const uint32_t& id = kAttrMediaEntry) {
+  int16_t w = scaled(width, dpi);
+  int16_t h = scaled(height, dpi);
+  if (orientation == 90) std::swap(w, h);
+  const int16_t margin = scaled(kMargin, dpi);
+  return new GMedia(name, GPoint(w, h), GPoint(static_cast<int16_t>(w - 2 * margin), static_cast<int16_t>(h - 2 * margin)),
+                    GPoint(margin, margin), orientation, mediaId, dpi, dpi, id);
+}
+
+GState* resolutionGroup(int16_t dpi) {
+  GState* group = new GState(Id::kResolutionGroup);
+  group->insert(new GValueAttribute(dpi, Id::kResolution));
+  group->insert(new GValueAttribute(dpi, Id::kVerticalResolution));
+  group->insert(new GValueAttribute(1, Id::kBitsPerPixel));
+  return group;
+}
+
+// The stage of a string ID from the class factory, or null with the cause.
+template <class Stage>
+std::unique_ptr<Stage> stageFromFactory(const std::string& stringId, std::string& error) {
+  RWCollectable* made = rwCreateFromFactory(RWStringID(stringId.c_str()));
+  if (!made) {
+    error = "unknown class \"" + stringId + "\"";
+    return nullptr;
+  }
+  Stage* stage = dynamic_cast<Stage*>(made);
+  if (!stage) {
+    delete made;
+    error = "class \"" + stringId + "\" is not a stage container";
+  }
+  return std::unique_ptr<Stage>(stage);
+}
+
+GAttributeComposite* paperHandlingDevices(const PrinterModel& model) {
+  auto* devices = new GAttributeComposite(Id::kPaperHandlingDevices);
+  auto* input = new GPaperHandlingDevice("Input", 0, 1, 1, 1, 1);
+  auto* trays = new GAttributeComposite(0);
+  for (int16_t number : model.trays) trays->insert(new GTray(("Tray " + std::to_string(number)).c_str(), number));
+  input->addSource(1, trays);
+  devices->insert(input);
+
+  auto* output = new GPaperHandlingDevice("Output", 1, 1, 1, 1, 1);
+  auto* bins = new GAttributeComposite(0);
+  for (int16_t number = 1; number <= model.bins; ++number)
+    bins->insert(new GBin(("Bin " + std::to_string(number)).c_str(), number));
+  output->addSource(1, bins);
+  devices->insert(output);
+  return devices;
+}
+
+bool checkModel(const PrinterModel& model, std::string& error) {
+  if (generatorClassFor(model.language).empty()) {
+    error = "unknown language \"" + model.language + "\"";
+    return false;
+  }
+  if (model.media.empty()) {
+    error = "no media";
+    return false;
+  }
+  for (int16_t id : model.media)
+    if (!findPaper(id)) {
+      error = "unknown media id " + std::to_string(id);
+      return false;
+    }
+  if (model.resolutions.empty()) {
+    error = "no resolution";
+    return false;
+  }
+  for (int16_t dpi : model.resolutions)
+    if (!knownResolution(dpi)) {
+      error = "unsupported resolution " + std::to_string(dpi);
+      return false;
+    }
+  for (int16_t number : model.trays)
+    if (number < 1) {
+      error = "bad tray number " + std::to_string(number);
+      return false;
+    }
+  if (model.bins < 0 || model.bins > 99) {
+    error = "bad bin count " + std::to_string(model.bins);
+    return false;
+  }
+  return true;
+}
+
+mode_t currentUmask() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+}  // namespace
+
+const std::vector<PrinterPaper>& knownPapers() {
+  static const std::vector<PrinterPaper> papers = {
+      {1, "Letter", "LETTER", 5100, 6600},
+      {5, "Legal", "LEGAL", 5100, 8400},
+      {23, "A4", "A4", 4960, 7016},
+  };
+  return papers;
+}
+
+const PrinterPaper* findPaper(int16_t mediaId) {
+  for (const PrinterPaper& paper : knownPapers())
+    if (paper.mediaId == mediaId) return &paper;
+  return nullptr;
+}
+
+std::string generatorClassFor(const std::string& language) {
+  if (language == "PCLXL") return "GCheetah";
+  if (language == "PCL") return "GPcl5e";
+  if (language == "POSTSCRIPT") return "GPostScript";
+  return {};
+}
+
+std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model, std::string& error) {
+  if (!checkModel(model, error)) return nullptr;
+  const std::string generatorClass =
+      model.generatorClass.empty() ? generatorClassFor(model.language) : model.generatorClass;
+  std::unique_ptr<GPeripheralComposite> printer = stageFromFactory<GPeripheralComposite>("GPrinter", error);
+  if (!printer) return nullptr;
+  std::unique_ptr<GPeripheralComposite> jobLanguage = stageFromFactory<GPeripheralComposite>("GPJL", error);
+  if (!jobLanguage) return nullptr;
+  std::unique_ptr<GPeripheralComposite> generator = stageFromFactory<GPeripheralComposite>(generatorClass, error);
+  if (!generator) return nullptr;
+  if (!generator->isKindOf(ClassId::GPDLGenerator)) {
+    error = "class \"" + generatorClass + "\" is not a generator";
+    return nullptr;
+  }
+
+  // ---- the Config items -----------------------------------------------------------
+  auto* printerConfig = new GConfiguration(kAttrStageConfig);
+  auto* jobLanguageConfig = new GConfiguration(kAttrStageConfig);
+  auto* generatorConfig = new GConfiguration(kAttrStageConfig);
+  GCountedPtr keepPrinter(printerConfig);
+  GCountedPtr keepJobLanguage(jobLanguageConfig);
+  GCountedPtr keepGenerator(generatorConfig);
+
+  printerConfig->insert(new GRangeAttribute(1, 999, 1, 1, Id::kCopies));
+  auto* settingsTemplate = new GAttributeComposite(Id::kSettingsTemplate);
+  settingsTemplate->insert(new GState(Id::kJobOptions));
+  settingsTemplate->insert(new GState(Id::kPrinterOptions));
+  settingsTemplate->insert(new GState(Id::kOptions366));
+  settingsTemplate->insert(new GAttributeComposite(Id::kCustomSizes));
+  settingsTemplate->insert(new GAttributeComposite(Id::kExtraMediaTypes));
+  printerConfig->insert(settingsTemplate);
+  auto* capabilities = new GConfiguration(Id::kCapabilities);
+  for (uint32_t id : kCapabilitySets) capabilities->insert(new GCapabilities(id));
+  printerConfig->insert(capabilities);
+
+  auto* paperNames = new MAssociationList(Id::kPaperNameTable);
+  for (int16_t id : model.media) {
+    const PrinterPaper* paper = findPaper(id);
+    paperNames->insertAssociation(
+        new MPersistentAssociation(new GValueAttribute(id, 0), new GSelectionString(paper->keyword.c_str(), id), 0));
+  }
+  jobLanguageConfig->insert(paperNames);
+  auto* options = new GAttributeComposite(Id::kJobLanguageOptions);
+  options->insert(paperHandlingDevices(model));
+  jobLanguageConfig->insert(options);
+  auto* modes = new GAttributeComposite(Id::kModeEntries);
+  for (int16_t dpi : model.resolutions) {
+    auto* entry = new GAttributeComposite(0);
+    entry->insert(new GValueAttribute(dpi, Id::kResolution));
+    entry->insert(new GValueAttribute(dpi, Id::kVerticalResolution));
+    entry->insert(new GValueAttribute(1, Id::kBitsPerPixel));
+    modes->insert(entry);
+  }
+  jobLanguageConfig->insert(modes);
+
+  auto* pool = new GMediaPool(Id::kMediaPool);
+  for (int16_t dpi : model.resolutions)
+    for (int32_t orientation : {0, 90}) {
+      for (int16_t id : model.media) {
+        const PrinterPaper* paper = findPaper(id);
+        pool->insert(poolEntry(paper->name.c_str(), id, paper->width, paper->height, dpi, orientation));
+      }
+      pool->insert(poolEntry("Custom minimum", kLowerBoundId, kLowerBound[0], kLowerBound[1], dpi, orientation));
+      pool->insert(poolEntry("Custom maximum", kUpperBoundId, kUpperBound[0], kUpperBound[1], dpi, orientation));
+    }
+  generatorConfig->insert(pool);
+  // One table, shared: the file stores it once.
+  generatorConfig->insert(paperNames);
+
+  if (model.hook) {
+    PrinterConfigs configs{*printerConfig, *jobLanguageConfig, *generatorConfig, *options};
+    model.hook(configs);
+  }
+
+  // ---- the printer's Default ---------------------------------------------------------
+  auto* defaults = new GState(kAttrStageState);
+  auto* document = new GState(Id::kDocumentGroup);
+  const PrinterPaper* firstPaper = findPaper(model.media.front());
+  document->insert(poolEntry(firstPaper->name.c_str(), firstPaper->mediaId, firstPaper->width, firstPaper->height,
+                             model.resolutions.front(), 0, Id::kMedia));
+  document->insert(resolutionGroup(model.resolutions.front()));
+  document->insert(new GValueAttribute(0, Id::kOrientation));
+  defaults->insert(document);
+  defaults->insert(new GState(Id::kPageGroup));
+  defaults->insert(new GState(Id::kGraphicGroup));
+
+  // ---- the stages ------------------------------------------------------------------------
+  jobLanguage->setId(Id::kJobLanguage);
+  jobLanguage->setName("PJL");
+  jobLanguage->setConfig(static_cast<GConfiguration*>(keepJobLanguage.get()));
+  generator->setId(Id::kGenerator);
+  generator->setName(model.language.c_str());
+  generator->setConfig(static_cast<GConfiguration*>(keepGenerator.get()));
+  printer->setId(Id::kPrinter);
+  printer->setName("Printer");
+  printer->setConfig(static_cast<GConfiguration*>(keepPrinter.get()));
+  printer->setDefaults(defaults);
+  printer->insert(jobLanguage.release());
+  printer->insert(generator.release());
+
+  auto root = std::make_unique<GPeripheralComposite>(Id::kRoot);
+  root->setName("Configuration");
+  root->insert(printer.release());
+  // The State of every stage becomes a copy of its Default.
+  root->reset();
+
+  // ---- the mapping lists -----------------------------------------------------------------
+  auto codes = std::make_unique<GResourceMappingList>(Id::kCodeMappings);
+  // The platform's paper codes: letter 1, legal 5, A4 9.
+  for (int16_t id : model.media) codes->add(new GResourceMapping(static_cast<uint32_t>(id), id == 23 ? 9 : id, id));
+  auto trays = std::make_unique<GResourceMappingList>(Id::kTrayMappings);
+  for (int16_t number : model.trays)
+    trays->add(new GResourceMapping(static_cast<uint32_t>(number), static_cast<uint16_t>(number), number));
+
+  auto top = std::make_unique<GAttributeComposite>(Id::kTop);
+  top->insert(root.release());
+  // The top composite's insert takes attributes only; the mapping lists
+  // join its children as a restore puts them there.
+  top->children().append(GCountedPtr(codes.release()));
+  top->children().append(GCountedPtr(trays.release()));
+  top->children().append(GCountedPtr(new GResourceMappingList(Id::kResourceMappings)));
+  return top;
+}
+
+GPeripheralComposite* printerRoot(const GAttributeComposite& top) {
+  const int32_t at = top.children().firstIndex([](const MPersistentObject* c) { return c->id() == Id::kRoot; });
+  return at < 0 ? nullptr : dynamic_cast<GPeripheralComposite*>(top.children().pointee(static_cast<RWsize>(at)));
+}
+
+std::unique_ptr<GAttributeComposite> buildPrinterSettings(const GPeripheralComposite& root) {
+  const auto* printer = dynamic_cast<const GPeripheral*>(root.findById(Id::kPrinter));
+  const MPersistentObject* config = printer ? printer->config() : nullptr;
+  const auto* settingsTemplate =
+      dynamic_cast<const GAttributeComposite*>(config ? config->findById(Id::kSettingsTemplate) : nullptr);
+  if (!settingsTemplate) return nullptr;
+  std::unique_ptr<GAttributeComposite> settings(
+      dynamic_cast<GAttributeComposite*>(settingsTemplate->deepCopy()));
+  if (!settings) return nullptr;
+  settings->setId(Id::kSettings);
+
+  const MPersistentObject* defaults = printer->defaults();
+  auto copyGroup = [&](uint32_t from, uint32_t to) -> GAttributeComposite* {
+    const MPersistentObject* group = defaults ? defaults->findById(from) : nullptr;
+    auto* copy = dynamic_cast<GAttributeComposite*>(group ? group->deepCopy() : new GState(from));
+    copy->setId(to);
+    settings->insert(copy);
+    return copy;
+  };
+  GAttributeComposite* document = copyGroup(Id::kDocumentGroup, Id::kDocumentSettings);
+  if (MPersistentObject* media = document->removeById(Id::kMedia)) {
+    media->setId(Id::kSettingsMedia);
+    document->insert(media);
+  }
+  copyGroup(Id::kPageGroup, Id::kPageSettings);
+  return settings;
+}
+
+bool writePrinterTree(const GAttributeComposite& top, const std::string& path, std::string& error) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) {
+    error = "cannot create a file beside \"" + path + "\": " + std::strerror(errno);
+    return false;
+  }
+  // The data file is read by every user's driver, not only its maker's.
+  fchmod(fd, 0644 & ~currentUmask());
+  close(fd);
+  bool written = false;
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    if (file) {
+      {
+        RWbostream out(file);
+        out << static_cast<const RWCollectable*>(&top);
+        written = out.good();
+      }
+      // A full disk may show only when the last bytes go out.
+      file.close();
+      written = written && !file.fail();
+    }
+  }
+  if (!written) {
+    std::remove(temporary.c_str());
+    error = "cannot write \"" + path + "\"";
+    return false;
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = "cannot write \"" + path + "\": " + std::strerror(errno);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,109 @@
+#ifndef TOOLS_PRINTER_PRINTER_H
+#define TOOLS_PRINTER_PRINTER_H
+
+// The printer configuration builder: makes a printer's data file, the one
+// stored tree the driver server restores for a printer, from a small
+// description of the printer model. mkprinter writes such files from its
+// options; tests build trees with it and give them to driver instances.
+//
+// The tree, each item where its reader looks for it:
+//
+//   top (GAttributeComposite, id 0)
+//     353 the configuration root (GPeripheralComposite)
+//       76 the printer (GPrinter)
+//         106 the job language (GPJL)
+//         101 the generator (made by string ID, named by its language)
+//     191 code mappings (platform paper code -> media id)
+//     84  tray mappings (platform paper-source code -> tray number)
+//     194 resource mappings (empty)
+//
+// Every stage gets a configuration (198) of its own:
+//   printer        199 copies, 359 settings template (364, 365, 366, 276,
+//                  701), 112 capability sets (113, 120, 126-128, 135, 136)
+//   job language   192 paper-name table, 228 holding 90 (the paper-handling
+//                  devices: input trays, output bins), 206 mode entries
+//   generator      189 media pool (0 and 90 degrees at each resolution,
+//                  with the custom-size bounds 17385 and 17384), and the
+//                  same 192 object as the job language's
+// The printer's Default holds the document group 246 (media 259,
+// resolution group 249 with 323, 324 and 325, orientation 265), the page
+// group 256 and the graphic group 244; a reset after building makes the
+// State a copy of it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class GAttributeComposite;
+class GConfiguration;
+class GPeripheralComposite;
+
+// One paper size: its media id, the name and keyword the printer knows it
+// by, and its size in dots at 600 dpi.
+struct PrinterPaper {
+  int16_t mediaId;
+  std::string name;
+  std::string keyword;
+  int16_t width;
+  int16_t height;
+};
+
+// The Config items of the three stages, handed to the model's hook before
+// the stages take them, so that a fixture can add what it needs.
+struct PrinterConfigs {
+  GConfiguration& printer;
+  GConfiguration& jobLanguage;
+  GConfiguration& generator;
+  // The job language's 228, which holds the paper-handling devices (90).
+  GAttributeComposite& jobLanguageOptions;
+};
+
+struct PrinterModel {
+  // PCLXL, PCL or POSTSCRIPT: the PJL language name.
+  std::string language = "PCLXL";
+  // The generator's string ID; empty for the language's own generator.
+  std::string generatorClass;
+  // Media ids of the known papers (1 Letter, 5 Legal, 23 A4), in order.
+  std::vector<int16_t> media = {1, 5, 23};
+  // Tray numbers of the input device.
+  std::vector<int16_t> trays = {1, 2};
+  // Bins of the output device, numbered from 1.
+  int32_t bins = 1;
+  // Dots per inch, one mode entry and one set of pool entries each.
+  std::vector<int16_t> resolutions = {600};
+  // Adds further Config items; may be empty.
+  std::function<void(PrinterConfigs&)> hook;
+};
+
+// The papers the builder knows: Letter (1), Legal (5) and A4 (23), with
+// 100-dot margins.
+const std::vector<PrinterPaper>& knownPapers();
+// The paper of a media id, or null.
+const PrinterPaper* findPaper(int16_t mediaId);
+// The string ID of a language's generator ("GCheetah", "GPcl5e",
+// "GPostScript"), or empty for an unknown language.
+std::string generatorClassFor(const std::string& language);
+
+// The tree (owned by the caller), or null with the cause in error: an
+// unknown language, paper or resolution, a class the factory does not know
+// or that is not what its place needs.
+std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model, std::string& error);
+
+// The configuration root of a built or restored tree's top, or null.
+GPeripheralComposite* printerRoot(const GAttributeComposite& top);
+
+// A settings tree for a driver instance over the tree: a copy of the
+// settings template (359) as 360, holding the document settings 362 (a
+// copy of the printer's Default 246, its media 259 as 260) and the page
+// settings 363 (a copy of 256). Null when the tree has no template.
+std::unique_ptr<GAttributeComposite> buildPrinterSettings(const GPeripheralComposite& root);
+
+// Writes the tree as one outermost store to a binary stream in the file:
+// objects reached twice are stored once. The file is written under a
+// temporary name beside it and renamed when complete, so a failure leaves
+// no file behind. False with the cause in error.
+bool writePrinterTree(const GAttributeComposite& top, const std::string& path, std::string& error);
+
+#endif

@@ -45,6 +45,13 @@ void attr(XLStream& s, V v, uint8_t id) {
 
 void op(XLStream& s, uint8_t tag) { xlWriteOperator(s, tag); }
 
+// An operator with one attribute.
+template <class V>
+void single(XLStream& s, uint8_t tag, V v, uint8_t id) {
+  attr(s, v, id);
+  op(s, tag);
+}
+
 // A spacing array: ubyte low bytes when every value lies in 0..255, else
 // sint16 values.
 void spacing(XLStream& s, std::span<const int16_t> v, uint8_t id) {
@@ -192,10 +199,7 @@ void xlBeginPageCustom(XLStream& s, uint8_t orientation, XLXY<uint16_t> size, ui
 
 void xlEndPage(XLStream& s) { op(s, XLOp::EndPage); }
 
-void xlEndPageCopies(XLStream& s, uint16_t copies) {
-  attr(s, copies, XLAttr::PageCopies);
-  op(s, XLOp::EndPage);
-}
+void xlEndPageCopies(XLStream& s, uint16_t copies) { single(s, XLOp::EndPage, copies, XLAttr::PageCopies); }
 
 void xlEndPageCopies(XLStream& s, uint16_t copies, uint8_t mediaSource) {
   attr(s, copies, XLAttr::PageCopies);
@@ -203,29 +207,16 @@ void xlEndPageCopies(XLStream& s, uint16_t copies, uint8_t mediaSource) {
   op(s, XLOp::EndPage);
 }
 
-void xlEndPageSource(XLStream& s, uint8_t mediaSource) {
-  attr(s, mediaSource, XLAttr::MediaSource);
-  op(s, XLOp::EndPage);
-}
+void xlEndPageSource(XLStream& s, uint8_t mediaSource) { single(s, XLOp::EndPage, mediaSource, XLAttr::MediaSource); }
 
-void xlComment(XLStream& s, XLBytes text) {
-  attr(s, text, XLAttr::CommentData);
-  op(s, XLOp::Comment);
-}
+void xlComment(XLStream& s, XLBytes text) { single(s, XLOp::Comment, text, XLAttr::CommentData); }
 
-void xlEchoComment(XLStream& s, XLBytes text) {
-  attr(s, text, XLAttr::CommentData);
-  op(s, XLOp::EchoComment);
-}
+void xlEchoComment(XLStream& s, XLBytes text) { single(s, XLOp::EchoComment, text, XLAttr::CommentData); }
 
-void xlQuery(XLStream& s, XLBytes query) {
-  attr(s, query, 138);
-  op(s, XLOp::Query);
-}
+void xlQuery(XLStream& s, XLBytes query) { single(s, XLOp::Query, query, 138); }
 
 void xlOpenDataSource(XLStream& s, uint8_t sourceType) {
-  attr(s, sourceType, XLAttr::SourceType);
-  op(s, XLOp::OpenDataSource);
+  single(s, XLOp::OpenDataSource, sourceType, XLAttr::SourceType);
 }
 
 void xlOpenDataSource(XLStream& s, uint8_t sourceType, uint8_t dataOrg) {
@@ -245,16 +236,12 @@ void xlBeginFontHeader(XLStream& s, XLBytes fontName, uint8_t fontFormat) {
 }
 
 void xlReadFontHeader(XLStream& s, uint16_t length) {
-  attr(s, length, XLAttr::FontHeaderLength);
-  op(s, XLOp::ReadFontHeader);
+  single(s, XLOp::ReadFontHeader, length, XLAttr::FontHeaderLength);
 }
 
 void xlEndFontHeader(XLStream& s) { op(s, XLOp::EndFontHeader); }
 
-void xlBeginChar(XLStream& s, XLBytes fontName) {
-  attr(s, fontName, XLAttr::FontName);
-  op(s, XLOp::BeginChar);
-}
+void xlBeginChar(XLStream& s, XLBytes fontName) { single(s, XLOp::BeginChar, fontName, XLAttr::FontName); }
 
 void xlReadChar(XLStream& s, uint16_t charCode, uint32_t charDataSize) {
   attr(s, charCode, XLAttr::CharCode);
@@ -264,39 +251,23 @@ void xlReadChar(XLStream& s, uint16_t charCode, uint32_t charDataSize) {
 
 void xlEndChar(XLStream& s) { op(s, XLOp::EndChar); }
 
-void xlRemoveFont(XLStream& s, XLBytes fontName) {
-  attr(s, fontName, XLAttr::FontName);
-  op(s, XLOp::RemoveFont);
-}
+void xlRemoveFont(XLStream& s, XLBytes fontName) { single(s, XLOp::RemoveFont, fontName, XLAttr::FontName); }
 
 void xlSetCharAttributes(XLStream& s, uint8_t writingMode) {
-  attr(s, writingMode, XLAttr::WritingMode);
-  op(s, XLOp::SetCharAttributes);
+  single(s, XLOp::SetCharAttributes, writingMode, XLAttr::WritingMode);
 }
 
 // Streams.
 
-void xlBeginStream(XLStream& s, XLBytes streamName) {
-  attr(s, streamName, XLAttr::StreamName);
-  op(s, XLOp::BeginStream);
-}
+void xlBeginStream(XLStream& s, XLBytes streamName) { single(s, XLOp::BeginStream, streamName, XLAttr::StreamName); }
 
-void xlReadStream(XLStream& s, uint32_t length) {
-  attr(s, length, XLAttr::StreamDataLength);
-  op(s, XLOp::ReadStream);
-}
+void xlReadStream(XLStream& s, uint32_t length) { single(s, XLOp::ReadStream, length, XLAttr::StreamDataLength); }
 
 void xlEndStream(XLStream& s) { op(s, XLOp::EndStream); }
 
-void xlExecStream(XLStream& s, uint32_t length) {
-  attr(s, length, XLAttr::StreamDataLength);
-  op(s, XLOp::ExecStream);
-}
+void xlExecStream(XLStream& s, uint32_t length) { single(s, XLOp::ExecStream, length, XLAttr::StreamDataLength); }
 
-void xlRemoveStream(XLStream& s, uint32_t length) {
-  attr(s, length, XLAttr::StreamDataLength);
-  op(s, XLOp::RemoveStream);
-}
+void xlRemoveStream(XLStream& s, uint32_t length) { single(s, XLOp::RemoveStream, length, XLAttr::StreamDataLength); }
 
 // Graphics state.
 
@@ -304,13 +275,11 @@ void xlPopGS(XLStream& s) { op(s, XLOp::PopGS); }
 void xlPushGS(XLStream& s) { op(s, XLOp::PushGS); }
 
 void xlSetClipReplace(XLStream& s, uint8_t clipRegion) {
-  attr(s, clipRegion, XLAttr::ClipRegion);
-  op(s, XLOp::SetClipReplace);
+  single(s, XLOp::SetClipReplace, clipRegion, XLAttr::ClipRegion);
 }
 
 void xlSetClipIntersect(XLStream& s, uint8_t clipRegion) {
-  attr(s, clipRegion, XLAttr::ClipRegion);
-  op(s, XLOp::SetClipIntersect);
+  single(s, XLOp::SetClipIntersect, clipRegion, XLAttr::ClipRegion);
 }
 
 template <XLCoord T>
@@ -322,22 +291,13 @@ void xlSetClipRectangle(XLStream& s, XLBox<T> box, uint8_t clipRegion) {
 
 void xlSetClipToPage(XLStream& s) { op(s, XLOp::SetClipToPage); }
 
-void xlSetClipMode(XLStream& s, uint8_t clipMode) {
-  attr(s, clipMode, XLAttr::ClipMode);
-  op(s, XLOp::SetClipMode);
-}
+void xlSetClipMode(XLStream& s, uint8_t clipMode) { single(s, XLOp::SetClipMode, clipMode, XLAttr::ClipMode); }
 
 void xlSetPathToClip(XLStream& s) { op(s, XLOp::SetPathToClip); }
 
 // Brush and pen sources: the same attributes before either operator.
 
 namespace {
-
-template <class V>
-void source(XLStream& s, uint8_t tag, V v, uint8_t id) {
-  attr(s, v, id);
-  op(s, tag);
-}
 
 void sizedPattern(XLStream& s, uint8_t tag, XLXY<uint16_t> newSize, int16_t patternId) {
   attr(s, newSize, XLAttr::NewDestinationSize);
@@ -353,37 +313,36 @@ void attr15Source(XLStream& s, uint8_t tag, uint8_t attr15, XLBytes attr14) {
 
 }  // namespace
 
-void xlSetBrushGrayReal(XLStream& s, float gray) { source(s, XLOp::SetBrushSource, gray, XLAttr::GrayLevel); }
-void xlSetBrushGray(XLStream& s, uint8_t gray) { source(s, XLOp::SetBrushSource, gray, XLAttr::GrayLevel); }
-void xlSetBrushNull(XLStream& s, uint8_t v) { source(s, XLOp::SetBrushSource, v, XLAttr::NullBrush); }
-void xlSetBrushPattern(XLStream& s, int16_t id) { source(s, XLOp::SetBrushSource, id, XLAttr::PatternSelectID); }
+void xlSetBrushGrayReal(XLStream& s, float gray) { single(s, XLOp::SetBrushSource, gray, XLAttr::GrayLevel); }
+void xlSetBrushGray(XLStream& s, uint8_t gray) { single(s, XLOp::SetBrushSource, gray, XLAttr::GrayLevel); }
+void xlSetBrushNull(XLStream& s, uint8_t v) { single(s, XLOp::SetBrushSource, v, XLAttr::NullBrush); }
+void xlSetBrushPattern(XLStream& s, int16_t id) { single(s, XLOp::SetBrushSource, id, XLAttr::PatternSelectID); }
 void xlSetBrushPattern(XLStream& s, XLXY<uint16_t> newSize, int16_t id) {
   sizedPattern(s, XLOp::SetBrushSource, newSize, id);
 }
 void xlSetBrushRGBReal(XLStream& s, std::span<const float> rgb) {
-  source(s, XLOp::SetBrushSource, rgb, XLAttr::RGBColor);
+  single(s, XLOp::SetBrushSource, rgb, XLAttr::RGBColor);
 }
-void xlSetBrushRGB(XLStream& s, XLBytes rgb) { source(s, XLOp::SetBrushSource, rgb, XLAttr::RGBColor); }
+void xlSetBrushRGB(XLStream& s, XLBytes rgb) { single(s, XLOp::SetBrushSource, rgb, XLAttr::RGBColor); }
 void xlSetBrushSourceAttr15(XLStream& s, uint8_t attr15, XLBytes attr14) {
   attr15Source(s, XLOp::SetBrushSource, attr15, attr14);
 }
 
-void xlSetPenGrayReal(XLStream& s, float gray) { source(s, XLOp::SetPenSource, gray, XLAttr::GrayLevel); }
-void xlSetPenGray(XLStream& s, uint8_t gray) { source(s, XLOp::SetPenSource, gray, XLAttr::GrayLevel); }
-void xlSetPenNull(XLStream& s, uint8_t v) { source(s, XLOp::SetPenSource, v, XLAttr::NullPen); }
-void xlSetPenPattern(XLStream& s, int16_t id) { source(s, XLOp::SetPenSource, id, XLAttr::PatternSelectID); }
+void xlSetPenGrayReal(XLStream& s, float gray) { single(s, XLOp::SetPenSource, gray, XLAttr::GrayLevel); }
+void xlSetPenGray(XLStream& s, uint8_t gray) { single(s, XLOp::SetPenSource, gray, XLAttr::GrayLevel); }
+void xlSetPenNull(XLStream& s, uint8_t v) { single(s, XLOp::SetPenSource, v, XLAttr::NullPen); }
+void xlSetPenPattern(XLStream& s, int16_t id) { single(s, XLOp::SetPenSource, id, XLAttr::PatternSelectID); }
 void xlSetPenPattern(XLStream& s, XLXY<uint16_t> newSize, int16_t id) {
   sizedPattern(s, XLOp::SetPenSource, newSize, id);
 }
-void xlSetPenRGBReal(XLStream& s, std::span<const float> rgb) { source(s, XLOp::SetPenSource, rgb, XLAttr::RGBColor); }
-void xlSetPenRGB(XLStream& s, XLBytes rgb) { source(s, XLOp::SetPenSource, rgb, XLAttr::RGBColor); }
+void xlSetPenRGBReal(XLStream& s, std::span<const float> rgb) { single(s, XLOp::SetPenSource, rgb, XLAttr::RGBColor); }
+void xlSetPenRGB(XLStream& s, XLBytes rgb) { single(s, XLOp::SetPenSource, rgb, XLAttr::RGBColor); }
 void xlSetPenSourceAttr15(XLStream& s, uint8_t attr15, XLBytes attr14) {
   attr15Source(s, XLOp::SetPenSource, attr15, attr14);
 }
 
 void xlSetColorSpace(XLStream& s, uint8_t colorSpace) {
-  attr(s, colorSpace, XLAttr::ColorSpace);
-  op(s, XLOp::SetColorSpace);
+  single(s, XLOp::SetColorSpace, colorSpace, XLAttr::ColorSpace);
 }
 
 void xlSetColorSpace(XLStream& s, uint8_t colorSpace, uint8_t paletteDepth, XLBytes paletteData) {
@@ -424,16 +383,16 @@ void xlSetCursorMeasure(XLStream& s, uint8_t measure, XLXY<float> unitsPerMeasur
 
 template <XLCoord T>
 void xlSetCursor(XLStream& s, XLXY<T> point) {
-  source(s, XLOp::SetCursor, point, XLAttr::Point);
+  single(s, XLOp::SetCursor, point, XLAttr::Point);
 }
 
 template <XLCoord T>
 void xlSetCursorRel(XLStream& s, XLXY<T> point) {
-  source(s, XLOp::SetCursorRel, point, XLAttr::Point);
+  single(s, XLOp::SetCursorRel, point, XLAttr::Point);
 }
 
 void xlSetHalftoneDevice(XLStream& s, uint8_t deviceMatrix) {
-  source(s, XLOp::SetHalftoneMethod, deviceMatrix, XLAttr::DeviceMatrix);
+  single(s, XLOp::SetHalftoneMethod, deviceMatrix, XLAttr::DeviceMatrix);
 }
 
 namespace {
@@ -456,10 +415,10 @@ void xlSetHalftoneMethod(XLStream& s, XLXY<uint16_t> size, uint8_t depth, uint8_
   op(s, XLOp::SetHalftoneMethod);
 }
 
-void xlSetFillMode(XLStream& s, uint8_t fillMode) { source(s, XLOp::SetFillMode, fillMode, XLAttr::FillMode); }
+void xlSetFillMode(XLStream& s, uint8_t fillMode) { single(s, XLOp::SetFillMode, fillMode, XLAttr::FillMode); }
 
 void xlSetLineDash(XLStream& s, std::span<const uint16_t> dashes) {
-  source(s, XLOp::SetLineDash, dashes, XLAttr::LineDashStyle);
+  single(s, XLOp::SetLineDash, dashes, XLAttr::LineDashStyle);
 }
 
 void xlSetLineDash(XLStream& s, std::span<const uint16_t> dashes, uint16_t offset) {
@@ -469,20 +428,20 @@ void xlSetLineDash(XLStream& s, std::span<const uint16_t> dashes, uint16_t offse
 }
 
 void xlSetLineDashSolid(XLStream& s, uint8_t solidLine) {
-  source(s, XLOp::SetLineDash, solidLine, XLAttr::SolidLine);
+  single(s, XLOp::SetLineDash, solidLine, XLAttr::SolidLine);
 }
 
-void xlSetLineCap(XLStream& s, uint8_t cap) { source(s, XLOp::SetLineCap, cap, XLAttr::LineCapStyle); }
-void xlSetLineJoin(XLStream& s, uint8_t join) { source(s, XLOp::SetLineJoin, join, XLAttr::LineJoinStyle); }
-void xlSetMiterLimit(XLStream& s, uint16_t limit) { source(s, XLOp::SetMiterLimit, limit, XLAttr::MiterLength); }
+void xlSetLineCap(XLStream& s, uint8_t cap) { single(s, XLOp::SetLineCap, cap, XLAttr::LineCapStyle); }
+void xlSetLineJoin(XLStream& s, uint8_t join) { single(s, XLOp::SetLineJoin, join, XLAttr::LineJoinStyle); }
+void xlSetMiterLimit(XLStream& s, uint16_t limit) { single(s, XLOp::SetMiterLimit, limit, XLAttr::MiterLength); }
 void xlSetMiterLimitReal(XLStream& s, float limit) {
-  source(s, XLOp::SetMiterLimit, limit, XLAttr::MiterLength);
+  single(s, XLOp::SetMiterLimit, limit, XLAttr::MiterLength);
 }
-void xlSetPenWidth(XLStream& s, uint16_t width) { source(s, XLOp::SetPenWidth, width, XLAttr::PenWidth); }
-void xlSetPenWidthReal(XLStream& s, float width) { source(s, XLOp::SetPenWidth, width, XLAttr::PenWidth); }
-void xlSetROP(XLStream& s, uint8_t rop3) { source(s, XLOp::SetROP, rop3, XLAttr::ROP3); }
-void xlSetPatternTxMode(XLStream& s, uint8_t mode) { source(s, XLOp::SetPatternTxMode, mode, XLAttr::TxMode); }
-void xlSetSourceTxMode(XLStream& s, uint8_t mode) { source(s, XLOp::SetSourceTxMode, mode, XLAttr::TxMode); }
+void xlSetPenWidth(XLStream& s, uint16_t width) { single(s, XLOp::SetPenWidth, width, XLAttr::PenWidth); }
+void xlSetPenWidthReal(XLStream& s, float width) { single(s, XLOp::SetPenWidth, width, XLAttr::PenWidth); }
+void xlSetROP(XLStream& s, uint8_t rop3) { single(s, XLOp::SetROP, rop3, XLAttr::ROP3); }
+void xlSetPatternTxMode(XLStream& s, uint8_t mode) { single(s, XLOp::SetPatternTxMode, mode, XLAttr::TxMode); }
+void xlSetSourceTxMode(XLStream& s, uint8_t mode) { single(s, XLOp::SetSourceTxMode, mode, XLAttr::TxMode); }
 
 void xlSetNeutralAxis(XLStream& s, int16_t first, int16_t second) {
   put(s, first);
@@ -496,14 +455,14 @@ void xlSetPageDefaultCTM(XLStream& s) { op(s, XLOp::SetPageDefaultCTM); }
 
 template <XLCoord T>
 void xlSetPageOrigin(XLStream& s, XLXY<T> origin) {
-  source(s, XLOp::SetPageOrigin, origin, XLAttr::PageOrigin);
+  single(s, XLOp::SetPageOrigin, origin, XLAttr::PageOrigin);
 }
 
-void xlSetPageRotation(XLStream& s, int16_t angle) { source(s, XLOp::SetPageRotation, angle, XLAttr::PageAngle); }
+void xlSetPageRotation(XLStream& s, int16_t angle) { single(s, XLOp::SetPageRotation, angle, XLAttr::PageAngle); }
 void xlSetPageRotationReal(XLStream& s, float angle) {
-  source(s, XLOp::SetPageRotation, angle, XLAttr::PageAngle);
+  single(s, XLOp::SetPageRotation, angle, XLAttr::PageAngle);
 }
-void xlSetPageScale(XLStream& s, XLXY<float> scale) { source(s, XLOp::SetPageScale, scale, XLAttr::PageScale); }
+void xlSetPageScale(XLStream& s, XLXY<float> scale) { single(s, XLOp::SetPageScale, scale, XLAttr::PageScale); }
 
 // Text and character transforms.
 
@@ -514,22 +473,22 @@ void xlSetFont(XLStream& s, XLBytes fontName, float charSize, uint16_t symbolSet
   op(s, XLOp::SetFont);
 }
 
-void xlSetCharAngle(XLStream& s, int16_t angle) { source(s, XLOp::SetCharAngle, angle, XLAttr::CharAngle); }
-void xlSetCharAngleReal(XLStream& s, float angle) { source(s, XLOp::SetCharAngle, angle, XLAttr::CharAngle); }
-void xlSetCharScale(XLStream& s, XLXY<float> scale) { source(s, XLOp::SetCharScale, scale, XLAttr::CharScale); }
+void xlSetCharAngle(XLStream& s, int16_t angle) { single(s, XLOp::SetCharAngle, angle, XLAttr::CharAngle); }
+void xlSetCharAngleReal(XLStream& s, float angle) { single(s, XLOp::SetCharAngle, angle, XLAttr::CharAngle); }
+void xlSetCharScale(XLStream& s, XLXY<float> scale) { single(s, XLOp::SetCharScale, scale, XLAttr::CharScale); }
 
 template <class T>
   requires std::same_as<T, int16_t> || std::same_as<T, float>
 void xlSetCharShear(XLStream& s, XLXY<T> shear) {
-  source(s, XLOp::SetCharShear, shear, XLAttr::CharShear);
+  single(s, XLOp::SetCharShear, shear, XLAttr::CharShear);
 }
 
 void xlSetCharBoldValue(XLStream& s, float bold) {
-  source(s, XLOp::SetCharBoldValue, bold, XLAttr::CharBoldValue);
+  single(s, XLOp::SetCharBoldValue, bold, XLAttr::CharBoldValue);
 }
 
 void xlSetCharSubMode(XLStream& s, XLBytes subModes) {
-  source(s, XLOp::SetCharSubMode, subModes, XLAttr::CharSubModeArray);
+  single(s, XLOp::SetCharSubMode, subModes, XLAttr::CharSubModeArray);
 }
 
 template <XLTextCode C>
@@ -645,12 +604,12 @@ void xlBezierRelPath(XLStream& s, XLXY<T> c1, XLXY<T> c2, XLXY<T> end) {
 void xlLinePath(XLStream& s, uint16_t n, uint8_t pointType) { pointCount(s, XLOp::LinePath, n, pointType); }
 template <XLCoord T>
 void xlLinePath(XLStream& s, XLXY<T> end) {
-  source(s, XLOp::LinePath, end, XLAttr::EndPoint);
+  single(s, XLOp::LinePath, end, XLAttr::EndPoint);
 }
 void xlLineRelPath(XLStream& s, uint16_t n, uint8_t pointType) { pointCount(s, XLOp::LineRelPath, n, pointType); }
 template <XLCoord T>
 void xlLineRelPath(XLStream& s, XLXY<T> end) {
-  source(s, XLOp::LineRelPath, end, XLAttr::EndPoint);
+  single(s, XLOp::LineRelPath, end, XLAttr::EndPoint);
 }
 
 // Images and raster patterns.

@@ -47,8 +47,6 @@ void storeBE(uint8_t* out, uint32_t v, int width) {
   for (int i = 0; i < width; ++i) out[i] = static_cast<uint8_t>(v >> (8 * (width - 1 - i)));
 }
 
-void record(XLStream& s, int16_t code) { xlRecordError(s, code); }
-
 void advance(XLStream& s, int32_t n) {
   s.cursor += n;
   s.left -= n;
@@ -59,7 +57,7 @@ void advance(XLStream& s, int32_t n) {
 // nothing can take the bytes: the stream stops rather than overrun.
 void flushForRoom(XLStream& s) {
   if (!s.callback) {
-    record(s, kXLFlushFailed);
+    xlRecordError(s, kXLFlushFailed);
     return;
   }
   xlFlushStream(s);
@@ -71,7 +69,7 @@ void putGroup(XLStream& s, const uint8_t* bytes, int32_t k) {
   if (s.error) return;
   if (!s.buffer || s.size <= 0) {
     // A record that xlCreateStream did not make has nowhere to put bytes.
-    record(s, kXLInitFailed);
+    xlRecordError(s, kXLInitFailed);
     return;
   }
   if (k > s.size) {
@@ -153,7 +151,7 @@ void putTyped(XLStream& s, uint8_t tag, std::initializer_list<T> values) {
 bool putArrayHead(XLStream& s, uint8_t type, size_t count) {
   if (s.error) return false;
   if (count > kMaxArrayCount) {
-    record(s, kXLOutputOverflow);
+    xlRecordError(s, kXLOutputOverflow);
     return false;
   }
   putTag(s, arrayTag(type));
@@ -172,7 +170,7 @@ void writeArray(XLStream& s, uint8_t type, std::span<const T> v) {
 bool putEmbeddedHead(XLStream& s, size_t count, size_t width) {
   if (s.error) return false;
   if (count > UINT32_MAX / width) {
-    record(s, kXLOutputOverflow);
+    xlRecordError(s, kXLOutputOverflow);
     return false;
   }
   xlWriteLongDataLength(s, static_cast<uint32_t>(count * width));
@@ -277,7 +275,7 @@ void xlWriteUByteArrayOfLowBytes(XLStream& s, std::span<const uint16_t> v) {
 
 void xlWriteAttribute(XLStream& s, uint32_t id) {
   if (!xlIsAttribute(id)) {
-    record(s, kXLUndefinedAttribute);
+    xlRecordError(s, kXLUndefinedAttribute);
     return;
   }
   const uint8_t b[2] = {kAttributeTag, static_cast<uint8_t>(id)};
@@ -288,7 +286,7 @@ void xlWriteAttribute(XLStream& s, uint32_t id) {
 
 void xlWriteOperator(XLStream& s, uint32_t tag) {
   if (!xlIsOperator(tag)) {
-    record(s, kXLUndefinedOperator);
+    xlRecordError(s, kXLUndefinedOperator);
     return;
   }
   putTag(s, static_cast<uint8_t>(tag));

@@ -163,8 +163,7 @@ void xlSetPenSourceAttr15(XLStream& s, uint8_t attr15, XLBytes attr14);
 void xlSetColorSpace(XLStream& s, uint8_t colorSpace);
 void xlSetColorSpace(XLStream& s, uint8_t colorSpace, uint8_t paletteDepth, XLBytes paletteData);
 // The forms over attributes 17 to 21 and 22 to 27. The second writes its
-// seven values under the ids 23, 24, 25, 26, 27 and 26 again, as printers
-// of this family expect them.
+// last value under id 26 a second time, as this library always has.
 void xlSetColorSpaceAttr17(XLStream& s, uint8_t attr17, std::span<const float> attr18,
                            std::span<const float> attr19, std::span<const float> attr20,
                            std::span<const float> attr21);

@@ -364,6 +364,7 @@ void freeFont(FONTOBJ* pfo) {
 STROBJ* makeString(const std::u16string& text, FONTOBJ* pfo, POINTL origin, ULONG codePage) {
   auto* s = new EngString;
   s->text = text;
+  s->positions.reserve(text.size() + 1);  // never a null array, even for no glyphs
   LONG x = origin.x;
   for (char16_t c : text) {
     GLYPHPOS gp{};

@@ -352,6 +352,7 @@ const DRVFN table[] = {
 extern "C" __attribute__((visibility("default"))) BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj,
                                                                         DRVENABLEDATA* pded) {
   logLock = EngCreateSemaphore();
+  pdevSerial = 0;
   say("DrvEnableDriver version=%x size=%d\n", iEngineVersion, cj == sizeof(DRVENABLEDATA));
 #ifdef DOUBLE_REFUSE
   (void)pded;

@@ -68,8 +68,17 @@ const char* iconvName(UINT cp) {
 
 // A converter per direction and page, opened once; guarded by the engine's
 // lock, since an iconv descriptor keeps state.
+struct Converters {
+  std::map<std::pair<UINT, bool>, iconv_t> open;
+  ~Converters() {
+    for (auto& [key, cd] : open)
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  }
+};
+
 iconv_t converter(UINT cp, bool toWide) {
-  static std::map<std::pair<UINT, bool>, iconv_t> open;
+  static Converters converters;
+  auto& open = converters.open;
   auto key = std::make_pair(cp, toWide);
   auto it = open.find(key);
   if (it != open.end()) return it->second;

@@ -717,6 +717,10 @@ typedef LARGE_INTEGER (*PFN_RtlLargeIntegerSubtract)(LARGE_INTEGER a, LARGE_INTE
 
 // ------------------------------------------------------- the driver's side
 
+// The driver's two exports; every other entry is reached through its table.
+BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded);
+void DrvDisableDriver();
+
 typedef BOOL (*PFN_DrvEnableDriver)(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded);
 typedef void (*PFN_DrvDisableDriver)();
 typedef DHPDEV (*PFN_DrvEnablePDEV)(BYTE* pdm, LPWSTR pwszLogAddress, ULONG cPat, HSURF* phsurfPatterns,

@@ -94,6 +94,8 @@ struct Scenario {
   std::string error;
 };
 
+void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
+
 class CallOrderTest : public EngineTest, public ::testing::WithParamInterface<Scenario> {};
 
 namespace {

@@ -202,3 +202,29 @@ TEST_F(PrinterTest, WritingOutsideASpoolJobFails) {
   EXPECT_FALSE(EngWritePrinter(reinterpret_cast<HANDLE>(&written), data, 1, &written));
   EXPECT_EQ(eng::misuse().size(), 2u);
 }
+
+TEST_F(PrinterTest, APublicDevModeIsTheEnginesTwoHundredTwentyBytes) {
+  eng::PublicDevMode dm;
+  dm.deviceName = u"Laser";
+  dm.orientation = 2;
+  dm.paperSize = 9;
+  dm.formName = u"A4";
+  auto bytes = eng::publicDevMode(dm);
+  ASSERT_EQ(bytes.size(), 220u);
+  struct Field {
+    size_t at;
+    std::vector<uint8_t> want;
+  } fields[] = {
+      {0, {'L', 0, 'a', 0, 's', 0, 'e', 0, 'r', 0, 0, 0}},
+      {64, {0x01, 0x04, 0x00, 0x00, 0xDC, 0x00, 0x00, 0x00}},  // spec version, driver version, size, extra
+      {72, {0x03, 0x25, 0x01, 0x00}},                          // fields
+      {76, {0x02, 0x00, 0x09, 0x00, 0x00, 0x00, 0x00, 0x00, 0x64, 0x00, 0x01, 0x00}},
+      {90, {0x58, 0x02, 0x01, 0x00, 0x01, 0x00, 0x58, 0x02}},
+      {102, {'A', 0, '4', 0, 0, 0}},
+  };
+  for (const auto& f : fields)
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + static_cast<long>(f.at),
+                                   bytes.begin() + static_cast<long>(f.at + f.want.size())),
+              f.want)
+        << "offset " << f.at;
+}

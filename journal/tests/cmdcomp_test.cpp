@@ -3,6 +3,8 @@
 // child operations they pass to their member list, copies, and the path's
 // box.
 
+#include "journal/cmdcomp.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,7 +15,6 @@
 #include "core/state.h"
 #include "core/valattr.h"
 #include "graphics/gattrib.h"
-#include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
 #include "journal/shapes.h"
@@ -167,6 +168,11 @@ TEST(Composites, ChildOperationsReachTheMemberList) {
   document.clear();
   EXPECT_EQ(document.entries(), 0u);
   EXPECT_EQ(document.totalEntries(), 1u);
+
+  GCommandComposite two;
+  two.insert(new GPageStart);
+  two.insert(new GPageEnd);
+  EXPECT_EQ(two.totalEntries(), 3u) << "the composite and its two leaves";
 }
 
 TEST(Composites, CopiesShareTheChildrenAndDeepCopiesHaveTheirOwn) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/perclass.h"
+#include "core/pointio.h"
 #include "graphics/gattrib.h"
 
 namespace {
@@ -22,22 +23,6 @@ GPointArray ownedArray(const GPoint* buffer, uint32_t n) { return GPointArray{1,
 
 bool samePoints(const GPointArray& a, const GPointArray& b) {
   return a.count == b.count && (a.count == 0 || std::equal(a.points, a.points + a.count, b.points));
-}
-
-// What a restore reads of each point and of the box: 16-bit values.
-template <class Source>
-bool readPoint(Source& source, GPoint& point) {
-  int16_t x = 0;
-  int16_t y = 0;
-  if (!gRead(source, x) || !gRead(source, y)) return false;
-  point.set(x, y);
-  return true;
-}
-
-template <class Sink>
-void writePoint(Sink& sink, const GPoint& point) {
-  gWrite(sink, point.x());
-  gWrite(sink, point.y());
 }
 
 // A stored count is not trusted: room is made for at most this many points
@@ -198,13 +183,13 @@ void GPointListGraphic::saveLevel(Sink& sink) const {
   gWriteVersion(sink, version());
   gWrite(sink, direction_);
   gWrite(sink, points_.count);
-  for (uint32_t i = 0; i < points_.count; ++i) writePoint(sink, points_.points[i]);
+  for (uint32_t i = 0; i < points_.count; ++i) gWritePoint(sink, points_.points[i]);
   gWrite(sink, boxValid_);
-  writePoint(sink, box_.topLeft());
-  writePoint(sink, box_.bottomRight());
-  writePoint(sink, start_);
-  writePoint(sink, end_);
-  writePoint(sink, corner_);
+  gWritePoint(sink, box_.topLeft());
+  gWritePoint(sink, box_.bottomRight());
+  gWritePoint(sink, start_);
+  gWritePoint(sink, end_);
+  gWritePoint(sink, corner_);
 }
 
 template <class Source>
@@ -218,13 +203,13 @@ void GPointListGraphic::restoreLevel(Source& source) {
   read.reserve(std::min(count, kPointsReservedAhead));
   for (uint32_t i = 0; i < count; ++i) {
     GPoint p;
-    if (!gReadable(source) || !readPoint(source, p)) return;
+    if (!gReadable(source) || !gReadPoint(source, p)) return;
     read.push_back(p);
   }
   uint32_t boxValid = 0;
   GPoint topLeft, bottomRight, start, end, corner;
-  if (!gRead(source, boxValid) || !readPoint(source, topLeft) || !readPoint(source, bottomRight) ||
-      !readPoint(source, start) || !readPoint(source, end) || !readPoint(source, corner))
+  if (!gRead(source, boxValid) || !gReadPoint(source, topLeft) || !gReadPoint(source, bottomRight) ||
+      !gReadPoint(source, start) || !gReadPoint(source, end) || !gReadPoint(source, corner))
     return;
   GPointArray points;
   if (count) {

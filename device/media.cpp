@@ -4,6 +4,7 @@
 
 #include "core/childvec.h"
 #include "core/perclass.h"
+#include "core/pointio.h"
 
 G_DEFINE_PERSISTENT(GMedia, GAttribute)
 G_DEFINE_PERSISTENT(GMediaPool, GEnumAttribute)
@@ -11,23 +12,6 @@ G_DEFINE_PERSISTENT(GMediaPool, GEnumAttribute)
 namespace {
 
 RWCString textOf(const char* text) { return text ? RWCString(text) : RWCString(); }
-
-// Reads a point's two coordinates; false, with the point as it was, when
-// either cannot be read.
-template <class Source>
-bool readPoint(Source& source, GPoint& point) {
-  int16_t x = 0;
-  int16_t y = 0;
-  if (!gRead(source, x) || !gRead(source, y)) return false;
-  point.set(x, y);
-  return true;
-}
-
-template <class Sink>
-void writePoint(Sink& sink, const GPoint& point) {
-  gWrite(sink, point.x());
-  gWrite(sink, point.y());
-}
 
 // A resolution is stored as an unsigned 16-bit number.
 template <class Source>
@@ -96,9 +80,9 @@ template <class Sink>
 void GMedia::saveLevel(Sink& sink) const {
   gWriteVersion(sink, version());
   gWrite(sink, name_);
-  writePoint(sink, size_);
-  writePoint(sink, extent_);
-  writePoint(sink, origin_);
+  gWritePoint(sink, size_);
+  gWritePoint(sink, extent_);
+  gWritePoint(sink, origin_);
   gWrite(sink, orientation_);
   gWrite(sink, static_cast<uint16_t>(xResolution_));
   gWrite(sink, static_cast<uint16_t>(yResolution_));
@@ -113,7 +97,7 @@ void GMedia::saveLevel(Sink& sink) const {
 template <class Source>
 void GMedia::restoreLevel(Source& source) {
   if (!gReadVersion(source, version())) return;
-  (void)(gRead(source, name_) && readPoint(source, size_) && readPoint(source, extent_) && readPoint(source, origin_) &&
+  (void)(gRead(source, name_) && gReadPoint(source, size_) && gReadPoint(source, extent_) && gReadPoint(source, origin_) &&
       gRead(source, orientation_) && readResolution(source, xResolution_) && readResolution(source, yResolution_) &&
       gRead(source, code_) && gRead(source, text_) && gRead(source, mediaTypeName_) && gRead(source, mediaId_));
 }

@@ -16,8 +16,11 @@
 #include "core/perobj.h"
 #include "core/state.h"
 #include "core/valattr.h"
+#include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
+#include "journal/path.h"
 #include "journal/periph.h"
+#include "journal/shapes.h"
 #include "testkit/core/ids.h"
 #include "rw/rwerr.h"
 
@@ -138,6 +141,21 @@ void process(MPersistentObject* root) {
   }
 }
 
+// The boxes of restored paths and shapes, their points taken over, and the
+// same for every command a composite holds, paths' pieces included.
+void measure(MPersistentObject* object) {
+  if (auto* path = dynamic_cast<GPathGraphic*>(object)) (void)path->boundingBox();
+  if (auto* shape = dynamic_cast<GPointListGraphic*>(object)) {
+    (void)shape->boundingBox();
+    (void)shape->takePointsOwnership();
+    (void)shape->segmentCount();
+  }
+  if (auto* composite = dynamic_cast<GCommandChildren*>(object)) {
+    const GCountedPtrVector& children = composite->members().children();
+    for (RWsize i = 0; i < children.entries(); ++i) measure(children.pointee(i));
+  }
+}
+
 }  // namespace
 
 void exerciseGraph(RWCollectable* root) {
@@ -151,6 +169,7 @@ void exerciseGraph(RWCollectable* root) {
     MPersistentObject* copy = p->deepCopy();
     if (copy) (void)copy->isEqual(p);
     delete copy;
+    measure(p);
     process(p);
   }
 }

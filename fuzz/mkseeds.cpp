@@ -54,8 +54,11 @@
 #include "graphics/dither.h"
 #include "graphics/gattrib.h"
 #include "graphics/transfrm.h"
+#include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
+#include "journal/path.h"
 #include "journal/periph.h"
+#include "journal/shapes.h"
 #include "rw/bstream.h"
 #include "rw/btrdict.h"
 #include "rw/btree.h"
@@ -322,6 +325,51 @@ MPersistentObject* printer() {
   GMedia letter("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 1, 600, 600);
   language->onMedia(&letter);
   return printer;
+// A job held as composites: a document of pages whose graphics share one
+// bundle, a path of two closed figures, every shape, and a group of
+// graphics. The shapes own their points, as restored ones do.
+MPersistentObject* commands() {
+  static GPoint points[] = {GPoint(0, 0), GPoint(100, -20), GPoint(40, 60), GPoint(-5, 7), GPoint(0, 0)};
+  const GPointArray five = GPointArray::borrowing(points, 5);
+  const GPointArray three = GPointArray::borrowing(points + 1, 3);
+  const GRect box(-10, -20, 110, 70);
+  GGraphicBundle* bundle = new GGraphicBundle;
+  bundle->insert(new GTransformAttribute(0, GPoint(10, 10), GScaleFactors(1.0f, 1.0f)));
+
+  GPathGraphic* path = new GPathGraphic(bundle, 60);
+  GPathGraphic* figure = new GPathGraphic(nullptr, 61);
+  figure->insert(new GPolyLineGraphic(nullptr, five, 62));
+  figure->insert(new GPolyBezierToGraphic(nullptr, three, 63));
+  figure->setClosed();
+  path->insert(figure);
+  GPathGraphic* second = new GPathGraphic(nullptr, 64);
+  second->insert(new GPolyBezierGraphic(nullptr, five, 65));
+  second->insert(new GPolyLineToGraphic(nullptr, three, 66));
+  path->insert(second);
+
+  GPageComposite* page = new GPageComposite(67);
+  page->insert(path);
+  page->insert(new GArcGraphic(bundle, box, three, 1, 68));
+  page->insert(new GChordGraphic(bundle, box, three, 2, 69));
+  page->insert(new GPieGraphic(bundle, box, three, 1, 70));
+  page->insert(new GEllipseGraphic(bundle, box, 2, 71));
+  page->insert(new GRoundedRectangleGraphic(bundle, box, three, 72));
+  page->insert(new GPolygonGraphic(bundle, three, 73));
+  GGraphicComposite* group = new GGraphicComposite(bundle, 74);
+  group->insert(new GRectangleGraphic(bundle, box, 75));
+  group->insert(new GPolygonGraphic(nullptr, five, 76));
+  page->insert(group);
+  page->takeOwnership();
+
+  GDocumentComposite* document = new GDocumentComposite(77);
+  document->insert(new GPageStart(78));
+  document->insert(page);
+  document->insert(new GPageEnd(79));
+  GCommandComposite* job = new GCommandComposite(80);
+  job->insert(new GDocumentStart(RWWString(u"doc"), RWWString(u"LPT1:"), nullptr));
+  job->insert(document);
+  job->insert(new GDocumentEnd);
+  return job;
 }
 
 struct Tree {
@@ -337,6 +385,7 @@ const Tree trees[] = {
     {"device", [] { return static_cast<RWCollectable*>(device()); }},
     {"graphics", [] { return static_cast<RWCollectable*>(graphics()); }},
     {"printer", [] { return static_cast<RWCollectable*>(printer()); }},
+    {"commands", [] { return static_cast<RWCollectable*>(commands()); }},
 };
 
 template <class Out, class... Args>

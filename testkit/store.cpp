@@ -1,5 +1,8 @@
 #include "testkit/store.h"
 
+#include <memory>
+
+#include "rw/estream.h"
 #include "testkit/files.h"
 
 std::string storedBytes(const RWCollectable* object) {
@@ -20,6 +23,26 @@ RWCollectable* restoredFrom(const std::string& bytes) {
   RWCollectable* p = nullptr;
   f >> p;
   return p;
+}
+
+void restoreEveryCut(const RWCollectable* object) {
+  const std::string whole = storedBytes(object);
+  for (size_t n = 0; n < whole.size(); ++n) {
+    std::unique_ptr<RWCollectable> back(restoredFrom(whole.substr(0, n)));
+  }
+  std::ostringstream out;
+  {
+    RWeostream s(out, RWeostream::LittleEndian);
+    s << object;
+  }
+  const std::string streamed = out.str();
+  for (size_t n = 0; n < streamed.size(); ++n) {
+    std::istringstream in(streamed.substr(0, n));
+    RWeistream s(in);
+    RWCollectable* raw = nullptr;
+    s >> raw;
+    std::unique_ptr<RWCollectable> back(raw);
+  }
 }
 
 std::string StoreTest::storeFile(const RWCollectable* p) {

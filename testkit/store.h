@@ -22,6 +22,11 @@ std::string storedBytes(const RWCollectable* object);
 // caller owns it.
 RWCollectable* restoredFrom(const std::string& bytes);
 
+// Restores every cut of the object's stored form short of the whole, from a
+// binary file and from a little-endian stream, and disposes of whatever
+// each brings back: only harm (a crash, or a sanitizer's report) fails.
+void restoreEveryCut(const RWCollectable* object);
+
 // Stores the object on an Out stream made with args, and restores it from an
 // In stream over the same bytes through the typed restore operator of T.
 template <class Out, class In, class T, class... Args>

@@ -15,17 +15,24 @@
 #include "device/config.h"
 #include "graphics/gattrib.h"
 #include "graphics/transfrm.h"
+#include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
 #include "journal/periph.h"
 #include "testkit/core/port.h"
 #include "testkit/core/stage.h"
-#include "testkit/core/standins.h"
 
 namespace {
 
 using Call = RecordingPeripheral::Call;
 
 GErrorCommand* asError(const GCommandPtr& c) { return dynamic_cast<GErrorCommand*>(c.get()); }
+
+// A composite of the commands, in order.
+GCommandComposite* compositeOf(std::initializer_list<GCommand*> children = {}) {
+  auto* c = new GCommandComposite;
+  for (GCommand* child : children) c->insert(child);
+  return c;
+}
 
 // ---- dispatch ------------------------------------------------------------------------
 
@@ -62,7 +69,7 @@ TEST(StageDispatch, ErrorsNoCommandsAndEverythingAtADisabledStagePassUntouched) 
       {"a page start, disabled", new GPageStart, true},
       {"a null command with an attribute, disabled", new GNullCommand(new GValueAttribute(1, 7), 0), true},
       {"a job abort, disabled", new GJobAbort, true},
-      {"a composite, disabled", new TestCompositeCommand{new GPageStart, new GDocumentEnd}, true},
+      {"a composite, disabled", compositeOf({new GPageStart, new GDocumentEnd}), true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -129,7 +136,7 @@ TEST(StageWalks, AFailingChildIsTheAnswerAndTheRestIsLeft) {
   auto* a = new GPageStart(1);
   auto* b = new GPageStart(2);
   auto* c = new GPageStart(3);
-  const GCommandPtr composite(new TestCompositeCommand{a, b, c});
+  const GCommandPtr composite(compositeOf({a, b, c}));
   stage.answerFor(b, 5);
   const GCommandPtr out = stage.process(composite);
   ASSERT_NE(asError(out), nullptr);
@@ -137,7 +144,7 @@ TEST(StageWalks, AFailingChildIsTheAnswerAndTheRestIsLeft) {
   EXPECT_EQ(asError(out)->failedCommand(), b);
   EXPECT_EQ(stage.calls(), (std::vector<Call>{{"onPageStart", ClassId::GPageStart, 1},
                                               {"onPageStart", ClassId::GPageStart, 2}}));
-  auto* walked = static_cast<TestCompositeCommand*>(composite.get());
+  auto* walked = static_cast<GCommandComposite*>(composite.get());
   EXPECT_EQ(walked->child(0), a);
   EXPECT_EQ(walked->child(1), b) << "the failed child keeps its place";
   EXPECT_EQ(walked->child(2), c);
@@ -149,8 +156,8 @@ TEST(StageWalks, AFailureInANestedCompositeEndsEveryWalk) {
   auto* y = new GPageStart(2);
   auto* z = new GPageStart(3);
   auto* w = new GPageStart(4);
-  auto* inner = new TestCompositeCommand{y, z};
-  const GCommandPtr outer(new TestCompositeCommand{x, inner, w});
+  auto* inner = compositeOf({y, z});
+  const GCommandPtr outer(compositeOf({x, inner, w}));
   stage.answerFor(y, 9);
   const GCommandPtr out = stage.process(outer);
   ASSERT_NE(asError(out), nullptr);
@@ -158,7 +165,7 @@ TEST(StageWalks, AFailureInANestedCompositeEndsEveryWalk) {
   EXPECT_EQ(asError(out)->failedCommand(), y);
   EXPECT_EQ(stage.calls(), (std::vector<Call>{{"onPageStart", ClassId::GPageStart, 1},
                                               {"onPageStart", ClassId::GPageStart, 2}}));
-  EXPECT_EQ(static_cast<TestCompositeCommand*>(outer.get())->child(1), inner);
+  EXPECT_EQ(static_cast<GCommandComposite*>(outer.get())->child(1), inner);
   EXPECT_EQ(inner->child(1), z);
 }
 
@@ -168,11 +175,11 @@ TEST(StageWalks, ARewrittenChildStaysInTheComposite) {
   auto* start = new GPageStart;
   auto* end = new GPageEnd;
   auto* innerEnd = new GPageEnd;
-  auto* inner = new TestCompositeCommand{innerEnd};
-  const GCommandPtr composite(new TestCompositeCommand{start, end, inner});
+  auto* inner = compositeOf({innerEnd});
+  const GCommandPtr composite(compositeOf({start, end, inner}));
   const GCommandPtr keepEnd(end);
   EXPECT_EQ(stage.process(composite), composite);
-  auto* walked = static_cast<TestCompositeCommand*>(composite.get());
+  auto* walked = static_cast<GCommandComposite*>(composite.get());
   EXPECT_EQ(walked->child(0), start);
   ASSERT_NE(walked->child(1), nullptr);
   EXPECT_EQ(walked->child(1)->isA(), ClassId::GNoCommand);
@@ -191,7 +198,7 @@ TEST(StageWalks, ARewrittenChildStaysInTheComposite) {
 TEST(StageWalks, AStageThatDisablesItselfStopsBeforeTheNextChild) {
   RecordingPeripheral stage;
   stage.disableOn(ClassId::GPageEnd);
-  const GCommandPtr composite(new TestCompositeCommand{new GPageStart, new GPageEnd, new GPageStart(9)});
+  const GCommandPtr composite(compositeOf({new GPageStart, new GPageEnd, new GPageStart(9)}));
   EXPECT_EQ(stage.process(composite), composite);
   EXPECT_EQ(stage.handlers(), (std::vector<std::string>{"onPageStart", "onPageEnd"}));
   EXPECT_EQ(stage.isEnabled(), 0);
@@ -200,7 +207,7 @@ TEST(StageWalks, AStageThatDisablesItselfStopsBeforeTheNextChild) {
 
 TEST(StageWalks, AnEmptyCompositeComesBackAsItIs) {
   RecordingPeripheral stage;
-  const GCommandPtr composite(new TestCompositeCommand);
+  const GCommandPtr composite(compositeOf());
   EXPECT_EQ(stage.process(composite), composite);
   EXPECT_TRUE(stage.calls().empty());
 }
@@ -211,14 +218,15 @@ TEST(StageWalks, RepositioningStopsOneRecordPastTheFirstMatch) {
   auto* a = new GPageStart(1);
   auto* b = new GPageStart(2);
   auto* c = new GPageStart(3);
-  TestCompositeCommand composite{a, b, c};
+  GCommandComposite composite;
+  for (GCommand* child : {a, b, c}) composite.insert(child);
   RecordingPeripheral stage;
   GPageStart replacement(2);
   std::unique_ptr<GChildIterator> it(composite.createIterator());
   stage.repositionAfter(it.get(), &replacement);
   EXPECT_EQ(it->current(), c);
 
-  TestCompositeCommand empty;
+  GCommandComposite empty;
   std::unique_ptr<GChildIterator> none(empty.createIterator());
   stage.repositionAfter(none.get(), &replacement);
   EXPECT_EQ(none->current(), nullptr);

@@ -11,7 +11,8 @@
 namespace TestKitClassId {
 
 constexpr RWClassID RecordingPeripheral = 0x7F01;
-constexpr RWClassID TestCompositeCommand = 0x7F02;
+// 0x7F02 named a stand-in composite command until the journal had its
+// own composites; it is left unused.
 // The stage of the device model's test add-on library, registered by that
 // library while it is loaded.
 constexpr RWClassID AddOnStage = 0x7F03;

@@ -9,6 +9,8 @@
 #include "graphics/rop.h"
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
+#include "journal/path.h"
+#include "journal/shapes.h"
 
 G_DEFINE_PERSISTENT(RecordingPeripheral, GPeripheral)
 
@@ -148,4 +150,21 @@ GStatus RecordingPeripheral::onJoint(GJoint* attribute) { return consume("onJoin
 GStatus RecordingPeripheral::onMiterJoint(GMiterJoint* attribute) { return consume("onMiterJoint", attribute); }
 GStatus RecordingPeripheral::onRasterOperation(GRasterOperation* attribute) {
   return consume("onRasterOperation", attribute);
+}
+
+// ---- drawing commands ------------------------------------------------------------
+
+GStatus RecordingPeripheral::onArc(GArcGraphic* command) { return record("onArc", command); }
+GStatus RecordingPeripheral::onChord(GChordGraphic* command) { return record("onChord", command); }
+GStatus RecordingPeripheral::onEllipse(GEllipseGraphic* command) { return record("onEllipse", command); }
+GStatus RecordingPeripheral::onPath(GPathGraphic* command) { return record("onPath", command); }
+GStatus RecordingPeripheral::onPie(GPieGraphic* command) { return record("onPie", command); }
+GStatus RecordingPeripheral::onPolyBezier(GPolyBezierGraphic* command) { return record("onPolyBezier", command); }
+GStatus RecordingPeripheral::onPolyBezierTo(GPolyBezierToGraphic* command) { return record("onPolyBezierTo", command); }
+GStatus RecordingPeripheral::onPolyLine(GPolyLineGraphic* command) { return record("onPolyLine", command); }
+GStatus RecordingPeripheral::onPolyLineTo(GPolyLineToGraphic* command) { return record("onPolyLineTo", command); }
+GStatus RecordingPeripheral::onPolygon(GPolygonGraphic* command) { return record("onPolygon", command); }
+GStatus RecordingPeripheral::onRectangle(GRectangleGraphic* command) { return record("onRectangle", command); }
+GStatus RecordingPeripheral::onRoundedRectangle(GRoundedRectangleGraphic* command) {
+  return record("onRoundedRectangle", command);
 }

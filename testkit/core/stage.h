@@ -15,7 +15,8 @@
 //
 // The handlers of classes no subsystem has defined yet (brushes and pens,
 // fonts, pass-through, languages) log their name alone, with class ID and
-// id 0, until their classes exist.
+// id 0, until their classes exist. The path and the shapes log as every
+// command does.
 
 #include <cstdint>
 #include <map>
@@ -76,20 +77,20 @@ class RecordingPeripheral : public GPeripheral {
   GCommandPtr dispatch(const GCommandPtr& command) override;
 
   // ---- commands ----------------------------------------------------------------
-  GStatus onArc(GArcGraphic*) override { return recordName("onArc"); }
-  GStatus onChord(GChordGraphic*) override { return recordName("onChord"); }
-  GStatus onEllipse(GEllipseGraphic*) override { return recordName("onEllipse"); }
+  GStatus onArc(GArcGraphic* command) override;
+  GStatus onChord(GChordGraphic* command) override;
+  GStatus onEllipse(GEllipseGraphic* command) override;
   GStatus onEndScanLine(GEndScanLine*) override { return recordName("onEndScanLine"); }
-  GStatus onPath(GPathGraphic*) override { return recordName("onPath"); }
-  GStatus onPie(GPieGraphic*) override { return recordName("onPie"); }
-  GStatus onPolyBezier(GPolyBezierGraphic*) override { return recordName("onPolyBezier"); }
-  GStatus onPolyBezierTo(GPolyBezierToGraphic*) override { return recordName("onPolyBezierTo"); }
-  GStatus onPolyLine(GPolyLineGraphic*) override { return recordName("onPolyLine"); }
-  GStatus onPolyLineTo(GPolyLineToGraphic*) override { return recordName("onPolyLineTo"); }
-  GStatus onPolygon(GPolygonGraphic*) override { return recordName("onPolygon"); }
-  GStatus onRectangle(GRectangleGraphic*) override { return recordName("onRectangle"); }
+  GStatus onPath(GPathGraphic* command) override;
+  GStatus onPie(GPieGraphic* command) override;
+  GStatus onPolyBezier(GPolyBezierGraphic* command) override;
+  GStatus onPolyBezierTo(GPolyBezierToGraphic* command) override;
+  GStatus onPolyLine(GPolyLineGraphic* command) override;
+  GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
+  GStatus onPolygon(GPolygonGraphic* command) override;
+  GStatus onRectangle(GRectangleGraphic* command) override;
   GStatus onRaster(GRasterGraphic*) override { return recordName("onRaster"); }
-  GStatus onRoundedRectangle(GRoundedRectangleGraphic*) override { return recordName("onRoundedRectangle"); }
+  GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
   GStatus onScanLine(GScanLineGraphic*) override { return recordName("onScanLine"); }
   GStatus onStartScanLine(GStartScanLine*) override { return recordName("onStartScanLine"); }
   GStatus onTextString(GTextStringGraphic*) override { return recordName("onTextString"); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/perclass.h"
+#include "journal/path.h"
 #include "rw/rwerr.h"
 
 namespace {
@@ -106,6 +107,86 @@ template <class Source>
 void GClipToPage::restoreLevel(Source& source) {
   // No fields follow the version word.
   gReadVersion(source, version());
+}
+
+// ---- GClipToPath --------------------------------------------------------------------
+
+G_DEFINE_PERSISTENT(GClipToPath, GClipAttribute)
+
+GClipToPath::GClipToPath() = default;
+
+GClipToPath::GClipToPath(GPathGraphic* path, int32_t region, int32_t fillRule, const uint32_t& key)
+    : GClipAttribute(region, fillRule, key), path_(path) {}
+
+GClipToPath::GClipToPath(const GClipToPath& other)
+    : GClipAttribute(other), path_(other.path() ? other.path()->copy() : nullptr) {}
+
+GClipToPath& GClipToPath::operator=(const GClipToPath& other) {
+  // The copy is made before the path held goes: the other's path may be
+  // this clip's own.
+  if (this != &other) path_ = GCountedRef(other.path() ? other.path()->copy() : nullptr);
+  return *this;
+}
+
+GClipToPath::~GClipToPath() = default;
+
+GPathGraphic* GClipToPath::path() const { return static_cast<GPathGraphic*>(path_.get()); }
+
+RWBoolean GClipToPath::isKindOf(RWClassID id) const { return id == classIsA() || GClipAttribute::isKindOf(id); }
+
+RWBoolean GClipToPath::matches(const MPersistentObject* other) const {
+  const GClipToPath* o = sameClass(this, other);
+  if (!o || !GClipAttribute::matches(o)) return FALSE;
+  if (!path() || !o->path()) return !path() && !o->path();
+  return path()->matches(o->path());
+}
+
+GStatus GClipToPath::accept(GPeripheralHandlers& visitor) { return visitor.onClipToPath(this); }
+
+int32_t GClipToPath::bounds(GRect& out) const {
+  if (!path()) return 0;
+  out = path()->boundingBox();
+  return 1;
+}
+
+RWspace GClipToPath::levelStoreSize() const {
+  const RWCollectable* stored = path() ? static_cast<const RWCollectable*>(path()) : rwNilCollectable();
+  return 4 + stored->recursiveStoreSize();
+}
+
+template <class Sink>
+void GClipToPath::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  sink << static_cast<const RWCollectable*>(path());
+}
+
+template <class Source>
+void GClipToPath::restoreLevel(Source& source) {
+  if (!gReadVersion(source, version())) return;
+  // The path may name nothing that encloses this clip (a path whose
+  // bundle holds the clip): that would be a cycle, not a path to own.
+  MRestoreScope scope(this);
+  RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
+  if (r.failed) return;
+  if (!gReadable(source)) {
+    // Cut short inside the path: what it holds is not all there, and the
+    // clip keeps the path it had.
+    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
+    return;
+  }
+  auto* path = dynamic_cast<GPathGraphic*>(r.object);
+  if (!path) {
+    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
+    path_ = GCountedRef();
+  } else if (r.fresh) {
+    path_ = GCountedRef(path);
+  } else if (MRestoreScope::encloses(path)) {
+    rwReport<RWInternalErr>(RWTOOL_REF());
+    path_ = GCountedRef();
+  } else {
+    // Read earlier, it belongs to whoever read it: the clip owns a copy.
+    path_ = GCountedRef(path->copy());
+  }
 }
 
 // ---- GClipToRectangle ---------------------------------------------------------------

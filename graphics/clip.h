@@ -23,20 +23,34 @@
 // match (or none in both). Assigning a clip to another copies the area
 // only: the target keeps its key, fill rule and region.
 //
+// A path clip owns its path: copies of the clip hold copies of it, and a
+// clip holds the one it is given or restores through a counted reference,
+// so that a stored graph that also shares the path with a counted holder
+// frees it once.
+//
 // Stored forms, each after its base's: GClipAttribute a version word (1),
 // the fill rule and the region (i32 each); GClipToPage a version word (1);
+// GClipToPath a version word (1) and the path as a stored object (nil when
+// there is none);
 // GClipToRectangle a version word (1), the count (u32) and each rectangle
 // as left, top, right, bottom (i16 each); GClipToSingleRectangle a version
 // word (1) and its rectangle as four i16. A level whose version differs, or
 // that is cut short, keeps what the clip held: a restored rectangle list
 // replaces the list only when every rectangle the count names was read,
 // and the list grows only with rectangles that arrive, whatever the count.
+// A restored path replaces the path held (nil, or an object that is no
+// path, leaves none); a stored reference to a path read earlier gives the
+// clip a copy of it, and one to a path still being restored around the
+// clip is reported as a bad reference and gives none.
 
 #include <cstdint>
 #include <vector>
 
+#include "core/cntdptr.h"
 #include "core/geometry.h"
 #include "graphics/gattrib.h"
+
+class GPathGraphic;
 
 // Abstract (accept): not registered with the factory; isA is its own.
 class GClipAttribute : public GGraphicAttribute {
@@ -100,6 +114,39 @@ class GClipToPage : public GClipAttribute {
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GClipToPage)
+
+class GClipToPath : public GClipAttribute {
+  G_PERSISTENT_CLASS(GClipToPath)
+
+ public:
+  // No path, base defaults, id 0.
+  GClipToPath();
+  // Takes charge of the path (null: none).
+  GClipToPath(GPathGraphic* path, int32_t region, int32_t fillRule, const uint32_t& key = 0);
+  // A copy of the other's path.
+  GClipToPath(const GClipToPath& other);
+  // A copy of the other's path in place of the one held; assigning a clip
+  // to itself changes nothing.
+  GClipToPath& operator=(const GClipToPath& other);
+  ~GClipToPath() override;
+
+  static RWClassID classIsA() { return ClassId::GClipToPath; }
+  static uint32_t version() { return 1; }
+  RWBoolean isKindOf(RWClassID id) const override;
+  // The shared part, and paths that match or none in both.
+  RWBoolean matches(const MPersistentObject* other) const override;
+  GStatus accept(GPeripheralHandlers& visitor) override;
+  // The path's bounding box; 0 without a path.
+  int32_t bounds(GRect& out) const override;
+
+  // The path, still the clip's, or null.
+  GPathGraphic* path() const;
+
+ private:
+  GCountedRef path_;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(GClipToPath)
 
 class GClipToRectangle : public GClipAttribute {
   G_PERSISTENT_CLASS(GClipToRectangle)

@@ -12,6 +12,8 @@
 #include "graphics/clip.h"
 #include "graphics/gattrib.h"
 #include "journal/ctlcmds.h"
+#include "journal/path.h"
+#include "journal/shapes.h"
 #include "testkit/core/stage.h"
 #include "testkit/reports.h"
 
@@ -23,6 +25,18 @@ void expectRect(const GRect& r, int16_t left, int16_t top, int16_t right, int16_
   EXPECT_EQ(r, GRect(left, top, right, bottom));
 }
 
+// A path of a rectangle (0,0)-(10,10) and a nested path spanning
+// (5,-5)-(20,3).
+GPathGraphic* twoPiecePath(bool closed = false) {
+  auto* path = new GPathGraphic(nullptr, 1);
+  path->insert(new GRectangleGraphic(nullptr, GRect(0, 0, 10, 10)));
+  auto* nested = new GPathGraphic(nullptr, 2);
+  nested->insert(new GRectangleGraphic(nullptr, GRect(5, -5, 20, 3)));
+  path->insert(nested);
+  if (closed) path->setClosed();
+  return path;
+}
+
 TEST(Clip, DefaultsAndKinds) {
   const struct {
     std::unique_ptr<GClipAttribute> clip;
@@ -32,6 +46,7 @@ TEST(Clip, DefaultsAndKinds) {
       {std::make_unique<GClipToPage>(), 177, 0, 1},
       {std::make_unique<GClipToRectangle>(), 0, 2, 2},
       {std::make_unique<GClipToSingleRectangle>(), 0, 2, 2},
+      {std::make_unique<GClipToPath>(), 0, 2, 2},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.clip->isA());
@@ -45,6 +60,7 @@ TEST(Clip, DefaultsAndKinds) {
   EXPECT_EQ(GClipToPage(5).id(), 5u);
   EXPECT_EQ(GClipToPage(5).fillRule(), 1);
   EXPECT_EQ(GClipToRectangle().count(), 0u);
+  EXPECT_EQ(GClipToPath().path(), nullptr);
   expectRect(GClipToSingleRectangle().rectangle(), 0, 0, 0, 0);
 
   const GClipToRectangle one(GRect(1, 2, 3, 4), 1, 0, 9);
@@ -63,6 +79,9 @@ TEST(Clip, BoundsAndRectangles) {
     GRect bounds;
   } rows[] = {
       {"page", [] { return std::make_unique<GClipToPage>(); }, 0, GRect(7, 7, 7, 7)},
+      {"path clip without a path", [] { return std::make_unique<GClipToPath>(); }, 0, GRect(7, 7, 7, 7)},
+      {"path clip: the path's box", [] { return std::make_unique<GClipToPath>(twoPiecePath(), 0, 0); }, 1,
+       GRect(0, -5, 20, 10)},
       {"list: the union", [&] { return std::make_unique<GClipToRectangle>(three, 0, 0); }, 1, GRect(-5, -7, 50, 90)},
       {"list of one", [] { return std::make_unique<GClipToRectangle>(GRect(1, 2, 3, 4), 0, 0); }, 1,
        GRect(1, 2, 3, 4)},
@@ -127,6 +146,14 @@ TEST(Clip, MatchingComparesKeyRuleRegionAndArea) {
   EXPECT_FALSE(list.matches(std::make_unique<GClipToRectangle>(std::vector<GRect>{s, r}, 0, 1, 177).get()));
   EXPECT_FALSE(list.matches(std::make_unique<GClipToRectangle>(std::vector<GRect>{r}, 0, 1, 177).get()));
   EXPECT_FALSE(GClipToRectangle(r, 0, 1, 177).matches(&single)) << "one rectangle, another class";
+  const GClipToPath path(twoPiecePath(), 0, 1, 177);
+  EXPECT_TRUE(path.matches(std::make_unique<GClipToPath>(twoPiecePath(), 0, 1, 177).get()));
+  EXPECT_FALSE(path.matches(std::make_unique<GClipToPath>(twoPiecePath(true), 0, 1, 177).get()))
+      << "paths that differ in the closed flag";
+  EXPECT_FALSE(path.matches(std::make_unique<GClipToPath>(nullptr, 0, 1, 177).get()));
+  EXPECT_FALSE(GClipToPath(nullptr, 0, 1, 177).matches(&path));
+  EXPECT_TRUE(GClipToPath(nullptr, 0, 1, 177).matches(std::make_unique<GClipToPath>(nullptr, 0, 1, 177).get()));
+  EXPECT_FALSE(path.matches(std::make_unique<GClipToPath>(twoPiecePath(), 1, 1, 177).get()));
   EXPECT_TRUE(GClipToPage().matches(std::make_unique<GClipToPage>().get()));
   EXPECT_FALSE(GClipToPage().matches(std::make_unique<GClipToPage>(0).get()));
   EXPECT_FALSE(GClipToPage().matches(nullptr));
@@ -162,6 +189,31 @@ TEST(Clip, AssignmentCopiesTheAreaAlone) {
   EXPECT_EQ(page.id(), 60u);
   EXPECT_EQ(page.region(), 1);
 
+  GClipToPath path(twoPiecePath(), 1, 0, 50);
+  const GClipToPath other(twoPiecePath(true), 0, 1, 177);
+  path = other;
+  EXPECT_EQ(path.id(), 50u);
+  EXPECT_EQ(path.region(), 1);
+  EXPECT_EQ(path.fillRule(), 0);
+  ASSERT_NE(path.path(), nullptr);
+  EXPECT_NE(path.path(), other.path()) << "a copy of the other's path";
+  EXPECT_EQ(path.path()->isClosed(), 1);
+  // Assigned to itself, a clip keeps its path: nothing is freed.
+  GPathGraphic* held = path.path();
+  const GClipToPath& selfPath = path;
+  path = selfPath;
+  EXPECT_EQ(path.path(), held);
+  expectRect(path.path()->boundingBox(), 0, -5, 20, 10);
+  path = GClipToPath();
+  EXPECT_EQ(path.path(), nullptr);
+
+  // Copies hold a path of their own.
+  const GClipToPath withPath(twoPiecePath(), 1, 0, 50);
+  std::unique_ptr<GClipToPath> copiedPath(withPath.copy());
+  ASSERT_NE(copiedPath->path(), nullptr);
+  EXPECT_NE(copiedPath->path(), withPath.path());
+  EXPECT_TRUE(copiedPath->matches(&withPath));
+
   const GClipToRectangle original(std::vector<GRect>{r, GRect(5, 6, 7, 8)}, 1, 0, 50);
   std::unique_ptr<GClipToRectangle> copied(original.copy());
   EXPECT_TRUE(copied->matches(&original));
@@ -179,10 +231,13 @@ TEST(Clip, EachClassReachesItsHandlerAndAnyClipReplacesAnother) {
   send(new GClipToRectangle(GRect(1, 2, 3, 4), 0, 0));
   send(new GClipToRectangle(GRect(1, 2, 3, 4), 0, 0));
   send(new GClipToSingleRectangle(GRect(1, 2, 3, 4), 0, 0));
+  send(new GClipToPath(twoPiecePath(), 0, 0));
+  send(new GClipToPath(twoPiecePath(), 0, 0));
   send(new GClipToPage(0));
   EXPECT_EQ(stage.calls(), (std::vector<Call>{{"onClipToPage", 503, 177},
                                               {"onClipToRectangle", 501, 177},
                                               {"onClipToSingleRectangle", 504, 177},
+                                              {"onClipToPath", 502, 177},
                                               {"onClipToPage", 503, 177}}));
   EXPECT_EQ(stage.attributeGroup(kAttrGraphicGroup)->entries(), 1u);
 }

@@ -137,6 +137,7 @@ GStatus RecordingPeripheral::onTransformAttribute(GTransformAttribute* attribute
 // The graphics-state attributes, consumed as a generator consumes them.
 GStatus RecordingPeripheral::onCap(GCap* attribute) { return consume("onCap", attribute); }
 GStatus RecordingPeripheral::onClipToPage(GClipToPage* attribute) { return consume("onClipToPage", attribute); }
+GStatus RecordingPeripheral::onClipToPath(GClipToPath* attribute) { return consume("onClipToPath", attribute); }
 GStatus RecordingPeripheral::onClipToRectangle(GClipToRectangle* attribute) {
   return consume("onClipToRectangle", attribute);
 }

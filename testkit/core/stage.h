@@ -112,7 +112,7 @@ class RecordingPeripheral : public GPeripheral {
   GStatus onBrush(GBrush*) override { return recordName("onBrush"); }
   GStatus onCap(GCap* attribute) override;
   GStatus onClipToPage(GClipToPage* attribute) override;
-  GStatus onClipToPath(GClipToPath*) override { return recordName("onClipToPath"); }
+  GStatus onClipToPath(GClipToPath* attribute) override;
   GStatus onClipToRectangle(GClipToRectangle* attribute) override;
   GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
   GStatus onColorMap(GColorMap* attribute) override;

@@ -57,6 +57,8 @@
 #include "graphics/rop.h"
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
+#include "journal/path.h"
+#include "journal/shapes.h"
 #include "journal/periph.h"
 #include "rw/bstream.h"
 #include "rw/btrdict.h"
@@ -298,11 +300,20 @@ MPersistentObject* graphics() {
 }
 
 // The drawing state a graphic command carries and the selector tables a
-// generator reads it through: a bundle holding line attributes, a raster
-// operation, a rectangle clip, a colour map and a halftone; clips of the
-// other classes; and a configuration whose tables map the selectors.
+// generator reads it through: a path clip whose path the tree shares, a
+// bundle holding line attributes, a raster operation, a rectangle clip, a
+// colour map and a halftone; clips of the other classes; and a
+// configuration whose tables map the selectors.
 MPersistentObject* drawingState() {
   MPersistentComposite* root = new MPersistentComposite(60);
+  GPathGraphic* outline = new GPathGraphic(nullptr, 61);
+  outline->insert(new GRectangleGraphic(nullptr, GRect(0, 0, 10, 10)));
+  GPathGraphic* nested = new GPathGraphic(nullptr, 62);
+  nested->insert(new GRectangleGraphic(nullptr, GRect(5, -5, 20, 3)));
+  nested->setClosed();
+  outline->insert(nested);
+  root->insert(new GClipToPath(outline, 0, 1, kAttrClip));
+  root->insert(outline);
   GGraphicBundle* bundle = new GGraphicBundle;
   bundle->setCap(new GCap(0));
   bundle->setJoint(new GMiterJoint(10.5f));

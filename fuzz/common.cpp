@@ -12,11 +12,14 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/cntdptr.h"
 #include "core/perclass.h"
 #include "core/perobj.h"
 #include "core/state.h"
 #include "core/valattr.h"
 #include "journal/cmdcomp.h"
+#include "graphics/clip.h"
+#include "graphics/colrend.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
 #include "journal/periph.h"
@@ -156,6 +159,28 @@ void measure(MPersistentObject* object) {
   }
 }
 
+// Graphics-state members of a restored graph read as the generators read
+// them: the first clip's bounds, and the first colour map's and halftone's
+// device values through the graph's own selector tables.
+void readDrawingState(MPersistentObject* root) {
+  if (auto* clip = dynamic_cast<GClipAttribute*>(root->findByKind(ClassId::GClipAttribute))) {
+    GRect bounds;
+    (void)clip->bounds(bounds);
+  }
+  auto* map = dynamic_cast<GColorRenderingAttribute*>(root->findByKind(ClassId::GColorMap));
+  auto* halftone = dynamic_cast<GColorRenderingAttribute*>(root->findByKind(ClassId::GHalftone));
+  if (!map && !halftone) return;
+  // Held through a counted pointer as a stage holds its configuration; the
+  // root stays uncounted, as its restore made it.
+  gAddReference(root);
+  {
+    const GCountedPtr config(root);
+    if (map) (void)map->deviceValue(config);
+    if (halftone) (void)halftone->deviceValue(config);
+  }
+  gDropReference(root);
+}
+
 }  // namespace
 
 void exerciseGraph(RWCollectable* root) {
@@ -170,6 +195,7 @@ void exerciseGraph(RWCollectable* root) {
     if (copy) (void)copy->isEqual(p);
     delete copy;
     measure(p);
+    readDrawingState(p);
     process(p);
   }
 }

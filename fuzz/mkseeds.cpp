@@ -51,14 +51,18 @@
 #include "device/printer.h"
 #include "device/resmap.h"
 #include "graphics/devfont.h"
+#include "graphics/clip.h"
+#include "graphics/colrend.h"
 #include "graphics/dither.h"
 #include "graphics/gattrib.h"
+#include "graphics/lineattr.h"
+#include "graphics/rop.h"
 #include "graphics/transfrm.h"
 #include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
-#include "journal/periph.h"
 #include "journal/shapes.h"
+#include "journal/periph.h"
 #include "rw/bstream.h"
 #include "rw/btrdict.h"
 #include "rw/btree.h"
@@ -372,6 +376,45 @@ MPersistentObject* commands() {
   return job;
 }
 
+// The drawing state a graphic command carries and the selector tables a
+// generator reads it through: a path clip whose path the tree shares, a
+// bundle holding line attributes, a raster operation, a rectangle clip, a
+// colour map and a halftone; clips of the other classes; and a
+// configuration whose tables map the selectors.
+MPersistentObject* drawingState() {
+  MPersistentComposite* root = new MPersistentComposite(60);
+  GPathGraphic* outline = new GPathGraphic(nullptr, 61);
+  outline->insert(new GRectangleGraphic(nullptr, GRect(0, 0, 10, 10)));
+  GPathGraphic* nested = new GPathGraphic(nullptr, 62);
+  nested->insert(new GRectangleGraphic(nullptr, GRect(5, -5, 20, 3)));
+  nested->setClosed();
+  outline->insert(nested);
+  root->insert(new GClipToPath(outline, 0, 1, kAttrClip));
+  root->insert(outline);
+  GGraphicBundle* bundle = new GGraphicBundle;
+  bundle->setCap(new GCap(0));
+  bundle->setJoint(new GMiterJoint(10.5f));
+  bundle->setFillMode(new GFillMode(1));
+  bundle->setRasterOperation(new GRasterOperation(0xAAF0, 1));
+  bundle->setClip(new GClipToRectangle({GRect(0, 0, 100, 50), GRect(-20, 10, 40, 300)}, 0, 0));
+  bundle->insert(new GColorMap(21));
+  bundle->insert(new GHalftone(40));
+  root->insert(bundle);
+  root->insert(new GClipToSingleRectangle(GRect(5, 5, 600, 800), 1, 1, kAttrClip));
+  root->insert(new GClipToPage);
+  root->insert(new GJoint(2, kAttrLineJoin));
+  GConfiguration* config = new GConfiguration(kAttrStageConfig);
+  MAssociationList* maps = new MAssociationList(kColorMapTable);
+  maps->insertAssociation(new MPersistentAssociation(new GValueAttribute(15, 0), new GValueAttribute(3, 0), 0));
+  maps->insertAssociation(new MPersistentAssociation(new GValueAttribute(21, 0), new GValue32Attribute(0x12345, 0), 0));
+  config->insert(maps);
+  MAssociationList* halftones = new MAssociationList(kHalftoneTable);
+  halftones->insertAssociation(new MPersistentAssociation(new GValueAttribute(40, 0), new GValueAttribute(9, 0), 0));
+  config->insert(halftones);
+  root->insert(config);
+  return root;
+}
+
 struct Tree {
   const char* name;
   RWCollectable* (*make)();
@@ -386,6 +429,7 @@ const Tree trees[] = {
     {"graphics", [] { return static_cast<RWCollectable*>(graphics()); }},
     {"printer", [] { return static_cast<RWCollectable*>(printer()); }},
     {"commands", [] { return static_cast<RWCollectable*>(commands()); }},
+    {"drawing", [] { return static_cast<RWCollectable*>(drawingState()); }},
 };
 
 template <class Out, class... Args>

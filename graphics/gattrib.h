@@ -59,6 +59,15 @@ class GGraphicAttribute : public GAttribute {
   // The object as a graphics-state attribute, or null for null and for any
   // object that is not one.
   static GGraphicAttribute* fromObject(MPersistentObject* object);
+
+ protected:
+  // The other object as one of self's own class (the class itself, not a
+  // subclass), or null: the first test of every family's matches.
+  template <class T>
+  static const T* sameClass(const T* self, const MPersistentObject* other) {
+    if (!other || other->isA() != self->isA()) return nullptr;
+    return dynamic_cast<const T*>(other);
+  }
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GGraphicAttribute)

@@ -1,8 +1,8 @@
 // Dither matrices and device font lists come from the printer's stored
-// configuration. Damaged stored forms of them must fail cleanly: the object
-// restored into keeps what it had, nothing is allocated for counts the data
-// does not hold (a sanitizer build would stop on an allocation that large),
-// and nothing is freed twice or leaked.
+// configuration, clips from page stores. Damaged stored forms of them must
+// fail cleanly: the object restored into keeps what it had, nothing is
+// allocated for counts the data does not hold (a sanitizer build would
+// stop on an allocation that large), and nothing is freed twice or leaked.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -18,6 +18,7 @@
 #include "core/passoc.h"
 #include "core/persnum.h"
 #include "core/valattr.h"
+#include "graphics/clip.h"
 #include "graphics/devfont.h"
 #include "graphics/dither.h"
 #include "rw/estream.h"
@@ -70,6 +71,20 @@ std::unique_ptr<MPersistentObject> heldList() {
 }
 
 std::unique_ptr<MPersistentObject> heldDescription() { return std::make_unique<GDeviceFontDescription>(named("Held")); }
+
+// A rectangle clip of key 177 (region 1, even-odd) with the given count
+// and rectangles after its stored clip level, which holds what the clip
+// made by heldClip holds.
+std::string clipFile(uint32_t count, const std::string& rectangles) {
+  return asFile(501, root(177) + le32(1) + le32(1) + le32(1) + le32(1) + le32(0) + le32(1) + le32(1) + le32(count) +
+                         rectangles);
+}
+
+const std::string kRect = le16(1) + le16(2) + le16(3) + le16(4);
+
+std::unique_ptr<MPersistentObject> heldClip() {
+  return std::make_unique<GClipToRectangle>(std::vector<GRect>{GRect(5, 6, 7, 8), GRect(9, 9, 9, 9)}, 1, 0, 177);
+}
 
 // Whether a restore left the object as its maker made it.
 void keptAsMade(const MPersistentObject& object, const std::function<std::unique_ptr<MPersistentObject>()>& make) {
@@ -131,6 +146,9 @@ TEST_F(DamagedStore, EachFailsCleanly) {
          EXPECT_NE(list.idTable(), nullptr) << "the other table stays";
          EXPECT_EQ(list.entries(), 1u);
        }},
+      {"rectangle count 0xFFFFFFFF, one rectangle", clipFile(0xFFFFFFFF, kRect), heldClip, nullptr},
+      {"rectangle count 0x7FFFFFFF, nothing after it", clipFile(0x7FFFFFFF, ""), heldClip, nullptr},
+      {"rectangle count 3, cut in the third", clipFile(3, kRect + kRect + kRect.substr(0, 5)), heldClip, nullptr},
   };
   for (const Damaged& c : cases) {
     SCOPED_TRACE(c.what);
@@ -162,6 +180,7 @@ TEST_F(DamagedStore, HugeCountsMakeNoHugeBlock) {
       listFile(0xFFFFFFFF, kGoodDescription + kGoodDescription),
       asFile(855, descriptionWithSets(0x7FFFFFFF, le32(4)).substr(2)),
       asFile(855, descriptionWithSets(0xFFFFFFFF, le32(4) + le32(5)).substr(2)),
+      clipFile(0xFFFFFFFF, kRect + kRect),
   };
   std::vector<std::string> paths;
   for (const std::string& f : files) {

@@ -3,6 +3,10 @@
 #include "core/enumattr.h"
 #include "core/perclass.h"
 #include "core/valattr.h"
+#include "graphics/clip.h"
+#include "graphics/colrend.h"
+#include "graphics/lineattr.h"
+#include "graphics/rop.h"
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
@@ -128,6 +132,25 @@ GStatus RecordingPeripheral::onRangeAttribute(GRangeAttribute* attribute) {
 
 GStatus RecordingPeripheral::onTransformAttribute(GTransformAttribute* attribute) {
   return consume("onTransformAttribute", attribute);
+}
+
+// The graphics-state attributes, consumed as a generator consumes them.
+GStatus RecordingPeripheral::onCap(GCap* attribute) { return consume("onCap", attribute); }
+GStatus RecordingPeripheral::onClipToPage(GClipToPage* attribute) { return consume("onClipToPage", attribute); }
+GStatus RecordingPeripheral::onClipToPath(GClipToPath* attribute) { return consume("onClipToPath", attribute); }
+GStatus RecordingPeripheral::onClipToRectangle(GClipToRectangle* attribute) {
+  return consume("onClipToRectangle", attribute);
+}
+GStatus RecordingPeripheral::onClipToSingleRectangle(GClipToSingleRectangle* attribute) {
+  return consume("onClipToSingleRectangle", attribute);
+}
+GStatus RecordingPeripheral::onColorMap(GColorMap* attribute) { return consume("onColorMap", attribute); }
+GStatus RecordingPeripheral::onFillMode(GFillMode* attribute) { return consume("onFillMode", attribute); }
+GStatus RecordingPeripheral::onHalftone(GHalftone* attribute) { return consume("onHalftone", attribute); }
+GStatus RecordingPeripheral::onJoint(GJoint* attribute) { return consume("onJoint", attribute); }
+GStatus RecordingPeripheral::onMiterJoint(GMiterJoint* attribute) { return consume("onMiterJoint", attribute); }
+GStatus RecordingPeripheral::onRasterOperation(GRasterOperation* attribute) {
+  return consume("onRasterOperation", attribute);
 }
 
 // ---- drawing commands ------------------------------------------------------------

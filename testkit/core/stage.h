@@ -13,10 +13,10 @@
 // and stores nothing of its own after the stage's level, so it stores and
 // restores as the stage does; the log and the scripts are not stored.
 //
-// The handlers of classes no subsystem has defined yet (graphics-state
-// families, fonts, pass-through, languages) log their name alone, with
-// class ID and id 0, until their classes exist. The path and the shapes
-// log as every command does.
+// The handlers of classes no subsystem has defined yet (brushes and pens,
+// fonts, pass-through, languages) log their name alone, with class ID and
+// id 0, until their classes exist. The path and the shapes log as every
+// command does.
 
 #include <cstdint>
 #include <map>
@@ -110,21 +110,21 @@ class RecordingPeripheral : public GPeripheral {
 
   // ---- attributes --------------------------------------------------------------
   GStatus onBrush(GBrush*) override { return recordName("onBrush"); }
-  GStatus onCap(GCap*) override { return recordName("onCap"); }
-  GStatus onClipToPage(GClipToPage*) override { return recordName("onClipToPage"); }
-  GStatus onClipToPath(GClipToPath*) override { return recordName("onClipToPath"); }
-  GStatus onClipToRectangle(GClipToRectangle*) override { return recordName("onClipToRectangle"); }
-  GStatus onClipToSingleRectangle(GClipToSingleRectangle*) override { return recordName("onClipToSingleRectangle"); }
-  GStatus onColorMap(GColorMap*) override { return recordName("onColorMap"); }
+  GStatus onCap(GCap* attribute) override;
+  GStatus onClipToPage(GClipToPage* attribute) override;
+  GStatus onClipToPath(GClipToPath* attribute) override;
+  GStatus onClipToRectangle(GClipToRectangle* attribute) override;
+  GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
+  GStatus onColorMap(GColorMap* attribute) override;
   GStatus onDashedPen(GDashedPen*) override { return recordName("onDashedPen"); }
-  GStatus onFillMode(GFillMode*) override { return recordName("onFillMode"); }
-  GStatus onHalftone(GHalftone*) override { return recordName("onHalftone"); }
-  GStatus onJoint(GJoint*) override { return recordName("onJoint"); }
-  GStatus onMiterJoint(GMiterJoint*) override { return recordName("onMiterJoint"); }
+  GStatus onFillMode(GFillMode* attribute) override;
+  GStatus onHalftone(GHalftone* attribute) override;
+  GStatus onJoint(GJoint* attribute) override;
+  GStatus onMiterJoint(GMiterJoint* attribute) override;
   GStatus onNoBrush(GNoBrush*) override { return recordName("onNoBrush"); }
   GStatus onNoPen(GNoPen*) override { return recordName("onNoPen"); }
   GStatus onPen(GPen*) override { return recordName("onPen"); }
-  GStatus onRasterOperation(GRasterOperation*) override { return recordName("onRasterOperation"); }
+  GStatus onRasterOperation(GRasterOperation* attribute) override;
   GStatus onValueAttribute(GValueAttribute* attribute) override;
   GStatus onStringAttribute(GStringAttribute* attribute) override;
   GStatus onEnumAttribute(GEnumAttribute* attribute) override;

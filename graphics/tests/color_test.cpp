@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/pcomposit.h"
 #include "graphics/color.h"
 #include "rw/bstream.h"
 #include "rw/estream.h"
@@ -349,6 +350,30 @@ TEST_F(ColorStore, HostilePalettesFailCleanly) {
   EXPECT_NE(p->colorAt(0), p->colorAt(1));
   EXPECT_TRUE(p->colorAt(1)->matches(p->colorAt(0)));
   EXPECT_EQ(p->colorAt(1)->id(), 7u);
+}
+
+// The read-table index of the palette's first entry in the store below: the
+// composite and the palette come before it.
+constexpr uint32_t kFirstEntryIndex = 3;
+
+// A palette owns its entries alone, uncounted: a counted holder later in
+// the same store that names one of them (here the composite holding the
+// palette) is refused it, so no entry is ever freed by two owners.
+TEST_F(ColorStore, ALaterReferenceToAPaletteEntryIsRefused) {
+  const std::string palette = le16(553) + root(5, 50) + le32(1) + le32(1) + kRGB;
+  const std::string composite =
+      le16(752) + root(0, 1) + le32(1) + le32(2) + palette + le16(0xFFFF) + le32(kFirstEntryIndex);
+  ReportLog reports;
+  std::unique_ptr<RWCollectable> back(restoredFrom(inFile(composite)));
+  auto* held = dynamic_cast<MPersistentComposite*>(back.get());
+  ASSERT_NE(held, nullptr);
+  // The reference restores as a nil child; the palette keeps its entry.
+  ASSERT_EQ(held->entries(), 2u);
+  auto* p = dynamic_cast<GPaletteTable*>(held->children().pointee(0));
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->entries(), 1u);
+  EXPECT_EQ(held->children().pointee(1), nullptr);
+  EXPECT_FALSE(reports.empty());
 }
 
 TEST_F(ColorStore, AHugeCountOnAStreamReadsOnlyWhatIsThere) {

@@ -4,13 +4,14 @@
 #include "core/perclass.h"
 #include "core/valattr.h"
 #include "journal/ctlcmds.h"
+#include "pdl/xlops.h"
 
 G_DEFINE_PERSISTENT(TestGenerator, GPDLGenerator)
 
 namespace {
 
 constexpr int32_t kStreamSize = 64;
-constexpr char kComment[] = " stand-in";
+constexpr char kComment[] = " test";
 
 }  // namespace
 
@@ -42,10 +43,19 @@ std::string TestGenerator::streamHeader() {
   return std::string(") QX-PCL XL;2;0;Comment") + kComment + "\n";
 }
 
-std::string TestGenerator::marker(const char* handler) const {
+std::string TestGenerator::markerText(const char* handler) const {
   const RWCString language = name();
-  const std::string text = "[" + std::string(language.data(), language.length()) + " " + handler + "]";
-  return std::string(handler) == "onDocumentStart" ? streamHeader() + text : text;
+  return "[" + std::string(language.data(), language.length()) + " " + handler + "]";
+}
+
+std::string TestGenerator::marker(const char* handler) const {
+  // A Comment operator: its CommentData a ubyte array with a 16-bit count.
+  const std::string text = markerText(handler);
+  std::string bytes = "\xC8\xC1";
+  bytes += static_cast<char>(text.size() & 0xFF);
+  bytes += static_cast<char>(text.size() >> 8);
+  bytes += text + "\xF8\x81\x47";
+  return std::string(handler) == "onDocumentStart" ? streamHeader() + bytes : bytes;
 }
 
 GStatus TestGenerator::see(const char* handler, RWClassID commandClass) {
@@ -53,9 +63,8 @@ GStatus TestGenerator::see(const char* handler, RWClassID commandClass) {
   const auto failure = failures_.find(commandClass);
   if (failure != failures_.end()) return failure->second;
   if (port()) {
-    const RWCString language = name();
-    const std::string text = "[" + std::string(language.data(), language.length()) + " " + handler + "]";
-    xlWriteRawData(*stream_, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    const std::string text = markerText(handler);
+    xlComment(*stream_, XLBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     xlFlushStream(*stream_);
   }
   return flusher_.takeError(stream_.get());

@@ -8,8 +8,8 @@
 // child id 101 by default.
 //
 // It writes through a 64-byte PCL XL stream: the stream header at document
-// start, then one marker per command it handles, "[<language> <handler>]"
-// ("[PCLXL onPageEnd]"), each flushed to the job's port as the handler
+// start, then one marker per command it handles, a PCL XL Comment whose
+// text is "[<language> <handler>]" ("[PCLXL onPageEnd]"), each flushed to the job's port as the handler
 // ends, until the job ends; it records the handlers it was called in, in
 // order, and the ids of the value and string attributes sent to it; and it
 // fails the commands of a chosen class with a chosen status (recorded, no
@@ -71,6 +71,8 @@ class TestGenerator : public GPDLGenerator {
   // The bytes this generator writes for a handler: the marker, after the
   // stream header at document start.
   std::string marker(const char* handler) const;
+  // The text of a handler's marker, "[PCLXL onPageEnd]".
+  std::string markerText(const char* handler) const;
   // The stream header it writes at document start.
   static std::string streamHeader();
   // The stream, to stop it in a test.

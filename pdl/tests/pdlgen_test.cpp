@@ -26,6 +26,7 @@
 #include "testkit/core/port.h"
 #include "testkit/core/stage.h"
 #include "testkit/device/generator.h"
+#include "testkit/device/instance.h"
 #include "testkit/files.h"
 #include "testkit/pclxl/xldecode.h"
 #include "testkit/store.h"
@@ -436,6 +437,27 @@ TEST(GeneratorStore, StoresEighteenBytesAfterTheContainerAndRestoresThem) {
   EXPECT_EQ(unread->inDocument(), 0u);
 
   restoreEveryCut(&generator);
+}
+
+// ---- the interface instance -------------------------------------------------------------
+
+TEST(GeneratorCommandCharacter, TheInterfaceInstanceAsksThePrintersGenerator) {
+  struct Bang : TestGenerator {
+    bool hasCommandCharacter(const RWCString& text) const override {
+      return std::string(text.data(), text.length()).find('!') != std::string::npos;
+    }
+  };
+  TestInstance instance;
+  EXPECT_FALSE(instance.hasCommandCharacter(RWCString("a!b"))) << "no printer";
+  EXPECT_FALSE(TestGenerator().hasCommandCharacter(RWCString("a!b\x1b"))) << "the base has none";
+
+  auto* root = new GPeripheralComposite(353);
+  auto* printer = new GPrinter(kAttrPrinter);
+  printer->insert(new Bang);
+  root->insert(printer);
+  instance.setConfiguration(root);
+  EXPECT_TRUE(instance.hasCommandCharacter(RWCString("a!b")));
+  EXPECT_FALSE(instance.hasCommandCharacter(RWCString("ab")));
 }
 
 // ---- a whole job ------------------------------------------------------------------------

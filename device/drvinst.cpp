@@ -18,6 +18,7 @@
 #include "device/resmap.h"
 #include "device/tray.h"
 #include "graphics/devfont.h"
+#include "pdl/pdlgen.h"
 
 using namespace DriverInstanceId;
 
@@ -656,3 +657,8 @@ int32_t GDriverInstance::storeFontSourceList(const GDeviceFontListComposite* lis
 GInterfaceInstance::GInterfaceInstance() = default;
 
 GInterfaceInstance::~GInterfaceInstance() = default;
+
+bool GInterfaceInstance::hasCommandCharacter(const RWCString& text) const {
+  const auto* generator = dynamic_cast<const GPDLGenerator*>(pdlGenerator());
+  return generator && generator->hasCommandCharacter(text);
+}

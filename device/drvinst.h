@@ -285,6 +285,10 @@ class GInterfaceInstance : public virtual GDriverInstance {
   GDevice* asDevice() override { return nullptr; }
   GInterfaceInstance* asInterfaceInstance() override { return this; }
   void releaseResources() override {}
+
+  // Whether the text holds the command character of the printer's
+  // generator, as the generator answers; false without one.
+  bool hasCommandCharacter(const RWCString& text) const;
 };
 
 #endif

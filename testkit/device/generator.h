@@ -2,22 +2,24 @@
 #define TESTKIT_DEVICE_GENERATOR_H
 
 // A stand-in page-description generator for the tests of the printer and
-// of what is built around it. It is a stage container that answers the
-// generators' kind (765), is named by its language (the printer puts that
-// name into the State for the job language's ENTER LANGUAGE line), and
+// of what is built around it. It is a generator (the base's document start,
+// processing and stored level), is named by its language (the printer puts
+// that name into the State for the job language's ENTER LANGUAGE line), and
 // child id 101 by default.
 //
-// It takes the port the document start carries and writes one marker per
-// command it handles into it, "[<language> <handler>]" ("[PCLXL
-// onPageEnd]"), until the job ends; it records the handlers it was called
-// in, in order, and the ids of the value and string attributes sent to it;
-// and it fails the commands of a chosen class with a chosen status
-// (recorded, no marker written).
+// It writes through a 64-byte PCL XL stream: the stream header at document
+// start, then one marker per command it handles, a PCL XL Comment whose
+// text is "[<language> <handler>]" ("[PCLXL onPageEnd]"), each flushed to the job's port as the handler
+// ends, until the job ends; it records the handlers it was called in, in
+// order, and the ids of the value and string attributes sent to it; and it
+// fails the commands of a chosen class with a chosen status (recorded, no
+// marker written). A failed port write or a stopped stream is answered by
+// the next handler, as a generator does.
 //
 // It is registered with the factory (TestKitClassId::TestGenerator) and
-// stores nothing of its own after the container's level (the language is
-// the stage's stored name); the log, the scripts and the port are not
-// stored.
+// stores nothing of its own after the generator's level (the language is
+// the stage's stored name); the log, the scripts, the stream and the port
+// are not stored.
 
 #include <cstdint>
 #include <map>
@@ -25,17 +27,19 @@
 #include <vector>
 
 #include "core/classids.h"
-#include "device/pericomp.h"
+#include "pdl/flusher.h"
+#include "pdl/pdlgen.h"
+#include "pdl/xlstream.h"
 #include "testkit/core/ids.h"
 
-class TestGenerator : public GPeripheralComposite {
+class TestGenerator : public GPDLGenerator {
   G_PERSISTENT_CLASS(TestGenerator)
 
  public:
   // "PCLXL", id 101.
   TestGenerator();
   explicit TestGenerator(const RWCString& language, const uint32_t& id = 101);
-  // The container's copy, and the scripts; not the log.
+  // The generator's copy, and the scripts; not the log.
   TestGenerator(const TestGenerator& other);
   TestGenerator& operator=(const TestGenerator& other);
   ~TestGenerator() override;
@@ -44,11 +48,14 @@ class TestGenerator : public GPeripheralComposite {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
 
-  // A generator handles what it is given itself: the stage's processing
-  // (attribute filed, changed attributes sent, the handler called), not the
-  // container's walk of children.
-  GCommandPtr process(const GCommandPtr& command) override;
   uint32_t processingFlags() override { return 0; }
+
+  // ---- generator operations ----------------------------------------------------
+  void removeFont(const RWCString&) override {}
+  GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
+  GStatus setPenColorPaint(GColorPaint*) override { return 0; }
+  GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
+  GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
 
   // ---- scripts and log -----------------------------------------------------------
   // Commands of the class answer the status from now on.
@@ -61,8 +68,15 @@ class TestGenerator : public GPeripheralComposite {
     seen_.clear();
     attributesSeen_.clear();
   }
-  // The marker this generator writes for a handler.
+  // The bytes this generator writes for a handler: the marker, after the
+  // stream header at document start.
   std::string marker(const char* handler) const;
+  // The text of a handler's marker, "[PCLXL onPageEnd]".
+  std::string markerText(const char* handler) const;
+  // The stream header it writes at document start.
+  static std::string streamHeader();
+  // The stream, to stop it in a test.
+  XLStream& stream() { return *stream_; }
 
   // ---- commands ------------------------------------------------------------------
   GStatus onArc(GArcGraphic*) override { return see("onArc", ClassId::GArcGraphic); }
@@ -103,6 +117,11 @@ class TestGenerator : public GPeripheralComposite {
   // class, or writes the marker and answers 0.
   GStatus see(const char* handler, RWClassID commandClass);
 
+  // Makes the stream, flushing through flusher_.
+  void makeStream();
+
+  GOutputFlusher flusher_;
+  std::unique_ptr<XLStream> stream_;
   std::vector<std::string> seen_;
   std::vector<uint32_t> attributesSeen_;
   std::map<RWClassID, GStatus> failures_;

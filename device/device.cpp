@@ -224,7 +224,6 @@ int32_t GDevice::beginJob() {
   reserved_ = 0;
   documentPending_ = 0;
   documentStarted_ = 0;
-  aborted_ = 0;
   *currentColor_ = *defaultColor_;
   cap_ = defaultCap_;
   join_ = defaultJoin_;
@@ -525,7 +524,7 @@ GStatus GDevice::distributeCopies(GAttributeComposite* jobOptions, GAttributeCom
                                   GAttributeComposite* page, GAttributeComposite* printerOptions) {
   int16_t copies = 1;
   if (!readValue(jobOptions, kCopies, copies)) return 0;
-  if (document) copyMember(jobOptions, kCopies, *document);
+  putValue(document, kCopies, copies);
   const bool inDocument = valueIs(printerOptions, kCollate, 1) &&
                           (valueIs(jobOptions, kCopiesInDocument, 1) || valueIs(printerOptions, kPrinterCollates, 1));
   putValue(document, kDocumentCopies, inDocument ? copies : 1);

@@ -198,10 +198,11 @@ class GDevice : public virtual GDriverInstance {
   GStatus resetSettings();
   GStatus applySettings();
 
-  // The abort flag the platform layer sets when the spooler cancels the
-  // job; beginJob clears it.
+  // The abort flag: set when the device is given up for an error device,
+  // and never cleared by a job. A platform device may answer more (the
+  // spooler cancelling the job), the flag first.
   void setAborted(uint32_t aborted) { aborted_ = aborted; }
-  uint32_t isAborted() const { return aborted_; }
+  virtual uint32_t isAborted() { return aborted_; }
 
   // ---- the job's words -------------------------------------------------------------
   uint32_t state() const { return state_; }

@@ -322,7 +322,10 @@ TEST_F(DeviceFixture, BeginJobDiscardsPathsSavedStatesAndTheClip) {
   device.beginPath();
   device.saveDrawingState();
   device.clipToPath(0, 3);
+  device.setAborted(1);
   device.beginJob();
+  // A device given up stays so.
+  EXPECT_EQ(device.isAborted(), 1u);
   EXPECT_EQ(device.pathDepth(), 0u);
   EXPECT_EQ(device.currentPath(), nullptr);
   EXPECT_EQ(device.clipPath(), nullptr);

@@ -492,16 +492,25 @@ GStatus GDevice::send(GCommand* command) {
     return 0;
   }
   const GCommandPtr result = root->process(GCommandPtr(command));
+  if (!result) return 0;
+  // A selection that holds no error (a composite may answer an empty one)
+  // is no failure.
+  bool failed = false;
   GStatus status = 0;
-  if (result) {
-    if (MPersistentComposite* errors = result->selectByClassId(ClassId::GErrorCommand)) {
+  if (MPersistentComposite* errors = result->selectByClassId(ClassId::GErrorCommand)) {
+    {
       const std::unique_ptr<GChildIterator> it(errors->createIterator());
-      if (it && it->advance())
-        if (const auto* error = dynamic_cast<const GErrorCommand*>(it->current())) status = error->errorCode();
-      delete errors;
-      root->process(GCommandPtr(new GJobAbort(0)));
-      state_ = kErrorState;
+      while (!failed && it && it->advance())
+        if (const auto* error = dynamic_cast<const GErrorCommand*>(it->current())) {
+          status = error->errorCode();
+          failed = true;
+        }
     }
+    delete errors;
+  }
+  if (failed) {
+    root->process(GCommandPtr(new GJobAbort(0)));
+    state_ = kErrorState;
   }
   return status;
 }

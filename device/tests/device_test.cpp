@@ -141,6 +141,8 @@ TEST_F(DeviceFixture, APageIsStartedOnceFromTheFirstDrawing) {
   EXPECT_EQ(stage->count("onPageStart"), 1);
   EXPECT_EQ(device.pageStarted(), 1u);
   EXPECT_EQ(device.pageCount(), 1u);
+  EXPECT_EQ(stage->count("onJobAbort"), 0);
+  EXPECT_EQ(device.state(), 0u);
 }
 
 TEST_F(DeviceFixture, AFailedDrawingCheckFreesTheCommandAndSendsNothing) {

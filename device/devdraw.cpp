@@ -212,7 +212,7 @@ GStatus GDevice::makePassThrough(const uint8_t* data, int32_t length, RWClassID 
       status = send(command);
     }
     // A mark on a command that never reached the gate would outlive it.
-    if (mark && !sent) gate_->mark(nullptr);
+    if (mark && !sent) gate_->unmark();
     offset += piece;
     if (status != 0) break;
   } while (offset < length);

@@ -310,7 +310,7 @@ int32_t GDevice::beginJob() {
   discardDrawingState();
   savedStateWord_ = graphicStateWord_;
   // A mark left by a pass-through of the last job names no command now.
-  gate_->mark(nullptr);
+  gate_->unmark();
   return 0;
 }
 

@@ -52,6 +52,16 @@ class DeviceStage : public RecordingPeripheral {
   std::vector<uint16_t> lengths;
 };
 
+// A gate target that refuses every command.
+class RefusingTarget : public GSinkTarget {
+ public:
+  int32_t attached(GForwardingSink*, uint32_t) override { return 0; }
+  GStatus poll() override { return 9; }
+  void receive(uintptr_t) override {}
+  void receiveFour(uintptr_t, uintptr_t, uintptr_t, uintptr_t) override {}
+  bool accepts(uint32_t) override { return false; }
+};
+
 int16_t valueIn(MPersistentObject* within, uint32_t id) {
   auto* value = within ? dynamic_cast<GValueAttribute*>(within->findById(id)) : nullptr;
   return value ? value->value() : -1;
@@ -143,6 +153,19 @@ TEST_F(DeviceFixture, APageIsStartedOnceFromTheFirstDrawing) {
   EXPECT_EQ(device.pageCount(), 1u);
   EXPECT_EQ(stage->count("onJobAbort"), 0);
   EXPECT_EQ(device.state(), 0u);
+}
+
+TEST_F(DeviceFixture, ARefusingGateProcessesNothingAndSendDrawingFreesTheCommand) {
+  device.outputGate().attach(new RefusingTarget, 0);
+  // The command's attribute shows when the command lets it go.
+  const GCountedPtr attribute(new GValueAttribute(1, 77));
+  const GCommandPtr kept(new GNullCommand(attribute.get(), 0));
+  EXPECT_EQ(device.send(kept.get()), 9);
+  EXPECT_EQ(kept->references(), 1);  // still the caller's alone
+  EXPECT_EQ(attribute->references(), 2);
+  EXPECT_EQ(device.sendDrawing(new GNullCommand(attribute.get(), 0)), 9);
+  EXPECT_EQ(attribute->references(), 2);  // the second command is gone
+  EXPECT_TRUE(stage->calls().empty());
 }
 
 TEST_F(DeviceFixture, AFailedDrawingCheckFreesTheCommandAndSendsNothing) {

@@ -391,3 +391,54 @@ TEST_F(DeviceFixture, ALongPassThroughGoesInPiecesOfAtMost32767Bytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- settings that lack what the rules read -----------------------------------------
+
+TEST(DeviceSettings, MissingOrStrangeGroupsCountAsAbsent) {
+  using Maker = TestDevice::SettingsMaker;
+  struct Case {
+    const char* name;
+    Maker maker;
+  } cases[] = {
+      {"no settings", [] { return nullptr; }},
+      {"no groups", [] { return new GAttributeComposite(360); }},
+      {"groups of another class",
+       [] {
+         auto* settings = new GAttributeComposite(360);
+         for (uint32_t id : {362u, 363u, 364u, 365u, 366u, 276u}) settings->insert(new GValueAttribute(1, id));
+         return settings;
+       }},
+      {"a document group of attributes only",
+       [] {
+         auto* settings = new GAttributeComposite(360);
+         auto* document = new GAttributeComposite(362);
+         document->insert(new GValueAttribute(1, 260));
+         settings->insert(document);
+         return settings;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestDevice device(c.maker);
+    device.setConfiguration(new GPeripheralComposite);
+    EXPECT_EQ(device.beginJob(), 0);
+    int16_t applied = 0;
+    EXPECT_EQ(device.setCopies(3, applied), 0);
+    EXPECT_EQ(applied, 3);
+    std::unique_ptr<GDocumentStart> start(device.makeDocumentStart(RWWString(u"d"), RWWString(u"o")));
+    ASSERT_NE(start, nullptr);
+    EXPECT_NE(dynamic_cast<GState*>(start->attributePointer()), nullptr);
+    std::unique_ptr<GPageStart> page(device.makePageStart());
+    EXPECT_NE(dynamic_cast<GState*>(page->attributePointer()), nullptr);
+    std::unique_ptr<GPageEnd> end(device.makePageEnd());
+    EXPECT_NE(end, nullptr);
+    EXPECT_EQ(device.mediaForId(1), nullptr);
+    EXPECT_EQ(device.mediaForId(16400), nullptr);
+    device.setDocumentPending(1);
+    EXPECT_EQ(device.startDocument(), 0);
+  }
+}
+
+}  // namespace

@@ -104,7 +104,7 @@ uint16_t GDevice::endPath(int32_t mode) {
     } else {
       if (closesNestedPath(mode)) currentPath_->setClosed();
       if (!pathStack_.empty()) {
-        std::unique_ptr<GPathGraphic, ObjectDeleter> outer = std::move(pathStack_.back());
+        std::unique_ptr<GPathGraphic, Deleter> outer = std::move(pathStack_.back());
         pathStack_.pop_back();
         outer->insert(currentPath_.release());
         currentPath_ = std::move(outer);

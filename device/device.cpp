@@ -11,6 +11,7 @@
 #include "device/custsize.h"
 #include "device/media.h"
 #include "device/pericomp.h"
+#include "device/setread.h"
 #include "device/sinks.h"
 #include "graphics/clip.h"
 #include "graphics/color.h"
@@ -22,6 +23,7 @@
 #include "journal/path.h"
 
 using namespace DeviceId;
+using namespace SettingRead;
 
 namespace {
 
@@ -56,30 +58,6 @@ constexpr uint32_t kOption295 = 295;
 constexpr uint32_t kWith295[] = {304, 295, 208, 227};
 constexpr uint32_t kLateOptions[] = {910, 911};
 constexpr uint32_t kPostScriptOptions[] = {582, 584, 583, 570, 571, 605, 608};
-
-template <class T>
-T* as(MPersistentObject* object) {
-  return dynamic_cast<T*>(object);
-}
-
-MPersistentObject* lookUp(const MPersistentObject* within, uint32_t id) {
-  return within ? within->findById(id) : nullptr;
-}
-
-// A 16-bit setting (a value or a range attribute); false when absent or of
-// another class.
-bool readValue(const MPersistentObject* within, uint32_t id, int16_t& value) {
-  MPersistentObject* object = lookUp(within, id);
-  if (const auto* v = dynamic_cast<const GValueAttribute*>(object)) {
-    value = v->value();
-    return true;
-  }
-  if (const auto* r = dynamic_cast<const GRangeAttribute*>(object)) {
-    value = r->value();
-    return true;
-  }
-  return false;
-}
 
 bool valueIs(const MPersistentObject* within, uint32_t id, int16_t wanted) {
   int16_t value = 0;
@@ -126,10 +104,10 @@ void dispose(GCommand* command) { GCommandPtr release(command); }
 
 }  // namespace
 
-void GDevice::ObjectDeleter::operator()(MPersistentObject* object) const { delete object; }
-void GDevice::MetricsDeleter::operator()(GFontMetrics* metrics) const { delete metrics; }
-void GDevice::DatabaseDeleter::operator()(GFontDatabase* database) const { delete database; }
-void GDevice::GateDeleter::operator()(GForwardingSink* gate) const { delete gate; }
+void GDevice::Deleter::operator()(MPersistentObject* object) const { delete object; }
+void GDevice::Deleter::operator()(GFontMetrics* metrics) const { delete metrics; }
+void GDevice::Deleter::operator()(GFontDatabase* database) const { delete database; }
+void GDevice::Deleter::operator()(GForwardingSink* gate) const { delete gate; }
 
 GDevice::GDevice()
     : documentPending_(0),

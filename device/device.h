@@ -271,16 +271,12 @@ class GDevice : public virtual GDriverInstance {
   GAttributeComposite* settingsGroup(uint32_t id);
 
  private:
-  struct ObjectDeleter {
+  // Deletes what the device owns, out of line: the classes are only named
+  // here.
+  struct Deleter {
     void operator()(MPersistentObject* object) const;
-  };
-  struct MetricsDeleter {
     void operator()(GFontMetrics* metrics) const;
-  };
-  struct DatabaseDeleter {
     void operator()(GFontDatabase* database) const;
-  };
-  struct GateDeleter {
     void operator()(GForwardingSink* gate) const;
   };
   // One saved drawing state.
@@ -289,7 +285,7 @@ class GDevice : public virtual GDriverInstance {
     uint32_t join;
     GReal miterLimit;
     uint32_t savedStateWord;
-    std::unique_ptr<GClipToPath, ObjectDeleter> clip;
+    std::unique_ptr<GClipToPath, Deleter> clip;
   };
 
   // Puts the media the state selects (260) in its place as the entry itself
@@ -302,8 +298,8 @@ class GDevice : public virtual GDriverInstance {
   GMedia* customMedia(int16_t mediaId, bool forJob, int16_t xResolution, int16_t yResolution, int32_t orientation);
   void newFontDatabase();
 
-  std::unique_ptr<GFontMetrics, MetricsDeleter> fontMetrics_;
-  std::unique_ptr<GFontDatabase, DatabaseDeleter> fontDatabase_;
+  std::unique_ptr<GFontMetrics, Deleter> fontMetrics_;
+  std::unique_ptr<GFontDatabase, Deleter> fontDatabase_;
   uint32_t documentPending_;
   uint32_t documentStarted_;
   RWWString documentName_;
@@ -313,13 +309,13 @@ class GDevice : public virtual GDriverInstance {
   uint32_t pagePending_;
   uint32_t jobValue600_;
   uint32_t reserved_;
-  std::unique_ptr<GForwardingSink, GateDeleter> gate_;
+  std::unique_ptr<GForwardingSink, Deleter> gate_;
   uint32_t pageCount_;
   uint32_t defaultCap_;
   uint32_t defaultJoin_;
   GReal defaultMiterLimit_;
-  std::unique_ptr<GRGBColor, ObjectDeleter> defaultColor_;
-  std::unique_ptr<GRGBColor, ObjectDeleter> currentColor_;
+  std::unique_ptr<GRGBColor, Deleter> defaultColor_;
+  std::unique_ptr<GRGBColor, Deleter> currentColor_;
   uint32_t cap_;
   uint32_t join_;
   GReal miterLimit_;
@@ -329,14 +325,14 @@ class GDevice : public virtual GDriverInstance {
   uint16_t postScriptOption570_;
   uint16_t postScriptOption571_;
   uint32_t pathDepth_;
-  std::unique_ptr<GPathGraphic, ObjectDeleter> currentPath_;
-  std::vector<std::unique_ptr<GPathGraphic, ObjectDeleter>> pathStack_;
+  std::unique_ptr<GPathGraphic, Deleter> currentPath_;
+  std::vector<std::unique_ptr<GPathGraphic, Deleter>> pathStack_;
   uint32_t capabilityFlag113_;
   uint32_t capabilityFlag120_;
   uint32_t settingFlag279_;
   // Newest last.
   std::vector<SavedState> savedStates_;
-  std::unique_ptr<GClipToPath, ObjectDeleter> clipPath_;
+  std::unique_ptr<GClipToPath, Deleter> clipPath_;
   uint32_t pathWords_[2];
   uint32_t graphicStateWord_;
   uint32_t savedStateWord_;
@@ -351,7 +347,7 @@ class GDevice : public virtual GDriverInstance {
   GReal scaleX_;
   GReal scaleY_;
   uint32_t scaled_;
-  std::unique_ptr<GState, ObjectDeleter> cachedDocumentState_;
+  std::unique_ptr<GState, Deleter> cachedDocumentState_;
   uint32_t scaledPage_;
   uint32_t setting296_;
   RWClassID generatorClass_;

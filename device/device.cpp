@@ -91,11 +91,12 @@ const GCapabilities* capabilitySet(const MPersistentObject* sets, uint32_t id) {
 
 bool contains(const GCapabilities* set, uint32_t number) { return set && set->contains(number); }
 
-// The entry with the same fields and another printable area.
-GMedia* withArea(const GMedia& media, const GPoint& extent, const GPoint& origin, uint32_t id) {
-  return new GMedia(media.name().data(), media.size(), extent, origin, media.orientation(), media.mediaId(),
-                    media.xResolution(), media.yResolution(), id, media.code(), media.text().data(),
-                    media.mediaTypeName().data());
+// The entry with the same name, media id, resolutions, code and texts, and
+// the geometry given.
+GMedia* rebuilt(const GMedia& media, const GPoint& size, const GPoint& extent, const GPoint& origin,
+                int32_t orientation, uint32_t id) {
+  return new GMedia(media.name().data(), size, extent, origin, orientation, media.mediaId(), media.xResolution(),
+                    media.yResolution(), id, media.code(), media.text().data(), media.mediaTypeName().data());
 }
 
 // Releases a command offered to a stage or a check, deleting it unless a
@@ -621,8 +622,8 @@ void GDevice::extendPrintArea(GMedia*& media) {
   // Margins that meet leave an empty area, not a negative one.
   const GPoint extent(static_cast<int16_t>(std::max(0, size.x() - 2 * x)),
                       static_cast<int16_t>(std::max(0, size.y() - 2 * y)));
-  GMedia* extended = withArea(*media, extent, GPoint(static_cast<int16_t>(x), static_cast<int16_t>(y)),
-                              kAttrMediaEntry);
+  GMedia* extended = rebuilt(*media, size, extent, GPoint(static_cast<int16_t>(x), static_cast<int16_t>(y)),
+                             orientation, kAttrMediaEntry);
   delete media;
   media = extended;
 }
@@ -641,10 +642,8 @@ void GDevice::setMediaOrientation(GMedia*& media, int32_t angle) {
     return;
   }
   const auto swap = [](const GPoint& p) { return GPoint(p.y(), p.x()); };
-  auto* turned = new GMedia(media->name().data(), swap(media->size()), swap(media->printableExtent()),
-                            swap(media->printableOrigin()), angle, media->mediaId(), media->xResolution(),
-                            media->yResolution(), media->id(), media->code(), media->text().data(),
-                            media->mediaTypeName().data());
+  GMedia* turned = rebuilt(*media, swap(media->size()), swap(media->printableExtent()),
+                           swap(media->printableOrigin()), angle, media->id());
   delete media;
   media = turned;
 }

@@ -144,6 +144,33 @@ TEST(BuiltDevice, TheMinimalMarginsAreExchangedAcrossTheSheet) {
   }
 }
 
+TEST(BuiltDevice, TurningAnEntryTakesThePoolsOrExchangesItsAxes) {
+  BuiltDevice built;
+  // A paper of the pool comes from the pool at the new angle, its own id
+  // kept.
+  GMedia* letter = built.device.mediaForIdAt(1, 600, 600, 0);
+  ASSERT_NE(letter, nullptr);
+  letter->setId(259);
+  const GPoint upright = letter->size();
+  GMedia* same = letter;
+  built.device.setMediaOrientation(letter, 0);
+  EXPECT_EQ(letter, same);
+  built.device.setMediaOrientation(letter, 90);
+  EXPECT_EQ(letter->orientation(), 90);
+  EXPECT_EQ(letter->size(), GPoint(upright.y(), upright.x()));
+  EXPECT_EQ(letter->id(), 259u);
+  delete letter;
+  // Any other id is turned by exchanging the axes.
+  GMedia* custom = new GMedia("card", GPoint(2400, 3600), GPoint(2200, 3300), GPoint(100, 200), 0, 16385, 600, 600);
+  built.device.setMediaOrientation(custom, 270);
+  EXPECT_EQ(custom->orientation(), 270);
+  EXPECT_EQ(custom->size(), GPoint(3600, 2400));
+  EXPECT_EQ(custom->printableExtent(), GPoint(3300, 2200));
+  EXPECT_EQ(custom->printableOrigin(), GPoint(200, 100));
+  EXPECT_EQ(custom->mediaId(), 16385);
+  delete custom;
+}
+
 TEST(BuiltDevice, BeginJobReadsTheRenderingModeAndCapabilities) {
   struct Case {
     const char* name;

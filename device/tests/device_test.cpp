@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -438,6 +439,62 @@ TEST(DeviceSettings, MissingOrStrangeGroupsCountAsAbsent) {
     EXPECT_EQ(device.mediaForId(16400), nullptr);
     device.setDocumentPending(1);
     EXPECT_EQ(device.startDocument(), 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- watermarks ---------------------------------------------------------------------
+
+GAttributeComposite* watermarkSettings(int16_t choice, int16_t option, const char* name) {
+  auto* settings = new GAttributeComposite(360);
+  auto* options = new GAttributeComposite(364);
+  auto* chosen = new GAttributeComposite(379);
+  chosen->insert(new GValueAttribute(choice, 382));
+  chosen->insert(new GValueAttribute(option, 381));
+  chosen->insert(new GStringAttribute(name, 383));
+  options->insert(chosen);
+  settings->insert(options);
+  auto* definitions = new GAttributeComposite(366);
+  auto* list = new GAttributeComposite(378);
+  for (const char* stored : {"Copy", "Draft"}) {
+    auto* entry = new GAttributeComposite(0);
+    entry->insert(new GStringAttribute(stored, 384));
+    list->insert(entry);
+  }
+  definitions->insert(list);
+  settings->insert(definitions);
+  return settings;
+}
+
+TEST(DeviceWatermark, TheStoredWatermarkNamedByTheJobIsCopiedElseNoneIsChosen) {
+  struct Case {
+    int16_t choice, option;
+    const char* name;
+    bool found;
+  } cases[] = {
+      {1, 0, "Draft", true}, {2, 0, "Draft", false}, {1, 1, "Draft", false},
+      {1, 0, "", false},     {1, 0, "Secret", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestDevice device([&c] { return watermarkSettings(c.choice, c.option, c.name); });
+    std::unique_ptr<GAttributeComposite> chosen(device.watermarkSettings());
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(chosen->id(), 379u);
+    auto* name = dynamic_cast<GStringAttribute*>(chosen->findById(384));
+    if (!c.found) {
+      EXPECT_EQ(name, nullptr);
+      EXPECT_EQ(valueIn(chosen.get(), 382), 2);
+      EXPECT_EQ(chosen->entries(), 1u);
+      continue;
+    }
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->value(), RWCString("Draft"));
+    EXPECT_EQ(valueIn(chosen.get(), 382), c.choice);
+    EXPECT_EQ(valueIn(chosen.get(), 381), 0);
   }
 }
 

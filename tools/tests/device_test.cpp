@@ -94,6 +94,35 @@ TEST(BuiltDevice, PageStatesAndNotTheDocumentStateGetThePrintableOrigin) {
   EXPECT_EQ(media->printableOrigin(), GPoint(100, 100));
 }
 
+TEST(BuiltDevice, TheDocumentStateResolvesTheFitAndSheetMediaOrSwitchesThemOff) {
+  struct Case {
+    uint32_t flag, idAttribute, mediaAttribute;
+    int16_t mediaId;
+    bool found;
+  } cases[] = {
+      {270, 272, 273, 23, true}, {270, 272, 273, 999, false},
+      {279, 280, 281, 5, true},  {279, 280, 281, 999, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flag);
+    BuiltDevice built;
+    BuiltDevice::put(built.group(362), new GValueAttribute(1, c.flag));
+    BuiltDevice::put(built.group(362), new GValueAttribute(c.mediaId, c.idAttribute));
+    std::unique_ptr<GState> state(built.device.makeDocumentState());
+    EXPECT_EQ(state->findById(c.idAttribute), nullptr);
+    auto* media = dynamic_cast<GMedia*>(state->findById(c.mediaAttribute));
+    EXPECT_EQ(valueIn(state.get(), c.flag), c.found ? 1 : 0);
+    if (c.found) {
+      ASSERT_NE(media, nullptr);
+      EXPECT_EQ(media->mediaId(), c.mediaId);
+    } else {
+      EXPECT_EQ(media, nullptr);
+    }
+    EXPECT_EQ(valueIn(state.get(), 600), 0);
+    EXPECT_NE(state->findById(379), nullptr);
+  }
+}
+
 TEST(BuiltDevice, ACustomIdIsBuiltFromTheCustomSizeAndNotExtended) {
   BuiltDevice built;
   built.putPrinter(501, 1667);

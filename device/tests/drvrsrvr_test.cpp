@@ -424,6 +424,15 @@ TEST_F(DriverServerTest, TheServerIsTheJournalsDeviceDirectory) {
   server_->removeDevice(h);
 }
 
+TEST_F(DriverServerTest, ALaterServerReplacesTheOneBefore) {
+  uint32_t h = 0;
+  ASSERT_NE(registered(printer(), h), nullptr);
+  auto* later = new GDriverServer;
+  EXPECT_EQ(GDriverServer::instance(), nullptr) << "the server create made is gone";
+  EXPECT_EQ(devicesAlive, 0) << "with its devices";
+  server_ = later;
+}
+
 // ---- threads ------------------------------------------------------------------------------
 
 TEST_F(DriverServerTest, EightThreadsRegisterAndRemoveTogether) {

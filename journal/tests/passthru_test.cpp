@@ -99,10 +99,10 @@ TEST_F(PassThroughStore, DamagedStoresRestoreWhatTheyCan) {
   // A cut inside the bytes leaves a command holding none of them.
   std::string cut = file(608, root(0, 50) + noAttribute() + le32(1) + le16(0xFFFF) + le16(767) + "abc");
   std::unique_ptr<GCommand> back = restored(cut);
-  if (auto* p = dynamic_cast<GPassThroughCommand*>(back.get())) {
-    EXPECT_EQ(p->data(), nullptr);
-    EXPECT_EQ(p->length(), 0);
-  }
+  auto* p = dynamic_cast<GPassThroughCommand*>(back.get());
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->data(), nullptr);
+  EXPECT_EQ(p->length(), 0);
 }
 
 TEST(PassThrough, MatchesComparesTargetsOwnershipAndBytes) {

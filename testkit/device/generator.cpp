@@ -4,6 +4,7 @@
 #include "core/perclass.h"
 #include "core/valattr.h"
 #include "journal/ctlcmds.h"
+#include "journal/passthru.h"
 
 G_DEFINE_PERSISTENT(TestGenerator, GPeripheralComposite)
 
@@ -45,6 +46,14 @@ GStatus TestGenerator::see(const char* handler, RWClassID commandClass) {
     return static_cast<GStatus>(out->write(text.data(), static_cast<uint32_t>(text.size()), written));
   }
   return 0;
+}
+
+GStatus TestGenerator::onPassThrough(GPassThroughCommand* command) {
+  const GStatus status = see("onPassThrough", ClassId::GPassThroughCommand);
+  GOutputPort* out = port();
+  if (status != 0 || !out || !command || command->targetClassId() != classIsA() || !command->data()) return status;
+  uint32_t written = 0;
+  return static_cast<GStatus>(out->write(command->data(), command->length(), written));
 }
 
 GStatus TestGenerator::onDocumentStart(GDocumentStart* command) {

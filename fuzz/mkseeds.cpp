@@ -330,6 +330,8 @@ MPersistentObject* printer() {
   GMedia letter("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 1, 600, 600);
   language->onMedia(&letter);
   return printer;
+}
+
 // A job held as composites: a document of pages whose graphics share one
 // bundle, a path of two closed figures, every shape, and a group of
 // graphics. The shapes own their points, as restored ones do.

@@ -16,11 +16,13 @@
 #include "device/paperdev.h"
 #include "device/pericomp.h"
 #include "device/resmap.h"
+#include "device/setread.h"
 #include "device/tray.h"
 #include "graphics/devfont.h"
 #include "pdl/pdlgen.h"
 
 using namespace DriverInstanceId;
+using namespace SettingRead;
 
 namespace {
 
@@ -39,33 +41,6 @@ constexpr uint32_t kConfigurationStore = 0x10000;
 constexpr uint16_t kNoConfigurationStore = 603;
 // The mass-storage font sources, in the order they are pruned.
 constexpr uint32_t kMassStorageSources[] = {416, 417, 420, 421, 418, 419, 422, 423, 428, 429};
-
-template <class T>
-T* as(MPersistentObject* object) {
-  return dynamic_cast<T*>(object);
-}
-
-MPersistentObject* lookUp(const MPersistentObject* within, uint32_t id) {
-  return within ? within->findById(id) : nullptr;
-}
-
-// A 16-bit setting: a value attribute or a range attribute. False for
-// anything else and for null.
-bool readValue(const MPersistentObject* object, int16_t& value) {
-  if (const auto* v = dynamic_cast<const GValueAttribute*>(object)) {
-    value = v->value();
-    return true;
-  }
-  if (const auto* r = dynamic_cast<const GRangeAttribute*>(object)) {
-    value = r->value();
-    return true;
-  }
-  return false;
-}
-
-bool readValue(const MPersistentObject* within, uint32_t id, int16_t& value) {
-  return readValue(lookUp(within, id), value);
-}
 
 int16_t valueOr(const MPersistentObject* within, uint32_t id, int16_t otherwise) {
   int16_t value = otherwise;

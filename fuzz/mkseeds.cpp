@@ -60,6 +60,7 @@
 #include "graphics/transfrm.h"
 #include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
+#include "journal/passthru.h"
 #include "journal/path.h"
 #include "journal/shapes.h"
 #include "journal/periph.h"
@@ -417,6 +418,18 @@ MPersistentObject* drawingState() {
   return root;
 }
 
+// Raw bytes for a generator, a command without bytes and a header request
+// among other commands.
+MPersistentObject* passThrough() {
+  MPersistentComposite* root = new MPersistentComposite(36);
+  static const unsigned char bytes[] = {0x1B, 'E', 0x00, 0xFF, '@'};
+  root->insert(new GPassThroughCommand(bytes, 5, ClassId::GCheetah, 37));
+  root->insert(new GPassThroughCommand(nullptr, 0, ClassId::GPcl5e, 38));
+  root->insert(new GDownloadHeaderCommand(19, 39));
+  root->insert(new GPageEnd);
+  return root;
+}
+
 struct Tree {
   const char* name;
   RWCollectable* (*make)();
@@ -432,6 +445,7 @@ const Tree trees[] = {
     {"printer", [] { return static_cast<RWCollectable*>(printer()); }},
     {"commands", [] { return static_cast<RWCollectable*>(commands()); }},
     {"drawing", [] { return static_cast<RWCollectable*>(drawingState()); }},
+    {"passthrough", [] { return static_cast<RWCollectable*>(passThrough()); }},
 };
 
 template <class Out, class... Args>

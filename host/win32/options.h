@@ -12,8 +12,25 @@
 
 #include "rw/wstring.h"
 
+class GDevice;
+class GDriverInstance;
+class GFontMetrics;
 class GOSVersionQueries;
+class GOutputPort;
+class GPrinterDescription;
 class HostValueStores;
+
+// What the platform makes of the framework's own classes: the program that
+// links them installs the makers (the host includes nothing above the
+// platform interfaces). A maker not given makes nothing.
+struct HostMakers {
+  std::function<GDevice*(GPrinterDescription*)> device;
+  std::function<GDriverInstance*(GPrinterDescription*)> interfaceInstance;
+  std::function<GFontMetrics*(GDevice*)> fontMetrics;
+  std::function<GOutputPort*(GDriverInstance*, const RWWString&, uint32_t)> spoolerPort;
+  // The data file of the owner's printer; empty: the options' file.
+  std::function<RWWString(GDriverInstance*)> configurationFile;
+};
 
 // A moment as the clock gives it: milliseconds since 1970 in UTC and the
 // local offset from GMT in minutes, positive east.
@@ -44,6 +61,8 @@ struct HostOptions {
   // installer registers a spooler provider as "Basic Spooler".
   std::function<void()> registerProviders;
   std::function<void()> unregisterProviders;
+  // The devices, interface instances, font metrics and spooler ports.
+  HostMakers makers;
 };
 
 #endif

@@ -50,10 +50,21 @@ GOSFactoryHost::~GOSFactoryHost() {
   }
 }
 
-GDriverInstance* GOSFactoryHost::createInterfaceInstance(GPrinterDescription*) { return nullptr; }
-GDevice* GOSFactoryHost::createDeviceInstance(GPrinterDescription*) { return nullptr; }
-GFontMetrics* GOSFactoryHost::createFontMetrics(GDevice*) { return nullptr; }
-GOutputPort* GOSFactoryHost::createSpoolerPort(GDriverInstance*, const RWWString&, uint32_t) { return nullptr; }
+GDriverInstance* GOSFactoryHost::createInterfaceInstance(GPrinterDescription* description) {
+  return options_.makers.interfaceInstance ? options_.makers.interfaceInstance(description) : nullptr;
+}
+
+GDevice* GOSFactoryHost::createDeviceInstance(GPrinterDescription* description) {
+  return options_.makers.device ? options_.makers.device(description) : nullptr;
+}
+
+GFontMetrics* GOSFactoryHost::createFontMetrics(GDevice* device) {
+  return options_.makers.fontMetrics ? options_.makers.fontMetrics(device) : nullptr;
+}
+
+GOutputPort* GOSFactoryHost::createSpoolerPort(GDriverInstance* printer, const RWWString& portName, uint32_t flags) {
+  return options_.makers.spoolerPort ? options_.makers.spoolerPort(printer, portName, flags) : nullptr;
+}
 GBitmapGlyphSet* GOSFactoryHost::createBitmapGlyphSet() { return nullptr; }
 MPersistentObject* GOSFactoryHost::createFontHelper() { return nullptr; }
 GSettingsStore* GOSFactoryHost::createSettingsStore(GDriverInstance* owner) {
@@ -137,8 +148,9 @@ GOutputStream* GOSFactoryHost::createOutputStream(const RWWString& path, int32_t
   return new (std::nothrow) GStdOutputStream(file, format);
 }
 
-RWWString& GOSFactoryHost::configurationFileName(RWWString& out, GDriverInstance*) {
-  out = options_.configurationFile;
+RWWString& GOSFactoryHost::configurationFileName(RWWString& out, GDriverInstance* owner) {
+  out = options_.makers.configurationFile ? options_.makers.configurationFile(owner) : RWWString();
+  if (out.isNull()) out = options_.configurationFile;
   return out;
 }
 

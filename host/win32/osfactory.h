@@ -22,7 +22,7 @@ class GOSFactoryHost : public GOSFactory {
   explicit GOSFactoryHost(const HostOptions& options = HostOptions());
   ~GOSFactoryHost() override;
 
-  // Later subsystems fill these; until then there is nothing to make.
+  // Made by the installed makers (HostOptions::makers); null without one.
   GDriverInstance* createInterfaceInstance(GPrinterDescription* description) override;
   GDevice* createDeviceInstance(GPrinterDescription* description) override;
   GFontMetrics* createFontMetrics(GDevice* device) override;

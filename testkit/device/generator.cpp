@@ -4,6 +4,7 @@
 #include "core/perclass.h"
 #include "core/valattr.h"
 #include "journal/ctlcmds.h"
+#include "journal/passthru.h"
 #include "pdl/xlops.h"
 
 G_DEFINE_PERSISTENT(TestGenerator, GPDLGenerator)
@@ -67,6 +68,16 @@ GStatus TestGenerator::see(const char* handler, RWClassID commandClass) {
     xlComment(*stream_, XLBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     xlFlushStream(*stream_);
   }
+  return flusher_.takeError(stream_.get());
+}
+
+GStatus TestGenerator::onPassThrough(GPassThroughCommand* command) {
+  const GStatus status = see("onPassThrough", ClassId::GPassThroughCommand);
+  GOutputPort* out = port();
+  if (status != 0 || !out || !command || command->targetClassId() != classIsA() || !command->data()) return status;
+  // The bytes go through the stream as they are, right after the marker.
+  xlWriteRawData(*stream_, std::span<const uint8_t>(command->data(), command->length()));
+  xlFlushStream(*stream_);
   return flusher_.takeError(stream_.get());
 }
 

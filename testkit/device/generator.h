@@ -103,7 +103,8 @@ class TestGenerator : public GPDLGenerator {
   GStatus onPageStart(GPageStart* command) override;
   GStatus onPageEnd(GPageEnd* command) override;
   GStatus onJobAbort(GJobAbort* command) override;
-  GStatus onPassThrough(GPassThroughCommand*) override { return see("onPassThrough", ClassId::GPassThroughCommand); }
+  // After its marker, the command's bytes, when they are for this class.
+  GStatus onPassThrough(GPassThroughCommand* command) override;
   GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return see("onDownloadHeader", ClassId::GDownloadHeaderCommand); }
   GStatus onTextGraphic(GTextGraphic*) override { return see("onTextGraphic", ClassId::GTextGraphic); }
 

@@ -1,0 +1,5 @@
+#include "graphics/fontmtrc.h"
+
+GFontMetrics::~GFontMetrics() = default;
+
+void GFontMetrics::releaseCachedData() {}

@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "rw/collect.h"
 #include "rw/rwfile.h"
@@ -42,6 +43,12 @@ std::unique_ptr<T> throughStream(const T* object, Args... args) {
   return std::unique_ptr<T>(back);
 }
 
+// The object through each pair of virtual streams in turn: portable, binary,
+// little-endian and big-endian. Each answer is what that form restored (null
+// when nothing came back).
+template <class T>
+std::vector<std::unique_ptr<T>> throughEveryStream(const T* object);
+
 // A test that stores object graphs to a file in a fresh folder.
 class StoreTest : public ::testing::Test {
  protected:
@@ -60,5 +67,19 @@ class StoreTest : public ::testing::Test {
 
   TempDir dir_;
 };
+
+#include "rw/bstream.h"
+#include "rw/estream.h"
+#include "rw/pstream.h"
+
+template <class T>
+std::vector<std::unique_ptr<T>> throughEveryStream(const T* object) {
+  std::vector<std::unique_ptr<T>> back;
+  back.push_back(throughStream<RWpostream, RWpistream>(object));
+  back.push_back(throughStream<RWbostream, RWbistream>(object));
+  back.push_back(throughStream<RWeostream, RWeistream>(object, RWeostream::LittleEndian));
+  back.push_back(throughStream<RWeostream, RWeistream>(object, RWeostream::BigEndian));
+  return back;
+}
 
 #endif

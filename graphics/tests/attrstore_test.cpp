@@ -120,14 +120,7 @@ TEST_F(AttributeStore, EachClassStoresItsBytesAndComesBackFromEveryForm) {
     EXPECT_EQ(restored->serialNumber(), object->serialNumber());
     EXPECT_TRUE(restored->matches(object.get()));
 
-    const std::function<std::unique_ptr<MPersistentObject>()> forms[] = {
-        [&] { return throughStream<RWpostream, RWpistream>(object.get()); },
-        [&] { return throughStream<RWbostream, RWbistream>(object.get()); },
-        [&] { return throughStream<RWeostream, RWeistream>(object.get(), RWeostream::LittleEndian); },
-        [&] { return throughStream<RWeostream, RWeistream>(object.get(), RWeostream::BigEndian); },
-    };
-    for (const auto& form : forms) {
-      std::unique_ptr<MPersistentObject> streamed = form();
+    for (const std::unique_ptr<MPersistentObject>& streamed : throughEveryStream<MPersistentObject>(object.get())) {
       ASSERT_NE(streamed, nullptr);
       EXPECT_EQ(streamed->isA(), object->isA());
       EXPECT_EQ(streamed->id(), object->id());

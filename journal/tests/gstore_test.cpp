@@ -172,15 +172,11 @@ TEST_F(GraphicStore, EachClassStoresItsBytesAndComesBackFromEveryForm) {
     EXPECT_EQ(storeFile(object.get()), sample.file);
     EXPECT_EQ(object->binaryStoreSize() + 6, sample.file.size());
 
-    const std::function<std::unique_ptr<MPersistentObject>()> forms[] = {
-        [&] { return std::unique_ptr<MPersistentObject>(dynamic_cast<MPersistentObject*>(restoredFrom(sample.file))); },
-        [&] { return throughStream<RWpostream, RWpistream>(object.get()); },
-        [&] { return throughStream<RWbostream, RWbistream>(object.get()); },
-        [&] { return throughStream<RWeostream, RWeistream>(object.get(), RWeostream::LittleEndian); },
-        [&] { return throughStream<RWeostream, RWeistream>(object.get(), RWeostream::BigEndian); },
-    };
-    for (const auto& form : forms) {
-      std::unique_ptr<MPersistentObject> back = form();
+    // The binary file first, then every stream form.
+    std::vector<std::unique_ptr<MPersistentObject>> forms = throughEveryStream<MPersistentObject>(object.get());
+    forms.insert(forms.begin(),
+                 std::unique_ptr<MPersistentObject>(dynamic_cast<MPersistentObject*>(restoredFrom(sample.file))));
+    for (const std::unique_ptr<MPersistentObject>& back : forms) {
       ASSERT_NE(back, nullptr);
       EXPECT_EQ(back->isA(), object->isA());
       EXPECT_TRUE(back->matches(object.get()));

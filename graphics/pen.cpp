@@ -28,7 +28,7 @@ RWBoolean GPen::isKindOf(RWClassID id) const { return id == classIsA() || GGraph
 
 RWBoolean GPen::matches(const MPersistentObject* other) const {
   const GPen* o = sameClass(this, other);
-  return o && GGraphicAttribute::matches(o) && o->width_ == width_ && gPaintsMatch(paint(), o->paint());
+  return o && GGraphicAttribute::matches(o) && o->width() == width() && gPaintsMatch(paint(), o->paint());
 }
 
 GStatus GPen::accept(GPeripheralHandlers& visitor) { return visitor.onPen(this); }
@@ -134,7 +134,7 @@ RWBoolean GDashedPen::isKindOf(RWClassID id) const { return id == classIsA() || 
 RWBoolean GDashedPen::matches(const MPersistentObject* other) const {
   if (!GPen::matches(other)) return FALSE;
   const auto* o = dynamic_cast<const GDashedPen*>(other);
-  return o && o->dashCount_ == dashCount_ && o->dashOffset_ == dashOffset_ &&
+  return o && o->dashCount_ == dashCount_ && o->dashOffset() == dashOffset() &&
          (dashCount_ == 0 || std::equal(dashes(), dashes() + dashCount_, o->dashes()));
 }
 

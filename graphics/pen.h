@@ -14,7 +14,9 @@
 // Matching decides whether a generator is sent an equal pen again: same
 // class, key and width, and both paints missing or both there and
 // matching. A null pen matches only while its paint is missing; a dashed
-// pen also compares its offset and its dash lengths one by one.
+// pen also compares its offset and its dash lengths one by one. Width and
+// offset are compared as answered, so that a pen matches what it stores
+// and what a generator is sent for it.
 //
 // Stored forms, each after its base's: GPen a version word (1), the width
 // as a 16-bit value and the paint as an object of the graph (nil for

@@ -179,7 +179,7 @@ bool GCheetah::beginWrite() {
   // The port is the stage's: it may have been replaced or released since
   // the last handler.
   flusher_.setPort(port());
-  return stream_ && port();
+  return stream_ && port() && inDocument_;
 }
 
 GStatus GCheetah::takeError() { return flusher_.takeError(stream_.get()); }
@@ -196,7 +196,10 @@ GStatus GCheetah::onDocumentStart(GDocumentStart* command) {
   const GStatus started = GPDLGenerator::onDocumentStart(command);
   if (started != 0) return started;
   // Writing needs a stream: without one the job cannot be printed.
-  if (!stream_) return kStatusNoPort;
+  if (!stream_) {
+    inDocument_ = 0;
+    return kStatusNoPort;
+  }
   flusher_.startJob();
   beginWrite();
   // Whatever a handler outside a job left in the buffer is not this job's.
@@ -368,12 +371,15 @@ void GCheetah::startPageGraphics(GAttributeComposite* page) {
       changed(this);
     }
   }
+  // BeginPage resets the printer's graphics state: everything the page
+  // draws with is sent again before its first drawing.
+  GAttributeComposite* group = attributeGroup(kAttrGraphicGroup);
+  if (group) group->markChanged();
   // The page's transform joins the graphic group, changed, so that it is
   // written before the page's first drawing.
   const auto* transform =
       dynamic_cast<const GTransformAttribute*>(page ? page->findByClassId(ClassId::GTransformAttribute) : nullptr);
   if (!transform) return;
-  GAttributeComposite* group = attributeGroup(kAttrGraphicGroup);
   auto* copy = dynamic_cast<GTransformAttribute*>(transform->deepCopy());
   if (!group || !copy) {
     delete copy;

@@ -189,9 +189,10 @@ class GCheetah : public GPDLGenerator {
   // The stored write status, cleared (a stream stopped on an error answers
   // kStatusStreamStopped): every handler's answer.
   GStatus takeError();
-  // Whether a handler may write: a stream, and a port to flush it to (the
-  // flusher is pointed at the stage's port). Without either nothing is
-  // written, so that no byte is left in the buffer for another job.
+  // Whether a handler may write: a document started, a stream, and a port
+  // to flush it to (the flusher is pointed at the stage's port). Otherwise
+  // nothing is written, so that no byte is left in the buffer for another
+  // job and none goes to a port whose job did not start.
   bool beginWrite();
   void flushStream();
 
@@ -204,6 +205,8 @@ class GCheetah : public GPDLGenerator {
   uint32_t penKind_;
   uint32_t brushKind_;
   GPoint currentPoint_;
+  // Null when it could not be made: the generator then writes nothing.
+  std::unique_ptr<XLStream> stream_;
 
  private:
   void makeStream();
@@ -226,7 +229,6 @@ class GCheetah : public GPDLGenerator {
   void forgetDownloadedFonts();
 
   GOutputFlusher flusher_;
-  std::unique_ptr<XLStream> stream_;
   int16_t persistedFlag_;
   GCountedRef currentMedia_;  // the page's, held from page start to page end
   int16_t xResolution_;

@@ -343,8 +343,10 @@ GStatus GCheetah::onPassThrough(GPassThroughCommand* command) {
 
 GStatus GCheetah::onPageStart(GPageStart* command) {
   GPDLGenerator::onPageStart(command);
+  // First: the graphics state's reset makes the State anew, groups and all.
+  startPageGraphics();
   GAttributeComposite* page = attributeGroup(kAttrPageGroup);
-  startPageGraphics(page);
+  const GCountedRef holdPage(page);
   resetTextState();
   if (beginWrite()) {
     beginPage(page);
@@ -360,7 +362,7 @@ GStatus GCheetah::onPageStart(GPageStart* command) {
   return takeError();
 }
 
-void GCheetah::startPageGraphics(GAttributeComposite* page) {
+void GCheetah::startPageGraphics() {
   // Every page starts from the default graphics state.
   GState* defaultsNow = defaults();
   GState* stateNow = state();
@@ -377,6 +379,7 @@ void GCheetah::startPageGraphics(GAttributeComposite* page) {
   if (group) group->markChanged();
   // The page's transform joins the graphic group, changed, so that it is
   // written before the page's first drawing.
+  const MPersistentObject* page = attributeGroup(kAttrPageGroup);
   const auto* transform =
       dynamic_cast<const GTransformAttribute*>(page ? page->findByClassId(ClassId::GTransformAttribute) : nullptr);
   if (!transform) return;

@@ -223,8 +223,9 @@ class GCheetah : public GPDLGenerator {
   // The document's rendering settings and the dither matrix they select.
   void readDocumentSettings(GAttributeComposite* documentGroup);
   // A new page's graphics state: the Defaults' graphic group copied into
-  // the State, and the page's transform into that.
-  void startPageGraphics(GAttributeComposite* pageGroup);
+  // the State (which changed then makes anew), and the page group's
+  // transform into that.
+  void startPageGraphics();
   // Marks every downloaded font as no longer on the printer.
   void forgetDownloadedFonts();
 

@@ -1,7 +1,9 @@
 #include "device/registry.h"
 
 #include "core/perobj.h"
+#include "graphics/brush.h"
 #include "graphics/font.h"
+#include "graphics/pen.h"
 
 // ---- a map ------------------------------------------------------------------------
 
@@ -94,6 +96,9 @@ MPersistentObject* GObjectRegistry::copyOfC(uintptr_t key) { return c_.copyOf(ke
 
 MPersistentObject* GObjectRegistry::getC(uintptr_t key) { return c_.get(key); }
 MPersistentObject* GObjectRegistry::get(uintptr_t key) { return a_.get(key); }
+
+GNoBrush* GObjectRegistry::makeNullBrush() { return new GNoBrush; }
+GNoPen* GObjectRegistry::makeNullPen() { return new GNoPen; }
 
 void GObjectRegistry::clear() {
   a_.clear();

@@ -20,6 +20,8 @@
 #include "core/cntdptr.h"
 
 class GFont;
+class GNoBrush;
+class GNoPen;
 class MPersistentObject;
 
 class GObjectRegistry {
@@ -59,6 +61,11 @@ class GObjectRegistry {
   // The key's object, still the registry's, or null.
   virtual MPersistentObject* getC(uintptr_t key);
   virtual MPersistentObject* get(uintptr_t key);
+
+  // A new null brush and a new null pen, the caller's; the registry keeps
+  // no part of them.
+  virtual GNoBrush* makeNullBrush();
+  virtual GNoPen* makeNullPen();
 
   // Releases every entry of A, B and C.
   virtual void clear();

@@ -10,7 +10,9 @@
 #include "core/valattr.h"
 #include "device/registry.h"
 #include "device/sinks.h"
+#include "graphics/brush.h"
 #include "graphics/font.h"
+#include "graphics/pen.h"
 #include "journal/ctlcmds.h"
 
 namespace {
@@ -134,6 +136,24 @@ TEST(ObjectRegistry, RemovingAFontClearsItsEngineOwner) {
   EXPECT_EQ(registry.nextGeneration(), 2);
   registry.resetGeneration();
   EXPECT_EQ(registry.generation(), 1);
+}
+
+TEST(ObjectRegistry, NullBrushesAndPensAreMadeFreshForTheCaller) {
+  GObjectRegistry registry;
+  const std::unique_ptr<GNoBrush> brush(registry.makeNullBrush());
+  const std::unique_ptr<GNoBrush> otherBrush(registry.makeNullBrush());
+  const std::unique_ptr<GNoPen> pen(registry.makeNullPen());
+  const std::unique_ptr<GNoPen> otherPen(registry.makeNullPen());
+  ASSERT_TRUE(brush && otherBrush && pen && otherPen);
+  EXPECT_NE(brush.get(), otherBrush.get());
+  EXPECT_NE(pen.get(), otherPen.get());
+  EXPECT_EQ(brush->isA(), ClassId::GNoBrush);
+  EXPECT_EQ(pen->isA(), ClassId::GNoPen);
+  EXPECT_EQ(brush->paint(), nullptr);
+  EXPECT_EQ(pen->paint(), nullptr);
+  EXPECT_EQ(pen->width(), 0) << "made as the default null pen";
+  EXPECT_EQ(brush->references(), 0) << "no one holds a reference: the caller owns it";
+  EXPECT_EQ(registry.entries() + registry.entriesC() + registry.fontEntries(), 0u);
 }
 
 // ---- the output gate ----------------------------------------------------------------

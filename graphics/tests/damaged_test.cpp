@@ -21,6 +21,7 @@
 #include "graphics/clip.h"
 #include "graphics/devfont.h"
 #include "graphics/dither.h"
+#include "graphics/pen.h"
 #include "rw/estream.h"
 #include "testkit/bytes.h"
 #include "testkit/store.h"
@@ -181,6 +182,10 @@ TEST_F(DamagedStore, HugeCountsMakeNoHugeBlock) {
       asFile(855, descriptionWithSets(0x7FFFFFFF, le32(4)).substr(2)),
       asFile(855, descriptionWithSets(0xFFFFFFFF, le32(4) + le32(5)).substr(2)),
       clipFile(0xFFFFFFFF, kRect + kRect),
+      // A dashed pen of key 160: its pen level (width 3, no paint), then
+      // offset 0 and the count.
+      asFile(203, root(160) + le32(1) + le32(1) + le32(1) + le32(1) + le16(3) + kNil + le32(1) + le16(0) +
+                      le32(0xFFFFFFFF) + le16(1) + le16(2)),
   };
   std::vector<std::string> paths;
   for (const std::string& f : files) {

@@ -1,0 +1,106 @@
+#ifndef GRAPHICS_PAINT_H
+#define GRAPHICS_PAINT_H
+
+// What a stroke or a fill is drawn with. A paint is reached only through a
+// brush or a pen, which share it by count; it is no attribute of its own.
+// A generator's pen or brush handler asks the paint to make itself the
+// current source, and the paint calls back the generator's operation for
+// its own class and use (graphics/paintcb.h).
+//
+// GColorPaint draws with one colour object, which it owns outright: a copy
+// of the paint holds a copy of the colour.
+//
+// Stored forms, each after its base's: GPaint a version word (1), read and
+// ignored; GColorPaint a version word (1) and the colour as an object of
+// the graph (nil when there is none). A colour level whose version differs,
+// or that is cut short, keeps the colour it had. A colour that is a stored
+// reference to one restored earlier belongs to whoever read it first: the
+// paint takes a copy of it, so that no colour is ever owned twice.
+
+#include <memory>
+
+#include "core/classids.h"
+#include "core/perobj.h"
+#include "core/visitor.h"
+
+class GColor;
+class GPaintCallbacks;
+
+// Abstract (acceptAsPen, acceptAsBrush): not registered with the factory;
+// isA is its own.
+class GPaint : public MPersistentObject {
+  G_PERSISTENT_LEVEL(GPaint)
+
+ public:
+  GPaint() = default;
+  GPaint(const GPaint& other) = default;
+  GPaint& operator=(const GPaint& other);
+  ~GPaint() override;
+
+  static RWClassID classIsA() { return ClassId::GPaint; }
+  static uint32_t version() { return 1; }
+  RWClassID isA() const override;
+  RWBoolean isKindOf(RWClassID id) const override;
+  GPaint* newSpecies() const override = 0;
+  GPaint* copy() const override = 0;
+
+  // Call the generator's paint operation of this paint's class for a pen's
+  // or a brush's use, passing the paint; answer what it answers.
+  virtual GStatus acceptAsPen(GPaintCallbacks& generator) = 0;
+  virtual GStatus acceptAsBrush(GPaintCallbacks& generator) = 0;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(GPaint)
+
+class GColorPaint : public GPaint {
+  G_PERSISTENT_CLASS(GColorPaint)
+
+ public:
+  // No colour, id 0.
+  GColorPaint();
+  // Takes the colour over (null: none).
+  explicit GColorPaint(GColor* colour);
+  GColorPaint(const GColorPaint& other);
+  GColorPaint& operator=(const GColorPaint& other);
+  ~GColorPaint() override;
+
+  static RWClassID classIsA() { return ClassId::GColorPaint; }
+  static uint32_t version() { return 1; }
+  RWBoolean isKindOf(RWClassID id) const override;
+  // Same class and id; when both have a colour, the colours match too. A
+  // paint without a colour matches on class and id alone.
+  RWBoolean matches(const MPersistentObject* other) const override;
+
+  GStatus acceptAsPen(GPaintCallbacks& generator) override;
+  GStatus acceptAsBrush(GPaintCallbacks& generator) override;
+  // Deletes the colour held and takes the new one over (null: none). The
+  // colour already held, given again, stays.
+  virtual void setColor(GColor* colour);
+  // The colour, still the paint's, or null.
+  virtual GColor* color() const { return colour_.get(); }
+
+ private:
+  std::unique_ptr<GColor> colour_;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(GColorPaint)
+
+// ---- shared by the paint holders (brushes and pens) --------------------------
+
+// Both null, or both there and a's matches says b.
+bool gPaintsMatch(const GPaint* a, const GPaint* b);
+
+// The paint as one of the graph's objects: its recursive store size, or
+// nil's for null.
+RWspace gPaintStoreSize(const GPaint* paint);
+
+// Reads a stored paint for a counted holder. True when the object was read
+// whole; paint then holds what was read: a paint made by this read; a paint
+// read earlier that counted holders share, shared with them; a copy of one
+// read earlier that its reader holds uncounted; null for nil or for an
+// object that is no paint (a made one is disposed of). False leaves paint as
+// it was, and disposes of whatever the failed read made.
+bool gRestorePaint(RWvistream& source, GCountedRef& paint);
+bool gRestorePaint(RWFile& source, GCountedRef& paint);
+
+#endif

@@ -40,6 +40,7 @@
 #include "pdl/xlstream.h"
 #include "rw/cstring.h"
 
+class GClipAttribute;
 class GDitherMatrix;
 class GMedia;
 
@@ -228,6 +229,20 @@ class GCheetah : public GPDLGenerator {
   void startPageGraphics();
   // Marks every downloaded font as no longer on the printer.
   void forgetDownloadedFonts();
+
+  // Drawing (xlgraph.cpp). A shape outside a path: NewPath, its operators
+  // (write), PaintPath; inside one its operators alone.
+  template <class Write>
+  void drawShape(Write&& write);
+  template <class Shape, class Writer>
+  GStatus drawSegmentShape(Shape* command, Writer writer);
+  // PaintPath, bracketed opaque where the pen and brush kinds ask for it.
+  void paintPath();
+  void setCursor(const GPoint& point);
+  GStatus penWidthAndPaint(GPen& pen);
+  void clipPreamble(const GClipAttribute& clip);
+  template <class RGB, class Gray>
+  void colorSource(GColorPaint* paint, RGB rgb, Gray gray);
 
   GOutputFlusher flusher_;
   int16_t persistedFlag_;

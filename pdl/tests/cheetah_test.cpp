@@ -21,11 +21,16 @@
 #include "device/config.h"
 #include "device/media.h"
 #include "device/resmap.h"
+#include "graphics/color.h"
 #include "graphics/dither.h"
+#include "graphics/gattrib.h"
 #include "graphics/lineattr.h"
+#include "graphics/paint.h"
+#include "graphics/pen.h"
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
 #include "journal/passthru.h"
+#include "journal/shapes.h"
 #include "testkit/bytes.h"
 #include "testkit/core/port.h"
 #include "testkit/pclxl/xldecode.h"
@@ -301,6 +306,29 @@ TEST(CheetahPages, EveryPageStartsFromTheDefaultGraphicsStateAndTheTransformWait
   cap = dynamic_cast<GCap*>(graphics->findByClassId(ClassId::GCap));
   ASSERT_NE(cap, nullptr);
   EXPECT_TRUE(cap->isChanged());
+}
+
+TEST(CheetahPages, APenUnchangedSincePageOneIsSentAgainOnPageTwo) {
+  auto* defaults = new GState(kAttrStageState);
+  defaults->insert(stateWith(kAttrGraphicGroup, {new GPen(4, new GColorPaint(new GRGBColor(0, 0, 0, 0)))}));
+  FakeOutputPort port;
+  OpenCheetah generator("PCLXL", defaults, standardConfig(), 101);
+  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
+  start->setOutputPort(&port);
+  generator.process(GCommandPtr(start));
+  for (int page = 0; page < 2; ++page) {
+    generator.process(GCommandPtr(new GPageStart(new GState(kAttrPageGroup), 0)));
+    generator.process(GCommandPtr(new GRectangleGraphic(new GGraphicBundle, GRect(1, 2, 3, 4))));
+    generator.process(GCommandPtr(new GPageEnd(new GState(kAttrPageGroup), 0)));
+  }
+  // SetLineDash SolidLine 0, SetPenWidth 4, SetColorSpace gray,
+  // SetPenSource GrayLevel 0; NewPath, RectanglePath, PaintPath.
+  const std::string page = orientation(0) + kBeginPage + kClipMode0 +
+                           bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x04, 0x00, 0xF8, 0x4B, 0x7A, 0xC0, 0x01, 0xF8,
+                                  0x03, 0x6A, 0xC0, 0x00, 0xF8, 0x09, 0x79}) +
+                           bytes({0x85, 0xE3, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x00, 0xF8, 0x42, 0xA1, 0x86}) +
+                           endPage(1);
+  EXPECT_EQ(port.written(), kSession + page + page);
 }
 
 // ---- control ------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "device/config.h"
 #include "device/media.h"
 #include "device/resmap.h"
+#include "device/setread.h"
 #include "graphics/dither.h"
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
@@ -24,6 +25,8 @@
 G_DEFINE_PERSISTENT(GCheetah, GPDLGenerator)
 
 namespace {
+
+using SettingRead::readValue;
 
 // The session: inches, and errors reported on the back channel and on an
 // error page.
@@ -42,21 +45,6 @@ constexpr int32_t kProtocolRevision = 0;
 constexpr char kNotice[] = " Printer driver output. ";
 // The manual-duplex marker: a Comment of this many 'H's.
 constexpr uint8_t kMarkerLength = 120;
-
-// The value of a value or range attribute found under the id; false when
-// there is none (or it is of another class).
-bool readValue(const MPersistentObject* group, uint32_t id, int16_t& value) {
-  const MPersistentObject* found = group ? group->findById(id) : nullptr;
-  if (const auto* v = dynamic_cast<const GValueAttribute*>(found)) {
-    value = v->value();
-    return true;
-  }
-  if (const auto* r = dynamic_cast<const GRangeAttribute*>(found)) {
-    value = r->value();
-    return true;
-  }
-  return false;
-}
 
 XLBytes bytesOf(const RWCString& text) {
   return XLBytes(reinterpret_cast<const uint8_t*>(text.data()), text.length());
@@ -188,6 +176,14 @@ void GCheetah::flushStream() {
   if (stream_) xlFlushStream(*stream_);
 }
 
+void GCheetah::closeSession() {
+  forgetDownloadedFonts();
+  if (!beginWrite()) return;
+  xlCloseDataSource(*stream_);
+  xlEndSession(*stream_);
+  flushStream();
+}
+
 // ---- the job ---------------------------------------------------------------------------
 
 GStatus GCheetah::onDocumentStart(GDocumentStart* command) {
@@ -273,12 +269,7 @@ void GCheetah::readDocumentSettings(GAttributeComposite* document) {
 
 GStatus GCheetah::onDocumentEnd(GDocumentEnd* command) {
   GPeripheral::onDocumentEnd(command);
-  forgetDownloadedFonts();
-  if (beginWrite()) {
-    xlCloseDataSource(*stream_);
-    xlEndSession(*stream_);
-    flushStream();
-  }
+  closeSession();
   resetTextState();
   flusher_.setPort(nullptr);
   GStatus status = takeError();
@@ -292,12 +283,7 @@ GStatus GCheetah::onDocumentEnd(GDocumentEnd* command) {
 GStatus GCheetah::onJobAbort(GJobAbort*) {
   leaveDocument();
   if (inDocument_) {
-    forgetDownloadedFonts();
-    if (beginWrite()) {
-      xlCloseDataSource(*stream_);
-      xlEndSession(*stream_);
-      flushStream();
-    }
+    closeSession();
     pathDepth_ = 0;
     inScanLines_ = 0;
     recordingClipPath_ = 0;
@@ -501,20 +487,16 @@ GStatus GCheetah::onPageEnd(GPageEnd* command) {
 
 // ---- attributes ------------------------------------------------------------------------
 
-GStatus GCheetah::onValueAttribute(GValueAttribute* attribute) {
+GStatus GCheetah::consumed(GAttribute* attribute) {
   if (attribute) attribute->resetChanged();
   return takeError();
 }
 
-GStatus GCheetah::onStringAttribute(GStringAttribute* attribute) {
-  if (attribute) attribute->resetChanged();
-  return takeError();
-}
+GStatus GCheetah::onValueAttribute(GValueAttribute* attribute) { return consumed(attribute); }
 
-GStatus GCheetah::onRangeAttribute(GRangeAttribute* attribute) {
-  if (attribute) attribute->resetChanged();
-  return takeError();
-}
+GStatus GCheetah::onStringAttribute(GStringAttribute* attribute) { return consumed(attribute); }
+
+GStatus GCheetah::onRangeAttribute(GRangeAttribute* attribute) { return consumed(attribute); }
 
 GStatus GCheetah::onEnumAttribute(GEnumAttribute* attribute) {
   if (attribute) attribute->clearChanged();

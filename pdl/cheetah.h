@@ -229,6 +229,11 @@ class GCheetah : public GPDLGenerator {
   void startPageGraphics();
   // Marks every downloaded font as no longer on the printer.
   void forgetDownloadedFonts();
+  // The end of the job's stream: the downloaded fonts forgotten, then
+  // CloseDataSource and EndSession, flushed.
+  void closeSession();
+  // The attribute's changed flag cleared; nothing written.
+  GStatus consumed(GAttribute* attribute);
 
   // Drawing (xlgraph.cpp). A shape outside a path: NewPath, its operators
   // (write), PaintPath; inside one its operators alone.

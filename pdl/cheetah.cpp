@@ -67,7 +67,20 @@ GCheetah::GCheetah(const RWCString& name, GState* defaults, GConfiguration* conf
   renewFontTables();
 }
 
-GCheetah::GCheetah(const GCheetah& other) : GPDLGenerator(other), flusher_(other.flusher_) {
+GCheetah::GCheetah(const GCheetah& other) : GPDLGenerator(other), flusher_(other.flusher_) { copyFrom(other); }
+
+GCheetah& GCheetah::operator=(const GCheetah& other) {
+  if (this == &other) return *this;
+  GPDLGenerator::operator=(other);
+  // The flusher takes the stored fields; the port it writes to is this
+  // generator's own.
+  flusher_ = other.flusher_;
+  flusher_.setPort(nullptr);
+  copyFrom(other);
+  return *this;
+}
+
+void GCheetah::copyFrom(const GCheetah& other) {
   clearFields();
   persistedFlag_ = other.persistedFlag_;
   colorMode_ = other.colorMode_;
@@ -80,27 +93,6 @@ GCheetah::GCheetah(const GCheetah& other) : GPDLGenerator(other), flusher_(other
   yResolution_ = other.yResolution_;
   makeStream();
   renewFontTables();
-}
-
-GCheetah& GCheetah::operator=(const GCheetah& other) {
-  if (this == &other) return *this;
-  GPDLGenerator::operator=(other);
-  // The flusher takes the stored fields; the port it writes to is this
-  // generator's own.
-  flusher_ = other.flusher_;
-  flusher_.setPort(nullptr);
-  persistedFlag_ = other.persistedFlag_;
-  colorMode_ = other.colorMode_;
-  scalePatterns_ = other.scalePatterns_;
-  twoBitsPerPixel_ = other.twoBitsPerPixel_;
-  compressionMode_ = other.compressionMode_;
-  ditherMatrix_ = other.ditherMatrix_;
-  currentPoint_ = other.currentPoint_;
-  xResolution_ = other.xResolution_;
-  yResolution_ = other.yResolution_;
-  makeStream();
-  renewFontTables();
-  return *this;
 }
 
 GCheetah::~GCheetah() { flusher_.setPort(nullptr); }
@@ -149,9 +141,9 @@ GDitherMatrix* GCheetah::ditherMatrix() const { return dynamic_cast<GDitherMatri
 
 // ---- generator operations ------------------------------------------------------------------
 
+// The generator writes no text yet: it downloads no fonts, keeps no text
+// state, and its font tables are the plain ones.
 void GCheetah::removeFont(const RWCString&) {}
-
-bool GCheetah::hasCommandCharacter(const RWCString& text) const { return text.first('!') != RW_NPOS; }
 
 GDownloadedFontList* GCheetah::makeDownloadedFontList() { return new GDownloadedFontList; }
 
@@ -160,6 +152,8 @@ GCodeRemapTable* GCheetah::makeCodeRemapTable() { return new GCodeRemapTable; }
 void GCheetah::resetTextState() {}
 
 void GCheetah::forgetDownloadedFonts() {}
+
+bool GCheetah::hasCommandCharacter(const RWCString& text) const { return text.first('!') != RW_NPOS; }
 
 // ---- writing ---------------------------------------------------------------------------
 

@@ -212,6 +212,9 @@ class GCheetah : public GPDLGenerator {
  private:
   void makeStream();
   void clearFields();
+  // The fields a copy takes (the rest start as new), a stream and font
+  // tables of its own.
+  void copyFrom(const GCheetah& other);
   // Forgets the text state; nothing is kept until text is written.
   void resetTextState();
   // Writes the page's own attributes and BeginPage.

@@ -7,6 +7,7 @@
 #include "device/config.h"
 #include "device/pjl.h"
 #include "journal/ctlcmds.h"
+#include "pdl/cheetah.h"
 
 // ---- the job's output port -----------------------------------------------------------
 
@@ -199,6 +200,8 @@ GStatus GPrinter::replaceChildStage(uint32_t childId, const GPeripheral* given) 
 }
 
 GStatus GPrinter::onPJL(GPJL* jobLanguage) { return replaceChildStage(kAttrJobLanguage, jobLanguage); }
+
+GStatus GPrinter::onCheetah(GCheetah* generator) { return replaceChildStage(kAttrGenerator, generator); }
 
 // ---- processing ----------------------------------------------------------------------
 

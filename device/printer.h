@@ -162,6 +162,9 @@ class GPrinter : public GPeripheralComposite {
   // A job-language object handed over as an attribute takes the place of
   // the job-language child.
   GStatus onPJL(GPJL* jobLanguage) override;
+  // A PCL XL generator handed over as an attribute takes the place of the
+  // generator child.
+  GStatus onCheetah(GCheetah* generator) override;
 
   // ---- not virtual ---------------------------------------------------------------
   // Replaces the child with the id (the generator 101, the job language 106)

@@ -62,6 +62,7 @@
 #include "graphics/pen.h"
 #include "graphics/rop.h"
 #include "graphics/transfrm.h"
+#include "pdl/cheetah.h"
 #include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
 #include "journal/passthru.h"
@@ -441,6 +442,21 @@ MPersistentObject* paints() {
   return root;
 }
 
+// The PCL XL generator with a configuration of its own: the paper-source
+// and media-size tables and the download memory.
+MPersistentObject* cheetah() {
+  auto* config = new GConfiguration;
+  auto* sources = new MAssociationList(85);
+  sources->insertAssociation(new MPersistentAssociation(new GValueAttribute(1, 0), new GValueAttribute(3, 0), 0));
+  config->insert(sources);
+  auto* sizes = new MAssociationList(192);
+  sizes->insertAssociation(
+      new MPersistentAssociation(new GValueAttribute(1, 0), new GSelectionString("LETTER", 1), 0));
+  config->insert(sizes);
+  config->insert(new GRangeAttribute(0, 32767, 1, 100, 202));
+  return new GCheetah("PCLXL", nullptr, config, 101);
+}
+
 // Raw bytes for a generator, a command without bytes and a header request
 // among other commands.
 MPersistentObject* passThrough() {
@@ -470,6 +486,7 @@ const Tree trees[] = {
     {"drawing", [] { return static_cast<RWCollectable*>(drawingState()); }},
     {"passthrough", [] { return static_cast<RWCollectable*>(passThrough()); }},
     {"paints", [] { return static_cast<RWCollectable*>(paints()); }},
+    {"cheetah", [] { return static_cast<RWCollectable*>(cheetah()); }},
 };
 
 template <class Out, class... Args>

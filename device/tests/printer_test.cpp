@@ -15,6 +15,7 @@
 #include "devfix.h"
 #include "device/pjl.h"
 #include "jobfix.h"
+#include "pdl/cheetah.h"
 #include "rw/estream.h"
 #include "testkit/core/stage.h"
 #include "testkit/device/generator.h"
@@ -335,6 +336,17 @@ TEST(PrinterSettings, ACopyOfTheStageGivenTakesAChildsPlace) {
 
   tree.send(documentStart());
   EXPECT_EQ(provider.last()->written, header("", "PCL") + now->marker("onDocumentStart"));
+  tree.send(documentEnd());
+
+  // A PCL XL generator handed over as an attribute comes to the printer's
+  // handler for it, and a copy of it becomes the generator child.
+  GCheetah cheetah("PCLXL", nullptr, nullptr, kAttrGenerator);
+  EXPECT_EQ(cheetah.accept(*tree.printer), 0);
+  ASSERT_NE(tree.printer->generator(), nullptr);
+  EXPECT_NE(tree.printer->generator(), &cheetah);
+  EXPECT_EQ(tree.printer->generator()->isA(), ClassId::GCheetah);
+  EXPECT_EQ(tree.printer->entries(), 2u);
+  EXPECT_EQ(PrinterTree::languageIn(tree.printer->state()), "PCLXL");
 }
 
 // ---- stored form ------------------------------------------------------------------------------

@@ -24,6 +24,7 @@
 #include "device/resmap.h"
 #include "device/tray.h"
 #include "journal/command.h"
+#include "pdl/pdlgen.h"
 #include "rw/bstream.h"
 #include "rw/factory.h"
 
@@ -121,6 +122,26 @@ GAttributeComposite* paperHandlingDevices(const PrinterModel& model) {
   output->addSource(1, bins);
   devices->insert(output);
   return devices;
+}
+
+// The PCL XL generator's own Config items: the paper-source table (85),
+// which maps the paper source of a page (the tray number) to the PCL XL
+// MediaSource code (tray 1 the multi-purpose tray, 3; the trays after it
+// 4, 5 ...), and the download memory (202), in units of 10,485 bytes: 100,
+// about the 1 MiB a generator allows without it.
+constexpr uint32_t kPaperSourceTable = 85;
+constexpr int16_t kFirstTrayMediaSource = 3;
+constexpr int16_t kDownloadMemoryUnits = 100;
+
+void addCheetahItems(const PrinterModel& model, GConfiguration& generator) {
+  auto* sources = new MAssociationList(kPaperSourceTable);
+  for (int16_t number : model.trays) {
+    const int16_t code = static_cast<int16_t>(kFirstTrayMediaSource + number - 1);
+    sources->insertAssociation(
+        new MPersistentAssociation(new GValueAttribute(number, 0), new GValueAttribute(code, 0), 0));
+  }
+  generator.insert(sources);
+  generator.insert(new GRangeAttribute(0, 32767, 1, kDownloadMemoryUnits, kAttrDownloadMemory));
 }
 
 bool checkModel(const PrinterModel& model, std::string& error) {
@@ -257,6 +278,7 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   // One table, shared: the file stores it once.
   generatorConfig->insert(paperNames);
 
+  if (generator->isKindOf(ClassId::GCheetah)) addCheetahItems(model, *generatorConfig);
   if (model.hook) {
     PrinterConfigs configs{*printerConfig, *jobLanguageConfig, *generatorConfig, *options};
     model.hook(configs);

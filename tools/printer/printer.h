@@ -24,7 +24,10 @@
 //                  devices: input trays, output bins), 206 mode entries
 //   generator      189 media pool (0 and 90 degrees at each resolution,
 //                  with the custom-size bounds 17385 and 17384), and the
-//                  same 192 object as the job language's
+//                  same 192 object as the job language's; a PCL XL
+//                  generator (GCheetah) also 85, the paper sources (tray
+//                  number -> MediaSource, tray 1 -> 3, 2 -> 4 ...), and
+//                  202, the download memory (100 units)
 // The printer's Default holds the document group 246 (media 259,
 // resolution group 249 with 323, 324 and 325, orientation 265), the page
 // group 256 and the graphic group 244; a reset after building makes the

@@ -225,7 +225,6 @@ TEST(PrinterBuilder, ABadModelNamesTheCause) {
       {"class", [](PrinterModel& m) { m.generatorClass = "GNoSuchGenerator"; }, "unknown class \"GNoSuchGenerator\""},
       {"no stage", [](PrinterModel& m) { m.generatorClass = "GMedia"; }, "class \"GMedia\" is not a stage container"},
       {"no generator", [](PrinterModel& m) { m.generatorClass = "GPrinter"; }, "class \"GPrinter\" is not a generator"},
-      {"language's own", [](PrinterModel& m) { m.generatorClass.clear(); }, "unknown class \"GCheetah\""},
   };
   for (const auto& c : cases) {
     PrinterModel model = testModel();
@@ -341,6 +340,32 @@ TEST(Mkprinter, WritesAFileThatRestores) {
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"out.dat"}));
 }
 
+TEST(Mkprinter, ThePclXlLanguageMakesTheGeneratorWithItsItems) {
+  TempDir dir;
+  const std::string path = dir.file("xl.dat");
+  std::ostringstream err;
+  ASSERT_EQ(runMkprinter({"--trays", "1,2", "-o", path}, err), 0) << err.str();
+  std::unique_ptr<GAttributeComposite> top = restoredTree(path);
+  ASSERT_TRUE(top);
+  TestInstance instance;
+  handOver(*top, instance);
+  const GPeripheral* generator = instance.pdlGenerator();
+  ASSERT_NE(generator, nullptr);
+  EXPECT_EQ(generator->isA(), ClassId::GCheetah);
+  EXPECT_EQ(std::string(generator->name().data()), "PCLXL");
+  const auto* sources = dynamic_cast<const MAssociationList*>(generator->config()->findById(85));
+  ASSERT_NE(sources, nullptr);
+  for (const auto& [tray, code] : {std::pair<int16_t, int16_t>{1, 3}, {2, 4}}) {
+    const GValueAttribute key(tray, 0);
+    const auto* value = dynamic_cast<const GValueAttribute*>(sources->findValue(&key));
+    ASSERT_NE(value, nullptr) << tray;
+    EXPECT_EQ(value->value(), code) << tray;
+  }
+  const auto* memory = dynamic_cast<const GRangeAttribute*>(generator->config()->findById(202));
+  ASSERT_NE(memory, nullptr);
+  EXPECT_EQ(memory->value(), 100);
+}
+
 TEST(Mkprinter, EachErrorNamesItsCauseAndLeavesNoFile) {
   TempDir dir;
   const std::string out = dir.file("out.dat");
@@ -364,7 +389,6 @@ TEST(Mkprinter, EachErrorNamesItsCauseAndLeavesNoFile) {
       {{"--generator", generator, "--bins", "99999", "-o", out}, 2, "bad value \"99999\" for --bins"},
       {{"--generator", generator, "--resolutions", "2400", "-o", out}, 2, "unsupported resolution 2400"},
       {{"--generator", "GNoSuchGenerator", "-o", out}, 2, "unknown class \"GNoSuchGenerator\""},
-      {{"-o", out}, 2, "unknown class \"GCheetah\""},
       {{"--generator", generator, "-o", dir.file("no/such/folder.dat")}, 1, "no/such/folder.dat"},
   };
   for (const auto& c : cases) {

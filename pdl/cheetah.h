@@ -1,0 +1,271 @@
+#ifndef PDL_CHEETAH_H
+#define PDL_CHEETAH_H
+
+// The PCL XL generator: a generator that writes a PCL XL stream through
+// an 8192-byte XLStream into the job's port. This file and cheetah.cpp hold
+// the object, its stored form and the job: document start and end, page
+// start and end, job abort, the manual-duplex marker, pass-through data,
+// the page transform and the settings that only need consuming. Drawing
+// (shapes, paths, the graphics-state attributes and the paint operations)
+// is in xlgraph.cpp.
+//
+// One job on the wire: (the job language's PJL header) the stream header
+// line; BeginSession; OpenDataSource; [VendorUnique 0x2002 for 900]; per
+// page Orientation, [MediaSource], [MediaType], MediaSize or
+// CustomMediaSize and CustomMediaSizeUnits, BeginPage, SetClipMode 0,
+// [SetHalftoneMethod and its thresholds], the page's content, EndPage with
+// PageCopies; CloseDataSource, EndSession (then the PJL trailer). The page
+// attributes go out one by one in that order, so that a page may carry any
+// combination of them; the buffer is flushed at every page end, at
+// document end, at the manual-duplex marker and before pass-through data.
+//
+// Every handler answers the stored write status and clears it: a port
+// write that failed surfaces as the status of the next command handled.
+// Without a port (or without a stream) a handler writes nothing.
+//
+// Stored form of this level, after the generator's: version (1),
+// persistedFlag (i16), writeStatus (i16), writesEnabled (u32), xResolution
+// (i16), yResolution (i16), colorMode (u32): 20 bytes. A restore makes a new
+// stream and new font tables. Copies make their own stream and never take
+// over a port.
+
+#include <cstdint>
+#include <memory>
+
+#include "core/classids.h"
+#include "core/cntdptr.h"
+#include "core/geometry.h"
+#include "pdl/flusher.h"
+#include "pdl/pdlgen.h"
+#include "pdl/xlstream.h"
+#include "rw/cstring.h"
+
+class GClipAttribute;
+class GDitherMatrix;
+class GMedia;
+
+// The attribute ids the generator reads. Document group 246: 296 colour
+// mode, 249 the resolution group (323 x, 324 y), 277 pattern scaling, 325
+// bits per pixel, 297 raster compression, 910 and 911 dither selectors, 900
+// a vendor byte. Page group 256: 265 orientation, 258 paper source, 259
+// media, 257 copies. Config: 85 paper sources, 192 media sizes, 330 dither
+// matrices.
+namespace CheetahId {
+constexpr uint32_t kColorMode = 296;
+constexpr uint32_t kResolutionGroup = 249;
+constexpr uint32_t kXResolution = 323;
+constexpr uint32_t kYResolution = 324;
+constexpr uint32_t kPatternScaling = 277;
+constexpr uint32_t kBitsPerPixel = 325;
+constexpr uint32_t kCompression = 297;
+constexpr uint32_t kDitherSelector1 = 910;
+constexpr uint32_t kDitherSelector2 = 911;
+constexpr uint32_t kVendorByte = 900;
+constexpr uint32_t kOrientation = 265;
+constexpr uint32_t kPaperSource = 258;
+constexpr uint32_t kMedia = 259;
+constexpr uint32_t kCopies = 257;
+constexpr uint32_t kPaperSourceTable = 85;
+constexpr uint32_t kMediaSizeTable = 192;
+constexpr uint32_t kDitherMatrices = 330;
+}  // namespace CheetahId
+
+class GCheetah : public GPDLGenerator {
+  G_PERSISTENT_CLASS(GCheetah)
+
+ public:
+  static constexpr int32_t kStreamSize = 8192;
+  // Pen and brush kinds: a colour paint, a raster pattern whose paint's
+  // second flag is set, one whose flag is clear, none.
+  enum PaintKind : uint32_t { kColorPaintKind = 0, kPatternKind = 1, kOpaquePatternKind = 2, kNoPaintKind = 3 };
+
+  // The factory's: fields as listed, a stream, no font tables.
+  GCheetah();
+  // The peripheral arguments; also the font tables and the configured
+  // device fonts.
+  GCheetah(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id,
+           uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+  // The stored and rendering fields; a stream and font tables of its own;
+  // no port.
+  GCheetah(const GCheetah& other);
+  GCheetah& operator=(const GCheetah& other);
+  ~GCheetah() override;
+
+  static RWClassID classIsA() { return ClassId::GCheetah; }
+  static uint32_t version() { return 1; }
+  RWBoolean isKindOf(RWClassID id) const override;
+  // The generators match, and persistedFlag, colorMode and currentPoint
+  // are equal.
+  RWBoolean matches(const MPersistentObject* other) const override;
+  // Handed to a stage as an attribute: its onCheetah.
+  GStatus accept(GPeripheralHandlers& visitor) override;
+
+  uint32_t processingFlags() override { return 0; }
+  void reset() override;
+
+  // ---- generator operations ------------------------------------------------------
+  // Nothing until fonts are downloaded.
+  void removeFont(const RWCString& name) override;
+  // True when the text holds '!'.
+  bool hasCommandCharacter(const RWCString& text) const override;
+
+  // ---- the paint operations (xlgraph.cpp) -------------------------------------------
+  GStatus setPenRasterPaint(GRasterPaint* paint) override;
+  GStatus setPenColorPaint(GColorPaint* paint) override;
+  GStatus setBrushRasterPaint(GRasterPaint* paint) override;
+  GStatus setBrushColorPaint(GColorPaint* paint) override;
+
+  // ---- the job (cheetah.cpp) -----------------------------------------------------
+  GStatus onDocumentStart(GDocumentStart* command) override;
+  GStatus onDocumentEnd(GDocumentEnd* command) override;
+  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
+  GStatus onPageStart(GPageStart* command) override;
+  GStatus onPageEnd(GPageEnd* command) override;
+  GStatus onJobAbort(GJobAbort* command) override;
+  GStatus onPassThrough(GPassThroughCommand* command) override;
+  // Consumed: the changed flag cleared, nothing written.
+  GStatus onValueAttribute(GValueAttribute* attribute) override;
+  GStatus onStringAttribute(GStringAttribute* attribute) override;
+  GStatus onRangeAttribute(GRangeAttribute* attribute) override;
+  GStatus onEnumAttribute(GEnumAttribute* attribute) override;
+  // Inside a page: the page's default CTM, origin, rotation and scale; the
+  // flag cleared. Outside a page nothing, and the flag stays set.
+  GStatus onTransformAttribute(GTransformAttribute* attribute) override;
+
+  // ---- drawing (xlgraph.cpp) -------------------------------------------------------
+  GStatus onArc(GArcGraphic* command) override;
+  GStatus onChord(GChordGraphic* command) override;
+  GStatus onPie(GPieGraphic* command) override;
+  GStatus onEllipse(GEllipseGraphic* command) override;
+  GStatus onRectangle(GRectangleGraphic* command) override;
+  GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
+  GStatus onPolyLine(GPolyLineGraphic* command) override;
+  GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
+  GStatus onPolygon(GPolygonGraphic* command) override;
+  GStatus onPolyBezier(GPolyBezierGraphic* command) override;
+  GStatus onPolyBezierTo(GPolyBezierToGraphic* command) override;
+  GStatus onPath(GPathGraphic* command) override;
+
+  GStatus onBrush(GBrush* attribute) override;
+  GStatus onNoBrush(GNoBrush* attribute) override;
+  GStatus onPen(GPen* attribute) override;
+  GStatus onDashedPen(GDashedPen* attribute) override;
+  GStatus onNoPen(GNoPen* attribute) override;
+  GStatus onCap(GCap* attribute) override;
+  GStatus onJoint(GJoint* attribute) override;
+  GStatus onMiterJoint(GMiterJoint* attribute) override;
+  GStatus onFillMode(GFillMode* attribute) override;
+  GStatus onClipToPage(GClipToPage* attribute) override;
+  GStatus onClipToRectangle(GClipToRectangle* attribute) override;
+  GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
+  GStatus onClipToPath(GClipToPath* attribute) override;
+  GStatus onRasterOperation(GRasterOperation* attribute) override;
+  GStatus onColorMap(GColorMap* attribute) override;
+  GStatus onHalftone(GHalftone* attribute) override;
+
+  // ---- not virtual ---------------------------------------------------------------
+  // The stream (null when it could not be made).
+  XLStream* stream() const { return stream_.get(); }
+
+  uint32_t transparentMode() const { return transparentMode_; }
+  uint32_t penKind() const { return penKind_; }
+  uint32_t brushKind() const { return brushKind_; }
+  int16_t persistedFlag() const { return persistedFlag_; }
+  GMedia* currentMedia() const;
+  GStatus writeStatus() const { return flusher_.writeStatus(); }
+  uint32_t writesEnabled() const { return flusher_.writesEnabled(); }
+  int16_t xResolution() const { return xResolution_; }
+  int16_t yResolution() const { return yResolution_; }
+  uint32_t colorMode() const { return colorMode_; }
+  uint32_t scalePatterns() const { return scalePatterns_; }
+  uint32_t twoBitsPerPixel() const { return twoBitsPerPixel_; }
+  int16_t compressionMode() const { return compressionMode_; }
+  GDitherMatrix* ditherMatrix() const;
+  const GPoint& currentPoint() const { return currentPoint_; }
+  int16_t lastPaperSource() const { return lastPaperSource_; }
+  const RWCString& lastMediaTypeName() const { return lastMediaTypeName_; }
+  uint32_t lastPollTotal() const { return flusher_.lastPollTotal(); }
+
+ protected:
+  // The stored write status, cleared (a stream stopped on an error answers
+  // kStatusStreamStopped): every handler's answer.
+  GStatus takeError();
+  // Whether a handler may write: a document started, a stream, and a port
+  // to flush it to (the flusher is pointed at the stage's port). Otherwise
+  // nothing is written, so that no byte is left in the buffer for another
+  // job and none goes to a port whose job did not start.
+  bool beginWrite();
+  void flushStream();
+
+  // The generator's own kinds of font tables.
+  GDownloadedFontList* makeDownloadedFontList() override;
+  GCodeRemapTable* makeCodeRemapTable() override;
+
+  // The drawing state the graphics handlers keep.
+  uint32_t transparentMode_;
+  uint32_t penKind_;
+  uint32_t brushKind_;
+  GPoint currentPoint_;
+  // Null when it could not be made: the generator then writes nothing.
+  std::unique_ptr<XLStream> stream_;
+
+ private:
+  void makeStream();
+  void clearFields();
+  // The fields a copy takes (the rest start as new), a stream and font
+  // tables of its own.
+  void copyFrom(const GCheetah& other);
+  // Forgets the text state; nothing is kept until text is written.
+  void resetTextState();
+  // Writes the page's own attributes and BeginPage.
+  void beginPage(GAttributeComposite* pageGroup);
+  // Writes Orientation; answers the orientation code (0 to 3).
+  uint8_t writeOrientation(GAttributeComposite* pageGroup);
+  void writePaperSource(GAttributeComposite* pageGroup);
+  void writeMedia(GAttributeComposite* pageGroup, uint8_t orientation);
+  void writeHalftoneMethod();
+  // The document's rendering settings and the dither matrix they select.
+  void readDocumentSettings(GAttributeComposite* documentGroup);
+  // A new page's graphics state: the Defaults' graphic group copied into
+  // the State (which changed then makes anew), and the page group's
+  // transform into that.
+  void startPageGraphics();
+  // Marks every downloaded font as no longer on the printer.
+  void forgetDownloadedFonts();
+  // The end of the job's stream: the downloaded fonts forgotten, then
+  // CloseDataSource and EndSession, flushed.
+  void closeSession();
+  // The attribute's changed flag cleared; nothing written.
+  GStatus consumed(GAttribute* attribute);
+
+  // Drawing (xlgraph.cpp). A shape outside a path: NewPath, its operators
+  // (write), PaintPath; inside one its operators alone.
+  template <class Write>
+  void drawShape(Write&& write);
+  template <class Shape, class Writer>
+  GStatus drawSegmentShape(Shape* command, Writer writer);
+  // PaintPath, bracketed opaque where the pen and brush kinds ask for it.
+  void paintPath();
+  void setCursor(const GPoint& point);
+  GStatus penWidthAndPaint(GPen& pen);
+  void clipPreamble(const GClipAttribute& clip);
+  template <class RGB, class Gray>
+  void colorSource(GColorPaint* paint, RGB rgb, Gray gray);
+
+  GOutputFlusher flusher_;
+  int16_t persistedFlag_;
+  GCountedRef currentMedia_;  // the page's, held from page start to page end
+  int16_t xResolution_;
+  int16_t yResolution_;
+  uint32_t colorMode_;
+  uint32_t scalePatterns_;
+  uint32_t twoBitsPerPixel_;
+  int16_t compressionMode_;
+  GCountedRef ditherMatrix_;  // one of the Config's list 330, held
+  int16_t lastPaperSource_;
+  RWCString lastMediaTypeName_;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(GCheetah)
+
+#endif

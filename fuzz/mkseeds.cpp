@@ -51,13 +51,18 @@
 #include "device/printer.h"
 #include "device/resmap.h"
 #include "graphics/devfont.h"
+#include "graphics/brush.h"
 #include "graphics/clip.h"
+#include "graphics/color.h"
 #include "graphics/colrend.h"
 #include "graphics/dither.h"
 #include "graphics/gattrib.h"
 #include "graphics/lineattr.h"
+#include "graphics/paint.h"
+#include "graphics/pen.h"
 #include "graphics/rop.h"
 #include "graphics/transfrm.h"
+#include "pdl/cheetah.h"
 #include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
 #include "journal/passthru.h"
@@ -418,6 +423,40 @@ MPersistentObject* drawingState() {
   return root;
 }
 
+// What strokes and fills are drawn with: a brush and a pen of a bundle
+// sharing one colour paint, so the paint is stored once; a dashed pen, the
+// null brush and pen, and a colour paint of a grey beside them.
+MPersistentObject* paints() {
+  MPersistentComposite* root = new MPersistentComposite(90);
+  GColorPaint* red = new GColorPaint(new GRGBColor(255, 0, 0, 255));
+  GGraphicBundle* bundle = new GGraphicBundle;
+  bundle->setBrush(new GBrush(red));
+  bundle->setPen(new GPen(4, red));
+  root->insert(bundle);
+  int16_t* dashes = new int16_t[3]{6, 2, 1};
+  root->insert(new GDashedPen(std::unique_ptr<int16_t[]>(dashes), 3, 2, new GColorPaint(new GGrayColor(128, 255)), 5,
+                              kAttrPen));
+  root->insert(new GNoBrush(kAttrBrush));
+  root->insert(new GNoPen(kAttrPen));
+  root->insert(new GColorPaint(new GGrayColor(7, 9)));
+  return root;
+}
+
+// The PCL XL generator with a configuration of its own: the paper-source
+// and media-size tables and the download memory.
+MPersistentObject* cheetah() {
+  auto* config = new GConfiguration;
+  auto* sources = new MAssociationList(85);
+  sources->insertAssociation(new MPersistentAssociation(new GValueAttribute(1, 0), new GValueAttribute(3, 0), 0));
+  config->insert(sources);
+  auto* sizes = new MAssociationList(192);
+  sizes->insertAssociation(
+      new MPersistentAssociation(new GValueAttribute(1, 0), new GSelectionString("LETTER", 1), 0));
+  config->insert(sizes);
+  config->insert(new GRangeAttribute(0, 32767, 1, 100, 202));
+  return new GCheetah("PCLXL", nullptr, config, 101);
+}
+
 // Raw bytes for a generator, a command without bytes and a header request
 // among other commands.
 MPersistentObject* passThrough() {
@@ -446,6 +485,8 @@ const Tree trees[] = {
     {"commands", [] { return static_cast<RWCollectable*>(commands()); }},
     {"drawing", [] { return static_cast<RWCollectable*>(drawingState()); }},
     {"passthrough", [] { return static_cast<RWCollectable*>(passThrough()); }},
+    {"paints", [] { return static_cast<RWCollectable*>(paints()); }},
+    {"cheetah", [] { return static_cast<RWCollectable*>(cheetah()); }},
 };
 
 template <class Out, class... Args>

@@ -15,6 +15,7 @@
 #include "device/config.h"
 #include "device/media.h"
 #include "device/resmap.h"
+#include "device/setread.h"
 #include "graphics/dither.h"
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
@@ -24,6 +25,8 @@
 G_DEFINE_PERSISTENT(GCheetah, GPDLGenerator)
 
 namespace {
+
+using SettingRead::readValue;
 
 // The session: inches, and errors reported on the back channel and on an
 // error page.
@@ -42,21 +45,6 @@ constexpr int32_t kProtocolRevision = 0;
 constexpr char kNotice[] = " Printer driver output. ";
 // The manual-duplex marker: a Comment of this many 'H's.
 constexpr uint8_t kMarkerLength = 120;
-
-// The value of a value or range attribute found under the id; false when
-// there is none (or it is of another class).
-bool readValue(const MPersistentObject* group, uint32_t id, int16_t& value) {
-  const MPersistentObject* found = group ? group->findById(id) : nullptr;
-  if (const auto* v = dynamic_cast<const GValueAttribute*>(found)) {
-    value = v->value();
-    return true;
-  }
-  if (const auto* r = dynamic_cast<const GRangeAttribute*>(found)) {
-    value = r->value();
-    return true;
-  }
-  return false;
-}
 
 XLBytes bytesOf(const RWCString& text) {
   return XLBytes(reinterpret_cast<const uint8_t*>(text.data()), text.length());
@@ -79,7 +67,20 @@ GCheetah::GCheetah(const RWCString& name, GState* defaults, GConfiguration* conf
   renewFontTables();
 }
 
-GCheetah::GCheetah(const GCheetah& other) : GPDLGenerator(other), flusher_(other.flusher_) {
+GCheetah::GCheetah(const GCheetah& other) : GPDLGenerator(other), flusher_(other.flusher_) { copyFrom(other); }
+
+GCheetah& GCheetah::operator=(const GCheetah& other) {
+  if (this == &other) return *this;
+  GPDLGenerator::operator=(other);
+  // The flusher takes the stored fields; the port it writes to is this
+  // generator's own.
+  flusher_ = other.flusher_;
+  flusher_.setPort(nullptr);
+  copyFrom(other);
+  return *this;
+}
+
+void GCheetah::copyFrom(const GCheetah& other) {
   clearFields();
   persistedFlag_ = other.persistedFlag_;
   colorMode_ = other.colorMode_;
@@ -92,27 +93,6 @@ GCheetah::GCheetah(const GCheetah& other) : GPDLGenerator(other), flusher_(other
   yResolution_ = other.yResolution_;
   makeStream();
   renewFontTables();
-}
-
-GCheetah& GCheetah::operator=(const GCheetah& other) {
-  if (this == &other) return *this;
-  GPDLGenerator::operator=(other);
-  // The flusher takes the stored fields; the port it writes to is this
-  // generator's own.
-  flusher_ = other.flusher_;
-  flusher_.setPort(nullptr);
-  persistedFlag_ = other.persistedFlag_;
-  colorMode_ = other.colorMode_;
-  scalePatterns_ = other.scalePatterns_;
-  twoBitsPerPixel_ = other.twoBitsPerPixel_;
-  compressionMode_ = other.compressionMode_;
-  ditherMatrix_ = other.ditherMatrix_;
-  currentPoint_ = other.currentPoint_;
-  xResolution_ = other.xResolution_;
-  yResolution_ = other.yResolution_;
-  makeStream();
-  renewFontTables();
-  return *this;
 }
 
 GCheetah::~GCheetah() { flusher_.setPort(nullptr); }
@@ -161,9 +141,9 @@ GDitherMatrix* GCheetah::ditherMatrix() const { return dynamic_cast<GDitherMatri
 
 // ---- generator operations ------------------------------------------------------------------
 
+// The generator writes no text yet: it downloads no fonts, keeps no text
+// state, and its font tables are the plain ones.
 void GCheetah::removeFont(const RWCString&) {}
-
-bool GCheetah::hasCommandCharacter(const RWCString& text) const { return text.first('!') != RW_NPOS; }
 
 GDownloadedFontList* GCheetah::makeDownloadedFontList() { return new GDownloadedFontList; }
 
@@ -173,19 +153,29 @@ void GCheetah::resetTextState() {}
 
 void GCheetah::forgetDownloadedFonts() {}
 
+bool GCheetah::hasCommandCharacter(const RWCString& text) const { return text.first('!') != RW_NPOS; }
+
 // ---- writing ---------------------------------------------------------------------------
 
 bool GCheetah::beginWrite() {
   // The port is the stage's: it may have been replaced or released since
   // the last handler.
   flusher_.setPort(port());
-  return stream_ && port();
+  return stream_ && port() && inDocument_;
 }
 
 GStatus GCheetah::takeError() { return flusher_.takeError(stream_.get()); }
 
 void GCheetah::flushStream() {
   if (stream_) xlFlushStream(*stream_);
+}
+
+void GCheetah::closeSession() {
+  forgetDownloadedFonts();
+  if (!beginWrite()) return;
+  xlCloseDataSource(*stream_);
+  xlEndSession(*stream_);
+  flushStream();
 }
 
 // ---- the job ---------------------------------------------------------------------------
@@ -196,7 +186,10 @@ GStatus GCheetah::onDocumentStart(GDocumentStart* command) {
   const GStatus started = GPDLGenerator::onDocumentStart(command);
   if (started != 0) return started;
   // Writing needs a stream: without one the job cannot be printed.
-  if (!stream_) return kStatusNoPort;
+  if (!stream_) {
+    inDocument_ = 0;
+    return kStatusNoPort;
+  }
   flusher_.startJob();
   beginWrite();
   // Whatever a handler outside a job left in the buffer is not this job's.
@@ -270,12 +263,7 @@ void GCheetah::readDocumentSettings(GAttributeComposite* document) {
 
 GStatus GCheetah::onDocumentEnd(GDocumentEnd* command) {
   GPeripheral::onDocumentEnd(command);
-  forgetDownloadedFonts();
-  if (beginWrite()) {
-    xlCloseDataSource(*stream_);
-    xlEndSession(*stream_);
-    flushStream();
-  }
+  closeSession();
   resetTextState();
   flusher_.setPort(nullptr);
   GStatus status = takeError();
@@ -289,12 +277,7 @@ GStatus GCheetah::onDocumentEnd(GDocumentEnd* command) {
 GStatus GCheetah::onJobAbort(GJobAbort*) {
   leaveDocument();
   if (inDocument_) {
-    forgetDownloadedFonts();
-    if (beginWrite()) {
-      xlCloseDataSource(*stream_);
-      xlEndSession(*stream_);
-      flushStream();
-    }
+    closeSession();
     pathDepth_ = 0;
     inScanLines_ = 0;
     recordingClipPath_ = 0;
@@ -340,8 +323,10 @@ GStatus GCheetah::onPassThrough(GPassThroughCommand* command) {
 
 GStatus GCheetah::onPageStart(GPageStart* command) {
   GPDLGenerator::onPageStart(command);
+  // First: the graphics state's reset makes the State anew, groups and all.
+  startPageGraphics();
   GAttributeComposite* page = attributeGroup(kAttrPageGroup);
-  startPageGraphics(page);
+  const GCountedRef holdPage(page);
   resetTextState();
   if (beginWrite()) {
     beginPage(page);
@@ -357,7 +342,7 @@ GStatus GCheetah::onPageStart(GPageStart* command) {
   return takeError();
 }
 
-void GCheetah::startPageGraphics(GAttributeComposite* page) {
+void GCheetah::startPageGraphics() {
   // Every page starts from the default graphics state.
   GState* defaultsNow = defaults();
   GState* stateNow = state();
@@ -368,12 +353,16 @@ void GCheetah::startPageGraphics(GAttributeComposite* page) {
       changed(this);
     }
   }
+  // BeginPage resets the printer's graphics state: everything the page
+  // draws with is sent again before its first drawing.
+  GAttributeComposite* group = attributeGroup(kAttrGraphicGroup);
+  if (group) group->markChanged();
   // The page's transform joins the graphic group, changed, so that it is
   // written before the page's first drawing.
+  const MPersistentObject* page = attributeGroup(kAttrPageGroup);
   const auto* transform =
       dynamic_cast<const GTransformAttribute*>(page ? page->findByClassId(ClassId::GTransformAttribute) : nullptr);
   if (!transform) return;
-  GAttributeComposite* group = attributeGroup(kAttrGraphicGroup);
   auto* copy = dynamic_cast<GTransformAttribute*>(transform->deepCopy());
   if (!group || !copy) {
     delete copy;
@@ -492,20 +481,16 @@ GStatus GCheetah::onPageEnd(GPageEnd* command) {
 
 // ---- attributes ------------------------------------------------------------------------
 
-GStatus GCheetah::onValueAttribute(GValueAttribute* attribute) {
+GStatus GCheetah::consumed(GAttribute* attribute) {
   if (attribute) attribute->resetChanged();
   return takeError();
 }
 
-GStatus GCheetah::onStringAttribute(GStringAttribute* attribute) {
-  if (attribute) attribute->resetChanged();
-  return takeError();
-}
+GStatus GCheetah::onValueAttribute(GValueAttribute* attribute) { return consumed(attribute); }
 
-GStatus GCheetah::onRangeAttribute(GRangeAttribute* attribute) {
-  if (attribute) attribute->resetChanged();
-  return takeError();
-}
+GStatus GCheetah::onStringAttribute(GStringAttribute* attribute) { return consumed(attribute); }
+
+GStatus GCheetah::onRangeAttribute(GRangeAttribute* attribute) { return consumed(attribute); }
 
 GStatus GCheetah::onEnumAttribute(GEnumAttribute* attribute) {
   if (attribute) attribute->clearChanged();

@@ -190,9 +190,10 @@ class GCheetah : public GPDLGenerator {
   // The stored write status, cleared (a stream stopped on an error answers
   // kStatusStreamStopped): every handler's answer.
   GStatus takeError();
-  // Whether a handler may write: a stream, and a port to flush it to (the
-  // flusher is pointed at the stage's port). Without either nothing is
-  // written, so that no byte is left in the buffer for another job.
+  // Whether a handler may write: a document started, a stream, and a port
+  // to flush it to (the flusher is pointed at the stage's port). Otherwise
+  // nothing is written, so that no byte is left in the buffer for another
+  // job and none goes to a port whose job did not start.
   bool beginWrite();
   void flushStream();
 
@@ -205,10 +206,15 @@ class GCheetah : public GPDLGenerator {
   uint32_t penKind_;
   uint32_t brushKind_;
   GPoint currentPoint_;
+  // Null when it could not be made: the generator then writes nothing.
+  std::unique_ptr<XLStream> stream_;
 
  private:
   void makeStream();
   void clearFields();
+  // The fields a copy takes (the rest start as new), a stream and font
+  // tables of its own.
+  void copyFrom(const GCheetah& other);
   // Forgets the text state; nothing is kept until text is written.
   void resetTextState();
   // Writes the page's own attributes and BeginPage.
@@ -221,10 +227,16 @@ class GCheetah : public GPDLGenerator {
   // The document's rendering settings and the dither matrix they select.
   void readDocumentSettings(GAttributeComposite* documentGroup);
   // A new page's graphics state: the Defaults' graphic group copied into
-  // the State, and the page's transform into that.
-  void startPageGraphics(GAttributeComposite* pageGroup);
+  // the State (which changed then makes anew), and the page group's
+  // transform into that.
+  void startPageGraphics();
   // Marks every downloaded font as no longer on the printer.
   void forgetDownloadedFonts();
+  // The end of the job's stream: the downloaded fonts forgotten, then
+  // CloseDataSource and EndSession, flushed.
+  void closeSession();
+  // The attribute's changed flag cleared; nothing written.
+  GStatus consumed(GAttribute* attribute);
 
   // Drawing (xlgraph.cpp). A shape outside a path: NewPath, its operators
   // (write), PaintPath; inside one its operators alone.
@@ -241,7 +253,6 @@ class GCheetah : public GPDLGenerator {
   void colorSource(GColorPaint* paint, RGB rgb, Gray gray);
 
   GOutputFlusher flusher_;
-  std::unique_ptr<XLStream> stream_;
   int16_t persistedFlag_;
   GCountedRef currentMedia_;  // the page's, held from page start to page end
   int16_t xResolution_;

@@ -1,0 +1,193 @@
+// A PCL XL printer as mkprinter writes it, served by the driver server to a
+// device of the user-mode platform, printing a document of shapes into the
+// port file: the whole job, byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "core/attrib.h"
+#include "core/valattr.h"
+#include "device/device.h"
+#include "device/drvrsrvr.h"
+#include "graphics/brush.h"
+#include "graphics/clip.h"
+#include "graphics/color.h"
+#include "graphics/gattrib.h"
+#include "graphics/paint.h"
+#include "graphics/pen.h"
+#include "host/win32/install.h"
+#include "journal/path.h"
+#include "journal/shapes.h"
+#include "pdl/cheetah.h"
+#include "testkit/bytes.h"
+#include "testkit/files.h"
+#include "testkit/pclxl/xldecode.h"
+#include "testkit/tmpdir.h"
+#include "tools/printer/mkprint.h"
+#include "tools/printer/platform.h"
+
+namespace {
+
+constexpr uint32_t kDocumentSettings = 362;
+constexpr uint32_t kMediaSelection = 260;
+constexpr uint32_t kJobOptions = 364;
+constexpr uint32_t kPaperSource = 258;
+
+// ---- the job, written out -------------------------------------------------------------------
+
+const std::string kPjlHeader =
+    "\x1b%-12345X@PJL JOB NAME=\"doc\"\r\n@PJL SET PAPER=LETTER\r\n@PJL SET RESOLUTION=600\r\n"
+    "@PJL ENTER LANGUAGE=PCLXL\r\n";
+const std::string kPjlTrailer = "\x1b%-12345X@PJL EOJ NAME=\"doc\"\r\n\x1b%-12345X";
+const std::string kStreamHeader = ") QX-PCL XL;2;0;Comment Printer driver output. Version 4.2.1.8\n";
+// BeginSession (600 x 600 per inch, errors to the back channel and a
+// page); OpenDataSource (default source, low byte first).
+const std::string kSession =
+    bytes({0xD1, 0x58, 0x02, 0x58, 0x02, 0xF8, 0x89, 0xC0, 0x00, 0xF8, 0x86, 0xC0, 0x03, 0xF8, 0x8F, 0x41}) +
+    bytes({0xC0, 0x00, 0xF8, 0x88, 0xC0, 0x01, 0xF8, 0x82, 0x48});
+const std::string kOrientationPortrait = bytes({0xC0, 0x00, 0xF8, 0x28});
+// Tray 1, MediaSource 3 through the builder's list 85.
+const std::string kMediaSource = bytes({0xC0, 0x03, 0xF8, 0x26});
+const std::string kMediaSizeLetter = bytes({0xC8, 0xC1, 0x06, 0x00}) + "LETTER" + bytes({0xF8, 0x25});
+const std::string kBeginPage = bytes({0x43});
+const std::string kClipMode = bytes({0xC0, 0x00, 0xF8, 0x54, 0x7F});
+// SetPageDefaultCTM; SetPageOrigin (100, 100), the printable area's
+// corner; SetPageRotation 0; SetPageScale (1.0, 1.0).
+const std::string kPageTransform = bytes({0x74}) + bytes({0xD3, 0x64, 0x00, 0x64, 0x00, 0xF8, 0x2A, 0x75}) +
+                                   bytes({0xC3, 0x00, 0x00, 0xF8, 0x29, 0x76}) +
+                                   bytes({0xD5, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0xF8, 0x2B, 0x77});
+// PageCopies 2.
+const std::string kEndPage = bytes({0xC1, 0x02, 0x00, 0xF8, 0x31, 0x44});
+const std::string kCloseSession = bytes({0x49, 0x42});
+
+// The brush, grey 128 in monochrome (SetColorSpace gray, SetBrushSource
+// GrayLevel 128); the pen (SetLineDash SolidLine 0, SetPenWidth 4,
+// SetColorSpace gray, SetPenSource GrayLevel 0).
+const std::string kBrushAndPen =
+    bytes({0xC0, 0x01, 0xF8, 0x03, 0x6A, 0xC0, 0x80, 0xF8, 0x09, 0x63}) +
+    bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x04, 0x00, 0xF8, 0x4B, 0x7A, 0xC0, 0x01, 0xF8, 0x03, 0x6A, 0xC0,
+           0x00, 0xF8, 0x09, 0x79});
+// Page 1, after its transform: the brush and the pen; the rectangle (NewPath, RectanglePath (600, 600, 1200, 900),
+// PaintPath); the poly-line (NewPath, SetCursor (100, 1000), one word run
+// of (200, 0), one byte run of six (1, 1), PaintPath).
+const std::string kPage1Drawing =
+    kBrushAndPen + bytes({0x85, 0xE3, 0x58, 0x02, 0x58, 0x02, 0xB0, 0x04, 0x84, 0x03, 0xF8, 0x42, 0xA1, 0x86}) +
+    bytes({0x85, 0xD3, 0x64, 0x00, 0xE8, 0x03, 0xF8, 0x4C, 0x6B}) +
+    bytes({0xC1, 0x01, 0x00, 0xF8, 0x4D, 0xC0, 0x03, 0xF8, 0x50, 0x9D, 0xFB, 0x04, 0xC8, 0x00, 0x00, 0x00}) +
+    bytes({0xC1, 0x06, 0x00, 0xF8, 0x4D, 0xC0, 0x01, 0xF8, 0x50, 0x9D, 0xFB, 0x0C}) + std::string(12, '\x01') +
+    bytes({0x86});
+// Page 2, after its transform: the brush and the pen again, since
+// BeginPage reset the printer's graphics state; the clip (SetClipMode 0
+// for the non-zero rule, SetClipRectangle (500, 500, 2500, 2500)
+// interior); the path (NewPath; its closed sub-path: SetCursor (1000,
+// 1000), one word run of (1000, 0) and (0, 1000), CloseSubPath;
+// PaintPath).
+const std::string kPage2Drawing =
+    kBrushAndPen + bytes({0xC0, 0x00, 0xF8, 0x54, 0x7F}) +
+    bytes({0xE3, 0xF4, 0x01, 0xF4, 0x01, 0xC4, 0x09, 0xC4, 0x09, 0xF8, 0x42, 0xC0, 0x00, 0xF8, 0x53, 0x68}) +
+    bytes({0x85, 0xD3, 0xE8, 0x03, 0xE8, 0x03, 0xF8, 0x4C, 0x6B}) +
+    bytes({0xC1, 0x02, 0x00, 0xF8, 0x4D, 0xC0, 0x03, 0xF8, 0x50, 0x9D, 0xFB, 0x08, 0xE8, 0x03, 0x00, 0x00, 0x00, 0x00,
+           0xE8, 0x03}) +
+    bytes({0x84, 0x86});
+
+// The printer's data file from mkprinter, the platform with its printer
+// makers and a driver server.
+class PclXlJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ostringstream err;
+    ASSERT_EQ(runMkprinter({"--language", "PCLXL", "-o", data_}, err), 0) << err.str();
+    HostOptions options;
+    options.makers = printerMakers();
+    installHostPlatform(options);
+    GDriverServer::create();
+    server_ = GDriverServer::instance();
+    ASSERT_NE(server_, nullptr);
+  }
+  void TearDown() override {
+    delete GDriverServer::instance();
+    removeHostPlatform();
+  }
+
+  TempDir dir_;
+  std::string data_ = dir_.file("xl.dat");
+  GDriverServer* server_ = nullptr;
+};
+
+GGraphicBundle* bundleWith(GGraphicAttribute* brush, GGraphicAttribute* pen, GGraphicAttribute* clip) {
+  auto* bundle = new GGraphicBundle;
+  if (brush) bundle->setBrush(brush);
+  if (pen) bundle->setPen(pen);
+  if (clip) bundle->setClip(clip);
+  return bundle;
+}
+
+TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
+  uint32_t handle = 0;
+  GDevice* device = server_->registerDevice(
+      new HostPrinterDescription(RWWString(u"Printer"), RWWString(data_.c_str())), handle);
+  ASSERT_NE(device, nullptr);
+  ASSERT_NE(dynamic_cast<GCheetah*>(device->pdlGenerator()), nullptr);
+
+  // Letter by its media id, as the job's settings name it; two copies on
+  // the page; tray 1.
+  int16_t applied = 0;
+  device->setCopies(2, applied);
+  GAttributeComposite* settings = device->settings();
+  ASSERT_NE(settings, nullptr);
+  auto* document = dynamic_cast<GAttributeComposite*>(settings->findById(kDocumentSettings));
+  ASSERT_NE(document, nullptr);
+  delete document->removeById(kMediaSelection);
+  document->insert(new GValueAttribute(1, kMediaSelection));
+  auto* options = dynamic_cast<GAttributeComposite*>(settings->findById(kJobOptions));
+  ASSERT_NE(options, nullptr);
+  options->insert(new GValueAttribute(1, kPaperSource));
+
+  const std::string output = dir_.file("job.prn");
+  device->setDocumentName(RWWString(u"doc"));
+  device->setOutputName(RWWString(output.c_str()));
+  device->setDocumentPending(1);
+  ASSERT_EQ(device->startDocument(), 0);
+
+  // Page 1: a rectangle with a grey brush and a black pen 4 dots wide, and
+  // a poly-line whose offsets are 200 right, then six times one dot down
+  // and right.
+  device->setPagePending(1);
+  GGraphicBundle* look = bundleWith(new GBrush(new GColorPaint(new GRGBColor(128, 128, 128, 0))),
+                                    new GPen(4, new GColorPaint(new GRGBColor(0, 0, 0, 0))), nullptr);
+  EXPECT_EQ(device->sendDrawing(new GRectangleGraphic(look, GRect(600, 600, 1200, 900))), 0);
+  static const GPoint line[] = {{100, 1000}, {300, 1000}, {301, 1001}, {302, 1002},
+                                {303, 1003}, {304, 1004}, {305, 1005}, {306, 1006}};
+  EXPECT_EQ(device->sendDrawing(new GPolyLineGraphic(new GGraphicBundle, GPointArray::borrowing(line, 8))), 0);
+  EXPECT_EQ(device->send(device->makePageEnd()), 0);
+
+  // Page 2: a path of one closed sub-path under a clip to one rectangle.
+  device->setPagePending(1);
+  static const GPoint figure[] = {{1000, 1000}, {2000, 1000}, {2000, 2000}};
+  auto* path = new GPathGraphic(
+      bundleWith(nullptr, nullptr, new GClipToSingleRectangle(GRect(500, 500, 2500, 2500), 0, 1)), 0);
+  auto* subPath = new GPathGraphic(nullptr, 0);
+  subPath->insert(new GPolyLineGraphic(nullptr, GPointArray::borrowing(figure, 3)));
+  subPath->setClosed();
+  path->insert(subPath);
+  EXPECT_EQ(device->sendDrawing(path), 0);
+  EXPECT_EQ(device->send(device->makePageEnd()), 0);
+  EXPECT_EQ(device->send(device->makeDocumentEnd()), 0);
+  device->endDocument();
+
+  const std::string page1 = kOrientationPortrait + kMediaSource + kMediaSizeLetter + kBeginPage + kClipMode +
+                            kPageTransform + kPage1Drawing + kEndPage;
+  const std::string page2 =
+      kOrientationPortrait + kMediaSizeLetter + kBeginPage + kClipMode + kPageTransform + kPage2Drawing + kEndPage;
+  const std::string job = fileContents(output);
+  EXPECT_EQ(job, kPjlHeader + kStreamHeader + kSession + page1 + page2 + kCloseSession + kPjlTrailer);
+
+  const XLDecodeResult decoded = decodeXLJob(job);
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  EXPECT_EQ(decoded.header, kStreamHeader.substr(0, kStreamHeader.size() - 1));
+  server_->removeDevice(handle);
+}
+
+}  // namespace

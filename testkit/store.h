@@ -49,6 +49,13 @@ std::unique_ptr<T> throughStream(const T* object, Args... args) {
 template <class T>
 std::vector<std::unique_ptr<T>> throughEveryStream(const T* object);
 
+// Checks an object's stored form against its bytes written out by hand (a
+// whole file store): the bytes it stores, the size it announces, and what
+// comes back from the bytes and from every pair of virtual streams, each of
+// the object's class and matching it. T is a persistent object class.
+template <class T>
+void expectStoredForm(const T& object, const std::string& file);
+
 // A test that stores object graphs to a file in a fresh folder.
 class StoreTest : public ::testing::Test {
  protected:
@@ -80,6 +87,28 @@ std::vector<std::unique_ptr<T>> throughEveryStream(const T* object) {
   back.push_back(throughStream<RWeostream, RWeistream>(object, RWeostream::LittleEndian));
   back.push_back(throughStream<RWeostream, RWeistream>(object, RWeostream::BigEndian));
   return back;
+}
+
+template <class T>
+void expectStoredForm(const T& object, const std::string& file) {
+  EXPECT_EQ(storedBytes(&object), file);
+  // The file opens with its 4-byte mark and the 2-byte class tag.
+  EXPECT_EQ(object.binaryStoreSize() + 6, file.size());
+
+  std::unique_ptr<RWCollectable> back(restoredFrom(file));
+  auto* restored = dynamic_cast<T*>(back.get());
+  ASSERT_NE(restored, nullptr);
+  EXPECT_EQ(restored->isA(), object.isA());
+  EXPECT_EQ(restored->id(), object.id());
+  EXPECT_EQ(restored->serialNumber(), object.serialNumber());
+  EXPECT_TRUE(restored->matches(&object));
+
+  for (const std::unique_ptr<T>& streamed : throughEveryStream<T>(&object)) {
+    ASSERT_NE(streamed, nullptr);
+    EXPECT_EQ(streamed->isA(), object.isA());
+    EXPECT_EQ(streamed->id(), object.id());
+    EXPECT_TRUE(streamed->matches(&object));
+  }
 }
 
 #endif

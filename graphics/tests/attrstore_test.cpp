@@ -109,23 +109,7 @@ TEST_F(AttributeStore, EachClassStoresItsBytesAndComesBackFromEveryForm) {
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.what);
     const std::unique_ptr<MPersistentObject> object = row.make();
-    EXPECT_EQ(storeFile(object.get()), row.file);
-    EXPECT_EQ(object->binaryStoreSize() + 6, row.file.size());
-
-    std::unique_ptr<RWCollectable> back(restoredFrom(row.file));
-    auto* restored = dynamic_cast<MPersistentObject*>(back.get());
-    ASSERT_NE(restored, nullptr);
-    EXPECT_EQ(restored->isA(), object->isA());
-    EXPECT_EQ(restored->id(), object->id());
-    EXPECT_EQ(restored->serialNumber(), object->serialNumber());
-    EXPECT_TRUE(restored->matches(object.get()));
-
-    for (const std::unique_ptr<MPersistentObject>& streamed : throughEveryStream<MPersistentObject>(object.get())) {
-      ASSERT_NE(streamed, nullptr);
-      EXPECT_EQ(streamed->isA(), object->isA());
-      EXPECT_EQ(streamed->id(), object->id());
-      EXPECT_TRUE(streamed->matches(object.get()));
-    }
+    expectStoredForm(*object, row.file);
   }
 }
 

@@ -232,6 +232,29 @@ TEST(Paints, CopiesShareThePaintAndOwnColoursAndDashes) {
   EXPECT_TRUE(dashedAssigned.matches(&dashed));
 }
 
+// Pens and brushes take their places in a bundle by family: an equal one
+// leaves the member as it is, any class of the family replaces it.
+TEST(Paints, ABundleKeepsAnEqualPenAndTakesAnyOtherOfTheFamily) {
+  GGraphicBundle bundle;
+  GColorPaint* paint = redPaint();
+  bundle.setPen(new GPen(4, paint));
+  bundle.setBrush(new GBrush(paint));
+  GGraphicAttribute* pen = bundle.pen();
+  bundle.setPen(new GPen(4, paint->copy()));
+  EXPECT_EQ(bundle.pen(), pen) << "an equal pen is not sent again";
+  bundle.setPen(new GPen(5, paint));
+  EXPECT_NE(bundle.pen(), pen);
+  bundle.setPen(new GNoPen(0));
+  ASSERT_NE(bundle.pen(), nullptr);
+  EXPECT_EQ(bundle.pen()->isA(), ClassId::GNoPen);
+  EXPECT_EQ(bundle.pen()->id(), kAttrPen);
+  bundle.setPen(new GDashedPen(dashArray({2}), 1, 1, nullptr, 0));
+  EXPECT_EQ(bundle.pen()->isA(), ClassId::GDashedPen);
+  bundle.setBrush(new GNoBrush);
+  EXPECT_EQ(bundle.brush()->isA(), ClassId::GNoBrush);
+  EXPECT_EQ(bundle.entries(), 2u);
+}
+
 // The stage handler of each class, then the generator's paint operation
 // for each use.
 class Handlers : public GPeripheralHandlers, public GPaintCallbacks {
@@ -353,22 +376,7 @@ TEST_F(PaintStore, EachClassStoresItsBytesAndComesBackFromEveryForm) {
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.what);
     const std::unique_ptr<MPersistentObject> object = row.make();
-    EXPECT_EQ(storeFile(object.get()), row.file);
-    EXPECT_EQ(object->binaryStoreSize() + 6, row.file.size());
-
-    std::unique_ptr<RWCollectable> back(restoredFrom(row.file));
-    auto* restored = dynamic_cast<MPersistentObject*>(back.get());
-    ASSERT_NE(restored, nullptr);
-    EXPECT_EQ(restored->isA(), object->isA());
-    EXPECT_EQ(restored->id(), object->id());
-    EXPECT_EQ(restored->serialNumber(), object->serialNumber());
-    EXPECT_TRUE(restored->matches(object.get()));
-
-    for (const std::unique_ptr<MPersistentObject>& streamed : throughEveryStream<MPersistentObject>(object.get())) {
-      ASSERT_NE(streamed, nullptr);
-      EXPECT_EQ(streamed->isA(), object->isA());
-      EXPECT_TRUE(streamed->matches(object.get()));
-    }
+    expectStoredForm(*object, row.file);
     restoreEveryCut(object.get());
   }
 }

@@ -254,6 +254,15 @@ TEST(XLGraphics, PensAndBrushesSelectTheirSources) {
   GPen bare(7, nullptr);
   job.send(bare);
   EXPECT_EQ(job.drawn(), bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x07, 0x00, 0xF8, 0x4B, 0x7A}));
+
+  // A raster paint that cannot be defined as a pattern: an opaque pattern's
+  // kind, and the null source.
+  job.generator.setKinds(0, 0);
+  EXPECT_EQ(job.generator.setPenRasterPaint(nullptr), 0);
+  EXPECT_EQ(job.generator.setBrushRasterPaint(nullptr), 0);
+  EXPECT_EQ(job.drawn(), bytes({0xC0, 0x00, 0xF8, 0x05, 0x79, 0xC0, 0x00, 0xF8, 0x04, 0x63}));
+  EXPECT_EQ(job.generator.penKind(), 2u);
+  EXPECT_EQ(job.generator.brushKind(), 2u);
 }
 
 TEST(XLGraphics, DashedPensSendTheirPatternAndOffset) {

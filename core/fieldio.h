@@ -175,25 +175,15 @@ inline bool gReadable(RWvistream& s) { return s.good(); }
 // kernel-built object stores the bytes a user-built one does. In the user
 // build GReal is float and the float overloads above serve.
 
-template <GKernelReal R>
-bool gWrite(RWFile& f, const R& v) {
-  return gWrite(f, gSingleOf(v));
+// Sink: RWFile or RWvostream; Source: RWFile or RWvistream.
+template <class Sink, GKernelReal R>
+bool gWrite(Sink& sink, const R& v) {
+  return gWrite(sink, gSingleOf(v));
 }
-template <GKernelReal R>
-bool gWrite(RWvostream& s, const R& v) {
-  return gWrite(s, gSingleOf(v));
-}
-template <GKernelReal R>
-bool gRead(RWFile& f, R& v) {
+template <class Source, GKernelReal R>
+bool gRead(Source& source, R& v) {
   float single = 0;
-  if (!gRead(f, single)) return false;
-  v = R(single);
-  return true;
-}
-template <GKernelReal R>
-bool gRead(RWvistream& s, R& v) {
-  float single = 0;
-  if (!gRead(s, single)) return false;
+  if (!gRead(source, single)) return false;
   v = R(single);
   return true;
 }

@@ -12,9 +12,11 @@
 #include <sstream>
 #include <string>
 
+#include "core/fieldio.h"
 #include "core/geometry.h"
 #include "core/greal.h"
 #include "graphics/transfrm.h"
+#include "rw/estream.h"
 #include "testkit/bytes.h"
 #include "testkit/store.h"
 
@@ -130,6 +132,24 @@ TEST_F(KernelRealStore, ATransformStoredByTheUserBuildRestoresWithIdenticalBytes
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->scale(), GScaleFactors(0.5f, 1.5f));
   }
+}
+
+TEST(KernelReal, StreamOperatorsCarryTheSingle) {
+  std::stringstream asReal, asSingle;
+  {
+    RWeostream out(asReal, RWeostream::LittleEndian);
+    out << GReal(-2.75f);
+    RWeostream reference(asSingle, RWeostream::LittleEndian);
+    reference << -2.75f;
+  }
+  EXPECT_EQ(asReal.str(), asSingle.str());
+  RWeistream in(asReal);
+  GReal back = 7;
+  in >> back;
+  EXPECT_EQ(back, GReal(-2.75f));
+  GReal untouched = 7;
+  in >> untouched;  // nothing left: the value is kept
+  EXPECT_EQ(untouched, GReal(7));
 }
 
 }  // namespace

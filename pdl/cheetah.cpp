@@ -440,10 +440,10 @@ void GCheetah::writeMedia(GAttributeComposite* page, uint8_t orientation) {
   }
   // A size the printer has no name for goes in inches. A medium without a
   // resolution of its own is taken at the printer's default, not divided by 0.
-  const float xDpi = media->xResolution() > 0 ? media->xResolution() : kDefaultResolution;
-  const float yDpi = media->yResolution() > 0 ? media->yResolution() : kDefaultResolution;
-  float width = static_cast<float>(media->size().x()) / xDpi;
-  float height = static_cast<float>(media->size().y()) / yDpi;
+  const GReal xDpi(static_cast<int32_t>(media->xResolution() > 0 ? media->xResolution() : kDefaultResolution));
+  const GReal yDpi(static_cast<int32_t>(media->yResolution() > 0 ? media->yResolution() : kDefaultResolution));
+  GReal width = GReal(static_cast<int32_t>(media->size().x())) / xDpi;
+  GReal height = GReal(static_cast<int32_t>(media->size().y())) / yDpi;
   if (orientation == 1 || orientation == 3) std::swap(width, height);
   xlWriteReal32XY(*stream_, width, height);
   xlWriteAttribute(*stream_, XLAttr::CustomMediaSize);
@@ -506,7 +506,7 @@ GStatus GCheetah::onTransformAttribute(GTransformAttribute* attribute) {
     xlSetPageDefaultCTM(*stream_);
     xlSetPageOrigin<int16_t>(*stream_, {offset.x(), offset.y()});
     xlSetPageRotation(*stream_, attribute->rotation());
-    xlSetPageScale(*stream_, {static_cast<float>(attribute->scaleX()), static_cast<float>(attribute->scaleY())});
+    xlSetPageScale(*stream_, {attribute->scaleX(), attribute->scaleY()});
   }
   attribute->resetChanged();
   return takeError();

@@ -86,7 +86,7 @@ GStatus firstFailure(GStatus a, GStatus b) { return a != 0 ? a : b; }
 // 0..65535 (NaN gives 0).
 uint16_t miterLength(GReal limit) {
   return static_cast<uint16_t>(
-      std::clamp<int32_t>(gTruncateSaturated(static_cast<double>(limit)), 0, std::numeric_limits<uint16_t>::max()));
+      std::clamp<int32_t>(gTruncateSaturated(limit), 0, std::numeric_limits<uint16_t>::max()));
 }
 
 uint8_t clipRegion(const GClipAttribute& clip) {

@@ -122,14 +122,22 @@ void writeRuns(XLStream& s, const Offsets& offsets, const RunKind& kind, uint32_
 }
 
 // The two-argument arctangent, in radians, with the quadrant; sine and
-// cosine of radians. Kept apart so the real type can bring its own.
-GReal arcTangent(GReal y, GReal x) { return std::atan2(y, x); }
-GReal sine(GReal radians) { return std::sin(radians); }
-GReal cosine(GReal radians) { return std::cos(radians); }
+// cosine of radians. The real type brings its own: the standard library's
+// for a float, the kernel real's functions (found through the argument)
+// for the kernel build's.
+GReal arcTangent(GReal y, GReal x) { return gAtan2(y, x); }
+GReal sine(GReal radians) {
+  using std::sin;
+  return sin(radians);
+}
+GReal cosine(GReal radians) {
+  using std::cos;
+  return cos(radians);
+}
 
 // A real truncated toward zero and held to 16 bits.
 int16_t toInt16(GReal v) {
-  return static_cast<int16_t>(std::clamp<int32_t>(gTruncateSaturated(static_cast<double>(v)), INT16_MIN, INT16_MAX));
+  return static_cast<int16_t>(std::clamp<int32_t>(gTruncateSaturated(v), INT16_MIN, INT16_MAX));
 }
 
 }  // namespace
@@ -149,11 +157,11 @@ GPoint xlWriteBezierRuns(XLStream& s, const GPoint& from, std::span<const GPoint
 
 GPoint xlArcEndPoint(const GRect& box, const GPoint& end) {
   const GReal l = box.left(), t = box.top(), r = box.right(), b = box.bottom();
-  const GReal rx = (r - l) * GReal(0.5);
+  const GReal rx = (r - l) * GReal(0.5f);
   const GReal cx = l + rx;
-  const GReal cy = t + (b - t) * GReal(0.5);
-  const GReal degrees = arcTangent(GReal(end.y()) - cy, GReal(end.x()) - cx) * GReal(57.29578);
-  const GReal radians = degrees * GReal(0.01745329);
+  const GReal cy = t + (b - t) * GReal(0.5f);
+  const GReal degrees = arcTangent(GReal(end.y()) - cy, GReal(end.x()) - cx) * GReal(57.29578f);
+  const GReal radians = degrees * GReal(0.01745329f);
   const GReal x = cx + rx * cosine(radians);
   // The vertical radius is rx scaled by the aspect ratio; a box of no
   // width has no ratio, and its vertical radius is half its height.
@@ -162,7 +170,7 @@ GPoint xlArcEndPoint(const GRect& box, const GPoint& end) {
     const GReal aspect = (b - t) / (r - l);
     y = cy + rx * aspect * sine(radians);
   } else {
-    y = cy + (b - t) * GReal(0.5) * sine(radians);
+    y = cy + (b - t) * GReal(0.5f) * sine(radians);
   }
   return GPoint(toInt16(x), toInt16(y));
 }

@@ -1,5 +1,7 @@
 #include "core/osfactry.h"
 
+#include "rw/startup.h"
+
 #include <istream>
 #include <new>
 #include <ostream>
@@ -78,13 +80,14 @@ GCharsetConverter* converterInstance = nullptr;
 GOSMutex* converterLock = nullptr;
 GCharsetConverter* heldConverter = nullptr;
 
-// Deletes what the process still holds when the library goes.
-struct ExitHolder {
-  ~ExitHolder() {
-    delete heldConverter;
-    delete GOSFactory::heldFactory;
-  }
-} exitHolder;
+// Deletes what the process still holds when the library stops.
+void releaseHeld() {
+  delete heldConverter;
+  heldConverter = nullptr;
+  delete GOSFactory::heldFactory;
+  GOSFactory::heldFactory = nullptr;
+}
+RW_STARTUP(exitHolder, nullptr, releaseHeld);
 
 RWwchar base36(int digit) {
   return static_cast<RWwchar>(digit < 10 ? u'0' + digit : u'A' + digit - 10);

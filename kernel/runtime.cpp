@@ -17,6 +17,8 @@
 // The records RW_STARTUP placed in the section, gathered by the linker into
 // one table for the whole driver. Weak: a module without one has none.
 extern "C" {
+extern const RWStartupEntry __start_rw_startup_first[] __attribute__((weak, visibility("hidden")));
+extern const RWStartupEntry __stop_rw_startup_first[] __attribute__((weak, visibility("hidden")));
 extern const RWStartupEntry __start_rw_startup[] __attribute__((weak, visibility("hidden")));
 extern const RWStartupEntry __stop_rw_startup[] __attribute__((weak, visibility("hidden")));
 }
@@ -49,6 +51,13 @@ void stopNewHandler() {
   if (lock) EngDeleteSemaphore(lock);
 }
 
+void runStartupEntries(const RWStartupEntry* begin, const RWStartupEntry* end) {
+  for (const RWStartupEntry* entry = begin; entry && entry < end; ++entry) {
+    if (entry->start) entry->start();
+    if (entry->stop) atexit(entry->stop);
+  }
+}
+
 KernelNewHandler currentNewHandler() {
   HSEMAPHORE lock = handlerLock;
   if (lock) EngAcquireSemaphore(lock);
@@ -69,10 +78,8 @@ int kernelRuntimeStartup() {
   // The runtime's own entry comes first, so its exit routine runs last.
   handlerLock = EngCreateSemaphore();
   atexit(stopNewHandler);
-  for (const RWStartupEntry* entry = __start_rw_startup; entry && entry < __stop_rw_startup; ++entry) {
-    if (entry->start) entry->start();
-    if (entry->stop) atexit(entry->stop);
-  }
+  runStartupEntries(__start_rw_startup_first, __stop_rw_startup_first);
+  runStartupEntries(__start_rw_startup, __stop_rw_startup);
   return 1;
 }
 
@@ -99,7 +106,7 @@ int kernelRuntimeShutdown() {
 extern "C" int atexit(void (*routine)()) noexcept {
   HSEMAPHORE lock = exitLock;
   // Before start-up and after shut-down there is no table to add to.
-  if (!lock || !routine) return -1;
+  if (!lock) return -1;
   EngAcquireSemaphore(lock);
   int answer = 0;
   if (exiting) {

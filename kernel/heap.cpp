@@ -144,7 +144,10 @@ void KernelHeap::link(Header* block) {
   } else {
     block->prev = nullptr;
     block->next = head_;
-    if (head_) head_->prev = block;
+    if (head_)
+      head_->prev = block;
+    else
+      tail_ = block;
     head_ = block;
     ++listed_;
   }
@@ -161,6 +164,7 @@ void KernelHeap::unlink(Header* block) {
   if (block->prev) block->prev->next = block->next;
   if (block->next) block->next->prev = block->prev;
   if (head_ == block) head_ = block->next;
+  if (tail_ == block) tail_ = block->prev;
   --listed_;
   detach(block);
   EngReleaseSemaphore(lock);
@@ -170,25 +174,27 @@ bool KernelHeap::unlinkIfListed(Header* block) {
   HSEMAPHORE lock = lock_.load(std::memory_order_acquire);
   if (!lock) return false;
   EngAcquireSemaphore(lock);
-  // Look for the block by walking from the head, never through its own
-  // links; found, its newer link must name the block the walk came from
-  // and its older link must end the list exactly when the walk would.
+  // The block's own links are not read: its neighbours are found by walking
+  // to it from both ends, the newer one through next links from the head
+  // and the older one through previous links from the tail. Both walks must
+  // meet at the same place.
   Header* newer = nullptr;
-  Header* at = head_;
-  uint32_t index = 0;
-  while (at && at != block && index < listed_) {
-    newer = at;
-    at = at->next;
-    ++index;
-  }
-  bool found = at == block && index < listed_ && block->prev == newer &&
-               (block->next == nullptr) == (index + 1 == listed_);
+  uint32_t fromHead = 0;
+  for (Header* at = head_; at && at != block && fromHead < listed_; at = at->next, ++fromHead) newer = at;
+  Header* older = nullptr;
+  uint32_t fromTail = 0;
+  for (Header* at = tail_; at && at != block && fromTail < listed_; at = at->prev, ++fromTail) older = at;
+  const bool found = fromHead < listed_ && fromTail < listed_ && fromHead + fromTail + 1 == listed_ &&
+                     (newer ? newer->next : head_) == block && (older ? older->prev : tail_) == block;
   if (found) {
     if (newer)
-      newer->next = block->next;
+      newer->next = older;
     else
-      head_ = block->next;
-    if (block->next) block->next->prev = newer;
+      head_ = older;
+    if (older)
+      older->prev = newer;
+    else
+      tail_ = newer;
     --listed_;
   }
   EngReleaseSemaphore(lock);
@@ -198,7 +204,7 @@ bool KernelHeap::unlinkIfListed(Header* block) {
 void KernelHeap::startup() {
   if (lock_.load(std::memory_order_acquire)) return;
   HSEMAPHORE lock = EngCreateSemaphore();
-  head_ = nullptr;
+  head_ = tail_ = nullptr;
   listed_ = 0;
   // Without a lock there is no list: blocks are served and stay off it.
   lock_.store(lock, std::memory_order_release);
@@ -239,7 +245,7 @@ void KernelHeap::shutdown() {
     detach(at);
     at = older;
   }
-  head_ = nullptr;
+  head_ = tail_ = nullptr;
   listed_ = 0;
   lock_.store(nullptr, std::memory_order_release);
   EngReleaseSemaphore(lock);

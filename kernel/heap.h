@@ -83,7 +83,8 @@ class KernelHeap {
   // The list lock; null outside startup() .. shutdown(). The list and its
   // length are changed and walked only under it.
   std::atomic<HSEMAPHORE> lock_{nullptr};
-  Header* head_ = nullptr;
+  Header* head_ = nullptr;  // newest
+  Header* tail_ = nullptr;  // oldest
   uint32_t listed_ = 0;
 };
 

@@ -21,15 +21,32 @@ function(qx_add_tests)
   endif()
 endfunction()
 
+# qx_kernel_unit(<target>)
+#
+# Makes an OBJECT library a build unit of the kernel driver: compiled with
+# the one definition that picks the kernel's means (RW_KERNEL_BUILD), with
+# -fcheck-new because the driver's operator new answers null instead of
+# throwing, and with hidden visibility so that nothing but the driver's
+# entry points leaves the driver. The unit is listed in the global property
+# QX_KERNEL_UNITS, from which kernel/ links the driver and its tests: object
+# libraries do not pass their object files on to their users' users.
+function(qx_kernel_unit target)
+  target_compile_definitions(${target} PUBLIC RW_KERNEL_BUILD)
+  target_compile_options(${target} PUBLIC -fcheck-new)
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  set_property(GLOBAL APPEND PROPERTY QX_KERNEL_UNITS ${target})
+endfunction()
+
 # drvcore_add_subsystem()
 #
 # For a folder of the core library (core/ device/ graphics/ journal/ pdl/):
 # builds the folder's *.cpp into its build unit, the OBJECT library
 # <folder>_objects, puts that unit's object files into drvcore, and builds
-# the folder's tests against drvcore. The unit carries what compiling the
-# folder needs (the project's include root, the foundation library, zlib),
-# so that a second build of the same sources with the kernel's definitions
-# can be made beside it from the same list.
+# the folder's tests against drvcore. The same sources are built a second
+# time into <folder>_kobjects, the folder's unit of the kernel driver, over
+# the foundation's kernel build (see qx_kernel_unit); a fuzz build makes
+# only the first. A folder that needs more for one build adds it to that
+# unit after this call.
 function(drvcore_add_subsystem)
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -40,4 +57,11 @@ function(drvcore_add_subsystem)
   # with them every class registration made in a static initialiser.
   target_link_libraries(drvcore PRIVATE ${folder}_objects)
   qx_add_tests(LINK drvcore testkit_core)
+
+  if(QX_KERNEL)
+    add_library(${folder}_kobjects OBJECT ${sources})
+    target_include_directories(${folder}_kobjects PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${folder}_kobjects PUBLIC rwfound_kernel ZLIB::ZLIB)
+    qx_kernel_unit(${folder}_kobjects)
+  endif()
 endfunction()

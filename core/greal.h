@@ -15,7 +15,7 @@
 #include <limits>
 
 #ifdef RW_KERNEL_BUILD
-#error "the kernel real type arrives with the kernel-mode driver"
+using GReal = float;
 #else
 using GReal = float;
 #endif

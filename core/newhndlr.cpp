@@ -43,6 +43,7 @@ void handlerEntry() {
 }  // namespace
 
 GMemoryReleaseHook setMemoryReleaseHook(GMemoryReleaseHook hook) { return releaseHook.exchange(hook); }
+GMemoryReleaseHook memoryReleaseHook() { return releaseHook.load(); }
 
 uint32_t newHandlerReserveSize() { return reserveSize; }
 bool newHandlerHoldsReserve() { return reserve != nullptr; }

@@ -29,6 +29,8 @@ int reserveNewHandler();
 // freed. Null (the default) frees nothing. Answers the previous hook.
 typedef bool (*GMemoryReleaseHook)();
 GMemoryReleaseHook setMemoryReleaseHook(GMemoryReleaseHook hook);
+// The hook in place now, or null.
+GMemoryReleaseHook memoryReleaseHook();
 
 // For inspection: the reserve size and whether a block is held.
 uint32_t newHandlerReserveSize();

@@ -10,7 +10,9 @@
 #include "host/engine/ddi.h"
 
 // Converts single characters through the code page of a framework
-// encoding. Double-byte codes carry the lead byte high.
+// encoding (GCharsetConverter::codePageOf); an encoding without one uses
+// code page 0, the engine's default. Double-byte codes carry the lead byte
+// high.
 class GCharsetConverterNT : public GCharsetConverter {
  public:
   GCharsetConverterNT() = default;
@@ -20,10 +22,6 @@ class GCharsetConverterNT : public GCharsetConverter {
   // One byte as it is, two bytes as lead x 256 + trail, anything else 0.
   uint16_t fromUnicode(uint16_t character, int32_t charset) override;
   ~GCharsetConverterNT() override = default;
-
-  // The code page of a framework encoding; 0 (the engine's default) for an
-  // encoding without one.
-  static UINT codePageOf(int32_t charset);
 };
 
 // A framework lock on an engine semaphore, made with the lock. Re-entrant

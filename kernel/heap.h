@@ -16,7 +16,9 @@
 // shutdown(); blocks allocated outside that window are served and freed but
 // stay off the list. A block off the list links to itself in both
 // directions, so that release never unlinks through the links of a list
-// that is gone.
+// that is gone. A block whose front watchdog is damaged has its header in
+// doubt: release finds it by walking the list and leaves it in the pool
+// when the list does not hold it.
 
 #include <atomic>
 #include <cstddef>

@@ -303,6 +303,28 @@ MPersistentObject* GOSFactory::getObject(GDriverInstance* owner, const RWWString
 
 // ---- GCharsetConverter ---------------------------------------------------------------
 
+uint32_t GCharsetConverter::codePageOf(int32_t charset) {
+  switch (charset) {
+    case 4: return 1252;
+    case 5: return 1250;
+    case 6: return 1254;
+    case 7: return 1253;
+    case 8: return 1255;
+    case 9: return 1256;
+    case 12: return 1257;
+    case 14: return 1251;
+    case 15: return 874;
+    case 17: return 932;
+    case 18:
+    case 19: return 936;
+    case 20:
+    case 21: return 949;
+    case 22: return 1361;
+    case 23: return 950;
+    default: return 0;
+  }
+}
+
 GCharsetConverter::~GCharsetConverter() {
   if (converterInstance == this) converterInstance = nullptr;
   if (heldConverter == this) {

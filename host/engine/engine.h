@@ -92,6 +92,10 @@ void removeNtdllEntry(const std::string& name);
 // here and counted; the service then does nothing, or answers its failure.
 const std::vector<std::string>& misuse();
 
+// The size and tag a live pool block was asked for with; false when the
+// pointer is no block of the pool.
+bool poolBlock(const void* block, ULONG& size, ULONG& tag);
+
 // Lines the driver wrote with EngDebugPrint.
 const std::vector<std::string>& debugLines();
 

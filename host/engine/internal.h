@@ -18,10 +18,12 @@ namespace eng::detail {
 // calls services again.
 std::recursive_mutex& lock();
 
-enum class Kind { Block, Semaphore, Surface, Palette, Clip, Path, Module, Image, File, Device, Count };
+enum class Kind { Surface, Palette, Clip, Path, Module, Image, File, Device, Count };
 
 // Every object the engine hands out is registered under its kind until it
-// is given back; a handle that is not registered is misuse.
+// is given back; a handle that is not registered is misuse. Pool blocks and
+// semaphores are kept apart from these tables (services.cpp): a driver's
+// operator new may sit on the pool, and its heap lock is a semaphore.
 void track(Kind kind, const void* object);
 bool untrack(Kind kind, const void* object);
 bool tracked(Kind kind, const void* object);

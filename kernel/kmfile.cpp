@@ -120,8 +120,8 @@ bool queryLength(HANDLE file, int64_t& length) {
   return true;
 }
 
-int32_t within31Bits(bool ok, int64_t value) {
-  return ok && value >= 0 && value <= INT32_MAX ? static_cast<int32_t>(value) : -1;
+int32_t within31Bits(int64_t value) {
+  return value >= 0 && value <= INT32_MAX ? static_cast<int32_t>(value) : -1;
 }
 
 // Holds a mapped file's semaphore for one operation.
@@ -248,12 +248,14 @@ int32_t KMLseek(HANDLE file, int32_t offset, int32_t origin) {
 
 int32_t KMFileLength(HANDLE file) {
   int64_t length = 0;
-  return within31Bits(kmNativeTableLoaded() && file && queryLength(file, length), length);
+  if (!kmNativeTableLoaded() || !file || !queryLength(file, length)) return -1;
+  return within31Bits(length);
 }
 
 int32_t KMTell(HANDLE file) {
   int64_t at = 0;
-  return within31Bits(kmNativeTableLoaded() && file && queryPosition(file, at), at);
+  if (!kmNativeTableLoaded() || !file || !queryPosition(file, at)) return -1;
+  return within31Bits(at);
 }
 
 int32_t KMFileDeleteW(const WCHAR* name) {
@@ -268,10 +270,11 @@ int KMFileDelete(const char* name) {
   kernelTrace("filename ='%s'\n", name);
   WCHAR* wide = widenName(name);
   if (!wide) return -1;
-  // The trace's %S takes the platform's wide characters.
+  // The trace's %S takes the platform's wide characters; what lies beyond
+  // ASCII is shown as '?', which every locale can print.
   size_t n = wideLength(wide);
   if (wchar_t* shown = new (std::nothrow) wchar_t[n + 1]) {
-    for (size_t i = 0; i <= n; ++i) shown[i] = static_cast<wchar_t>(wide[i]);
+    for (size_t i = 0; i <= n; ++i) shown[i] = wide[i] < 0x80 ? static_cast<wchar_t>(wide[i]) : L'?';
     kernelTrace("unicode ='%S'\n", shown);
     delete[] shown;
   }

@@ -11,6 +11,7 @@
 #include "kernel/kmfile.h"
 #include "kernel/runtime.h"
 #include "rw/kmsys.h"
+#include "rw/rwfile.h"
 #include "testkit/files.h"
 #include "testkit/tmpdir.h"
 
@@ -469,6 +470,23 @@ TEST_F(KernelFileTest, AFailedGrowthLeavesTheFileClosed) {
   EXPECT_EQ(KMFileFlags(f), KMFILE_ERR);
   EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_EQ(fileContents(host("lost")), hundred);
+}
+
+// RWFile probes a new file with a read, which sets end of file; the kernel
+// layer refuses writes while it is set, so the probe must clear it again.
+TEST_F(KernelFileTest, RWFileWritesAfterFindingItEmpty) {
+  {
+    RWFile f(nt("fresh").c_str());
+    ASSERT_TRUE(f.isValid());
+    EXPECT_STREQ(f.Access(), "wb+");
+    EXPECT_TRUE(f.IsEmpty());
+    EXPECT_FALSE(f.Eof());
+    EXPECT_TRUE(f.Write('q'));
+    EXPECT_TRUE(f.SeekTo(0));
+    EXPECT_FALSE(f.IsEmpty());
+    EXPECT_EQ(f.CurOffset(), 0);
+  }
+  EXPECT_EQ(fileContents(host("fresh")), "q");
 }
 
 }  // namespace

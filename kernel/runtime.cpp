@@ -12,6 +12,7 @@
 #include "core/fatalerr.h"
 #include "core/newhndlr.h"
 #include "host/engine/ddi.h"
+#include "kernel/kmfile.h"
 #include "rw/startup.h"
 
 // The records RW_STARTUP placed in the section, gathered by the linker into
@@ -50,6 +51,11 @@ void stopNewHandler() {
   handlerLock = nullptr;
   if (lock) EngDeleteSemaphore(lock);
 }
+
+// ntdll's entries for the file layer; a missing one makes every native
+// call fail, which the file layer answers, so start-up goes on.
+void loadNativeTable() { kmLoadNativeTable(); }
+RW_STARTUP_FIRST(nativeTableEntry, loadNativeTable, kmUnloadNativeTable);
 
 void runStartupEntries(const RWStartupEntry* begin, const RWStartupEntry* end) {
   for (const RWStartupEntry* entry = begin; entry && entry < end; ++entry) {

@@ -73,6 +73,7 @@ struct Knobs {
   bool failData = false;       // EngGetPrinterData and EngSetPrinterData answer 31
   bool failSurface = false;    // EngCreateDeviceSurface and EngCreateBitmap answer null
   bool failPalette = false;    // EngCreatePalette answers null
+  long writeModules = -1;      // EngLoadModuleForWrite answers null after this many more loads; -1 never
 };
 Knobs& knobs();
 
@@ -84,6 +85,24 @@ UINT lastCodePage();
 
 // An ntdll.dll entry to answer null from EngFindImageProcAddress; empty: none.
 void removeNtdllEntry(const std::string& name);
+
+// What the last ZwCreateFile was given, as given (whether or not it opened
+// anything); all zero and empty before the first call.
+struct CreateFileCall {
+  ACCESS_MASK access = 0;
+  ULONG objectAttributes = 0;  // OBJECT_ATTRIBUTES::Attributes
+  ULONG fileAttributes = 0;
+  ULONG share = 0;
+  ULONG disposition = 0;
+  ULONG options = 0;
+  std::u16string name;
+  bool operator==(const CreateFileCall&) const = default;
+};
+CreateFileCall lastCreateFile();
+
+// The module sizes EngLoadModuleForWrite was asked for since reset(), in
+// order.
+std::vector<ULONG> writeModuleSizes();
 
 // --------------------------------------------------- misuse and leftovers
 
@@ -108,8 +127,8 @@ struct Live {
 };
 Live live();
 
-// Clears the misuse list, the debug lines, the knobs and the clock; what is
-// still alive stays.
+// Clears the misuse list, the debug lines, the knobs, the clock and the
+// records of file calls; what is still alive stays.
 void reset();
 
 // ------------------------------------------------- DEVMODE, loader, player

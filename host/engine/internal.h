@@ -77,6 +77,9 @@ std::u16string widen(const std::string& ascii);
 std::string narrow(const std::u16string& text);  // 1252, '?' for what it cannot hold
 std::u16string fromZ(const WCHAR* text);
 
+// Forgets the recorded ZwCreateFile call and module sizes (reset()).
+void forgetFileCalls();
+
 // Code page 1252, the engine's own table.
 char16_t ansiToUnicode(unsigned char byte);
 int unicodeToAnsi(char16_t c);  // -1: not in the code page

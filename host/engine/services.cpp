@@ -276,6 +276,7 @@ void reset() {
   theKnobs = Knobs();
   theClock = {1999, 1, 1, 0, 0, 0, 0, 5};
   removeNtdllEntry("");
+  forgetFileCalls();
 }
 
 }  // namespace eng

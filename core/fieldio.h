@@ -20,6 +20,8 @@
 //   gInt(x) of either       the int operations (put(uint32_t), put(int32_t))
 //   uint16_t, int16_t       the short operations
 //   float, double           their own operations
+//   GReal                   its IEEE single, with the float operations, in
+//                           both builds
 //   RWCString               the string's stored form (32-bit length, text)
 //   RWWString               the same with 16-bit units
 //   gBytes(p, n)            n bytes as numbers
@@ -27,6 +29,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/greal.h"
 #include "rw/cstring.h"
 #include "rw/wstring.h"
 #include "rw/rwfile.h"
@@ -166,6 +169,33 @@ inline bool gRead(RWvistream& s, RWWString& text) { return text.restoreFrom(s); 
 inline bool gRead(RWvistream& s, GByteField<unsigned char> bytes) { return !s.get(bytes.data, bytes.length).fail(); }
 
 inline bool gReadable(RWvistream& s) { return s.good(); }
+
+// ---- the kernel build's reals -----------------------------------------------
+// A real goes out as the IEEE single it holds and comes back from one, so a
+// kernel-built object stores the bytes a user-built one does. In the user
+// build GReal is float and the float overloads above serve.
+
+// Sink: RWFile or RWvostream; Source: RWFile or RWvistream.
+template <class Sink, GKernelReal R>
+bool gWrite(Sink& sink, const R& v) {
+  return gWrite(sink, gSingleOf(v));
+}
+template <class Source, GKernelReal R>
+bool gRead(Source& source, R& v) {
+  float single = 0;
+  if (!gRead(source, single)) return false;
+  v = R(single);
+  return true;
+}
+template <GKernelReal R>
+RWvostream& operator<<(RWvostream& s, const R& v) {
+  return s << gSingleOf(v);
+}
+template <GKernelReal R>
+RWvistream& operator>>(RWvistream& s, R& v) {
+  gRead(s, v);
+  return s;
+}
 
 // The version word that opens every stored level: written as an unsigned
 // long; a restore reads the rest of its level only when the word was read

@@ -1,6 +1,5 @@
 #include "core/geometry.h"
 
-#include <cmath>
 #include <algorithm>
 
 namespace {
@@ -8,11 +7,6 @@ namespace {
 // Wrapping 16-bit arithmetic: the sum or difference is taken in int and
 // brought back modulo 2^16.
 int16_t wrap16(int value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
-
-// The single-precision degrees-to-radians factor; the angle code has always
-// used this float constant rather than pi/180 in double, and its results
-// (cosine of 90 not quite 0) follow from it.
-constexpr float degreesToRadians = 0.017453292f;
 
 }  // namespace
 
@@ -52,26 +46,8 @@ GRect GRect::intersection(const GRect& other) const {
 
 // ---- GAngle --------------------------------------------------------------------
 
-float GAngle::normalized(float degrees) {
-  long double d = degrees;
-  // A negative zero is in range and kept as it is.
-  if (d >= 0.0L && d < 360.0L) return degrees;
-  if (std::isnan(d) || std::isinf(d)) return 0.0f;
-  // The remainder is exact, so this is the value that stepping by whole
-  // turns would reach, without a step count that grows with the angle.
-  // Like the single step it replaces, a negative remainder gains one turn
-  // in extended precision before rounding to single; an exact multiple
-  // gives +0, as the stepping would.
-  long double r = std::fmod(d, 360.0L);
-  if (r < 0.0L) r += 360.0L;
-  if (r == 0.0L) r = 0.0L;
-  return static_cast<float>(r);
-}
+GReal GAngle::normalized(GReal degrees) { return gNormalizedDegrees(degrees); }
 
-double GAngle::sine() const {
-  return static_cast<double>(std::sin(static_cast<long double>(degrees_) * degreesToRadians));
-}
+GTrigReal GAngle::sine() const { return gSineOfDegrees(degrees_); }
 
-double GAngle::cosine() const {
-  return static_cast<double>(std::cos(static_cast<long double>(degrees_) * degreesToRadians));
-}
+GTrigReal GAngle::cosine() const { return gCosineOfDegrees(degrees_); }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "core/greal.h"
+
 class GPoint {
  public:
   GPoint() : x_(0), y_(0) {}
@@ -110,52 +112,36 @@ class GPointTriple {
 // Not-a-number and infinite angles have no place on the circle and become 0.
 class GAngle {
  public:
-  GAngle() : degrees_(0.0f) {}
-  explicit GAngle(float degrees) : degrees_(normalized(degrees)) {}
+  GAngle() : degrees_(0) {}
+  explicit GAngle(GReal degrees) : degrees_(normalized(degrees)) {}
   GAngle(const GAngle&) = default;
   GAngle& operator=(const GAngle&) = default;
 
-  GAngle& setDegrees(float degrees) {
+  GAngle& setDegrees(GReal degrees) {
     degrees_ = normalized(degrees);
     return *this;
   }
-  float degrees() const { return degrees_; }
+  GReal degrees() const { return degrees_; }
 
-  // Of the degrees times the single-precision constant 0.017453292, taken
-  // in extended precision and answered without rounding to single.
-  double sine() const;
-  double cosine() const;
+  // Of the degrees in radians (gSineOfDegrees, gCosineOfDegrees).
+  GTrigReal sine() const;
+  GTrigReal cosine() const;
 
   // The value an angle of these degrees keeps.
-  static float normalized(float degrees);
+  static GReal normalized(GReal degrees);
 
  private:
-  float degrees_;
+  GReal degrees_;
 };
 
-class GScaleFactors {
+// A pair of scale factors, (1, 1) unless given.
+class GScaleFactors : public GRealPoint {
  public:
-  GScaleFactors() : x_(1.0f), y_(1.0f) {}
-  GScaleFactors(float x, float y) : x_(x), y_(y) {}
+  GScaleFactors() : GRealPoint(1, 1) {}
+  GScaleFactors(GReal x, GReal y) : GRealPoint(x, y) {}
+  GScaleFactors(const GRealPoint& factors) : GRealPoint(factors) {}
   GScaleFactors(const GScaleFactors&) = default;
   GScaleFactors& operator=(const GScaleFactors&) = default;
-
-  float x() const { return x_; }
-  float y() const { return y_; }
-  void setX(float v) { x_ = v; }
-  void setY(float v) { y_ = v; }
-  void set(float x, float y) {
-    x_ = x;
-    y_ = y;
-  }
-
-  // Exact comparison: factors are set, not computed, by their users.
-  bool operator==(const GScaleFactors& other) const { return x_ == other.x_ && y_ == other.y_; }
-  bool operator!=(const GScaleFactors& other) const { return !(*this == other); }
-
- private:
-  float x_;
-  float y_;
 };
 
 #endif

@@ -535,8 +535,8 @@ int32_t GPeripheralComposite::isReady() {
 
 void GPeripheralComposite::scaleFactors(GScaleFactors& factors, GState* documentState, GState* pageState,
                                         int32_t pageIndex, int32_t& mode) {
-  float x = 1.0f;
-  float y = 1.0f;
+  GReal x = 1.0f;
+  GReal y = 1.0f;
   for (RWsize i = 0; i < children_.entries(); ++i) {
     // Zero of either sign: nothing can bring the product back.
     if (x == 0.0f && y == 0.0f) break;

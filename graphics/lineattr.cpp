@@ -135,14 +135,14 @@ RWspace GMiterJoint::levelStoreSize() const { return 4 + 4; }
 template <class Sink>
 void GMiterJoint::saveLevel(Sink& sink) const {
   gWriteVersion(sink, version());
-  gWrite(sink, static_cast<float>(miterLimit_));
+  gWrite(sink, miterLimit_);
 }
 
 template <class Source>
 void GMiterJoint::restoreLevel(Source& source) {
   if (!gReadVersion(source, version())) return;
-  float limit = 0;
-  if (gRead(source, limit)) miterLimit_ = GReal(limit);
+  GReal limit = 0;
+  if (gRead(source, limit)) miterLimit_ = limit;
 }
 
 // ---- GFillMode ----------------------------------------------------------------------

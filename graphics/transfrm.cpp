@@ -9,12 +9,9 @@ int16_t sum16(int32_t a, int32_t b) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)));
 }
 
-// The inner offset's coordinate under the outer scale factor. In double the
-// product of a 16-bit value and a single is exact, so it truncates as the
-// true product does.
-int32_t scaled(int16_t coordinate, GReal factor) {
-  return gTruncateSaturated(static_cast<double>(coordinate) * static_cast<double>(factor));
-}
+// The inner offset's coordinate under the outer scale factor, truncated
+// toward zero.
+int32_t scaled(int16_t coordinate, GReal factor) { return gScaleTruncated(coordinate, factor); }
 
 }  // namespace
 
@@ -58,22 +55,22 @@ void GTransformAttribute::saveLevel(Sink& sink) const {
   gWrite(sink, rotation_);
   gWrite(sink, offset_.x());
   gWrite(sink, offset_.y());
-  gWrite(sink, static_cast<float>(scaleX_));
-  gWrite(sink, static_cast<float>(scaleY_));
+  gWrite(sink, scaleX_);
+  gWrite(sink, scaleY_);
 }
 
 template <class Source>
 void GTransformAttribute::restoreLevel(Source& source) {
   if (!gReadVersion(source, version())) return;
   int16_t rotation = 0, x = 0, y = 0;
-  float scaleX = 0, scaleY = 0;
+  GReal scaleX = 0, scaleY = 0;
   if (!gRead(source, rotation) || !gRead(source, x) || !gRead(source, y) || !gRead(source, scaleX) ||
       !gRead(source, scaleY))
     return;
   rotation_ = rotation;
   offset_.set(x, y);
-  scaleX_ = GReal(scaleX);
-  scaleY_ = GReal(scaleY);
+  scaleX_ = scaleX;
+  scaleY_ = scaleY;
 }
 
 void composeTransforms(GTransformAttribute& result, const GTransformAttribute& outer,

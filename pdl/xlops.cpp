@@ -12,11 +12,11 @@ void put(XLStream& s, uint8_t v) { xlWriteUByte(s, v); }
 void put(XLStream& s, uint16_t v) { xlWriteUInt16(s, v); }
 void put(XLStream& s, uint32_t v) { xlWriteUInt32(s, v); }
 void put(XLStream& s, int16_t v) { xlWriteSInt16(s, v); }
-void put(XLStream& s, float v) { xlWriteReal32(s, v); }
+void put(XLStream& s, GReal v) { xlWriteReal32(s, v); }
 void put(XLStream& s, XLBytes v) { xlWriteUByteArray(s, v); }
 void put(XLStream& s, std::span<const uint16_t> v) { xlWriteUInt16Array(s, v); }
 void put(XLStream& s, std::span<const int16_t> v) { xlWriteSInt16Array(s, v); }
-void put(XLStream& s, std::span<const float> v) { xlWriteReal32Array(s, v); }
+void put(XLStream& s, std::span<const GReal> v) { xlWriteReal32Array(s, v); }
 
 template <class T>
 void put(XLStream& s, XLXY<T> p) {
@@ -313,14 +313,14 @@ void attr15Source(XLStream& s, uint8_t tag, uint8_t attr15, XLBytes attr14) {
 
 }  // namespace
 
-void xlSetBrushGrayReal(XLStream& s, float gray) { single(s, XLOp::SetBrushSource, gray, XLAttr::GrayLevel); }
+void xlSetBrushGrayReal(XLStream& s, GReal gray) { single(s, XLOp::SetBrushSource, gray, XLAttr::GrayLevel); }
 void xlSetBrushGray(XLStream& s, uint8_t gray) { single(s, XLOp::SetBrushSource, gray, XLAttr::GrayLevel); }
 void xlSetBrushNull(XLStream& s, uint8_t v) { single(s, XLOp::SetBrushSource, v, XLAttr::NullBrush); }
 void xlSetBrushPattern(XLStream& s, int16_t id) { single(s, XLOp::SetBrushSource, id, XLAttr::PatternSelectID); }
 void xlSetBrushPattern(XLStream& s, XLXY<uint16_t> newSize, int16_t id) {
   sizedPattern(s, XLOp::SetBrushSource, newSize, id);
 }
-void xlSetBrushRGBReal(XLStream& s, std::span<const float> rgb) {
+void xlSetBrushRGBReal(XLStream& s, std::span<const GReal> rgb) {
   single(s, XLOp::SetBrushSource, rgb, XLAttr::RGBColor);
 }
 void xlSetBrushRGB(XLStream& s, XLBytes rgb) { single(s, XLOp::SetBrushSource, rgb, XLAttr::RGBColor); }
@@ -328,14 +328,14 @@ void xlSetBrushSourceAttr15(XLStream& s, uint8_t attr15, XLBytes attr14) {
   attr15Source(s, XLOp::SetBrushSource, attr15, attr14);
 }
 
-void xlSetPenGrayReal(XLStream& s, float gray) { single(s, XLOp::SetPenSource, gray, XLAttr::GrayLevel); }
+void xlSetPenGrayReal(XLStream& s, GReal gray) { single(s, XLOp::SetPenSource, gray, XLAttr::GrayLevel); }
 void xlSetPenGray(XLStream& s, uint8_t gray) { single(s, XLOp::SetPenSource, gray, XLAttr::GrayLevel); }
 void xlSetPenNull(XLStream& s, uint8_t v) { single(s, XLOp::SetPenSource, v, XLAttr::NullPen); }
 void xlSetPenPattern(XLStream& s, int16_t id) { single(s, XLOp::SetPenSource, id, XLAttr::PatternSelectID); }
 void xlSetPenPattern(XLStream& s, XLXY<uint16_t> newSize, int16_t id) {
   sizedPattern(s, XLOp::SetPenSource, newSize, id);
 }
-void xlSetPenRGBReal(XLStream& s, std::span<const float> rgb) { single(s, XLOp::SetPenSource, rgb, XLAttr::RGBColor); }
+void xlSetPenRGBReal(XLStream& s, std::span<const GReal> rgb) { single(s, XLOp::SetPenSource, rgb, XLAttr::RGBColor); }
 void xlSetPenRGB(XLStream& s, XLBytes rgb) { single(s, XLOp::SetPenSource, rgb, XLAttr::RGBColor); }
 void xlSetPenSourceAttr15(XLStream& s, uint8_t attr15, XLBytes attr14) {
   attr15Source(s, XLOp::SetPenSource, attr15, attr14);
@@ -352,9 +352,9 @@ void xlSetColorSpace(XLStream& s, uint8_t colorSpace, uint8_t paletteDepth, XLBy
   op(s, XLOp::SetColorSpace);
 }
 
-void xlSetColorSpaceAttr17(XLStream& s, uint8_t attr17, std::span<const float> attr18,
-                           std::span<const float> attr19, std::span<const float> attr20,
-                           std::span<const float> attr21) {
+void xlSetColorSpaceAttr17(XLStream& s, uint8_t attr17, std::span<const GReal> attr18,
+                           std::span<const GReal> attr19, std::span<const GReal> attr20,
+                           std::span<const GReal> attr21) {
   attr(s, attr17, 17);
   attr(s, attr18, 18);
   attr(s, attr19, 19);
@@ -363,8 +363,8 @@ void xlSetColorSpaceAttr17(XLStream& s, uint8_t attr17, std::span<const float> a
   op(s, XLOp::SetColorSpace);
 }
 
-void xlSetColorSpaceAttr22(XLStream& s, uint8_t attr22, float attr23, float attr24, float attr25, float attr26,
-                           float attr27, float attr26Again) {
+void xlSetColorSpaceAttr22(XLStream& s, uint8_t attr22, GReal attr23, GReal attr24, GReal attr25, GReal attr26,
+                           GReal attr27, GReal attr26Again) {
   attr(s, attr22, 22);
   attr(s, attr23, 23);
   attr(s, attr24, 24);
@@ -375,7 +375,7 @@ void xlSetColorSpaceAttr22(XLStream& s, uint8_t attr22, float attr23, float attr
   op(s, XLOp::SetColorSpace);
 }
 
-void xlSetCursorMeasure(XLStream& s, uint8_t measure, XLXY<float> unitsPerMeasure) {
+void xlSetCursorMeasure(XLStream& s, uint8_t measure, XLXY<GReal> unitsPerMeasure) {
   attr(s, measure, XLAttr::Measure);
   attr(s, unitsPerMeasure, XLAttr::UnitsPerMeasure);
   op(s, XLOp::SetCursor);
@@ -434,11 +434,11 @@ void xlSetLineDashSolid(XLStream& s, uint8_t solidLine) {
 void xlSetLineCap(XLStream& s, uint8_t cap) { single(s, XLOp::SetLineCap, cap, XLAttr::LineCapStyle); }
 void xlSetLineJoin(XLStream& s, uint8_t join) { single(s, XLOp::SetLineJoin, join, XLAttr::LineJoinStyle); }
 void xlSetMiterLimit(XLStream& s, uint16_t limit) { single(s, XLOp::SetMiterLimit, limit, XLAttr::MiterLength); }
-void xlSetMiterLimitReal(XLStream& s, float limit) {
+void xlSetMiterLimitReal(XLStream& s, GReal limit) {
   single(s, XLOp::SetMiterLimit, limit, XLAttr::MiterLength);
 }
 void xlSetPenWidth(XLStream& s, uint16_t width) { single(s, XLOp::SetPenWidth, width, XLAttr::PenWidth); }
-void xlSetPenWidthReal(XLStream& s, float width) { single(s, XLOp::SetPenWidth, width, XLAttr::PenWidth); }
+void xlSetPenWidthReal(XLStream& s, GReal width) { single(s, XLOp::SetPenWidth, width, XLAttr::PenWidth); }
 void xlSetROP(XLStream& s, uint8_t rop3) { single(s, XLOp::SetROP, rop3, XLAttr::ROP3); }
 void xlSetPatternTxMode(XLStream& s, uint8_t mode) { single(s, XLOp::SetPatternTxMode, mode, XLAttr::TxMode); }
 void xlSetSourceTxMode(XLStream& s, uint8_t mode) { single(s, XLOp::SetSourceTxMode, mode, XLAttr::TxMode); }
@@ -459,14 +459,14 @@ void xlSetPageOrigin(XLStream& s, XLXY<T> origin) {
 }
 
 void xlSetPageRotation(XLStream& s, int16_t angle) { single(s, XLOp::SetPageRotation, angle, XLAttr::PageAngle); }
-void xlSetPageRotationReal(XLStream& s, float angle) {
+void xlSetPageRotationReal(XLStream& s, GReal angle) {
   single(s, XLOp::SetPageRotation, angle, XLAttr::PageAngle);
 }
-void xlSetPageScale(XLStream& s, XLXY<float> scale) { single(s, XLOp::SetPageScale, scale, XLAttr::PageScale); }
+void xlSetPageScale(XLStream& s, XLXY<GReal> scale) { single(s, XLOp::SetPageScale, scale, XLAttr::PageScale); }
 
 // Text and character transforms.
 
-void xlSetFont(XLStream& s, XLBytes fontName, float charSize, uint16_t symbolSet) {
+void xlSetFont(XLStream& s, XLBytes fontName, GReal charSize, uint16_t symbolSet) {
   attr(s, fontName, XLAttr::FontName);
   attr(s, charSize, XLAttr::CharSize);
   attr(s, symbolSet, XLAttr::SymbolSet);
@@ -474,16 +474,16 @@ void xlSetFont(XLStream& s, XLBytes fontName, float charSize, uint16_t symbolSet
 }
 
 void xlSetCharAngle(XLStream& s, int16_t angle) { single(s, XLOp::SetCharAngle, angle, XLAttr::CharAngle); }
-void xlSetCharAngleReal(XLStream& s, float angle) { single(s, XLOp::SetCharAngle, angle, XLAttr::CharAngle); }
-void xlSetCharScale(XLStream& s, XLXY<float> scale) { single(s, XLOp::SetCharScale, scale, XLAttr::CharScale); }
+void xlSetCharAngleReal(XLStream& s, GReal angle) { single(s, XLOp::SetCharAngle, angle, XLAttr::CharAngle); }
+void xlSetCharScale(XLStream& s, XLXY<GReal> scale) { single(s, XLOp::SetCharScale, scale, XLAttr::CharScale); }
 
 template <class T>
-  requires std::same_as<T, int16_t> || std::same_as<T, float>
+  requires std::same_as<T, int16_t> || std::same_as<T, GReal>
 void xlSetCharShear(XLStream& s, XLXY<T> shear) {
   single(s, XLOp::SetCharShear, shear, XLAttr::CharShear);
 }
 
-void xlSetCharBoldValue(XLStream& s, float bold) {
+void xlSetCharBoldValue(XLStream& s, GReal bold) {
   single(s, XLOp::SetCharBoldValue, bold, XLAttr::CharBoldValue);
 }
 
@@ -575,7 +575,7 @@ void xlRectanglePath(XLStream& s, XLBox<T> box) {
 void xlRoundRectangle(XLStream& s, XLBox<int16_t> b, XLXY<uint16_t> c) { roundRect(s, XLOp::RoundRectangle, b, c); }
 void xlRoundRectangle(XLStream& s, XLBox<uint16_t> b, XLXY<uint16_t> c) { roundRect(s, XLOp::RoundRectangle, b, c); }
 void xlRoundRectangle(XLStream& s, XLBox<int32_t> b, XLXY<uint32_t> c) { roundRect(s, XLOp::RoundRectangle, b, c); }
-void xlRoundRectangle(XLStream& s, XLBox<float> b, XLXY<float> c) { roundRect(s, XLOp::RoundRectangle, b, c); }
+void xlRoundRectangle(XLStream& s, XLBox<GReal> b, XLXY<GReal> c) { roundRect(s, XLOp::RoundRectangle, b, c); }
 void xlRoundRectanglePath(XLStream& s, XLBox<int16_t> b, XLXY<uint16_t> c) {
   roundRect(s, XLOp::RoundRectanglePath, b, c);
 }
@@ -585,7 +585,7 @@ void xlRoundRectanglePath(XLStream& s, XLBox<uint16_t> b, XLXY<uint16_t> c) {
 void xlRoundRectanglePath(XLStream& s, XLBox<int32_t> b, XLXY<int32_t> c) {
   roundRect(s, XLOp::RoundRectanglePath, b, c);
 }
-void xlRoundRectanglePath(XLStream& s, XLBox<float> b, XLXY<float> c) {
+void xlRoundRectanglePath(XLStream& s, XLBox<GReal> b, XLXY<GReal> c) {
   roundRect(s, XLOp::RoundRectanglePath, b, c);
 }
 
@@ -927,10 +927,10 @@ void xlVendorUniqueTable(XLStream& s, int32_t index, const XLVendorValues& v) {
 XL_COORD_FORMS(int16_t)
 XL_COORD_FORMS(uint16_t)
 XL_COORD_FORMS(int32_t)
-XL_COORD_FORMS(float)
+XL_COORD_FORMS(GReal)
 
 template void xlSetCharShear<int16_t>(XLStream&, XLXY<int16_t>);
-template void xlSetCharShear<float>(XLStream&, XLXY<float>);
+template void xlSetCharShear<GReal>(XLStream&, XLXY<GReal>);
 
 #define XL_TEXT_FORMS(C)                                                                                 \
   template void xlText<C>(XLStream&, std::span<const C>);                                               \

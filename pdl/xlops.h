@@ -79,7 +79,7 @@ struct XLBox {
 
 template <class T>
 concept XLCoord = std::same_as<T, int16_t> || std::same_as<T, uint16_t> || std::same_as<T, int32_t> ||
-                  std::same_as<T, float>;
+                  std::same_as<T, GReal>;
 // Text codes: 8-bit codes go out as a ubyte array, 16-bit codes as a uint16 array.
 template <class T>
 concept XLTextCode = std::same_as<T, uint8_t> || std::same_as<T, uint16_t>;
@@ -143,20 +143,20 @@ void xlSetPathToClip(XLStream& s);
 // Brush and pen sources: a gray level (real32 or ubyte), the null brush or
 // pen, a pattern (optionally scaled to a new size), an RGB colour (real32
 // or ubyte components), or the attribute 15 and 14 pair.
-void xlSetBrushGrayReal(XLStream& s, float gray);
+void xlSetBrushGrayReal(XLStream& s, GReal gray);
 void xlSetBrushGray(XLStream& s, uint8_t gray);
 void xlSetBrushNull(XLStream& s, uint8_t nullBrush);
 void xlSetBrushPattern(XLStream& s, int16_t patternId);
 void xlSetBrushPattern(XLStream& s, XLXY<uint16_t> newSize, int16_t patternId);
-void xlSetBrushRGBReal(XLStream& s, std::span<const float> rgb);
+void xlSetBrushRGBReal(XLStream& s, std::span<const GReal> rgb);
 void xlSetBrushRGB(XLStream& s, XLBytes rgb);
 void xlSetBrushSourceAttr15(XLStream& s, uint8_t attr15, XLBytes attr14);
-void xlSetPenGrayReal(XLStream& s, float gray);
+void xlSetPenGrayReal(XLStream& s, GReal gray);
 void xlSetPenGray(XLStream& s, uint8_t gray);
 void xlSetPenNull(XLStream& s, uint8_t nullPen);
 void xlSetPenPattern(XLStream& s, int16_t patternId);
 void xlSetPenPattern(XLStream& s, XLXY<uint16_t> newSize, int16_t patternId);
-void xlSetPenRGBReal(XLStream& s, std::span<const float> rgb);
+void xlSetPenRGBReal(XLStream& s, std::span<const GReal> rgb);
 void xlSetPenRGB(XLStream& s, XLBytes rgb);
 void xlSetPenSourceAttr15(XLStream& s, uint8_t attr15, XLBytes attr14);
 
@@ -164,13 +164,13 @@ void xlSetColorSpace(XLStream& s, uint8_t colorSpace);
 void xlSetColorSpace(XLStream& s, uint8_t colorSpace, uint8_t paletteDepth, XLBytes paletteData);
 // The forms over attributes 17 to 21 and 22 to 27. The second writes its
 // last value under id 26 a second time, as this library always has.
-void xlSetColorSpaceAttr17(XLStream& s, uint8_t attr17, std::span<const float> attr18,
-                           std::span<const float> attr19, std::span<const float> attr20,
-                           std::span<const float> attr21);
-void xlSetColorSpaceAttr22(XLStream& s, uint8_t attr22, float attr23, float attr24, float attr25, float attr26,
-                           float attr27, float attr26Again);
+void xlSetColorSpaceAttr17(XLStream& s, uint8_t attr17, std::span<const GReal> attr18,
+                           std::span<const GReal> attr19, std::span<const GReal> attr20,
+                           std::span<const GReal> attr21);
+void xlSetColorSpaceAttr22(XLStream& s, uint8_t attr22, GReal attr23, GReal attr24, GReal attr25, GReal attr26,
+                           GReal attr27, GReal attr26Again);
 
-void xlSetCursorMeasure(XLStream& s, uint8_t measure, XLXY<float> unitsPerMeasure);
+void xlSetCursorMeasure(XLStream& s, uint8_t measure, XLXY<GReal> unitsPerMeasure);
 template <XLCoord T>
 void xlSetCursor(XLStream& s, XLXY<T> point);
 template <XLCoord T>
@@ -188,9 +188,9 @@ void xlSetLineDashSolid(XLStream& s, uint8_t solidLine);
 void xlSetLineCap(XLStream& s, uint8_t cap);
 void xlSetLineJoin(XLStream& s, uint8_t join);
 void xlSetMiterLimit(XLStream& s, uint16_t limit);
-void xlSetMiterLimitReal(XLStream& s, float limit);
+void xlSetMiterLimitReal(XLStream& s, GReal limit);
 void xlSetPenWidth(XLStream& s, uint16_t width);
-void xlSetPenWidthReal(XLStream& s, float width);
+void xlSetPenWidthReal(XLStream& s, GReal width);
 void xlSetROP(XLStream& s, uint8_t rop3);
 void xlSetPatternTxMode(XLStream& s, uint8_t txMode);
 void xlSetSourceTxMode(XLStream& s, uint8_t txMode);
@@ -202,19 +202,19 @@ void xlSetPageDefaultCTM(XLStream& s);
 template <XLCoord T>
 void xlSetPageOrigin(XLStream& s, XLXY<T> origin);
 void xlSetPageRotation(XLStream& s, int16_t angle);
-void xlSetPageRotationReal(XLStream& s, float angle);
-void xlSetPageScale(XLStream& s, XLXY<float> scale);
+void xlSetPageRotationReal(XLStream& s, GReal angle);
+void xlSetPageScale(XLStream& s, XLXY<GReal> scale);
 
 // Text and character transforms.
-void xlSetFont(XLStream& s, XLBytes fontName, float charSize, uint16_t symbolSet);
+void xlSetFont(XLStream& s, XLBytes fontName, GReal charSize, uint16_t symbolSet);
 void xlSetCharAngle(XLStream& s, int16_t angle);
-void xlSetCharAngleReal(XLStream& s, float angle);
-void xlSetCharScale(XLStream& s, XLXY<float> scale);
+void xlSetCharAngleReal(XLStream& s, GReal angle);
+void xlSetCharScale(XLStream& s, XLXY<GReal> scale);
 // sint16 and real32 only.
 template <class T>
-  requires std::same_as<T, int16_t> || std::same_as<T, float>
+  requires std::same_as<T, int16_t> || std::same_as<T, GReal>
 void xlSetCharShear(XLStream& s, XLXY<T> shear);
-void xlSetCharBoldValue(XLStream& s, float bold);
+void xlSetCharBoldValue(XLStream& s, GReal bold);
 void xlSetCharSubMode(XLStream& s, XLBytes subModes);
 
 // Text and TextPath: TextData, then the spacing. With one spacing array the
@@ -267,11 +267,11 @@ void xlRectanglePath(XLStream& s, XLBox<T> box);
 void xlRoundRectangle(XLStream& s, XLBox<int16_t> box, XLXY<uint16_t> corner);
 void xlRoundRectangle(XLStream& s, XLBox<uint16_t> box, XLXY<uint16_t> corner);
 void xlRoundRectangle(XLStream& s, XLBox<int32_t> box, XLXY<uint32_t> corner);
-void xlRoundRectangle(XLStream& s, XLBox<float> box, XLXY<float> corner);
+void xlRoundRectangle(XLStream& s, XLBox<GReal> box, XLXY<GReal> corner);
 void xlRoundRectanglePath(XLStream& s, XLBox<int16_t> box, XLXY<uint16_t> corner);
 void xlRoundRectanglePath(XLStream& s, XLBox<uint16_t> box, XLXY<uint16_t> corner);
 void xlRoundRectanglePath(XLStream& s, XLBox<int32_t> box, XLXY<int32_t> corner);
-void xlRoundRectanglePath(XLStream& s, XLBox<float> box, XLXY<float> corner);
+void xlRoundRectanglePath(XLStream& s, XLBox<GReal> box, XLXY<GReal> corner);
 // The point-count forms announce points that follow as embedded data,
 // written by the caller; the others take one segment's points.
 void xlBezierPath(XLStream& s, uint16_t numberOfPoints, uint8_t pointType);
@@ -350,7 +350,7 @@ struct XLVendorValues {
   uint16_t attr1 = 0, attr2 = 0, attr3 = 0, attr4 = 0;
   uint32_t attr5 = 0;
   uint8_t attr6 = 0;
-  float attr7 = 0, attr8 = 0;
+  GReal attr7 = 0, attr8 = 0;
   uint16_t attr9 = 0;
 };
 enum : int32_t { kXLVendorTableSize = 30 };

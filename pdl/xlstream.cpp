@@ -118,23 +118,29 @@ void putElements(XLStream& s, size_t count, Encode encode) {
   }
 }
 
+// A real goes out as its IEEE single in both builds.
 template <class T>
 uint32_t bitsOf(T v) {
-  if constexpr (std::is_same_v<T, float>)
-    return std::bit_cast<uint32_t>(v);
+  if constexpr (std::is_same_v<T, GReal>)
+    return std::bit_cast<uint32_t>(gSingleOf(v));
   else
     return static_cast<uint32_t>(v);
 }
 
+// Bytes a value of T takes in the stream: a real is a real32 whatever the
+// build holds it in.
+template <class T>
+constexpr int32_t kWireWidth = std::is_same_v<T, GReal> ? 4 : static_cast<int32_t>(sizeof(T));
+
 template <class T>
 void putValuesLE(XLStream& s, std::span<const T> v) {
-  constexpr int32_t w = sizeof(T);
+  constexpr int32_t w = kWireWidth<T>;
   putElements<w>(s, v.size(), [&](size_t i, uint8_t* out) { storeLE(out, bitsOf(v[i]), w); });
 }
 
 template <class T>
 void putValuesBE(XLStream& s, std::span<const T> v) {
-  constexpr int32_t w = sizeof(T);
+  constexpr int32_t w = kWireWidth<T>;
   putElements<w>(s, v.size(), [&](size_t i, uint8_t* out) { storeBE(out, bitsOf(v[i]), w); });
 }
 
@@ -143,7 +149,7 @@ template <class T>
 void putTyped(XLStream& s, uint8_t tag, std::initializer_list<T> values) {
   if (s.error) return;
   putTag(s, tag);
-  for (T v : values) putLE(s, bitsOf(v), sizeof(T));
+  for (T v : values) putLE(s, bitsOf(v), kWireWidth<T>);
 }
 
 // The head of an array of count elements, or the overflow latch when a u16
@@ -234,14 +240,14 @@ void xlWriteUInt16(XLStream& s, uint16_t v) { putTyped<uint16_t>(s, singleTag(kU
 void xlWriteUInt32(XLStream& s, uint32_t v) { putTyped<uint32_t>(s, singleTag(kUInt32), {v}); }
 void xlWriteSInt16(XLStream& s, int16_t v) { putTyped<int16_t>(s, singleTag(kSInt16), {v}); }
 void xlWriteSInt32(XLStream& s, int32_t v) { putTyped<int32_t>(s, singleTag(kSInt32), {v}); }
-void xlWriteReal32(XLStream& s, float v) { putTyped<float>(s, singleTag(kReal32), {v}); }
+void xlWriteReal32(XLStream& s, GReal v) { putTyped<GReal>(s, singleTag(kReal32), {v}); }
 
 void xlWriteUByteXY(XLStream& s, uint8_t x, uint8_t y) { putTyped<uint8_t>(s, xyTag(kUByte), {x, y}); }
 void xlWriteUInt16XY(XLStream& s, uint16_t x, uint16_t y) { putTyped<uint16_t>(s, xyTag(kUInt16), {x, y}); }
 void xlWriteUInt32XY(XLStream& s, uint32_t x, uint32_t y) { putTyped<uint32_t>(s, xyTag(kUInt32), {x, y}); }
 void xlWriteSInt16XY(XLStream& s, int16_t x, int16_t y) { putTyped<int16_t>(s, xyTag(kSInt16), {x, y}); }
 void xlWriteSInt32XY(XLStream& s, int32_t x, int32_t y) { putTyped<int32_t>(s, xyTag(kSInt32), {x, y}); }
-void xlWriteReal32XY(XLStream& s, float x, float y) { putTyped<float>(s, xyTag(kReal32), {x, y}); }
+void xlWriteReal32XY(XLStream& s, GReal x, GReal y) { putTyped<GReal>(s, xyTag(kReal32), {x, y}); }
 
 void xlWriteUByteBox(XLStream& s, uint8_t l, uint8_t t, uint8_t r, uint8_t b) {
   putTyped<uint8_t>(s, boxTag(kUByte), {l, t, r, b});
@@ -258,8 +264,8 @@ void xlWriteSInt16Box(XLStream& s, int16_t l, int16_t t, int16_t r, int16_t b) {
 void xlWriteSInt32Box(XLStream& s, int32_t l, int32_t t, int32_t r, int32_t b) {
   putTyped<int32_t>(s, boxTag(kSInt32), {l, t, r, b});
 }
-void xlWriteReal32Box(XLStream& s, float l, float t, float r, float b) {
-  putTyped<float>(s, boxTag(kReal32), {l, t, r, b});
+void xlWriteReal32Box(XLStream& s, GReal l, GReal t, GReal r, GReal b) {
+  putTyped<GReal>(s, boxTag(kReal32), {l, t, r, b});
 }
 
 void xlWriteUByteArray(XLStream& s, std::span<const uint8_t> v) { writeArray(s, kUByte, v); }
@@ -267,7 +273,7 @@ void xlWriteUInt16Array(XLStream& s, std::span<const uint16_t> v) { writeArray(s
 void xlWriteUInt32Array(XLStream& s, std::span<const uint32_t> v) { writeArray(s, kUInt32, v); }
 void xlWriteSInt16Array(XLStream& s, std::span<const int16_t> v) { writeArray(s, kSInt16, v); }
 void xlWriteSInt32Array(XLStream& s, std::span<const int32_t> v) { writeArray(s, kSInt32, v); }
-void xlWriteReal32Array(XLStream& s, std::span<const float> v) { writeArray(s, kReal32, v); }
+void xlWriteReal32Array(XLStream& s, std::span<const GReal> v) { writeArray(s, kReal32, v); }
 
 void xlWriteUByteArrayOfLowBytes(XLStream& s, std::span<const uint16_t> v) {
   if (putArrayHead(s, kUByte, v.size())) xlPutLowBytes(s, v);
@@ -306,7 +312,7 @@ void xlWriteLongDataLength(XLStream& s, uint32_t n) {
 void xlPutByte(XLStream& s, uint8_t b) { putGroup(s, &b, 1); }
 void xlPutUInt16(XLStream& s, uint16_t v) { putLE(s, v, 2); }
 void xlPutUInt32(XLStream& s, uint32_t v) { putLE(s, v, 4); }
-void xlPutReal32(XLStream& s, float v) { putLE(s, bitsOf(v), 4); }
+void xlPutReal32(XLStream& s, GReal v) { putLE(s, bitsOf(v), 4); }
 void xlPutUInt16BE(XLStream& s, uint16_t v) { putBE(s, v, 2); }
 void xlPutUInt32BE(XLStream& s, uint32_t v) { putBE(s, v, 4); }
 void xlPutUInt16Array(XLStream& s, std::span<const uint16_t> v) { putValuesLE(s, v); }

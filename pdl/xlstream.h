@@ -31,6 +31,8 @@
 #include <memory>
 #include <span>
 
+#include "core/greal.h"
+
 struct XLStream;
 
 // The receiver of a stream's full buffers. A generator embeds one; its
@@ -101,7 +103,7 @@ void xlWriteUInt16(XLStream& s, uint16_t v);
 void xlWriteUInt32(XLStream& s, uint32_t v);
 void xlWriteSInt16(XLStream& s, int16_t v);
 void xlWriteSInt32(XLStream& s, int32_t v);
-void xlWriteReal32(XLStream& s, float v);
+void xlWriteReal32(XLStream& s, GReal v);
 
 // Pairs: tag, x, y.
 void xlWriteUByteXY(XLStream& s, uint8_t x, uint8_t y);
@@ -109,7 +111,7 @@ void xlWriteUInt16XY(XLStream& s, uint16_t x, uint16_t y);
 void xlWriteUInt32XY(XLStream& s, uint32_t x, uint32_t y);
 void xlWriteSInt16XY(XLStream& s, int16_t x, int16_t y);
 void xlWriteSInt32XY(XLStream& s, int32_t x, int32_t y);
-void xlWriteReal32XY(XLStream& s, float x, float y);
+void xlWriteReal32XY(XLStream& s, GReal x, GReal y);
 
 // Boxes: tag, left, top, right, bottom.
 void xlWriteUByteBox(XLStream& s, uint8_t l, uint8_t t, uint8_t r, uint8_t b);
@@ -117,7 +119,7 @@ void xlWriteUInt16Box(XLStream& s, uint16_t l, uint16_t t, uint16_t r, uint16_t 
 void xlWriteUInt32Box(XLStream& s, uint32_t l, uint32_t t, uint32_t r, uint32_t b);
 void xlWriteSInt16Box(XLStream& s, int16_t l, int16_t t, int16_t r, int16_t b);
 void xlWriteSInt32Box(XLStream& s, int32_t l, int32_t t, int32_t r, int32_t b);
-void xlWriteReal32Box(XLStream& s, float l, float t, float r, float b);
+void xlWriteReal32Box(XLStream& s, GReal l, GReal t, GReal r, GReal b);
 
 // Arrays: tag, 0xC1, count (u16), elements. More than 65,535 elements
 // cannot be expressed: such an array writes nothing and latches
@@ -127,7 +129,7 @@ void xlWriteUInt16Array(XLStream& s, std::span<const uint16_t> v);
 void xlWriteUInt32Array(XLStream& s, std::span<const uint32_t> v);
 void xlWriteSInt16Array(XLStream& s, std::span<const int16_t> v);
 void xlWriteSInt32Array(XLStream& s, std::span<const int32_t> v);
-void xlWriteReal32Array(XLStream& s, std::span<const float> v);
+void xlWriteReal32Array(XLStream& s, std::span<const GReal> v);
 // A ubyte array of the low byte of each element.
 void xlWriteUByteArrayOfLowBytes(XLStream& s, std::span<const uint16_t> v);
 
@@ -146,7 +148,7 @@ void xlWriteLongDataLength(XLStream& s, uint32_t n);
 void xlPutByte(XLStream& s, uint8_t b);
 void xlPutUInt16(XLStream& s, uint16_t v);
 void xlPutUInt32(XLStream& s, uint32_t v);
-void xlPutReal32(XLStream& s, float v);
+void xlPutReal32(XLStream& s, GReal v);
 void xlPutUInt16BE(XLStream& s, uint16_t v);
 void xlPutUInt32BE(XLStream& s, uint32_t v);
 void xlPutUInt16Array(XLStream& s, std::span<const uint16_t> v);

@@ -42,4 +42,15 @@ TEST(TruncateSaturated, TruncatesInRangeAndSaturatesOutside) {
   static_assert(std::is_same_v<GReal, float>, "the user-mode build's reals are singles");
 }
 
+// The arctangent the arc end point turns into degrees: the kernel build has
+// its own, with these same answers at the axes.
+TEST(Atan2, QuadrantsAndTheAxes) {
+  const float toDegrees = 180.0f / 3.14159265f;
+  EXPECT_NEAR(gAtan2(1.0f, 1.0f) * toDegrees, 45.0f, 1e-5f);
+  EXPECT_NEAR(gAtan2(-1.0f, 0.0f) * toDegrees, -90.0f, 1e-5f);  // straight up
+  EXPECT_NEAR(gAtan2(0.0f, -1.0f) * toDegrees, 180.0f, 1e-4f);
+  EXPECT_NEAR(gAtan2(1.0f, -1.0f) * toDegrees, 135.0f, 1e-4f);
+  EXPECT_EQ(gAtan2(0.0f, 0.0f), 0.0f);
+}
+
 }  // namespace

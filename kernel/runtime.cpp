@@ -161,6 +161,12 @@ void releaseDriverServerMemory() {
 
 namespace {
 
+// Set while this thread runs the new-handler. The handler allocates too
+// (the memory reserve's fatal report makes its text); a failure there is
+// final, instead of calling the handler again from inside itself without
+// end.
+thread_local bool inNewHandler = false;
+
 // Tries the heap until it gives a block; a failure asks the new-handler,
 // whose 1 means try again and 0 give up. Without a handler the failure is
 // final at once. The answer may be null: the driver is built with
@@ -169,7 +175,11 @@ void* allocate(size_t size, const void* caller) {
   for (;;) {
     if (void* block = kernelHeapAllocFor(size, caller)) return block;
     KernelNewHandler handler = currentNewHandler();
-    if (!handler || !handler()) return nullptr;
+    if (!handler || inNewHandler) return nullptr;
+    inNewHandler = true;
+    int answer = handler();
+    inNewHandler = false;
+    if (!answer) return nullptr;
   }
 }
 

@@ -10,11 +10,11 @@ namespace {
 // Every count the core library changes goes through the two functions
 // below and so under this one lock: two holders in different parts of the
 // library releasing the same object on two threads still see one count.
-RWMutex countLock;
+RW_FILE_LOCK(countLock);
 
 RWCollectable* createNothing() { return nullptr; }
 
-const RWFactoryRegistrar registerCountedPtr(createNothing, GCountedPtr::classIsA(), "GCountedPtr");
+RW_FACTORY_REGISTRATION(registerCountedPtr, createNothing, GCountedPtr::classIsA(), "GCountedPtr");
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include "core/cntdptr.h"
 #include "core/perobj.h"
 #include "core/recindex.h"
+#include "rw/startup.h"
 #include "rw/rwstore.h"
 
 namespace {
@@ -34,19 +35,11 @@ void dispose(RWCollectable* root, const RWRestoredSet* made) {
   rwDisposeGraph(root, made, claim, &counted);
 }
 
-// Installed while the library is loaded.
-class Installer {
- public:
-  Installer() : previous_(rwSetRestoredDisposer(dispose)) {}
-  ~Installer() { rwSetRestoredDisposer(previous_); }
-  Installer(const Installer&) = delete;
-  Installer& operator=(const Installer&) = delete;
-
- private:
-  RWRestoredDisposer previous_;
-};
-
-const Installer installer;
+// Installed while the library runs.
+RWRestoredDisposer previousDisposer = nullptr;
+void installDisposer() { previousDisposer = rwSetRestoredDisposer(dispose); }
+void removeDisposer() { rwSetRestoredDisposer(previousDisposer); }
+RW_STARTUP(installer, installDisposer, removeDisposer);
 
 }  // namespace
 

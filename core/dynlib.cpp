@@ -1,13 +1,72 @@
 #include "core/dynlib.h"
 
+#include "core/perclass.h"
+
+// Loading, unloading and calling are the user-mode build's, on dlopen, at
+// the end of this file. The kernel build loads add-ons through the engine
+// instead (kernel/dynlib.cpp).
+#ifndef RW_KERNEL_BUILD
 #include <dlfcn.h>
 
 #include <cstdarg>
 #include <string>
 
 #include "core/osfactry.h"
-#include "core/perclass.h"
 #include "core/textconv.h"
+#endif
+
+G_DEFINE_PERSISTENT(GDynamicLibrary, MPersistentObject)
+
+GDynamicLibrary::GDynamicLibrary() : loaded_(0), module_(nullptr) {}
+
+GDynamicLibrary::GDynamicLibrary(const RWWString& path) : path_(path), loaded_(0), module_(nullptr) {}
+
+GDynamicLibrary::GDynamicLibrary(const GDynamicLibrary& other)
+    : MPersistentObject(other), path_(other.path_), loaded_(0), module_(nullptr) {
+  loadAgain(other);
+}
+
+GDynamicLibrary& GDynamicLibrary::operator=(const GDynamicLibrary& other) {
+  if (this == &other) return *this;
+  unload();
+  MPersistentObject::operator=(other);
+  path_ = other.path_;
+  loadAgain(other);
+  return *this;
+}
+
+GDynamicLibrary::~GDynamicLibrary() { unload(); }
+
+RWspace GDynamicLibrary::levelStoreSize() const { return 8 + 2 * path_.length(); }
+
+template <class Sink>
+void GDynamicLibrary::saveLevel(Sink& sink) const {
+  gWriteVersion(sink, version());
+  path_.saveOn(sink);
+}
+
+template <class Source>
+void GDynamicLibrary::restoreLevel(Source& source) {
+  if (!gReadVersion(source, version())) return;
+  RWWString path;
+  if (!path.restoreFrom(source)) return;
+  path_ = path;
+  // The store says nothing about this process's libraries.
+  unload();
+}
+
+RWBoolean GDynamicLibrary::isKindOf(RWClassID id) const {
+  return id == classIsA() || MPersistentObject::isKindOf(id);
+}
+
+RWBoolean GDynamicLibrary::matches(const MPersistentObject* other) const {
+  if (other == this) return TRUE;
+  if (!other || other->isA() != isA() || !MPersistentObject::matches(other)) return FALSE;
+  const GDynamicLibrary* o = dynamic_cast<const GDynamicLibrary*>(other);
+  return o && o->path_ == path_ && o->loaded_ == loaded_ && o->module_ == module_;
+}
+
+#ifndef RW_KERNEL_BUILD
 
 namespace {
 
@@ -63,62 +122,11 @@ void* openLibrary(const RWWString& given, RWCString& opened) {
 
 }  // namespace
 
-G_DEFINE_PERSISTENT(GDynamicLibrary, MPersistentObject)
-
-GDynamicLibrary::GDynamicLibrary() : loaded_(0), module_(nullptr) {}
-
-GDynamicLibrary::GDynamicLibrary(const RWWString& path) : path_(path), loaded_(0), module_(nullptr) {}
-
-GDynamicLibrary::GDynamicLibrary(const GDynamicLibrary& other)
-    : MPersistentObject(other), path_(other.path_), loaded_(0), module_(nullptr) {
-  loadAgain(other);
-}
-
-GDynamicLibrary& GDynamicLibrary::operator=(const GDynamicLibrary& other) {
-  if (this == &other) return *this;
-  unload();
-  MPersistentObject::operator=(other);
-  path_ = other.path_;
-  loadAgain(other);
-  return *this;
-}
-
 void GDynamicLibrary::loadAgain(const GDynamicLibrary& other) {
   if (!other.loaded_) return;
   module_ = dlopen(other.openedFile_.data(), RTLD_NOW | RTLD_LOCAL);
   loaded_ = module_ ? 1 : 0;
   if (loaded_) openedFile_ = other.openedFile_;
-}
-
-GDynamicLibrary::~GDynamicLibrary() { unload(); }
-
-RWspace GDynamicLibrary::levelStoreSize() const { return 8 + 2 * path_.length(); }
-
-template <class Sink>
-void GDynamicLibrary::saveLevel(Sink& sink) const {
-  gWriteVersion(sink, version());
-  path_.saveOn(sink);
-}
-
-template <class Source>
-void GDynamicLibrary::restoreLevel(Source& source) {
-  if (!gReadVersion(source, version())) return;
-  RWWString path;
-  if (!path.restoreFrom(source)) return;
-  path_ = path;
-  // The store says nothing about this process's libraries.
-  unload();
-}
-
-RWBoolean GDynamicLibrary::isKindOf(RWClassID id) const {
-  return id == classIsA() || MPersistentObject::isKindOf(id);
-}
-
-RWBoolean GDynamicLibrary::matches(const MPersistentObject* other) const {
-  if (other == this) return TRUE;
-  if (!other || other->isA() != isA() || !MPersistentObject::matches(other)) return FALSE;
-  const GDynamicLibrary* o = dynamic_cast<const GDynamicLibrary*>(other);
-  return o && o->path_ == path_ && o->loaded_ == loaded_ && o->module_ == module_;
 }
 
 int GDynamicLibrary::load() {
@@ -152,3 +160,5 @@ int GDynamicLibrary::hasExport(const char* functionName) const {
   if (!functionName || !loaded_) return 0;
   return dlsym(module_, functionName) ? 1 : 0;
 }
+
+#endif

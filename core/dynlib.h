@@ -14,6 +14,11 @@
 // path is tried as given, then, for a name ending in ".dll", with ".so" in
 // place of that ending. An empty path loads nothing.
 //
+// The kernel driver loads the image "spool\drivers\w32x86\2\" + path
+// through the engine instead, and keeps it loaded only when its export
+// "EnableAddon", called with null, answers a non-null add-on handle;
+// unloading hands that handle to its "DisableAddon" first.
+//
 // An exported function has the form  void* fn(void* args)  where args
 // points at the caller's va_list, from which it takes its arguments with
 // va_arg(*static_cast<va_list*>(args), T).
@@ -82,6 +87,8 @@ class GDynamicLibrary : public MPersistentObject {
   void* module_;
   // The file the loaded library was opened from.
   RWCString openedFile_;
+  // The kernel build's add-on handle, from "EnableAddon".
+  void* addon_ = nullptr;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GDynamicLibrary)

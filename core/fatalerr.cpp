@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "rw/kmsys.h"
+
 namespace {
 
 std::atomic<GFatalHook> shutDownHook{nullptr};
@@ -15,7 +17,7 @@ void abortProcess(const GFatalReport& report) {
     hook(report);
     return;
   }
-  std::abort();
+  rwFatalAbort();
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 
 #include "core/fatalerr.h"
 #include "core/osfactry.h"
+#include "rw/kmsys.h"
 
 namespace {
 
 // Guarded by the lock: the saved handler, the size and the block.
 GOSMutex* handlerLock = nullptr;
 bool installed = false;
-std::new_handler previousHandler = nullptr;
 uint32_t reserveSize = 1024;
 void* reserve = nullptr;
 
@@ -35,11 +35,6 @@ void keepReserve(void* block) {
   ::operator delete(old);
 }
 
-void handlerEntry() {
-  // Giving up is only possible when the fatal error's abort returned.
-  if (!reserveNewHandler()) throw std::bad_alloc();
-}
-
 }  // namespace
 
 GMemoryReleaseHook setMemoryReleaseHook(GMemoryReleaseHook hook) { return releaseHook.exchange(hook); }
@@ -58,7 +53,9 @@ void installNewHandler(uint32_t size) {
   {
     Locked lock;
     if (!installed) {
-      previousHandler = std::set_new_handler(handlerEntry);
+      // The platform's operator new gives up on 0, which only happens when
+      // the fatal error's abort returned.
+      rwSetNewHandler(reserveNewHandler);
       installed = true;
     }
     if (size) reserveSize = size;
@@ -72,8 +69,7 @@ void removeNewHandler() {
   {
     Locked lock;
     if (installed) {
-      std::set_new_handler(previousHandler);
-      previousHandler = nullptr;
+      rwSetNewHandler(nullptr);
       installed = false;
     }
     ::operator delete(reserve);

@@ -1,5 +1,7 @@
 #include "core/osfactry.h"
 
+#include "rw/startup.h"
+
 #include <istream>
 #include <new>
 #include <ostream>
@@ -78,13 +80,14 @@ GCharsetConverter* converterInstance = nullptr;
 GOSMutex* converterLock = nullptr;
 GCharsetConverter* heldConverter = nullptr;
 
-// Deletes what the process still holds when the library goes.
-struct ExitHolder {
-  ~ExitHolder() {
-    delete heldConverter;
-    delete GOSFactory::heldFactory;
-  }
-} exitHolder;
+// Deletes what the process still holds when the library stops.
+void releaseHeld() {
+  delete heldConverter;
+  heldConverter = nullptr;
+  delete GOSFactory::heldFactory;
+  GOSFactory::heldFactory = nullptr;
+}
+RW_STARTUP(exitHolder, nullptr, releaseHeld);
 
 RWwchar base36(int digit) {
   return static_cast<RWwchar>(digit < 10 ? u'0' + digit : u'A' + digit - 10);
@@ -299,6 +302,28 @@ MPersistentObject* GOSFactory::getObject(GDriverInstance* owner, const RWWString
 }
 
 // ---- GCharsetConverter ---------------------------------------------------------------
+
+uint32_t GCharsetConverter::codePageOf(int32_t charset) {
+  switch (charset) {
+    case 4: return 1252;
+    case 5: return 1250;
+    case 6: return 1254;
+    case 7: return 1253;
+    case 8: return 1255;
+    case 9: return 1256;
+    case 12: return 1257;
+    case 14: return 1251;
+    case 15: return 874;
+    case 17: return 932;
+    case 18:
+    case 19: return 936;
+    case 20:
+    case 21: return 949;
+    case 22: return 1361;
+    case 23: return 950;
+    default: return 0;
+  }
+}
 
 GCharsetConverter::~GCharsetConverter() {
   if (converterInstance == this) converterInstance = nullptr;

@@ -341,6 +341,10 @@ class GCharsetConverter {
   virtual uint16_t fromUnicode(uint16_t character, int32_t charset) = 0;
   virtual ~GCharsetConverter();
 
+  // The Windows code page of a framework character set; 0 for a set that
+  // names none (each converter decides what that means).
+  static uint32_t codePageOf(int32_t charset);
+
   // The process's converter, made on first use through the installed
   // factory; null while no factory is installed.
   static GCharsetConverter* instance();

@@ -25,7 +25,7 @@ const char indexKey[GRecord::keyLength + 1] = "IndexOfRecords";
 // index in the process. Re-entrant: closing a store detaches the handles
 // its proxies hold, and restoring a handle attaches it, both while the
 // lock is held. Declared before the registry, so that it outlives it.
-RWMutex storeLock;
+RW_FILE_LOCK(storeLock);
 
 std::atomic<bool> restoreDetached{false};
 
@@ -72,13 +72,26 @@ class StoreRegistry {
   std::list<RegistryEntry> entries;
 };
 
+// Made at the library's start, or by the first attach if that comes first;
+// emptied and deleted at its stop.
+StoreRegistry* theRegistry = nullptr;
+
 StoreRegistry& registry() {
-  static StoreRegistry r;
-  return r;
+  if (!theRegistry) theRegistry = new StoreRegistry;
+  return *theRegistry;
 }
 
-// Made while the library loads, or by the first attach if that comes first.
-[[maybe_unused]] const StoreRegistry& registryAtLoad = registry();
+void startRegistry() {
+  registryGone = false;
+  registry();
+}
+
+void stopRegistry() {
+  delete theRegistry;
+  theRegistry = nullptr;
+}
+
+RW_STARTUP(registryEntry, startRegistry, stopRegistry);
 
 // ---- where stores live --------------------------------------------------------------
 

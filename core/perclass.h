@@ -60,7 +60,7 @@
   RW_DEFINE_RESTORE_OPERATORS(Class)                                                    \
   namespace {                                                                           \
   RWCollectable* gCreate##Class() { return new Class; }                                 \
-  const RWFactoryRegistrar gRegister##Class(gCreate##Class, Class::classIsA(), #Class); \
+  RW_FACTORY_REGISTRATION(gRegister##Class, gCreate##Class, Class::classIsA(), #Class);  \
   }
 
 #define G_DEFINE_PERSISTENT(Class, Base)  \

@@ -11,7 +11,7 @@
 namespace {
 
 // Every record count this file changes is changed under this lock.
-RWMutex recordLock;
+RW_FILE_LOCK(recordLock);
 
 constexpr int32_t noReference = -1;
 

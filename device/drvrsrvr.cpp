@@ -10,6 +10,7 @@
 #include "device/device.h"
 #include "device/drvinst.h"
 #include "device/pericomp.h"
+#include "rw/startup.h"
 #include "device/prndesc.h"
 #include "device/resmap.h"
 #include "graphics/ttflpool.h"
@@ -23,16 +24,18 @@ const char* const kSource = "drvrsrvr";
 // The server create made, which the hooks and the device directory reach.
 GDriverServer* theServer = nullptr;
 
-// Keeps the most recently constructed server and deletes it at exit.
+// Keeps the most recently constructed server, deleted at the library's stop.
 struct ServerHolder {
   GDriverServer* server = nullptr;
-  ~ServerHolder() {
-    GDriverServer* last = server;
-    server = nullptr;
-    delete last;
-  }
 };
 ServerHolder holder;
+
+void deleteHeldServer() {
+  GDriverServer* last = holder.server;
+  holder.server = nullptr;
+  delete last;
+}
+RW_STARTUP(serverHolderEntry, nullptr, deleteHeldServer);
 
 GDriverServer::HandleCandidate candidateOf = &GDriverServer::firstHandleCandidate;
 

@@ -36,10 +36,9 @@ GPeripheral* makeAddOnProxy(const RWWString& name, int32_t kind, int32_t mode) {
   return proxy.release();
 }
 
-// Installed when the core library is loaded, with the proxy class.
-const struct InstallAddOnProxyMaker {
-  InstallAddOnProxyMaker() { gSetAddOnProxyMaker(makeAddOnProxy); }
-} installAddOnProxyMaker;
+// Installed when the core library starts, with the proxy class.
+void installAddOnProxyMaker() { gSetAddOnProxyMaker(makeAddOnProxy); }
+RW_STARTUP(addOnProxyMakerEntry, installAddOnProxyMaker, nullptr);
 
 }  // namespace
 

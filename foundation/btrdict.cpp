@@ -10,8 +10,7 @@ namespace {
 
 RWCollectable* createDictionary() { return new RWBTreeDictionary; }
 
-const RWFactoryRegistrar registerDictionary(createDictionary, RWBTreeDictionary::classIsA(),
-                                            "RWBTreeDictionary");
+RW_FACTORY_REGISTRATION(registerDictionary, createDictionary, RWBTreeDictionary::classIsA(), "RWBTreeDictionary");
 
 RWCollectableAssociation* asAssociation(RWCollectable* item) {
   return static_cast<RWCollectableAssociation*>(item);

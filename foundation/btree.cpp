@@ -8,7 +8,7 @@ namespace {
 
 RWCollectable* createTree() { return new RWBTree; }
 
-const RWFactoryRegistrar registerTree(createTree, RWBTree::classIsA(), "RWBTree");
+RW_FACTORY_REGISTRATION(registerTree, createTree, RWBTree::classIsA(), "RWBTree");
 
 void insertItemInto(RWCollectable* item, void* target) { static_cast<RWCollection*>(target)->insert(item); }
 

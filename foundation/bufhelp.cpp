@@ -34,7 +34,7 @@ struct SmallCache {
 };
 
 SmallCache cache;
-RWMutex cacheLock;
+RW_FILE_LOCK(cacheLock);
 
 inline size_t roundedSize(RWsize size) { return size_t(size) + (size & 1); }
 inline bool cached(RWsize size) { return size >= 1 && size <= rwSmallBlockLimit; }

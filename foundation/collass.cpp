@@ -10,11 +10,8 @@ namespace {
 RWCollectable* createAssociation() { return new RWCollectableAssociation; }
 RWCollectable* createIDAssociation() { return new RWCollectableIDAssociation; }
 
-const RWFactoryRegistrar registerAssociation(createAssociation, RWCollectableAssociation::classIsA(),
-                                             "RWCollectableAssociation");
-const RWFactoryRegistrar registerIDAssociation(createIDAssociation,
-                                               RWCollectableIDAssociation::classIsA(),
-                                               "RWCollectableIDAssociation");
+RW_FACTORY_REGISTRATION(registerAssociation, createAssociation, RWCollectableAssociation::classIsA(), "RWCollectableAssociation");
+RW_FACTORY_REGISTRATION(registerIDAssociation, createIDAssociation, RWCollectableIDAssociation::classIsA(), "RWCollectableIDAssociation");
 
 const RWCollectable* orNil(const RWCollectable* p) { return p ? p : rwNilCollectable(); }
 

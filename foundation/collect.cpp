@@ -13,8 +13,7 @@ uint32_t addressHash(const void* p) {
 
 RWCollectable* createRWCollectable() { return new RWCollectable; }
 
-const RWFactoryRegistrar registerRWCollectable(createRWCollectable, RWCollectable::classIsA(),
-                                               "RWCollectable");
+RW_FACTORY_REGISTRATION(registerRWCollectable, createRWCollectable, RWCollectable::classIsA(), "RWCollectable");
 
 }  // namespace
 

@@ -23,7 +23,7 @@ namespace {
 constinit RWCStringEmpty emptyRep;
 
 // Guards the reference counts of every narrow string, and nothing else.
-constinit RWMutex stringLock;
+RW_FILE_LOCK(stringLock);
 
 std::atomic<RWsize> minCapacity{15};
 std::atomic<RWsize> capStep{16};

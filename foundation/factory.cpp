@@ -8,21 +8,16 @@
 
 namespace {
 
-// Function-local statics: made by the first registration, whichever
-// module's static initialiser that comes from, and destroyed only after the
-// last registrar made after them has unregistered.
-RWMutex& instanceLock() {  // making and deleting the factory
-  static RWMutex lock;
-  return lock;
-}
-RWMutex& contentsLock() {  // the factory's entries
-  static RWMutex lock;
-  return lock;
-}
-RWMutex& idCounterLock() {
-  static RWMutex lock;
-  return lock;
-}
+// All-zero until first taken, so they serve the first registration,
+// whichever module's start-up that comes from. They are deleted after the
+// library's registrations are taken down (a registration removed later
+// makes its lock again).
+RW_FILE_LOCK(factoryInstanceLock);  // making and deleting the factory
+RW_FILE_LOCK(factoryContentsLock);  // the factory's entries
+RW_FILE_LOCK(factoryIdCounterLock);
+RWStaticMutex& instanceLock() { return factoryInstanceLock; }
+RWStaticMutex& contentsLock() { return factoryContentsLock; }
+RWStaticMutex& idCounterLock() { return factoryIdCounterLock; }
 RWFactory* theFactory = nullptr;
 uint16_t idCounter = 0;
 std::atomic<unsigned> conflicts{0};

@@ -8,7 +8,7 @@ namespace {
 
 RWCollectable* createTable() { return new RWHashTable(RWHashTable::defaultCapacity); }
 
-const RWFactoryRegistrar registerTable(createTable, RWHashTable::classIsA(), "RWHashTable");
+RW_FACTORY_REGISTRATION(registerTable, createTable, RWHashTable::classIsA(), "RWHashTable");
 
 void insertInto(RWCollectable* item, void* target) { static_cast<RWCollection*>(target)->insert(item); }
 

@@ -22,9 +22,9 @@ struct ThreadEntry {
 // Both are constant-initialised, so managers made by static initialisers of
 // any module find them ready.
 ThreadEntry* registryHead = nullptr;
-RWMutex registryLock;
+RW_FILE_LOCK(registryLock);
 
-RWMutex keyLock;
+RW_FILE_LOCK(keyLock);
 uint32_t lastKey = 0;
 
 ThreadEntry* findEntry(uint32_t thread, ThreadEntry** before = nullptr) {

@@ -2,7 +2,7 @@
 
 #include "rw/ref.h"
 
-void RWMutex::acquire() {
+void RWStaticMutex::acquire() {
   RWLockHandle h = handle_.load(std::memory_order_acquire);
   if (!h) {
     RWLockHandle made = rwCreateLock();
@@ -14,23 +14,23 @@ void RWMutex::acquire() {
   rwAcquireLock(h);
 }
 
-void RWMutex::release() {
+void RWStaticMutex::release() {
   RWLockHandle h = handle_.load(std::memory_order_acquire);
   if (h) rwReleaseLock(h);
 }
 
-void RWMutex::destroy() {
+void RWStaticMutex::destroy() {
   RWLockHandle h = handle_.exchange(nullptr, std::memory_order_acq_rel);
   if (h) rwDeleteLock(h);
 }
 
-void RWReference::addReference(RWMutex& lock) {
+void RWReference::addReference(RWStaticMutex& lock) {
   lock.acquire();
   ++refs_;
   lock.release();
 }
 
-int32_t RWReference::removeReference(RWMutex& lock) {
+int32_t RWReference::removeReference(RWStaticMutex& lock) {
   lock.acquire();
   int32_t before = refs_;
   --refs_;

@@ -34,10 +34,8 @@ uint32_t addressHash(const void* p) {
 
 // Taken around every lookup, creation and deletion of a thread's current
 // table; the tables themselves belong to one thread and need no lock.
-RWMutex& persistenceLock() {
-  static RWMutex lock;
-  return lock;
-}
+RW_FILE_LOCK(persistenceLockStore);
+RWStaticMutex& persistenceLock() { return persistenceLockStore; }
 
 class StoreTableManager : public RWThreadInstanceManager {
  protected:
@@ -56,15 +54,25 @@ struct Managers {
   ReadTableManager read;
 };
 
+// Made at the library's start, so that the two managers hold the first two
+// keys; made on first use too, for a store made from another module's start
+// before this one has run. Deleted at the library's stop, after everything
+// that stores or restores has been taken down.
+Managers* theManagers = nullptr;
+
 Managers& managers() {
-  static Managers m;
-  return m;
+  if (!theManagers) theManagers = new Managers;
+  return *theManagers;
 }
 
-// Made while the library loads, so that the two managers hold the first two
-// keys; the function-local static still serves a store made from another
-// module's static initialiser before this one has run.
-[[maybe_unused]] const Managers& managersAtLoad = managers();
+void startManagers() { managers(); }
+
+void stopManagers() {
+  delete theManagers;
+  theManagers = nullptr;
+}
+
+RW_STARTUP_FIRST(managersEntry, startManagers, stopManagers);
 
 void setFail(RWvios& s) { s.clear(s.rdstate() | RWvios::failbit); }
 

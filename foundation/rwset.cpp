@@ -8,9 +8,8 @@ namespace {
 RWCollectable* createSet() { return new RWSet(RWHashTable::defaultCapacity); }
 RWCollectable* createIdentitySet() { return new RWIdentitySet(RWHashTable::defaultCapacity); }
 
-const RWFactoryRegistrar registerSet(createSet, RWSet::classIsA(), "RWSet");
-const RWFactoryRegistrar registerIdentitySet(createIdentitySet, RWIdentitySet::classIsA(),
-                                             "RWIdentitySet");
+RW_FACTORY_REGISTRATION(registerSet, createSet, RWSet::classIsA(), "RWSet");
+RW_FACTORY_REGISTRATION(registerIdentitySet, createIdentitySet, RWIdentitySet::classIsA(), "RWIdentitySet");
 
 void deleteItem(RWCollectable* item, void*) { delete item; }
 

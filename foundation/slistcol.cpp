@@ -8,10 +8,8 @@ namespace {
 RWCollectable* createList() { return new RWSlistCollectables; }
 RWCollectable* createStack() { return new RWSlistCollectablesStack; }
 
-const RWFactoryRegistrar registerList(createList, RWSlistCollectables::classIsA(),
-                                      "RWSlistCollectables");
-const RWFactoryRegistrar registerStack(createStack, RWSlistCollectablesStack::classIsA(),
-                                       "RWSlistCollectablesStack");
+RW_FACTORY_REGISTRATION(registerList, createList, RWSlistCollectables::classIsA(), "RWSlistCollectables");
+RW_FACTORY_REGISTRATION(registerStack, createStack, RWSlistCollectablesStack::classIsA(), "RWSlistCollectablesStack");
 
 // Matches an item against the target the way collections do: the item's
 // isEqual with the target as argument.

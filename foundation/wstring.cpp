@@ -36,7 +36,7 @@ namespace {
 constinit RWWStringEmpty emptyRep;
 // Guards the reference counts of every wide representation; apart from the
 // narrow strings' lock so that the two kinds never wait on each other.
-constinit RWMutex wstringLock;
+RW_FILE_LOCK(wstringLock);
 
 RWsize minimumCapacitySetting = 15;
 RWsize capacityStepSetting = 16;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "host/engine/ddi.h"
+#include "kernel/runtime.h"
 
 // ---- locks ---------------------------------------------------------------
 
@@ -55,6 +56,13 @@ int rwAtExit(void (*routine)()) { return atexit(routine); }
 
 // The driver runs its exit table once, at disable; nothing runs it early.
 void rwRunExitRoutines() {}
+
+// ---- the new-handler and the end of the process ---------------------------
+
+RWNewHandler rwSetNewHandler(RWNewHandler handler) { return _set_new_handler(handler); }
+
+// A driver cannot end the engine's process.
+void rwFatalAbort() {}
 
 // ---- debug output and threads -------------------------------------------
 

@@ -12,11 +12,14 @@
 #include "core/fatalerr.h"
 #include "core/newhndlr.h"
 #include "host/engine/ddi.h"
+#include "kernel/kmfile.h"
 #include "rw/startup.h"
 
 // The records RW_STARTUP placed in the section, gathered by the linker into
 // one table for the whole driver. Weak: a module without one has none.
 extern "C" {
+extern const RWStartupEntry __start_rw_startup_first[] __attribute__((weak, visibility("hidden")));
+extern const RWStartupEntry __stop_rw_startup_first[] __attribute__((weak, visibility("hidden")));
 extern const RWStartupEntry __start_rw_startup[] __attribute__((weak, visibility("hidden")));
 extern const RWStartupEntry __stop_rw_startup[] __attribute__((weak, visibility("hidden")));
 }
@@ -49,6 +52,18 @@ void stopNewHandler() {
   if (lock) EngDeleteSemaphore(lock);
 }
 
+// ntdll's entries for the file layer; a missing one makes every native
+// call fail, which the file layer answers, so start-up goes on.
+void loadNativeTable() { kmLoadNativeTable(); }
+RW_STARTUP_FIRST(nativeTableEntry, loadNativeTable, kmUnloadNativeTable);
+
+void runStartupEntries(const RWStartupEntry* begin, const RWStartupEntry* end) {
+  for (const RWStartupEntry* entry = begin; entry && entry < end; ++entry) {
+    if (entry->start) entry->start();
+    if (entry->stop) atexit(entry->stop);
+  }
+}
+
 KernelNewHandler currentNewHandler() {
   HSEMAPHORE lock = handlerLock;
   if (lock) EngAcquireSemaphore(lock);
@@ -69,10 +84,8 @@ int kernelRuntimeStartup() {
   // The runtime's own entry comes first, so its exit routine runs last.
   handlerLock = EngCreateSemaphore();
   atexit(stopNewHandler);
-  for (const RWStartupEntry* entry = __start_rw_startup; entry && entry < __stop_rw_startup; ++entry) {
-    if (entry->start) entry->start();
-    if (entry->stop) atexit(entry->stop);
-  }
+  runStartupEntries(__start_rw_startup_first, __stop_rw_startup_first);
+  runStartupEntries(__start_rw_startup, __stop_rw_startup);
   return 1;
 }
 
@@ -99,7 +112,7 @@ int kernelRuntimeShutdown() {
 extern "C" int atexit(void (*routine)()) noexcept {
   HSEMAPHORE lock = exitLock;
   // Before start-up and after shut-down there is no table to add to.
-  if (!lock || !routine) return -1;
+  if (!lock) return -1;
   EngAcquireSemaphore(lock);
   int answer = 0;
   if (exiting) {
@@ -148,6 +161,12 @@ void releaseDriverServerMemory() {
 
 namespace {
 
+// Set while this thread runs the new-handler. The handler allocates too
+// (the memory reserve's fatal report makes its text); a failure there is
+// final, instead of calling the handler again from inside itself without
+// end.
+thread_local bool inNewHandler = false;
+
 // Tries the heap until it gives a block; a failure asks the new-handler,
 // whose 1 means try again and 0 give up. Without a handler the failure is
 // final at once. The answer may be null: the driver is built with
@@ -156,7 +175,11 @@ void* allocate(size_t size, const void* caller) {
   for (;;) {
     if (void* block = kernelHeapAllocFor(size, caller)) return block;
     KernelNewHandler handler = currentNewHandler();
-    if (!handler || !handler()) return nullptr;
+    if (!handler || inNewHandler) return nullptr;
+    inNewHandler = true;
+    int answer = handler();
+    inNewHandler = false;
+    if (!answer) return nullptr;
   }
 }
 

@@ -13,12 +13,14 @@
 // exists only while it holds a registration: it is made on first use and
 // deleted when the last registration is removed.
 //
-// Classes register from static initialisers of their library with an
-// RWFactoryRegistrar, whose destructor removes both keys again when the
-// library is unloaded (the newest registration first).
+// A library's classes register with RW_FACTORY_REGISTRATION, an entry of
+// the library's start-up (rw/startup.h) whose stop removes both keys again
+// (the newest registration first). An RWFactoryRegistrar does the same for
+// the life of one object.
 
 #include "rw/collect.h"
 #include "rw/rwset.h"
+#include "rw/startup.h"
 
 typedef RWCollectable* (*RWuserCreator)();
 
@@ -98,8 +100,18 @@ RWClassID rwNextFreeClassID();
 // how a test learns afterwards that the libraries loaded cleanly.
 unsigned rwFactoryConflicts();
 
-// Registers a class for as long as the object lives: construct one as a
-// static object beside the class.
+// Registers a class at the library's start-up and removes it at its stop.
+// At namespace scope, in an unnamed namespace:
+//   RW_FACTORY_REGISTRATION(name, creator, Class::classIsA(), "Class");
+#define RW_FACTORY_REGISTRATION(name, creator, id, stringId)    \
+  void name##Start() { rwAddToFactory(creator, id, RWStringID(stringId)); } \
+  void name##Stop() {                                           \
+    rwRemoveFromFactory(id);                                    \
+    rwRemoveFromFactory(RWStringID(stringId));                  \
+  }                                                             \
+  RW_STARTUP(name, name##Start, name##Stop)
+
+// Registers a class for as long as the object lives.
 class RWFactoryRegistrar {
  public:
   RWFactoryRegistrar(RWuserCreator fn, RWClassID id, const char* stringId)

@@ -40,6 +40,19 @@ int rwAtExit(void (*routine)());
 // Runs and empties the table now; routines added later run at exit again.
 void rwRunExitRoutines();
 
+// ---- the new-handler and the end of the process ---------------------------
+// The routine operator new calls while an allocation fails: 1 asks for
+// another try, 0 gives up (std::bad_alloc in user mode, a null pointer in
+// the kernel driver). Installing one (null removes it) answers the one it
+// replaced; in user mode removing the last puts back the handler that was
+// in place before the first.
+typedef int (*RWNewHandler)();
+RWNewHandler rwSetNewHandler(RWNewHandler handler);
+
+// Ends the process after a fatal error; the kernel driver cannot, and
+// returns, leaving the caller to carry on with its defined failure.
+void rwFatalAbort();
+
 // ---- debug output and threads -------------------------------------------
 // printf-style text to the debugger; stderr in user mode unless captured.
 void kernelDebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));

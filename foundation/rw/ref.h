@@ -12,15 +12,15 @@
 
 // Only named here: holders of a count need not see the platform lock, and
 // the code that takes references includes rw/mutex.h itself.
-class RWMutex;
+class RWStaticMutex;
 
 class RWReference {
  public:
   constexpr RWReference() noexcept : refs_(0) {}
   explicit constexpr RWReference(int32_t initial) noexcept : refs_(initial) {}
 
-  void addReference(RWMutex& lock);
-  int32_t removeReference(RWMutex& lock);
+  void addReference(RWStaticMutex& lock);
+  int32_t removeReference(RWStaticMutex& lock);
   // The number of references minus one, read without the lock.
   int32_t references() const { return refs_; }
   void setRefCount(int32_t value) { refs_ = value; }

@@ -89,6 +89,31 @@ void rwRunExitRoutines() {
   }
 }
 
+// ---- the new-handler and the end of the process ---------------------------
+
+namespace {
+std::atomic<RWNewHandler> installedHandler{nullptr};
+std::new_handler replacedHandler = nullptr;  // changed only by rwSetNewHandler
+
+void callInstalledHandler() {
+  RWNewHandler handler = installedHandler.load();
+  if (!handler || !handler()) throw std::bad_alloc();
+}
+}  // namespace
+
+RWNewHandler rwSetNewHandler(RWNewHandler handler) {
+  RWNewHandler previous = installedHandler.exchange(handler);
+  if (handler && !previous) {
+    replacedHandler = std::set_new_handler(callInstalledHandler);
+  } else if (!handler && previous) {
+    std::set_new_handler(replacedHandler);
+    replacedHandler = nullptr;
+  }
+  return previous;
+}
+
+void rwFatalAbort() { std::abort(); }
+
 // ---- debug output and threads -------------------------------------------
 
 namespace {

@@ -73,6 +73,7 @@ struct Knobs {
   bool failData = false;       // EngGetPrinterData and EngSetPrinterData answer 31
   bool failSurface = false;    // EngCreateDeviceSurface and EngCreateBitmap answer null
   bool failPalette = false;    // EngCreatePalette answers null
+  long writeModules = -1;      // EngLoadModuleForWrite answers null after this many more loads; -1 never
 };
 Knobs& knobs();
 
@@ -85,12 +86,34 @@ UINT lastCodePage();
 // An ntdll.dll entry to answer null from EngFindImageProcAddress; empty: none.
 void removeNtdllEntry(const std::string& name);
 
+// What the last ZwCreateFile was given, as given (whether or not it opened
+// anything); all zero and empty before the first call.
+struct CreateFileCall {
+  ACCESS_MASK access = 0;
+  ULONG objectAttributes = 0;  // OBJECT_ATTRIBUTES::Attributes
+  ULONG fileAttributes = 0;
+  ULONG share = 0;
+  ULONG disposition = 0;
+  ULONG options = 0;
+  std::u16string name;
+  bool operator==(const CreateFileCall&) const = default;
+};
+CreateFileCall lastCreateFile();
+
+// The module sizes EngLoadModuleForWrite was asked for since reset(), in
+// order.
+std::vector<ULONG> writeModuleSizes();
+
 // --------------------------------------------------- misuse and leftovers
 
 // A driver's misuse of a service (an unknown block or handle, an unheld
 // semaphore, a missing table entry, an object given back twice) is reported
 // here and counted; the service then does nothing, or answers its failure.
 const std::vector<std::string>& misuse();
+
+// The size and tag a live pool block was asked for with; false when the
+// pointer is no block of the pool.
+bool poolBlock(const void* block, ULONG& size, ULONG& tag);
 
 // Lines the driver wrote with EngDebugPrint.
 const std::vector<std::string>& debugLines();
@@ -104,8 +127,8 @@ struct Live {
 };
 Live live();
 
-// Clears the misuse list, the debug lines, the knobs and the clock; what is
-// still alive stays.
+// Clears the misuse list, the debug lines, the knobs, the clock and the
+// records of file calls; what is still alive stays.
 void reset();
 
 // ------------------------------------------------- DEVMODE, loader, player

@@ -24,6 +24,8 @@ namespace {
 std::string theRoot = "/tmp";
 std::u16string imageName;  // the loaded driver's NT path
 std::string removedEntry;
+eng::CreateFileCall lastCreate;
+std::vector<ULONG> writeSizes;
 
 std::string utf8(const std::u16string& text) {
   std::string out;
@@ -134,7 +136,7 @@ NtFile* fileOf(HANDLE h, const char* service) {
 }
 
 NTSTATUS ZwCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes,
-                      IO_STATUS_BLOCK* status, LARGE_INTEGER*, ULONG fileAttributes, ULONG,
+                      IO_STATUS_BLOCK* status, LARGE_INTEGER*, ULONG fileAttributes, ULONG share,
                       ULONG disposition, ULONG options, PVOID, ULONG) {
   if (!file || !attributes || !attributes->ObjectName || !status ||
       attributes->RootDirectory != nullptr || !attributes->ObjectName->Buffer ||
@@ -144,6 +146,12 @@ NTSTATUS ZwCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attri
   }
   *file = nullptr;
   const UNICODE_STRING& name = *attributes->ObjectName;
+  {
+    std::lock_guard guard(lock());
+    lastCreate = eng::CreateFileCall{access, attributes->Attributes, fileAttributes, share,
+                                     disposition, options,
+                                     std::u16string(name.Buffer, name.Length / 2)};
+  }
   std::string path = eng::mapPath(std::u16string(name.Buffer, name.Length / 2));
   if (path.empty()) return status->Status = STATUS_OBJECT_NAME_NOT_FOUND;
   bool deleteOnClose = (options & FILE_DELETE_ON_CLOSE) != 0;
@@ -422,6 +430,16 @@ void removeNtdllEntry(const std::string& name) {
   removedEntry = name;
 }
 
+CreateFileCall lastCreateFile() {
+  std::lock_guard guard(lock());
+  return lastCreate;
+}
+
+std::vector<ULONG> writeModuleSizes() {
+  std::lock_guard guard(lock());
+  return writeSizes;
+}
+
 }  // namespace eng
 
 namespace eng::detail {
@@ -434,6 +452,12 @@ void setDriverImage(const std::u16string& ntPath) {
 std::u16string driverImage() {
   std::lock_guard guard(lock());
   return imageName;
+}
+
+void forgetFileCalls() {
+  std::lock_guard guard(lock());
+  lastCreate = eng::CreateFileCall();
+  writeSizes.clear();
 }
 
 }  // namespace eng::detail
@@ -488,6 +512,16 @@ HANDLE EngLoadModuleForWrite(LPWSTR pwsz, ULONG cjSizeOfModule) {
   if (!pwsz) {
     reportMisuse("EngLoadModuleForWrite: no name");
     return nullptr;
+  }
+  {
+    std::lock_guard guard(lock());
+    writeSizes.push_back(cjSizeOfModule);
+    auto& left = eng::knobs().writeModules;
+    if (left == 0) {
+      EngSetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return nullptr;
+    }
+    if (left > 0) --left;
   }
   auto m = std::make_unique<Module>();
   m->ntName = fromZ(pwsz);

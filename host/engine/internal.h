@@ -18,10 +18,12 @@ namespace eng::detail {
 // calls services again.
 std::recursive_mutex& lock();
 
-enum class Kind { Block, Semaphore, Surface, Palette, Clip, Path, Module, Image, File, Device, Count };
+enum class Kind { Surface, Palette, Clip, Path, Module, Image, File, Device, Count };
 
 // Every object the engine hands out is registered under its kind until it
-// is given back; a handle that is not registered is misuse.
+// is given back; a handle that is not registered is misuse. Pool blocks and
+// semaphores are kept apart from these tables (services.cpp): a driver's
+// operator new may sit on the pool, and its heap lock is a semaphore.
 void track(Kind kind, const void* object);
 bool untrack(Kind kind, const void* object);
 bool tracked(Kind kind, const void* object);
@@ -74,6 +76,9 @@ bool surfaceInfo(HSURF hsurf, SurfaceInfo& info);
 std::u16string widen(const std::string& ascii);
 std::string narrow(const std::u16string& text);  // 1252, '?' for what it cannot hold
 std::u16string fromZ(const WCHAR* text);
+
+// Forgets the recorded ZwCreateFile call and module sizes (reset()).
+void forgetFileCalls();
 
 // Code page 1252, the engine's own table.
 char16_t ansiToUnicode(unsigned char byte);

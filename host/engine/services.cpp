@@ -5,6 +5,7 @@
 #include <array>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <thread>
@@ -98,12 +99,116 @@ using namespace eng::detail;
 
 namespace {
 
-// A pool block: the header records the size so that a block can be checked
-// when it comes back; the data follows, aligned for any type.
+// A pool block: the header records the size and tag so that a block can be
+// checked when it comes back; the data follows, aligned for any type.
 struct alignas(16) BlockHeader {
   uint32_t size;
   uint32_t tag;
 };
+
+// A set of pointers kept on the C library's allocator. Pool blocks and
+// semaphores are tracked here and not in the registry's std::set: a driver
+// whose operator new sits on the pool would otherwise come back into
+// EngAllocMem while a block is being tracked, and a driver whose heap lock
+// is a semaphore must be able to take and give it back without waiting on
+// the engine's lock, which a thread inside an allocation may hold.
+// Open addressing with linear probing; null marks an empty slot.
+class PointerSet {
+ public:
+  bool insert(const void* p) {
+    if ((count_ + 1) * 2 > capacity_ && !grow()) return false;
+    size_t i = home(p);
+    while (slots_[i]) i = (i + 1) & (capacity_ - 1);
+    slots_[i] = p;
+    ++count_;
+    return true;
+  }
+
+  bool erase(const void* p) {
+    size_t i;
+    if (!find(p, i)) return false;
+    slots_[i] = nullptr;
+    --count_;
+    // Shift later members of the run back, so that no search stops early
+    // at the hole.
+    const size_t mask = capacity_ - 1;
+    for (size_t j = (i + 1) & mask; slots_[j]; j = (j + 1) & mask) {
+      size_t k = home(slots_[j]);
+      bool stays = i <= j ? (i < k && k <= j) : (i < k || k <= j);
+      if (stays) continue;
+      slots_[i] = slots_[j];
+      slots_[j] = nullptr;
+      i = j;
+    }
+    return true;
+  }
+
+  bool contains(const void* p) const {
+    size_t i;
+    return p && find(p, i);
+  }
+
+  long size() const { return static_cast<long>(count_); }
+
+ private:
+  size_t home(const void* p) const {
+    auto v = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p));
+    return static_cast<size_t>((v >> 4) * 0x9E3779B97F4A7C15ull >> 32) & (capacity_ - 1);
+  }
+
+  bool find(const void* p, size_t& at) const {
+    if (capacity_ == 0) return false;
+    for (size_t i = home(p); slots_[i]; i = (i + 1) & (capacity_ - 1))
+      if (slots_[i] == p) {
+        at = i;
+        return true;
+      }
+    return false;
+  }
+
+  bool grow() {
+    size_t capacity = capacity_ ? capacity_ * 2 : 64;
+    auto* slots = static_cast<const void**>(std::calloc(capacity, sizeof(const void*)));
+    if (!slots) return false;
+    const void** old = slots_;
+    size_t oldCapacity = capacity_;
+    slots_ = slots;
+    capacity_ = capacity;
+    count_ = 0;
+    for (size_t i = 0; i < oldCapacity; ++i)
+      if (old[i]) insert(old[i]);
+    std::free(old);
+    return true;
+  }
+
+  const void** slots_ = nullptr;
+  size_t capacity_ = 0;  // a power of two
+  size_t count_ = 0;
+};
+
+// The pool's blocks, under the engine's lock. Constant-initialised with a
+// trivial destructor, so it is there for a driver's static constructors and
+// destructors too.
+PointerSet& poolBlocks() {
+  static PointerSet blocks;
+  return blocks;
+}
+
+// The semaphores, under a lock of their own that nothing is called under.
+std::mutex& semaphoreLock() {
+  static std::mutex m;
+  return m;
+}
+
+PointerSet& semaphores() {
+  static PointerSet set;
+  return set;
+}
+
+bool knownSemaphore(const void* s) {
+  std::lock_guard guard(semaphoreLock());
+  return semaphores().contains(s);
+}
 
 eng::Knobs theKnobs;
 
@@ -135,10 +240,25 @@ void setClock(const ENG_TIME_FIELDS& time) {
 const std::vector<std::string>& misuse() { return registry().misuse; }
 const std::vector<std::string>& debugLines() { return registry().debug; }
 
+bool poolBlock(const void* block, ULONG& size, ULONG& tag) {
+  std::lock_guard guard(lock());
+  if (!poolBlocks().contains(block)) return false;
+  const BlockHeader* header = static_cast<const BlockHeader*>(block) - 1;
+  size = header->size;
+  tag = header->tag;
+  return true;
+}
+
 Live live() {
   Live l;
-  l.blocks = count(Kind::Block);
-  l.semaphores = count(Kind::Semaphore);
+  {
+    std::lock_guard guard(lock());
+    l.blocks = poolBlocks().size();
+  }
+  {
+    std::lock_guard guard(semaphoreLock());
+    l.semaphores = semaphores().size();
+  }
   l.surfaces = count(Kind::Surface);
   l.palettes = count(Kind::Palette);
   l.clips = count(Kind::Clip);
@@ -156,6 +276,7 @@ void reset() {
   theKnobs = Knobs();
   theClock = {1999, 1, 1, 0, 0, 0, 0, 5};
   removeNtdllEntry("");
+  forgetFileCalls();
 }
 
 }  // namespace eng
@@ -166,44 +287,62 @@ PVOID EngAllocMem(ULONG fl, ULONG cj, ULONG tag) {
   std::lock_guard guard(lock());
   if (theKnobs.poolBlocks == 0) return nullptr;
   if (theKnobs.poolBlocks > 0) --theKnobs.poolBlocks;
-  auto* header = static_cast<BlockHeader*>(::operator new(sizeof(BlockHeader) + cj, std::nothrow));
-  if (!header) return nullptr;
+  // The C library's allocator, never operator new: see PointerSet.
+  void* raw = nullptr;
+  if (posix_memalign(&raw, alignof(BlockHeader), sizeof(BlockHeader) + cj) != 0) return nullptr;
+  auto* header = static_cast<BlockHeader*>(raw);
   header->size = cj;
   header->tag = tag;
   void* data = header + 1;
+  if (!poolBlocks().insert(data)) {
+    std::free(raw);
+    return nullptr;
+  }
   if (fl & FL_ZERO_MEMORY) std::memset(data, 0, cj);
-  track(Kind::Block, data);
   return data;
 }
 
 void EngFreeMem(PVOID pv) {
   std::lock_guard guard(lock());
-  if (!untrack(Kind::Block, pv)) {
+  if (!poolBlocks().erase(pv)) {
     reportMisuse("EngFreeMem: not a block of the pool");
     return;
   }
-  ::operator delete(static_cast<BlockHeader*>(pv) - 1);
+  std::free(static_cast<BlockHeader*>(pv) - 1);
 }
 
 HSEMAPHORE EngCreateSemaphore() {
-  auto* s = new (std::nothrow) Semaphore;
-  if (s) track(Kind::Semaphore, s);
+  void* raw = std::malloc(sizeof(Semaphore));
+  if (!raw) return nullptr;
+  auto* s = new (raw) Semaphore;
+  std::lock_guard guard(semaphoreLock());
+  if (!semaphores().insert(s)) {
+    s->~Semaphore();
+    std::free(raw);
+    return nullptr;
+  }
   return reinterpret_cast<HSEMAPHORE>(s);
 }
 
 void EngDeleteSemaphore(HSEMAPHORE hsem) {
   auto* s = reinterpret_cast<Semaphore*>(hsem);
-  if (!untrack(Kind::Semaphore, s)) {
+  bool known;
+  {
+    std::lock_guard guard(semaphoreLock());
+    known = semaphores().erase(s);
+  }
+  if (!known) {
     reportMisuse("EngDeleteSemaphore: unknown semaphore");
     return;
   }
   if (s->depth != 0) reportMisuse("EngDeleteSemaphore: the semaphore is held");
-  delete s;
+  s->~Semaphore();
+  std::free(s);
 }
 
 void EngAcquireSemaphore(HSEMAPHORE hsem) {
   auto* s = reinterpret_cast<Semaphore*>(hsem);
-  if (!tracked(Kind::Semaphore, s)) {
+  if (!knownSemaphore(s)) {
     reportMisuse("EngAcquireSemaphore: unknown semaphore");
     return;
   }
@@ -220,7 +359,7 @@ void EngAcquireSemaphore(HSEMAPHORE hsem) {
 
 void EngReleaseSemaphore(HSEMAPHORE hsem) {
   auto* s = reinterpret_cast<Semaphore*>(hsem);
-  if (!tracked(Kind::Semaphore, s)) {
+  if (!knownSemaphore(s)) {
     reportMisuse("EngReleaseSemaphore: unknown semaphore");
     return;
   }

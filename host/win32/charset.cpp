@@ -38,25 +38,8 @@ HostCharsetConverter::~HostCharsetConverter() {
 }
 
 uint32_t HostCharsetConverter::codePageOf(int32_t charset) {
-  switch (charset) {
-    case 4: return 1252;
-    case 5: return 1250;
-    case 6: return 1254;
-    case 7: return 1253;
-    case 8: return 1255;
-    case 9: return 1256;
-    case 12: return 1257;
-    case 14: return 1251;
-    case 15: return 874;
-    case 17: return 932;
-    case 18:
-    case 19: return 936;
-    case 20:
-    case 21: return 949;
-    case 22: return 1361;
-    case 23: return 950;
-    default: return 1252;
-  }
+  uint32_t codePage = GCharsetConverter::codePageOf(charset);
+  return codePage != 0 ? codePage : 1252;
 }
 
 HostCharsetConverter::Pair* HostCharsetConverter::pairFor(uint32_t codePage) {

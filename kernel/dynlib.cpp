@@ -1,0 +1,91 @@
+// The kernel build's loading of add-on libraries: images of the engine's
+// driver folder, loaded through the engine's image services, each enabled by
+// its own "EnableAddon" and disabled by its "DisableAddon". The rest of the
+// class (its stored form, copies) is core/dynlib.cpp.
+
+#include <cstdarg>
+#include <new>
+
+#include "core/dynlib.h"
+#include "host/engine/ddi.h"
+
+namespace {
+
+// Where the engine keeps add-ons, relative to the system folder.
+constexpr WCHAR AddonFolder[] = u"spool\\drivers\\w32x86\\2\\";
+constexpr size_t AddonFolderLength = sizeof AddonFolder / sizeof(WCHAR) - 1;
+
+// Every export of an add-on takes one pointer and answers one.
+typedef void* (*AddonEntry)(void*);
+
+AddonEntry entryOf(void* image, const char* name) {
+  return reinterpret_cast<AddonEntry>(
+      EngFindImageProcAddress(static_cast<HANDLE>(image), const_cast<char*>(name)));
+}
+
+// The image name of the library, zero-terminated (delete[] it); null for a
+// path that is empty or has a zero inside, which would name another file.
+WCHAR* imageName(const RWWString& path) {
+  const RWsize n = path.length();
+  if (n == 0) return nullptr;
+  for (RWsize i = 0; i < n; ++i)
+    if (path(i) == 0) return nullptr;
+  WCHAR* name = new (std::nothrow) WCHAR[AddonFolderLength + n + 1];
+  if (!name) return nullptr;
+  for (size_t i = 0; i < AddonFolderLength; ++i) name[i] = AddonFolder[i];
+  for (RWsize i = 0; i < n; ++i) name[AddonFolderLength + i] = path(i);
+  name[AddonFolderLength + n] = 0;
+  return name;
+}
+
+}  // namespace
+
+void GDynamicLibrary::loadAgain(const GDynamicLibrary& other) {
+  // A copy enables the add-on once more and holds a handle of its own.
+  if (other.loaded_) load();
+}
+
+int GDynamicLibrary::load() {
+  if (loaded_) return loaded_;
+  WCHAR* name = imageName(path_);
+  HANDLE image = name ? EngLoadImage(name) : nullptr;
+  delete[] name;
+  if (!image) return 0;
+  AddonEntry enable = entryOf(image, "EnableAddon");
+  void* addon = enable ? enable(nullptr) : nullptr;
+  if (!addon) {
+    // Never enabled, so there is nothing for "DisableAddon" to undo.
+    EngUnloadImage(image);
+    return 0;
+  }
+  module_ = image;
+  addon_ = addon;
+  loaded_ = 1;
+  return loaded_;
+}
+
+int GDynamicLibrary::unload() {
+  if (!loaded_) return 0;
+  if (AddonEntry disable = entryOf(module_, "DisableAddon")) disable(addon_);
+  EngUnloadImage(static_cast<HANDLE>(module_));
+  module_ = nullptr;
+  addon_ = nullptr;
+  loaded_ = 0;
+  return 1;
+}
+
+void* GDynamicLibrary::call(const char* functionName, ...) {
+  if (!functionName || !load()) return nullptr;
+  AddonEntry function = entryOf(module_, functionName);
+  if (!function) return nullptr;
+  va_list args;
+  va_start(args, functionName);
+  void* result = function(&args);
+  va_end(args);
+  return result;
+}
+
+int GDynamicLibrary::hasExport(const char* functionName) const {
+  if (!functionName || !loaded_) return 0;
+  return entryOf(module_, functionName) ? 1 : 0;
+}

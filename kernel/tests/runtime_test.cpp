@@ -1,0 +1,316 @@
+// The kernel runtime: the exit table, operator new and the new-handler,
+// stopping and starting again, and the driver image itself (what it
+// exports, where its blocks come from, enabling and disabling it through
+// the engine's loader).
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "core/fatalerr.h"
+#include "core/newhndlr.h"
+#include "host/engine/engine.h"
+#include "kernel/runtime.h"
+#include "kernel/tests/tracelog.h"
+#include "rw/btree.h"
+#include "rw/factory.h"
+#include "rw/rwset.h"
+#include "rw/bstream.h"
+
+namespace {
+
+// What the exit routines did, in plain storage.
+int ran[64];
+int ranCount = 0;
+int answerDuringExit = 0;
+
+template <int N>
+void routine() {
+  if (ranCount < 64) ran[ranCount++] = N;
+}
+
+void registersDuringExit() { answerDuringExit = atexit(routine<63>); }
+
+template <size_t... N>
+void registerRoutines(std::index_sequence<N...>) {
+  (atexit(routine<static_cast<int>(N)>), ...);
+}
+
+// Runs the exit table now, and starts the runtime again for the tests that
+// follow.
+void restartRuntime() {
+  kernelRuntimeShutdown();
+  kernelRuntimeStartup();
+}
+
+TEST(ExitTable, RunsNewestFirstAcrossGrowthAndRefusesRegistrationWhileRunning) {
+  ranCount = 0;
+  answerDuringExit = 0;
+  ASSERT_EQ(atexit(registersDuringExit), 0);
+  // 40 more: at least one growth of the table by 32 falls among them.
+  registerRoutines(std::make_index_sequence<40>());
+  restartRuntime();
+  ASSERT_EQ(ranCount, 40) << "the routine registered during exit must not run";
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(ran[i], 39 - i) << i;
+  EXPECT_EQ(answerDuringExit, -1);
+}
+
+TEST(ExitTable, ARefusedGrowthAnswersMinusOneAndRegistersNothing) {
+  ranCount = 0;
+  int registered = 0;
+  int answer = 0;
+  eng::knobs().poolBlocks = 0;
+  // The table has room for fewer than 32 more before it must grow.
+  for (int i = 0; i < 33 && answer == 0; ++i) {
+    answer = atexit(routine<1>);
+    if (answer == 0) ++registered;
+  }
+  eng::knobs().poolBlocks = -1;
+  EXPECT_EQ(answer, -1);
+  restartRuntime();
+  EXPECT_EQ(ranCount, registered);
+}
+
+// ---- operator new and the new-handler ----------------------------------------
+
+int handlerCalls = 0;
+int handlerAnswer = 0;
+int giveBackAfter = 0;
+
+int countingHandler() {
+  ++handlerCalls;
+  if (handlerCalls == giveBackAfter) eng::knobs().poolBlocks = -1;
+  return handlerAnswer;
+}
+
+void* nestedBlock = reinterpret_cast<void*>(1);
+
+int allocatingHandler() {
+  ++handlerCalls;
+  nestedBlock = ::operator new(16);
+  return handlerAnswer;
+}
+
+int fatalReports = 0;
+void countFatal(const GFatalReport&) { ++fatalReports; }
+
+struct NewCase {
+  const char* what;
+  KernelNewHandler handler;
+  int answer;        // what the counting handler answers
+  int giveBackAfter; // the pool gives blocks again on this call of it
+  bool served;
+  int calls;
+};
+
+TEST(OperatorNew, TheNewHandlersAnswerDecidesBetweenAnotherTryAndNull) {
+  const NewCase cases[] = {
+      {"no handler: null at once", nullptr, 0, 0, false, 0},
+      {"a handler answering 1 is called again", countingHandler, 1, 3, true, 3},
+      {"a handler answering 0 ends the loop", countingHandler, 0, 0, false, 1},
+      {"a failure inside the handler is final", allocatingHandler, 0, 0, false, 1},
+  };
+  for (const NewCase& c : cases) {
+    handlerCalls = 0;
+    nestedBlock = reinterpret_cast<void*>(1);
+    handlerAnswer = c.answer;
+    giveBackAfter = c.giveBackAfter;
+    KernelNewHandler previous = _set_new_handler(c.handler);
+    TraceLog log;
+    eng::knobs().poolBlocks = 0;
+    void* block = ::operator new(64);
+    eng::knobs().poolBlocks = -1;
+    _set_new_handler(previous);
+    EXPECT_EQ(block != nullptr, c.served) << c.what;
+    if (c.handler == allocatingHandler) {
+      EXPECT_EQ(nestedBlock, nullptr) << c.what;
+    }
+    EXPECT_EQ(handlerCalls, c.calls) << c.what;
+    if (!c.handler) {
+      EXPECT_TRUE(log.lines().empty()) << c.what;
+    }
+    ::operator delete(block);
+  }
+}
+
+TEST(OperatorNew, TheReserveHandlerAnswersZeroAfterItsFatalReport) {
+  // No reserve is held and no driver server exists: the handler reports
+  // the exhaustion, whose abort does nothing here, and gives up, which
+  // ends operator new's loop (the 0 row above).
+  fatalReports = 0;
+  GFatalAbortHook previousAbort = setFatalAbortHook(countFatal);
+  EXPECT_EQ(reserveNewHandler(), 0);
+  setFatalAbortHook(previousAbort);
+  EXPECT_EQ(fatalReports, 1);
+  // The driver server's memory step does nothing while there is none.
+  EXPECT_EQ(memoryReleaseHook(), nullptr);
+  releaseDriverServerMemory();
+}
+
+TEST(OperatorNew, AlignedFormsAnswerAlignedBlocks) {
+  struct alignas(64) Wide {
+    char bytes[64];
+  };
+  Wide* w = new Wide;
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(w) % 64, 0u);
+  delete w;
+  Wide* many = new Wide[3];
+  ASSERT_NE(many, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(many) % 64, 0u);
+  delete[] many;
+}
+
+// ---- stopping and starting again -----------------------------------------------
+
+std::string storedBytes(const RWCollectable* object) {
+  std::ostringstream out;
+  {
+    RWbostream s(out);
+    s << object;
+  }
+  return out.str();
+}
+
+RWCollectable* restoredFrom(const std::string& bytes) {
+  std::istringstream in(bytes);
+  RWbistream s(in);
+  RWCollectable* object = nullptr;
+  s >> object;
+  return object;
+}
+
+bool listsLeakOfSize(const std::vector<std::string>& lines, int size) {
+  const std::string tail = ", Size " + std::to_string(size) + "\n";
+  for (const std::string& line : lines)
+    if (line.rfind("--Leak ", 0) == 0 && line.size() > tail.size() &&
+        line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
+      return true;
+  return false;
+}
+
+TEST(StartUp, AStoppedRuntimeStartsAgainWithEveryClassRegistered) {
+  RWSet set;
+  RWBTree tree;
+  const std::string storedSet = storedBytes(&set);
+  const std::string storedTree = storedBytes(&tree);
+  std::unique_ptr<RWCollectable> first(restoredFrom(storedSet));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->isA(), RWSet::classIsA());
+
+  kernelRuntimeShutdown();
+  RWFactory* factory = rwFactoryInstance();
+  ASSERT_NE(factory, nullptr);
+  EXPECT_TRUE(factory->isEmpty()) << "every registration is undone at stop";
+  // Made while the runtime is stopped, released once it runs again: it was
+  // never on the live list and must not disturb it.
+  void* early = kernelHeapAlloc(54321);
+  kernelRuntimeStartup();
+
+  std::unique_ptr<RWCollectable> again(restoredFrom(storedSet));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->isA(), RWSet::classIsA());
+  std::unique_ptr<RWCollectable> other(restoredFrom(storedTree));
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->isA(), RWBTree::classIsA());
+
+  kernelHeapFree(early);
+  void* kept = kernelHeapAlloc(12345);
+  std::vector<std::string> lines;
+  {
+    TraceLog log;
+    kernelRuntimeShutdown();
+    lines = log.lines();
+  }
+  kernelRuntimeStartup();
+  kernelHeapFree(kept);
+  EXPECT_TRUE(listsLeakOfSize(lines, 12345));
+  EXPECT_FALSE(listsLeakOfSize(lines, 54321));
+}
+
+// ---- the driver image -------------------------------------------------------------
+
+std::vector<std::string> outputOf(const std::string& command) {
+  std::vector<std::string> lines;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return lines;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    lines.push_back(text);
+  }
+  pclose(pipe);
+  return lines;
+}
+
+TEST(DriverImage, ExportsTheEntryPointsAloneAndRunsNoStaticInitialiserOfOurs) {
+  std::set<std::string> exported;
+  for (const std::string& line : outputOf("nm -D --defined-only " KRENDER_IMAGE))
+    exported.insert(line.substr(line.rfind(' ') + 1));
+  EXPECT_EQ(exported, (std::set<std::string>{"DrvDisableDriver", "DrvEnableDriver"}));
+
+  // The C++ runtime linked in has initialisers of its own; none comes from
+  // one of our source files.
+  for (const std::string& line : outputOf("nm " KRENDER_IMAGE))
+    if (line.find("_GLOBAL__sub_I_") != std::string::npos) {
+      EXPECT_EQ(line.find(".cpp"), std::string::npos) << line;
+    }
+}
+
+TEST(DriverImage, EnablesAndDisablesTwiceThroughTheEnginesLoader) {
+  const long semaphores = eng::live().semaphores;
+  for (int round = 0; round < 2; ++round) {
+    eng::Driver driver;
+    // The driver has no drawing entries yet, so the engine disables and
+    // unloads it again at once: one whole enable and disable.
+    EXPECT_EQ(driver.load(KRENDER_IMAGE), "DrvEnableDriver handed out no table") << round;
+    EXPECT_FALSE(driver.loaded());
+    EXPECT_EQ(eng::live().semaphores, semaphores) << "every lock made at enable is gone at disable";
+  }
+}
+
+TEST(DriverImage, RefusesAnEnableRecordTooSmall) {
+  void* image = dlopen(KRENDER_IMAGE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(image, nullptr) << dlerror();
+  auto enable = reinterpret_cast<PFN_DrvEnableDriver>(dlsym(image, "DrvEnableDriver"));
+  ASSERT_NE(enable, nullptr);
+  DRVENABLEDATA ded{};
+  EXPECT_FALSE(enable(DDI_DRIVER_VERSION, sizeof ded - 1, &ded));
+  EXPECT_EQ(ded.iDriverVersion, 0u);
+  EXPECT_FALSE(enable(DDI_DRIVER_VERSION, sizeof ded, nullptr));
+  dlclose(image);
+}
+
+TEST(DriverImage, TheStandardLibrarysBlocksComeFromTheDriversHeap) {
+  void* image = dlopen(KRENDER_PROBE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(image, nullptr) << dlerror();
+  auto enable = reinterpret_cast<PFN_DrvEnableDriver>(dlsym(image, "DrvEnableDriver"));
+  auto disable = reinterpret_cast<PFN_DrvDisableDriver>(dlsym(image, "DrvDisableDriver"));
+  auto text = reinterpret_cast<void* (*)(unsigned)>(dlsym(image, "KrenderProbeText"));
+  auto release = reinterpret_cast<void (*)(void*)>(dlsym(image, "KrenderProbeRelease"));
+  ASSERT_TRUE(enable && disable && text && release);
+  DRVENABLEDATA ded{};
+  ASSERT_TRUE(enable(DDI_DRIVER_VERSION, sizeof ded, &ded));
+
+  // The text's buffer is made by the string stream inside the C++ runtime:
+  // the engine's pool sees it come and go.
+  const long before = eng::live().blocks;
+  void* held = text(5000);
+  ASSERT_NE(held, nullptr);
+  EXPECT_GE(eng::live().blocks, before + 2) << "the string and its buffer";
+  release(held);
+  EXPECT_EQ(eng::live().blocks, before);
+
+  disable();
+  dlclose(image);
+}
+
+}  // namespace

@@ -113,11 +113,6 @@ TEST(KernelReal, Behaviours) {
 class KernelRealStore : public StoreTest {};
 
 TEST_F(KernelRealStore, ATransformStoredByTheUserBuildRestoresWithIdenticalBytes) {
-  // The fixture names its file by a host path, which the kernel file layer
-  // hands to the engine, whose names are NT paths: until the test kit names
-  // its files so that both builds can open them, this runs in the user build
-  // only.
-  GTEST_SKIP() << "the test kit's file names are host paths";
   // Header, the root level and the attribute level (id 7, serial 50,
   // changed), then version 1; rotation 90, x -2, y 300; 0.5 = 0x3F000000,
   // 1.5 = 0x3FC00000.

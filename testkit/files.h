@@ -1,7 +1,8 @@
 #ifndef TESTKIT_FILES_H
 #define TESTKIT_FILES_H
 
-// Whole-file reads and writes, as text or as a byte vector.
+// Whole-file reads and writes, as text or as a byte vector. Files are named
+// as the build's file layer names them (see hostPath in testkit/tmpdir.h).
 
 #include <cstdint>
 #include <string>

@@ -20,6 +20,7 @@
 #include "fixtures.h"
 #include "rw/disktree.h"
 #include "rw/filemgr.h"
+#include "testkit/buildskip.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ std::string numberKey(uint32_t n) {
 
 off_t fileSize(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+  return ::stat(hostPath(path).c_str(), &st) == 0 ? st.st_size : -1;
 }
 
 // Every key of a closed settings file with its value, read through an index
@@ -289,6 +290,7 @@ class FileSizeLimit {
 };
 
 TEST_F(SettingsFile, AFailedPutKeepsTheOldValue) {
+  SKIP_IN_KERNEL_BUILD("the engine writes the file at close, so a size limit cannot fail a put");
   ASSERT_EQ(store.putString(RWWString(u"v"), RWWString(u"old")), 1);
   std::vector<unsigned char> block(16000, 1);
   {

@@ -15,6 +15,7 @@
 #include "rw/cstring.h"
 #include "rw/filemgr.h"
 #include "rw/rwfile.h"
+#include "testkit/buildskip.h"
 
 using namespace disktest;
 
@@ -55,6 +56,7 @@ std::string key(int i) {
 }
 
 TEST_F(DiskTreeTest, AFreshTreeWritesItsRecordIntoTheStartBlock) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   RWFileManager fm(path.c_str());
   Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 10, 10);
   EXPECT_EQ(fm.start(), 284);
@@ -72,6 +74,7 @@ TEST_F(DiskTreeTest, AFreshTreeWritesItsRecordIntoTheStartBlock) {
 }
 
 TEST_F(DiskTreeTest, TextKeysMatchByPrefixAndRawKeysByEveryByte) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   {
     // Without the ignore-null flag keys are texts: a shorter sought key
     // matches a stored one of the same text, and a key longer than L keeps
@@ -119,6 +122,7 @@ TEST_F(DiskTreeTest, TextKeysMatchByPrefixAndRawKeysByEveryByte) {
 }
 
 TEST_F(DiskTreeTest, TheTwentyFirstInsertSplitsTheRoot) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   RWFileManager fm(path.c_str());
   Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 10, 10);
   for (int i = 0; i < 20; ++i) ASSERT_EQ(tree.insertKeyAndValue(key(i).c_str(), i), 1);
@@ -334,6 +338,7 @@ TEST_F(DiskTreeTest, ARecordOfAnotherVersionIsAnOldStyleTree) {
 }
 
 TEST_F(DiskTreeTest, AnOldStyleTreeInAFreshFileKeepsItsRootInFourBytes) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   RWFileManager fm(path.c_str());
   Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::oldStyle, 10, 10);
   EXPECT_EQ(fm.start(), 284);
@@ -345,6 +350,7 @@ TEST_F(DiskTreeTest, AnOldStyleTreeInAFreshFileKeepsItsRootInFourBytes) {
 }
 
 TEST_F(DiskTreeTest, ClearGivesEveryNodeBack) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   RWFileManager fm(path.c_str());
   Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
   for (int i = 0; i < 100; ++i) tree.insertKeyAndValue(key(i).c_str(), i);
@@ -360,6 +366,7 @@ TEST_F(DiskTreeTest, ClearGivesEveryNodeBack) {
 }
 
 TEST_F(DiskTreeTest, TheCacheReplacesItsLeastRecentlyUsedSlot) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   RWFile file(path.c_str());
   for (int32_t i = 0; i < 4; ++i) file.Write(i);  // four 4-byte "nodes"
   RWNodeCache cache(file, 2, 4);
@@ -414,6 +421,7 @@ TEST_F(DiskTreeTest, AtLeastOneCacheBufferIsKept) {
 // whole file: blocks, free extents and list blocks partition it exactly, and
 // the tree keeps its order and its minimum fill.
 TEST_F(DiskTreeTest, SoakAgainstAMap) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   std::map<std::string, int32_t> model;
   std::mt19937 rng(20240611);
   auto fm = std::make_unique<RWFileManager>(path.c_str());
@@ -486,6 +494,7 @@ TEST_F(DiskTreeTest, SoakAgainstAMap) {
 // right leaf and then removing the root's key must work whatever the
 // minimum fill, 0 included: no node below the root is ever left empty.
 TEST_F(DiskTreeTest, AnInnerKeyIsRemovedAfterItsRightLeafEmptied) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   for (unsigned fill = 0; fill <= 2; ++fill) {
     SCOPED_TRACE("minimum fill " + std::to_string(fill));
     std::remove(path.c_str());
@@ -561,6 +570,7 @@ TEST_F(DiskTreeTest, AnEmptyLeafInAStoredTreeIsMendedByRemove) {
 // other are found (or not) as the map says, and the file's whole structure
 // and key set are read back independently.
 TEST_F(DiskTreeTest, SoakEveryMinimumFillAgainstAMap) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   Bytes b;
   for (int32_t order = 1; order <= 3; ++order) {
     for (int32_t fill = 0; fill <= order; ++fill) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "rw/rwfile.h"
+#include "testkit/buildskip.h"
 #include "testkit/files.h"
 #include "testkit/tmpdir.h"
 
@@ -140,6 +141,7 @@ TEST_F(RWFileTest, ScalarsStoreTheirExactLittleEndianBytes) {
 }
 
 TEST_F(RWFileTest, ArraysMoveAllItemsOrAnswerFalse) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   std::string name = dir.file("arrays");
   RWFile f(name.c_str(), "wb+");
   const int16_t shorts[] = {1, -1};
@@ -227,6 +229,7 @@ TEST_F(RWFileTest, IsEmptyLeavesTheFileAsItWas) {
 }
 
 TEST_F(RWFileTest, TextWritesItsZeroByte) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   std::string name = dir.file("text");
   RWFile f(name.c_str(), "wb+");
   EXPECT_TRUE(f.Write("abc"));
@@ -291,6 +294,7 @@ TEST_F(RWFileTest, ReadTextStaysWithinItsBuffer) {
 }
 
 TEST_F(RWFileTest, EraseEmptiesTheFile) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   std::string name = dir.file("erase");
   putFile(name, "old contents");
   RWFile f(name.c_str(), "rb");
@@ -305,10 +309,11 @@ TEST_F(RWFileTest, EraseEmptiesTheFile) {
 }
 
 TEST_F(RWFileTest, FailedEraseLeavesTheObjectNotOpen) {
+  SKIP_IN_KERNEL_BUILD("the engine holds the open file: removing it on the host does not make the delete fail");
   std::string name = dir.file("gone");
   RWFile f(name.c_str());
   ASSERT_TRUE(f.Write(1));
-  ASSERT_EQ(::unlink(name.c_str()), 0);  // the delete will fail
+  ASSERT_EQ(::unlink(hostPath(name).c_str()), 0);  // the delete will fail
   EXPECT_FALSE(f.Erase());
   EXPECT_FALSE(f.isValid());
   EXPECT_FALSE(fileExists(name));
@@ -347,7 +352,7 @@ TEST_F(RWFileTest, ExistsAsksWithoutCreating) {
   EXPECT_FALSE(fileExists(missing));
 
   if (geteuid() != 0) {  // the superuser may write anything
-    chmod(there.c_str(), 0444);
+    chmod(hostPath(there).c_str(), 0444);
     EXPECT_FALSE(RWFile::Exists(there.c_str()));
     EXPECT_TRUE(RWFile::Exists(there.c_str(), 4));
     EXPECT_FALSE(RWFile::Exists(there.c_str(), 2));

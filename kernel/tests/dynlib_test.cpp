@@ -20,7 +20,7 @@ class KernelAddonTest : public ::testing::Test {
  protected:
   void SetUp() override {
     eng::reset();
-    eng::setRoot(dir.path());
+    eng::setRoot(dir.hostPath());
     namespace fs = std::filesystem;
     for (auto [from, to] : {std::pair{ADDON_PLAIN, "plain.dll"}, {ADDON_ZERO, "zero.dll"},
                             {ADDON_NONE, "none.dll"}})
@@ -32,6 +32,7 @@ class KernelAddonTest : public ::testing::Test {
     EXPECT_EQ(eng::live().images, images);
     EXPECT_EQ(eng::misuse(), Lines());
     eng::reset();
+    eng::setRoot(startEngineRoot());  // the test program's root, for the tests after this one
   }
 
   TempDir dir;

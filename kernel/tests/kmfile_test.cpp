@@ -24,7 +24,7 @@ class KernelFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     eng::reset();
-    eng::setRoot(dir.path());
+    eng::setRoot(dir.hostPath());
     hadTable = kmNativeTableLoaded();
     ASSERT_TRUE(kmLoadNativeTable());
     before = eng::live();
@@ -43,12 +43,13 @@ class KernelFileTest : public ::testing::Test {
     EXPECT_EQ(eng::live().semaphores, before.semaphores);
     EXPECT_EQ(eng::misuse(), std::vector<std::string>());
     eng::reset();
+    eng::setRoot(startEngineRoot());  // the test program's root, for the tests after this one
   }
 
   // A file in the engine's system folder: its name for the driver, and the
   // host path the engine keeps it at.
   static std::string nt(const std::string& name) { return "\\SystemRoot\\" + name; }
-  std::string host(const std::string& name) const { return dir.path() + "/SystemRoot/" + name; }
+  std::string host(const std::string& name) const { return dir.hostPath() + "/SystemRoot/" + name; }
   static std::u16string wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
   TempDir dir;

@@ -107,43 +107,30 @@ TEST(KernelReal, Behaviours) {
   for (const auto& c : cases) EXPECT_TRUE(c.holds()) << c.what;
 }
 
-// The user-mode build stores this transform with these levels (its own
-// tests hold them, in the binary file, whose levels a little-endian stream
-// carries byte for byte): the kernel build restores the same values from
-// them and writes the same bytes back.
-TEST(KernelRealStore, ATransformStoredByTheUserBuildRestoresWithIdenticalBytes) {
-  // The little-endian stream's header: "es", version 1, order 0 (little),
-  // then the sizes of short, int, long, wide character and length.
-  const std::string header = bytes({'e', 's', 0x01, 0x00, 0x02, 0x04, 0x04, 0x02, 0x04});
-  // The root level (version 1, id 7, serial 50) and the attribute level
-  // (version 1, changed), then version 1; rotation 90, x -2, y 300;
-  // 0.5 = 0x3F000000, 1.5 = 0x3FC00000.
-  const std::string levels = le32(1) + le32(7) + le32(50) + le32(1) + le32(1) +
+// The user-mode build stores this transform with these bytes (its own tests
+// hold them): the kernel build restores the same values and writes the same
+// bytes back.
+class KernelRealStore : public StoreTest {};
+
+TEST_F(KernelRealStore, ATransformStoredByTheUserBuildRestoresWithIdenticalBytes) {
+  // Header, the root level and the attribute level (id 7, serial 50,
+  // changed), then version 1; rotation 90, x -2, y 300; 0.5 = 0x3F000000,
+  // 1.5 = 0x3FC00000.
+  const std::string stored = le32(0x8888) + le16(103) + le32(1) + le32(7) + le32(50) + le32(1) + le32(1) +
                              bytes({0x01, 0x00, 0x00, 0x00, 0x5A, 0x00, 0xFE, 0xFF, 0x2C, 0x01, 0x00, 0x00, 0x00,
                                     0x3F, 0x00, 0x00, 0xC0, 0x3F});
-  std::stringstream stored(header + levels);
-  GTransformAttribute back;
-  {
-    RWeistream in(stored);
-    back.restoreGuts(in);
-    ASSERT_TRUE(in.good());
-  }
-  EXPECT_EQ(back.rotation(), 90);
-  EXPECT_EQ(back.offset(), GPoint(-2, 300));
-  EXPECT_EQ(back.scale(), GScaleFactors(0.5f, 1.5f));
-  EXPECT_EQ(back.id(), 7u);
+  putBytes(stored);
+  std::unique_ptr<GTransformAttribute> back(restoreFile<GTransformAttribute>());
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->rotation(), 90);
+  EXPECT_EQ(back->offset(), GPoint(-2, 300));
+  EXPECT_EQ(back->scale(), GScaleFactors(0.5f, 1.5f));
+  EXPECT_EQ(storeFile(back.get()), stored);
 
-  std::stringstream again;
-  {
-    RWeostream out(again, RWeostream::LittleEndian);
-    back.saveGuts(out);
-  }
-  EXPECT_EQ(again.str(), header + levels);
-
-  // Every stream form carries the real as a single.
-  for (const auto& copy : throughEveryStream(&back)) {
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->scale(), GScaleFactors(0.5f, 1.5f));
+  // The virtual streams carry the real as a single too.
+  for (const auto& again : throughEveryStream(back.get())) {
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->scale(), GScaleFactors(0.5f, 1.5f));
   }
 }
 

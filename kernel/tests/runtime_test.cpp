@@ -205,6 +205,7 @@ TEST(StartUp, AStoppedRuntimeStartsAgainWithEveryClassRegistered) {
   RWBTree tree;
   const std::string storedSet = storedBytes(&set);
   const std::string storedTree = storedBytes(&tree);
+  const RWCollectable* nil = rwNilCollectable();
   std::unique_ptr<RWCollectable> first(restoredFrom(storedSet));
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->isA(), RWSet::classIsA());
@@ -224,6 +225,12 @@ TEST(StartUp, AStoppedRuntimeStartsAgainWithEveryClassRegistered) {
   std::unique_ptr<RWCollectable> other(restoredFrom(storedTree));
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(other->isA(), RWBTree::classIsA());
+  // The nil object is made again in its own place, and a null pointer
+  // still stores as nil and restores as null.
+  EXPECT_EQ(rwNilCollectable(), nil);
+  const std::string storedNull = storedBytes(nullptr);
+  EXPECT_EQ(storedNull, storedBytes(nil));
+  EXPECT_EQ(restoredFrom(storedNull), nullptr);
 
   kernelHeapFree(early);
   void* kept = kernelHeapAlloc(12345);
@@ -267,6 +274,10 @@ TEST(DriverImage, ExportsTheEntryPointsAloneAndRunsNoStaticInitialiserOfOurs) {
     if (line.find("_GLOBAL__sub_I_") != std::string::npos) {
       EXPECT_EQ(line.find(".cpp"), std::string::npos) << line;
     }
+  // The nil object is made by a start-up entry, not guarded as a
+  // function's static whose destructor would run outside the exit table.
+  for (const std::string& line : outputOf("nm -C " KRENDER_IMAGE))
+    EXPECT_EQ(line.find("for rwNilCollectable()"), std::string::npos) << line;
 }
 
 TEST(DriverImage, EnablesAndDisablesTwiceThroughTheEnginesLoader) {

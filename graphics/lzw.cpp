@@ -269,11 +269,10 @@ int GLZWCodec::decode(std::istream& in, std::ostream& out) {
 namespace {
 
 // zlib's blocks come from the platform layer, so that in the driver they are
-// the debugging heap's like every other block. zlib asks for items × size.
-voidpf zlibAlloc(voidpf, uInt items, uInt size) {
-  if (size != 0 && items > SIZE_MAX / size) return Z_NULL;
-  return rwAlloc(static_cast<size_t>(items) * size);
-}
+// the debugging heap's like every other block. zlib asks for items × size,
+// two 32-bit counts whose product a size_t holds.
+static_assert(sizeof(uInt) <= 4 && sizeof(size_t) >= 8);
+voidpf zlibAlloc(voidpf, uInt items, uInt size) { return rwAlloc(static_cast<size_t>(items) * size); }
 
 void zlibFree(voidpf, voidpf block) { rwFree(block); }
 

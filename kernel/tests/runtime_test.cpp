@@ -55,9 +55,10 @@ TEST(ExitTable, RunsNewestFirstAcrossGrowthAndRefusesRegistrationWhileRunning) {
   answerDuringExit = 0;
   ASSERT_EQ(atexit(registersDuringExit), 0);
   // A null routine, which the C library's declaration says cannot come,
-  // is passed over at exit.
-  void (*volatile none)() = nullptr;
-  atexit(none);
+  // is passed over at exit. It comes through a plain pointer to atexit,
+  // as a caller that does not see the declaration would pass it.
+  int (*volatile registerRoutine)(void (*)()) = atexit;
+  registerRoutine(nullptr);
   // 40 more: at least one growth of the table by 32 falls among them.
   registerRoutines(std::make_index_sequence<40>());
   restartRuntime();

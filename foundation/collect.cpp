@@ -1,5 +1,8 @@
 #include "rw/collect.h"
 
+#include <atomic>
+#include <new>
+
 #include "rw/factory.h"
 #include "rw/rwfile.h"
 #include "rw/vstream.h"
@@ -39,12 +42,34 @@ void RWCollectable::saveGuts(RWFile&) const {}
 
 RWStringID RWCollectable::stringID() const { return rwStringIDOf(isA()); }
 
+namespace {
+
+// The nil object lives in storage of its own rather than on the heap or in
+// a function's static: its address never changes, so a store table that
+// holds it compares equal to it even across a stop and a new start, and the
+// driver registers no destructor outside its exit table. It is made by the
+// library's start (or on first use, by whatever runs before that) and
+// destroyed at its stop; a use after the stop makes it again in place.
+alignas(RWCollectable) unsigned char nilStorage[sizeof(RWCollectable)];
+std::atomic<bool> nilMade{false};
+
+RWCollectable* nilObject() { return std::launder(reinterpret_cast<RWCollectable*>(nilStorage)); }
+
+void makeNil() {
+  if (!nilMade.exchange(true)) new (nilStorage) RWCollectable;
+}
+
+void destroyNil() {
+  if (nilMade.exchange(false)) nilObject()->~RWCollectable();
+}
+
+RW_STARTUP_FIRST(nilEntry, makeNil, destroyNil);
+
+}  // namespace
+
 RWCollectable* rwNilCollectable() {
-  // Made on first use and destroyed once at exit, so no registration or
-  // store running from another module's static initialiser can find it
-  // missing.
-  static RWCollectable nil;
-  return &nil;
+  makeNil();
+  return nilObject();
 }
 
 RWBoolean rwCollectableIsEqual(const void* a, const void* b) {

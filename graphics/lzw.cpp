@@ -2,12 +2,14 @@
 
 #include <zlib.h>
 
+#include <cstdint>
 #include <iterator>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "graphics/membuf.h"
+#include "rw/kmsys.h"
 
 namespace {
 
@@ -264,14 +266,46 @@ int GLZWCodec::decode(std::istream& in, std::ostream& out) {
 
 // ---- zlib ---------------------------------------------------------------------------
 
+namespace {
+
+// zlib's blocks come from the platform layer, so that in the driver they are
+// the debugging heap's like every other block. zlib asks for items × size,
+// two 32-bit counts whose product a size_t holds.
+static_assert(sizeof(uInt) <= 4 && sizeof(size_t) >= 8);
+voidpf zlibAlloc(voidpf, uInt items, uInt size) { return rwAlloc(static_cast<size_t>(items) * size); }
+
+void zlibFree(voidpf, voidpf block) { rwFree(block); }
+
+// A z_stream on those blocks over the whole of input; zlib counts its input
+// in 32 bits, so a longer one is refused (false).
+bool prepare(z_stream& z, const std::string& input) {
+  z = z_stream{};
+  z.zalloc = zlibAlloc;
+  z.zfree = zlibFree;
+  z.opaque = Z_NULL;
+  if (input.size() > UINT32_MAX) return false;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+  z.avail_in = static_cast<uInt>(input.size());
+  return true;
+}
+
+}  // namespace
+
 int zlibCompressStream(std::istream& in, std::ostream& out) {
   const std::string input = readAll(in);
-  // Room for what zlib may make of incompressible input.
-  uLongf length = compressBound(static_cast<uLong>(input.size()));
-  std::vector<Bytef> packed(length);
-  if (compress(packed.data(), &length, reinterpret_cast<const Bytef*>(input.data()),
-               static_cast<uLong>(input.size())) != Z_OK)
-    return 0;
+  z_stream z;
+  // The same stream as compress() makes at the default level, so the bytes
+  // are those of the one-call form.
+  if (!prepare(z, input) || deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) return 0;
+  // Room for what zlib may make of incompressible input: one call finishes.
+  const uLong bound = deflateBound(&z, static_cast<uLong>(input.size()));
+  std::vector<Bytef> packed(bound);
+  z.next_out = packed.data();
+  z.avail_out = static_cast<uInt>(bound);
+  const int status = bound <= UINT32_MAX ? deflate(&z, Z_FINISH) : Z_BUF_ERROR;
+  const uLong length = z.total_out;
+  deflateEnd(&z);
+  if (status != Z_STREAM_END) return 0;
   // A block of fixed capacity is asked for its room first, so that a
   // result that does not fit leaves it as it was.
   if (auto* fixed = dynamic_cast<GFixedStreamBuf*>(out.rdbuf())) {
@@ -283,11 +317,17 @@ int zlibCompressStream(std::istream& in, std::ostream& out) {
 
 int zlibUncompressStream(std::istream& in, std::ostream& out) {
   const std::string input = readAll(in);
+  z_stream z;
+  if (!prepare(z, input) || inflateInit(&z) != Z_OK) return 0;
   std::vector<Bytef> unpacked(kInflateLimit);
-  uLongf length = kInflateLimit;
-  if (uncompress(unpacked.data(), &length, reinterpret_cast<const Bytef*>(input.data()),
-                 static_cast<uLong>(input.size())) != Z_OK)
-    return 0;
+  z.next_out = unpacked.data();
+  z.avail_out = static_cast<uInt>(kInflateLimit);
+  // Whole or not at all: a stream that is cut short, damaged or longer than
+  // the limit does not reach its end here. Bytes after its end are ignored.
+  const int status = inflate(&z, Z_FINISH);
+  const uLong length = z.total_out;
+  inflateEnd(&z);
+  if (status != Z_STREAM_END) return 0;
   out.write(reinterpret_cast<const char*>(unpacked.data()), static_cast<std::streamsize>(length));
   return out ? 1 : 0;
 }

@@ -1,7 +1,8 @@
 // The kernel driver's platform layer, on the graphics engine's services:
-// locks on engine semaphores, exit routines in the runtime's table, debug
-// output through EngDebugPrint and 16-bit text through the engine's
-// conversions. The file layer under RWFile is kmfile.cpp's.
+// locks on engine semaphores, exit routines in the runtime's table, raw
+// blocks on the debugging heap, debug output through EngDebugPrint and
+// 16-bit text through the engine's conversions. The file layer under RWFile
+// is kmfile.cpp's.
 
 #include "rw/kmsys.h"
 
@@ -56,6 +57,15 @@ int rwAtExit(void (*routine)()) { return atexit(routine); }
 
 // The driver runs its exit table once, at disable; nothing runs it early.
 void rwRunExitRoutines() {}
+
+// ---- raw blocks ----------------------------------------------------------
+
+// On the debugging heap, recording the caller of rwAlloc rather than rwAlloc.
+__attribute__((noinline)) void* rwAlloc(size_t size) {
+  return kernelHeapAllocFor(size, __builtin_return_address(0));
+}
+
+void rwFree(void* block) { kernelHeapFree(block); }
 
 // ---- the new-handler and the end of the process ---------------------------
 

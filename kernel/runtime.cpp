@@ -93,8 +93,11 @@ int kernelRuntimeShutdown() {
   HSEMAPHORE lock = exitLock;
   if (lock) EngAcquireSemaphore(lock);
   exiting = true;
-  // Newest first, down to and including the first one registered.
-  for (ExitRoutine* slot = exitNext; slot && slot != exitStart;) (*--slot)();
+  // Newest first, down to and including the first one registered. The C
+  // library declares atexit's routine non-null, so the compiler may drop a
+  // test of it there; a null one that got in anyway is passed over here.
+  for (ExitRoutine* slot = exitNext; slot && slot != exitStart;)
+    if (ExitRoutine routine = *--slot) routine();
   if (exitStart) EngFreeMem(exitStart);
   exitStart = exitNext = exitEnd = nullptr;
   kernelHeapShutdown();

@@ -9,8 +9,9 @@
 // build (sys/posix.cpp for user mode); no other file of the library touches
 // the operating system.
 //
-// Memory needs no entry here: every allocation goes through operator new,
+// C++ objects need no memory entry here: they go through operator new,
 // which calls the installed new-handler in a loop while the allocation fails.
+// Code that hands an allocator to a C library (zlib) takes rwAlloc/rwFree.
 
 #include <cstdarg>
 #include <cstddef>
@@ -39,6 +40,15 @@ RWLockCounters rwLockCounters();
 int rwAtExit(void (*routine)());
 // Runs and empties the table now; routines added later run at exit again.
 void rwRunExitRoutines();
+
+// ---- raw blocks ----------------------------------------------------------
+// Blocks for a C library that takes its allocator from the caller: the C
+// library's malloc in user mode, the driver's debugging heap in the kernel
+// driver, so that every block the driver takes is counted and checked there.
+// rwAlloc answers null when no block can be had (the new-handler is not
+// asked); rwFree ignores null.
+void* rwAlloc(size_t size);
+void rwFree(void* block);
 
 // ---- the new-handler and the end of the process ---------------------------
 // The routine operator new calls while an allocation fails: 1 asks for

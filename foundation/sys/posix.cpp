@@ -89,6 +89,12 @@ void rwRunExitRoutines() {
   }
 }
 
+// ---- raw blocks ----------------------------------------------------------
+
+void* rwAlloc(size_t size) { return std::malloc(size); }
+
+void rwFree(void* block) { std::free(block); }
+
 // ---- the new-handler and the end of the process ---------------------------
 
 namespace {

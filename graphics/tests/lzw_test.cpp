@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/lzw.h"
@@ -310,6 +311,35 @@ TEST(Zlib, TextRoundTripsAndZlibReadsWhatWasWritten) {
   std::ostringstream packedNoise;
   EXPECT_EQ(zlibCompressStream(noisy, packedNoise), 1);
   EXPECT_EQ(zlibUncompressed(packedNoise.str(), 5000), noise);
+}
+
+TEST(Zlib, WritesZlibsDefaultStreamAndReadsOneFollowedByOtherBytes) {
+  const std::pair<std::string, std::string> golden[] = {
+      {"", std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)},
+      {"a", std::string("\x78\x9c\x4b\x04\x00\x00\x62\x00\x62", 9)},
+  };
+  for (const auto& [text, bytes] : golden) {
+    std::istringstream in(text);
+    std::ostringstream packed;
+    EXPECT_EQ(zlibCompressStream(in, packed), 1);
+    EXPECT_EQ(packed.str(), bytes) << text;
+  }
+
+  // The one-call form's bytes for a longer text, and the largest text read
+  // back whole even with more bytes behind its stream.
+  const std::string text = someText(16000);
+  std::vector<Bytef> expected(compressBound(text.size()));
+  uLongf length = expected.size();
+  ASSERT_EQ(compress(expected.data(), &length, reinterpret_cast<const Bytef*>(text.data()), text.size()), Z_OK);
+  std::istringstream in(text);
+  std::ostringstream packed;
+  ASSERT_EQ(zlibCompressStream(in, packed), 1);
+  EXPECT_EQ(packed.str(), std::string(reinterpret_cast<char*>(expected.data()), length));
+
+  std::istringstream back(packed.str() + "more");
+  std::ostringstream unpacked;
+  EXPECT_EQ(zlibUncompressStream(back, unpacked), 1);
+  EXPECT_EQ(unpacked.str(), text);
 }
 
 TEST(Zlib, MoreThan16000BytesOrDamagedDataFailAndWriteNothing) {

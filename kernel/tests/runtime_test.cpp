@@ -54,6 +54,11 @@ TEST(ExitTable, RunsNewestFirstAcrossGrowthAndRefusesRegistrationWhileRunning) {
   ranCount = 0;
   answerDuringExit = 0;
   ASSERT_EQ(atexit(registersDuringExit), 0);
+  // A null routine, which the C library's declaration says cannot come,
+  // is passed over at exit. It comes through a plain pointer to atexit,
+  // as a caller that does not see the declaration would pass it.
+  int (*volatile registerRoutine)(void (*)()) = atexit;
+  registerRoutine(nullptr);
   // 40 more: at least one growth of the table by 32 falls among them.
   registerRoutines(std::make_index_sequence<40>());
   restartRuntime();
@@ -201,6 +206,7 @@ TEST(StartUp, AStoppedRuntimeStartsAgainWithEveryClassRegistered) {
   RWBTree tree;
   const std::string storedSet = storedBytes(&set);
   const std::string storedTree = storedBytes(&tree);
+  const RWCollectable* nil = rwNilCollectable();
   std::unique_ptr<RWCollectable> first(restoredFrom(storedSet));
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->isA(), RWSet::classIsA());
@@ -220,6 +226,12 @@ TEST(StartUp, AStoppedRuntimeStartsAgainWithEveryClassRegistered) {
   std::unique_ptr<RWCollectable> other(restoredFrom(storedTree));
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(other->isA(), RWBTree::classIsA());
+  // The nil object is made again in its own place, and a null pointer
+  // still stores as nil and restores as null.
+  EXPECT_EQ(rwNilCollectable(), nil);
+  const std::string storedNull = storedBytes(nullptr);
+  EXPECT_EQ(storedNull, storedBytes(nil));
+  EXPECT_EQ(restoredFrom(storedNull), nullptr);
 
   kernelHeapFree(early);
   void* kept = kernelHeapAlloc(12345);
@@ -263,6 +275,10 @@ TEST(DriverImage, ExportsTheEntryPointsAloneAndRunsNoStaticInitialiserOfOurs) {
     if (line.find("_GLOBAL__sub_I_") != std::string::npos) {
       EXPECT_EQ(line.find(".cpp"), std::string::npos) << line;
     }
+  // The nil object is made by a start-up entry, not guarded as a
+  // function's static whose destructor would run outside the exit table.
+  for (const std::string& line : outputOf("nm -C " KRENDER_IMAGE))
+    EXPECT_EQ(line.find("for rwNilCollectable()"), std::string::npos) << line;
 }
 
 TEST(DriverImage, EnablesAndDisablesTwiceThroughTheEnginesLoader) {

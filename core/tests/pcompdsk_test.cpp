@@ -209,25 +209,41 @@ TEST_F(DiskStoreTest, TwoHandlesShareOneStoreAndTheFileClosesAfterBoth) {
   EXPECT_TRUE(hasIndex(path()));
 }
 
-TEST_F(DiskStoreTest, ReopenedStoreHasTheSameRecordsInTheSameOrder) {
+void putThreeOutOfKeyOrder(MPersistentCompositeOnDisk& h) {
+  MPersistentObject::presetSerialCounter(2);
+  put(h, new Graphic(20, 2));   // serial 2
+  MPersistentObject::presetSerialCounter(0x10);
+  put(h, new Graphic(10, 16));  // serial 0x10
+  put(h, new TestLeaf(30, 3));
+}
+
+TEST_F(DiskStoreTest, WhileOpenTheIndexIsNotInTheFile) {
   SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   {
     MPersistentCompositeOnDisk h(wide(), 0, 1);
-    MPersistentObject::presetSerialCounter(2);
-    put(h, new Graphic(20, 2));   // serial 2
-    MPersistentObject::presetSerialCounter(0x10);
-    put(h, new Graphic(10, 16));  // serial 0x10
-    put(h, new TestLeaf(30, 3));
+    putThreeOutOfKeyOrder(h);
     // While open the index lives in memory only; keys order as text.
     FileKeys k = keysOf(path());
     ASSERT_TRUE(k.valid);
     EXPECT_EQ(k.keys, (std::vector<std::string>{"10", "11", "2"}));
+  }
+  // Reopening reads the index back and takes it out of the file.
+  MPersistentCompositeOnDisk again(wide(), 0, 1);
+  EXPECT_EQ(again.entries(), 3u);
+  EXPECT_FALSE(hasIndex(path()));
+}
+
+TEST_F(DiskStoreTest, ReopenedStoreHasTheSameRecordsInTheSameOrder) {
+  {
+    MPersistentCompositeOnDisk h(wide(), 0, 1);
+    putThreeOutOfKeyOrder(h);
     EXPECT_EQ(idsInOrder(h), (std::vector<uint32_t>{20, 10, 30}));
   }
+  // The keys order as text, whatever the order of storing.
+  EXPECT_EQ(objectKeys(path()), (std::vector<std::string>{"10", "11", "2"}));
   EXPECT_TRUE(hasIndex(path()));
   MPersistentCompositeOnDisk again(wide(), 0, 1);
   EXPECT_EQ(again.error(), 0);
-  EXPECT_FALSE(hasIndex(path()));
   EXPECT_EQ(again.entries(), 3u);
   EXPECT_EQ(idsInOrder(again), (std::vector<uint32_t>{20, 10, 30}));
   EXPECT_EQ(valueOf(again.findCountedById(30)), 3);
@@ -821,7 +837,6 @@ TEST_F(DiskStoreTest, NestedStoresAreSearchedThroughTheirProxies) {
 }
 
 TEST_F(DiskStoreTest, TheFileReaderReadsAStoreWithoutOpeningIt) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   {
     MPersistentCompositeOnDisk h(wide(), 0, 1);
     put(h, new Graphic(1, 10));
@@ -859,7 +874,10 @@ TEST_F(DiskStoreTest, TheFileReaderReadsAStoreWithoutOpeningIt) {
     EXPECT_EQ(classes, (std::vector<RWClassID>{Graphic::classIsA(), MPersistentComposite::classIsA()}));
   }
   EXPECT_EQ(fileContents(path()), closed);
+}
 
+TEST_F(DiskStoreTest, TheFileReaderFindsNoIndexInAStoreStillOpen) {
+  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   // A store still open keeps no index in the file, only objects by key.
   MPersistentCompositeOnDisk open(wide("open.dat"), 0, 1);
   GCountedRef object(new Graphic(5, 50));

@@ -29,6 +29,10 @@ class DiskTreeTest : public ::testing::Test {
   ReportLog log;
   std::string path = dir.file("tree.dat");
 
+  int files = 0;
+
+  // Moves the test on to a new, empty file.
+  void freshFile() { path = dir.file(("tree" + std::to_string(++files) + ".dat").c_str()); }
   Bytes bytes() const { return readAll(path); }
   // The node at offset at: count, children and key texts.
   struct NodeView {
@@ -56,25 +60,25 @@ std::string key(int i) {
 }
 
 TEST_F(DiskTreeTest, AFreshTreeWritesItsRecordIntoTheStartBlock) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 10, 10);
-  EXPECT_EQ(fm.start(), 284);
-  EXPECT_EQ(tree.baseInfo(), 284);
-  EXPECT_EQ(tree.nodeSize(), 488u);
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 10, 10);
+    EXPECT_EQ(fm.start(), 284);
+    EXPECT_EQ(tree.baseInfo(), 284);
+    EXPECT_EQ(tree.nodeSize(), 488u);
+    EXPECT_EQ(tree.entries(), 0);
+    EXPECT_EQ(tree.height(), 0u);
+  }
   Bytes b = bytes();
   ASSERT_EQ(b.size(), 324u);
   EXPECT_EQ(le32(b, 280), 44);  // the block's length word
   const int32_t record[] = {-1, -1, 0x200, 0, 16, 10, 10, -1};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(le32(b, 284 + 4 * i), record[i]) << "field " << i;
   EXPECT_EQ(le32(b, 284 + 36), 0);  // flags; bytes 32-35 are not part of the format
-  EXPECT_EQ(tree.entries(), 0);
-  EXPECT_EQ(tree.height(), 0u);
   EXPECT_TRUE(log.empty());
 }
 
 TEST_F(DiskTreeTest, TextKeysMatchByPrefixAndRawKeysByEveryByte) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   {
     // Without the ignore-null flag keys are texts: a shorter sought key
     // matches a stored one of the same text, and a key longer than L keeps
@@ -93,17 +97,18 @@ TEST_F(DiskTreeTest, TextKeysMatchByPrefixAndRawKeysByEveryByte) {
     EXPECT_EQ(value, 8);
     EXPECT_EQ(tree.findKeyAndValue("ab", found, value), 0);
     EXPECT_EQ(value, -1);
+  }
+  {
     Bytes b = bytes();
     int32_t root = le32(b, 284);
     const char stored[16] = {'a', 'b', 'c'};  // the rest of the slot is zero
     EXPECT_EQ(std::memcmp(b.data() + root + 8 + 160 + 16, stored, 16), 0);
   }
-  std::remove(path.c_str());
+  freshFile();
   {
     RWFileManager fm(path.c_str());
     Tr tree(fm, 10, Tr::autoCreate, 48, 1, -1, Tr::currentStyle, 10, 10);
     EXPECT_EQ(tree.nodeSize(), 1128u);
-    EXPECT_EQ(le32(bytes(), 284 + 36), 1);
     char a[48] = {'x', 0, 'a'}, c[48] = {'x', 0, 'c'};
     EXPECT_EQ(tree.insertKeyAndValue(a, 1), 1);
     EXPECT_EQ(tree.insertKeyAndValue(c, 2), 1);  // equal as texts, not as bytes
@@ -119,18 +124,22 @@ TEST_F(DiskTreeTest, TextKeysMatchByPrefixAndRawKeysByEveryByte) {
     EXPECT_EQ(text, RWCString(a, 48));
     EXPECT_EQ(value, 1);
   }
+  EXPECT_EQ(le32(bytes(), 284 + 36), 1);  // the ignore-null flag
 }
 
 TEST_F(DiskTreeTest, TheTwentyFirstInsertSplitsTheRoot) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 10, 10);
-  for (int i = 0; i < 20; ++i) ASSERT_EQ(tree.insertKeyAndValue(key(i).c_str(), i), 1);
-  EXPECT_EQ(tree.rootOffset(), 328);  // the block after the record
-  EXPECT_EQ(tree.height(), 1u);
-  ASSERT_EQ(tree.insertKeyAndValue(key(20).c_str(), 20), 1);
-  // The new right half, then the new root, each taken at the end.
-  EXPECT_EQ(tree.rootOffset(), 328 + 492 + 492);
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 10, 10);
+    for (int i = 0; i < 20; ++i) ASSERT_EQ(tree.insertKeyAndValue(key(i).c_str(), i), 1);
+    EXPECT_EQ(tree.rootOffset(), 328);  // the block after the record
+    EXPECT_EQ(tree.height(), 1u);
+    ASSERT_EQ(tree.insertKeyAndValue(key(20).c_str(), 20), 1);
+    // The new right half, then the new root, each taken at the end.
+    EXPECT_EQ(tree.rootOffset(), 328 + 492 + 492);
+    EXPECT_EQ(tree.height(), 2u);
+    EXPECT_EQ(tree.entries(), 21);
+  }
   EXPECT_EQ(le32(bytes(), 284), 1312);  // the record follows the root
   NodeView root = node(1312, 10, 16);
   ASSERT_EQ(root.count, 1);
@@ -141,8 +150,6 @@ TEST_F(DiskTreeTest, TheTwentyFirstInsertSplitsTheRoot) {
   EXPECT_EQ(right.count, 10);
   EXPECT_EQ(left.keys.front(), key(0));
   EXPECT_EQ(right.keys.back(), key(20));
-  EXPECT_EQ(tree.height(), 2u);
-  EXPECT_EQ(tree.entries(), 21);
 }
 
 TEST_F(DiskTreeTest, FindInsertReplaceAndRemoveAnswerAsDocumented) {
@@ -338,35 +345,50 @@ TEST_F(DiskTreeTest, ARecordOfAnotherVersionIsAnOldStyleTree) {
 }
 
 TEST_F(DiskTreeTest, AnOldStyleTreeInAFreshFileKeepsItsRootInFourBytes) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::oldStyle, 10, 10);
-  EXPECT_EQ(fm.start(), 284);
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::oldStyle, 10, 10);
+    EXPECT_EQ(fm.start(), 284);
+  }
   Bytes b = bytes();
   EXPECT_EQ(le32(b, 280), 8);
   EXPECT_EQ(le32(b, 284), -1);
-  tree.insertKeyAndValue("a", 1);
-  EXPECT_EQ(le32(bytes(), 284), tree.rootOffset());
+  freshFile();
+  RWoffset root = 0;
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::oldStyle, 10, 10);
+    tree.insertKeyAndValue("a", 1);
+    root = tree.rootOffset();
+  }
+  EXPECT_EQ(le32(bytes(), 284), root);
 }
 
 TEST_F(DiskTreeTest, ClearGivesEveryNodeBack) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
-  for (int i = 0; i < 100; ++i) tree.insertKeyAndValue(key(i).c_str(), i);
-  tree.clear();
-  EXPECT_EQ(tree.entries(), 0);
-  EXPECT_EQ(tree.rootOffset(), -1);
+  auto fillAndClear = [&](Tr& tree) {
+    for (int i = 0; i < 100; ++i) tree.insertKeyAndValue(key(i).c_str(), i);
+    tree.clear();
+    EXPECT_EQ(tree.entries(), 0);
+    EXPECT_EQ(tree.rootOffset(), -1);
+  };
+  {
+    RWFileManager fm(path.c_str());
+    Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
+    fillAndClear(tree);
+  }
   Bytes b = bytes();
   EXPECT_EQ(le32(b, 284), -1);
   Layout lay;
   ASSERT_EQ(readLayout(b, lay), "");
   EXPECT_EQ(lay.allocated.size(), 1u);  // the record alone
+  freshFile();
+  RWFileManager fm(path.c_str());
+  Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, 2);
+  fillAndClear(tree);
   EXPECT_EQ(tree.insertKeyAndValue("again", 1), 1);
 }
 
 TEST_F(DiskTreeTest, TheCacheReplacesItsLeastRecentlyUsedSlot) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   RWFile file(path.c_str());
   for (int32_t i = 0; i < 4; ++i) file.Write(i);  // four 4-byte "nodes"
   RWNodeCache cache(file, 2, 4);
@@ -381,7 +403,9 @@ TEST_F(DiskTreeTest, TheCacheReplacesItsLeastRecentlyUsedSlot) {
   const char image[4] = {9, 0, 0, 0};
   ASSERT_TRUE(cache.write(12, image));  // slot 0 is older now
   EXPECT_EQ(cache.slotOffset(0), 12);
-  EXPECT_EQ(le32(bytes(), 12), 9);  // written through
+  int32_t onFile = 0;
+  ASSERT_TRUE(file.SeekTo(12) && file.Read(onFile));
+  EXPECT_EQ(onFile, 9);  // written through
   // A failed read leaves the slot empty rather than holding stale bytes.
   EXPECT_FALSE(cache.read(400, node));
   EXPECT_EQ(cache.slotOffset(1), -1);
@@ -494,10 +518,9 @@ TEST_F(DiskTreeTest, SoakAgainstAMap) {
 // right leaf and then removing the root's key must work whatever the
 // minimum fill, 0 included: no node below the root is ever left empty.
 TEST_F(DiskTreeTest, AnInnerKeyIsRemovedAfterItsRightLeafEmptied) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   for (unsigned fill = 0; fill <= 2; ++fill) {
     SCOPED_TRACE("minimum fill " + std::to_string(fill));
-    std::remove(path.c_str());
+    freshFile();
     {
       RWFileManager fm(path.c_str());
       Tr tree(fm, 10, Tr::autoCreate, 16, 0, -1, Tr::currentStyle, 2, fill);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,10 @@ class FileManagerTest : public ::testing::Test {
   ReportLog capture;
   std::string path = dir.file("heap.dat");
 
+  int files = 0;
+
+  // Moves the test on to a new, empty file.
+  void freshFile() { path = dir.file(("heap" + std::to_string(++files) + ".dat").c_str()); }
   Bytes bytes() const { return readAll(path); }
   // The list block at offset at, as (offset, size) pairs, with its next.
   std::vector<std::pair<int32_t, int32_t>> entries(int32_t at, int32_t* next = nullptr) const {
@@ -63,45 +66,60 @@ TEST_F(FileManagerTest, FirstAllocationBecomesStart) {
 }
 
 TEST_F(FileManagerTest, RequestsRoundUpWithTheLengthWord) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
   const struct { RWspace n; int32_t length; } cases[] = {{0, 4}, {1, 8}, {4, 8}, {5, 12}, {8, 12}, {9, 16}};
-  for (auto c : cases) {
-    RWoffset p = fm.allocate(c.n);
-    EXPECT_EQ(le32(bytes(), p - 4), c.length) << "n = " << c.n;
-    EXPECT_EQ(fm.endData(), p - 4 + c.length);
+  std::vector<RWoffset> at;
+  {
+    RWFileManager fm(path.c_str());
+    for (auto c : cases) {
+      RWoffset p = fm.allocate(c.n);
+      EXPECT_EQ(fm.endData(), p - 4 + c.length) << "n = " << c.n;
+      at.push_back(p);
+    }
   }
+  Bytes b = bytes();
+  for (size_t i = 0; i < at.size(); ++i) EXPECT_EQ(le32(b, at[i] - 4), cases[i].length) << "n = " << cases[i].n;
 }
 
 TEST_F(FileManagerTest, FreeingTheLastBlockMovesTheEndBack) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  fm.allocate(8);
-  RWoffset a = fm.allocate(20);
-  RWoffset b = fm.allocate(20);
-  fm.deallocate(b);
-  EXPECT_EQ(fm.endData(), b - 4);
+  // Each check of the file's bytes replays the steps on a fresh file and
+  // reads it once the manager has closed it.
+  RWoffset a = 0, b = 0;
+  auto freeLast = [&](RWFileManager& fm) {
+    fm.allocate(8);
+    a = fm.allocate(20);
+    b = fm.allocate(20);
+    fm.deallocate(b);
+    EXPECT_EQ(fm.endData(), b - 4);
+  };
+  { RWFileManager fm(path.c_str()); freeLast(fm); }
   EXPECT_TRUE(entries(12).empty());
   // A free extent just before the end stays in the list when the end moves.
-  fm.deallocate(a);
-  EXPECT_EQ(fm.endData(), a - 4);
+  freshFile();
+  {
+    RWFileManager fm(path.c_str());
+    freeLast(fm);
+    fm.deallocate(a);
+    EXPECT_EQ(fm.endData(), a - 4);
+  }
   EXPECT_EQ(le32(bytes(), 4), a - 4);
 }
 
 TEST_F(FileManagerTest, ExtentsAreTakenWholeOrSplit) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
   struct Case { RWspace freed; int32_t length; std::vector<std::pair<int32_t, int32_t>> left; };
   // A freed 48-byte block serves a request of 40 (want 44) whole: 4 bytes
   // could never hold a block. A 52-byte block leaves an entry of 8.
   const Case cases[] = {{44, 48, {}}, {48, 44, {{284 + 44, 8}}}};
   for (const Case& c : cases) {
-    std::remove(path.c_str());
-    RWFileManager fm(path.c_str());
-    fm.allocate(0);                         // start block at 280
-    RWoffset a = fm.allocate(c.freed);      // block at 284, handed out as 288
-    fm.allocate(0);                         // keeps a away from the end
-    fm.deallocate(a);
-    EXPECT_EQ(fm.allocate(40), a);
+    freshFile();
+    RWoffset a = 0;
+    {
+      RWFileManager fm(path.c_str());
+      fm.allocate(0);                   // start block at 280
+      a = fm.allocate(c.freed);         // block at 284, handed out as 288
+      fm.allocate(0);                   // keeps a away from the end
+      fm.deallocate(a);
+      EXPECT_EQ(fm.allocate(40), a);
+    }
     EXPECT_EQ(le32(bytes(), a - 4), c.length);
     EXPECT_EQ(entries(12), c.left);
     expectPartition();
@@ -109,15 +127,22 @@ TEST_F(FileManagerTest, ExtentsAreTakenWholeOrSplit) {
 }
 
 TEST_F(FileManagerTest, FreeingBetweenTwoExtentsMergesThree) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  fm.allocate(0);
-  RWoffset a = fm.allocate(12), b = fm.allocate(20), c = fm.allocate(28);
-  fm.allocate(0);
-  fm.deallocate(a);
-  fm.deallocate(c);
+  RWoffset a = 0, b = 0, c = 0;
+  auto freeTwo = [&](RWFileManager& fm) {
+    fm.allocate(0);
+    a = fm.allocate(12), b = fm.allocate(20), c = fm.allocate(28);
+    fm.allocate(0);
+    fm.deallocate(a);
+    fm.deallocate(c);
+  };
+  { RWFileManager fm(path.c_str()); freeTwo(fm); }
   EXPECT_EQ(entries(12).size(), 2u);
-  fm.deallocate(b);
+  freshFile();
+  {
+    RWFileManager fm(path.c_str());
+    freeTwo(fm);
+    fm.deallocate(b);
+  }
   std::vector<std::pair<int32_t, int32_t>> one = {{a - 4, 16 + 24 + 32}};
   EXPECT_EQ(entries(12), one);
   expectPartition();
@@ -163,20 +188,24 @@ TEST_F(FileManagerTest, ARefusedFreeNamesWhatHappened) {
 }
 
 TEST_F(FileManagerTest, AFullBlockGrowsTheRingAndEmptyBlocksLeaveIt) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  fm.allocate(0);
   std::vector<RWoffset> held;
-  for (int i = 0; i < 33; ++i) {
-    held.push_back(fm.allocate(i < 32 ? 12 : 4));  // 16-byte blocks, the last 8
-    fm.allocate(0);                                 // a guard between them
-  }
-  for (RWoffset p : held) fm.deallocate(p);
+  RWoffset endAfterFree = 0;
+  auto fillAndFree = [&](RWFileManager& fm) {
+    held.clear();
+    fm.allocate(0);
+    for (int i = 0; i < 33; ++i) {
+      held.push_back(fm.allocate(i < 32 ? 12 : 4));  // 16-byte blocks, the last 8
+      fm.allocate(0);                                 // a guard between them
+    }
+    for (RWoffset p : held) fm.deallocate(p);
+    endAfterFree = fm.endData();
+  };
+  { RWFileManager fm(path.c_str()); fillAndFree(fm); }
   int32_t next;
   EXPECT_EQ(entries(12, &next).size(), 32u);
   ASSERT_NE(next, 12);
   const int32_t second = next;
-  EXPECT_EQ(second, fm.endData() - 268);  // no extent was big enough: taken at the end
+  EXPECT_EQ(second, endAfterFree - 268);  // no extent was big enough: taken at the end
   Bytes b = bytes();
   EXPECT_EQ(b[second] | b[second + 1] << 8, 0x1235);
   EXPECT_EQ(entries(second, &next).size(), 1u);
@@ -185,33 +214,45 @@ TEST_F(FileManagerTest, AFullBlockGrowsTheRingAndEmptyBlocksLeaveIt) {
 
   // Emptying the first block while it has a successor moves the successor's
   // content to offset 12 and gives its 268 bytes back.
-  for (int i = 0; i < 32; ++i) EXPECT_EQ(fm.allocate(12), held[i]);
+  freshFile();
+  {
+    RWFileManager fm(path.c_str());
+    fillAndFree(fm);
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(fm.allocate(12), held[i]);
+    EXPECT_EQ(fm.endData(), second);
+  }
   EXPECT_EQ(entries(12, &next).size(), 1u);
   EXPECT_EQ(next, 12);
-  EXPECT_EQ(fm.endData(), second);
   expectPartition();
   EXPECT_TRUE(capture.all().empty());
 }
 
 TEST_F(FileManagerTest, AnEmptiedLaterBlockIsUnlinked) {
-  SKIP_IN_KERNEL_BUILD(kKernelFileHeldOpen);
-  RWFileManager fm(path.c_str());
-  fm.allocate(0);
   std::vector<RWoffset> held;
-  for (int i = 0; i < 33; ++i) {
-    held.push_back(fm.allocate(4));
+  auto fillAndFree = [&](RWFileManager& fm) {
+    held.clear();
     fm.allocate(0);
-  }
-  for (RWoffset p : held) fm.deallocate(p);
+    for (int i = 0; i < 33; ++i) {
+      held.push_back(fm.allocate(4));
+      fm.allocate(0);
+    }
+    for (RWoffset p : held) fm.deallocate(p);
+  };
+  { RWFileManager fm(path.c_str()); fillAndFree(fm); }
   int32_t next;
   entries(12, &next);
   const int32_t second = next;
   // The search goes on from the second block, the one that took the last
   // free: its only entry goes, and the block leaves the ring.
-  EXPECT_EQ(fm.allocate(4), held[32]);
+  freshFile();
+  {
+    RWFileManager fm(path.c_str());
+    fillAndFree(fm);
+    EXPECT_EQ(fm.allocate(4), held[32]);
+    EXPECT_EQ(fm.endData(), second);
+  }
   EXPECT_EQ(entries(12, &next).size(), 32u);
   EXPECT_EQ(next, 12);
-  EXPECT_EQ(fm.endData(), second);
   expectPartition();
 }
 

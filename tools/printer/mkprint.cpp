@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "core/attrib.h"
 #include "tools/printer/printer.h"
@@ -13,7 +14,9 @@ namespace {
 
 const char kUsage[] =
     "usage: mkprinter [--language PCLXL|PCL|POSTSCRIPT] [--generator CLASS] [--media LETTER,LEGAL,A4]\n"
-    "                 [--trays 1,2] [--bins 1] [--resolutions 600] --output FILE\n";
+    "                 [--trays 1,2] [--bins 1] [--resolutions 600] [--quality-codes on|off]\n"
+    "                 [--tray-forms 1:LETTER,2:A4] [--vdp-forms on|off] [--vdp-capabilities 1,2,...,11]\n"
+    "                 --output FILE\n";
 
 // A whole decimal number in the 16-bit range.
 bool parseNumber(const std::string& text, int16_t& value) {
@@ -47,16 +50,55 @@ bool parseNumbers(const std::string& text, std::vector<int16_t>& values) {
   return !values.empty();
 }
 
+bool parseKeyword(const std::string& keyword, int16_t& mediaId) {
+  for (const PrinterPaper& paper : knownPapers())
+    if (paper.keyword == keyword) {
+      mediaId = paper.mediaId;
+      return true;
+    }
+  return false;
+}
+
 bool parseMedia(const std::string& text, std::vector<int16_t>& ids) {
   ids.clear();
   for (const std::string& item : splitList(text)) {
-    const PrinterPaper* found = nullptr;
-    for (const PrinterPaper& paper : knownPapers())
-      if (paper.keyword == item) found = &paper;
-    if (!found) return false;
-    ids.push_back(found->mediaId);
+    int16_t id = 0;
+    if (!parseKeyword(item, id)) return false;
+    ids.push_back(id);
   }
   return !ids.empty();
+}
+
+bool parseSwitch(const std::string& text, bool& on) {
+  if (text != "on" && text != "off") return false;
+  on = text == "on";
+  return true;
+}
+
+bool parseCapabilities(const std::string& text, std::vector<uint32_t>& numbers) {
+  std::vector<int16_t> values;
+  if (!parseNumbers(text, values)) return false;
+  numbers.clear();
+  for (int16_t v : values) {
+    if (v < 0) return false;
+    numbers.push_back(static_cast<uint32_t>(v));
+  }
+  return true;
+}
+
+// TRAY:KEYWORD pairs.
+bool parseTrayForms(const std::string& text, std::vector<std::pair<int16_t, int16_t>>& pairs) {
+  pairs.clear();
+  for (const std::string& item : splitList(text)) {
+    const size_t colon = item.find(':');
+    int16_t tray = 0;
+    int16_t mediaId = 0;
+    if (colon == std::string::npos || !parseNumber(item.substr(0, colon), tray) ||
+        !parseKeyword(item.substr(colon + 1), mediaId))
+      return false;
+    pairs.emplace_back(tray, mediaId);
+  }
+  return !pairs.empty();
 }
 
 int usage(std::ostream& err, const std::string& cause) {
@@ -73,7 +115,8 @@ int runMkprinter(const std::vector<std::string>& args, std::ostream& err) {
     const std::string& option = args[i];
     const bool known = option == "--language" || option == "--generator" || option == "--media" ||
                        option == "--trays" || option == "--bins" || option == "--resolutions" ||
-                       option == "--output" || option == "-o";
+                       option == "--quality-codes" || option == "--tray-forms" || option == "--vdp-forms" ||
+                       option == "--vdp-capabilities" || option == "--output" || option == "-o";
     if (!known) return usage(err, "unknown option \"" + option + "\"");
     if (i + 1 >= args.size()) return usage(err, "option \"" + option + "\" needs a value");
     const std::string& value = args[++i];
@@ -94,6 +137,14 @@ int runMkprinter(const std::vector<std::string>& args, std::ostream& err) {
       model.bins = bins;
     } else if (option == "--resolutions") {
       if (!parseNumbers(value, model.resolutions)) return usage(err, bad);
+    } else if (option == "--quality-codes") {
+      if (!parseSwitch(value, model.qualityCodes)) return usage(err, bad);
+    } else if (option == "--tray-forms") {
+      if (!parseTrayForms(value, model.trayForms)) return usage(err, bad);
+    } else if (option == "--vdp-forms") {
+      if (!parseSwitch(value, model.diskForms)) return usage(err, bad);
+    } else if (option == "--vdp-capabilities") {
+      if (!parseCapabilities(value, model.formCapabilities)) return usage(err, bad);
     } else {
       if (value.empty()) return usage(err, bad);
       output = value;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "device/capabil.h"
 #include "device/config.h"
 #include "device/drvinst.h"
+#include "device/formtray.h"
 #include "device/media.h"
 #include "device/paperdev.h"
 #include "device/pericomp.h"
@@ -54,9 +56,29 @@ constexpr uint32_t kGraphicGroup = kAttrGraphicGroup;
 constexpr uint32_t kMedia = kAttrMedia;
 constexpr uint32_t kSettingsMedia = 260;
 constexpr uint32_t kBitsPerPixel = kAttrBitsPerPixel;
+constexpr uint32_t kQualityCode = 902;
+constexpr uint32_t kDuplexBindings = 203;
+constexpr uint32_t kOrientations = 205;
+constexpr uint32_t kCollation = kOption231;
+constexpr uint32_t kGreyscaleOffered = 294;
+constexpr uint32_t kGreyscale = 296;
+constexpr uint32_t kMediaCodes = 298;
+constexpr uint32_t kMediaChoice = 350;
+constexpr uint32_t kDitherChoice = 351;
+constexpr uint32_t kAnySize = 914;
+constexpr uint32_t kCustomSizesEnabled = 916;
+constexpr uint32_t kMediaOptions = 137;
+constexpr uint32_t kJobCapabilities = 565;
+constexpr uint32_t kFormCapabilities = 750;
+constexpr uint32_t kFormToTray = 510;
+constexpr uint32_t kDiskForms = 702;
 }  // namespace Id
 
+// The capability sets that hold nothing; 137, 565 and 750 follow them.
 constexpr uint32_t kCapabilitySets[] = {113, 120, 126, 127, 128, 135, 136};
+constexpr int16_t kLongEdge = 2;
+constexpr uint32_t kLastMediaOption = 2;
+constexpr uint32_t kLastFormCapability = 11;
 constexpr int16_t kMargin = 100;
 constexpr int16_t kBaseResolution = 600;
 // The custom-size bounds of the pool at 600 dpi: 3 x 5 inches up to
@@ -83,12 +105,26 @@ GMedia* poolEntry(const char* name, int16_t mediaId, int16_t width, int16_t heig
                     GPoint(margin, margin), orientation, mediaId, dpi, dpi, id);
 }
 
-GState* resolutionGroup(int16_t dpi) {
-  GState* group = new GState(Id::kResolutionGroup);
-  group->insert(new GValueAttribute(dpi, Id::kResolution));
-  group->insert(new GValueAttribute(dpi, Id::kVerticalResolution));
-  group->insert(new GValueAttribute(1, Id::kBitsPerPixel));
-  return group;
+// The quality code of a resolution: -4 for the model's highest, -3 for the
+// next and so on, as a job asks for high, medium, low and draft quality.
+int16_t qualityCode(const PrinterModel& model, int16_t dpi) {
+  int16_t higher = 0;
+  std::vector<int16_t> counted;
+  for (int16_t other : model.resolutions)
+    if (other > dpi && std::find(counted.begin(), counted.end(), other) == counted.end()) {
+      counted.push_back(other);
+      ++higher;
+    }
+  return static_cast<int16_t>(-4 + higher);
+}
+
+// A resolution entry or group: 323, 324, 325, and the quality code when the
+// model gives codes.
+void addResolution(GAttributeComposite& into, const PrinterModel& model, int16_t dpi) {
+  into.insert(new GValueAttribute(dpi, Id::kResolution));
+  into.insert(new GValueAttribute(dpi, Id::kVerticalResolution));
+  into.insert(new GValueAttribute(1, Id::kBitsPerPixel));
+  if (model.qualityCodes) into.insert(new GValueAttribute(qualityCode(model, dpi), Id::kQualityCode));
 }
 
 // The stage of a string ID from the class factory, or null with the cause.
@@ -144,6 +180,57 @@ void addCheetahItems(const PrinterModel& model, GConfiguration& generator) {
   generator.insert(new GRangeAttribute(0, 32767, 1, kDownloadMemoryUnits, kAttrDownloadMemory));
 }
 
+// The printer's own Config items that a job's paper, orientation, duplex
+// and forms are checked against, and its capability sets.
+void addPrinterItems(const PrinterModel& model, GConfiguration& printer) {
+  auto* capabilities = new GConfiguration(Id::kCapabilities);
+  for (uint32_t id : kCapabilitySets) capabilities->insert(new GCapabilities(id));
+  auto* mediaOptions = new GCapabilities(Id::kMediaOptions);
+  for (uint32_t option : model.mediaOptions) mediaOptions->set(option);
+  capabilities->insert(mediaOptions);
+  // Capability 0 clear: the form capabilities below count.
+  capabilities->insert(new GCapabilities(Id::kJobCapabilities, 1));
+  auto* forms = new GCapabilities(Id::kFormCapabilities);
+  for (uint32_t capability : model.formCapabilities) forms->set(capability);
+  capabilities->insert(forms);
+  printer.insert(capabilities);
+
+  printer.insert(new GRangeAttribute(0, model.duplex ? kLongEdge : 0, 1, 0, Id::kDuplexBindings));
+  auto* angles = new GAttributeComposite(Id::kOrientations);
+  for (int16_t angle : model.orientations) angles->insert(new GValueAttribute(angle, 0));
+  printer.insert(angles);
+  printer.insert(new GValueAttribute(model.anySize ? 1 : 0, Id::kAnySize));
+  printer.insert(new GValueAttribute(model.customSizes ? 1 : 0, Id::kCustomSizesEnabled));
+}
+
+// The job options of the settings template: the greyscale choice, and the
+// media and dither codes.
+GState* jobOptions(const PrinterModel& model) {
+  auto* options = new GState(Id::kJobOptions);
+  options->insert(new GValueAttribute(model.greyscaleChoice ? 1 : 0, Id::kGreyscaleOffered));
+  if (model.greyscaleChoice) options->insert(new GValueAttribute(0, Id::kGreyscale));
+  options->insert(new GValueAttribute(model.mediaCodes ? 1 : 0, Id::kMediaCodes));
+  options->insert(new GValueAttribute(0, Id::kMediaChoice));
+  options->insert(new GValueAttribute(0, Id::kDitherChoice));
+  return options;
+}
+
+// The printer options of the settings template, with the form-to-tray
+// database: the tray number goes where the database keeps a form, the
+// media id where it keeps a tray.
+GState* printerOptions(const PrinterModel& model) {
+  auto* options = new GState(Id::kPrinterOptions);
+  auto* database = new GFormToTrayDatabase(Id::kFormToTray);
+  for (const auto& [tray, mediaId] : model.trayForms)
+    database->assign(tray, mediaId, GFormToTrayDatabase::defaultMediaType);
+  options->insert(database);
+  return options;
+}
+
+bool hasTray(const PrinterModel& model, int16_t number) {
+  return std::find(model.trays.begin(), model.trays.end(), number) != model.trays.end();
+}
+
 bool checkModel(const PrinterModel& model, std::string& error) {
   if (generatorClassFor(model.language).empty()) {
     error = "unknown language \"" + model.language + "\"";
@@ -176,6 +263,35 @@ bool checkModel(const PrinterModel& model, std::string& error) {
     error = "bad bin count " + std::to_string(model.bins);
     return false;
   }
+  if (model.orientations.empty()) {
+    error = "no orientation";
+    return false;
+  }
+  for (int16_t angle : model.orientations)
+    if (angle != 0 && angle != 90 && angle != 180 && angle != 270) {
+      error = "bad orientation " + std::to_string(angle);
+      return false;
+    }
+  for (uint32_t option : model.mediaOptions)
+    if (option > kLastMediaOption) {
+      error = "bad media option " + std::to_string(option);
+      return false;
+    }
+  for (uint32_t capability : model.formCapabilities)
+    if (capability > kLastFormCapability) {
+      error = "bad form capability " + std::to_string(capability);
+      return false;
+    }
+  for (const auto& [tray, mediaId] : model.trayForms) {
+    if (!hasTray(model, tray)) {
+      error = "no tray " + std::to_string(tray) + " for a form";
+      return false;
+    }
+    if (std::find(model.media.begin(), model.media.end(), mediaId) == model.media.end()) {
+      error = "media id " + std::to_string(mediaId) + " of tray " + std::to_string(tray) + " is not the printer's";
+      return false;
+    }
+  }
   return true;
 }
 
@@ -189,9 +305,9 @@ mode_t currentUmask() {
 
 const std::vector<PrinterPaper>& knownPapers() {
   static const std::vector<PrinterPaper> papers = {
-      {1, "Letter", "LETTER", 5100, 6600},
-      {5, "Legal", "LEGAL", 5100, 8400},
-      {23, "A4", "A4", 4960, 7016},
+      {1, "Letter", "LETTER", 5100, 6600, 1},
+      {5, "Legal", "LEGAL", 5100, 8400, 5},
+      {23, "A4", "A4", 4960, 7016, 9},
   };
   return papers;
 }
@@ -234,15 +350,13 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
 
   printerConfig->insert(new GRangeAttribute(1, 999, 1, 1, Id::kCopies));
   auto* settingsTemplate = new GAttributeComposite(Id::kSettingsTemplate);
-  settingsTemplate->insert(new GState(Id::kJobOptions));
-  settingsTemplate->insert(new GState(Id::kPrinterOptions));
+  settingsTemplate->insert(jobOptions(model));
+  settingsTemplate->insert(printerOptions(model));
   settingsTemplate->insert(new GState(Id::kOptions366));
   settingsTemplate->insert(new GAttributeComposite(Id::kCustomSizes));
   settingsTemplate->insert(new GAttributeComposite(Id::kExtraMediaTypes));
   printerConfig->insert(settingsTemplate);
-  auto* capabilities = new GConfiguration(Id::kCapabilities);
-  for (uint32_t id : kCapabilitySets) capabilities->insert(new GCapabilities(id));
-  printerConfig->insert(capabilities);
+  addPrinterItems(model, *printerConfig);
 
   auto* paperNames = new MAssociationList(Id::kPaperNameTable);
   for (int16_t id : model.media) {
@@ -253,13 +367,12 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   jobLanguageConfig->insert(paperNames);
   auto* options = new GAttributeComposite(Id::kJobLanguageOptions);
   options->insert(paperHandlingDevices(model));
+  options->insert(new GValueAttribute(model.collation ? 1 : 0, Id::kCollation));
   jobLanguageConfig->insert(options);
   auto* modes = new GAttributeComposite(Id::kModeEntries);
   for (int16_t dpi : model.resolutions) {
     auto* entry = new GAttributeComposite(0);
-    entry->insert(new GValueAttribute(dpi, Id::kResolution));
-    entry->insert(new GValueAttribute(dpi, Id::kVerticalResolution));
-    entry->insert(new GValueAttribute(1, Id::kBitsPerPixel));
+    addResolution(*entry, model, dpi);
     modes->insert(entry);
   }
   jobLanguageConfig->insert(modes);
@@ -290,8 +403,11 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   const PrinterPaper* firstPaper = findPaper(model.media.front());
   document->insert(poolEntry(firstPaper->name.c_str(), firstPaper->mediaId, firstPaper->width, firstPaper->height,
                              model.resolutions.front(), 0, Id::kMedia));
-  document->insert(resolutionGroup(model.resolutions.front()));
+  auto* resolution = new GState(Id::kResolutionGroup);
+  addResolution(*resolution, model, model.resolutions.front());
+  document->insert(resolution);
   document->insert(new GValueAttribute(0, Id::kOrientation));
+  document->insert(new GValueAttribute(model.diskForms ? 1 : 0, Id::kDiskForms));
   defaults->insert(document);
   defaults->insert(new GState(Id::kPageGroup));
   defaults->insert(new GState(Id::kGraphicGroup));
@@ -318,8 +434,8 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
 
   // ---- the mapping lists -----------------------------------------------------------------
   auto codes = std::make_unique<GResourceMappingList>(Id::kCodeMappings);
-  // The platform's paper codes: letter 1, legal 5, A4 9.
-  for (int16_t id : model.media) codes->add(new GResourceMapping(static_cast<uint32_t>(id), id == 23 ? 9 : id, id));
+  for (int16_t id : model.media)
+    codes->add(new GResourceMapping(static_cast<uint32_t>(id), findPaper(id)->formIndex, id));
   auto trays = std::make_unique<GResourceMappingList>(Id::kTrayMappings);
   for (int16_t number : model.trays)
     trays->add(new GResourceMapping(static_cast<uint32_t>(number), static_cast<uint16_t>(number), number));

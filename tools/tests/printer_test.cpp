@@ -8,7 +8,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -24,7 +23,6 @@
 #include "device/tray.h"
 #include "journal/ctlcmds.h"
 #include "printerfix.h"
-#include "rw/bstream.h"
 #include "testkit/device/generator.h"
 #include "testkit/files.h"
 #include "testkit/tmpdir.h"
@@ -58,18 +56,6 @@ std::vector<std::string> filesIn(const std::string& dir) {
   return names;
 }
 
-// The tree a data file holds, read as the driver server reads it: one
-// object from a binary stream. The caller owns it.
-std::unique_ptr<GAttributeComposite> restoredTree(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  RWbistream in(file);
-  RWCollectable* object = nullptr;
-  in >> object;
-  auto* top = dynamic_cast<GAttributeComposite*>(object);
-  if (!top) delete object;
-  return std::unique_ptr<GAttributeComposite>(top);
-}
-
 // ---- the tree -----------------------------------------------------------------------------------
 
 TEST(PrinterBuilder, EachItemSitsWhereItsReaderLooks) {
@@ -96,9 +82,10 @@ TEST(PrinterBuilder, EachItemSitsWhereItsReaderLooks) {
     EXPECT_EQ(own->id(), 198u);
   }
   const MPersistentObject* printerOwn = printer->ownConfig();
-  EXPECT_EQ(childIds(printerOwn), (std::vector<uint32_t>{199, 359, 112}));
+  EXPECT_EQ(childIds(printerOwn), (std::vector<uint32_t>{199, 359, 112, 203, 205, 914, 916}));
   EXPECT_EQ(childIds(printerOwn->findById(359)), (std::vector<uint32_t>{364, 365, 366, 276, 701}));
-  EXPECT_EQ(childIds(printerOwn->findById(112)), (std::vector<uint32_t>{113, 120, 126, 127, 128, 135, 136}));
+  EXPECT_EQ(childIds(printerOwn->findById(112)),
+            (std::vector<uint32_t>{113, 120, 126, 127, 128, 135, 136, 137, 565, 750}));
   EXPECT_NE(dynamic_cast<const GCapabilities*>(printerOwn->findById(135)), nullptr);
   EXPECT_NE(dynamic_cast<const GRangeAttribute*>(printerOwn->findById(199)), nullptr);
 
@@ -116,6 +103,7 @@ TEST(PrinterBuilder, EachItemSitsWhereItsReaderLooks) {
     ASSERT_NE(text, nullptr) << p.id;
     EXPECT_EQ(std::string(text->text().data()), p.keyword);
   }
+  EXPECT_EQ(childIds(pjlOwn->findById(228)), (std::vector<uint32_t>{90, 231}));
   const auto* devices = dynamic_cast<const GAttributeComposite*>(pjlOwn->findById(228)->findById(90));
   ASSERT_NE(devices, nullptr);
   ASSERT_EQ(devices->entries(), 2u);
@@ -203,7 +191,7 @@ TEST(PrinterBuilder, TheSettingsTreeCopiesTheTemplateAndTheDefaults) {
   EXPECT_EQ(settings.id(), 360u);
   EXPECT_EQ(childIds(&settings), (std::vector<uint32_t>{364, 365, 366, 276, 701, 362, 363}));
   const MPersistentObject* document = settings.findById(362);
-  EXPECT_EQ(childIds(document), (std::vector<uint32_t>{249, 265, 260}));
+  EXPECT_EQ(childIds(document), (std::vector<uint32_t>{249, 265, 702, 260}));
   EXPECT_NE(settings.findById(363), nullptr);
   // Copies: the printer's own are not touched.
   EXPECT_NE(settings.findById(364), built.printerConfig().findById(364));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "device/pericomp.h"
 #include "device/resmap.h"
 #include "host/win32/osfactory.h"
+#include "rw/bstream.h"
 #include "testkit/device/instance.h"
 #include "tools/printer/printer.h"
 
@@ -34,6 +36,18 @@ inline std::unique_ptr<GAttributeComposite> builtTree(const PrinterModel& model 
   std::unique_ptr<GAttributeComposite> top = buildPrinterTree(model, error);
   EXPECT_TRUE(top) << error;
   return top;
+}
+
+// The tree a data file holds, read as the driver server reads it: one
+// object from a binary stream. The caller owns it.
+inline std::unique_ptr<GAttributeComposite> restoredTree(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  RWbistream in(file);
+  RWCollectable* object = nullptr;
+  in >> object;
+  auto* top = dynamic_cast<GAttributeComposite*>(object);
+  if (!top) delete object;
+  return std::unique_ptr<GAttributeComposite>(top);
 }
 
 // Takes the parts out of a tree's top and gives them to the instance, as

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 
 namespace benchmark {
 class State;
@@ -31,6 +32,22 @@ class Random {
 
  private:
   std::mt19937 engine_;
+};
+
+// A fresh folder under the system's temporary directory, removed with
+// everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  // The path of a file of that name in the folder.
+  std::string file(const char* name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
 };
 
 // Stops the program with a message on stderr: a benchmark whose work went

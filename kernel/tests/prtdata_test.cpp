@@ -5,10 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+
+#include "core/attrib.h"
+#include "core/locale.h"
+#include "core/valattr.h"
 #include "host/engine/engine.h"
+#include "kernel/osfactnt.h"
 #include "kernel/prtdata.h"
 #include "kernel/tests/printerfix.h"
 #include "testkit/bytes.h"
@@ -61,6 +67,11 @@ class PrinterValues : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(eng::misuse(), std::vector<std::string>());
     eng::reset();
+  }
+
+  uint32_t getNumberOf(std::u16string name) {
+    Raw raw = rawValue(printer.handle, std::move(name));
+    return raw.type == kNumber && raw.bytes.size() == 4 ? static_cast<uint32_t>(le32(raw.bytes, 0)) : 0;
   }
 
   StandInPrinter printer;
@@ -331,6 +342,68 @@ TEST(PrinterOwner, NoPrinterStoresNothingAndGetsAnswerDefaults) {
   EXPECT_EQ(none.getBinary(u"b", nullptr, 0, length), 0);
   EXPECT_EQ(length, 5u);
   EXPECT_EQ(eng::misuse(), std::vector<std::string>());
+}
+
+// The factory's value slots on an owner's printer, and on instances that
+// have none.
+class FactoryValues : public PrinterValues {
+ protected:
+  void SetUp() override {
+    PrinterValues::SetUp();
+    installed = gInstallPlatformNT(0x20000);
+    ASSERT_NE(installed, nullptr);
+  }
+  void TearDown() override {
+    gRemovePlatformNT();
+    PrinterValues::TearDown();
+  }
+
+  GOSFactory* factory() const { return installed; }
+
+  GOSFactoryNT* installed = nullptr;
+  TestOwner owner{printer};
+};
+
+TEST_F(FactoryValues, InstancesWithoutAPrinterStoreNothingAndGetDefaults) {
+  TestOwner noPrinter;
+  NotAnOwner notAnOwner;
+  const Bytes data = pattern(10);
+  GLocaleInfo locale;
+  for (GDriverInstance* instance : {static_cast<GDriverInstance*>(&noPrinter),
+                                    static_cast<GDriverInstance*>(&notAnOwner), static_cast<GDriverInstance*>(nullptr)}) {
+    SCOPED_TRACE(instance == &noPrinter ? "owner without a printer" : instance ? "no owner" : "null");
+    EXPECT_EQ(factory()->putULong(instance, u"n", 1), 0);
+    EXPECT_EQ(factory()->putString(instance, u"s", u"x"), 0);
+    EXPECT_EQ(factory()->putBinary(instance, u"b", data.data(), 10), 0);
+    EXPECT_EQ(factory()->putObject(instance, u"o", &locale), 0);
+    EXPECT_EQ(factory()->getULong(instance, u"n", 9), 9u);
+    RWWString out;
+    EXPECT_TRUE(factory()->getString(out, instance, u"s", u"d") == RWWString(u"d"));
+    uint32_t length = 5;
+    EXPECT_EQ(factory()->getBinary(instance, u"b", nullptr, 0, length), 0);
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(factory()->getObject(instance, u"o"), nullptr);
+  }
+  // Nothing reached the printer the owner leads to either.
+  EXPECT_EQ(rawValue(printer.handle, u"n").status, 2u);
+  EXPECT_EQ(rawValue(printer.handle, u"b").status, 2u);
+}
+
+TEST_F(FactoryValues, AnOwnersValuesGoToItsPrinter) {
+  EXPECT_EQ(factory()->putULong(&owner, u"n", 0xCAFE), 1);
+  EXPECT_EQ(getNumberOf(u"n"), 0xCAFEu);
+  EXPECT_EQ(factory()->getULong(&owner, u"n", 0), 0xCAFEu);
+  EXPECT_EQ(factory()->putString(&owner, u"s", u"text"), 1);
+  RWWString out;
+  EXPECT_TRUE(factory()->getString(out, &owner, u"s", u"") == RWWString(u"text"));
+  const Bytes data = pattern(300);
+  EXPECT_EQ(factory()->putBinary(&owner, u"b", data.data(), 300), 1);
+  EXPECT_EQ(rawValue(printer.handle, u"b:1").bytes.size(), 52u);
+  Bytes back(496);
+  uint32_t length = 0;
+  EXPECT_EQ(factory()->getBinary(&owner, u"b", back.data(), 496, length), 1);
+  back.resize(length);
+  EXPECT_EQ(back, data);
 }
 
 }  // namespace

@@ -281,19 +281,27 @@ TEST_F(PrinterValues, StringsAreUtf16WithoutTerminator) {
   EXPECT_TRUE(values.getString(out, u"e", u"default") == RWWString(u"default"));
 }
 
-TEST_F(PrinterValues, AFailingEngineStoresNothingAndGetsAnswerDefaults) {
+// Every put answers 0 and every get its default, whatever is stored.
+void expectNothingKept(GPrinterDataNT& values) {
   const Bytes data = pattern(300);
-  ASSERT_EQ(values.putBinary(u"b", data.data(), 300), 1);
-  eng::knobs().failData = true;
   EXPECT_EQ(values.putNumber(u"n", 1), 0);
   EXPECT_EQ(values.putString(u"s", u"x"), 0);
-  EXPECT_EQ(values.putBinary(u"b2", data.data(), 300), 0);
-  EXPECT_EQ(values.getNumber(u"b", 9), 9u);
+  EXPECT_EQ(values.putBinary(u"b", data.data(), 300), 0);
+  EXPECT_EQ(values.getNumber(u"n", 9), 9u);
   RWWString out;
   EXPECT_TRUE(values.getString(out, u"s", u"d") == RWWString(u"d"));
   uint32_t length = 5;
   EXPECT_EQ(values.getBinary(u"b", nullptr, 0, length), 0);
   EXPECT_EQ(length, 5u);
+}
+
+TEST_F(PrinterValues, AFailingEngineStoresNothingAndGetsAnswerDefaults) {
+  const Bytes data = pattern(300);
+  ASSERT_EQ(values.putNumber(u"n", 2), 1);
+  ASSERT_EQ(values.putString(u"s", u"y"), 1);
+  ASSERT_EQ(values.putBinary(u"b", data.data(), 300), 1);
+  eng::knobs().failData = true;
+  expectNothingKept(values);
 }
 
 TEST_F(PrinterValues, ValuesOutliveThePrinterHandle) {
@@ -331,16 +339,7 @@ TEST(PrinterOwner, OnlyAnOwnerLeadsToItsPrinter) {
 TEST(PrinterOwner, NoPrinterStoresNothingAndGetsAnswerDefaults) {
   eng::reset();
   GPrinterDataNT none(nullptr);
-  const Bytes data = pattern(10);
-  EXPECT_EQ(none.putNumber(u"n", 1), 0);
-  EXPECT_EQ(none.putString(u"s", u"x"), 0);
-  EXPECT_EQ(none.putBinary(u"b", data.data(), 10), 0);
-  EXPECT_EQ(none.getNumber(u"n", 9), 9u);
-  RWWString out;
-  EXPECT_TRUE(none.getString(out, u"s", u"d") == RWWString(u"d"));
-  uint32_t length = 5;
-  EXPECT_EQ(none.getBinary(u"b", nullptr, 0, length), 0);
-  EXPECT_EQ(length, 5u);
+  expectNothingKept(none);
   EXPECT_EQ(eng::misuse(), std::vector<std::string>());
 }
 

@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "core/outport.h"
 #include "host/engine/engine.h"
 #include "host/engine/internal.h"
+#include "kernel/osfactnt.h"
 #include "kernel/spoolprt.h"
+#include "kernel/tests/printerfix.h"
 #include "testkit/files.h"
 
 namespace {
@@ -17,16 +22,11 @@ class SpoolerPort : public ::testing::Test {
  protected:
   void SetUp() override {
     eng::reset();
-    eng::PrinterSetup setup;
-    setup.printerName = u"Port Test";
-    setup.portName = u"LPT1:";
-    printer = eng::addPrinter(setup);
     ASSERT_NE(printer, nullptr);
     ASSERT_NE(eng::detail::openJob(printer), 0u);
   }
   void TearDown() override {
     eng::detail::closeJob(printer);
-    eng::removePrinter(printer);
     EXPECT_EQ(eng::misuse(), std::vector<std::string>());
     eng::reset();
   }
@@ -37,7 +37,8 @@ class SpoolerPort : public ::testing::Test {
     return files.empty() ? std::string() : fileContents(files.back());
   }
 
-  HANDLE printer = nullptr;
+  StandInPrinter standIn;
+  HANDLE printer = standIn.handle;
 };
 
 TEST_F(SpoolerPort, WriteAnswersWhatTheSpoolerDid) {
@@ -81,6 +82,32 @@ TEST_F(SpoolerPort, OpenUnlessAborted) {
     port.abort();
     EXPECT_EQ(port.open(), 0) << "aborted";
   }
+}
+
+// The way every job reaches the spooler: the registry asks the provider,
+// the provider the installed platform, which makes a port on the owner's
+// printer; the output-port base frames the job.
+TEST_F(SpoolerPort, ThroughTheRegistryAJobReachesThePrintersSpoolFile) {
+  ASSERT_NE(gInstallPlatformNT(0x20000), nullptr);
+  GSpoolerProvider provider;
+  GOutputPortProviderRegistry& registry = GOutputPortProviderRegistry::instance();
+  ASSERT_EQ(registry.add(&provider, "Basic Spooler"), 0);
+  TestOwner owner(standIn);
+  {
+    std::unique_ptr<GOutputPort> port(registry.createPort(&owner, RWWString(u"LPT1:"), 0));
+    ASSERT_NE(dynamic_cast<GSpoolerOutputPortNT*>(port.get()), nullptr);
+    EXPECT_EQ(static_cast<GSpoolerOutputPortNT*>(port.get())->printer(), printer);
+    EXPECT_EQ(port->startJob(RWWString(u"Quarterly"), 1), 0);
+    uint32_t written = 0;
+    EXPECT_EQ(port->write("page", 4, written), 0);
+    EXPECT_EQ(written, 4u);
+    EXPECT_EQ(port->endJob(), 0);
+  }
+  registry.remove("Basic Spooler");
+  gRemovePlatformNT();
+
+  const std::string uel = "\x1b%-12345X";
+  EXPECT_EQ(job(), uel + "@PJL JOB NAME=\"Quarterly\"\r\n" + "page" + uel + "@PJL EOJ NAME=\"Quarterly\"\r\n" + uel);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The kernel stream holders: a small object through memory in each format
-// and through a file the engine maps, and the holders that make no stream.
+// The kernel stream holders, asked of the platform's stream slots: a small
+// object through memory in each format and through a file the engine maps,
+// and the holders that make no stream.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "core/classids.h"
 #include "core/valattr.h"
 #include "host/engine/engine.h"
+#include "kernel/osfactnt.h"
 #include "kernel/streamnt.h"
 #include "rw/collect.h"
 #include "rw/vstream.h"
@@ -54,6 +56,8 @@ class StreamHolders : public ::testing::Test {
   }
 
   std::unique_ptr<GValue32Attribute> object;
+  GOSFactoryNT factory;
+  GOSFactory& platform = factory;
 };
 
 TEST_F(StreamHolders, MemoryRoundTripInEachFormat) {
@@ -62,11 +66,12 @@ TEST_F(StreamHolders, MemoryRoundTripInEachFormat) {
     char block[256] = {};
     uint32_t written = 0;
     {
-      GOutputStreamNT out(block, sizeof block, format);
-      ASSERT_NE(out.stream(), nullptr);
-      *out.stream() << static_cast<const RWCollectable*>(object.get());
-      EXPECT_TRUE(out.stream()->good());
-      written = out.position();
+      std::unique_ptr<GOutputStream> out(platform.createOutputStream(block, sizeof block, format));
+      ASSERT_NE(dynamic_cast<GOutputStreamNT*>(out.get()), nullptr);
+      ASSERT_NE(out->stream(), nullptr);
+      *out->stream() << static_cast<const RWCollectable*>(object.get());
+      EXPECT_TRUE(out->stream()->good());
+      written = out->position();
     }
     const std::string stored(block, written);
     if (format == kBinaryStream) {
@@ -79,12 +84,13 @@ TEST_F(StreamHolders, MemoryRoundTripInEachFormat) {
       EXPECT_EQ(stored.substr(stored.size() - binaryForm().size()), binaryForm());
     }
 
-    GInputStreamNT in(block, written, format);
-    ASSERT_NE(in.stream(), nullptr);
+    std::unique_ptr<GInputStream> in(platform.createInputStream(block, written, format));
+    ASSERT_NE(dynamic_cast<GInputStreamNT*>(in.get()), nullptr);
+    ASSERT_NE(in->stream(), nullptr);
     RWCollectable* back = nullptr;
-    *in.stream() >> back;
+    *in->stream() >> back;
     expectSame(back);
-    EXPECT_EQ(in.position(), written) << "read in place, to the end of the object";
+    EXPECT_EQ(in->position(), written) << "read in place, to the end of the object";
   }
 }
 
@@ -94,22 +100,22 @@ TEST_F(StreamHolders, FileRoundTripThroughTheMappedModule) {
   // A longer file of that name is emptied first.
   putFile(name, std::string(300, 'x'));
   {
-    GOutputStreamNT out(wide(name), kBinaryStream);
-    ASSERT_NE(out.stream(), nullptr);
-    *out.stream() << static_cast<const RWCollectable*>(object.get());
-    EXPECT_EQ(out.position(), binaryForm().size());
+    std::unique_ptr<GOutputStream> out(platform.createOutputStream(wide(name), kBinaryStream));
+    ASSERT_NE(out->stream(), nullptr);
+    *out->stream() << static_cast<const RWCollectable*>(object.get());
+    EXPECT_EQ(out->position(), binaryForm().size());
   }
   EXPECT_EQ(fileContents(name), binaryForm());
 
   const long modules = eng::live().modules;
   {
-    GInputStreamNT in(wide(name), kBinaryStream);
-    ASSERT_NE(in.stream(), nullptr);
+    std::unique_ptr<GInputStream> in(platform.createInputStream(wide(name), kBinaryStream));
+    ASSERT_NE(in->stream(), nullptr);
     EXPECT_EQ(eng::live().modules, modules + 1) << "the file stays mapped while the holder reads it";
     RWCollectable* back = nullptr;
-    *in.stream() >> back;
+    *in->stream() >> back;
     expectSame(back);
-    EXPECT_EQ(in.position(), binaryForm().size());
+    EXPECT_EQ(in->position(), binaryForm().size());
   }
   EXPECT_EQ(eng::live().modules, modules) << "the module goes with the holder";
 }
@@ -122,23 +128,25 @@ TEST_F(StreamHolders, NoStreamForAMissingFileOrAnUnknownFormat) {
   char block[16] = {};
 
   std::unique_ptr<GInputStream> inputs[] = {
-      std::make_unique<GInputStreamNT>(wide(dir.file("missing.bin")), kBinaryStream),
-      std::make_unique<GInputStreamNT>(wide(present), 3),
-      std::make_unique<GInputStreamNT>(block, sizeof block, 3),
-      std::make_unique<GInputStreamNT>(RWWString(), kBinaryStream),
+      std::unique_ptr<GInputStream>(platform.createInputStream(wide(dir.file("missing.bin")), kBinaryStream)),
+      std::unique_ptr<GInputStream>(platform.createInputStream(wide(present), 3)),
+      std::unique_ptr<GInputStream>(platform.createInputStream(block, sizeof block, 3)),
+      std::unique_ptr<GInputStream>(platform.createInputStream(RWWString(), kBinaryStream)),
   };
   for (auto& in : inputs) {
+    ASSERT_NE(in, nullptr) << "the holder exists without its stream";
     EXPECT_EQ(in->stream(), nullptr);
     EXPECT_EQ(in->position(), uint32_t(-1));
   }
   EXPECT_EQ(eng::live().modules, modules) << "nothing mapped for a holder without a stream";
 
   std::unique_ptr<GOutputStream> outputs[] = {
-      std::make_unique<GOutputStreamNT>(wide(dir.file("odd.bin")), 3),
-      std::make_unique<GOutputStreamNT>(block, sizeof block, -1),
-      std::make_unique<GOutputStreamNT>(wide(dir.path() + "\\no\\such.bin"), kBinaryStream),
+      std::unique_ptr<GOutputStream>(platform.createOutputStream(wide(dir.file("odd.bin")), 3)),
+      std::unique_ptr<GOutputStream>(platform.createOutputStream(block, sizeof block, -1)),
+      std::unique_ptr<GOutputStream>(platform.createOutputStream(wide(dir.path() + "\\no\\such.bin"), kBinaryStream)),
   };
   for (auto& out : outputs) {
+    ASSERT_NE(out, nullptr);
     EXPECT_EQ(out->stream(), nullptr);
     EXPECT_EQ(out->position(), uint32_t(-1));
   }
@@ -151,11 +159,11 @@ TEST_F(StreamHolders, MemoryOutputFailsAtItsEndWithoutWritingPastIt) {
   const uint32_t room = 20;  // less than the object's binary form
   ASSERT_LT(room, binaryForm().size());
   {
-    GOutputStreamNT out(block, room, kBinaryStream);
-    ASSERT_NE(out.stream(), nullptr);
-    *out.stream() << static_cast<const RWCollectable*>(object.get());
-    EXPECT_FALSE(out.stream()->good());
-    EXPECT_LE(out.position(), room);
+    std::unique_ptr<GOutputStream> out(platform.createOutputStream(block, room, kBinaryStream));
+    ASSERT_NE(out->stream(), nullptr);
+    *out->stream() << static_cast<const RWCollectable*>(object.get());
+    EXPECT_FALSE(out->stream()->good());
+    EXPECT_LE(out->position(), room);
   }
   EXPECT_EQ(std::string(block, room), binaryForm().substr(0, room)) << "filled up to its end";
   EXPECT_EQ(std::string(block + room, sizeof block - room), std::string(sizeof block - room, 0x5A));

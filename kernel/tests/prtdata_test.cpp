@@ -405,4 +405,30 @@ TEST_F(FactoryValues, AnOwnersValuesGoToItsPrinter) {
   EXPECT_EQ(back, data);
 }
 
+// A settings tree through the base's object slots, which store its portable
+// form as a binary value: long enough to take several chunks.
+TEST_F(FactoryValues, ASettingsTreeRoundTripsThroughTheObjectSlots) {
+  auto tree = std::make_unique<GAttributeComposite>(7);
+  tree->insert(new GValueAttribute(-7, 1));
+  tree->insert(new GValue32Attribute(0x89ABCDEF, 2));
+  tree->insert(new GRangeAttribute(-5, 500, 5, 100, 3));
+  tree->insert(new GStringAttribute(RWCString(std::string(400, 'x').c_str()), 4));
+  GAttributeComposite* group = new GAttributeComposite(8);
+  group->insert(new GStringAttribute("Letter", 9));
+  tree->insert(group);
+
+  ASSERT_EQ(factory()->putObject(&owner, u"Settings", tree.get()), 1);
+  EXPECT_GE(getNumberOf(u"Settings"), 3u);
+  std::unique_ptr<MPersistentObject> back(factory()->getObject(&owner, u"Settings"));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->isA(), GAttributeComposite::classIsA());
+  EXPECT_TRUE(back->matches(tree.get()));
+
+  // A value whose chunks do not restore gives no object.
+  setRaw(printer.handle, u"Settings:0", kBinary, B({1, 2, 3}));
+  setRaw(printer.handle, u"Settings:1", kBinary, {});
+  setRaw(printer.handle, u"Settings", kNumber, B(le32(2)));
+  EXPECT_EQ(factory()->getObject(&owner, u"Settings"), nullptr);
+}
+
 }  // namespace

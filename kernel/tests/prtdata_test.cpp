@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-
 #include "core/attrib.h"
 #include "core/locale.h"
 #include "core/valattr.h"
@@ -69,6 +68,7 @@ class PrinterValues : public ::testing::Test {
     eng::reset();
   }
 
+  // The stored number under a name, as the engine holds it; 0 when none.
   uint32_t getNumberOf(std::u16string name) {
     Raw raw = rawValue(printer.handle, std::move(name));
     return raw.type == kNumber && raw.bytes.size() == 4 ? static_cast<uint32_t>(le32(raw.bytes, 0)) : 0;
@@ -94,7 +94,8 @@ TEST_F(PrinterValues, BinaryIsStoredAsACountAndChunksOfAtMost248Bytes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
-    const std::u16string name = u"v" + std::u16string(1, static_cast<char16_t>(u'A' + c.chunks.size()));
+    const std::string size = "v" + std::to_string(c.size);
+    const std::u16string name(size.begin(), size.end());
     const Bytes data = pattern(c.size);
     ASSERT_EQ(values.putBinary(RWWString(name.c_str()), data.data(), c.size), 1);
 

@@ -53,8 +53,11 @@ class GPrinterDataNT {
   uint32_t getNumber(const RWWString& name, uint32_t defaultValue);
   RWWString& getString(RWWString& out, const RWWString& name, const RWWString& defaultValue);
   // With a null buffer or no capacity: 1 and the room the value needs in
-  // length. Otherwise 1 and the bytes read in length, or 0 with length
-  // untouched.
+  // length (its chunk count times 248). A buffer short of that by more than
+  // one chunk: 0 and the room needed in length. Otherwise 1 and the bytes
+  // read in length, or 0 with length untouched: nothing stored, a count
+  // whose room does not fit 32 bits, or a chunk that is missing, not
+  // binary, or larger than the room left in the buffer.
   int getBinary(const RWWString& name, void* buffer, uint32_t capacity, uint32_t& length);
 
   static constexpr uint32_t kChunkSize = 248;

@@ -1,14 +1,142 @@
 #include "kernel/streamnt.h"
 
-// Not yet made: every holder is without a stream.
-GInputStreamNT::GInputStreamNT(const void*, uint32_t, int32_t) {}
-GInputStreamNT::GInputStreamNT(const RWWString&, int32_t) {}
-GInputStreamNT::~GInputStreamNT() = default;
-RWvistream* GInputStreamNT::stream() { return nullptr; }
-uint32_t GInputStreamNT::position() { return uint32_t(-1); }
+#include <new>
+#include <ostream>
+#include <streambuf>
 
-GOutputStreamNT::GOutputStreamNT(void*, uint32_t, int32_t) {}
-GOutputStreamNT::GOutputStreamNT(const RWWString&, int32_t) {}
+#include "kernel/kmfile.h"
+
+namespace {
+
+bool knownFormat(int32_t format) {
+  return format == kPortableStream || format == kBinaryStream || format == kEndianStream;
+}
+
+// A name the engine would read only up to an embedded NUL names another
+// file than the caller meant.
+bool usableName(const RWWString& path) {
+  if (path.length() == 0) return false;
+  for (RWsize i = 0; i < path.length(); ++i)
+    if (path[i] == 0) return false;
+  return true;
+}
+
+// Writes through the native file layer, a block at a time. The handle is
+// closed when the buffer goes, after what is still held was written. A
+// write the file refuses fails the stream from then on.
+class NativeFileBuffer : public std::streambuf {
+ public:
+  explicit NativeFileBuffer(HANDLE file) : file_(file) { setp(room_, room_ + sizeof room_); }
+  ~NativeFileBuffer() override {
+    drain();
+    KMClose(file_);
+  }
+  NativeFileBuffer(const NativeFileBuffer&) = delete;
+  NativeFileBuffer& operator=(const NativeFileBuffer&) = delete;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+
+  int sync() override { return drain() ? 0 : -1; }
+
+  // Only the current write position can be asked for: the file is written
+  // front to back.
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+    if (off != 0 || dir != std::ios_base::cur || !(which & std::ios_base::out) || failed_)
+      return pos_type(off_type(-1));
+    return pos_type(static_cast<off_type>(written_ + (pptr() - pbase())));
+  }
+
+ private:
+  bool drain() {
+    if (failed_) return false;
+    const auto held = static_cast<uint32_t>(pptr() - pbase());
+    if (held == 0) return true;
+    if (KMWrite(file_, pbase(), held) != static_cast<int32_t>(held)) {
+      failed_ = true;
+      return false;
+    }
+    written_ += held;
+    setp(room_, room_ + sizeof room_);
+    return true;
+  }
+
+  HANDLE file_;
+  int64_t written_ = 0;
+  bool failed_ = false;
+  char room_[4096];
+};
+
+// An output stream that owns its file buffer.
+class NativeFileStream : public std::ostream {
+ public:
+  explicit NativeFileStream(HANDLE file) : std::ostream(nullptr), buffer_(file) { rdbuf(&buffer_); }
+
+ private:
+  NativeFileBuffer buffer_;
+};
+
+}  // namespace
+
+// ---- GInputStreamNT ------------------------------------------------------------
+
+GInputStreamNT::GInputStreamNT(const void* data, uint32_t length, int32_t format) {
+  if (knownFormat(format)) holder_.reset(new (std::nothrow) GStdInputStream(data, length, format));
+}
+
+GInputStreamNT::GInputStreamNT(const RWWString& path, int32_t format) {
+  // A format that makes no stream leaves the file unmapped.
+  if (!knownFormat(format) || !usableName(path)) return;
+  RWWString name(path);
+  module_ = EngLoadModule(const_cast<LPWSTR>(name.data()));
+  if (!module_) return;
+  ULONG size = 0;
+  const void* bytes = EngMapModule(module_, &size);
+  if (!bytes) return;
+  holder_.reset(new (std::nothrow) GStdInputStream(bytes, size, format));
+}
+
+// The module goes first: the stream and its buffer read nothing more on
+// their way out.
+GInputStreamNT::~GInputStreamNT() {
+  if (module_) EngFreeModule(module_);
+  module_ = nullptr;
+}
+
+RWvistream* GInputStreamNT::stream() { return holder_ ? holder_->stream() : nullptr; }
+
+uint32_t GInputStreamNT::position() { return stream() ? holder_->position() : uint32_t(-1); }
+
+// ---- GOutputStreamNT ------------------------------------------------------------
+
+GOutputStreamNT::GOutputStreamNT(void* buffer, uint32_t size, int32_t format) {
+  if (knownFormat(format)) holder_.reset(new (std::nothrow) GStdOutputStream(buffer, size, format));
+}
+
+GOutputStreamNT::GOutputStreamNT(const RWWString& path, int32_t format) {
+  // A format that makes no stream leaves the file alone; a file that cannot
+  // be created leaves the holder without a stream, as a missing input does.
+  if (!knownFormat(format) || !usableName(path)) return;
+  HANDLE file = KMOpenW(path.data(), KM_O_WRONLY | KM_O_CREAT | KM_O_TRUNC | KM_O_BINARY, 0644);
+  if (!file) return;
+  NativeFileStream* ios = new (std::nothrow) NativeFileStream(file);
+  if (!ios) {
+    KMClose(file);
+    return;
+  }
+  holder_.reset(new (std::nothrow) GStdOutputStream(ios, format));
+  if (!holder_) delete ios;
+}
+
 GOutputStreamNT::~GOutputStreamNT() = default;
-RWvostream* GOutputStreamNT::stream() { return nullptr; }
-uint32_t GOutputStreamNT::position() { return uint32_t(-1); }
+
+RWvostream* GOutputStreamNT::stream() { return holder_ ? holder_->stream() : nullptr; }
+
+uint32_t GOutputStreamNT::position() { return stream() ? holder_->position() : uint32_t(-1); }

@@ -8,6 +8,7 @@
 // position() answers uint32_t(-1).
 
 #include <cstdint>
+#include <memory>
 
 #include "core/osfactry.h"
 #include "host/engine/ddi.h"
@@ -23,6 +24,11 @@ class GInputStreamNT : public GInputStream {
 
   RWvistream* stream() override;
   uint32_t position() override;
+
+ private:
+  // The engine's module of a mapped file; null over memory.
+  HANDLE module_ = nullptr;
+  std::unique_ptr<GStdInputStream> holder_;
 };
 
 class GOutputStreamNT : public GOutputStream {
@@ -36,6 +42,9 @@ class GOutputStreamNT : public GOutputStream {
 
   RWvostream* stream() override;
   uint32_t position() override;
+
+ private:
+  std::unique_ptr<GStdOutputStream> holder_;
 };
 
 #endif

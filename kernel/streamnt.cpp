@@ -94,12 +94,12 @@ GInputStreamNT::GInputStreamNT(const void* data, uint32_t length, int32_t format
 GInputStreamNT::GInputStreamNT(const RWWString& path, int32_t format) {
   // A format that makes no stream leaves the file unmapped.
   if (!knownFormat(format) || !usableName(path)) return;
-  RWWString name(path);
-  module_ = EngLoadModule(const_cast<LPWSTR>(name.data()));
+  module_ = EngLoadModule(const_cast<LPWSTR>(path.data()));  // read, never written
   if (!module_) return;
   ULONG size = 0;
   const void* bytes = EngMapModule(module_, &size);
-  if (!bytes) return;
+  // An empty file may map to no address; it still reads, as an empty block.
+  if (!bytes && size) return;
   holder_.reset(new (std::nothrow) GStdInputStream(bytes, size, format));
 }
 

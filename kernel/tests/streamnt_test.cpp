@@ -118,6 +118,18 @@ TEST_F(StreamHolders, FileRoundTripThroughTheMappedModule) {
     EXPECT_EQ(in->position(), binaryForm().size());
   }
   EXPECT_EQ(eng::live().modules, modules) << "the module goes with the holder";
+
+  // An empty file is a stream with nothing in it.
+  putFile(name, std::string());
+  {
+    std::unique_ptr<GInputStream> in(platform.createInputStream(wide(name), kBinaryStream));
+    ASSERT_NE(in->stream(), nullptr);
+    RWCollectable* back = nullptr;
+    *in->stream() >> back;
+    EXPECT_EQ(back, nullptr);
+    EXPECT_FALSE(in->stream()->good());
+  }
+  EXPECT_EQ(eng::live().modules, modules);
 }
 
 TEST_F(StreamHolders, NoStreamForAMissingFileOrAnUnknownFormat) {

@@ -132,6 +132,12 @@ int GPrinterDataNT::getBinary(const RWWString& name, void* buffer, uint32_t capa
   const uint64_t needed = static_cast<uint64_t>(count) * kChunkSize;
   if (needed > UINT32_MAX) return 0;
   if (!buffer || capacity == 0) {
+    // Callers size a block by this answer, so a count is believed only when
+    // its last chunk is there: a stray count alone makes no huge block.
+    DWORD type = 0;
+    DWORD size = 0;
+    const DWORD status = EngGetPrinterData(printer_, engineName(chunkName(name, count - 1)), &type, nullptr, 0, &size);
+    if ((status != kSuccess && status != kMoreData) || type != kTypeBinary) return 0;
     length = static_cast<uint32_t>(needed);
     return 1;
   }

@@ -210,9 +210,13 @@ TEST_F(PrinterValues, GetBinaryRefusesACountWhoseRoomDoesNotFit32Bits) {
     EXPECT_EQ(length, 12345u);
     EXPECT_EQ(buffer, Bytes(1000, 0xEE));
   }
-  // The largest count whose room 32 bits still hold.
+  // The largest count whose room 32 bits still hold. Callers size a block
+  // by the answer, so the count stands only with its last chunk there.
   setRaw(printer.handle, u"h", kNumber, B(le32(17318416u)));
-  uint32_t length = 0;
+  uint32_t length = 12345;
+  EXPECT_EQ(values.getBinary(u"h", nullptr, 0, length), 0);
+  EXPECT_EQ(length, 12345u);
+  setRaw(printer.handle, chunkName(u"h", 17318415u), kBinary, {});
   EXPECT_EQ(values.getBinary(u"h", nullptr, 0, length), 1);
   EXPECT_EQ(length, 4294967168u);
   // A count of 0 stores nothing.

@@ -6,6 +6,7 @@
 #include "core/valattr.h"
 #include "device/device.h"
 #include "device/drvrsrvr.h"
+#include "device/printer.h"
 #include "host/win32/install.h"
 #include "tools/printer/mkprint.h"
 #include "tools/printer/platform.h"
@@ -25,6 +26,9 @@ ServedXLPrinter::ServedXLPrinter(PortMaker spoolerPort) : data_(dir_.file("xl.da
   if (spoolerPort) options.makers.spoolerPort = std::move(spoolerPort);
   installHostPlatform(options);
   installed_ = true;
+  // A job's port is asked for with the job's device, so that the spooler
+  // port maker is the one that makes it.
+  previousInstanceOf_ = gSetDeviceInstanceOf([](GDevice* device) -> GDriverInstance* { return device; });
   GDriverServer::create();
   server_ = GDriverServer::instance();
   if (!server_) error_ = "no driver server";
@@ -34,6 +38,7 @@ ServedXLPrinter::~ServedXLPrinter() {
   if (!installed_) return;
   delete GDriverServer::instance();
   removeHostPlatform();
+  gSetDeviceInstanceOf(previousInstanceOf_);
 }
 
 GDevice* ServedXLPrinter::registerDevice(const RWWString& printerName, uint32_t& handle) {
@@ -42,6 +47,7 @@ GDevice* ServedXLPrinter::registerDevice(const RWWString& printerName, uint32_t&
 }
 
 bool selectMediaAndSource(GDevice& device, int16_t mediaId, int16_t paperSource) {
+  if (!device.settings()) device.setSettings(device.createSettings());
   GAttributeComposite* settings = device.settings();
   if (!settings) return false;
   auto* document = dynamic_cast<GAttributeComposite*>(settings->findById(DeviceId::kDocumentGroup));

@@ -7,6 +7,9 @@
 // test or a benchmark needs to print a document through a device, its
 // printer and the PCL XL generator.
 //
+// Jobs ask for their port with their device, as the platform's device class
+// arranges, so that the platform's spooler port maker makes it.
+//
 // The platform and the server are process-wide: one ServedXLPrinter at a
 // time, and it takes both down when it goes.
 
@@ -50,11 +53,13 @@ class ServedXLPrinter {
   std::string error_;
   GDriverServer* server_ = nullptr;
   bool installed_ = false;
+  GDriverInstance* (*previousInstanceOf_)(GDevice*) = nullptr;
 };
 
 // Puts the media (by its id) into the device's document settings, in place
-// of the one there, and the paper source into its job options: false when
-// the device has no settings or no such groups.
+// of the one there, and the paper source into its job options; settings
+// are made first when the device has none yet. False when it gets none or
+// they lack those groups.
 bool selectMediaAndSource(GDevice& device, int16_t mediaId, int16_t paperSource);
 
 #endif

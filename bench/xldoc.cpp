@@ -1,8 +1,8 @@
 #include "bench/xldoc.h"
 
-#include <random>
 #include <sstream>
 
+#include "bench/benchkit.h"
 #include "device/device.h"
 #include "device/drvrsrvr.h"
 #include "graphics/brush.h"
@@ -25,16 +25,15 @@ constexpr int kRight = 4800;
 constexpr int kBottom = 6300;
 constexpr int kMargin = 50;
 
-// The draws of mt19937 are fixed by the standard (its distributions are
-// not), so the document is the same with every library.
+// Points on the page from the benchmarks' fixed-seed source.
 class Draw {
  public:
-  explicit Draw(uint32_t seed) : engine_(seed) {}
-  int between(int low, int high) {
-    return low + static_cast<int>(engine_() % static_cast<uint32_t>(high - low + 1));
+  explicit Draw(uint32_t seed) : random_(seed) {}
+  int between(int low, int high) { return random_.between(low, high); }
+  GPoint point() {
+    return GPoint(static_cast<int16_t>(between(kMargin, kRight - kMargin)),
+                  static_cast<int16_t>(between(kMargin, kBottom - kMargin)));
   }
-  GPoint point() { return GPoint(static_cast<int16_t>(between(kMargin, kRight - kMargin)),
-                                 static_cast<int16_t>(between(kMargin, kBottom - kMargin))); }
   // A point near another, kept on the page.
   GPoint near(const GPoint& p, int reach) {
     auto clamp = [](int v, int high) { return static_cast<int16_t>(v < kMargin ? kMargin : v > high ? high : v); };
@@ -43,7 +42,7 @@ class Draw {
   }
 
  private:
-  std::mt19937 engine_;
+  bench::Random random_;
 };
 
 void addShape(Page& page, Item::Kind kind, const std::vector<GPoint>& points) {
@@ -191,7 +190,8 @@ std::string checkJob(const std::string& job, const Document& document) {
   if (pages != document.pages.size()) wrong << pages << " pages of " << document.pages.size() << "; ";
   if (clips != document.pages.size()) wrong << clips << " clips; ";
   if (paints != shapes) wrong << paints << " painted paths of " << shapes << "; ";
-  if (brushes < looks || pens < looks) wrong << brushes << " brushes and " << pens << " pens for " << looks << " looks; ";
+  if (brushes < looks || pens < looks)
+    wrong << brushes << " brushes and " << pens << " pens for " << looks << " looks; ";
   return wrong.str();
 }
 
@@ -215,8 +215,8 @@ std::string postScriptOf(const Document& document) {
     ++number;
     ps << "%%Page: " << number << ' ' << number << "\ngsave\n";
     // Device pixels with y downwards, from the printable area's corner.
-    ps << "0 792 translate 72 " << kDotsPerInch << " div dup neg scale " << kPrintableOrigin << ' '
-       << kPrintableOrigin << " translate\n";
+    ps << "0 792 translate 72 " << kDotsPerInch << " div dup neg scale " << kPrintableOrigin << ' ' << kPrintableOrigin
+       << " translate\n";
     ps << page.clip.left() << ' ' << page.clip.top() << ' ' << page.clip.right() - page.clip.left() << ' '
        << page.clip.bottom() - page.clip.top() << " rectclip\n";
     for (const Item& item : page.items) {

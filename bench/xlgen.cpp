@@ -57,7 +57,8 @@ void printOrFail(int k, const xldoc::Document& document) {
 void Document(benchmark::State& state) {
   const xldoc::Document& document = documentOf(kDocumentPages);
   for (auto _ : state) printOrFail(0, document);
-  state.counters["pages"] = benchmark::Counter(double(state.iterations()) * kDocumentPages, benchmark::Counter::kIsRate);
+  state.counters["pages"] =
+      benchmark::Counter(double(state.iterations()) * kDocumentPages, benchmark::Counter::kIsRate);
   state.counters["bytes_per_page"] = double(printer().tally(0).bytes) / kDocumentPages;
   bench::reportPeakRss(state);
 }

@@ -2,6 +2,7 @@
 // says what it took, for bench/vs-ghostscript:
 //
 //   bench_xljob [--pages N] [-o FILE]
+//   bench_xljob --count-pages FILE
 //
 // One line on stdout: "pages N seconds S bytes B peak_rss_bytes R", where S
 // is the time of the print alone (the served printer and its device made
@@ -9,18 +10,41 @@
 // FILE afterwards. The job is checked before anything is reported; exit
 // status 1 when it is wrong or the printer could not be made, 2 on bad
 // arguments.
+//
+// --count-pages reads a PCL XL job (another writer's too) and prints the
+// number of pages it begins, or fails when its stream does not decode.
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "bench/benchkit.h"
 #include "bench/xldoc.h"
+#include "testkit/pclxl/xldecode.h"
+
+namespace {
+
+int countPages(const char* path) {
+  std::ifstream file(path, std::ios::binary);
+  const std::string job((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (!file.good() && !file.eof()) bench::fail("cannot read the job file");
+  const XLDecodeResult decoded = decodeXLJob(job);
+  if (!decoded.ok) bench::fail(("the job does not decode: " + decoded.error).c_str());
+  constexpr uint8_t kBeginPage = 0x43;
+  int pages = 0;
+  for (const XLOperatorToken& op : decoded.operators) pages += op.tag == kBeginPage;
+  std::printf("%d\n", pages);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && !std::strcmp(argv[1], "--count-pages")) return countPages(argv[2]);
   int pages = 50;
   const char* output = nullptr;
   for (int i = 1; i < argc; ++i) {
@@ -29,7 +53,7 @@ int main(int argc, char** argv) {
     } else if (!std::strcmp(argv[i], "-o") && i + 1 < argc) {
       output = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: bench_xljob [--pages N] [-o FILE]\n");
+      std::fprintf(stderr, "usage: bench_xljob [--pages N] [-o FILE] | --count-pages FILE\n");
       return 2;
     }
   }

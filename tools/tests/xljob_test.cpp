@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
-#include "core/attrib.h"
-#include "core/valattr.h"
 #include "device/device.h"
 #include "device/drvrsrvr.h"
 #include "graphics/brush.h"
@@ -17,23 +14,16 @@
 #include "graphics/gattrib.h"
 #include "graphics/paint.h"
 #include "graphics/pen.h"
-#include "host/win32/install.h"
 #include "journal/path.h"
 #include "journal/shapes.h"
 #include "pdl/cheetah.h"
 #include "testkit/bytes.h"
 #include "testkit/files.h"
 #include "testkit/pclxl/xldecode.h"
+#include "testkit/printer/served.h"
 #include "testkit/tmpdir.h"
-#include "tools/printer/mkprint.h"
-#include "tools/printer/platform.h"
 
 namespace {
-
-constexpr uint32_t kDocumentSettings = 362;
-constexpr uint32_t kMediaSelection = 260;
-constexpr uint32_t kJobOptions = 364;
-constexpr uint32_t kPaperSource = 258;
 
 // ---- the job, written out -------------------------------------------------------------------
 
@@ -96,24 +86,10 @@ const std::string kPage2Drawing =
 // makers and a driver server.
 class PclXlJob : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::ostringstream err;
-    ASSERT_EQ(runMkprinter({"--language", "PCLXL", "-o", data_}, err), 0) << err.str();
-    HostOptions options;
-    options.makers = printerMakers();
-    installHostPlatform(options);
-    GDriverServer::create();
-    server_ = GDriverServer::instance();
-    ASSERT_NE(server_, nullptr);
-  }
-  void TearDown() override {
-    delete GDriverServer::instance();
-    removeHostPlatform();
-  }
+  void SetUp() override { ASSERT_EQ(printer_.error(), ""); }
 
+  ServedXLPrinter printer_;
   TempDir dir_;
-  std::string data_ = dir_.file("xl.dat");
-  GDriverServer* server_ = nullptr;
 };
 
 GGraphicBundle* bundleWith(GGraphicAttribute* brush, GGraphicAttribute* pen, GGraphicAttribute* clip) {
@@ -126,8 +102,7 @@ GGraphicBundle* bundleWith(GGraphicAttribute* brush, GGraphicAttribute* pen, GGr
 
 TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
   uint32_t handle = 0;
-  GDevice* device = server_->registerDevice(
-      new HostPrinterDescription(RWWString(u"Printer"), RWWString(data_.c_str())), handle);
+  GDevice* device = printer_.registerDevice(RWWString(u"Printer"), handle);
   ASSERT_NE(device, nullptr);
   ASSERT_NE(dynamic_cast<GCheetah*>(device->pdlGenerator()), nullptr);
 
@@ -135,15 +110,7 @@ TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
   // the page; tray 1.
   int16_t applied = 0;
   device->setCopies(2, applied);
-  GAttributeComposite* settings = device->settings();
-  ASSERT_NE(settings, nullptr);
-  auto* document = dynamic_cast<GAttributeComposite*>(settings->findById(kDocumentSettings));
-  ASSERT_NE(document, nullptr);
-  delete document->removeById(kMediaSelection);
-  document->insert(new GValueAttribute(1, kMediaSelection));
-  auto* options = dynamic_cast<GAttributeComposite*>(settings->findById(kJobOptions));
-  ASSERT_NE(options, nullptr);
-  options->insert(new GValueAttribute(1, kPaperSource));
+  ASSERT_TRUE(selectMediaAndSource(*device, 1, 1));
 
   const std::string output = dir_.file("job.prn");
   device->setDocumentName(RWWString(u"doc"));
@@ -187,7 +154,7 @@ TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
   const XLDecodeResult decoded = decodeXLJob(job);
   ASSERT_TRUE(decoded.ok) << decoded.error;
   EXPECT_EQ(decoded.header, kStreamHeader.substr(0, kStreamHeader.size() - 1));
-  server_->removeDevice(handle);
+  printer_.server()->removeDevice(handle);
 }
 
 }  // namespace

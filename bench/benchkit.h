@@ -1,0 +1,59 @@
+#ifndef BENCH_BENCHKIT_H
+#define BENCH_BENCHKIT_H
+
+// Helpers the benchmark programs share.
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace benchmark {
+class State;
+}
+
+namespace bench {
+
+// The process's peak resident set so far, in bytes (getrusage).
+int64_t peakRss();
+
+// Sets the counter "peak_rss_MB" of the state to peakRss().
+void reportPeakRss(benchmark::State& state);
+
+// The random source of every benchmark: a fixed seed, so that each run
+// measures the same work.
+class Random {
+ public:
+  explicit Random(uint32_t seed = 20261211u) : engine_(seed) {}
+  // A number in [low, high].
+  int32_t between(int32_t low, int32_t high) {
+    return std::uniform_int_distribution<int32_t>(low, high)(engine_);
+  }
+  std::mt19937& engine() { return engine_; }
+
+ private:
+  std::mt19937 engine_;
+};
+
+// A fresh folder under the system's temporary directory, removed with
+// everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  // The path of a file of that name in the folder.
+  std::string file(const char* name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Stops the program with a message on stderr: a benchmark whose work went
+// wrong must not report a figure.
+[[noreturn]] void fail(const char* what);
+
+}  // namespace bench
+
+#endif

@@ -1,0 +1,61 @@
+#include "testkit/printer/served.h"
+
+#include <sstream>
+
+#include "core/attrib.h"
+#include "core/valattr.h"
+#include "device/device.h"
+#include "device/drvrsrvr.h"
+#include "device/printer.h"
+#include "host/win32/install.h"
+#include "tools/printer/mkprint.h"
+#include "tools/printer/platform.h"
+
+ServedXLPrinter::ServedXLPrinter(PortMaker spoolerPort) : data_(dir_.file("xl.dat")) {
+  if (!dir_.ok()) {
+    error_ = "no temporary folder";
+    return;
+  }
+  std::ostringstream err;
+  if (runMkprinter({"--language", "PCLXL", "-o", data_}, err) != kMkprinterWritten) {
+    error_ = "mkprinter: " + err.str();
+    return;
+  }
+  HostOptions options;
+  options.makers = printerMakers();
+  if (spoolerPort) options.makers.spoolerPort = std::move(spoolerPort);
+  installHostPlatform(options);
+  installed_ = true;
+  // A job's port is asked for with the job's device, so that the spooler
+  // port maker is the one that makes it.
+  previousInstanceOf_ = gSetDeviceInstanceOf([](GDevice* device) -> GDriverInstance* { return device; });
+  GDriverServer::create();
+  server_ = GDriverServer::instance();
+  if (!server_) error_ = "no driver server";
+}
+
+ServedXLPrinter::~ServedXLPrinter() {
+  if (!installed_) return;
+  delete GDriverServer::instance();
+  removeHostPlatform();
+  gSetDeviceInstanceOf(previousInstanceOf_);
+}
+
+GDevice* ServedXLPrinter::registerDevice(const RWWString& printerName, uint32_t& handle) {
+  if (!server_) return nullptr;
+  return server_->registerDevice(new HostPrinterDescription(printerName, RWWString(data_.c_str())), handle);
+}
+
+bool selectMediaAndSource(GDevice& device, int16_t mediaId, int16_t paperSource) {
+  if (!device.settings()) device.setSettings(device.createSettings());
+  GAttributeComposite* settings = device.settings();
+  if (!settings) return false;
+  auto* document = dynamic_cast<GAttributeComposite*>(settings->findById(DeviceId::kDocumentGroup));
+  auto* options = dynamic_cast<GAttributeComposite*>(settings->findById(DeviceId::kJobOptions));
+  if (!document || !options) return false;
+  delete document->removeById(DeviceId::kMediaSelection);
+  document->insert(new GValueAttribute(mediaId, DeviceId::kMediaSelection));
+  delete options->removeById(DeviceId::kPaperChoice);
+  options->insert(new GValueAttribute(paperSource, DeviceId::kPaperChoice));
+  return true;
+}

@@ -93,43 +93,29 @@ void expectSameTree(const RWCollectable* restored) {
   if (!tree->matches(&original)) bench::fail("the restored tree differs from the one stored");
 }
 
-// The two virtual-stream forms: each stores into and restores from bytes
-// in memory.
-struct BinaryStream {
+// The virtual-stream forms: each stores into and restores from bytes in
+// memory, the output stream made with the arguments given.
+template <class Out, class In, auto... outArguments>
+struct StreamForm {
   static std::string store(const RWCollectable* tree) {
     std::ostringstream bytes;
     {
-      RWbostream out(bytes);
+      Out out(bytes, outArguments...);
       out << tree;
     }
     return bytes.str();
   }
   static RWCollectable* restore(const std::string& bytes) {
     std::istringstream in(bytes);
-    RWbistream source(in);
+    In source(in);
     RWCollectable* tree = nullptr;
     source >> tree;
     return tree;
   }
 };
 
-struct LittleEndianStream {
-  static std::string store(const RWCollectable* tree) {
-    std::ostringstream bytes;
-    {
-      RWeostream out(bytes, RWeostream::LittleEndian);
-      out << tree;
-    }
-    return bytes.str();
-  }
-  static RWCollectable* restore(const std::string& bytes) {
-    std::istringstream in(bytes);
-    RWeistream source(in);
-    RWCollectable* tree = nullptr;
-    source >> tree;
-    return tree;
-  }
-};
+using BinaryStream = StreamForm<RWbostream, RWbistream>;
+using LittleEndianStream = StreamForm<RWeostream, RWeistream, RWeostream::LittleEndian>;
 
 template <class Form>
 void BM_StreamStore(benchmark::State& state) {

@@ -3,14 +3,8 @@
 #include "core/perclass.h"
 #include "rw/rwerr.h"
 #include "core/perobj.h"
-#include "rw/mutex.h"
 
 namespace {
-
-// Every count the core library changes goes through the two functions
-// below and so under this one lock: two holders in different parts of the
-// library releasing the same object on two threads still see one count.
-RW_FILE_LOCK(countLock);
 
 RWCollectable* createNothing() { return nullptr; }
 
@@ -19,19 +13,19 @@ RW_FACTORY_REGISTRATION(registerCountedPtr, createNothing, GCountedPtr::classIsA
 }  // namespace
 
 void gAddReference(MPersistentObject* p) {
-  if (p) p->referenceCount().addReference(countLock);
+  if (p) p->referenceCount().addReference();
 }
 
 bool gReleaseReference(MPersistentObject* p) {
   if (!p) return false;
   // The count word held before the decrement: 0 means this was the last.
-  if (p->referenceCount().removeReference(countLock) != 0) return false;
+  if (p->referenceCount().removeReference() != 0) return false;
   delete p;
   return true;
 }
 
 bool gDropReference(MPersistentObject* p) {
-  return p && p->referenceCount().removeReference(countLock) == 0;
+  return p && p->referenceCount().removeReference() == 0;
 }
 
 // ---- GCountedPtr ------------------------------------------------------------------
@@ -93,8 +87,17 @@ MPersistentObject* GCountedPtr::take() {
   MPersistentObject* p = pointee_;
   if (!p) return nullptr;
   pointee_ = nullptr;
-  if (p->referenceCount().removeReference(countLock) == 0) return p;  // it was ours alone
-  return p->copy();
+  // Alone, no other thread can take a new reference to it: it is ours.
+  if (p->references() == 1) {
+    p->referenceCount().removeReference();
+    return p;
+  }
+  // Copied while our reference still keeps it alive: once that is dropped,
+  // the other holders may release the last reference at any moment. If
+  // they already have, the release below deletes it.
+  MPersistentObject* result = p->copy();
+  gReleaseReference(p);
+  return result;
 }
 
 MPersistentObject* GCountedPtr::exchange(MPersistentObject* p) {

@@ -30,12 +30,14 @@ G_DEFINE_PERSISTENT_LEVEL(MPersistentObject, RWCollectable)
 RW_DEFINE_RESTORE_OPERATORS(MPersistentObject)
 
 uint32_t MPersistentObject::takeSerialNumber() {
-  uint32_t seen = serialCounter.load(std::memory_order_relaxed);
-  for (;;) {
-    // A counter at 0 (at load, or after it wrapped) hands out 1.
-    uint32_t taken = seen == 0 ? 1 : seen;
-    if (serialCounter.compare_exchange_weak(seen, taken + 1, std::memory_order_relaxed)) return taken;
-  }
+  // One atomic step rather than a compare-and-swap loop: every object made
+  // on every thread takes a number here, and threads making objects at once
+  // would otherwise keep retrying against each other. 0 is never handed
+  // out: a counter at 0 (at load, or after it wrapped) is simply stepped
+  // past it, which leaves it where the loop used to (1 taken, 2 next).
+  uint32_t taken = serialCounter.fetch_add(1, std::memory_order_relaxed);
+  if (taken == 0) taken = serialCounter.fetch_add(1, std::memory_order_relaxed);
+  return taken;
 }
 
 uint32_t MPersistentObject::nextSerialNumber() {

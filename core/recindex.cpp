@@ -6,21 +6,17 @@
 #include "core/perclass.h"
 #include "rw/rwerr.h"
 #include "core/perobj.h"
-#include "rw/mutex.h"
 
 namespace {
-
-// Every record count this file changes is changed under this lock.
-RW_FILE_LOCK(recordLock);
 
 constexpr int32_t noReference = -1;
 
 void addReference(GRecord* r) {
-  if (r) r->referenceCount().addReference(recordLock);
+  if (r) r->referenceCount().addReference();
 }
 
 void releaseReference(GRecord* r) {
-  if (r && r->referenceCount().removeReference(recordLock) == 0) delete r;
+  if (r && r->referenceCount().removeReference() == 0) delete r;
 }
 
 const RWCollectable* storedForm(const RWCollectable* p) { return p ? p : rwNilCollectable(); }

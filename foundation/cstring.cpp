@@ -5,7 +5,6 @@
 #include <functional>
 #include <new>
 
-#include "rw/mutex.h"
 #include "rw/rwfile.h"
 #include "rw/vstream.h"
 #include "rw/rwerr.h"
@@ -21,9 +20,6 @@ struct RWCStringEmpty {
 namespace {
 
 constinit RWCStringEmpty emptyRep;
-
-// Guards the reference counts of every narrow string, and nothing else.
-RW_FILE_LOCK(stringLock);
 
 std::atomic<RWsize> minCapacity{15};
 std::atomic<RWsize> capStep{16};
@@ -148,7 +144,7 @@ RWsize RWCString::roundCapacity(RWsize n) {
 
 RWCStringRef* RWCString::allocateRep(RWsize capacity, RWsize length) {
   if (capacity == 0 && length == 0) {
-    emptyRep.ref.refs_.addReference(stringLock);
+    emptyRep.ref.refs_.addReference();
     return &emptyRep.ref;
   }
   void* mem = ::operator new(sizeof(RWCStringRef) + static_cast<size_t>(capacity) + 1);
@@ -158,7 +154,7 @@ RWCStringRef* RWCString::allocateRep(RWsize capacity, RWsize length) {
 }
 
 void RWCString::releaseRep(RWCStringRef* r) {
-  if (r->refs_.removeReference(stringLock) == 0 && r != &emptyRep.ref) {
+  if (r->refs_.removeReference() == 0 && r != &emptyRep.ref) {
     r->~RWCStringRef();
     ::operator delete(r);
   }
@@ -260,7 +256,7 @@ RWCString::RWCString(const char* a, RWsize na, const char* b, RWsize nb) {
 }
 
 RWCString::RWCString(const RWCString& other) : data_(other.data_) {
-  const_cast<RWCString&>(other).ref()->refs_.addReference(stringLock);
+  const_cast<RWCString&>(other).ref()->refs_.addReference();
 }
 
 // The moved-from string is left holding the shared empty block, which
@@ -273,7 +269,7 @@ RWCString& RWCString::operator=(const RWCString& other) {
   if (other.data_ != data_) {
     // The other block gains its reference before ours is dropped, so that
     // assigning a string to a copy of itself never frees the shared block.
-    const_cast<RWCString&>(other).ref()->refs_.addReference(stringLock);
+    const_cast<RWCString&>(other).ref()->refs_.addReference();
     adopt(const_cast<RWCString&>(other).ref());
   }
   return *this;

@@ -1,7 +1,5 @@
 #include "rw/mutex.h"
 
-#include "rw/ref.h"
-
 void RWStaticMutex::acquire() {
   RWLockHandle h = handle_.load(std::memory_order_acquire);
   if (!h) {
@@ -22,18 +20,4 @@ void RWStaticMutex::release() {
 void RWStaticMutex::destroy() {
   RWLockHandle h = handle_.exchange(nullptr, std::memory_order_acq_rel);
   if (h) rwDeleteLock(h);
-}
-
-void RWReference::addReference(RWStaticMutex& lock) {
-  lock.acquire();
-  ++refs_;
-  lock.release();
-}
-
-int32_t RWReference::removeReference(RWStaticMutex& lock) {
-  lock.acquire();
-  int32_t before = refs_;
-  --refs_;
-  lock.release();
-  return before;
 }

@@ -101,10 +101,12 @@ RWCollectable* RWSlistCollectables::at(RWsize i) const {
 RWCollectable*& RWSlistCollectables::at(RWsize i) {
   // After a reported index error the caller gets a scratch slot, never a
   // slot outside the list.
+  // Written only on that path, so lists used on different threads do not
+  // write the shared slot on every access.
   static RWCollectable* scratch;
-  scratch = nullptr;
   if (i >= entries()) {
     rwReportIndex(i, entries());
+    scratch = nullptr;
     return scratch;
   }
   SlotSearch s{i, 0, nullptr};

@@ -13,7 +13,6 @@
 #include "rw/cstring.h"
 #include "rw/kmsys.h"
 #include "rw/message.h"
-#include "rw/mutex.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
 #include "rw/vstream.h"
@@ -34,9 +33,6 @@ static_assert(offsetof(RWWStringEmpty, nul) == sizeof(RWWStringRef),
 namespace {
 
 constinit RWWStringEmpty emptyRep;
-// Guards the reference counts of every wide representation; apart from the
-// narrow strings' lock so that the two kinds never wait on each other.
-RW_FILE_LOCK(wstringLock);
 
 RWsize minimumCapacitySetting = 15;
 RWsize capacityStepSetting = 16;
@@ -197,7 +193,7 @@ RWsize RWWString::roundCapacity(RWsize n) {
 
 RWWStringRef* RWWString::allocateRep(RWsize capacity, RWsize length) {
   if (capacity == 0 && length == 0) {
-    emptyRep.ref.refs_.addReference(wstringLock);
+    emptyRep.ref.refs_.addReference();
     return &emptyRep.ref;
   }
   size_t bytes = sizeof(RWWStringRef) + (size_t(capacity) + 1) * sizeof(RWwchar);
@@ -207,7 +203,7 @@ RWWStringRef* RWWString::allocateRep(RWsize capacity, RWsize length) {
 }
 
 void RWWString::releaseRep(RWWStringRef* rep) {
-  if (rep->refs_.removeReference(wstringLock) == 0 && rep != &emptyRep.ref) {
+  if (rep->refs_.removeReference() == 0 && rep != &emptyRep.ref) {
     rep->~RWWStringRef();
     ::operator delete(rep);
   }
@@ -282,7 +278,7 @@ RWWString::RWWString(const RWWSubString& sub) {
 }
 
 RWWString::RWWString(const RWWString& other) : data_(other.data_) {
-  pref()->refs_.addReference(wstringLock);
+  pref()->refs_.addReference();
 }
 
 RWWString::RWWString(const RWwchar* a, RWsize na, const RWwchar* b, RWsize nb) {
@@ -340,7 +336,7 @@ RWWString::~RWWString() { releaseRep(pref()); }
 
 RWWString& RWWString::operator=(const RWWString& other) {
   if (data_ != other.data_) {
-    other.pref()->refs_.addReference(wstringLock);
+    other.pref()->refs_.addReference();
     RWWStringRef* old = pref();
     data_ = other.data_;
     releaseRep(old);

@@ -15,13 +15,12 @@
 namespace {
 
 TEST(Reference, CountsDownToTheLastOwner) {
-  RWMutex lock;
   RWReference ref;
-  ref.addReference(lock);
-  ref.addReference(lock);
-  EXPECT_EQ(ref.removeReference(lock), 2);
-  EXPECT_EQ(ref.removeReference(lock), 1);
-  EXPECT_EQ(ref.removeReference(lock), 0);
+  ref.addReference();
+  ref.addReference();
+  EXPECT_EQ(ref.removeReference(), 2);
+  EXPECT_EQ(ref.removeReference(), 1);
+  EXPECT_EQ(ref.removeReference(), 0);
 }
 
 TEST(Mutex, MadeOnceOnFirstAcquireAndDeletedOnlyWhenMade) {
@@ -56,9 +55,8 @@ TEST(Mutex, AllZeroStaticLockNeedsNoConstructor) {
 TEST(Reference, ExactlyOneReleasingThreadSeesZero) {
   constexpr int threads = 8;
   constexpr int per = 2000;
-  RWMutex lock;
   RWReference ref;
-  for (int i = 0; i < threads * per - 1; ++i) ref.addReference(lock);
+  for (int i = 0; i < threads * per - 1; ++i) ref.addReference();
   std::atomic<int> zeros{0};
   std::vector<std::thread> pool;
   for (int t = 0; t < threads; ++t)
@@ -66,11 +64,11 @@ TEST(Reference, ExactlyOneReleasingThreadSeesZero) {
       // Adds and removes race with the other threads' releases; while this
       // thread still holds its own references no release of its can be the last.
       for (int i = 0; i < per; ++i) {
-        ref.addReference(lock);
-        if (ref.removeReference(lock) == 0) zeros.fetch_add(1);
+        ref.addReference();
+        if (ref.removeReference() == 0) zeros.fetch_add(1);
       }
       for (int i = 0; i < per; ++i)
-        if (ref.removeReference(lock) == 0) zeros.fetch_add(1);
+        if (ref.removeReference() == 0) zeros.fetch_add(1);
     });
   for (auto& t : pool) t.join();
   EXPECT_EQ(zeros.load(), 1);

@@ -13,6 +13,27 @@ namespace {
 // several threads never share a serial number.
 std::atomic<uint32_t> serialCounter{0};
 
+#ifndef RW_KERNEL_BUILD
+// Every object made takes a number, so threads printing side by side
+// would all hammer the one counter. Each thread takes numbers in blocks
+// instead and hands them out itself. Presetting the counter moves the
+// epoch on, which retires every thread's block, so the next number taken
+// on any thread is the preset one.
+constexpr uint32_t kSerialBlock = 256;
+std::atomic<uint64_t> serialEpoch{0};
+
+struct SerialBlock {
+  uint64_t epoch = 0;
+  uint32_t next = 0;
+  uint32_t left = 0;  // 0: no block
+};
+thread_local SerialBlock serialBlock;
+
+bool blockIsCurrent(const SerialBlock& block) {
+  return block.left != 0 && block.epoch == serialEpoch.load(std::memory_order_acquire);
+}
+#endif
+
 constexpr int32_t noReference = -1;
 
 MPersistentComposite* selectInto(bool fits, const MPersistentObject* self) {
@@ -29,12 +50,10 @@ MPersistentComposite* selectInto(bool fits, const MPersistentObject* self) {
 G_DEFINE_PERSISTENT_LEVEL(MPersistentObject, RWCollectable)
 RW_DEFINE_RESTORE_OPERATORS(MPersistentObject)
 
+// 0 is never handed out: a counter at 0 (at load, or after it wrapped) is
+// stepped past it.
+#ifdef RW_KERNEL_BUILD
 uint32_t MPersistentObject::takeSerialNumber() {
-  // One atomic step rather than a compare-and-swap loop: every object made
-  // on every thread takes a number here, and threads making objects at once
-  // would otherwise keep retrying against each other. 0 is never handed
-  // out: a counter at 0 (at load, or after it wrapped) is simply stepped
-  // past it, which leaves it where the loop used to (1 taken, 2 next).
   uint32_t taken = serialCounter.fetch_add(1, std::memory_order_relaxed);
   if (taken == 0) taken = serialCounter.fetch_add(1, std::memory_order_relaxed);
   return taken;
@@ -45,9 +64,36 @@ uint32_t MPersistentObject::nextSerialNumber() {
   return serial == 0 ? 1 : serial;
 }
 
+void MPersistentObject::presetSerialCounter(uint32_t next) { serialCounter.store(next, std::memory_order_relaxed); }
+#else
+uint32_t MPersistentObject::takeSerialNumber() {
+  SerialBlock& block = serialBlock;
+  for (;;) {
+    if (!blockIsCurrent(block)) {
+      // The epoch is read first: a block taken across a preset carries the
+      // old epoch and is retired at once, never handed out.
+      block.epoch = serialEpoch.load(std::memory_order_acquire);
+      block.next = serialCounter.fetch_add(kSerialBlock, std::memory_order_relaxed);
+      block.left = kSerialBlock;
+      if (block.epoch != serialEpoch.load(std::memory_order_acquire)) continue;
+    }
+    const uint32_t taken = block.next++;
+    --block.left;
+    if (taken != 0) return taken;
+  }
+}
+
+uint32_t MPersistentObject::nextSerialNumber() {
+  const SerialBlock& block = serialBlock;
+  uint32_t serial = blockIsCurrent(block) ? block.next : serialCounter.load(std::memory_order_relaxed);
+  return serial == 0 ? 1 : serial;
+}
+
 void MPersistentObject::presetSerialCounter(uint32_t next) {
   serialCounter.store(next, std::memory_order_relaxed);
+  serialEpoch.fetch_add(1, std::memory_order_acq_rel);
 }
+#endif
 
 MPersistentObject::MPersistentObject() : refs_(noReference), id_(0), serial_(takeSerialNumber()) {}
 

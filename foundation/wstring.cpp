@@ -867,7 +867,7 @@ std::istream& RWWString::readUntil(std::istream& s, RWwchar delim, bool toEnd) {
   }
   bool consumed = false;
   for (;;) {
-    RWwchar u;
+    RWwchar u = 0;
     int got = getUnit(buf, u);
     if (got < 2) {
       // A half unit is broken text; an end with nothing read is a failed read.
@@ -900,7 +900,7 @@ std::istream& RWWString::readString(std::istream& s) { return readUntil(s, 0, fa
 std::istream& RWWString::readLine(std::istream& s, RWBoolean skipWhite) {
   if (skipWhite && s.good()) {
     std::streambuf* buf = s.rdbuf();
-    RWwchar u;
+    RWwchar u = 0;
     int got;
     while ((got = getUnit(buf, u)) == 2 && isWhite(u)) {
     }
@@ -918,7 +918,7 @@ std::istream& RWWString::readToken(std::istream& s) {
   }
   std::streamsize width = s.width();
   s.width(0);
-  RWwchar u;
+  RWwchar u = 0;
   int got;
   while ((got = getUnit(buf, u)) == 2 && isWhite(u)) {
   }

@@ -6,6 +6,9 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <thread>
+#include <vector>
+#include <set>
 
 #include "core/pcomposit.h"
 #include "fixtures.h"
@@ -37,6 +40,35 @@ TEST(Serials, TheWrapSkipsZero) {
   EXPECT_EQ(last.serialNumber(), 0xFFFFFFFFu);
   EXPECT_EQ(afterWrap.serialNumber(), 1u);
   EXPECT_EQ(MPersistentObject::nextSerialNumber(), 2u);
+}
+
+// Threads take their numbers in blocks; no two objects made at once share
+// one, and a preset still decides the next number on any thread, however
+// much of its block another thread still holds.
+TEST(Serials, ObjectsMadeOnSeveralThreadsNeverShareANumber) {
+  MPersistentObject::presetSerialCounter(0xFFFFF000u);  // wraps on the way
+  constexpr int kThreads = 4, kEach = 3000;
+  std::vector<std::vector<uint32_t>> taken(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&taken, t] {
+      for (int i = 0; i < kEach; ++i) taken[t].push_back(TestBare().serialNumber());
+    });
+  TestBare mine;  // this thread holds a block of its own now
+  for (std::thread& thread : threads) thread.join();
+  std::set<uint32_t> all{mine.serialNumber()};
+  for (const auto& numbers : taken) all.insert(numbers.begin(), numbers.end());
+  EXPECT_EQ(all.size(), size_t{kThreads * kEach + 1});
+  EXPECT_EQ(all.count(0u), 0u);
+
+  MPersistentObject::presetSerialCounter(500);
+  uint32_t other = 0;
+  std::thread([&other] { other = TestBare().serialNumber(); }).join();
+  EXPECT_EQ(other, 500u);
+  MPersistentObject::presetSerialCounter(900);
+  EXPECT_EQ(MPersistentObject::nextSerialNumber(), 900u);
+  EXPECT_EQ(TestBare().serialNumber(), 900u);
+  EXPECT_EQ(TestBare().serialNumber(), 901u);
 }
 
 TEST(Identity, CompareToIsAnAddressOrderAndIsEqualNeedsOneClass) {

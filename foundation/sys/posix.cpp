@@ -144,7 +144,11 @@ void kernelDebugPrint(const char* format, ...) {
   va_end(args);
 }
 
-uint32_t rwCurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+// Asked on every store and restore: the kernel is asked once per thread.
+uint32_t rwCurrentThreadId() {
+  thread_local const uint32_t id = static_cast<uint32_t>(syscall(SYS_gettid));
+  return id;
+}
 
 // ---- the file layer --------------------------------------------------------
 

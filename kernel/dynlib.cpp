@@ -8,6 +8,7 @@
 
 #include "core/dynlib.h"
 #include "host/engine/ddi.h"
+#include "kernel/kmfile.h"
 
 namespace {
 
@@ -26,10 +27,8 @@ AddonEntry entryOf(void* image, const char* name) {
 // The image name of the library, zero-terminated (delete[] it); null for a
 // path that is empty or has a zero inside, which would name another file.
 WCHAR* imageName(const RWWString& path) {
+  if (!kmFileName(path)) return nullptr;
   const RWsize n = path.length();
-  if (n == 0) return nullptr;
-  for (RWsize i = 0; i < n; ++i)
-    if (path(i) == 0) return nullptr;
   WCHAR* name = new (std::nothrow) WCHAR[AddonFolderLength + n + 1];
   if (!name) return nullptr;
   for (size_t i = 0; i < AddonFolderLength; ++i) name[i] = AddonFolder[i];

@@ -10,6 +10,7 @@
 
 #include "kernel/runtime.h"
 #include "rw/kmsys.h"
+#include "rw/wstring.h"
 
 NtdllEntryTable ntdllEntryTable;
 
@@ -666,4 +667,12 @@ bool KMFileCanWrite(const char* name) {
   // Opened for writing without creating or truncating, and closed.
   HANDLE file = KMOpen(name, KM_O_WRONLY, 0);
   return file && KMClose(file) == 0;
+}
+
+WCHAR* kmFileName(const RWWString& path) {
+  const RWsize n = path.length();
+  if (n == 0) return nullptr;
+  for (RWsize i = 0; i < n; ++i)
+    if (path(i) == 0) return nullptr;
+  return const_cast<WCHAR*>(path.data());
 }

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "host/engine/ddi.h"
+#include "rw/wstring.h"
 
 // ---- the native entry table -------------------------------------------------
 // The image of ntdll.dll and the thirteen entries the native layer calls. It
@@ -92,6 +93,11 @@ int32_t KMTell(HANDLE file);
 // Deletes the file: 0, or -1. KMFileDelete, the 8-bit form, is declared
 // with the stream layer in rw/kmsys.h.
 int32_t KMFileDeleteW(const WCHAR* name);
+
+// A framework path as the engine and the calls above take a name: its own
+// NUL-terminated characters. Null for a path that is empty or holds a NUL,
+// which would be read only up to the NUL and so name another file.
+WCHAR* kmFileName(const RWWString& path);
 
 // ---- the mapped file ----------------------------------------------------------
 // A file mapped by the engine as a module: the view holds the whole file

@@ -1,6 +1,5 @@
 #include "kernel/osfactnt.h"
 
-#include <memory>
 #include <new>
 
 #include "core/locale.h"
@@ -30,26 +29,6 @@ HANDLE printerOf(GDriverInstance* owner) {
   GPrinterOwnerNT* printer = GPrinterOwnerNT::of(owner);
   return printer ? printer->printerHandle() : nullptr;
 }
-
-// A path as the engine takes it: zero-terminated. Holds nothing for a path
-// that is empty or has a zero inside, which would name another file.
-class EngineName {
- public:
-  explicit EngineName(const RWWString& path) {
-    const RWsize n = path.length();
-    if (n == 0) return;
-    for (RWsize i = 0; i < n; ++i)
-      if (path(i) == 0) return;
-    name_.reset(new (std::nothrow) WCHAR[n + 1]);
-    if (!name_) return;
-    for (RWsize i = 0; i < n; ++i) name_[i] = path(i);
-    name_[n] = 0;
-  }
-  WCHAR* get() const { return name_.get(); }
-
- private:
-  std::unique_ptr<WCHAR[]> name_;
-};
 
 // Days since 1 January 1970 of a date of the proleptic Gregorian calendar,
 // and back; month 1 to 12.
@@ -233,31 +212,31 @@ RWWString& GOSFactoryNT::driverDirectory(RWWString& out) {
 }
 
 int GOSFactoryNT::fileExists(const RWWString& path) {
-  EngineName name(path);
-  HANDLE module = name.get() ? EngLoadModule(name.get()) : nullptr;
+  WCHAR* name = kmFileName(path);
+  HANDLE module = name ? EngLoadModule(name) : nullptr;
   if (!module) return 0;
   EngFreeModule(module);
   return 1;
 }
 
 int GOSFactoryNT::canCreateFile(const RWWString& path) {
-  EngineName name(path);
-  if (!name.get()) return 0;
-  if (HANDLE existing = EngLoadModule(name.get())) {
+  WCHAR* name = kmFileName(path);
+  if (!name) return 0;
+  if (HANDLE existing = EngLoadModule(name)) {
     EngFreeModule(existing);
     // Opened for writing with size 0, which keeps the file as it is: any
     // other size would make the file that long.
-    HANDLE writable = EngLoadModuleForWrite(name.get(), 0);
+    HANDLE writable = EngLoadModuleForWrite(name, 0);
     if (!writable) return 0;
     EngFreeModule(writable);
     return 1;
   }
   // A missing file is created and deleted again, so that asking leaves
   // nothing behind.
-  HANDLE file = KMOpenW(name.get(), KM_O_WRONLY | KM_O_CREAT | KM_O_EXCL | KM_O_BINARY, KM_S_IWRITE);
+  HANDLE file = KMOpenW(name, KM_O_WRONLY | KM_O_CREAT | KM_O_EXCL | KM_O_BINARY, KM_S_IWRITE);
   if (!file) return 0;
   KMClose(file);
-  KMFileDeleteW(name.get());
+  KMFileDeleteW(name);
   return 1;
 }
 

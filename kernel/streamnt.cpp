@@ -12,15 +12,6 @@ bool knownFormat(int32_t format) {
   return format == kPortableStream || format == kBinaryStream || format == kEndianStream;
 }
 
-// A name the engine would read only up to an embedded NUL names another
-// file than the caller meant.
-bool usableName(const RWWString& path) {
-  if (path.length() == 0) return false;
-  for (RWsize i = 0; i < path.length(); ++i)
-    if (path[i] == 0) return false;
-  return true;
-}
-
 // Writes through the native file layer, a block at a time. The handle is
 // closed when the buffer goes, after what is still held was written. A
 // write the file refuses fails the stream from then on.
@@ -93,8 +84,9 @@ GInputStreamNT::GInputStreamNT(const void* data, uint32_t length, int32_t format
 
 GInputStreamNT::GInputStreamNT(const RWWString& path, int32_t format) {
   // A format that makes no stream leaves the file unmapped.
-  if (!knownFormat(format) || !usableName(path)) return;
-  module_ = EngLoadModule(const_cast<LPWSTR>(path.data()));  // read, never written
+  WCHAR* name = kmFileName(path);
+  if (!knownFormat(format) || !name) return;
+  module_ = EngLoadModule(name);  // read, never written
   if (!module_) return;
   ULONG size = 0;
   const void* bytes = EngMapModule(module_, &size);
@@ -123,8 +115,9 @@ GOutputStreamNT::GOutputStreamNT(void* buffer, uint32_t size, int32_t format) {
 GOutputStreamNT::GOutputStreamNT(const RWWString& path, int32_t format) {
   // A format that makes no stream leaves the file alone; a file that cannot
   // be created leaves the holder without a stream, as a missing input does.
-  if (!knownFormat(format) || !usableName(path)) return;
-  HANDLE file = KMOpenW(path.data(), KM_O_WRONLY | KM_O_CREAT | KM_O_TRUNC | KM_O_BINARY, 0644);
+  const WCHAR* name = kmFileName(path);
+  if (!knownFormat(format) || !name) return;
+  HANDLE file = KMOpenW(name, KM_O_WRONLY | KM_O_CREAT | KM_O_TRUNC | KM_O_BINARY, 0644);
   if (!file) return;
   NativeFileStream* ios = new (std::nothrow) NativeFileStream(file);
   if (!ios) {

@@ -1,13 +1,10 @@
 #include "bench/benchkit.h"
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 namespace bench {
 
@@ -20,20 +17,6 @@ int64_t peakRss() {
 
 void reportPeakRss(benchmark::State& state) {
   state.counters["peak_rss_MB"] = static_cast<double>(peakRss()) / (1024.0 * 1024.0);
-}
-
-ScratchDir::ScratchDir() {
-  std::error_code error;
-  std::filesystem::path base = std::filesystem::temp_directory_path(error);
-  if (error) base = "/tmp";
-  std::string pattern = (base / "qxbench.XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) fail("cannot make a temporary folder");
-  path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code error;
-  std::filesystem::remove_all(path_, error);
 }
 
 void fail(const char* what) {

@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+#include "testkit/tmpdir.h"
+
 namespace benchmark {
 class State;
 }
@@ -34,25 +36,15 @@ class Random {
   std::mt19937 engine_;
 };
 
-// A fresh folder under the system's temporary directory, removed with
-// everything in it when the object goes.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  // The path of a file of that name in the folder.
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
 // Stops the program with a message on stderr: a benchmark whose work went
 // wrong must not report a figure.
 [[noreturn]] void fail(const char* what);
+
+// A fresh folder for one benchmark (the test kit's), or a stop when none
+// can be made.
+inline void requireFolder(const TempDir& dir) {
+  if (!dir.ok()) fail("cannot make a temporary folder");
+}
 
 }  // namespace bench
 

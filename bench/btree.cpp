@@ -79,7 +79,8 @@ void finish(benchmark::State& state) {
 }
 
 void BM_DiskTreeInsert(benchmark::State& state) {
-  bench::ScratchDir dir;
+  TempDir dir;
+  bench::requireFolder(dir);
   const std::string name = dir.file("tree.dat");
   keys();
   for (auto _ : state) {
@@ -93,7 +94,8 @@ void BM_DiskTreeInsert(benchmark::State& state) {
 }
 
 void BM_DiskTreeFind(benchmark::State& state) {
-  bench::ScratchDir dir;
+  TempDir dir;
+  bench::requireFolder(dir);
   DiskTree disk(dir.file("tree.dat"));
   disk.insertAll();
   const Keys& k = keys();
@@ -109,7 +111,8 @@ void BM_DiskTreeFind(benchmark::State& state) {
 }
 
 void BM_DiskTreeRemove(benchmark::State& state) {
-  bench::ScratchDir dir;
+  TempDir dir;
+  bench::requireFolder(dir);
   const std::string name = dir.file("tree.dat");
   const Keys& k = keys();
   for (auto _ : state) {

@@ -160,7 +160,8 @@ long fileSize(const std::string& name) {
 
 void BM_FileStore(benchmark::State& state) {
   const GAttributeComposite& tree = configurationTree();
-  bench::ScratchDir dir;
+  TempDir dir;
+  bench::requireFolder(dir);
   const std::string name = dir.file("tree.bin");
   for (auto _ : state) {
     RWFile file(name.c_str(), "wb");
@@ -174,7 +175,8 @@ void BM_FileStore(benchmark::State& state) {
 }
 
 void BM_FileRestore(benchmark::State& state) {
-  bench::ScratchDir dir;
+  TempDir dir;
+  bench::requireFolder(dir);
   const std::string name = dir.file("tree.bin");
   {
     RWFile file(name.c_str(), "wb");

@@ -213,6 +213,16 @@ TEST(PrinterBuilder, ABadModelNamesTheCause) {
       {"class", [](PrinterModel& m) { m.generatorClass = "GNoSuchGenerator"; }, "unknown class \"GNoSuchGenerator\""},
       {"no stage", [](PrinterModel& m) { m.generatorClass = "GMedia"; }, "class \"GMedia\" is not a stage container"},
       {"no generator", [](PrinterModel& m) { m.generatorClass = "GPrinter"; }, "class \"GPrinter\" is not a generator"},
+      {"no orientation", [](PrinterModel& m) { m.orientations.clear(); }, "no orientation"},
+      {"orientation", [](PrinterModel& m) { m.orientations = {0, 45}; }, "bad orientation 45"},
+      {"media option", [](PrinterModel& m) { m.mediaOptions = {3}; }, "bad media option 3"},
+      {"form capability", [](PrinterModel& m) { m.formCapabilities = {1, 12}; }, "bad form capability 12"},
+      {"tray form", [](PrinterModel& m) { m.trayForms = {{3, 1}}; }, "no tray 3 for a form"},
+      {"tray form media", [](PrinterModel& m) {
+         m.media = {1};
+         m.trayForms = {{1, 23}};
+       },
+       "media id 23 of tray 1 is not the printer's"},
   };
   for (const auto& c : cases) {
     PrinterModel model = testModel();

@@ -231,32 +231,6 @@ TEST(PrinterReadBack, TheFormToTrayDatabaseKeysTraysAsForms) {
   }
 }
 
-TEST(PrinterReadBack, ABadItemNamesTheCause) {
-  const struct {
-    const char* name;
-    void (*change)(PrinterModel&);
-    const char* error;
-  } cases[] = {
-      {"no orientation", [](PrinterModel& m) { m.orientations.clear(); }, "no orientation"},
-      {"orientation", [](PrinterModel& m) { m.orientations = {0, 45}; }, "bad orientation 45"},
-      {"media option", [](PrinterModel& m) { m.mediaOptions = {3}; }, "bad media option 3"},
-      {"form capability", [](PrinterModel& m) { m.formCapabilities = {1, 12}; }, "bad form capability 12"},
-      {"tray", [](PrinterModel& m) { m.trayForms = {{3, 1}}; }, "no tray 3 for a form"},
-      {"media", [](PrinterModel& m) {
-         m.media = {1};
-         m.trayForms = {{1, 23}};
-       },
-       "media id 23 of tray 1 is not the printer's"},
-  };
-  for (const auto& c : cases) {
-    PrinterModel model = testModel();
-    c.change(model);
-    std::string error;
-    EXPECT_EQ(buildPrinterTree(model, error), nullptr) << c.name;
-    EXPECT_EQ(error, c.error) << c.name;
-  }
-}
-
 TEST(Mkprinter, TheFormAndQualityOptionsReachTheFile) {
   TempDir dir;
   const std::string path = dir.file("out.dat");

@@ -173,6 +173,18 @@ void GDriverInstance::reset(GPrinterDescription*) {
 
 int32_t GDriverInstance::freeMemory() { return 0; }
 
+GAttributeComposite* GDriverInstance::assembleSettings() { return defaultSettings(); }
+
+int32_t GDriverInstance::formFits(int32_t, int16_t, int16_t, int32_t, int32_t) { return 0; }
+
+int32_t GDriverInstance::isServedPrinter() { return 0; }
+
+int32_t GDriverInstance::enumeratePapers(GPaperCallback, void*, GAttributeComposite*) { return 0; }
+
+int32_t GDriverInstance::enumerateFittingPapers(GPaperCallback, void*, int32_t, GAttributeComposite*) { return 0; }
+
+GAttributeComposite* GDriverInstance::restoreDevModeSettings() { return nullptr; }
+
 uint32_t GDriverInstance::configurationValue() {
   if (cacheStale_) {
     int16_t value = 0;

@@ -106,6 +106,9 @@ using GTrayCallback = int (*)(GTray* tray, GResourceMapping* mapping, int32_t in
                               int32_t& status);
 // The media-type enumeration's: the mapping (or null), the running index,
 // the buffer, the status and the extra type's name (or null).
+// The paper enumeration's: the running count (from 1), the paper's media
+// id, its name and the caller's data. It answers 1 to go on.
+using GPaperCallback = int32_t (*)(int32_t count, int16_t mediaId, const RWWString& name, void* data);
 using GMediaTypeCallback = int (*)(GResourceMapping* mapping, int32_t index, void* buffer, int32_t& status,
                                    const RWCString* name);
 
@@ -181,6 +184,29 @@ class GDriverInstance {
   // (370) is the given one into the target: 1, or 0 when none is.
   virtual int32_t applyNamedSettings(const RWWString& name, GAttribute* target);
   virtual GAttributeComposite* defaultSettings() = 0;
+
+  // ---- what a platform's settings part answers -------------------------------------
+  // The base answers for a printer without a forms database or a DEVMODE;
+  // the kernel driver's settings part overrides them all.
+  //
+  // The settings tree for a job, owned by the caller: the base answers
+  // defaultSettings.
+  virtual GAttributeComposite* assembleSettings();
+  // Whether the form at a 1-based index of the platform's forms list fits
+  // the printer at the angle and resolution (the size range checked only
+  // when asked): 0 in the base, which knows no forms.
+  virtual int32_t formFits(int32_t angle, int16_t xResolution, int16_t yResolution, int32_t rangeCheck,
+                           int32_t formIndex);
+  // Whether the printer is served from another machine: 0 in the base.
+  virtual int32_t isServedPrinter();
+  // Walk the papers the platform offers, calling the routine for each; 0 in
+  // the base, which offers none.
+  virtual int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings);
+  virtual int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
+                                         GAttributeComposite* settings);
+  // The settings tree the platform's DEVMODE carries, owned by the caller;
+  // null in the base.
+  virtual GAttributeComposite* restoreDevModeSettings();
 
   // ---- names and flags ---------------------------------------------------------
   const RWWString& deviceName() const { return deviceName_; }

@@ -11,7 +11,10 @@
 // answering that printer's handle and data file name (or a null handle, for
 // an owner without a printer); NotAnOwner is a driver instance without it.
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "device/drvinst.h"
 #include "host/engine/engine.h"
@@ -21,8 +24,14 @@
 
 class StandInPrinter {
  public:
-  StandInPrinter() {
+  // Forms after the built-in ones, a default DEVMODE and a server name, as
+  // the printer's record gives them; none by default.
+  explicit StandInPrinter(std::vector<eng::Form> forms = {}, std::vector<uint8_t> devmode = {},
+                          std::u16string server = u"") {
     eng::PrinterSetup setup;
+    setup.forms = std::move(forms);
+    setup.devmode = std::move(devmode);
+    setup.serverName = std::move(server);
     setup.printerName = u"Test Printer";
     setup.driverName = u"Test Driver";
     setup.portName = u"LPT1:";

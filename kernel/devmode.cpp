@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/drvinst.h"
+#include "kernel/devsetnt.h"
 #include "kernel/runtime.h"
 
 using namespace DevModeLayout;
@@ -159,3 +159,43 @@ int32_t GDevMode::mergeFrom(const uint8_t*, size_t& size) {
 void GDevMode::copyPublicFrom(const uint8_t* in) {
   if (in && buffer_) std::memcpy(buffer_, in, kPublicSize);
 }
+
+// ---------------------------------------------------------------- GDevModeNT
+
+GDevModeNT::GDevModeNT(GDriverInstance* device) : GDevMode(device) {}
+GDevModeNT::GDevModeNT(const GDevModeNT& other) : GDevMode(other) {}
+GDevModeNT::~GDevModeNT() = default;
+void GDevModeNT::setDevice(GDriverInstance* device) { GDevMode::setDevice(device); }
+int32_t GDevModeNT::copyTo(uint8_t*) { return 0; }
+int32_t GDevModeNT::takeFrom(const uint8_t*) { return 0; }
+int32_t GDevModeNT::assign(const GDevMode&) { return 0; }
+int32_t GDevModeNT::storeSettings(GAttributeComposite*) { return 0; }
+RWWString GDevModeNT::deviceName() { return RWWString(); }
+RWWString GDevModeNT::printerName8() { return RWWString(); }
+void GDevModeNT::setPrintQuality(int16_t quality) { setPrintQualityRaw(quality); }
+GAttributeComposite* GDevModeNT::restoreSettings() { return nullptr; }
+int16_t GDevModeNT::resolvedPrintQuality() { return printQuality(); }
+uint16_t GDevModeNT::packSettings(uint8_t*, size_t, GAttributeComposite*) { return 0; }
+GAttributeComposite* GDevModeNT::unpackSettings(const uint8_t*, size_t) { return nullptr; }
+void GDevModeNT::adjustColor() {}
+void GDevModeNT::checkCollate() {}
+uint16_t GDevModeNT::specVersion() { return 0; }
+uint16_t GDevModeNT::driverVersion() { return kDriverVersionValue; }
+int32_t GDevModeNT::validate(uint8_t*, int32_t, uint32_t& mask) {
+  mask = 0;
+  return 0;
+}
+void GDevModeNT::setDefaults() {}
+GConfiguration* GDevModeNT::printerSettings() const { return device_ ? device_->printerConfig() : nullptr; }
+
+// ---------------------------------------------------------------- GPrinterDevModeNT
+
+GPrinterDevModeNT::GPrinterDevModeNT(GDeviceSettingsNT* settings, HANDLE)
+    : GDevModeNT(static_cast<GDriverInstance*>(settings)), settings_(settings) {}
+GPrinterDevModeNT::GPrinterDevModeNT(const GPrinterDevModeNT& other)
+    : GDevModeNT(other), settings_(other.settings_) {}
+GPrinterDevModeNT::~GPrinterDevModeNT() = default;
+int32_t GPrinterDevModeNT::copyTo(uint8_t* buffer) { return GDevModeNT::copyTo(buffer); }
+uint16_t GPrinterDevModeNT::specVersion() { return kSpecVersionValue; }
+int32_t GPrinterDevModeNT::takePrinterDefault(HANDLE) { return 0; }
+int32_t GPrinterDevModeNT::isOwnFormat(const GDevModeView&) { return 0; }

@@ -106,11 +106,11 @@ void appendNumber(std::string& text, uint32_t value) { text += std::to_string(va
 // Sends the bytes to the device's generator as they are: 0 on success.
 GStatus sendText(GDevice& device, const std::string& text) {
   // A text longer than a pass-through command carries is never built: the
-  // longest, a definition's, holds three names of at most 32 bytes.
+  // longest, a definition's, holds a name of at most 32 bytes three times.
   if (text.size() > 0xFFFF) return 1;
   return device.sendDrawing(new GPassThroughCommand(reinterpret_cast<const unsigned char*>(text.data()),
                                                     static_cast<uint16_t>(text.size()),
-                                                    static_cast<uint16_t>(device.generatorClass())));
+                                                    device.generatorClass()));
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "core/classids.h"
 #include "core/outport.h"
 #include "core/perclass.h"
+#include "device/capabil.h"
+#include "device/config.h"
 #include "device/pericomp.h"
 #include "device/resmap.h"
 #include "journal/ctlcmds.h"
@@ -511,6 +513,24 @@ TEST(FormTable, TheCapabilityMaskComesFromTheFormCapabilitiesAndNeverDecidesAvai
     EXPECT_EQ(begin(job, record("Logo")), 1) << c.mask;
     EXPECT_EQ(end(job, record("Logo"), out), 1) << c.mask;
   }
+}
+
+TEST(FormTable, TheFormCapabilitiesCountOnlyWhenTheJobCapabilityZeroIsClear) {
+  // Capability 0 of 565 set: 750 says nothing, neither that the printer
+  // keeps no forms nor what the mask holds.
+  PrinterModel model = formModel();
+  model.formCapabilities = {0, 1, 2};
+  model.hook = [](PrinterConfigs& configs) {
+    auto* job = dynamic_cast<GCapabilities*>(configs.printer.findById(565));
+    ASSERT_NE(job, nullptr);
+    job->set(0);
+  };
+  FormJob job(model);
+  ASSERT_EQ(job.device.capabilityFlag565(), 0u);
+  uint8_t mask[2] = {0xAA, 0xAA};
+  EXPECT_EQ(job.table.formCapabilities(mask, 2), 1);
+  EXPECT_EQ(mask[0] | mask[1] << 8, 0);
+  EXPECT_EQ(begin(job, record("Logo")), 1);
 }
 
 TEST(FormTable, ProcessingFlagsAreReadOnceAndAgainAfterADocumentStarts) {

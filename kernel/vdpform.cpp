@@ -256,10 +256,11 @@ uint16_t GFormTableNT::formCapabilities(uint8_t* output, size_t outputSize) {
 
 uint16_t GFormTableNT::formsAvailable() {
   uint16_t available = 0;
-  device_.setSettings(device_.assembleSettings());
+  // Settings that cannot be assembled leave the job's as they were.
+  GAttributeComposite* settings = device_.assembleSettings();
+  if (settings) device_.setSettings(settings);
   int16_t diskForms = 0;
-  if (SettingRead::readValue(lookUp(device_.settings(), DeviceId::kDocumentGroup), kDiskForms, diskForms) &&
-      diskForms != 0)
+  if (SettingRead::readValue(lookUp(settings, DeviceId::kDocumentGroup), kDiskForms, diskForms) && diskForms != 0)
     available = 1;
 
   if (available) {

@@ -108,10 +108,7 @@ class FormDevice : public TestDevice {
     std::unique_ptr<GAttributeComposite> top = buildPrinterTree(model, error);
     EXPECT_TRUE(top) << error;
     if (!top) return;
-    setConfiguration(dynamic_cast<GPeripheralComposite*>(top->removeById(353)));
-    setCodeMappings(dynamic_cast<GResourceMappingList*>(top->removeById(191)));
-    setStoredPart(dynamic_cast<GResourceMappingList*>(top->removeById(84)));
-    setResourceMappings(dynamic_cast<GResourceMappingList*>(top->removeById(194)));
+    handOverTree(*top, *this);
     beginJob();
     GDocumentStart* start = makeDocumentStart(RWWString(u"doc"), RWWString(u"null"));
     start->setOutputPort(&port);
@@ -166,6 +163,13 @@ uint16_t begin(FormJob& job, const std::string& r) { return job.table.beginForm(
 uint16_t end(FormJob& job, const std::string& r, std::string& out) {
   out.assign(76, '\x55');
   return job.table.endForm(bytesOf(r), r.size(), reinterpret_cast<uint8_t*>(out.data()), out.size());
+}
+
+// Defines a form under the name and ends the definition: whether both
+// were taken.
+bool store(FormJob& job, const std::string& name) {
+  std::string out;
+  return begin(job, record(name)) == 1 && end(job, record(name), out) == 1;
 }
 
 std::string beginText(const std::string& name, const std::string& intent, const std::string& box) {
@@ -253,8 +257,7 @@ TEST(FormTable, AnIntentOutsideOneToThreeIsSentAsZero) {
 TEST(FormTable, ANameRepeatedInOneJobIsStoredUnderAGeneratedName) {
   FormJob job;
   std::string out;
-  ASSERT_EQ(begin(job, record("Logo")), 1);
-  ASSERT_EQ(end(job, record("Logo"), out), 1);
+  ASSERT_TRUE(store(job, "Logo"));
   ASSERT_EQ(begin(job, record("Logo")), 1);
   EXPECT_EQ(job.texts().back(), beginText("QXVDPFORM1", "1", "0 0 612 792 "));
   // The end compares the name the application gave, and reports the one
@@ -356,9 +359,7 @@ TEST(FormTable, RealsAreWrittenWithFourDecimalsOrNone) {
 TEST(FormTable, ExecuteWithAMatrixValueThatCannotBeWrittenSendsNothing) {
   for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 3e9f}) {
     FormJob job;
-    std::string out;
-    ASSERT_EQ(begin(job, record("F")), 1);
-    ASSERT_EQ(end(job, record("F"), out), 1);
+    ASSERT_TRUE(store(job, "F"));
     const size_t sent = job.texts().size();
     EXPECT_EQ(job.table.executeForm(bytesOf(record("F", 1, {}, {1, 0, 0, 1, 0, bad})), 76), 0) << bad;
     EXPECT_EQ(job.texts().size(), sent);
@@ -425,8 +426,7 @@ TEST(FormTable, ADefinitionLeftOpenIsEndedOnThePrinterBeforeItCloses) {
 TEST(FormTable, WhileADefinitionIsOpenOnlyItsEndIsTaken) {
   FormJob job;
   std::string out;
-  ASSERT_EQ(begin(job, record("A")), 1);
-  ASSERT_EQ(end(job, record("A"), out), 1);
+  ASSERT_TRUE(store(job, "A"));
   ASSERT_EQ(begin(job, record("B")), 1);
   const size_t sent = job.texts().size();
   // A second begin must not change the name the end is compared with.
@@ -485,6 +485,11 @@ TEST(FormTable, FormsAreUnavailableWithoutDiskFormsOrWithTheFlagsAndCapabilityTh
   FormJob job;
   job.device.generator().flags = 0x1 | 0x2 | 0x8 | 0x40;
   EXPECT_EQ(job.table.formsAvailable(), 1);
+  // Settings that cannot be assembled rule forms out, and take nothing
+  // from the job.
+  job.device.setDefaultSettings([] { return nullptr; });
+  EXPECT_EQ(job.table.formsAvailable(), 0);
+  EXPECT_NE(job.device.settings(), nullptr);
 }
 
 TEST(FormTable, TheCapabilityMaskComesFromTheFormCapabilitiesAndNeverDecidesAvailability) {
@@ -545,7 +550,6 @@ TEST(FormTable, ProcessingFlagsAreReadOnceAndAgainAfterADocumentStarts) {
 
 TEST(FormTable, RecordsUnderTheirSizesOrWithoutTheirMarkerAreRefused) {
   FormJob job;
-  std::string out;
   const std::string good = record("Logo");
   std::string unmarked = good;
   unmarked[0] = 75;
@@ -557,8 +561,7 @@ TEST(FormTable, RecordsUnderTheirSizesOrWithoutTheirMarkerAreRefused) {
   EXPECT_EQ(job.table.formCapabilities(nullptr, 2), 0);
   EXPECT_TRUE(job.texts().empty());
 
-  ASSERT_EQ(begin(job, good), 1);
-  ASSERT_EQ(end(job, good, out), 1);
+  ASSERT_TRUE(store(job, "Logo"));
   const size_t sent = job.texts().size();
   for (auto call : {+[](GFormTableNT& t, const std::string& r) { return t.executeForm(bytesOf(r), r.size()); },
                     +[](GFormTableNT& t, const std::string& r) { return t.deleteForm(bytesOf(r), r.size()); }}) {

@@ -43,6 +43,15 @@ inline PrinterModel settingsModel() {
   return model;
 }
 
+// Takes the parts out of a built tree's top and gives them to the
+// instance, as the driver server does with a restored one.
+inline void handOverTree(GAttributeComposite& top, GDriverInstance& instance) {
+  instance.setConfiguration(dynamic_cast<GPeripheralComposite*>(top.removeById(353)));
+  instance.setCodeMappings(dynamic_cast<GResourceMappingList*>(top.removeById(191)));
+  instance.setStoredPart(dynamic_cast<GResourceMappingList*>(top.removeById(84)));
+  instance.setResourceMappings(dynamic_cast<GResourceMappingList*>(top.removeById(194)));
+}
+
 class SettingsDevice : public GDeviceSettingsNT {
  public:
   explicit SettingsDevice(const StandInPrinter& printer, const PrinterModel& model = settingsModel())
@@ -51,11 +60,7 @@ class SettingsDevice : public GDeviceSettingsNT {
     std::string error;
     std::unique_ptr<GAttributeComposite> top = buildPrinterTree(model, error);
     EXPECT_TRUE(top) << error;
-    if (!top) return;
-    setConfiguration(dynamic_cast<GPeripheralComposite*>(top->removeById(353)));
-    setCodeMappings(dynamic_cast<GResourceMappingList*>(top->removeById(191)));
-    setStoredPart(dynamic_cast<GResourceMappingList*>(top->removeById(84)));
-    setResourceMappings(dynamic_cast<GResourceMappingList*>(top->removeById(194)));
+    if (top) handOverTree(*top, *this);
   }
 
   HANDLE printerHandle() const override { return handle_; }

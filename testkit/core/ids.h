@@ -20,6 +20,8 @@ constexpr RWClassID AddOnStage = 0x7F03;
 constexpr RWClassID FuzzStage = 0x7F04;
 // The stand-in page-description generator of testkit/device/.
 constexpr RWClassID TestGenerator = 0x7F05;
+// The recording PostScript-kind generator of the kernel's form-table tests.
+constexpr RWClassID FormGenerator = 0x7F06;
 
 }  // namespace TestKitClassId
 

@@ -386,7 +386,7 @@ class Parser {
 
 std::string Parser::fields(const std::vector<Token>& tokens, DevModeFields& into) {
   for (size_t i = 1; i < tokens.size(); ++i) {
-    if (tokens[i].quoted) return "bad field \"" + tokens[i].text + "\"";
+    if (tokens[i].quoted) return "bad field " + quoted("\"" + tokens[i].text + "\"");
     std::string problem = setDevModeField(tokens[i].text, into);
     if (!problem.empty()) return problem;
   }

@@ -280,6 +280,12 @@ int runPrintrun(const std::vector<std::string>& args, std::ostream& out, std::os
   problem = placeDataFile(o.config, eng::driverFolder() + "/" + kDataFileName);
   if (!problem.empty()) return failure(err, problem);
 
+  // The image is loaded from the driver folder, as the spooler keeps it, so
+  // that the name the engine gives the driver for its own image leads to it.
+  const std::string image = eng::driverFolder() + "/" + fs::path(o.driver).filename().string();
+  fs::create_symlink(fs::absolute(o.driver, ec), image, ec);
+  if (ec) return failure(err, "cannot place the driver in the engine's driver folder: " + ec.message());
+
   eng::PrinterSetup setup;
   setup.printerName = kPrinterName;
   setup.driverName = kDriverName;
@@ -292,7 +298,7 @@ int runPrintrun(const std::vector<std::string>& args, std::ostream& out, std::os
   const eng::Live liveBefore = eng::live();
   {
     eng::Driver driver;
-    problem = driver.load(o.driver);
+    problem = driver.load(image);
     if (!problem.empty()) return failure(err, "the driver \"" + o.driver + "\" did not load: " + problem);
     eng::Player player(driver, printer.get());
     problem = player.open(devmode);

@@ -138,6 +138,7 @@ TEST(PrintDocument, ABadLineIsNamedWithItsNumber) {
       {"devmode colour=1\n", 1, "unknown field 'colour'"},
       {"devmode copies\n", 1, "bad field 'copies': FIELD=VALUE"},
       {"devmode copies=1 copies=2\n", 1, "copies given twice"},
+      {"devmode \"copies=2\"\n", 1, "bad field '\"copies=2\"'"},
       {"page landscape\n", 1, "unknown page option 'landscape'"},
       {"paint\n", 1, "an operation before the first page"},
       {"escape 1 00\npage\n", 1, "an operation before the first page"},

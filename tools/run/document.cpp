@@ -492,32 +492,19 @@ DevModeFields overlayFields(DevModeFields base, const DevModeFields& over) {
 eng::PublicDevMode publicDevModeOf(const DevModeFields& fields, const std::u16string& deviceName) {
   eng::PublicDevMode dm;
   dm.deviceName = deviceName;
-  if (fields.orientation) {
-    dm.orientation = *fields.orientation;
-    dm.fields |= kDmOrientation;
-  }
-  if (fields.paper) {
-    dm.paperSize = *fields.paper;
-    dm.formName = eng::builtinForms()[static_cast<size_t>(*fields.paper) - 1].name;
-    dm.fields |= kDmPaperSize;
-  }
-  if (fields.copies) {
-    dm.copies = *fields.copies;
-    dm.fields |= kDmCopies;
-  }
-  if (fields.duplex) {
-    dm.duplex = *fields.duplex;
-    dm.fields |= kDmDuplex;
-  }
-  if (fields.collate) {
-    dm.collate = *fields.collate;
-    dm.fields |= kDmCollate;
-  }
-  if (fields.xResolution) {
-    dm.printQuality = *fields.xResolution;
-    dm.yResolution = fields.yResolution.value_or(*fields.xResolution);
-    dm.fields |= kDmPrintQuality | kDmYResolution;
-  }
+  auto put = [&dm](const std::optional<int16_t>& value, int16_t& field, uint32_t bit) {
+    if (!value) return;
+    field = *value;
+    dm.fields |= bit;
+  };
+  put(fields.orientation, dm.orientation, kDmOrientation);
+  put(fields.paper, dm.paperSize, kDmPaperSize);
+  put(fields.copies, dm.copies, kDmCopies);
+  put(fields.duplex, dm.duplex, kDmDuplex);
+  put(fields.collate, dm.collate, kDmCollate);
+  put(fields.xResolution, dm.printQuality, kDmPrintQuality);
+  put(fields.yResolution, dm.yResolution, kDmYResolution);
+  if (fields.paper) dm.formName = eng::builtinForms()[static_cast<size_t>(*fields.paper) - 1].name;
   return dm;
 }
 

@@ -504,7 +504,9 @@ eng::PublicDevMode publicDevModeOf(const DevModeFields& fields, const std::u16st
   put(fields.collate, dm.collate, kDmCollate);
   put(fields.xResolution, dm.printQuality, kDmPrintQuality);
   put(fields.yResolution, dm.yResolution, kDmYResolution);
-  if (fields.paper) dm.formName = eng::builtinForms()[static_cast<size_t>(*fields.paper) - 1].name;
+  const std::vector<eng::Form>& forms = eng::builtinForms();
+  if (fields.paper && *fields.paper >= 1 && static_cast<size_t>(*fields.paper) <= forms.size())
+    dm.formName = forms[static_cast<size_t>(*fields.paper) - 1].name;
   return dm;
 }
 

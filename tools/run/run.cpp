@@ -224,7 +224,8 @@ std::string keepJob(const std::string& spooled, const std::string& job) {
   return "cannot write \"" + job + "\": " + cause;
 }
 
-// What the driver left alive, as "2 blocks, 1 semaphore"; empty for nothing.
+// What the driver left alive, as "2 pool blocks, 1 semaphores"; empty for
+// nothing.
 std::string leftovers(const eng::Live& before, const eng::Live& after) {
   std::string out;
   auto note = [&](long was, long now, const char* what) {
@@ -307,11 +308,16 @@ int runPrintrun(const std::vector<std::string>& args, std::ostream& out, std::os
       player.close();
     }
   }
-  const std::vector<std::string>& misuses = eng::misuse();
-  for (size_t i = misusesBefore; i < misuses.size(); ++i)
-    if (misuses[i] != problem) err << "printrun: the driver misused the engine: " << misuses[i] << "\n";
   if (!problem.empty()) return failure(err, problem);
-  if (misuses.size() > misusesBefore) return failure(err, "no job is written for a driver that misused the engine");
+  // The engine reports each misuse as it happens; a job made through a
+  // call the engine refused is not one to keep.
+  const std::vector<std::string>& misuses = eng::misuse();
+  if (misuses.size() > misusesBefore) {
+    const size_t more = misuses.size() - misusesBefore - 1;
+    return failure(err, "the driver misused the engine: " + misuses[misusesBefore] +
+                            (more ? " (and " + std::to_string(more) + " more)" : std::string()) +
+                            "; no job is written");
+  }
   const std::string left = leftovers(liveBefore, eng::live());
   if (!left.empty()) err << "printrun: warning: the driver left " << left << " behind\n";
 

@@ -270,6 +270,56 @@ TEST_F(DevModeTest, CopyToWritesTheWholeDevModeOrOnlyThePublicPart) {
   }
 }
 
+TEST_F(DevModeTest, AssignCopiesTheWholeDevModeAndOwnFormatIsRecognised) {
+  GPrinterDevModeNT from(&device, nullptr);
+  from.setPrintQualityRaw(-2);
+  std::unique_ptr<GAttributeComposite> tree = settings();
+  ASSERT_EQ(from.storeSettings(tree.get()), 1);
+  GPrinterDevModeNT to(&device, nullptr);
+  EXPECT_EQ(to.assign(from), 1);
+  EXPECT_EQ(bufferOf(to), bufferOf(from));
+
+  const Bytes own = copyOut(from);
+  EXPECT_EQ(to.isOwnFormat(GDevModeView(own.data(), own.size())), 1);
+  EXPECT_EQ(to.isOwnFormat(GDevModeView(nullptr, 0)), 0);
+  for (size_t offset : {64u, 66u, 68u, 70u, 220u, 222u, 262u, 264u, 268u}) {
+    SCOPED_TRACE(offset);
+    Bytes other = own;
+    put16(other, offset, static_cast<uint16_t>(get16(other.data(), offset) + 1));
+    EXPECT_EQ(to.isOwnFormat(GDevModeView(other.data(), other.size())), 0);
+  }
+  // The header alone, though it announces the driver's sizes.
+  const GuardedBlock header(Bytes(own.begin(), own.begin() + 72));
+  EXPECT_EQ(to.isOwnFormat(GDevModeView(header.data(), 72)), 0);
+}
+
+TEST_F(DevModeTest, PrintQualityCodesResolveThroughTheResolutionEntries) {
+  // Resolution entries 600 and 300 dpi, with quality codes -4 and -3 or
+  // without them (-4 to -1 then pick the entries in order, the last one
+  // repeated).
+  struct Case {
+    bool codes;
+    int16_t quality;
+    int16_t stored;
+  };
+  const Case cases[] = {
+      {true, -4, 600}, {true, -3, 300}, {true, -1, -1},  {true, 300, 300},
+      {false, -4, 600}, {false, -3, 300}, {false, -1, 300}, {false, -5, -5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "codes " << c.codes << " quality " << c.quality);
+    PrinterModel model = settingsModel();
+    model.qualityCodes = c.codes;
+    SettingsDevice other(printer, model);
+    GPrinterDevModeNT devmode(&other, nullptr);
+    devmode.setPrintQualityRaw(c.quality);
+    EXPECT_EQ(devmode.resolvedPrintQuality(), c.stored);
+    EXPECT_EQ(devmode.printQuality(), c.quality);
+    devmode.setPrintQuality(c.quality);
+    EXPECT_EQ(devmode.printQuality(), c.stored);
+  }
+}
+
 // ---------------------------------------------------------------- the packed tree
 
 TEST_F(DevModeTest, StoredTreeRestoresEqualAndATreeThatDoesNotFitKeepsTheOldOne) {

@@ -517,6 +517,30 @@ TEST_F(DevModeTest, ValidateReportsTheOffendingFields) {
   }
 }
 
+TEST_F(DevModeTest, ValidateTurnsAResolutionIntoThePrintersQualityCode) {
+  // Print quality 600 without a Y resolution: a printer that speaks in
+  // codes (600 dpi is -4) takes it as that code; one that does not cannot
+  // look a resolution up.
+  for (bool codes : {true, false}) {
+    SCOPED_TRACE(codes);
+    PrinterModel model = settingsModel();
+    model.qualityCodes = codes;
+    SettingsDevice other(printer, model);
+    other.setSettings(other.createSettings());
+    GPrinterDevModeNT devmode(&other, nullptr);
+    uint8_t* own = devmode.buffer();
+    own[74] &= ~0x1;   // no form name
+    own[73] |= 0x4;    // print quality
+    own[73] &= ~0x20;  // no Y resolution
+    devmode.setPrintQualityRaw(600);
+    uint32_t mask = 0;
+    EXPECT_EQ(devmode.validate(own, 1, mask), codes ? 1 : 0);
+    EXPECT_EQ(mask, codes ? 0u : 0x400u);
+    EXPECT_EQ(devmode.printQuality(), codes ? -4 : 600);
+    EXPECT_EQ(get16(own, 96), 600) << "the Y resolution is the resolved one";
+  }
+}
+
 TEST_F(DevModeTest, CheckCollateFollowsThePrinter) {
   struct Case {
     const char* name;

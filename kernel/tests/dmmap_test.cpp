@@ -471,6 +471,8 @@ TEST_F(MapTest, ColourDuplexAndCollateFillThePublicPart) {
 }
 
 TEST_F(MapTest, DuplexAndCollateGoBackToTheSettings) {
+  setValue(settings.get(), kDuplexBindingId, 0);
+  setValue(settings.get(), kCollateId, 0);
   struct Row {
     int16_t orientation;
     int16_t duplex;
@@ -617,6 +619,7 @@ class MapTrayTest : public MapTest {
 };
 
 TEST_F(MapTrayTest, TraysOfTheFormToTrayDatabaseGoByName) {
+  setValue(settings.get(), kSourceId, 0);
   RWCString name;
   ASSERT_EQ(devmode.sourceToTrayName(settings.get(), 270, name), 1);
   EXPECT_FALSE(name.isNull());
@@ -745,5 +748,22 @@ TEST_F(MapTest, ShortForeignDevModesMergeOnlyTheFieldsTheyHold) {
     EXPECT_EQ(size, row.outSize);
     EXPECT_EQ(mine().s16(kOrientation), row.orientation);
     EXPECT_EQ(mine().s16(kCopies), row.copies);
+  }
+}
+
+// ---------------------------------------------------------------- round trip
+
+TEST_F(MapTest, ATreeTakenBackFromItsOwnPublicPartIsUnchanged) {
+  for (const int16_t angle : {0, 90, 180, 270}) {
+    SCOPED_TRACE(angle);
+    setValue(settings.get(), kOrientationId, angle);
+    std::unique_ptr<GAttributeComposite> copy(static_cast<GAttributeComposite*>(settings->deepCopy()));
+    Public trip;
+    devmode.settingsToPublic(settings.get(), trip.bytes.data());
+    // A field whose attribute the tree lacks (copies, collate here) does
+    // not add one.
+    trip.set16(kCopies, 3, kFieldCopies).set16(kCollate, 1, kFieldCollate);
+    devmode.publicToSettings(trip.bytes.data(), copy.get());
+    EXPECT_TRUE(copy->matches(settings.get()));
   }
 }

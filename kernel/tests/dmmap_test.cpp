@@ -767,3 +767,25 @@ TEST_F(MapTest, ATreeTakenBackFromItsOwnPublicPartIsUnchanged) {
     EXPECT_TRUE(copy->matches(settings.get()));
   }
 }
+
+// ---------------------------------------------------------------- validate
+
+TEST_F(MapTest, ValidateInModeOneReportsEveryBadField) {
+  std::vector<uint8_t> checked(devmode.bytes(), devmode.bytes() + kTotalSize);
+  GDevModeWriter w(checked.data(), checked.size());
+  w.setField(kFieldFormName, false);
+  w.put16(kOrientation, 3);
+  w.setField(kFieldOrientation, true);
+  w.put16(kCopies, 0);
+  w.setField(kFieldCopies, true);
+  uint32_t mask = 0;
+  EXPECT_EQ(devmode.validate(checked.data(), 1, mask), 0);
+  EXPECT_EQ(mask, kFieldOrientation | kFieldCopies);
+  EXPECT_EQ(devmode.validate(checked.data(), 0, mask), 0);
+  EXPECT_EQ(mask, kFieldOrientation);
+
+  w.put16(kOrientation, 2);
+  w.put16(kCopies, 2);
+  EXPECT_EQ(devmode.validate(checked.data(), 1, mask), 1);
+  EXPECT_EQ(mask, 0u);
+}

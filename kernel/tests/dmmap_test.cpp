@@ -8,6 +8,7 @@
 
 #include "core/valattr.h"
 #include "device/config.h"
+#include "device/media.h"
 #include "device/resmap.h"
 #include "device/setread.h"
 #include "kernel/devmode.h"
@@ -44,6 +45,19 @@ void setValue(GAttributeComposite* tree, uint32_t id, int16_t value) {
     v->setValue(value);
   else
     tree->insert(new GValueAttribute(value, id));
+}
+
+// The paper (260): the builder's settings carry the printer's media there.
+void setPaper(GAttributeComposite* tree, int16_t mediaId) {
+  if (auto* media = dynamic_cast<GMedia*>(SettingRead::lookUp(tree, 260)))
+    media->setMediaId(mediaId);
+  else
+    setValue(tree, 260, mediaId);
+}
+
+int16_t paperIn(const GAttributeComposite* tree) {
+  if (const auto* media = dynamic_cast<const GMedia*>(SettingRead::lookUp(tree, 260))) return media->mediaId();
+  return valueIn(tree, 260);
 }
 
 // Takes the member out, at any depth.
@@ -788,4 +802,143 @@ TEST_F(MapTest, ValidateInModeOneReportsEveryBadField) {
   w.put16(kCopies, 2);
   EXPECT_EQ(devmode.validate(checked.data(), 1, mask), 1);
   EXPECT_EQ(mask, 0u);
+}
+
+// ---------------------------------------------------------------- forms
+
+TEST_F(MapTest, TheDevModeWithoutFormsRefusesAForeignFormName) {
+  GDevModeNT plain(&device);
+  Public named;
+  named.set16(kFormName, 'A', kFieldFormName);
+  EXPECT_EQ(plain.mergeFormName(named.view()), 0);
+  EXPECT_EQ(plain.mergeFormName(Public().view()), 1);
+}
+
+// The printer's forms: the engine's built-in ones (Letter 1, Legal 5, A4 9,
+// Tabloid 3 too big for the printer), then one user form.
+class MapFormsTest : public MapTest {
+ protected:
+  MapFormsTest() : MapTest(settingsModel(), {userForm(u"Card", 100000, 150000)}) {}
+
+  int16_t userFormIndex() {
+    const GFormListNT forms(printer.handle);
+    return static_cast<int16_t>(forms.count());
+  }
+
+  // The own DEVMODE at 600 dpi portrait, on paper 1 "Letter" with both bits.
+  void ownLetter() {
+    Public start;
+    start.set16(kOrientation, 1, kFieldOrientation).set16(kPrintQuality, 600, kFieldPrintQuality);
+    start.set16(kYResolution, 600, kFieldYResolution).set16(kPaperSize, 1, kFieldPaperSize);
+    GDevModeWriter(start.bytes.data(), start.bytes.size()).putWideName(kFormName, u"Letter");
+    start.set16(kDriverExtra, static_cast<int16_t>(kPrivateHeaderSize + kPrivateDataSize), kFieldFormName);
+    own(start);
+  }
+};
+
+TEST_F(MapFormsTest, FormNamesComeFromThePaper) {
+  struct Row {
+    int16_t mediaId;
+    const char16_t* name;  // null: no form-name bit
+    int16_t paperSize;     // 0: no paper-size bit
+  };
+  const Row rows[] = {
+      {5, u"Legal", 5},
+      {23, u"A4", 9},
+      {static_cast<int16_t>(0x3FFF + userFormIndex()), u"Card", userFormIndex()},
+      {999, nullptr, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mediaId);
+    setPaper(settings.get(), row.mediaId);
+    Public out;
+    devmode.settingsToPublic(settings.get(), out.bytes.data());
+    EXPECT_EQ((out.fields() & kFieldFormName) != 0, row.name != nullptr);
+    if (row.name) EXPECT_TRUE(out.view().wideName(kFormName) == RWWString(row.name));
+    EXPECT_EQ((out.fields() & kFieldPaperSize) != 0, row.paperSize != 0);
+    if (row.paperSize) EXPECT_EQ(out.at(kPaperSize), row.paperSize);
+  }
+}
+
+TEST_F(MapFormsTest, PaperComesBackFromTheFormNameOrThePaperSize) {
+  struct Row {
+    const char16_t* ownName;  // null: no form-name bit
+    int16_t paperSize;        // 0: no paper-size bit
+    int16_t mediaId;
+  };
+  const Row rows[] = {
+      {u"A4", 0, 23},
+      {u"Legal", 1, 5},  // the form name is applied after the paper size
+      {nullptr, 5, 5},
+      {u"Nonesuch", 0, device.localeDefaultPaper()},
+      {nullptr, 3, 3},  // Tabloid has no media of the printer's: a form id
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.paperSize);
+    Public start;
+    if (row.ownName) {
+      GDevModeWriter(start.bytes.data(), start.bytes.size()).putWideName(kFormName, row.ownName);
+      start.set16(kOrientation, 1, kFieldFormName);
+    }
+    if (row.paperSize) start.set16(kPaperSize, row.paperSize, kFieldPaperSize);
+    own(start);
+    devmode.publicToSettings(devmode.bytes(), settings.get());
+    int16_t mediaId = 0;
+    if (row.paperSize == 3 && !row.ownName) {
+      ASSERT_EQ(device.mediaIdForFormIndex(3, mediaId), 1);
+    } else {
+      mediaId = row.mediaId;
+    }
+    EXPECT_EQ(paperIn(settings.get()), mediaId);
+  }
+}
+
+TEST_F(MapFormsTest, ForeignFormNameAgainstThePaperSize) {
+  struct Row {
+    const char* what;
+    const char16_t* foreignName;  // null: no form-name bit
+    int16_t foreignPaper;         // 0: no paper-size bit
+    int32_t answer;
+    int16_t paperSize;
+    bool paperBit;
+    const char16_t* name;
+    bool nameBit;
+  };
+  const Row rows[] = {
+      {"the name wins over a paper size that is refused", u"Legal", 3, 1, 5, false, u"Legal", true},
+      {"the name alone clears the paper size", u"Legal", 0, 1, 1, false, u"Legal", true},
+      {"a paper size taken names its form", u"Legal", 9, 1, 9, true, u"A4", true},
+      {"both the same form", u"Legal", 5, 1, 5, true, u"Legal", true},
+      {"an unknown name fails", u"Nonesuch", 0, 0, 1, false, u"Letter", true},
+      {"the paper size wins over the own name", nullptr, 5, 1, 5, true, u"Letter", false},
+      {"the own name stays with its own paper", nullptr, 0, 1, 1, true, u"Letter", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ownLetter();
+    Public foreign;
+    if (row.foreignName) {
+      GDevModeWriter(foreign.bytes.data(), foreign.bytes.size()).putWideName(kFormName, row.foreignName);
+      foreign.set16(kOrientation, 1, kFieldFormName);
+    }
+    if (row.foreignPaper) foreign.set16(kPaperSize, row.foreignPaper, kFieldPaperSize);
+    devmode.mergePaperSize(foreign.view());
+    EXPECT_EQ(devmode.mergeFormName(foreign.view()), row.answer);
+    EXPECT_EQ(mine().s16(kPaperSize), row.paperSize);
+    EXPECT_EQ((mine().u32(kFields) & kFieldPaperSize) != 0, row.paperBit);
+    EXPECT_TRUE(mine().wideName(kFormName) == RWWString(row.name));
+    EXPECT_EQ((mine().u32(kFields) & kFieldFormName) != 0, row.nameBit);
+  }
+}
+
+TEST_F(MapFormsTest, AFormNameOutsideThePrinterRangeIsRefused) {
+  int32_t index = 0;
+  EXPECT_EQ(devmode.formIndexByName(u"Legal", index, 600, 600, 0, 1), 1);
+  EXPECT_EQ(index, 5);
+  EXPECT_EQ(devmode.formIndexByName(u"Tabloid", index, 600, 600, 0, 1), 0);
+  EXPECT_EQ(devmode.formIndexByName(u"Tabloid", index, 600, 600, 0, 0), 1);
+  EXPECT_EQ(index, 3);
+  EXPECT_EQ(devmode.formIndexByName(u"legal", index, 600, 600, 0, 0), 0);  // exactly the name
+  EXPECT_EQ(devmode.formIndexByName(u"Card", index, 600, 600, 0, 1), 1);
+  EXPECT_EQ(index, userFormIndex());
 }

@@ -311,8 +311,8 @@ int32_t GDevModeNT::takeFrom(const uint8_t* devmode) {
 
 int32_t GDevModeNT::assign(const GDevMode& other) {
   const uint8_t* from = other.bytes();
-  if (!from || !buffer_ || &other == this) return from && buffer_ ? 1 : 0;
-  std::memcpy(buffer_, from, std::min(bufferSize_, kTotalSize));
+  if (!from || !buffer_) return 0;
+  if (from != buffer_) std::memcpy(buffer_, from, std::min(bufferSize_, kTotalSize));
   return 1;
 }
 
@@ -478,8 +478,8 @@ int32_t GDevModeNT::validate(uint8_t* devmode, int32_t mode, uint32_t& mask) {
   }
   int16_t x = 0, y = 0, bits = 0;
   const int16_t quality = dm.s16(kPrintQuality);
-  const bool resolved = quality > 0 || qualityToResolution(quality, x, y, bits);
-  const int16_t xResolution = quality > 0 ? quality : (resolved ? x : quality);
+  const bool resolves = qualityToResolution(quality, x, y, bits) != 0;
+  const int16_t xResolution = quality > 0 ? quality : (resolves ? x : quality);
   if (dm.s16(kYResolution) == 0) w.put16(kYResolution, static_cast<uint16_t>(xResolution));
   const int16_t yResolution = dm.s16(kYResolution);
   if (fields & kFieldPrintQuality) {
@@ -487,8 +487,7 @@ int32_t GDevModeNT::validate(uint8_t* devmode, int32_t mode, uint32_t& mask) {
       if (!(device_ && device_->supportsResolution(xResolution, yResolution)) &&
           fail(kFieldPrintQuality | kFieldYResolution))
         return 0;
-    } else if (!(quality < 0 && resolved) && !(quality >= 0 && qualityToResolution(quality, x, y, bits)) &&
-               fail(kFieldPrintQuality)) {
+    } else if (!resolves && fail(kFieldPrintQuality)) {
       return 0;
     }
   }
@@ -641,9 +640,9 @@ int32_t GPrinterDevModeNT::takePrinterDefault(HANDLE printer) {
   // The DEVMODE must lie inside the record, whole: a short one is not the
   // driver's, whatever its header says.
   const uint8_t* devmode = info.pDevMode;
-  const uint8_t* begin = record.data();
-  const uint8_t* end = begin + needed;
-  if (!devmode || devmode < begin || devmode >= end || static_cast<size_t>(end - devmode) < kTotalSize) return 0;
+  const uintptr_t at = reinterpret_cast<uintptr_t>(devmode);
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(record.data());
+  if (!devmode || at < begin || at - begin > needed || needed - (at - begin) < kTotalSize) return 0;
   const GDevModeView dm(devmode, kTotalSize);
   if (dm.specVersion() != specVersion() || dm.driverExtra() != kPrivateHeaderSize + kPrivateDataSize ||
       dm.driverVersion() != kDriverVersionValue || dm.dmSize() != kPublicSize || dm.u16(kMarkA) != kMarkAValue ||
@@ -661,7 +660,7 @@ int32_t GPrinterDevModeNT::isOwnFormat(const GDevModeView& devmode) {
                  devmode.dmSize() == kPublicSize && devmode.driverExtra() == kPrivateHeaderSize + kPrivateDataSize &&
                  devmode.u16(kPrivateTotalSize) == kTotalSize && devmode.u16(kPrivateHeader) == kPrivateHeaderSize &&
                  devmode.u16(kMarkA) == kMarkAValue && devmode.u16(kMarkB) == kMarkBValue &&
-                 devmode.u16(kPackedCapacityField) == kPrivateDataSize - 4
+                 devmode.u16(kPackedCapacityField) == kPackedCapacity
              ? 1
              : 0;
 }

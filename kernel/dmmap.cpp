@@ -2,7 +2,8 @@
 // field-by-field merge of a foreign DEVMODE.
 //
 // The settings tree is read by attribute id at any depth; an attribute that
-// is missing, or of another class than expected, counts as absent. The
+// is missing, or of another class than expected, counts as absent. Fields
+// go back only into attributes the tree has. The
 // printer's capabilities are read from the printer's Config and, for what
 // a printer keeps with one of its stages (the mode entries, collation), from
 // the Configs of the stages below it.
@@ -89,17 +90,16 @@ bool has(const MPersistentObject* within, uint32_t id) {
   return readValue(within, id, value);
 }
 
-// Sets a 16-bit setting: the attribute where it is, else a new value
-// attribute in the composite. A range attribute clamps what it is given.
+// Sets a 16-bit setting where the tree has it; a range attribute clamps
+// what it is given. Nothing is added: the tree's shape is the printer's
+// settings template, and a DEVMODE taken back into the tree it came from
+// gives that tree again.
 void putValue(MPersistentObject* within, uint32_t id, int16_t value) {
   MPersistentObject* found = lookUp(within, id);
-  if (auto* v = as<GValueAttribute>(found)) {
+  if (auto* v = as<GValueAttribute>(found))
     v->setValue(value);
-  } else if (auto* r = as<GRangeAttribute>(found)) {
+  else if (auto* r = as<GRangeAttribute>(found))
     r->setValue(value);
-  } else if (!found) {
-    if (auto* composite = as<GAttributeComposite>(within)) composite->insert(new GValueAttribute(value, id));
-  }
 }
 
 // The paper (260): a value attribute, or the media the printer's defaults
@@ -121,12 +121,7 @@ void putPaper(MPersistentObject* settings, int16_t mediaId) {
 }
 
 void putText(MPersistentObject* within, uint32_t id, const RWCString& text) {
-  MPersistentObject* found = lookUp(within, id);
-  if (auto* s = as<GStringAttribute>(found)) {
-    s->setValue(text);
-  } else if (!found) {
-    if (auto* composite = as<GAttributeComposite>(within)) composite->insert(new GStringAttribute(text, id));
-  }
+  if (auto* s = as<GStringAttribute>(lookUp(within, id))) s->setValue(text);
 }
 
 // Calls each(member) for the direct members of an object, in order, until
@@ -432,7 +427,7 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
     int16_t bits = 0;
     if (quality <= 0 && !qualityToResolution(quality, x, y, bits)) x = quality;
     y = quality >= 0 ? v.s16(kYResolution) : x;
-    if (has(group, Id::kQualityCode)) putValue(group, Id::kQualityCode, quality);
+    putValue(group, Id::kQualityCode, quality);
     putValue(group, Id::kResolution, x);
     putValue(group, Id::kVerticalResolution, y);
     const int16_t currentBits = valueOr(group, Id::kBitsPerPixel, 0);

@@ -93,6 +93,18 @@ bool formToTrayInUse(const GDriverInstance* device, const MPersistentObject* pri
   return database && database->hasNonDefault();
 }
 
+// The private header a buffer of the driver's starts with: its sizes, the
+// device and platform values 0, the marks, nothing packed.
+void writePrivateHeader(GDevModeWriter& w) {
+  w.put16(kPrivateTotalSize, kTotalSize);
+  w.put16(kPrivateHeader, kPrivateHeaderSize);
+  w.put32(kDeviceValue, 0);
+  w.put16(kPlatformValue, 0);
+  w.put16(kMarkA, kMarkAValue);
+  w.put16(kMarkB, kMarkBValue);
+  w.put16(kPackedLength, 0);
+}
+
 // The duplex binding a dmDuplex stands for at an orientation: 0 none, 1
 // short edge, 2 long edge; -1 for a value that is none of 1, 2, 3.
 int16_t bindingFor(int16_t duplex, int16_t orientation) {
@@ -187,13 +199,7 @@ GDevMode::GDevMode(GDriverInstance* device)
   if (!buffer_) return;
   std::memset(buffer_, 0, kTotalSize);
   GDevModeWriter w = writer();
-  w.put16(kPrivateTotalSize, kTotalSize);
-  w.put16(kPrivateHeader, kPrivateHeaderSize);
-  w.put32(kDeviceValue, 0);
-  w.put16(kPlatformValue, 0);
-  w.put16(kMarkA, kMarkAValue);
-  w.put16(kMarkB, kMarkBValue);
-  w.put16(kPackedLength, 0);
+  writePrivateHeader(w);
 }
 
 GDevMode::GDevMode(const GDevMode& other)
@@ -592,14 +598,8 @@ void GDevModeNT::setDefaults() {
   w.setField(kFieldDuplex, true);
   w.put16(kDuplex, 1);
 
-  w.put16(kPrivateTotalSize, kTotalSize);
-  w.put16(kPrivateHeader, kPrivateHeaderSize);
-  w.put32(kDeviceValue, 0);
-  w.put16(kPlatformValue, 0);
+  writePrivateHeader(w);
   w.putNarrowName(kPrinterName8, name);
-  w.put16(kMarkA, kMarkAValue);
-  w.put16(kMarkB, kMarkBValue);
-  w.put16(kPackedLength, 0);
   w.put16(kPackedCapacityField, kPackedCapacity);
   buffer_[kPacked] = 0;
 

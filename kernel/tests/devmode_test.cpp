@@ -106,8 +106,8 @@ std::string noise(size_t n, unsigned seed) {
 
 class DevModeTest : public ::testing::Test {
  protected:
-  // The printer's settings with a collation choice (the mapping writes
-  // collation back whether the tree had it or not) and an orientation.
+  // The printer's settings with a collation choice and an orientation, two
+  // fields that travel in the public part too.
   std::unique_ptr<GAttributeComposite> settings(int16_t collate = 1, int16_t angle = 0) {
     std::unique_ptr<GAttributeComposite> tree(device.createSettings());
     auto* job = tree ? dynamic_cast<GAttributeComposite*>(tree->findById(364)) : nullptr;

@@ -814,15 +814,17 @@ TEST_F(MapTest, TheDevModeWithoutFormsRefusesAForeignFormName) {
   EXPECT_EQ(plain.mergeFormName(Public().view()), 1);
 }
 
-// The printer's forms: the engine's built-in ones (Letter 1, Legal 5, A4 9,
-// Tabloid 3 too big for the printer), then one user form.
+// The printer's forms: the engine's built-in ones (Letter 1, Legal 5, A4 9;
+// Tabloid 3 has no media of the printer's), then a user form within the
+// printer's custom sizes and one beyond them.
 class MapFormsTest : public MapTest {
  protected:
-  MapFormsTest() : MapTest(settingsModel(), {userForm(u"Card", 100000, 150000)}) {}
+  MapFormsTest()
+      : MapTest(settingsModel(), {userForm(u"Card", 100000, 150000), userForm(u"Poster", 300000, 450000)}) {}
 
   int16_t userFormIndex() {
     const GFormListNT forms(printer.handle);
-    return static_cast<int16_t>(forms.count());
+    return static_cast<int16_t>(forms.count() - 1);
   }
 
   // The own DEVMODE at 600 dpi portrait, on paper 1 "Letter" with both bits.
@@ -871,25 +873,22 @@ TEST_F(MapFormsTest, PaperComesBackFromTheFormNameOrThePaperSize) {
       {u"Legal", 1, 5},  // the form name is applied after the paper size
       {nullptr, 5, 5},
       {u"Nonesuch", 0, device.localeDefaultPaper()},
-      {nullptr, 3, 3},  // Tabloid has no media of the printer's: a form id
+      {nullptr, 3, device.localeDefaultPaper()},  // Tabloid: no media of the printer's
+      {u"Card", 0, static_cast<int16_t>(0x3FFF + userFormIndex())},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.paperSize);
     Public start;
+    start.set16(kPrintQuality, 600, 0).set16(kYResolution, 600, 0);
     if (row.ownName) {
       GDevModeWriter(start.bytes.data(), start.bytes.size()).putWideName(kFormName, row.ownName);
       start.set16(kOrientation, 1, kFieldFormName);
     }
     if (row.paperSize) start.set16(kPaperSize, row.paperSize, kFieldPaperSize);
     own(start);
+    setPaper(settings.get(), 77);
     devmode.publicToSettings(devmode.bytes(), settings.get());
-    int16_t mediaId = 0;
-    if (row.paperSize == 3 && !row.ownName) {
-      ASSERT_EQ(device.mediaIdForFormIndex(3, mediaId), 1);
-    } else {
-      mediaId = row.mediaId;
-    }
-    EXPECT_EQ(paperIn(settings.get()), mediaId);
+    EXPECT_EQ(paperIn(settings.get()), row.mediaId);
   }
 }
 
@@ -935,10 +934,17 @@ TEST_F(MapFormsTest, AFormNameOutsideThePrinterRangeIsRefused) {
   int32_t index = 0;
   EXPECT_EQ(devmode.formIndexByName(u"Legal", index, 600, 600, 0, 1), 1);
   EXPECT_EQ(index, 5);
-  EXPECT_EQ(devmode.formIndexByName(u"Tabloid", index, 600, 600, 0, 1), 0);
-  EXPECT_EQ(devmode.formIndexByName(u"Tabloid", index, 600, 600, 0, 0), 1);
-  EXPECT_EQ(index, 3);
   EXPECT_EQ(devmode.formIndexByName(u"legal", index, 600, 600, 0, 0), 0);  // exactly the name
   EXPECT_EQ(devmode.formIndexByName(u"Card", index, 600, 600, 0, 1), 1);
   EXPECT_EQ(index, userFormIndex());
+  EXPECT_EQ(devmode.formIndexByName(u"Poster", index, 600, 600, 0, 1), 0);
+  EXPECT_EQ(devmode.formIndexByName(u"Poster", index, 600, 600, 0, 0), 1);
+  EXPECT_EQ(index, userFormIndex() + 1);
+  EXPECT_EQ(devmode.formIndexByName(u"Tabloid", index, 600, 600, 0, 0), 0);  // no media of the printer's
+  EXPECT_EQ(devmode.formIndexByName(u"", index, 600, 600, 0, 0), 0);
+
+  // At the object's own resolution and orientation.
+  ownLetter();
+  EXPECT_EQ(devmode.formIndexForName(u"A4", index, 1), 1);
+  EXPECT_EQ(index, 9);
 }

@@ -56,6 +56,7 @@ class GFormListNT {
 
  private:
   uint8_t* buffer_ = nullptr;
+  uint32_t size_ = 0;
   uint32_t count_ = 0;
 };
 

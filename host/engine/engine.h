@@ -71,6 +71,8 @@ struct Knobs {
   int abortAfterPage = -1;     // EngCheckAbort answers TRUE once this many pages were sent
   bool failRecord = false;     // EngGetPrinter answers FALSE, last error 31
   bool failData = false;       // EngGetPrinterData and EngSetPrinterData answer 31
+  bool failForms = false;      // EngEnumForms and EngGetForm answer FALSE, last error 31
+  long builtinForms = -1;      // the forms list has only the first this many built-in forms; -1 all
   bool failSurface = false;    // EngCreateDeviceSurface and EngCreateBitmap answer null
   bool failPalette = false;    // EngCreatePalette answers null
   long writeModules = -1;      // EngLoadModuleForWrite answers null after this many more loads; -1 never

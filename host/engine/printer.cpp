@@ -142,7 +142,11 @@ bool sameForm(const std::u16string& a, const std::u16string& b) {
 
 std::vector<std::pair<eng::Form, DWORD>> formsOf(const Printer& p) {
   std::vector<std::pair<eng::Form, DWORD>> all;
-  for (const auto& f : eng::builtinForms()) all.push_back({f, FORM_BUILTIN});
+  const long shown = eng::knobs().builtinForms;
+  for (const auto& f : eng::builtinForms()) {
+    if (shown >= 0 && static_cast<long>(all.size()) >= shown) break;
+    all.push_back({f, FORM_BUILTIN});
+  }
   for (const auto& f : p.setup.forms) all.push_back({f, FORM_USER});
   return all;
 }
@@ -439,6 +443,10 @@ BOOL EngEnumForms(HANDLE hPrinter, DWORD dwLevel, BYTE* pForm, DWORD cbBuf, DWOR
     EngSetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
+  if (eng::knobs().failForms) {
+    EngSetLastError(ERROR_GEN_FAILURE);
+    return FALSE;
+  }
   auto forms = formsOf(*p);
   Layout l;
   std::vector<size_t> names;
@@ -465,6 +473,10 @@ BOOL EngGetForm(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, BYTE* pForm, DWO
   }
   if (Level != 1) {
     EngSetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
+  }
+  if (eng::knobs().failForms) {
+    EngSetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }
   std::u16string wanted = fromZ(pFormName);

@@ -85,6 +85,12 @@ struct Public {
     w.setField(bit, true);
     return *this;
   }
+  Public& named(const char16_t* name) {
+    GDevModeWriter w(bytes.data(), bytes.size());
+    w.putWideName(kFormName, name);
+    w.setField(kFieldFormName, true);
+    return *this;
+  }
   uint32_t fields() const { return view().u32(kFields); }
   int16_t at(size_t offset) const { return view().s16(offset); }
   GDevModeView view() const { return GDevModeView(bytes.data(), bytes.size()); }
@@ -662,7 +668,7 @@ TEST_F(MapTest, AnOldSpecMergesTheFirstSevenStepsOnly) {
   own(start);
   Public foreign;
   foreign.set16(kSpecVersion, 0x0300, 0).set16(kOrientation, 2, all).set16(kCopies, 3, 0).set16(kColor, 1, 0);
-  foreign.set16(kCollate, 1, 0).set32(kMediaType, 3, 0).set16(kFormName, 'A', kFieldFormName);
+  foreign.set16(kCollate, 1, 0).set32(kMediaType, 3, 0).named(u"A4");
   size_t size = 0;
   EXPECT_EQ(devmode.mergeFrom(foreign.bytes.data(), size), 0);
   EXPECT_EQ(size, kTotalSize);
@@ -792,7 +798,7 @@ TEST_F(MapTest, ValidateInModeOneReportsEveryBadField) {
 TEST_F(MapTest, TheDevModeWithoutFormsRefusesAForeignFormName) {
   GDevModeNT plain(&device);
   Public named;
-  named.set16(kFormName, 'A', kFieldFormName);
+  named.named(u"A4");
   EXPECT_EQ(plain.mergeFormName(named.view()), 0);
   EXPECT_EQ(plain.mergeFormName(Public().view()), 1);
 }
@@ -815,8 +821,7 @@ class MapFormsTest : public MapTest {
     Public start;
     start.set16(kOrientation, 1, kFieldOrientation).set16(kPrintQuality, 600, kFieldPrintQuality);
     start.set16(kYResolution, 600, kFieldYResolution).set16(kPaperSize, 1, kFieldPaperSize);
-    GDevModeWriter(start.bytes.data(), start.bytes.size()).putWideName(kFormName, u"Letter");
-    start.set16(kDriverExtra, static_cast<int16_t>(kPrivateHeaderSize + kPrivateDataSize), kFieldFormName);
+    start.named(u"Letter");
     own(start);
   }
 };
@@ -867,10 +872,7 @@ TEST_F(MapFormsTest, PaperComesBackFromTheFormNameOrThePaperSize) {
     SCOPED_TRACE(row.paperSize);
     Public start;
     start.set16(kPrintQuality, 600, 0).set16(kYResolution, 600, 0);
-    if (row.ownName) {
-      GDevModeWriter(start.bytes.data(), start.bytes.size()).putWideName(kFormName, row.ownName);
-      start.set16(kOrientation, 1, kFieldFormName);
-    }
+    if (row.ownName) start.named(row.ownName);
     if (row.paperSize) start.set16(kPaperSize, row.paperSize, kFieldPaperSize);
     own(start);
     setPaper(settings.get(), 77);
@@ -903,10 +905,7 @@ TEST_F(MapFormsTest, ForeignFormNameAgainstThePaperSize) {
     SCOPED_TRACE(row.what);
     ownLetter();
     Public foreign;
-    if (row.foreignName) {
-      GDevModeWriter(foreign.bytes.data(), foreign.bytes.size()).putWideName(kFormName, row.foreignName);
-      foreign.set16(kOrientation, 1, kFieldFormName);
-    }
+    if (row.foreignName) foreign.named(row.foreignName);
     if (row.foreignPaper) foreign.set16(kPaperSize, row.foreignPaper, kFieldPaperSize);
     devmode.mergePaperSize(foreign.view());
     EXPECT_EQ(devmode.mergeFormName(foreign.view()), row.answer);

@@ -42,8 +42,8 @@ constexpr uint32_t kFlagsPublicOnly = 0x100 | 0x40000;
 
 // The stored tree is written into, and inflated into, no more than this.
 constexpr size_t kStoreLimit = 4096;
-// The oldest DEVMODE that carries the fields validate and checkCollate
-// look at, and the two that carry collate and the form name.
+// The oldest DEVMODE, and the smallest, that validate and checkCollate
+// look at.
 constexpr uint16_t kOldestChecked = 0x030A;
 constexpr size_t kOldestCheckedSize = 68;
 
@@ -75,14 +75,34 @@ bool inRange(const MPersistentObject* within, uint32_t id, int16_t value) {
   return range && range->contains(value);
 }
 
+// The versions whose public part carries collate and the form name.
 bool isSpec40(uint16_t version) { return version == 0x0400 || version == kSpecVersionValue; }
 
-// Whether the form-to-tray database (the printer's, else the settings')
-// has an association that is not the default.
+// A setting the printer's Config may hold and the device's settings tree
+// does hold (the resolution group, the form-to-tray database): the
+// Config's, else the settings'.
+MPersistentObject* configOrSettings(const GDriverInstance* device, const MPersistentObject* printer, uint32_t id) {
+  MPersistentObject* found = lookUp(printer, id);
+  return found || !device ? found : lookUp(device->settings(), id);
+}
+
+// Whether the form-to-tray database has an association that is not the
+// default.
 bool formToTrayInUse(const GDriverInstance* device, const MPersistentObject* printer) {
-  const auto* database = dynamic_cast<const GFormToTrayDatabase*>(lookUp(printer, kFormToTray));
-  if (!database && device) database = dynamic_cast<const GFormToTrayDatabase*>(lookUp(device->settings(), kFormToTray));
+  const auto* database = dynamic_cast<const GFormToTrayDatabase*>(configOrSettings(device, printer, kFormToTray));
   return database && database->hasNonDefault();
+}
+
+// The private header a buffer of the driver's starts with: its sizes, the
+// device and platform values 0, the marks, nothing packed.
+void writePrivateHeader(GDevModeWriter& w) {
+  w.put16(kPrivateTotalSize, kTotalSize);
+  w.put16(kPrivateHeader, kPrivateHeaderSize);
+  w.put32(kDeviceValue, 0);
+  w.put16(kPlatformValue, 0);
+  w.put16(kMarkA, kMarkAValue);
+  w.put16(kMarkB, kMarkBValue);
+  w.put16(kPackedLength, 0);
 }
 
 // The duplex binding a dmDuplex stands for at an orientation: 0 none, 1
@@ -179,13 +199,7 @@ GDevMode::GDevMode(GDriverInstance* device)
   if (!buffer_) return;
   std::memset(buffer_, 0, kTotalSize);
   GDevModeWriter w = writer();
-  w.put16(kPrivateTotalSize, kTotalSize);
-  w.put16(kPrivateHeader, kPrivateHeaderSize);
-  w.put32(kDeviceValue, 0);
-  w.put16(kPlatformValue, 0);
-  w.put16(kMarkA, kMarkAValue);
-  w.put16(kMarkB, kMarkBValue);
-  w.put16(kPackedLength, 0);
+  writePrivateHeader(w);
 }
 
 GDevMode::GDevMode(const GDevMode& other)
@@ -469,7 +483,7 @@ int32_t GDevModeNT::validate(uint8_t* devmode, int32_t mode, uint32_t& mask) {
   // The object's own quality: a resolution becomes the printer's quality
   // code for it when the printer speaks in codes.
   const int16_t ownQuality = printQuality();
-  if (ownQuality > 0 && lookUp(lookUp(printer, kResolutionGroup), kQualityCode)) {
+  if (ownQuality > 0 && lookUp(configOrSettings(device_, printer, kResolutionGroup), kQualityCode)) {
     int16_t code = 0;
     if (resolutionToQuality(ownQuality, code))
       setPrintQualityRaw(code);
@@ -584,14 +598,8 @@ void GDevModeNT::setDefaults() {
   w.setField(kFieldDuplex, true);
   w.put16(kDuplex, 1);
 
-  w.put16(kPrivateTotalSize, kTotalSize);
-  w.put16(kPrivateHeader, kPrivateHeaderSize);
-  w.put32(kDeviceValue, 0);
-  w.put16(kPlatformValue, 0);
+  writePrivateHeader(w);
   w.putNarrowName(kPrinterName8, name);
-  w.put16(kMarkA, kMarkAValue);
-  w.put16(kMarkB, kMarkBValue);
-  w.put16(kPackedLength, 0);
   w.put16(kPackedCapacityField, kPackedCapacity);
   buffer_[kPacked] = 0;
 

@@ -336,7 +336,10 @@ int32_t GDeviceSettingsNT::isServedPrinter() {
   if (size >= sizeof(PRINTER_INFO_2)) {
     PRINTER_INFO_2 info;
     std::memcpy(&info, block, sizeof info);
-    served = info.pServerName && info.pServerName[0] != 0 ? 1 : 0;
+    // The record's strings lie in the block after it.
+    const auto* server = reinterpret_cast<const uint8_t*>(info.pServerName);
+    const bool inside = server >= block + sizeof info && server + sizeof(WCHAR) <= block + size;
+    served = inside && info.pServerName[0] != 0 ? 1 : 0;
   }
   kernelHeapFree(block);
   return served;

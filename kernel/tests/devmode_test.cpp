@@ -106,8 +106,8 @@ std::string noise(size_t n, unsigned seed) {
 
 class DevModeTest : public ::testing::Test {
  protected:
-  // The printer's settings with a collation choice (the mapping writes
-  // collation back whether the tree had it or not) and an orientation.
+  // The printer's settings with a collation choice and an orientation, two
+  // fields that travel in the public part too.
   std::unique_ptr<GAttributeComposite> settings(int16_t collate = 1, int16_t angle = 0) {
     std::unique_ptr<GAttributeComposite> tree(device.createSettings());
     auto* job = tree ? dynamic_cast<GAttributeComposite*>(tree->findById(364)) : nullptr;
@@ -514,6 +514,30 @@ TEST_F(DevModeTest, ValidateReportsTheOffendingFields) {
     uint32_t mask = 0xDEAD;
     EXPECT_EQ(devmode.validate(dm.data(), c.mode, mask), c.answer);
     EXPECT_EQ(mask, c.mask);
+  }
+}
+
+TEST_F(DevModeTest, ValidateTurnsAResolutionIntoThePrintersQualityCode) {
+  // Print quality 600 without a Y resolution: a printer that speaks in
+  // codes (600 dpi is -4) takes it as that code; one that does not cannot
+  // look a resolution up.
+  for (bool codes : {true, false}) {
+    SCOPED_TRACE(codes);
+    PrinterModel model = settingsModel();
+    model.qualityCodes = codes;
+    SettingsDevice other(printer, model);
+    other.setSettings(other.createSettings());
+    GPrinterDevModeNT devmode(&other, nullptr);
+    uint8_t* own = devmode.buffer();
+    own[74] &= ~0x1;   // no form name
+    own[73] |= 0x4;    // print quality
+    own[73] &= ~0x20;  // no Y resolution
+    devmode.setPrintQualityRaw(600);
+    uint32_t mask = 0;
+    EXPECT_EQ(devmode.validate(own, 1, mask), codes ? 1 : 0);
+    EXPECT_EQ(mask, codes ? 0u : 0x400u);
+    EXPECT_EQ(devmode.printQuality(), codes ? -4 : 600);
+    EXPECT_EQ(get16(own, 96), 600) << "the Y resolution is the resolved one";
   }
 }
 

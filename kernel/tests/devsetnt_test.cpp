@@ -16,6 +16,7 @@
 #include "device/config.h"
 #include "device/custsize.h"
 #include "device/media.h"
+#include "kernel/devmode.h"
 #include "kernel/prtdata.h"
 #include "kernel/tests/settingsfix.h"
 
@@ -567,4 +568,216 @@ TEST(ServedPrinter, IsOneWhoseRecordNamesAServer) {
   KnobsKept kept;
   eng::knobs().failRecord = true;
   EXPECT_EQ(servedDevice.isServedPrinter(), 0);
+}
+
+// ---------------------------------------------------------------- the DEVMODE and the tree
+
+namespace {
+
+// Settings that mark a tree as the one a test put into a DEVMODE, and the
+// contents of the stored parts.
+constexpr uint32_t kMarker = 9000;
+
+int16_t valueIn(const MPersistentObject* tree, uint32_t id) {
+  const auto* value = dynamic_cast<const GValueAttribute*>(tree ? tree->findById(id) : nullptr);
+  return value ? value->value() : -1;
+}
+
+std::vector<uint8_t> copyOf(GPrinterDevModeNT& devmode) {
+  std::vector<uint8_t> bytes(DevModeLayout::kTotalSize);
+  devmode.copyTo(bytes.data());
+  return bytes;
+}
+
+// A stored part with one value of its own.
+void savePart(GDeviceSettingsNT& device, uint32_t id, int16_t value) {
+  GState part(id);
+  part.insert(new GValueAttribute(value, kMarker + id));
+  ASSERT_EQ(device.saveStoredPart(&part), 1);
+}
+
+}  // namespace
+
+TEST(CreateDevMode, StoresTheDefaultsWithoutTheStoredParts) {
+  KernelPlatform platform;
+  StandInPrinter printer;
+  SettingsDevice device(printer);
+  EXPECT_EQ(device.restoreDevModeSettings(), nullptr);
+  ASSERT_EQ(device.createDevMode(nullptr), 1);
+  ASSERT_NE(device.devMode(), nullptr);
+  EXPECT_EQ(device.devMode()->takenFromPrinter(), 0);
+
+  const std::unique_ptr<GAttributeComposite> carried(device.restoreDevModeSettings());
+  ASSERT_NE(carried, nullptr);
+  EXPECT_EQ(carried->id(), 360u);
+  EXPECT_EQ(valueIn(carried.get(), 260), device.localeDefaultPaper());
+  for (uint32_t id : {365u, 366u, 368u}) EXPECT_EQ(carried->findById(id), nullptr) << id;
+}
+
+TEST(CreateDevMode, TakesAForeignDevModesFields) {
+  KernelPlatform platform;
+  StandInPrinter printer;
+  SettingsDevice device(printer);
+  eng::PublicDevMode fields;
+  fields.orientation = 2;
+  fields.printQuality = 300;
+  fields.yResolution = 300;
+  const std::vector<uint8_t> foreign = eng::publicDevMode(fields);
+  ASSERT_EQ(device.createDevMode(foreign.data()), 1);
+  const GDevModeView own = device.devMode()->view();
+  EXPECT_EQ(own.s16(DevModeLayout::kOrientation), 2);
+  EXPECT_EQ(own.s16(DevModeLayout::kPrintQuality), 300);
+
+  // A new DEVMODE replaces the old one and starts from the defaults again.
+  ASSERT_EQ(device.createDevMode(nullptr), 1);
+  EXPECT_EQ(device.devMode()->view().s16(DevModeLayout::kOrientation), 1);
+}
+
+TEST(CreateDevMode, TheStoredPrinterOptionsJoinThePrintersDefault) {
+  KernelPlatform platform;
+  // The printer's default DEVMODE asks for collated copies.
+  std::vector<uint8_t> asDefault;
+  {
+    StandInPrinter first;
+    SettingsDevice maker(first);
+    ASSERT_EQ(maker.createDevMode(nullptr), 1);
+    asDefault = copyOf(*maker.devMode());
+    GDevModeWriter w(asDefault.data(), asDefault.size());
+    w.setField(DevModeLayout::kFieldCollate, true);
+    w.put16(DevModeLayout::kCollate, 1);
+  }
+  for (bool collationOff : {false, true}) {
+    SCOPED_TRACE(collationOff);
+    StandInPrinter printer({}, asDefault);
+    SettingsDevice device(printer);
+    if (collationOff) {
+      GState options(kPrinterOptions);
+      options.insert(new GValueAttribute(0, 310));
+      ASSERT_EQ(device.saveStoredPart(&options), 1);
+    }
+    ASSERT_EQ(device.createDevMode(nullptr), 1);
+    EXPECT_EQ(device.devMode()->takenFromPrinter(), 1);
+    EXPECT_EQ(valueIn(device.printerConfig(), 231), collationOff ? 0 : 1);
+    const GDevModeView own = device.devMode()->view();
+    EXPECT_EQ(own.s16(DevModeLayout::kCollate), collationOff ? 0 : 1);
+    EXPECT_EQ((own.fields() & DevModeLayout::kFieldCollate) != 0, !collationOff);
+  }
+}
+
+TEST(ApplySettings, StoresTheTreeWithoutItsStoredPartsAndPutsThemBack) {
+  KernelPlatform platform;
+  StandInPrinter printer({userForm(u"Card", 150000, 200000)});
+  SettingsDevice device(printer);
+  std::unique_ptr<GAttributeComposite> settings(device.defaultSettings());
+  ASSERT_NE(settings, nullptr);
+  EXPECT_EQ(device.applySettings(settings.get(), 0), 0) << "no DEVMODE to store it in";
+
+  ASSERT_EQ(device.createDevMode(nullptr), 1);
+  delete settings->removeById(366);
+  settings->insert(new GState(283));
+  settings->insert(new GValueAttribute(42, kMarker));
+  ASSERT_EQ(device.formsToCustomSizes(settings.get()), 1);
+  EXPECT_EQ(device.applySettings(settings.get(), 0), 1);
+
+  EXPECT_TRUE(customSizesOf(*settings).empty());
+  for (uint32_t id : {283u, 365u, 366u, 368u})
+    EXPECT_NE(dynamic_cast<GAttributeComposite*>(settings->findById(id)), nullptr) << id;
+  EXPECT_NE(settings->findById(kFormToTray), nullptr);
+  EXPECT_EQ(settings->findById(362)->serialNumber(), 0u);
+
+  const std::unique_ptr<GAttributeComposite> carried(device.restoreDevModeSettings());
+  ASSERT_NE(carried, nullptr);
+  EXPECT_EQ(valueIn(carried.get(), kMarker), 42);
+  for (uint32_t id : {283u, 365u, 366u, 368u}) EXPECT_EQ(carried->findById(id), nullptr) << id;
+  EXPECT_TRUE(customSizesOf(*carried).empty());
+}
+
+TEST(ApplySettings, ATreeTooLargeForTheDevModeAnswersZeroAndKeepsTheOldOne) {
+  KernelPlatform platform;
+  StandInPrinter printer;
+  SettingsDevice device(printer);
+  ASSERT_EQ(device.createDevMode(nullptr), 1);
+  std::unique_ptr<GAttributeComposite> settings(device.defaultSettings());
+  settings->insert(new GValueAttribute(1, kMarker));
+  ASSERT_EQ(device.applySettings(settings.get(), 0), 1);
+
+  // Text that does not compress: far more than the packed area holds.
+  uint32_t seed = 12345;
+  std::string noise;
+  for (int i = 0; i < 3000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    noise += static_cast<char>('!' + (seed >> 16) % 90);
+  }
+  settings->insert(new GStringAttribute(noise.c_str(), kMarker + 1));
+  delete settings->removeById(kMarker);
+  settings->insert(new GValueAttribute(2, kMarker));
+  EXPECT_EQ(device.applySettings(settings.get(), 0), 0);
+  EXPECT_NE(settings->findById(kPrinterOptions), nullptr);
+  const std::unique_ptr<GAttributeComposite> carried(device.restoreDevModeSettings());
+  EXPECT_EQ(valueIn(carried.get(), kMarker), 1);
+}
+
+TEST(AssembleSettings, AreTheDevModesTreeWithTheStoredPartsElseTheDefaults) {
+  KernelPlatform platform;
+  StandInPrinter printer({userForm(u"Card", 150000, 200000)});
+  struct Case {
+    const char* name;
+    uint32_t missing;  // 0: none
+    bool foreign;      // the part stored under 366 is no attribute composite
+    bool fromDevMode;
+  };
+  const Case cases[] = {{"complete", 0, false, true},
+                        {"without 365", 365, false, false},
+                        {"without 366", 366, false, false},
+                        {"without 368", 368, false, false},
+                        {"366 of another class", 0, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingsDevice device(printer);
+    ASSERT_EQ(device.createDevMode(nullptr), 1);
+    std::unique_ptr<GAttributeComposite> settings(device.defaultSettings());
+    settings->insert(new GValueAttribute(42, kMarker));
+    ASSERT_EQ(device.applySettings(settings.get(), 0), 1);
+
+    GPrinterDataNT values(printer.handle);
+    for (uint32_t id : {365u, 366u, 368u}) {
+      if (id == c.missing)
+        values.putNumber(RWWString(std::to_string(id).c_str()), 0);  // no stored object there
+      else
+        savePart(device, id, static_cast<int16_t>(id - 300));
+    }
+    if (c.foreign) {
+      GValueAttribute stray(5, 366);
+      ASSERT_EQ(device.saveStoredPart(&stray), 1);
+    }
+
+    const std::unique_ptr<GAttributeComposite> assembled(device.assembleSettings());
+    ASSERT_NE(assembled, nullptr);
+    EXPECT_EQ(valueIn(assembled.get(), kMarker), c.fromDevMode ? 42 : -1);
+    if (c.fromDevMode) {
+      for (uint32_t id : {365u, 366u, 368u}) EXPECT_EQ(valueIn(assembled.get(), kMarker + id), id - 300) << id;
+    } else {
+      EXPECT_NE(assembled->findById(kFormToTray), nullptr) << "the template's printer options";
+    }
+    const auto sizes = customSizesOf(*assembled);
+    ASSERT_EQ(sizes.size(), 1u);
+    EXPECT_EQ(sizes[0]->name(), "Card");
+  }
+}
+
+TEST(FormMediaIds, AnyOtherMediaIsTheFirstUserFormOfItsSize) {
+  KernelPlatform platform;
+  // The printer's smallest custom size is 3 x 5 inches; the second form
+  // is within 0.1 mm of it.
+  StandInPrinter printer({userForm(u"Photo", 100000, 150000), userForm(u"Index card", 76250, 126950),
+                          userForm(u"Same size", 76200, 127000)});
+  SettingsDevice device(printer);
+  int32_t index = 0;
+  EXPECT_EQ(device.formIndexForMediaId(17385, index), 0) << "no DEVMODE to say the orientation";
+  ASSERT_EQ(device.createDevMode(nullptr), 1);
+  EXPECT_EQ(device.formIndexForMediaId(17385, index), 1);
+  EXPECT_EQ(index, firstUserForm() + 1);
+  index = 0;
+  EXPECT_EQ(device.formIndexForMediaId(17384, index), 0);
+  EXPECT_EQ(index, 0);
 }

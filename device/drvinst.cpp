@@ -59,18 +59,6 @@ const GStringAttribute* textAt(const MPersistentObject* within, uint32_t id) {
   return dynamic_cast<const GStringAttribute*>(lookUp(within, id));
 }
 
-// Calls each(member) for the direct members of an object, in order, until
-// it answers false.
-template <class Each>
-void eachMember(MPersistentObject* object, Each each) {
-  if (!object) return;
-  const std::unique_ptr<GChildIterator> it(object->createIterator());
-  if (!it) return;
-  while (it->advance())
-    if (MPersistentObject* member = it->current())
-      if (!each(member)) return;
-}
-
 // One item offered to an enumeration: the call (given the status to set)
 // decides whether the item is a hit and whether the walk goes on; without a
 // buffer nothing is called, the item is a hit and the walk goes on. The

@@ -6,6 +6,7 @@
 // missing and a member of another class all count as absent.
 
 #include <cstdint>
+#include <memory>
 
 #include "core/perobj.h"
 #include "core/valattr.h"
@@ -38,6 +39,18 @@ inline bool readValue(const MPersistentObject* object, int16_t& value) {
 
 inline bool readValue(const MPersistentObject* within, uint32_t id, int16_t& value) {
   return readValue(lookUp(within, id), value);
+}
+
+// Calls each(member) for the direct members of an object, in order, until
+// it answers false.
+template <class Each>
+void eachMember(MPersistentObject* object, Each each) {
+  if (!object) return;
+  const std::unique_ptr<GChildIterator> it(object->createIterator());
+  if (!it) return;
+  while (it->advance())
+    if (MPersistentObject* member = it->current())
+      if (!each(member)) return;
 }
 
 }  // namespace SettingRead

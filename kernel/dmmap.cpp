@@ -3,16 +3,17 @@
 //
 // The settings tree is read by attribute id at any depth; an attribute that
 // is missing, or of another class than expected, counts as absent. Fields
-// go back only into attributes the tree has. The
-// printer's capabilities are read from the printer's Config and, for what
-// a printer keeps with one of its stages (the mode entries, collation), from
-// the Configs of the stages below it.
+// go back only into attributes the tree has. The printer's capabilities
+// are read from the printer's Config and, failing that, from the Configs of
+// the stages below it (where a printer may keep its mode entries or its
+// collation).
 //
 // A foreign DEVMODE is read only through GDevModeView::foreign: a merge step
 // acts only when the field it reads lies inside the foreign dmSize, so a
 // short DEVMODE simply has fewer fields.
 
 #include <memory>
+#include <vector>
 
 #include "core/attrib.h"
 #include "core/valattr.h"
@@ -122,18 +123,6 @@ void putPaper(MPersistentObject* settings, int16_t mediaId) {
 
 void putText(MPersistentObject* within, uint32_t id, const RWCString& text) {
   if (auto* s = as<GStringAttribute>(lookUp(within, id))) s->setValue(text);
-}
-
-// Calls each(member) for the direct members of an object, in order, until
-// it answers false.
-template <class Each>
-void eachMember(MPersistentObject* object, Each each) {
-  if (!object) return;
-  const std::unique_ptr<GChildIterator> it(object->createIterator());
-  if (!it) return;
-  while (it->advance())
-    if (MPersistentObject* member = it->current())
-      if (!each(member)) return;
 }
 
 // The item with the id in a stage's Config or in those of the stages

@@ -85,14 +85,21 @@ struct Public {
     w.setField(bit, true);
     return *this;
   }
+  Public& named(const char16_t* name) {
+    GDevModeWriter w(bytes.data(), bytes.size());
+    w.putWideName(kFormName, name);
+    w.setField(kFieldFormName, true);
+    return *this;
+  }
   uint32_t fields() const { return view().u32(kFields); }
   int16_t at(size_t offset) const { return view().s16(offset); }
   GDevModeView view() const { return GDevModeView(bytes.data(), bytes.size()); }
 };
 
-class MapTest : public ::testing::Test {
- protected:
-  explicit MapTest(PrinterModel model = settingsModel(), std::vector<eng::Form> forms = {})
+// A DEVMODE object on a settings part over a printer the builder made from
+// the model, and the settings tree that printer starts with.
+struct MapRig {
+  explicit MapRig(const PrinterModel& model = settingsModel(), std::vector<eng::Form> forms = {})
       : printer(std::move(forms)), device(printer, model), devmode(&device, nullptr) {
     settings.reset(device.createSettings());
   }
@@ -106,6 +113,12 @@ class MapTest : public ::testing::Test {
   SettingsDevice device;
   GPrinterDevModeNT devmode;
   std::unique_ptr<GAttributeComposite> settings;
+};
+
+class MapTest : public ::testing::Test, public MapRig {
+ protected:
+  explicit MapTest(const PrinterModel& model = settingsModel(), std::vector<eng::Form> forms = {})
+      : MapRig(model, std::move(forms)) {}
 };
 
 PrinterModel withCodes(PrinterModel model) {
@@ -167,16 +180,12 @@ class OrientationBackTest : public ::testing::TestWithParam<OrientationBack> {};
 
 TEST_P(OrientationBackTest, KeepsTheFlippedAngleWhenThePrinterListsIt) {
   const OrientationBack& row = GetParam();
-  KernelPlatform platform;
-  StandInPrinter printer;
-  SettingsDevice device(printer, withOrientations(row.listed));
-  GPrinterDevModeNT devmode(&device, nullptr);
-  std::unique_ptr<GAttributeComposite> settings(device.createSettings());
-  setValue(settings.get(), kOrientationId, row.current);
+  MapRig rig(withOrientations(row.listed));
+  setValue(rig.settings.get(), kOrientationId, row.current);
   Public in;
   in.set16(kOrientation, row.dmOrientation, kFieldOrientation);
-  EXPECT_EQ(devmode.publicToSettings(in.bytes.data(), settings.get()), 1);
-  EXPECT_EQ(valueIn(settings.get(), kOrientationId), row.expected);
+  EXPECT_EQ(rig.devmode.publicToSettings(in.bytes.data(), rig.settings.get()), 1);
+  EXPECT_EQ(valueIn(rig.settings.get(), kOrientationId), row.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -212,14 +221,11 @@ TEST(MapQuality, NegativeQualitiesSelectModeEntries) {
   };
   for (const QualityRow& row : rows) {
     SCOPED_TRACE(row.what);
-    KernelPlatform platform;
-    StandInPrinter printer;
-    SettingsDevice device(printer, row.model);
-    GPrinterDevModeNT devmode(&device, nullptr);
+    MapRig rig(row.model);
     int16_t x = 0;
     int16_t y = 0;
     int16_t bits = 0;
-    EXPECT_EQ(devmode.qualityToResolution(row.quality, x, y, bits), row.found);
+    EXPECT_EQ(rig.devmode.qualityToResolution(row.quality, x, y, bits), row.found);
     if (row.found) {
       EXPECT_EQ(x, row.x);
       EXPECT_EQ(y, row.x);
@@ -229,31 +235,25 @@ TEST(MapQuality, NegativeQualitiesSelectModeEntries) {
 }
 
 TEST(MapQuality, ResolutionToQualityAnswersTheCodeOfTheEntry) {
-  KernelPlatform platform;
-  StandInPrinter printer;
-  SettingsDevice withCodeDevice(printer, withCodes(settingsModel()));
-  GPrinterDevModeNT coded(&withCodeDevice, nullptr);
+  MapRig coded(withCodes(settingsModel()));
   int16_t code = 0;
-  EXPECT_EQ(coded.resolutionToQuality(300, code), 1);
+  EXPECT_EQ(coded.devmode.resolutionToQuality(300, code), 1);
   EXPECT_EQ(code, -3);
-  EXPECT_EQ(coded.resolutionToQuality(1200, code), 0);
+  EXPECT_EQ(coded.devmode.resolutionToQuality(1200, code), 0);
 
-  SettingsDevice plainDevice(printer);
-  GPrinterDevModeNT plain(&plainDevice, nullptr);
-  EXPECT_EQ(plain.resolutionToQuality(600, code), 0);
+  MapRig plain;
+  EXPECT_EQ(plain.devmode.resolutionToQuality(600, code), 0);
 }
 
 TEST(MapQuality, TheResolutionGroupGoesBothWays) {
   for (const bool codes : {false, true}) {
     SCOPED_TRACE(codes);
-    KernelPlatform platform;
-    StandInPrinter printer;
-    SettingsDevice device(printer, codes ? withCodes(settingsModel()) : settingsModel());
-    GPrinterDevModeNT devmode(&device, nullptr);
-    std::unique_ptr<GAttributeComposite> settings(device.createSettings());
+    MapRig rig(codes ? withCodes(settingsModel()) : settingsModel());
+    GPrinterDevModeNT& devmode = rig.devmode;
+    GAttributeComposite* settings = rig.settings.get();
 
     Public out;
-    devmode.settingsToPublic(settings.get(), out.bytes.data());
+    devmode.settingsToPublic(settings, out.bytes.data());
     EXPECT_EQ(out.at(kPrintQuality), codes ? -4 : 600);
     EXPECT_EQ(out.at(kYResolution), 600);
     EXPECT_EQ(out.fields() & (kFieldPrintQuality | kFieldYResolution), kFieldPrintQuality | kFieldYResolution);
@@ -262,8 +262,8 @@ TEST(MapQuality, TheResolutionGroupGoesBothWays) {
     // directions; a resolution keeps its Y resolution.
     Public in;
     in.set16(kPrintQuality, codes ? -3 : 300, kFieldPrintQuality).set16(kYResolution, 300, kFieldYResolution);
-    devmode.publicToSettings(in.bytes.data(), settings.get());
-    const MPersistentObject* group = SettingRead::lookUp(settings.get(), kResolutionGroupId);
+    devmode.publicToSettings(in.bytes.data(), settings);
+    const MPersistentObject* group = SettingRead::lookUp(settings, kResolutionGroupId);
     EXPECT_EQ(valueIn(group, kResolutionId), 300);
     EXPECT_EQ(valueIn(group, kVerticalId), 300);
     EXPECT_EQ(valueIn(group, kQualityCodeId), codes ? -3 : -999);
@@ -271,7 +271,7 @@ TEST(MapQuality, TheResolutionGroupGoesBothWays) {
     // Without the Y-resolution bit the group stays.
     Public half;
     half.set16(kPrintQuality, 600, kFieldPrintQuality);
-    devmode.publicToSettings(half.bytes.data(), settings.get());
+    devmode.publicToSettings(half.bytes.data(), settings);
     EXPECT_EQ(valueIn(group, kResolutionId), 300);
   }
 }
@@ -308,15 +308,12 @@ TEST_F(MapCodedTest, MergedNegativeQualityKeepsTheCode) {
 }
 
 TEST(MapQuality, MergedNegativeQualityOnAnEmptyListFails) {
-  KernelPlatform platform;
-  StandInPrinter printer;
-  SettingsDevice device(printer, withoutModeEntries());
-  GPrinterDevModeNT devmode(&device, nullptr);
-  std::memcpy(devmode.buffer(), Public().set16(kPrintQuality, 600, kFieldPrintQuality).bytes.data(), kPublicSize);
+  MapRig rig(withoutModeEntries());
+  rig.own(Public().set16(kPrintQuality, 600, kFieldPrintQuality));
   Public foreign;
   foreign.set16(kPrintQuality, -4, kFieldPrintQuality);
-  EXPECT_EQ(devmode.mergePrintQuality(foreign.view()), 0);
-  EXPECT_EQ(devmode.view().s16(kPrintQuality), 600);
+  EXPECT_EQ(rig.devmode.mergePrintQuality(foreign.view()), 0);
+  EXPECT_EQ(rig.mine().s16(kPrintQuality), 600);
 }
 
 TEST_F(MapTest, MergedResolutionMustBeAPairThePrinterAccepts) {
@@ -417,15 +414,12 @@ class MediaFallbackTest : public ::testing::TestWithParam<FallbackRow> {};
 
 TEST_P(MediaFallbackTest, ForeignMediaCodeMovesToAnAvailableOption) {
   const FallbackRow& row = GetParam();
-  KernelPlatform platform;
-  StandInPrinter printer;
-  SettingsDevice device(printer, withMediaOptions(row.options));
-  GPrinterDevModeNT devmode(&device, nullptr);
-  std::memcpy(devmode.buffer(), Public().set32(kMediaType, 3, kFieldMediaType).bytes.data(), kPublicSize);
+  MapRig rig(withMediaOptions(row.options));
+  rig.own(Public().set32(kMediaType, 3, kFieldMediaType));
   Public foreign;
   foreign.set32(kMediaType, row.foreign, kFieldMediaType);
-  EXPECT_EQ(devmode.mergeMediaAndDither(foreign.view()), 1);
-  EXPECT_EQ(devmode.view().u32(kMediaType), row.expected);
+  EXPECT_EQ(rig.devmode.mergeMediaAndDither(foreign.view()), 1);
+  EXPECT_EQ(rig.mine().u32(kMediaType), row.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MediaFallbackTest,
@@ -563,20 +557,15 @@ TEST_F(MapTest, MergeStepsCopyOnlyValidValues) {
 }
 
 TEST(MapDuplex, ABindingOutsideThePrinterRangeIsRefused) {
-  KernelPlatform platform;
-  StandInPrinter printer;
   PrinterModel simplex = settingsModel();
   simplex.duplex = false;
-  SettingsDevice device(printer, simplex);
-  GPrinterDevModeNT devmode(&device, nullptr);
-  std::memcpy(devmode.buffer(),
-              Public().set16(kOrientation, 1, kFieldOrientation).set16(kDuplex, 1, kFieldDuplex).bytes.data(),
-              kPublicSize);
+  MapRig rig(simplex);
+  rig.own(Public().set16(kOrientation, 1, kFieldOrientation).set16(kDuplex, 1, kFieldDuplex));
   Public foreign;
   foreign.set16(kDuplex, 2, kFieldDuplex);
-  EXPECT_EQ(devmode.mergeDuplex(foreign.view()), 0);
+  EXPECT_EQ(rig.devmode.mergeDuplex(foreign.view()), 0);
   foreign.set16(kDuplex, 1, kFieldDuplex);
-  EXPECT_EQ(devmode.mergeDuplex(foreign.view()), 1);
+  EXPECT_EQ(rig.devmode.mergeDuplex(foreign.view()), 1);
 }
 
 // ---------------------------------------------------------------- default source
@@ -679,7 +668,7 @@ TEST_F(MapTest, AnOldSpecMergesTheFirstSevenStepsOnly) {
   own(start);
   Public foreign;
   foreign.set16(kSpecVersion, 0x0300, 0).set16(kOrientation, 2, all).set16(kCopies, 3, 0).set16(kColor, 1, 0);
-  foreign.set16(kCollate, 1, 0).set32(kMediaType, 3, 0).set16(kFormName, 'A', kFieldFormName);
+  foreign.set16(kCollate, 1, 0).set32(kMediaType, 3, 0).named(u"A4");
   size_t size = 0;
   EXPECT_EQ(devmode.mergeFrom(foreign.bytes.data(), size), 0);
   EXPECT_EQ(size, kTotalSize);
@@ -809,7 +798,7 @@ TEST_F(MapTest, ValidateInModeOneReportsEveryBadField) {
 TEST_F(MapTest, TheDevModeWithoutFormsRefusesAForeignFormName) {
   GDevModeNT plain(&device);
   Public named;
-  named.set16(kFormName, 'A', kFieldFormName);
+  named.named(u"A4");
   EXPECT_EQ(plain.mergeFormName(named.view()), 0);
   EXPECT_EQ(plain.mergeFormName(Public().view()), 1);
 }
@@ -832,8 +821,7 @@ class MapFormsTest : public MapTest {
     Public start;
     start.set16(kOrientation, 1, kFieldOrientation).set16(kPrintQuality, 600, kFieldPrintQuality);
     start.set16(kYResolution, 600, kFieldYResolution).set16(kPaperSize, 1, kFieldPaperSize);
-    GDevModeWriter(start.bytes.data(), start.bytes.size()).putWideName(kFormName, u"Letter");
-    start.set16(kDriverExtra, static_cast<int16_t>(kPrivateHeaderSize + kPrivateDataSize), kFieldFormName);
+    start.named(u"Letter");
     own(start);
   }
 };
@@ -856,9 +844,13 @@ TEST_F(MapFormsTest, FormNamesComeFromThePaper) {
     Public out;
     devmode.settingsToPublic(settings.get(), out.bytes.data());
     EXPECT_EQ((out.fields() & kFieldFormName) != 0, row.name != nullptr);
-    if (row.name) EXPECT_TRUE(out.view().wideName(kFormName) == RWWString(row.name));
+    if (row.name) {
+      EXPECT_TRUE(out.view().wideName(kFormName) == RWWString(row.name));
+    }
     EXPECT_EQ((out.fields() & kFieldPaperSize) != 0, row.paperSize != 0);
-    if (row.paperSize) EXPECT_EQ(out.at(kPaperSize), row.paperSize);
+    if (row.paperSize) {
+      EXPECT_EQ(out.at(kPaperSize), row.paperSize);
+    }
   }
 }
 
@@ -880,10 +872,7 @@ TEST_F(MapFormsTest, PaperComesBackFromTheFormNameOrThePaperSize) {
     SCOPED_TRACE(row.paperSize);
     Public start;
     start.set16(kPrintQuality, 600, 0).set16(kYResolution, 600, 0);
-    if (row.ownName) {
-      GDevModeWriter(start.bytes.data(), start.bytes.size()).putWideName(kFormName, row.ownName);
-      start.set16(kOrientation, 1, kFieldFormName);
-    }
+    if (row.ownName) start.named(row.ownName);
     if (row.paperSize) start.set16(kPaperSize, row.paperSize, kFieldPaperSize);
     own(start);
     setPaper(settings.get(), 77);
@@ -916,10 +905,7 @@ TEST_F(MapFormsTest, ForeignFormNameAgainstThePaperSize) {
     SCOPED_TRACE(row.what);
     ownLetter();
     Public foreign;
-    if (row.foreignName) {
-      GDevModeWriter(foreign.bytes.data(), foreign.bytes.size()).putWideName(kFormName, row.foreignName);
-      foreign.set16(kOrientation, 1, kFieldFormName);
-    }
+    if (row.foreignName) foreign.named(row.foreignName);
     if (row.foreignPaper) foreign.set16(kPaperSize, row.foreignPaper, kFieldPaperSize);
     devmode.mergePaperSize(foreign.view());
     EXPECT_EQ(devmode.mergeFormName(foreign.view()), row.answer);

@@ -62,6 +62,11 @@ constexpr int32_t kMicrometresPerInch = 25400;
 
 bool isBuiltIn(const FORM_INFO_1& form) { return form.Flags == FORM_BUILTIN; }
 
+// The form at a 1-based index, or null.
+const FORM_INFO_1* formAtIndex(const GFormListNT& forms, int32_t formIndex) {
+  return formIndex >= 1 ? forms.at(static_cast<uint32_t>(formIndex - 1)) : nullptr;
+}
+
 // The media id of a form that is not built in, by its 1-based index.
 bool formMediaId(int32_t formIndex, int16_t& mediaId) {
   if (formIndex < 1 || formIndex > kLastFormIndex) return false;
@@ -320,7 +325,7 @@ GAttributeComposite* GDeviceSettingsNT::assembleSettings() {
 int32_t GDeviceSettingsNT::formFits(int32_t angle, int16_t xResolution, int16_t yResolution, int32_t rangeCheck,
                                     int32_t formIndex) {
   const GFormListNT forms(printerHandle());
-  const FORM_INFO_1* form = formIndex >= 1 ? forms.at(static_cast<uint32_t>(formIndex - 1)) : nullptr;
+  const FORM_INFO_1* form = formAtIndex(forms, formIndex);
   return form ? formFitsRange(*form, xResolution, yResolution, angle, rangeCheck) : 0;
 }
 
@@ -429,7 +434,7 @@ GAttributeComposite* GDeviceSettingsNT::restoreDevModeSettings() {
 
 int32_t GDeviceSettingsNT::mediaIdForFormIndex(int32_t formIndex, int16_t& mediaId) {
   const GFormListNT forms(printerHandle());
-  const FORM_INFO_1* form = formIndex >= 1 ? forms.at(static_cast<uint32_t>(formIndex - 1)) : nullptr;
+  const FORM_INFO_1* form = formAtIndex(forms, formIndex);
   if (!form) return 0;
   if (isBuiltIn(*form)) return GDriverInstance::secondCodeFor(static_cast<uint16_t>(formIndex), mediaId);
   return formMediaId(formIndex, mediaId) ? 1 : 0;
@@ -561,7 +566,7 @@ int matchForm(GMedia* entry, GResourceMapping*, int32_t, void* buffer, int32_t& 
 GMedia* GDeviceSettingsNT::mediaForFormIndex(int32_t formIndex, int16_t xResolution, int16_t yResolution,
                                              int32_t angle) {
   const GFormListNT forms(printerHandle());
-  const FORM_INFO_1* form = formIndex >= 1 ? forms.at(static_cast<uint32_t>(formIndex - 1)) : nullptr;
+  const FORM_INFO_1* form = formAtIndex(forms, formIndex);
   if (!form) return nullptr;
 
   MatchingMedia match{form, nullptr};

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/attrib.h"
 #include "device/drvrsrvr.h"
@@ -50,7 +51,12 @@ class SpoolerPrinter {
 
 class DescriptionTest : public ::testing::Test {
  protected:
-  void TearDown() override { eng::knobs() = eng::Knobs{}; }
+  void SetUp() override { eng::reset(); }
+  // Every engine service was used as the engine expects.
+  void TearDown() override {
+    EXPECT_EQ(eng::misuse(), std::vector<std::string>());
+    eng::reset();
+  }
 };
 
 // ---- names from the spooler -------------------------------------------------------------
@@ -248,6 +254,25 @@ class DeviceFactory : public GOSFactoryNT {
   RWWString firstFile, secondFile;
 };
 
+// The factory installed as the process's platform, and a driver server on
+// it, for the life of the object.
+class ServerOnFactory {
+ public:
+  ServerOnFactory() {
+    GOSFactory::factoryLock = factory->createMutex();
+    GOSFactory::theInstance = factory;
+    GDriverServer::create();
+  }
+  ~ServerOnFactory() {
+    delete GDriverServer::instance();
+    delete factory;
+  }
+  ServerOnFactory(const ServerOnFactory&) = delete;
+  ServerOnFactory& operator=(const ServerOnFactory&) = delete;
+
+  DeviceFactory* factory = new DeviceFactory;
+};
+
 TEST_F(DescriptionTest, ServerReusesACachedDeviceForAnEqualDescriptionOnly) {
   TempDir dir;
   std::string error;
@@ -258,17 +283,17 @@ TEST_F(DescriptionTest, ServerReusesACachedDeviceForAnEqualDescriptionOnly) {
   SpoolerPrinter printerA(u"Laser A", u"Laser Driver", u"USB001");
   SpoolerPrinter printerB(u"Laser B", u"Laser Driver", u"USB002");
 
-  auto* factory = new DeviceFactory;
-  GOSFactory::factoryLock = factory->createMutex();
-  GOSFactory::theInstance = factory;
+  ServerOnFactory installed;
+  DeviceFactory* factory = installed.factory;
   factory->firstPrinter = printerA.handle;
   factory->firstFile = RWWString(dir.file("a.cfg").c_str());
   factory->secondFile = RWWString(dir.file("b.cfg").c_str());
-  GDriverServer::create();
   GDriverServer* server = GDriverServer::instance();
   ASSERT_NE(server, nullptr);
 
-  const auto describeA = [&](uintptr_t device) { return new GDeviceDescriptionNT(printerA.handle, u"", engineDevice(device)); };
+  const auto describeA = [&](uintptr_t device) {
+    return new GDeviceDescriptionNT(printerA.handle, u"", engineDevice(device));
+  };
   uint32_t handleA = 0;
   auto* deviceA = dynamic_cast<DescribedDevice*>(server->registerDevice(describeA(1), handleA));
   ASSERT_NE(deviceA, nullptr);
@@ -276,9 +301,10 @@ TEST_F(DescriptionTest, ServerReusesACachedDeviceForAnEqualDescriptionOnly) {
   ASSERT_EQ(server->cachedDevice(), deviceA);
 
   // The same model on another printer, and the same printer on another
-  // engine device: each gets a device of its own, read from its own file.
+  // engine device: each gets a device of its own.
   uint32_t handleB = 0, handleOther = 0;
-  GDevice* deviceB = server->registerDevice(new GDeviceDescriptionNT(printerB.handle, u"", engineDevice(1)), handleB);
+  GDevice* deviceB =
+      server->registerDevice(new GDeviceDescriptionNT(printerB.handle, u"", engineDevice(1)), handleB);
   GDevice* other = server->registerDevice(describeA(2), handleOther);
   ASSERT_NE(deviceB, nullptr);
   ASSERT_NE(other, nullptr);
@@ -296,9 +322,6 @@ TEST_F(DescriptionTest, ServerReusesACachedDeviceForAnEqualDescriptionOnly) {
   EXPECT_EQ(server->cachedDevice(), nullptr);
 
   for (uint32_t h : {again, handleB, handleOther}) server->removeDevice(h);
-  delete server;
-  delete factory;
-  EXPECT_EQ(GOSFactory::instance(), nullptr);
 }
 
 }  // namespace

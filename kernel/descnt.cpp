@@ -61,7 +61,8 @@ void GPrinterDescriptionNT::readPrinterRecord() {
   if (!block) return;
   DWORD filled = 0;
   if (!EngGetPrinter(printer_, 2, block.get(), needed, &filled)) return;
-  // The engine names what it wrote; it cannot have written past the block.
+  // Strings are read within what the engine says it filled, and never past
+  // the block whatever it says.
   const size_t size = filled < sizeof(PRINTER_INFO_2) || filled > needed ? needed : filled;
 
   PRINTER_INFO_2 record;

@@ -28,6 +28,7 @@ int fuzzOne_pcompdsk(const uint8_t* data, size_t size);
 int fuzzOne_recindex(const uint8_t* data, size_t size);
 int fuzzOne_setstore(const uint8_t* data, size_t size);
 int fuzzOne_rwdump(const uint8_t* data, size_t size);
+int fuzzOne_printdoc(const uint8_t* data, size_t size);
 }
 
 namespace {
@@ -50,6 +51,7 @@ const Target targets[] = {
     {"recindex", fuzzOne_recindex},
     {"setstore", fuzzOne_setstore},
     {"rwdump", fuzzOne_rwdump},
+    {"printdoc", fuzzOne_printdoc},
 };
 
 void dropReport(const RWErrorBase&) {}

@@ -158,12 +158,13 @@ TEST_F(DriverEntryTest, RefusesAnOldEngineAndASmallRecordLeavingNothingBehind) {
   }
 
   // A larger record has only the record written.
+  const eng::Live start = eng::live();
   unsigned char bytes[sizeof(DRVENABLEDATA) + 8];
   std::memset(bytes, 0xA5, sizeof bytes);
   ASSERT_TRUE(enable(DDI_DRIVER_VERSION, sizeof bytes, reinterpret_cast<DRVENABLEDATA*>(bytes)));
-  for (size_t i = sizeof(DRVENABLEDATA); i < sizeof bytes; ++i) EXPECT_EQ(bytes[i], 0xA5) << i;
   disable();
-  EXPECT_EQ(eng::live(), before);
+  EXPECT_EQ(eng::live(), start);
+  for (size_t i = sizeof(DRVENABLEDATA); i < sizeof bytes; ++i) EXPECT_EQ(bytes[i], 0xA5) << i;
 }
 
 TEST_F(DriverEntryTest, EnablesAgainAfterADisableWithOneSpoolerProvider) {

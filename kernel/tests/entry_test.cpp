@@ -185,3 +185,28 @@ TEST_F(DriverEntryTest, EnablesAgainAfterADisableWithOneSpoolerProvider) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FontIdLock, IsMadeOnceThroughThePlatformServicesAndDestroyed) {
+  ASSERT_EQ(GOSFactory::instance(), nullptr);
+  GFontDatabase::createIdLock();
+  EXPECT_EQ(GFontDatabase::idLock(), nullptr) << "no platform, no lock";
+
+  KernelPlatform platform;
+  const long semaphores = eng::live().semaphores;
+  GFontDatabase::createIdLock();
+  GOSMutex* lock = GFontDatabase::idLock();
+  ASSERT_NE(lock, nullptr);
+  EXPECT_EQ(lock->acquire(), 0);
+  EXPECT_EQ(lock->release(), 0);
+  GFontDatabase::createIdLock();
+  EXPECT_EQ(GFontDatabase::idLock(), lock);
+  EXPECT_EQ(eng::live().semaphores, semaphores + 1);
+  GFontDatabase::destroyIdLock();
+  EXPECT_EQ(GFontDatabase::idLock(), nullptr);
+  EXPECT_EQ(eng::live().semaphores, semaphores);
+  GFontDatabase::destroyIdLock();  // nothing left to destroy
+}
+
+}  // namespace

@@ -254,6 +254,9 @@ int32_t GOutputPortProviderRegistry::remove(const RWCString& name) {
         break;
       }
     }
+    // The last provider gone, the list gives its storage back: the kernel
+    // driver's heap must hold nothing of the registry once it is disabled.
+    if (list->empty()) std::vector<Entry>().swap(*list);
   }
   return 0;
 }

@@ -12,6 +12,7 @@
 // nothing to drop.
 
 class GDevice;
+class GOSMutex;
 
 class GFontDatabase {
  public:
@@ -26,6 +27,14 @@ class GFontDatabase {
   virtual void releaseAll();
 
   GDevice* owner() const { return owner_; }
+
+  // The process-wide lock under which font ids are handed out, made
+  // through the platform services when the driver is enabled and deleted
+  // when it is disabled. Making it again keeps the one there is; without
+  // platform services none is made. idLock answers it, or null.
+  static void createIdLock();
+  static void destroyIdLock();
+  static GOSMutex* idLock();
 
  private:
   GDevice* owner_;

@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -264,6 +265,7 @@ std::vector<std::string> outputOf(const std::string& command) {
 }
 
 TEST(DriverImage, ExportsTheEntryPointsAloneAndRunsNoStaticInitialiserOfOurs) {
+  if (std::system("command -v nm >/dev/null 2>&1") != 0) GTEST_SKIP() << "no nm on this machine";
   std::set<std::string> exported;
   for (const std::string& line : outputOf("nm -D --defined-only " KRENDER_IMAGE))
     exported.insert(line.substr(line.rfind(' ') + 1));
@@ -285,10 +287,9 @@ TEST(DriverImage, EnablesAndDisablesTwiceThroughTheEnginesLoader) {
   const long semaphores = eng::live().semaphores;
   for (int round = 0; round < 2; ++round) {
     eng::Driver driver;
-    // The driver has no drawing entries yet, so the engine disables and
-    // unloads it again at once: one whole enable and disable.
-    EXPECT_EQ(driver.load(KRENDER_IMAGE), "DrvEnableDriver handed out no table") << round;
-    EXPECT_FALSE(driver.loaded());
+    EXPECT_EQ(driver.load(KRENDER_IMAGE), "") << round;
+    EXPECT_TRUE(driver.loaded());
+    driver.unload();
     EXPECT_EQ(eng::live().semaphores, semaphores) << "every lock made at enable is gone at disable";
   }
 }

@@ -1,10 +1,13 @@
-// The driver with two more entries, for the test that every block of the
-// driver comes from its own heap. The text is built by the standard
-// library's string streams, whose buffers are allocated inside the C++
-// runtime linked into the driver.
+// The driver with a few more entries, through which the tests look inside
+// it: for the test that every block of the driver comes from its own heap, a
+// text built by the standard library's string streams, whose buffers are
+// allocated inside the C++ runtime linked into the driver; for the tests of
+// enabling and disabling, the driver's output-port providers.
 
 #include <sstream>
 #include <string>
+
+#include "core/outport.h"
 
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -16,3 +19,12 @@ PROBE_EXPORT void* KrenderProbeText(unsigned length) {
 }
 
 PROBE_EXPORT void KrenderProbeRelease(void* text) { delete static_cast<std::string*>(text); }
+
+// How many providers of the driver's registry make ports, and whether the
+// one under the name is a spooler provider.
+PROBE_EXPORT unsigned KrenderProbePortProviders() { return GOutputPortProviderRegistry::instance().count(1); }
+
+PROBE_EXPORT int KrenderProbeIsSpoolerProvider(const char* name) {
+  GOutputPortProvider* provider = GOutputPortProviderRegistry::instance().find(RWCString(name));
+  return provider && provider->isA() == GSpoolerProvider::classIsA();
+}

@@ -15,8 +15,11 @@
 
 #include "device/capabil.h"
 #include "device/config.h"
+#include "device/drvinst.h"
 #include "device/media.h"
+#include "device/pericomp.h"
 #include "host/engine/engine.h"
+#include "journal/periph.h"
 #include "kernel/engcaps.h"
 #include "tools/printer/printer.h"
 
@@ -196,12 +199,17 @@ TEST_F(EngineCapsTest, TextCapsNeedTheCapabilitySets) {
   EXPECT_EQ(textCaps(&empty, true, caps), 1);
   EXPECT_EQ(caps, 0u);
 
-  // The builder's printer carries 112 with the sets, all empty.
+  // The builder's printer carries 112 in its configuration, with the
+  // sets, all empty.
   std::string error;
   std::unique_ptr<GAttributeComposite> built = buildPrinterTree(PrinterModel{}, error);
   ASSERT_TRUE(built) << error;
+  const GPeripheralComposite* root = printerRoot(*built);
+  ASSERT_TRUE(root);
+  const auto* printer = dynamic_cast<const GPeripheral*>(root->findById(DriverInstanceId::kPrinter));
+  ASSERT_TRUE(printer);
   caps = 0x55;
-  EXPECT_EQ(textCaps(built.get(), false, caps), 1);
+  EXPECT_EQ(textCaps(printer->config(), false, caps), 1);
   EXPECT_EQ(caps, 0u);
 
   // Without 112 GDIINFO is refused and left alone.

@@ -34,7 +34,7 @@ struct GPageGeometry {
 
 // What the device gathers for the two records.
 struct GEngineCapsInputs {
-  // The DEVMODE object's specification version.
+  // The version the DEVMODE object reports in dmSpecVersion.
   uint32_t specVersion = 0;
   // From pageGeometry; none when the job's paper has no media.
   std::optional<GPageGeometry> geometry;

@@ -269,6 +269,10 @@ class GDevice : public virtual GDriverInstance {
   // A settings group (a direct member that is an attribute composite), or
   // null.
   GAttributeComposite* settingsGroup(uint32_t id);
+  // Gives up the font database for good: a device that prints nothing
+  // keeps none, and fontDatabase() answers null from then on (the device's
+  // own steps cope with that).
+  void dropFontDatabase() { fontDatabase_.reset(); }
 
  private:
   // Deletes what the device owns, out of line: the classes are only named

@@ -67,8 +67,9 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
                              HANDLE driver);
   // Moves the job of this (old) device to the new PDEV: the two devices
   // exchange their DEVMODE objects and their PDEV records, so that the
-  // engine's new PDEV leads to this device. 1, or 0 with both devices as
-  // they were.
+  // engine's new PDEV leads to this device; each PDEV's default palette
+  // goes with its record. 1, or 0 with both devices as they were, also
+  // when a DEVMODE object cannot be bound to its new owner.
   virtual int32_t resetPDEV(GDeviceNT& newDevice);
   virtual void completePDEV(HDEV engineDevice);
   virtual void disablePDEV();
@@ -197,10 +198,25 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
 
  protected:
   // The settings refresh after a reset: job settings 362, 363 and 364 go,
-  // and the DEVMODE's settings are merged in again.
+  // and the DEVMODE's settings are merged in again. Without settings in
+  // the DEVMODE the job keeps the ones it has.
   void refreshSettings();
 
  private:
+  // The call check on this device's words. The device base's error state
+  // (a send that failed anywhere) and its document-start pending flag are
+  // the ones the check reads.
+  uint16_t callCheck(int32_t type);
+  // The DDI state, kept in the device base's word too.
+  void setDdiState(int32_t state);
+  void setDocumentStartPending(bool pending);
+  // Sends a new command (null: out of memory), freeing it when the output
+  // gate refuses it.
+  GStatus sendNew(GCommand* command);
+  bool inRasterMode() const { return renderingMode() == 2 || renderingMode() == 3; }
+  void deletePalette();
+  void deleteSurface();
+
   HANDLE printer_;
   GPdevRecordNT* record_ = nullptr;
   HDEV engineDevice_ = nullptr;

@@ -37,7 +37,6 @@ OpenPdev::OpenPdev(const DdiDriver& d, const BuiltPrinter& p, const eng::PublicD
   auto enable = driver.entry<PFN_DrvEnablePDEV>(INDEX_DrvEnablePDEV);
   auto complete = driver.entry<PFN_DrvCompletePDEV>(INDEX_DrvCompletePDEV);
   if (!enable || !complete) return;
-  palettesBefore = eng::live().palettes;
   hdev = eng::addDevice(printer.handle);
   std::vector<uint8_t> dm = eng::publicDevMode(devmode);
   std::u16string port = u"LPT1:", name = printer.name;
@@ -53,8 +52,6 @@ OpenPdev::~OpenPdev() {
   if (jobOpen) eng::closeSpoolJob(printer.handle);
   if (hsurf) disableSurface();
   if (pdev) disablePdev();
-  // The default palette is the engine's once the PDEV is enabled.
-  if (devinfo.hpalDefault && eng::live().palettes > palettesBefore) EngDeletePalette(devinfo.hpalDefault);
   if (hdev) eng::removeDevice(hdev);
 }
 

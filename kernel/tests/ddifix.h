@@ -119,7 +119,6 @@ class OpenPdev {
   DEVINFO devinfo{};
   HSURF patterns[HS_DDI_MAX] = {};
   bool jobOpen = false;
-  long palettesBefore = 0;
 };
 
 #endif

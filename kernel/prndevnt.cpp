@@ -31,6 +31,8 @@ uint32_t GPrinterDeviceNT::isAborted() {
 }
 
 RWWString GPrinterDeviceNT::printerDataFileName() const {
+  // A device described without an engine device has no printer data.
+  if (!describedEngineDevice_) return RWWString();
   const LPWSTR name = EngGetPrinterDataFileName(describedEngineDevice_);
   return name ? RWWString(name) : RWWString();
 }

@@ -149,4 +149,78 @@ TEST_F(PrinterDeviceTest, ErrorDeviceRefusesWithOutOfMemoryAndPassesTheJobsEndOn
   EXPECT_TRUE(wrapped.deviceName() == RWWString(u"Wrapped"));
 }
 
+// ---- through the entries ---------------------------------------------------------------
+
+// The job's PJL header names the resolution it prints at.
+bool hasResolution(const std::string& job, int dpi) {
+  return job.find("@PJL SET RESOLUTION=" + std::to_string(dpi) + "\r\n") != std::string::npos;
+}
+
+TEST_F(PrinterDeviceTest, PrintersOfOneDriverKeepTheirOwnConfigurations) {
+  PrinterModel fine, coarse;
+  fine.resolutions = {600};
+  coarse.resolutions = {300};
+  BuiltPrinter first(fine, u"Laser A", u"Laser Driver");
+  BuiltPrinter second(coarse, u"Laser B", u"Laser Driver");
+  eng::PublicDevMode at300;
+  at300.printQuality = 300;
+  at300.yResolution = 300;
+  DdiDriver driver;
+  ASSERT_TRUE(driver.ok());
+  struct Job {
+    const BuiltPrinter& printer;
+    eng::PublicDevMode devmode;
+    int dpi;
+  } jobs[] = {{first, eng::PublicDevMode(), 600}, {second, at300, 300}, {first, eng::PublicDevMode(), 600}};
+  // One after the other: each PDEV's device goes into the server's cache
+  // when it is disabled, and only the same printer may take it again.
+  for (const Job& j : jobs) {
+    SCOPED_TRACE(j.dpi);
+    OpenPdev pdev(driver, j.printer, j.devmode);
+    ASSERT_NE(pdev.surface(), nullptr);
+    EXPECT_EQ(pdev.gdi.ulLogPixelsX, static_cast<ULONG>(j.dpi));
+    EXPECT_EQ(pdev.startDoc(), TRUE);
+    EXPECT_EQ(pdev.startPage(), TRUE);
+    EXPECT_EQ(pdev.sendPage(), TRUE);
+    EXPECT_EQ(pdev.endDoc(), TRUE);
+    const std::vector<std::string> spooled = j.printer.jobs();
+    ASSERT_FALSE(spooled.empty());
+    EXPECT_TRUE(hasResolution(spooled.back(), j.dpi)) << spooled.back().substr(0, 400);
+  }
+  // Both at once: two devices.
+  OpenPdev a(driver, first);
+  OpenPdev b(driver, second, at300);
+  ASSERT_NE(a.pdev, nullptr);
+  ASSERT_NE(b.pdev, nullptr);
+  EXPECT_EQ(driver.deviceEntries(), 2u);
+  EXPECT_EQ(a.gdi.ulLogPixelsX, 600u);
+  EXPECT_EQ(b.gdi.ulLogPixelsX, 300u);
+}
+
+TEST_F(PrinterDeviceTest, APageInProgressAsksTheEngineWhetherTheJobWasCancelled) {
+  BuiltPrinter printer;
+  DdiDriver driver;
+  ASSERT_TRUE(driver.ok());
+  OpenPdev pdev(driver, printer);
+  ASSERT_NE(pdev.surface(), nullptr);
+  // No page yet: the flag alone, whatever the engine would say.
+  eng::knobs().abortAfterPage = 0;
+  EXPECT_EQ(driver.isAborted(pdev.pdev), 0u);
+
+  ASSERT_EQ(pdev.startDoc(), TRUE);
+  ASSERT_EQ(pdev.startPage(), TRUE);
+  eng::knobs().abortAfterPage = -1;
+  EXPECT_EQ(driver.isAborted(pdev.pdev), 0u);
+  ASSERT_EQ(pdev.sendPage(), TRUE);
+  ASSERT_EQ(pdev.startPage(), TRUE);
+  eng::knobs().abortAfterPage = 1;  // one page was sent
+  EXPECT_EQ(driver.isAborted(pdev.pdev), 1u);
+  eng::knobs().abortAfterPage = 2;
+  EXPECT_EQ(driver.isAborted(pdev.pdev), 0u);
+  driver.setAborted(pdev.pdev, 1);
+  EXPECT_EQ(driver.isAborted(pdev.pdev), 1u);
+  EXPECT_EQ(pdev.sendPage(), TRUE);
+  EXPECT_EQ(pdev.endDoc(ED_ABORTDOC), TRUE);
+}
+
 }  // namespace

@@ -17,6 +17,8 @@
 #include "device/drvinst.h"
 #include "host/engine/engine.h"
 #include "kernel/devicent.h"
+#include "kernel/prndevnt.h"
+#include "kernel/tests/settingsfix.h"
 #include "kernel/tests/ddifix.h"
 #include "tools/printer/printer.h"
 
@@ -308,6 +310,45 @@ TEST_F(DdiEntryTest, DrawingOnAnEngineBitmapReachesNoDevice) {
   EngDeleteSurface(hbm);
   EXPECT_EQ(pdev.sendPage(), TRUE);
   EXPECT_EQ(pdev.endDoc(), TRUE);
+}
+
+// ---- routes ---------------------------------------------------------------------------
+
+// Where a call is drawn, by rendering mode and kind of call. The band surface
+// of this build never bands and has nothing to draw onto, so every call the
+// engine would draw onto the band draws nothing, and the surface stays the
+// caller's.
+TEST_F(DdiEntryTest, RoutesFollowTheRenderingModeAndTheBandSurface) {
+  KernelPlatform platform;
+  GPrinterDeviceNT device(nullptr, u"Laser", u"Laser Driver", u"LPT1:", nullptr);
+  SURFOBJ deviceSurface{};
+  deviceSurface.iType = STYPE_DEVICE;
+  SURFOBJ bitmap{};
+  bitmap.iType = STYPE_BITMAP;
+  struct Case {
+    uint16_t mode;
+    int32_t kind;
+    int32_t route;
+  } cases[] = {
+      {1, kDdiKindLookup, kDdiRouteDevice}, {1, kDdiKindText, kDdiRouteDevice},  {1, kDdiKindBrush, kDdiRouteDevice},
+      {1, kDdiKindDraw, kDdiRouteDevice},   {1, kDdiKindPaint, kDdiRouteDevice}, {2, kDdiKindLookup, kDdiRouteDevice},
+      {2, kDdiKindText, kDdiRouteDevice},   {2, kDdiKindBrush, kDdiRouteNothing}, {2, kDdiKindDraw, kDdiRouteNothing},
+      {2, kDdiKindPaint, kDdiRouteNothing}, {3, kDdiKindText, kDdiRouteNothing},  {3, kDdiKindBrush, kDdiRouteNothing},
+      {3, kDdiKindDraw, kDdiRouteNothing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.kind));
+    device.setRenderingMode(c.mode);
+    SURFOBJ* surface = &deviceSurface;
+    EXPECT_EQ(ddiSurfaceRoute(&device, surface, c.kind), c.route);
+    EXPECT_EQ(surface, &deviceSurface);
+    SURFOBJ* other = &bitmap;
+    EXPECT_EQ(ddiSurfaceRoute(&device, other, c.kind), kDdiRouteNotDevice);
+    SURFOBJ* none = nullptr;
+    EXPECT_EQ(ddiSurfaceRoute(&device, none, c.kind), kDdiRouteNotDevice);
+    // No device: the device surface alone is asked about.
+    EXPECT_EQ(ddiSurfaceRoute(nullptr, surface, c.kind), kDdiRouteDevice);
+  }
 }
 
 }  // namespace

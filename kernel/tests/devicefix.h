@@ -7,8 +7,9 @@
 // TestDeviceNT is GDeviceNT with the printer device's one missing answer,
 // the printer's data file, over a tree the printer configuration builder
 // made from a model, handed over as the driver server does with a restored
-// one. Two faults can be scripted: binding a DEVMODE object to the device
-// throws, and the page end cannot be made.
+// one. It keeps a log of what it sends, and two faults can be scripted:
+// binding a DEVMODE object to the device throws, and the page end cannot
+// be made.
 //
 // SpoolerProviderNT puts the spooler port provider in the registry for its
 // life, as enabling the driver does, so that a job's document start finds
@@ -30,6 +31,7 @@
 #include "core/outport.h"
 #include "host/engine/engine.h"
 #include "host/engine/internal.h"
+#include "journal/passthru.h"
 #include "kernel/devicent.h"
 #include "kernel/tests/settingsfix.h"
 #include "tools/printer/printer.h"
@@ -47,9 +49,25 @@ class TestDeviceNT : public GDeviceNT {
 
   RWWString printerDataFileName() const override { return dataFile_; }
   GPageEnd* makePageEnd() override { return failPageEnd ? nullptr : GDeviceNT::makePageEnd(); }
+  GStatus send(GCommand* command) override {
+    if (command) {
+      const auto* bytes = dynamic_cast<const GPassThroughCommand*>(command);
+      sent.push_back({command->isA(), bytes ? std::string(reinterpret_cast<const char*>(bytes->data()),
+                                                          bytes->length())
+                                            : std::string()});
+    }
+    return GDeviceNT::send(command);
+  }
 
   bool failBind = false;
   bool failPageEnd = false;
+  // What the device sent, in order: each command's class, and the bytes of
+  // a pass-through.
+  struct Sent {
+    RWClassID kind;
+    std::string bytes;
+  };
+  std::vector<Sent> sent;
 
  protected:
   void bindDevMode(GPrinterDevModeNT& devmode) override {

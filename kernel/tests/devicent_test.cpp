@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/classids.h"
 #include "core/valattr.h"
 #include "device/config.h"
 #include "device/media.h"
@@ -299,6 +301,24 @@ TEST_F(DeviceNT, AfterAFailedStartPageOnlyTheWayOutIsOpen) {
   EXPECT_EQ(d.ddiState().state, kDdiDisabled);
 }
 
+TEST_F(DeviceNT, AFailedDocumentEndIsReportedAndThePDEVCanStillBeTakenDown) {
+  DeviceJob job;
+  ASSERT_TRUE(job.inPage());
+  ASSERT_TRUE(job.device.sendPage());
+  // The job's last bytes cannot be written.
+  eng::knobs().failWrites = true;
+  EngSetLastError(0);
+  EXPECT_EQ(job.device.endDoc(0), FALSE);
+  EXPECT_EQ(EngGetLastError(), ULONG{ERROR_CANCELLED});
+  eng::knobs().failWrites = false;
+  // The printer saw the job fail: the engine may only take the PDEV down.
+  EXPECT_EQ(job.device.startPage(job.surface()), FALSE);
+  job.device.disableSurface();
+  expectState(job.device, kDdiReady, kPdevCompleted, "surface disabled");
+  job.device.disablePDEV();
+  EXPECT_EQ(job.device.ddiState().state, kDdiDisabled);
+}
+
 TEST_F(DeviceNT, TheLastBandAnswersWhatSendingThePageAnswered) {
   struct Case {
     bool failPageEnd;
@@ -470,13 +490,15 @@ TEST_F(DeviceNT, AFormDefinitionLeftOpenIsClosedBeforeTheJobEnds) {
   struct Case {
     const char* name;
     std::function<void(DeviceJob&)> finish;
+    RWClassID end;  // what the end marker must come before; 0: nothing
   } cases[] = {
       {"document end",
        [](DeviceJob& j) {
          EXPECT_EQ(j.device.sendPage(), TRUE);
          EXPECT_EQ(j.device.endDoc(0), TRUE);
-       }},
-      {"abort", [](DeviceJob& j) { EXPECT_EQ(j.device.endDoc(ED_ABORTDOC), TRUE); }},
+       },
+       ClassId::GDocumentEnd},
+      {"abort", [](DeviceJob& j) { EXPECT_EQ(j.device.endDoc(ED_ABORTDOC), TRUE); }, ClassId::GJobAbort},
       {"PDEV disabled after a failed page",
        [](DeviceJob& j) {
          j.device.failPageEnd = true;
@@ -486,7 +508,8 @@ TEST_F(DeviceNT, AFormDefinitionLeftOpenIsClosedBeforeTheJobEnds) {
          EXPECT_TRUE(j.device.formTable().definitionOpen());
          j.device.disableSurface();
          j.device.disablePDEV();
-       }},
+       },
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -498,6 +521,16 @@ TEST_F(DeviceNT, AFormDefinitionLeftOpenIsClosedBeforeTheJobEnds) {
     ASSERT_TRUE(job.device.formTable().definitionOpen());
     c.finish(job);
     EXPECT_FALSE(job.device.formTable().definitionOpen());
+
+    const std::vector<TestDeviceNT::Sent>& sent = job.device.sent;
+    const auto marker = std::find_if(sent.begin(), sent.end(),
+                                     [](const TestDeviceNT::Sent& s) { return s.bytes == "%%VDP_ENDFORM\n"; });
+    ASSERT_NE(marker, sent.end()) << "the end marker is sent";
+    if (c.end) {
+      const auto end = std::find_if(sent.begin(), sent.end(),
+                                    [&c](const TestDeviceNT::Sent& s) { return s.kind == c.end; });
+      EXPECT_LT(marker - sent.begin(), end - sent.begin());
+    }
   }
   gDdiPostScriptFlag = 0;
 }

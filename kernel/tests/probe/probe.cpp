@@ -2,12 +2,16 @@
 // it: for the test that every block of the driver comes from its own heap, a
 // text built by the standard library's string streams, whose buffers are
 // allocated inside the C++ runtime linked into the driver; for the tests of
-// enabling and disabling, the driver's output-port providers.
+// enabling and disabling, the driver's output-port providers; for the tests
+// of the PDEV entries, the devices the driver server holds and whether the
+// device of a PDEV reports its job aborted.
 
 #include <sstream>
 #include <string>
 
 #include "core/outport.h"
+#include "device/drvrsrvr.h"
+#include "kernel/devicent.h"
 
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -27,4 +31,21 @@ PROBE_EXPORT unsigned KrenderProbePortProviders() { return GOutputPortProviderRe
 PROBE_EXPORT int KrenderProbeIsSpoolerProvider(const char* name) {
   GOutputPortProvider* provider = GOutputPortProviderRegistry::instance().find(RWCString(name));
   return provider && provider->isA() == GSpoolerProvider::classIsA();
+}
+
+// How many devices the driver's server has registered; 0 without a server.
+PROBE_EXPORT unsigned KrenderProbeDeviceEntries() {
+  GDriverServer* server = GDriverServer::instance();
+  return server ? server->deviceEntries() : 0;
+}
+
+// The abort answer of the device behind a PDEV (0 without one), and its
+// abort flag.
+PROBE_EXPORT unsigned KrenderProbeIsAborted(DHPDEV pdev) {
+  GDeviceNT* device = gDeviceOfPdev(pdev);
+  return device ? device->isAborted() : 0;
+}
+
+PROBE_EXPORT void KrenderProbeSetAborted(DHPDEV pdev, unsigned aborted) {
+  if (GDeviceNT* device = gDeviceOfPdev(pdev)) device->setAborted(aborted);
 }

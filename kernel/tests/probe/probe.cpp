@@ -2,12 +2,14 @@
 // it: for the test that every block of the driver comes from its own heap, a
 // text built by the standard library's string streams, whose buffers are
 // allocated inside the C++ runtime linked into the driver; for the tests of
-// enabling and disabling, the driver's output-port providers.
+// enabling and disabling, the driver's output-port providers and the
+// runtime's start-up on its own.
 
 #include <sstream>
 #include <string>
 
 #include "core/outport.h"
+#include "kernel/runtime.h"
 
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -28,3 +30,8 @@ PROBE_EXPORT int KrenderProbeIsSpoolerProvider(const char* name) {
   GOutputPortProvider* provider = GOutputPortProviderRegistry::instance().find(RWCString(name));
   return provider && provider->isA() == GSpoolerProvider::classIsA();
 }
+
+// The runtime's start-up and shut-down alone, as enabling and disabling run
+// them, so that a test can tell what the start-up takes from the pool.
+PROBE_EXPORT void KrenderProbeStartRuntime() { kernelRuntimeStartup(); }
+PROBE_EXPORT void KrenderProbeStopRuntime() { kernelRuntimeShutdown(); }

@@ -190,6 +190,8 @@ class GDevice : public virtual GDriverInstance {
   uint32_t capabilityFlag565() const { return capabilityFlag565_; }
   int32_t renderingModeTest(int32_t plane) const;
   uint16_t renderingMode() const { return renderingMode_; }
+  // A job moved to another platform device takes that device's mode.
+  void setRenderingMode(uint16_t mode) { renderingMode_ = mode; }
   uint32_t settingFlag279() const { return settingFlag279_; }
   GScaleFactors scaleFactors() const { return GScaleFactors(scaleX_, scaleY_); }
   uint32_t isScaled() const { return scaled_; }
@@ -210,6 +212,7 @@ class GDevice : public virtual GDriverInstance {
   uint32_t documentPending() const { return documentPending_; }
   void setDocumentPending(uint32_t pending) { documentPending_ = pending; }
   uint32_t documentStarted() const { return documentStarted_; }
+  void setDocumentStarted(uint32_t started) { documentStarted_ = started; }
   uint32_t pageStarted() const { return pageStarted_; }
   uint32_t pagePending() const { return pagePending_; }
   void setPagePending(uint32_t pending) { pagePending_ = pending; }

@@ -197,10 +197,25 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
 
  protected:
   // The settings refresh after a reset: job settings 362, 363 and 364 go,
-  // and the DEVMODE's settings are merged in again.
+  // and the DEVMODE's settings are merged in again. Without settings in
+  // the DEVMODE the job keeps the ones it has.
   void refreshSettings();
 
  private:
+  // The call check on this device's words. The device base's error state
+  // (a send that failed anywhere) and its document-start pending flag are
+  // the ones the check reads.
+  uint16_t callCheck(int32_t type);
+  // The DDI state, kept in the device base's word too.
+  void setDdiState(int32_t state);
+  void setDocumentStartPending(bool pending);
+  // Sends a new command (null: out of memory), freeing it when the output
+  // gate refuses it.
+  GStatus sendNew(GCommand* command);
+  bool inRasterMode() const { return renderingMode() == 2 || renderingMode() == 3; }
+  void deletePalette();
+  void deleteSurface();
+
   HANDLE printer_;
   GPdevRecordNT* record_ = nullptr;
   HDEV engineDevice_ = nullptr;

@@ -621,6 +621,11 @@ GPrinterDevModeNT::GPrinterDevModeNT(const GPrinterDevModeNT& other)
 
 GPrinterDevModeNT::~GPrinterDevModeNT() = default;
 
+void GPrinterDevModeNT::setDevice(GDriverInstance* device) {
+  GDevModeNT::setDevice(device);
+  settings_ = dynamic_cast<GDeviceSettingsNT*>(device);
+}
+
 int32_t GPrinterDevModeNT::copyTo(uint8_t* out) {
   if (!out || !buffer_) return 0;
   if (!device_ || !(device_->flags() & kFlagsPublicOnly)) return GDevModeNT::copyTo(out);

@@ -323,6 +323,9 @@ class GPrinterDevModeNT : public GDevModeNT {
   GPrinterDevModeNT(const GPrinterDevModeNT& other);
   ~GPrinterDevModeNT() override;
 
+  // The settings part answers the forms questions too, when the device
+  // is one; an object moved to another device must not ask its old one.
+  void setDevice(GDriverInstance* device) override;
   int32_t copyTo(uint8_t* buffer) override;
   int32_t isPrinterBound() override { return 1; }
   int32_t settingsToPublic(GAttributeComposite* settings, uint8_t* devmode) override;

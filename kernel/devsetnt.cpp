@@ -195,6 +195,29 @@ void GDeviceSettingsNT::DevModeDeleter::operator()(GPrinterDevModeNT* devmode) c
 GDeviceSettingsNT::GDeviceSettingsNT() = default;
 GDeviceSettingsNT::~GDeviceSettingsNT() = default;
 
+void GDeviceSettingsNT::bindDevMode(GPrinterDevModeNT& devmode) { devmode.setDevice(this); }
+
+int32_t GDeviceSettingsNT::exchangeDevMode(GDeviceSettingsNT& other) {
+  devMode_.swap(other.devMode_);
+  try {
+    if (other.devMode_) other.bindDevMode(*other.devMode_);
+    if (devMode_) bindDevMode(*devMode_);
+    return 1;
+  } catch (...) {
+  }
+  // Each part takes its own object back, bound to itself as it was before.
+  devMode_.swap(other.devMode_);
+  try {
+    if (devMode_) bindDevMode(*devMode_);
+  } catch (...) {
+  }
+  try {
+    if (other.devMode_) other.bindDevMode(*other.devMode_);
+  } catch (...) {
+  }
+  return 0;
+}
+
 int32_t GDeviceSettingsNT::createDevMode(const uint8_t* devmode) {
   devMode_.reset();
   devMode_.reset(new (std::nothrow) GPrinterDevModeNT(this, printerHandle()));

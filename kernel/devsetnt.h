@@ -127,6 +127,16 @@ class GDeviceSettingsNT : public virtual GDriverInstance, public GPrinterOwnerNT
   // The DEVMODE object; null before createDevMode.
   GPrinterDevModeNT* devMode() const { return devMode_.get(); }
 
+  // Exchanges the DEVMODE objects of two settings parts and binds each to
+  // its new owner, the other's first. When a bind fails, the objects go
+  // back and each is bound to its own owner again, so that no two parts
+  // ever hold one object: 1, or 0 after such a failure.
+  int32_t exchangeDevMode(GDeviceSettingsNT& other);
+
+ protected:
+  // Makes this part the owner the DEVMODE object answers to.
+  virtual void bindDevMode(GPrinterDevModeNT& devmode);
+
  private:
   struct DevModeDeleter {
     void operator()(GPrinterDevModeNT* devmode) const;

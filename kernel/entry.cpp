@@ -1,7 +1,8 @@
 // The driver's two exports. Enabling starts the kernel runtime, makes the
 // process-wide objects every later call depends on (platform services,
 // memory reserve, driver server, font-file pool, font-id lock, spooler port
-// provider) and hands the engine the table of DDI entries; disabling takes
+// provider, the conversion that asks for a job's port with its device) and
+// hands the engine the table of DDI entries; disabling takes
 // them down in reverse, the runtime last.
 //
 // An enable that does not finish (refused arguments, a singleton that could
@@ -15,7 +16,9 @@
 
 #include "core/newhndlr.h"
 #include "core/outport.h"
+#include "device/device.h"
 #include "device/drvrsrvr.h"
+#include "device/printer.h"
 #include "graphics/ftdtabse.h"
 #include "graphics/ttflpool.h"
 #include "host/engine/ddi.h"
@@ -63,6 +66,10 @@ bool enable(ULONG engineVersion, ULONG size, DRVENABLEDATA* data) {
   driverServer = GDriverServer::instance();
   if (!driverServer) return false;
 
+  // A job's port is asked for with its device, so that the spooler port
+  // provider opens the port on the device's printer.
+  gSetDeviceInstanceOf([](GDevice* device) -> GDriverInstance* { return device; });
+
   if (!GTTFontFilePool::instance()) GTTFontFilePool::setInstance(new GTTFontFilePool);
   if (!GTTFontFilePool::instance()) return false;
 
@@ -104,6 +111,7 @@ void takeDown() {
     }
     driverServer = nullptr;
   });
+  takeDownStep([] { gSetDeviceInstanceOf(nullptr); });
   takeDownStep([] {
     if (providerRegistered) GOutputPortProviderRegistry::instance().remove(kSpoolerProviderName);
     providerRegistered = false;
@@ -119,6 +127,8 @@ void takeDown() {
 }
 
 }  // namespace
+
+GDriverServer* gDdiDriverServer() { return driverServer; }
 
 KERNEL_EXPORT BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded) {
   bool enabled = false;

@@ -8,6 +8,7 @@
 #include "host/engine/ddi.h"
 #include "kernel/charset.h"
 #include "kernel/kmfile.h"
+#include "kernel/prndevnt.h"
 #include "kernel/prtdata.h"
 #include "kernel/spoolprt.h"
 #include "kernel/streamnt.h"
@@ -83,11 +84,23 @@ GOSFactoryNT::~GOSFactoryNT() {
 // The user interface never runs in the kernel.
 GDriverInstance* GOSFactoryNT::createInterfaceInstance(GPrinterDescription*) { return nullptr; }
 
-// The kernel's devices are not made here yet.
-GDevice* GOSFactoryNT::createDeviceInstance(GPrinterDescription*) { return nullptr; }
+// Only a description of the engine's device makes a device: the kernel
+// prints on nothing else.
+GDevice* GOSFactoryNT::createDeviceInstance(GPrinterDescription* description) {
+  const auto* nt = dynamic_cast<const GDeviceDescriptionNT*>(description);
+  return nt ? new (std::nothrow) GPrinterDeviceNT(*nt) : nullptr;
+}
 
-// The kernel has no per-device metrics helper of this kind yet; the device
-// keeps none.
+// The stand-in refuses the engine's calls for the device it wraps, which
+// stays its owner's; a device that is not the kernel's gets the base's
+// answer.
+GDevice* GOSFactoryNT::createErrorDevice(GDevice* device) {
+  if (auto* nt = dynamic_cast<GDeviceNT*>(device)) return new (std::nothrow) GErrorDeviceNT(nt);
+  return GOSFactory::createErrorDevice(device);
+}
+
+// The per-device metrics helper comes with the kernel's font metrics; until
+// then the device keeps none.
 GFontMetrics* GOSFactoryNT::createFontMetrics(GDevice*) { return nullptr; }
 
 GBitmapGlyphSet* GOSFactoryNT::createBitmapGlyphSet() { return nullptr; }

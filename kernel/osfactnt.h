@@ -23,8 +23,13 @@ class GOSFactoryNT : public GOSFactory {
   ~GOSFactoryNT() override;
 
   /* 1 */ GDriverInstance* createInterfaceInstance(GPrinterDescription* description) override;
+  // A new GPrinterDeviceNT for a GDeviceDescriptionNT; null for any other
+  // description.
   /* 2 */ GDevice* createDeviceInstance(GPrinterDescription* description) override;
-  // 3, createErrorDevice: the base's until the kernel's error device exists.
+  // A new GErrorDeviceNT wrapping a kernel device (not owning it); any
+  // other device gets the base's answer.
+  /* 3 */ GDevice* createErrorDevice(GDevice* device) override;
+  // None: the kernel keeps no per-device metrics helper yet.
   /* 4 */ GFontMetrics* createFontMetrics(GDevice* device) override;
   // The engine's local time and the same moment in GMT; milliseconds are
   // left 0 in both.

@@ -27,7 +27,7 @@ class GPrinterDeviceNT : public GDeviceNT {
   // reports the job cancelled; else 0.
   uint32_t isAborted() override;
   // EngGetPrinterDataFileName of the description's engine device; empty
-  // when the engine names none.
+  // without one, or when the engine names none.
   RWWString printerDataFileName() const override;
   // The NT device's reset, then the description's engine device.
   void reset(GPrinterDescription* description) override;

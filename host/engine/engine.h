@@ -133,6 +133,32 @@ Live live();
 // records of file calls; what is still alive stays.
 void reset();
 
+// ---------------------------------------------- entries called by hand
+
+// For a host that calls a driver's entries itself, in an order of its own
+// choosing: an engine device of a printer for DrvEnablePDEV and
+// DrvCompletePDEV, given back with removeDevice; setDevicePdev records the
+// PDEV the driver answered for it, which the device surface then carries.
+// openSpoolJob opens the printer's spool job for DrvStartDoc (its id, 0
+// when none could be opened) and closeSpoolJob closes it; pageSent counts
+// a sent page for EngCheckAbort, as the player does after DrvSendPage.
+HDEV addDevice(HANDLE printer);
+void setDevicePdev(HDEV hdev, DHPDEV dhpdev);
+void removeDevice(HDEV hdev);
+DWORD openSpoolJob(HANDLE printer);
+void closeSpoolJob(HANDLE printer);
+void pageSent(HDEV hdev);
+
+// What the engine knows of a surface it made; false when hsurf is none of
+// its own. so stays valid until the surface is deleted.
+struct SurfaceState {
+  SURFOBJ* so = nullptr;
+  FLONG hooks = 0;
+  bool associated = false;
+  bool banding = false;
+};
+bool surfaceState(HSURF hsurf, SurfaceState& state);
+
 // ------------------------------------------------- DEVMODE, loader, player
 
 // A public DEVMODE: the 220 bytes of the engine's part, no private part.

@@ -128,6 +128,48 @@ void Driver::unload() {
 
 PFN Driver::entry(ULONG index) const { return index < INDEX_LAST ? entries_[index] : nullptr; }
 
+// ------------------------------------------------------ entries called by hand
+
+HDEV addDevice(HANDLE printer) {
+  auto* device = new Device;
+  device->printer = printer;
+  track(Kind::Device, device);
+  return reinterpret_cast<HDEV>(device);
+}
+
+void setDevicePdev(HDEV hdev, DHPDEV dhpdev) {
+  std::lock_guard guard(lock());
+  if (Device* device = deviceOf(hdev, "setDevicePdev")) device->dhpdev = dhpdev;
+}
+
+void removeDevice(HDEV hdev) {
+  std::lock_guard guard(lock());
+  if (!untrack(Kind::Device, hdev)) {
+    reportMisuse("removeDevice: unknown engine device");
+    return;
+  }
+  delete reinterpret_cast<Device*>(hdev);
+}
+
+DWORD openSpoolJob(HANDLE printer) { return openJob(printer); }
+
+void closeSpoolJob(HANDLE printer) { closeJob(printer); }
+
+void pageSent(HDEV hdev) {
+  std::lock_guard guard(lock());
+  if (Device* device = deviceOf(hdev, "pageSent")) ++device->pagesSent;
+}
+
+bool surfaceState(HSURF hsurf, SurfaceState& state) {
+  SurfaceInfo info;
+  if (!surfaceInfo(hsurf, info)) return false;
+  state.so = info.so;
+  state.hooks = info.hooks;
+  state.associated = info.associated;
+  state.banding = info.banding;
+  return true;
+}
+
 // ------------------------------------------------------------------ Player
 
 namespace {

@@ -3,12 +3,16 @@
 // text built by the standard library's string streams, whose buffers are
 // allocated inside the C++ runtime linked into the driver; for the tests of
 // enabling and disabling, the driver's output-port providers and the
-// runtime's start-up on its own.
+// runtime's start-up on its own; for the tests of the PDEV entries, the
+// devices the driver server holds and whether the device of a PDEV reports
+// its job aborted.
 
 #include <sstream>
 #include <string>
 
 #include "core/outport.h"
+#include "device/drvrsrvr.h"
+#include "kernel/devicent.h"
 #include "kernel/runtime.h"
 
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -35,3 +39,20 @@ PROBE_EXPORT int KrenderProbeIsSpoolerProvider(const char* name) {
 // them, so that a test can tell what the start-up takes from the pool.
 PROBE_EXPORT void KrenderProbeStartRuntime() { kernelRuntimeStartup(); }
 PROBE_EXPORT void KrenderProbeStopRuntime() { kernelRuntimeShutdown(); }
+
+// How many devices the driver's server has registered; 0 without a server.
+PROBE_EXPORT unsigned KrenderProbeDeviceEntries() {
+  GDriverServer* server = GDriverServer::instance();
+  return server ? server->deviceEntries() : 0;
+}
+
+// The abort answer of the device behind a PDEV (0 without one), and its
+// abort flag.
+PROBE_EXPORT unsigned KrenderProbeIsAborted(DHPDEV pdev) {
+  GDeviceNT* device = gDeviceOfPdev(pdev);
+  return device ? device->isAborted() : 0;
+}
+
+PROBE_EXPORT void KrenderProbeSetAborted(DHPDEV pdev, unsigned aborted) {
+  if (GDeviceNT* device = gDeviceOfPdev(pdev)) device->setAborted(aborted);
+}

@@ -316,3 +316,59 @@ TEST(PrintRunProgram, BlankPagesThroughTheKernelDriverComeOutAsAWholeJob) {
   }
 #endif
 }
+
+// The kernel driver's heap through identical documents on one PDEV: none
+// leaves more alive than the one before, every block goes back to the
+// engine's pool once the driver is unloaded, and the engine sees no misuse
+// (a block freed by the wrong heap would be one).
+TEST(PrintRunProgram, ASecondIdenticalDocumentLeavesTheDriversHeapAsTheFirstDid) {
+#ifndef PRINTRUN_KRENDER
+  GTEST_SKIP() << "this build makes no kernel driver";
+#else
+  eng::reset();
+  TempDir dir;
+  const std::string previousRoot = eng::root();
+  eng::setRoot(dir.path());
+  std::string error;
+  const std::unique_ptr<GAttributeComposite> tree = buildPrinterTree(PrinterModel(), error);
+  ASSERT_TRUE(tree) << error;
+  ASSERT_TRUE(writePrinterTree(*tree, eng::driverFolder() + "/printer.dat", error)) << error;
+  eng::PrinterSetup setup;
+  setup.printerName = u"Heap Printer";
+  setup.driverName = u"Heap Driver";
+  setup.portName = u"LPT1:";
+  setup.dataFile = u"\\SystemRoot\\System32\\spool\\drivers\\w32x86\\2\\printer.dat";
+  HANDLE printer = eng::addPrinter(setup);
+
+  const eng::Live before = eng::live();
+  {
+    eng::Driver driver;
+    ASSERT_EQ(driver.load(PRINTRUN_KRENDER), "");
+    eng::Player player(driver, printer);
+    eng::PublicDevMode fields;
+    fields.deviceName = setup.printerName;
+    ASSERT_EQ(player.open(eng::publicDevMode(fields)), "");
+    eng::Document doc;
+    doc.name = u"blank";
+    doc.pages.resize(2);
+    ASSERT_EQ(player.play(doc), "");
+    const eng::Live once = eng::live();
+    ASSERT_EQ(player.play(doc), "");
+    const eng::Live twice = eng::live();
+    ASSERT_EQ(player.play(doc), "");
+    // The first document leaves two blocks that the next one gives back;
+    // from then on every document leaves the heap as it found it.
+    EXPECT_LE(twice.blocks, once.blocks);
+    EXPECT_EQ(eng::live(), twice);
+    EXPECT_EQ(player.close(), "");
+  }
+  EXPECT_EQ(eng::live(), before);
+  EXPECT_EQ(eng::misuse(), std::vector<std::string>());
+  const std::vector<std::string> jobs = eng::jobFiles(printer);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(fileContents(jobs[0]), fileContents(jobs[1]));
+  eng::removePrinter(printer);
+  eng::setRoot(previousRoot.empty() ? dir.path() : previousRoot);
+  eng::reset();
+#endif
+}

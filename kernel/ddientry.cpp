@@ -64,6 +64,41 @@ void abandonPdev(GDeviceNT* device, uint32_t handle, GPdevRecordNT* record) {
   delete record;
 }
 
+// The frame of an entry that only passes the call to the device of its
+// surface: the failure value without a device, and after an exception.
+template <typename Answer, typename Call>
+Answer onDeviceOf(SURFOBJ* surface, Answer failure, Call call) {
+  try {
+    GDeviceNT* device = gDeviceOfSurface(surface);
+    return device ? call(*device) : failure;
+  } catch (...) {
+    return failure;
+  }
+}
+
+// The frame of a drawing entry: FALSE without a device, TRUE once it is
+// found, then the answer of the device's handler (route 0) or of the draw
+// onto the band surface (route 2), whichever the call takes. An exception
+// leaves the answer as it was.
+template <typename OnDevice, typename OnBand>
+BOOL drawingFrame(SURFOBJ* target, int32_t kind, OnDevice onDevice, OnBand onBand) {
+  BOOL answer = FALSE;
+  try {
+    GDeviceNT* device = gDeviceOfSurface(target);
+    if (!device) return FALSE;
+    answer = TRUE;
+    SURFOBJ* surface = target;
+    const int32_t route = ddiSurfaceRoute(device, surface, kind);
+    BandDraw draw(*device, route);
+    if (route == kDdiRouteDevice)
+      answer = onDevice(*device);
+    else if (route == kDdiRouteBand)
+      answer = onBand(*device, surface);
+  } catch (...) {
+  }
+  return answer;
+}
+
 }  // namespace
 
 uint32_t gDdiPostScriptFlag = 0;
@@ -193,57 +228,27 @@ void DrvDisableSurface(DHPDEV dhpdev) {
 // ---- documents, pages and bands --------------------------------------------------
 
 BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->startDoc(pwszDocName, dwJobId) : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  return onDeviceOf(pso, BOOL{FALSE}, [&](GDeviceNT& device) { return device.startDoc(pwszDocName, dwJobId); });
 }
 
 BOOL DrvEndDoc(SURFOBJ* pso, FLONG fl) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->endDoc(fl) : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  return onDeviceOf(pso, BOOL{FALSE}, [&](GDeviceNT& device) { return device.endDoc(fl); });
 }
 
 BOOL DrvStartPage(SURFOBJ* pso) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->startPage(pso) : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  return onDeviceOf(pso, BOOL{FALSE}, [&](GDeviceNT& device) { return device.startPage(pso); });
 }
 
 BOOL DrvSendPage(SURFOBJ* pso) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->sendPage() : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  return onDeviceOf(pso, BOOL{FALSE}, [](GDeviceNT& device) { return device.sendPage(); });
 }
 
 BOOL DrvStartBanding(SURFOBJ* pso, POINTL* pptl) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->startBanding(pptl) : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  return onDeviceOf(pso, BOOL{FALSE}, [&](GDeviceNT& device) { return device.startBanding(pptl); });
 }
 
 BOOL DrvNextBand(SURFOBJ* pso, POINTL* pptl) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->nextBand(pptl) : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  return onDeviceOf(pso, BOOL{FALSE}, [&](GDeviceNT& device) { return device.nextBand(pptl); });
 }
 
 // ---- drawing -----------------------------------------------------------------------
@@ -270,62 +275,35 @@ BOOL DrvRealizeBrush(BRUSHOBJ* pbo, SURFOBJ* psoTarget, SURFOBJ* psoPattern, SUR
 
 BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo, POINTL* pptlBrushOrg,
                    LINEATTRS* plineattrs, ULONG mix) {
-  BOOL answer = FALSE;
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    if (!device) return FALSE;
-    answer = TRUE;
-    SURFOBJ* surface = pso;
-    const int32_t route = ddiSurfaceRoute(device, surface, kDdiKindDraw);
-    BandDraw draw(*device, route);
-    if (route == kDdiRouteDevice)
-      answer = device->strokePath(ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
-    else if (route == kDdiRouteBand)
-      answer = EngStrokePath(surface, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
-  } catch (...) {
-  }
-  return answer;
+  return drawingFrame(
+      pso, kDdiKindDraw,
+      [&](GDeviceNT& device) { return device.strokePath(ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix); },
+      [&](GDeviceNT&, SURFOBJ* band) {
+        return EngStrokePath(band, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
+      });
 }
 
 BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg, ULONG mix,
                  FLONG flOptions) {
-  BOOL answer = FALSE;
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    if (!device) return FALSE;
-    answer = TRUE;
-    SURFOBJ* surface = pso;
-    const int32_t route = ddiSurfaceRoute(device, surface, kDdiKindDraw);
-    BandDraw draw(*device, route);
-    if (route == kDdiRouteDevice)
-      answer = device->fillPath(ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
-    else if (route == kDdiRouteBand)
-      answer = EngFillPath(surface, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
-  } catch (...) {
-  }
-  return answer;
+  return drawingFrame(
+      pso, kDdiKindDraw,
+      [&](GDeviceNT& device) { return device.fillPath(ppo, pco, pbo, pptlBrushOrg, mix, flOptions); },
+      [&](GDeviceNT&, SURFOBJ* band) { return EngFillPath(band, ppo, pco, pbo, pptlBrushOrg, mix, flOptions); });
 }
 
 BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pboStroke,
                           LINEATTRS* plineattrs, BRUSHOBJ* pboFill, POINTL* pptlBrushOrg, ULONG mixFill,
                           FLONG flOptions) {
-  BOOL answer = FALSE;
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    if (!device) return FALSE;
-    answer = TRUE;
-    SURFOBJ* surface = pso;
-    const int32_t route = ddiSurfaceRoute(device, surface, kDdiKindDraw);
-    BandDraw draw(*device, route);
-    if (route == kDdiRouteDevice)
-      answer = device->strokeAndFillPath(ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill,
-                                         flOptions);
-    else if (route == kDdiRouteBand)
-      answer = EngStrokeAndFillPath(surface, ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill,
+  return drawingFrame(
+      pso, kDdiKindDraw,
+      [&](GDeviceNT& device) {
+        return device.strokeAndFillPath(ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill,
+                                        flOptions);
+      },
+      [&](GDeviceNT&, SURFOBJ* band) {
+        return EngStrokeAndFillPath(band, ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill,
                                     flOptions);
-  } catch (...) {
-  }
-  return answer;
+      });
 }
 
 BOOL DrvPaint(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg, ULONG mix) {
@@ -367,74 +345,49 @@ BOOL DrvPaint(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg, U
 
 BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
                POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ULONG rop4) {
-  BOOL answer = FALSE;
-  try {
-    GDeviceNT* device = gDeviceOfSurface(psoTrg);
-    if (!device) return FALSE;
-    answer = TRUE;
-    SURFOBJ* surface = psoTrg;
-    const int32_t route = ddiSurfaceRoute(device, surface, kDdiKindDraw);
-    BandDraw draw(*device, route);
-    if (route == kDdiRouteDevice) {
-      answer = device->bitBlt(psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
-    } else if (route == kDdiRouteBand && prclTrg) {
-      const RECTL target = *prclTrg;
-      RECTL onBand = target;
-      answer = device->bitBltOnSurface(surface, psoSrc, psoMask, pco, pxlo, &onBand, pptlSrc,
-                                       target.right - target.left, target.bottom - target.top, pptlMask, pbo,
-                                       pptlBrush, rop4);
-    }
-  } catch (...) {
-  }
-  return answer;
+  return drawingFrame(
+      psoTrg, kDdiKindDraw,
+      [&](GDeviceNT& device) {
+        return device.bitBlt(psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+      },
+      [&](GDeviceNT& device, SURFOBJ* band) -> BOOL {
+        if (!prclTrg) return TRUE;
+        RECTL onBand = *prclTrg;
+        return device.bitBltOnSurface(band, psoSrc, psoMask, pco, pxlo, &onBand, pptlSrc,
+                                      prclTrg->right - prclTrg->left, prclTrg->bottom - prclTrg->top, pptlMask,
+                                      pbo, pptlBrush, rop4);
+      });
 }
 
 BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, PVOID pca,
                    POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc, POINTL* pptlMask, ULONG iMode) {
-  BOOL answer = FALSE;
-  try {
-    GDeviceNT* device = gDeviceOfSurface(psoDest);
-    if (!device) return FALSE;
-    answer = TRUE;
-    SURFOBJ* surface = psoDest;
-    const int32_t route = ddiSurfaceRoute(device, surface, kDdiKindDraw);
-    BandDraw draw(*device, route);
-    if (route == kDdiRouteDevice) {
-      answer = device->stretchBlt(psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode);
-    } else if (route == kDdiRouteBand && prclDest) {
-      // The engine halftones what it stretches onto the band.
-      RECTL onBand = *prclDest;
-      answer = device->stretchBltOnSurface(surface, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, &onBand, prclSrc,
-                                           pptlMask, kHalftoneStretch);
-    }
-  } catch (...) {
-  }
-  return answer;
+  return drawingFrame(
+      psoDest, kDdiKindDraw,
+      [&](GDeviceNT& device) {
+        return device.stretchBlt(psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode);
+      },
+      [&](GDeviceNT& device, SURFOBJ* band) -> BOOL {
+        if (!prclDest) return TRUE;
+        // The engine halftones what it stretches onto the band.
+        RECTL onBand = *prclDest;
+        return device.stretchBltOnSurface(band, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, &onBand, prclSrc,
+                                          pptlMask, kHalftoneStretch);
+      });
 }
 
 BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest,
                  POINTL* pptlSrc) {
-  BOOL answer = FALSE;
-  try {
-    GDeviceNT* device = gDeviceOfSurface(psoDest);
-    // The device surface copied into an engine bitmap: the driver keeps no
-    // pixels of its own, so the target is left white.
-    if (!device) return EngEraseSurface(psoDest, prclDest, kEraseColor);
-    answer = TRUE;
-    SURFOBJ* surface = psoDest;
-    const int32_t route = ddiSurfaceRoute(device, surface, kDdiKindDraw);
-    BandDraw draw(*device, route);
-    if (route == kDdiRouteDevice) {
-      answer = device->copyBits(psoSrc, pco, pxlo, prclDest, pptlSrc);
-    } else if (route == kDdiRouteBand && prclDest) {
-      const RECTL target = *prclDest;
-      RECTL onBand = target;
-      answer = device->copyBitsOnSurface(surface, psoSrc, pco, pxlo, &onBand, pptlSrc, target.right - target.left,
-                                         target.bottom - target.top);
-    }
-  } catch (...) {
-  }
-  return answer;
+  // The device surface copied into an engine bitmap: the driver keeps no
+  // pixels of its own, so the target is left white.
+  if (!gDeviceOfSurface(psoDest)) return EngEraseSurface(psoDest, prclDest, kEraseColor);
+  return drawingFrame(
+      psoDest, kDdiKindDraw, [&](GDeviceNT& device) { return device.copyBits(psoSrc, pco, pxlo, prclDest, pptlSrc); },
+      [&](GDeviceNT& device, SURFOBJ* band) -> BOOL {
+        if (!prclDest) return TRUE;
+        RECTL onBand = *prclDest;
+        return device.copyBitsOnSurface(band, psoSrc, pco, pxlo, &onBand, pptlSrc, prclDest->right - prclDest->left,
+                                        prclDest->bottom - prclDest->top);
+      });
 }
 
 BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra, RECTL* prclOpaque,
@@ -472,36 +425,21 @@ void DrvDestroyFont(FONTOBJ*) {}
 
 ULONG DrvFontManagement(SURFOBJ* pso, FONTOBJ* pfo, ULONG iMode, ULONG cjIn, PVOID pvIn, ULONG cjOut,
                         PVOID pvOut) {
-  try {
-    if (pso) {
-      GDeviceNT* device = gDeviceOfSurface(pso);
-      return device ? device->fontManagement(pfo, iMode, cjIn, pvIn, cjOut, pvOut) : 0;
-    }
-    if (iMode != QUERYESCSUPPORT || cjIn != sizeof(ULONG) || !pvIn) return 0;
-    ULONG escape;
-    std::memcpy(&escape, pvIn, sizeof escape);
-    return escape == kPostScriptEscape ? gDdiPostScriptFlag : 0;
-  } catch (...) {
-    return 0;
-  }
+  if (pso)
+    return onDeviceOf(pso, ULONG{0},
+                      [&](GDeviceNT& device) { return device.fontManagement(pfo, iMode, cjIn, pvIn, cjOut, pvOut); });
+  if (iMode != QUERYESCSUPPORT || cjIn != sizeof(ULONG) || !pvIn) return 0;
+  ULONG escape;
+  std::memcpy(&escape, pvIn, sizeof escape);
+  return escape == kPostScriptEscape ? gDdiPostScriptFlag : 0;
 }
 
 ULONG DrvEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->escape(iEsc, cjIn, pvIn, cjOut, pvOut) : 0;
-  } catch (...) {
-    return 0;
-  }
+  return onDeviceOf(pso, ULONG{0}, [&](GDeviceNT& device) { return device.escape(iEsc, cjIn, pvIn, cjOut, pvOut); });
 }
 
 ULONG DrvDrawEscape(SURFOBJ* pso, ULONG iEsc, CLIPOBJ* pco, RECTL* prcl, ULONG cjIn, PVOID pvIn) {
-  try {
-    GDeviceNT* device = gDeviceOfSurface(pso);
-    return device ? device->drawEscape(iEsc, pco, prcl, cjIn, pvIn) : 0;
-  } catch (...) {
-    return 0;
-  }
+  return onDeviceOf(pso, ULONG{0}, [&](GDeviceNT& device) { return device.drawEscape(iEsc, pco, prcl, cjIn, pvIn); });
 }
 
 // Every colour is left to the engine's halftoning.

@@ -67,8 +67,9 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
                              HANDLE driver);
   // Moves the job of this (old) device to the new PDEV: the two devices
   // exchange their DEVMODE objects and their PDEV records, so that the
-  // engine's new PDEV leads to this device. 1, or 0 with both devices as
-  // they were.
+  // engine's new PDEV leads to this device; each PDEV's default palette
+  // goes with its record. 1, or 0 with both devices as they were, also
+  // when a DEVMODE object cannot be bound to its new owner.
   virtual int32_t resetPDEV(GDeviceNT& newDevice);
   virtual void completePDEV(HDEV engineDevice);
   virtual void disablePDEV();

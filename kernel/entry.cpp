@@ -2,8 +2,8 @@
 // process-wide objects every later call depends on (platform services,
 // memory reserve, driver server, font-file pool, font-id lock, spooler port
 // provider, the conversion that asks for a job's port with its device) and
-// hands the engine the table of DDI entries; disabling takes
-// them down in reverse, the runtime last.
+// hands the engine the table of DDI entries; disabling takes them down in
+// reverse, the runtime last.
 //
 // An enable that does not finish (refused arguments, a singleton that could
 // not be made, an exception) takes down what it did in the disable order and

@@ -91,9 +91,9 @@ GDevice* GOSFactoryNT::createDeviceInstance(GPrinterDescription* description) {
   return nt ? new (std::nothrow) GPrinterDeviceNT(*nt) : nullptr;
 }
 
-// The stand-in refuses the engine's calls for the device it wraps, which
-// stays its owner's; a device that is not the kernel's gets the base's
-// answer.
+// The error device refuses the engine's calls in place of the device it
+// wraps, which stays its owner's; a device that is not the kernel's gets
+// the base's answer.
 GDevice* GOSFactoryNT::createErrorDevice(GDevice* device) {
   if (auto* nt = dynamic_cast<GDeviceNT*>(device)) return new (std::nothrow) GErrorDeviceNT(nt);
   return GOSFactory::createErrorDevice(device);

@@ -117,19 +117,17 @@ TEST_F(DdiEntryTest, EachEntryPassesOnlyInItsTurnAndARefusalLeavesNoLastError) {
     std::string trace;
     for (Call call : c.before) trace += std::string(nameOf(call)) + " ";
     SCOPED_TRACE(trace + "then " + nameOf(c.call));
+    const size_t jobsBefore = printer.jobs().size();
     OpenPdev pdev(driver, printer);
     ASSERT_NE(pdev.surface(), nullptr);
     for (Call call : c.before) ASSERT_NE(run(pdev, call), 0u) << nameOf(call);
-    const bool wasOpen = pdev.jobOpen;
     EngSetLastError(kSentinel);
     EXPECT_EQ(run(pdev, c.call), c.answer);
     EXPECT_EQ(EngGetLastError(), kSentinel);
     if (pdev.jobOpen) pdev.endDoc();
+    // What the spool job of this case holds, if it has one.
     const Lines jobs = printer.jobs();
-    if (wasOpen || !jobs.empty()) {
-      ASSERT_FALSE(jobs.empty());
-      EXPECT_EQ(!jobs.back().empty(), c.sends);
-    }
+    EXPECT_EQ(jobs.size() > jobsBefore && !jobs.back().empty(), c.sends);
   }
 }
 
@@ -213,6 +211,13 @@ TEST_F(DdiEntryTest, APdevThatCannotBeEnabledLeavesNothingBehind) {
   } cases[] = {{"no capability sets (112)", DeviceId::kCapabilitySets},
                {"no media for the paper", DriverInstanceId::kMediaPool}};
   BuiltPrinter working;
+  // The engine's own tables grow on their first use, from the same pool the
+  // blocks are counted in: one whole run first, so that only the driver's
+  // blocks are compared.
+  {
+    DdiDriver warm;
+    OpenPdev pdev(warm, working);
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     PrinterModel model;

@@ -77,12 +77,15 @@ void RWFactory::addCreator(RWuserCreator fn, RWClassID id, const RWStringID& sid
     std::unique_ptr<RWFactoryEntry> byId(rwAllocated(new RWFactoryEntryById(id, fn, sid)));
     std::unique_ptr<RWFactoryEntry> byString(rwAllocated(new RWFactoryEntryByString(id, fn, sid)));
     RWGuard guard(contentsLock());
-    const RWCollectable* added = byId.get();
+    const bool idIsNew = find(byId.get()) == nullptr;
     idTaken = insertOrDrop(*this, std::move(byId));
     try {
       stringTaken = insertOrDrop(*this, std::move(byString));
     } catch (...) {
-      if (find(added) == added) delete remove(added);
+      if (idIsNew) {
+        RWFactoryEntryById probe(id, nullptr, RWStringID());
+        delete remove(&probe);
+      }
       throw;
     }
   }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "rw/kmsys.h"
 
@@ -50,7 +51,13 @@ void reportFatalError(int32_t kind, uint16_t errorId, const RWCString& sourceNam
   // The report is not shown anywhere; the abort is handed it, so that a
   // process that replaces the abort can keep it.
   if (kind != kFatalAbort && kind != kFatalShutDownAndAbort) return;
-  RWCString text = fatalErrorText(kind, errorId);
+  // Memory may have run out (the memory reserve reports that): without room
+  // for its text the report still shuts down and aborts.
+  RWCString text;
+  try {
+    text = fatalErrorText(kind, errorId);
+  } catch (const std::bad_alloc&) {
+  }
   GFatalReport report{kind, errorId, sourceName, line, text};
   if (kind == kFatalShutDownAndAbort) shutDownDriverServer();
   abortProcess(report);

@@ -17,6 +17,21 @@ void* reserve = nullptr;
 
 std::atomic<GMemoryReleaseHook> releaseHook{nullptr};
 
+// The fatal report's source names, made when the handler is installed: the
+// handler runs when there is no memory left to make them.
+RWCString* reserveSource = nullptr;
+RWCString* releaseSource = nullptr;
+
+// Set while this thread runs the handler. Where a failed allocation calls
+// the handler again from inside it (user mode), the inner call gives up.
+thread_local bool inHandler = false;
+
+int releaseReserve();
+
+void reportExhausted(const RWCString* source, int32_t line) {
+  reportFatalError(kFatalShutDownAndAbort, kFatalMemoryExhausted, source ? *source : RWCString(), line, RWCString());
+}
+
 // The guard reports lock failures from the handler's own source.
 struct Locked : GOSLockGuard {
   Locked() : GOSLockGuard(handlerLock, kNewHandlerSource, kNewHandlerLine, kNewHandlerLine) {}
@@ -52,6 +67,8 @@ void installNewHandler(uint32_t size) {
   uint32_t wanted;
   {
     Locked lock;
+    if (!reserveSource) reserveSource = new RWCString(kNewHandlerSource);
+    if (!releaseSource) releaseSource = new RWCString(kReleaseMemorySource);
     if (!installed) {
       // The platform's operator new gives up on 0, which only happens when
       // the fatal error's abort returned.
@@ -74,12 +91,27 @@ void removeNewHandler() {
     }
     ::operator delete(reserve);
     reserve = nullptr;
+    delete reserveSource;
+    reserveSource = nullptr;
+    delete releaseSource;
+    releaseSource = nullptr;
   }
   delete handlerLock;
   handlerLock = nullptr;
 }
 
 int reserveNewHandler() {
+  if (inHandler) return 0;
+  struct Running {
+    Running() { inHandler = true; }
+    ~Running() { inHandler = false; }
+  } running;
+  return releaseReserve();
+}
+
+namespace {
+
+int releaseReserve() {
   void* block;
   {
     Locked lock;
@@ -87,8 +119,7 @@ int reserveNewHandler() {
     reserve = nullptr;
   }
   if (!block) {
-    reportFatalError(kFatalShutDownAndAbort, kFatalMemoryExhausted, kNewHandlerSource, kNewHandlerLine,
-                     RWCString());
+    reportExhausted(reserveSource, kNewHandlerLine);
     return 0;
   }
   ::operator delete(block);
@@ -96,8 +127,7 @@ int reserveNewHandler() {
   GMemoryReleaseHook hook = releaseHook.load();
   if (!hook || !hook()) {
     shutDownDriverServer();
-    reportFatalError(kFatalShutDownAndAbort, kFatalMemoryExhausted, kReleaseMemorySource, kReleaseMemoryLine,
-                     RWCString());
+    reportExhausted(releaseSource, kReleaseMemoryLine);
     return 0;
   }
 
@@ -106,10 +136,13 @@ int reserveNewHandler() {
     Locked lock;
     size = reserveSize;
   }
-  // Taking the new reserve may itself fail and come back here, which then
-  // finds no reserve and ends as above.
+  // Taking the new reserve may itself fail; the handler is not asked again
+  // from inside itself, and the next failure finds no reserve and ends as
+  // above.
   void* fresh = ::operator new(size, std::nothrow);
   if (!fresh) return 0;
   keepReserve(fresh);
   return 1;
 }
+
+}  // namespace

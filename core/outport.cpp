@@ -230,7 +230,7 @@ GOutputPortProviderRegistry& GOutputPortProviderRegistry::instance() {
   return registry;
 }
 
-const GOutputPortProviderRegistry::Entry* GOutputPortProviderRegistry::findIn(const std::vector<Entry>& list,
+const GOutputPortProviderRegistry::Entry* GOutputPortProviderRegistry::findIn(const List& list,
                                                                               const RWCString& name) {
   for (const Entry& e : list)
     if (e.name.length() == name.length() && e.name == name) return &e;
@@ -241,13 +241,17 @@ int32_t GOutputPortProviderRegistry::add(GOutputPortProvider* provider, const RW
   if (!provider) return 1;
   if (findIn(primary_, name) || findIn(secondary_, name)) return 1;
   uint32_t mask = provider->capabilities();
+  // Room in both lists first: running out of memory adds the provider to
+  // neither (std::bad_alloc).
+  if (mask & 0xFFFFu) primary_.reserve(primary_.size() + 1);
+  if (mask & ~0xFFFFu) secondary_.reserve(secondary_.size() + 1);
   if (mask & 0xFFFFu) primary_.push_back(Entry{name, provider});
   if (mask & ~0xFFFFu) secondary_.push_back(Entry{name, provider});
   return 0;
 }
 
 int32_t GOutputPortProviderRegistry::remove(const RWCString& name) {
-  for (std::vector<Entry>* list : {&primary_, &secondary_}) {
+  for (List* list : {&primary_, &secondary_}) {
     for (auto it = list->begin(); it != list->end(); ++it) {
       if (it->name.length() == name.length() && it->name == name) {
         list->erase(it);
@@ -256,7 +260,7 @@ int32_t GOutputPortProviderRegistry::remove(const RWCString& name) {
     }
     // The last provider gone, the list gives its storage back: the kernel
     // driver's heap must hold nothing of the registry once it is disabled.
-    if (list->empty()) std::vector<Entry>().swap(*list);
+    if (list->empty()) List().swap(*list);
   }
   return 0;
 }

@@ -16,6 +16,7 @@
 
 #include "core/classids.h"
 #include "core/perobj.h"
+#include "rw/bufhelp.h"
 #include "rw/cstring.h"
 #include "rw/wstring.h"
 
@@ -204,10 +205,13 @@ class GOutputPortProviderRegistry {
     RWCString name;
     GOutputPortProvider* provider;
   };
-  static const Entry* findIn(const std::vector<Entry>& list, const RWCString& name);
+  // The driver's registry lives in the kernel driver too, whose operator new
+  // answers null: the lists' allocator throws instead.
+  using List = std::vector<Entry, RWCheckedAllocator<Entry>>;
+  static const Entry* findIn(const List& list, const RWCString& name);
 
-  std::vector<Entry> primary_;
-  std::vector<Entry> secondary_;
+  List primary_;
+  List secondary_;
 };
 
 #endif

@@ -48,7 +48,7 @@ void* rwSmallAlloc(RWsize size) {
     const unsigned c = classOf(size);
     if (cache.count[c]) return cache.blocks[c][--cache.count[c]];
   }
-  return ::operator new(roundedSize(size));
+  return rwAllocated(::operator new(roundedSize(size)));
 }
 
 void rwSmallRelease(void* block, RWsize size) {

@@ -1,4 +1,5 @@
 #include "rw/cstring.h"
+#include "rw/bufhelp.h"
 
 #include <atomic>
 #include <cstring>
@@ -147,7 +148,7 @@ RWCStringRef* RWCString::allocateRep(RWsize capacity, RWsize length) {
     emptyRep.ref.refs_.addReference();
     return &emptyRep.ref;
   }
-  void* mem = ::operator new(sizeof(RWCStringRef) + static_cast<size_t>(capacity) + 1);
+  void* mem = rwAllocated(::operator new(sizeof(RWCStringRef) + static_cast<size_t>(capacity) + 1));
   RWCStringRef* r = new (mem) RWCStringRef(capacity, length);
   r->chars()[length] = 0;
   return r;

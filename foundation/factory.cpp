@@ -1,6 +1,7 @@
 #include "rw/factory.h"
 
 #include <atomic>
+#include <memory>
 
 #include "rw/bufhelp.h"
 #include "rw/mutex.h"
@@ -36,12 +37,15 @@ void dropFactoryIfEmpty() {
 }
 
 // Inserts the entry, or drops it when its key is held already; answers
-// whether the key is held by another create function.
-bool insertOrDrop(RWSet& entries, RWFactoryEntry* entry) {
+// whether the key is held by another create function. The set takes the
+// entry or throws, and then the entry is deleted here.
+bool insertOrDrop(RWSet& entries, std::unique_ptr<RWFactoryEntry> entry) {
   const RWuserCreator fn = entry->creator();
-  RWCollectable* held = entries.insert(entry);
-  if (held == entry) return false;
-  delete entry;
+  RWCollectable* held = entries.insert(entry.get());
+  if (held == entry.get()) {
+    entry.release();
+    return false;
+  }
   return held && asEntry(held)->creator() != fn;
 }
 
@@ -68,9 +72,22 @@ RWFactory::~RWFactory() { clearAndDelete(); }
 void RWFactory::addCreator(RWuserCreator fn, RWClassID id, const RWStringID& sid) {
   bool idTaken, stringTaken;
   {
+    // Both entries are made before either goes in, so that running out of
+    // memory leaves no class half registered.
+    std::unique_ptr<RWFactoryEntry> byId(rwAllocated(new RWFactoryEntryById(id, fn, sid)));
+    std::unique_ptr<RWFactoryEntry> byString(rwAllocated(new RWFactoryEntryByString(id, fn, sid)));
     RWGuard guard(contentsLock());
-    idTaken = insertOrDrop(*this, new RWFactoryEntryById(id, fn, sid));
-    stringTaken = insertOrDrop(*this, new RWFactoryEntryByString(id, fn, sid));
+    const bool idIsNew = find(byId.get()) == nullptr;
+    idTaken = insertOrDrop(*this, std::move(byId));
+    try {
+      stringTaken = insertOrDrop(*this, std::move(byString));
+    } catch (...) {
+      if (idIsNew) {
+        RWFactoryEntryById probe(id, nullptr, RWStringID());
+        delete remove(&probe);
+      }
+      throw;
+    }
   }
   // The first registration still wins, but two classes claiming one key is
   // a fault someone must hear of. Reported outside the lock, so that a
@@ -90,6 +107,19 @@ void RWFactory::removeCreator(const RWStringID& sid) {
   RWGuard guard(contentsLock());
   RWFactoryEntryByString probe(0, nullptr, sid);
   delete remove(&probe);
+}
+
+void RWFactory::removeCreator(RWClassID id, const char* sid) {
+  RWGuard guard(contentsLock());
+  RWFactoryEntryById byId(id, nullptr, RWStringID());
+  std::unique_ptr<RWCollectable> idEntry(remove(&byId));
+  // The class's own entry holds the string it was registered under; a
+  // probe that shares it makes no string of its own. Only when another
+  // class holds the ID is the string made from the text.
+  const RWFactoryEntry* held = asEntry(idEntry.get());
+  const bool own = held && sid && held->stringID() == sid;
+  RWFactoryEntryByString byString(0, nullptr, own ? held->stringID() : RWStringID(sid ? sid : ""));
+  delete remove(&byString);
 }
 
 RWuserCreator RWFactory::findCreator(RWClassID id) const {
@@ -149,6 +179,11 @@ void rwRemoveFromFactory(RWClassID id) {
 
 void rwRemoveFromFactory(const RWStringID& sid) {
   if (RWFactory* f = rwFactoryInstance()) f->removeCreator(sid);
+  dropFactoryIfEmpty();
+}
+
+void rwRemoveFromFactory(RWClassID id, const char* sid) {
+  if (RWFactory* f = rwFactoryInstance()) f->removeCreator(id, sid);
   dropFactoryIfEmpty();
 }
 

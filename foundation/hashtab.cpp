@@ -1,4 +1,5 @@
 #include "rw/hashtab.h"
+#include "rw/bufhelp.h"
 
 #include "rw/factory.h"
 #include "rw/rwset.h"
@@ -89,7 +90,7 @@ RWCollectable* RWHashTable::find(const RWCollectable* target) const {
 
 RWCollectable* RWHashTable::insertIntoBucket(RWsize i, RWCollectable* item) {
   RWSlistCollectables* b = bucket(i);
-  if (!b) table_(i) = b = new RWSlistCollectables;
+  if (!b) table_(i) = b = rwAllocated(new RWSlistCollectables);
   if (!b->append(item)) return nullptr;
   ++nitems_;
   return item;

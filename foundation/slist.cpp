@@ -1,5 +1,6 @@
 #include "rw/slist.h"
 
+#include "rw/bufhelp.h"
 #include "rw/rwerr.h"
 
 RWSlist::RWSlist(const RWSlist& s) : RWIsvSlist() {
@@ -15,12 +16,12 @@ RWSlist& RWSlist::operator=(const RWSlist& s) {
 }
 
 void* RWSlist::append(void* item) {
-  RWIsvSlist::append(new RWPSlink(item));
+  RWIsvSlist::append(rwAllocated(new RWPSlink(item)));
   return item;
 }
 
 void* RWSlist::prepend(void* item) {
-  RWIsvSlist::prepend(new RWPSlink(item));
+  RWIsvSlist::prepend(rwAllocated(new RWPSlink(item)));
   return item;
 }
 
@@ -29,14 +30,14 @@ void* RWSlist::insertAt(RWsize i, void* item) {
     rwReportIndex(i, entries());
     return nullptr;
   }
-  RWIsvSlist::insertAt(i, new RWPSlink(item));
+  RWIsvSlist::insertAt(i, rwAllocated(new RWPSlink(item)));
   return item;
 }
 
 void* RWSlist::insertAfter(RWsize i, void* item) {
   RWIsvSlink* prev = RWIsvSlist::at(i);
   if (!prev) return nullptr;
-  insertAfterLink(prev, new RWPSlink(item));
+  insertAfterLink(prev, rwAllocated(new RWPSlink(item)));
   return item;
 }
 

@@ -1,4 +1,5 @@
 #include "rw/wstring.h"
+#include "rw/bufhelp.h"
 
 #include <cstddef>
 #include <cstring>
@@ -197,7 +198,7 @@ RWWStringRef* RWWString::allocateRep(RWsize capacity, RWsize length) {
     return &emptyRep.ref;
   }
   size_t bytes = sizeof(RWWStringRef) + (size_t(capacity) + 1) * sizeof(RWwchar);
-  RWWStringRef* rep = new (::operator new(bytes)) RWWStringRef(capacity, length);
+  RWWStringRef* rep = new (rwAllocated(::operator new(bytes))) RWWStringRef(capacity, length);
   rep->data()[length] = 0;
   return rep;
 }

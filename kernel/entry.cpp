@@ -76,11 +76,17 @@ bool enable(ULONG engineVersion, ULONG size, DRVENABLEDATA* data) {
   GFontDatabase::createIdLock();
 
   // Without a provider there is nothing to register: the driver runs on,
-  // and a job finds no spooler port.
+  // and a job finds no spooler port. Running out of memory here leaves it
+  // so as well.
   if (!spoolerProvider) {
     spoolerProvider = new GSpoolerProvider;
-    if (spoolerProvider)
-      providerRegistered = GOutputPortProviderRegistry::instance().add(spoolerProvider, kSpoolerProviderName) == 0;
+    if (spoolerProvider) {
+      try {
+        providerRegistered = GOutputPortProviderRegistry::instance().add(spoolerProvider, kSpoolerProviderName) == 0;
+      } catch (const std::bad_alloc&) {
+        providerRegistered = false;
+      }
+    }
   }
   return true;
 }

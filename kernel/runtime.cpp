@@ -57,10 +57,14 @@ void stopNewHandler() {
 void loadNativeTable() { kmLoadNativeTable(); }
 RW_STARTUP_FIRST(nativeTableEntry, loadNativeTable, kmUnloadNativeTable);
 
+// Each stop goes into the exit table before its start runs: a start that
+// runs out of memory part way (std::bad_alloc) is undone by its stop at the
+// shut-down that follows, and a start whose stop found no room in the table
+// is not run at all.
 void runStartupEntries(const RWStartupEntry* begin, const RWStartupEntry* end) {
   for (const RWStartupEntry* entry = begin; entry && entry < end; ++entry) {
+    if (entry->stop && atexit(entry->stop) != 0) throw std::bad_alloc();
     if (entry->start) entry->start();
-    if (entry->stop) atexit(entry->stop);
   }
 }
 
@@ -96,8 +100,15 @@ int kernelRuntimeShutdown() {
   // Newest first, down to and including the first one registered. The C
   // library declares atexit's routine non-null, so the compiler may drop a
   // test of it there; a null one that got in anyway is passed over here.
-  for (ExitRoutine* slot = exitNext; slot && slot != exitStart;)
-    if (ExitRoutine routine = *--slot) routine();
+  // A routine that fails does not keep the ones before it from running.
+  for (ExitRoutine* slot = exitNext; slot && slot != exitStart;) {
+    if (ExitRoutine routine = *--slot) {
+      try {
+        routine();
+      } catch (...) {
+      }
+    }
+  }
   if (exitStart) EngFreeMem(exitStart);
   exitStart = exitNext = exitEnd = nullptr;
   kernelHeapShutdown();
@@ -179,8 +190,14 @@ void* allocate(size_t size, const void* caller) {
     if (void* block = kernelHeapAllocFor(size, caller)) return block;
     KernelNewHandler handler = currentNewHandler();
     if (!handler || inNewHandler) return nullptr;
+    // Nothing may leave the handler through operator new, whose no-throw
+    // forms are noexcept: a handler that throws gives up.
     inNewHandler = true;
-    int answer = handler();
+    int answer = 0;
+    try {
+      answer = handler();
+    } catch (...) {
+    }
     inNewHandler = false;
     if (!answer) return nullptr;
   }

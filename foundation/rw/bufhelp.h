@@ -4,7 +4,9 @@
 // Helpers for raw buffers: the growth rule of buffers that double, a cache of
 // very small blocks, binary search over an array, and the library version.
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "rw/defs.h"
 
@@ -13,6 +15,34 @@
 // stays within 2 GiB, then a step towards the 4 GiB limit. A buffer that
 // cannot grow any more is reported (OVFLOW) and 0 is answered.
 RWsize rwNewCapacity(RWsize capacity, RWsize elementSize);
+
+// The block an allocation answered, or std::bad_alloc for none. The kernel
+// driver's operator new answers null where the user-mode one throws; the
+// library's own allocations pass through here, so that both builds end an
+// exhausted allocation the same way and nothing is ever built over a null
+// block.
+template <typename T>
+T* rwAllocated(T* block) {
+  if (!block) throw std::bad_alloc();
+  return block;
+}
+
+// An allocator for standard containers that ends an exhausted allocation
+// with std::bad_alloc in both builds, where the kernel driver's operator new
+// would hand the container a null block.
+template <typename T>
+struct RWCheckedAllocator {
+  using value_type = T;
+  RWCheckedAllocator() = default;
+  template <typename U>
+  RWCheckedAllocator(const RWCheckedAllocator<U>&) {}
+  T* allocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    return static_cast<T*>(rwAllocated(::operator new(n * sizeof(T))));
+  }
+  void deallocate(T* block, size_t) noexcept { ::operator delete(block); }
+  friend bool operator==(const RWCheckedAllocator&, const RWCheckedAllocator&) { return true; }
+};
 
 // Blocks of 1 to 10 bytes are kept for reuse, up to five per even size class
 // (2, 4, 6, 8, 10 bytes); other sizes go straight to the allocator. A block

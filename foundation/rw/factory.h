@@ -71,6 +71,9 @@ class RWFactory : public RWSet {
   void addCreator(RWuserCreator fn, RWClassID id) { addCreator(fn, id, RWStringID("NoID")); }
   void removeCreator(RWClassID id);
   void removeCreator(const RWStringID& sid);
+  // Both keys of a registration, making no string where the class's own
+  // entry holds it, so that it works when memory has run out.
+  void removeCreator(RWClassID id, const char* sid);
   RWuserCreator findCreator(RWClassID id) const;
   RWuserCreator findCreator(const RWStringID& sid) const;
   RWCollectable* make(RWClassID id) const;
@@ -88,6 +91,8 @@ void rwAddToFactory(RWuserCreator fn, RWClassID id);  // string ID "No_RWStringI
 // it is left empty.
 void rwRemoveFromFactory(RWClassID id);
 void rwRemoveFromFactory(const RWStringID& sid);
+// Both keys of one registration; see RWFactory::removeCreator.
+void rwRemoveFromFactory(RWClassID id, const char* sid);
 RWCollectable* rwCreateFromFactory(RWClassID id);
 RWCollectable* rwCreateFromFactory(const RWStringID& sid);
 RWStringID rwStringIDOf(RWClassID id);
@@ -105,10 +110,7 @@ unsigned rwFactoryConflicts();
 //   RW_FACTORY_REGISTRATION(name, creator, Class::classIsA(), "Class");
 #define RW_FACTORY_REGISTRATION(name, creator, id, stringId)    \
   void name##Start() { rwAddToFactory(creator, id, RWStringID(stringId)); } \
-  void name##Stop() {                                           \
-    rwRemoveFromFactory(id);                                    \
-    rwRemoveFromFactory(RWStringID(stringId));                  \
-  }                                                             \
+  void name##Stop() { rwRemoveFromFactory(id, stringId); }      \
   RW_STARTUP(name, name##Start, name##Stop)
 
 // Registers a class for as long as the object lives.
@@ -118,10 +120,7 @@ class RWFactoryRegistrar {
       : id_(id), stringId_(stringId) {
     rwAddToFactory(fn, id, RWStringID(stringId));
   }
-  ~RWFactoryRegistrar() {
-    rwRemoveFromFactory(id_);
-    rwRemoveFromFactory(RWStringID(stringId_));
-  }
+  ~RWFactoryRegistrar() { rwRemoveFromFactory(id_, stringId_); }
   RWFactoryRegistrar(const RWFactoryRegistrar&) = delete;
   RWFactoryRegistrar& operator=(const RWFactoryRegistrar&) = delete;
 

@@ -210,3 +210,61 @@ TEST(FontIdLock, IsMadeOnceThroughThePlatformServicesAndDestroyed) {
 }
 
 }  // namespace
+
+namespace {
+
+// The engine's pool runs dry at each allocation of enabling in turn after
+// the runtime's start-up: the platform services, the memory reserve, the
+// driver server and the steps after them. Each refusal must leave nothing
+// alive and a driver that enables cleanly the next time. (The start-up
+// itself is left out: this test program's own heap, the engine's with it,
+// sits on the same pool, so the engine would run dry with the driver.)
+TEST_F(DriverEntryTest, AnEmptyPoolAfterStartUpRefusesCleanlyAndTheNextEnableWorks) {
+  auto startRuntime = reinterpret_cast<void (*)()>(dlsym(image, "KrenderProbeStartRuntime"));
+  auto stopRuntime = reinterpret_cast<void (*)()>(dlsym(image, "KrenderProbeStopRuntime"));
+  ASSERT_TRUE(startRuntime && stopRuntime);
+  // What the start-up and a whole enable take from the pool, once the
+  // engine has made what it keeps for the driver (the first enable).
+  enableAndDisable("first");
+  constexpr long kPlenty = 1000000;
+  eng::knobs().poolBlocks = kPlenty;
+  startRuntime();
+  const long startUp = kPlenty - eng::knobs().poolBlocks;
+  eng::knobs().poolBlocks = -1;
+  stopRuntime();
+  DRVENABLEDATA whole{};
+  eng::knobs().poolBlocks = kPlenty;
+  ASSERT_TRUE(enableDriver(whole));
+  const long all = kPlenty - eng::knobs().poolBlocks;
+  eng::knobs().poolBlocks = -1;
+  disable();
+  ASSERT_LT(startUp, all);
+
+  long refusals = 0;
+  for (long budget = startUp; budget < all; ++budget) {
+    SCOPED_TRACE("pool blocks " + std::to_string(budget));
+    const eng::Live start = eng::live();
+    DRVENABLEDATA ded{};
+    eng::knobs().poolBlocks = budget;
+    const bool enabled = enableDriver(ded);
+    const bool ranDry = eng::knobs().poolBlocks == 0;
+    eng::knobs().poolBlocks = -1;
+    EXPECT_TRUE(ranDry);
+    if (enabled) {
+      // Only the spooler provider may be missing: the driver works on
+      // without it, and a job finds no spooler port.
+      EXPECT_EQ(portProviders(), 0u);
+      disable();
+      EXPECT_EQ(eng::live(), start);
+      continue;
+    }
+    ++refusals;
+    EXPECT_EQ(portProviders(), 0u);
+    EXPECT_EQ(eng::live(), start);
+    enableAndDisable("after the refusal");
+    if (HasFailure()) break;
+  }
+  EXPECT_GT(refusals, 0);
+}
+
+}  // namespace

@@ -19,6 +19,7 @@
 #include "core/newhndlr.h"
 #include "host/engine/engine.h"
 #include "kernel/runtime.h"
+#include "kernel/tests/settingsfix.h"
 #include "kernel/tests/tracelog.h"
 #include "rw/btree.h"
 #include "rw/factory.h"
@@ -158,6 +159,47 @@ TEST(OperatorNew, TheReserveHandlerAnswersZeroAfterItsFatalReport) {
   // The driver server's memory step does nothing while there is none.
   EXPECT_EQ(memoryReleaseHook(), nullptr);
   releaseDriverServerMemory();
+}
+
+struct SeenReport {
+  int count = 0;
+  uint16_t errorId = 0;
+  std::string source;
+};
+SeenReport seenReport;
+void keepReport(const GFatalReport& r) {
+  ++seenReport.count;
+  seenReport.errorId = r.errorId;
+  seenReport.source = r.sourceName.data();
+}
+
+// With the pool empty, the memory reserve's handler gives its reserve back
+// and, nothing else being freed, reports the exhaustion: the report makes
+// no string of its own, the allocation answers null and the next one, with
+// no reserve left, reports again from the handler's own site.
+TEST(OperatorNew, TheReserveHandlersReportsNeedNoMemory) {
+  KernelPlatform platform;
+  installNewHandler(1024);
+  KernelNewHandler previous = _set_new_handler(reserveNewHandler);
+  GFatalAbortHook previousAbort = setFatalAbortHook(keepReport);
+  struct Step {
+    const char* source;
+    bool holdsReserveBefore;
+  } steps[] = {{kReleaseMemorySource, true}, {kNewHandlerSource, false}};
+  for (const Step& s : steps) {
+    seenReport = SeenReport();
+    EXPECT_EQ(newHandlerHoldsReserve(), s.holdsReserveBefore) << s.source;
+    eng::knobs().poolBlocks = 0;
+    void* block = ::operator new(64);
+    eng::knobs().poolBlocks = -1;
+    EXPECT_EQ(block, nullptr) << s.source;
+    EXPECT_EQ(seenReport.count, 1) << s.source;
+    EXPECT_EQ(seenReport.errorId, kFatalMemoryExhausted) << s.source;
+    EXPECT_EQ(seenReport.source, s.source);
+  }
+  setFatalAbortHook(previousAbort);
+  _set_new_handler(previous);
+  removeNewHandler();
 }
 
 TEST(OperatorNew, AlignedFormsAnswerAlignedBlocks) {

@@ -12,10 +12,12 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <system_error>
 
 #include "core/attrib.h"
 #include "host/engine/engine.h"
+#include "rw/pstream.h"
 #include "tools/printer/printer.h"
 #include "tools/run/document.h"
 
@@ -193,6 +195,43 @@ std::string placeDataFile(const std::string& config, const std::string& path) {
   return std::string();
 }
 
+// The stored settings parts an installed printer keeps in its named values,
+// which its user interface writes when the printer is set up: the driver
+// takes a job's DEVMODE only when all three are there, and falls back to the
+// printer's defaults otherwise. They are empty here: no form is loaded in a
+// tray, and the other two are only carried. Each goes in as the driver's
+// printer values hold an object: its portable stored form, in chunks of at
+// most 248 bytes under "NAME:0", "NAME:1" ..., after their count under
+// NAME.
+std::string storeSettingsParts(HANDLE printer) {
+  constexpr DWORD kTypeBinary = 3;
+  constexpr DWORD kTypeNumber = 4;
+  constexpr size_t kChunk = 248;
+  auto put = [&](const std::string& name, DWORD type, const void* data, size_t size) {
+    std::u16string wide(name.begin(), name.end());
+    return EngSetPrinterData(printer, wide.data(), type, static_cast<BYTE*>(const_cast<void*>(data)),
+                             static_cast<DWORD>(size)) == 0;
+  };
+  for (uint32_t id : {365u, 366u, 368u}) {
+    const GAttributeComposite part(id);
+    std::ostringstream bytes;
+    {
+      RWpostream stream(bytes);
+      stream << static_cast<const RWCollectable*>(&part);
+      stream.flush();
+      if (!stream.good()) return "cannot store the printer's settings part " + std::to_string(id);
+    }
+    const std::string stored = bytes.str();
+    const std::string name = std::to_string(id);
+    const uint8_t count[4] = {static_cast<uint8_t>(stored.size() / kChunk + 1), 0, 0, 0};
+    bool ok = put(name, kTypeNumber, count, sizeof count);
+    for (size_t i = 0, at = 0; ok && i < count[0]; ++i, at += kChunk)
+      ok = put(name + ":" + std::to_string(i), kTypeBinary, stored.data() + at, std::min(kChunk, stored.size() - at));
+    if (!ok) return "cannot keep the printer's settings part " + std::to_string(id);
+  }
+  return std::string();
+}
+
 // Copies the spooled job to a temporary file beside the job and renames it
 // to the job once whole; on any failure the temporary file goes and the
 // job is left as it was.
@@ -294,6 +333,8 @@ int runPrintrun(const std::vector<std::string>& args, std::ostream& out, std::os
   setup.dataFile = u"\\SystemRoot\\System32\\spool\\drivers\\w32x86\\2\\printrun.dat";
   setup.devmode = eng::publicDevMode(publicDevModeOf({}, kPrinterName));
   PrinterHandle printer(setup);
+  problem = storeSettingsParts(printer.get());
+  if (!problem.empty()) return failure(err, problem);
 
   const size_t misusesBefore = eng::misuse().size();
   const eng::Live liveBefore = eng::live();

@@ -2,9 +2,10 @@
 // it: for the test that every block of the driver comes from its own heap, a
 // text built by the standard library's string streams, whose buffers are
 // allocated inside the C++ runtime linked into the driver; for the tests of
-// enabling and disabling, the driver's output-port providers; for the tests
-// of the PDEV entries, the devices the driver server holds and whether the
-// device of a PDEV reports its job aborted.
+// enabling and disabling, the driver's output-port providers and the
+// runtime's start-up on its own; for the tests of the PDEV entries, the
+// devices the driver server holds and whether the device of a PDEV reports
+// its job aborted.
 
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "core/outport.h"
 #include "device/drvrsrvr.h"
 #include "kernel/devicent.h"
+#include "kernel/runtime.h"
 
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -32,6 +34,11 @@ PROBE_EXPORT int KrenderProbeIsSpoolerProvider(const char* name) {
   GOutputPortProvider* provider = GOutputPortProviderRegistry::instance().find(RWCString(name));
   return provider && provider->isA() == GSpoolerProvider::classIsA();
 }
+
+// The runtime's start-up and shut-down alone, as enabling and disabling run
+// them, so that a test can tell what the start-up takes from the pool.
+PROBE_EXPORT void KrenderProbeStartRuntime() { kernelRuntimeStartup(); }
+PROBE_EXPORT void KrenderProbeStopRuntime() { kernelRuntimeShutdown(); }
 
 // How many devices the driver's server has registered; 0 without a server.
 PROBE_EXPORT unsigned KrenderProbeDeviceEntries() {

@@ -485,7 +485,7 @@ PrinterModel modelWithQuickSet() {
     auto* fast = new GAttributeComposite(0);
     fast->insert(new GStringAttribute("Fast", 370));
     auto* values = new GAttributeComposite(360);
-    values->insert(new GValueAttribute(3, 291));
+    values->insert(new GValueAttribute(3, 247));
     fast->insert(values);
     sets->insert(fast);
     configs.printer.insert(sets);
@@ -539,7 +539,7 @@ TEST(DefaultSettings, TakeTheQuickSetThePrinterNamesAsItsBase) {
     }
     const std::unique_ptr<GAttributeComposite> settings(device.defaultSettings());
     ASSERT_NE(settings, nullptr);
-    const auto* copies = dynamic_cast<const GValueAttribute*>(settings->findById(291));
+    const auto* copies = dynamic_cast<const GValueAttribute*>(settings->findById(247));
     EXPECT_EQ(copies != nullptr, c.applied);
     if (copies) {
       EXPECT_EQ(copies->value(), 3);

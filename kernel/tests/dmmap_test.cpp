@@ -763,9 +763,9 @@ TEST_F(MapTest, ATreeTakenBackFromItsOwnPublicPartIsUnchanged) {
     std::unique_ptr<GAttributeComposite> copy(static_cast<GAttributeComposite*>(settings->deepCopy()));
     Public trip;
     devmode.settingsToPublic(settings.get(), trip.bytes.data());
-    // A field whose attribute the tree lacks (copies, collate here) does
-    // not add one.
-    trip.set16(kCopies, 3, kFieldCopies).set16(kCollate, 1, kFieldCollate);
+    // A field whose attribute the tree lacks (collate here) does not add
+    // one.
+    trip.set16(kCollate, 1, kFieldCollate);
     devmode.publicToSettings(trip.bytes.data(), copy.get());
     EXPECT_TRUE(copy->matches(settings.get()));
   }

@@ -46,6 +46,7 @@ constexpr uint32_t kCopies = 199;
 constexpr uint32_t kSettingsTemplate = 359;
 constexpr uint32_t kSettings = kNamedSettingsValues;
 constexpr uint32_t kJobOptions = 364;
+constexpr uint32_t kJobCopies = 291;
 constexpr uint32_t kOptions366 = 366;
 constexpr uint32_t kCapabilities = 112;
 constexpr uint32_t kDocumentGroup = kAttrDocumentGroup;
@@ -203,10 +204,11 @@ void addPrinterItems(const PrinterModel& model, GConfiguration& printer) {
   printer.insert(new GValueAttribute(model.customSizes ? 1 : 0, Id::kCustomSizesEnabled));
 }
 
-// The job options of the settings template: the greyscale choice, and the
-// media and dither codes.
+// The job options of the settings template: one copy, the greyscale
+// choice, and the media and dither codes.
 GState* jobOptions(const PrinterModel& model) {
   auto* options = new GState(Id::kJobOptions);
+  options->insert(new GValueAttribute(1, Id::kJobCopies));
   options->insert(new GValueAttribute(model.greyscaleChoice ? 1 : 0, Id::kGreyscaleOffered));
   if (model.greyscaleChoice) options->insert(new GValueAttribute(0, Id::kGreyscale));
   options->insert(new GValueAttribute(model.mediaCodes ? 1 : 0, Id::kMediaCodes));

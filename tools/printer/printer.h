@@ -35,11 +35,12 @@
 //                  generator (GCheetah) also 85, the paper sources (tray
 //                  number -> MediaSource, tray 1 -> 3, 2 -> 4 ...), and
 //                  202, the download memory (100 units)
-// In the settings template, the job options 364 hold 294 (greyscale choice
-// offered; with it the choice 296), 298 (media and dither codes in use),
-// 350 and 351 (media and dither choice); the printer's Config finds them
-// there too, as the printer's defaults. The printer options 365, which the
-// platform keeps as the printer's stored part 365, hold the form-to-tray
+// In the settings template, the job options 364 hold 291 (copies, 1), 294
+// (greyscale choice offered; with it the choice 296), 298 (media and
+// dither codes in use), 350 and 351 (media and dither choice); the
+// printer's Config finds them there too, as the printer's defaults. The
+// printer options 365, which the platform keeps as the printer's stored
+// part 365, hold the form-to-tray
 // database 510: one association per tray the model fills, with the tray
 // number as its form and the media id as its tray, so that asking whether
 // a media id is in use is asking whether a tray of that value is.

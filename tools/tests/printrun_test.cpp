@@ -236,10 +236,11 @@ const std::string kSession =
     bytes({0xC0, 0x00, 0xF8, 0x88, 0xC0, 0x01, 0xF8, 0x82, 0x48});
 // A page with nothing drawn: Orientation (0 portrait, 1 landscape), no
 // MediaSource (the DEVMODE names no source), MediaSize by the printer's
-// keyword, BeginPage, SetClipMode 0, EndPage with PageCopies 1.
-std::string blankPage(uint8_t orientation, const std::string& keyword) {
+// keyword, BeginPage, SetClipMode 0, EndPage with PageCopies (1 unless
+// the DEVMODE asks for more).
+std::string blankPage(uint8_t orientation, const std::string& keyword, uint8_t copies = 1) {
   return bytes({0xC0, orientation, 0xF8, 0x28, 0xC8, 0xC1, static_cast<uint8_t>(keyword.size()), 0x00}) + keyword +
-         bytes({0xF8, 0x25, 0x43, 0xC0, 0x00, 0xF8, 0x54, 0x7F}) + bytes({0xC1, 0x01, 0x00, 0xF8, 0x31, 0x44});
+         bytes({0xF8, 0x25, 0x43, 0xC0, 0x00, 0xF8, 0x54, 0x7F}) + bytes({0xC1, copies, 0x00, 0xF8, 0x31, 0x44});
 }
 // CloseDataSource, EndSession.
 const std::string kClose = bytes({0x49, 0x42});
@@ -279,6 +280,10 @@ TEST(PrintRunProgram, BlankPagesThroughTheKernelDriverComeOutAsAWholeJob) {
       {"A4 landscape", "", "--set paper=9 --set orientation=2",
        pjlHeader("blank", "A4") + kStreamHeader + kSession + blankPage(1, "A4") + blankPage(1, "A4") + kClose +
            pjlTrailer("blank")},
+      // The printer does not collate, so each page asks for its copies.
+      {"copies 2", "", "--set copies=2",
+       pjlHeader("blank", "LETTER") + kStreamHeader + kSession + blankPage(0, "LETTER", 2) +
+           blankPage(0, "LETTER", 2) + kClose + pjlTrailer("blank")},
       // The new device context takes the document over: one header, one
       // session, the second page turned.
       {"an orientation reset between pages", "document r\npage\nreset orientation=2\npage\n", "",

@@ -24,6 +24,7 @@
 #include "kernel/ddientry.h"
 #include "kernel/devmode.h"
 #include "kernel/tests/devicefix.h"
+#include "kernel/tests/formfix.h"
 #include "testkit/bytes.h"
 #include "testkit/files.h"
 
@@ -467,25 +468,6 @@ TEST_F(DeviceNT, ARefusedResetPDEVLeavesBothDevicesAsTheyWere) {
   }
 }
 
-// A PostScript printer that keeps forms on its disk; its generator, which
-// the form table's tests register, takes what the table sends.
-PrinterModel formPrinter() {
-  PrinterModel model;
-  model.language = "POSTSCRIPT";
-  model.generatorClass = "FormGenerator";
-  model.diskForms = true;
-  return model;
-}
-
-std::string formRecord(const std::string& name) {
-  std::string r = le16(76) + le16(0) + name;
-  r.resize(38, '\0');
-  r += le16(1);                                    // intent
-  r += le16(0) + le16(0) + le16(612) + le16(792);  // bounding box
-  r.resize(76, '\0');
-  return r;
-}
-
 TEST_F(DeviceNT, AFormDefinitionLeftOpenIsClosedBeforeTheJobEnds) {
   struct Case {
     const char* name;
@@ -513,7 +495,7 @@ TEST_F(DeviceNT, AFormDefinitionLeftOpenIsClosedBeforeTheJobEnds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    DeviceJob job(formPrinter());
+    DeviceJob job(formModel());
     ASSERT_TRUE(job.inPage());
     EXPECT_EQ(gDdiPostScriptFlag, 1u);
     const std::string record = formRecord("Logo");

@@ -20,6 +20,7 @@
 #include "journal/ctlcmds.h"
 #include "journal/passthru.h"
 #include "kernel/runtime.h"
+#include "kernel/tests/formfix.h"
 #include "kernel/tests/settingsfix.h"
 #include "pdl/pdlgen.h"
 #include "testkit/bytes.h"
@@ -77,8 +78,6 @@ void FormGenerator::saveLevel(Sink&) const {}
 template <class Source>
 void FormGenerator::restoreLevel(Source&) {}
 
-namespace {
-
 PrinterModel formModel() {
   PrinterModel model;
   model.language = "POSTSCRIPT";
@@ -86,6 +85,26 @@ PrinterModel formModel() {
   model.diskForms = true;
   return model;
 }
+
+std::string formRecord(const std::string& name, uint16_t intent, std::vector<uint16_t> box,
+                       std::vector<float> matrix) {
+  std::string r = le16(76) + le16(0);
+  r += name;
+  if (r.size() < 36) r.resize(36, '\0');
+  r.resize(38, '\0');
+  r += le16(intent);
+  for (uint16_t v : box) r += le16(v);
+  r.resize(52, '\0');
+  for (float v : matrix) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &v, 4);
+    r += le32(bits);
+  }
+  r.resize(76, '\0');
+  return r;
+}
+
+namespace {
 
 // A port that takes every byte and keeps none.
 class NullPort : public GOutputPort {
@@ -133,26 +152,6 @@ struct FormJob {
   GFormTableNT table;
 };
 
-// A form record: the name (up to the 32 bytes of its field, or spilling
-// into the bytes behind it), intent, box and matrix.
-std::string record(const std::string& name, uint16_t intent = 1, std::vector<uint16_t> box = {0, 0, 612, 792},
-                   std::vector<float> matrix = {1, 0, 0, 1, 0, 0}) {
-  std::string r = le16(76) + le16(0);
-  r += name;
-  if (r.size() < 36) r.resize(36, '\0');
-  r.resize(38, '\0');
-  r += le16(intent);
-  for (uint16_t v : box) r += le16(v);
-  r.resize(52, '\0');
-  for (float v : matrix) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &v, 4);
-    r += le32(bits);
-  }
-  r.resize(76, '\0');
-  return r;
-}
-
 const uint8_t* bytesOf(const std::string& r) { return reinterpret_cast<const uint8_t*>(r.data()); }
 
 std::string nameOf(const std::string& r) { return std::string(r.c_str() + 4, strnlen(r.c_str() + 4, 32)); }
@@ -169,7 +168,7 @@ uint16_t end(FormJob& job, const std::string& r, std::string& out) {
 // were taken.
 bool store(FormJob& job, const std::string& name) {
   std::string out;
-  return begin(job, record(name)) == 1 && end(job, record(name), out) == 1;
+  return begin(job, formRecord(name)) == 1 && end(job, formRecord(name), out) == 1;
 }
 
 std::string beginText(const std::string& name, const std::string& intent, const std::string& box) {
@@ -217,39 +216,39 @@ TEST(FormTable, BeginEndExecuteAndDeleteSendTheirTextsToTheGenerator) {
   FormJob job;
   ASSERT_EQ(job.device.generatorClass(), TestKitClassId::FormGenerator);
 
-  EXPECT_EQ(begin(job, record("Logo", 2, {0, 10, 612, 792})), 1);
+  EXPECT_EQ(begin(job, formRecord("Logo", 2, {0, 10, 612, 792})), 1);
   EXPECT_TRUE(job.table.definitionOpen());
   ASSERT_EQ(job.texts().size(), 1u);
   EXPECT_EQ(job.texts()[0], beginText("Logo", "2", "0 10 612 792 "));
   EXPECT_EQ(job.device.generator().headers, std::vector<int32_t>{19});
 
   std::string out;
-  EXPECT_EQ(end(job, record("Logo"), out), 1);
+  EXPECT_EQ(end(job, formRecord("Logo"), out), 1);
   EXPECT_FALSE(job.table.definitionOpen());
   EXPECT_EQ(job.texts().back(), kEndMarker);
   EXPECT_EQ(out.substr(0, 4), le16(76) + "\x55\x55");
   EXPECT_EQ(out.substr(4, 32), std::string("Logo") + std::string(28, '\0'));
   EXPECT_EQ(out.substr(36, 2), le16(0x0600));
 
-  EXPECT_EQ(job.table.executeForm(bytesOf(record("Logo", 1, {}, {1, 0, 0, 1, 100, 200})), 76), 1);
+  EXPECT_EQ(job.table.executeForm(bytesOf(formRecord("Logo", 1, {}, {1, 0, 0, 1, 100, 200})), 76), 1);
   EXPECT_EQ(job.texts().back(), "gsave\n[  1   0   0   1   100   200   ] concat\n/Logo nfexec\ngrestore\n");
-  EXPECT_EQ(job.table.executeForm(bytesOf(record("Logo", 1, {}, {1.5f, 0, 0, -0.05f, 3, 0})), 76), 1);
+  EXPECT_EQ(job.table.executeForm(bytesOf(formRecord("Logo", 1, {}, {1.5f, 0, 0, -0.05f, 3, 0})), 76), 1);
   EXPECT_EQ(job.texts().back(), "gsave\n[  1.5000   0   0  -.0500   3   0   ] concat\n/Logo nfexec\ngrestore\n");
 
-  EXPECT_EQ(job.table.deleteForm(bytesOf(record("Logo")), 76), 1);
+  EXPECT_EQ(job.table.deleteForm(bytesOf(formRecord("Logo")), 76), 1);
   EXPECT_EQ(job.texts().back(), "(%disk0%QX_VDP1.0/Logo.ps) deletefile\n");
   EXPECT_EQ(job.table.entries(), 0u);
   // Gone: neither executed nor deleted again.
   const size_t sent = job.texts().size();
-  EXPECT_EQ(job.table.executeForm(bytesOf(record("Logo")), 76), 0);
-  EXPECT_EQ(job.table.deleteForm(bytesOf(record("Logo")), 76), 0);
+  EXPECT_EQ(job.table.executeForm(bytesOf(formRecord("Logo")), 76), 0);
+  EXPECT_EQ(job.table.deleteForm(bytesOf(formRecord("Logo")), 76), 0);
   EXPECT_EQ(job.texts().size(), sent);
 }
 
 TEST(FormTable, AnIntentOutsideOneToThreeIsSentAsZero) {
   for (uint16_t intent : {0, 4, 0xFFFF}) {
     FormJob job;
-    EXPECT_EQ(begin(job, record("F", intent, {1, 2, 3, 4})), 1);
+    EXPECT_EQ(begin(job, formRecord("F", intent, {1, 2, 3, 4})), 1);
     EXPECT_EQ(job.texts().at(0), beginText("F", "0", "1 2 3 4 ")) << intent;
   }
 }
@@ -258,14 +257,14 @@ TEST(FormTable, ANameRepeatedInOneJobIsStoredUnderAGeneratedName) {
   FormJob job;
   std::string out;
   ASSERT_TRUE(store(job, "Logo"));
-  ASSERT_EQ(begin(job, record("Logo")), 1);
+  ASSERT_EQ(begin(job, formRecord("Logo")), 1);
   EXPECT_EQ(job.texts().back(), beginText("QXVDPFORM1", "1", "0 0 612 792 "));
   // The end compares the name the application gave, and reports the one
   // the form was stored under.
-  ASSERT_EQ(end(job, record("Logo"), out), 1);
+  ASSERT_EQ(end(job, formRecord("Logo"), out), 1);
   EXPECT_EQ(nameOf(out), "QXVDPFORM1");
   EXPECT_EQ(job.table.entries(), 2u);
-  EXPECT_EQ(job.table.executeForm(bytesOf(record("QXVDPFORM1")), 76), 1);
+  EXPECT_EQ(job.table.executeForm(bytesOf(formRecord("QXVDPFORM1")), 76), 1);
   EXPECT_EQ(job.texts().back(), "gsave\n[  1   0   0   1   0   0   ] concat\n/QXVDPFORM1 nfexec\ngrestore\n");
 }
 
@@ -315,11 +314,11 @@ TEST(FormTable, ExecuteAndDeleteReadNoMoreThanTheNameFieldAndWriteTheStoredName)
   FormJob job;
   const std::string name(32, 'W');
   std::string out;
-  ASSERT_EQ(begin(job, record(name)), 1);
-  ASSERT_EQ(end(job, record(name), out), 1);
+  ASSERT_EQ(begin(job, formRecord(name)), 1);
+  ASSERT_EQ(end(job, formRecord(name), out), 1);
   EXPECT_EQ(out.substr(4, 32), name);
   // The field is full and the bytes behind it are not 0.
-  std::string r = record(name, 0x4141);
+  std::string r = formRecord(name, 0x4141);
   r[36] = 'Z';
   r[37] = 'Z';
   EXPECT_EQ(job.table.executeForm(bytesOf(r), r.size()), 1);
@@ -361,7 +360,7 @@ TEST(FormTable, ExecuteWithAMatrixValueThatCannotBeWrittenSendsNothing) {
     FormJob job;
     ASSERT_TRUE(store(job, "F"));
     const size_t sent = job.texts().size();
-    EXPECT_EQ(job.table.executeForm(bytesOf(record("F", 1, {}, {1, 0, 0, 1, 0, bad})), 76), 0) << bad;
+    EXPECT_EQ(job.table.executeForm(bytesOf(formRecord("F", 1, {}, {1, 0, 0, 1, 0, bad})), 76), 0) << bad;
     EXPECT_EQ(job.texts().size(), sent);
   }
 }
@@ -369,16 +368,16 @@ TEST(FormTable, ExecuteWithAMatrixValueThatCannotBeWrittenSendsNothing) {
 TEST(FormTable, AnEndUnderAnotherNameIsRefusedButStillEndsTheDefinition) {
   FormJob job;
   std::string out;
-  ASSERT_EQ(begin(job, record("Logo")), 1);
-  EXPECT_EQ(end(job, record("Other"), out), 0);
+  ASSERT_EQ(begin(job, formRecord("Logo")), 1);
+  EXPECT_EQ(end(job, formRecord("Other"), out), 0);
   EXPECT_EQ(job.texts().back(), kEndMarker);
   EXPECT_EQ(out, std::string(76, '\x55'));
   EXPECT_FALSE(job.table.definitionOpen());
   EXPECT_EQ(job.table.entries(), 0u);
-  EXPECT_EQ(job.table.executeForm(bytesOf(record("Logo")), 76), 0);
+  EXPECT_EQ(job.table.executeForm(bytesOf(formRecord("Logo")), 76), 0);
   // With no definition open an end is a plain refusal.
   const size_t sent = job.texts().size();
-  EXPECT_EQ(end(job, record("Logo"), out), 0);
+  EXPECT_EQ(end(job, formRecord("Logo"), out), 0);
   EXPECT_EQ(job.texts().size(), sent);
 }
 
@@ -392,25 +391,25 @@ TEST(FormTable, ADefinitionLeftOpenIsEndedOnThePrinterBeforeItCloses) {
       {"closeOpenDefinition", [](FormJob& job) { EXPECT_EQ(job.table.closeOpenDefinition(), 1); }},
       {"short input",
        [](FormJob& job) {
-         std::string r = record("Logo"), out(76, '\0');
+         std::string r = formRecord("Logo"), out(76, '\0');
          EXPECT_EQ(job.table.endForm(bytesOf(r), 75, reinterpret_cast<uint8_t*>(out.data()), 76), 0);
        }},
       {"short output",
        [](FormJob& job) {
-         std::string r = record("Logo"), out(76, '\0');
+         std::string r = formRecord("Logo"), out(76, '\0');
          EXPECT_EQ(job.table.endForm(bytesOf(r), 76, reinterpret_cast<uint8_t*>(out.data()), 75), 0);
        }},
       {"no records", [](FormJob& job) { EXPECT_EQ(job.table.endForm(nullptr, 76, nullptr, 76), 0); }},
       {"marker",
        [](FormJob& job) {
-         std::string r = record("Logo"), out;
+         std::string r = formRecord("Logo"), out;
          r[0] = 77;
          EXPECT_EQ(end(job, r, out), 0);
        }},
   };
   for (const Case& c : cases) {
     FormJob job;
-    ASSERT_EQ(begin(job, record("Logo")), 1);
+    ASSERT_EQ(begin(job, formRecord("Logo")), 1);
     const size_t sent = job.texts().size();
     c.close(job);
     ASSERT_EQ(job.texts().size(), sent + 1) << c.what;
@@ -427,14 +426,14 @@ TEST(FormTable, WhileADefinitionIsOpenOnlyItsEndIsTaken) {
   FormJob job;
   std::string out;
   ASSERT_TRUE(store(job, "A"));
-  ASSERT_EQ(begin(job, record("B")), 1);
+  ASSERT_EQ(begin(job, formRecord("B")), 1);
   const size_t sent = job.texts().size();
   // A second begin must not change the name the end is compared with.
-  EXPECT_EQ(begin(job, record("C")), 0);
-  EXPECT_EQ(job.table.executeForm(bytesOf(record("A")), 76), 0);
-  EXPECT_EQ(job.table.deleteForm(bytesOf(record("A")), 76), 0);
+  EXPECT_EQ(begin(job, formRecord("C")), 0);
+  EXPECT_EQ(job.table.executeForm(bytesOf(formRecord("A")), 76), 0);
+  EXPECT_EQ(job.table.deleteForm(bytesOf(formRecord("A")), 76), 0);
   EXPECT_EQ(job.texts().size(), sent);
-  EXPECT_EQ(end(job, record("B"), out), 1);
+  EXPECT_EQ(end(job, formRecord("B"), out), 1);
   EXPECT_EQ(nameOf(out), "B");
   EXPECT_EQ(job.table.entries(), 2u);
 }
@@ -444,7 +443,7 @@ TEST(FormTable, AFailedSendLeavesNoDefinitionOpen) {
     FormJob job;
     FormGenerator& generator = job.device.generator();
     (header ? generator.headerStatus : generator.passThroughStatus) = 7;
-    EXPECT_EQ(begin(job, record("Logo")), 0) << header;
+    EXPECT_EQ(begin(job, formRecord("Logo")), 0) << header;
     EXPECT_FALSE(job.table.definitionOpen()) << header;
     EXPECT_EQ(generator.headers.size(), header ? 1u : 0u);
     // The job is aborted, and nothing is left to end.
@@ -476,7 +475,7 @@ TEST(FormTable, FormsAreUnavailableWithoutDiskFormsOrWithTheFlagsAndCapabilityTh
     EXPECT_EQ(job.table.formsAvailable(), 0) << c.what;
     EXPECT_EQ(job.table.formCapabilities(mask, 2), 0) << c.what;
     EXPECT_EQ(mask[0], 0xAA) << c.what;
-    EXPECT_EQ(begin(job, record("Logo")), 0) << c.what;
+    EXPECT_EQ(begin(job, formRecord("Logo")), 0) << c.what;
     // Later calls, the mask known or not, stay refused.
     EXPECT_EQ(job.table.formsAvailable(), 0) << c.what;
     EXPECT_TRUE(job.texts().empty()) << c.what;
@@ -515,8 +514,8 @@ TEST(FormTable, TheCapabilityMaskComesFromTheFormCapabilitiesAndNeverDecidesAvai
     }
     // A mask of 0 lets a whole definition through, not the first call alone.
     std::string out;
-    EXPECT_EQ(begin(job, record("Logo")), 1) << c.mask;
-    EXPECT_EQ(end(job, record("Logo"), out), 1) << c.mask;
+    EXPECT_EQ(begin(job, formRecord("Logo")), 1) << c.mask;
+    EXPECT_EQ(end(job, formRecord("Logo"), out), 1) << c.mask;
   }
 }
 
@@ -535,7 +534,7 @@ TEST(FormTable, TheFormCapabilitiesCountOnlyWhenTheJobCapabilityZeroIsClear) {
   uint8_t mask[2] = {0xAA, 0xAA};
   EXPECT_EQ(job.table.formCapabilities(mask, 2), 1);
   EXPECT_EQ(mask[0] | mask[1] << 8, 0);
-  EXPECT_EQ(begin(job, record("Logo")), 1);
+  EXPECT_EQ(begin(job, formRecord("Logo")), 1);
 }
 
 TEST(FormTable, ProcessingFlagsAreReadOnceAndAgainAfterADocumentStarts) {
@@ -550,7 +549,7 @@ TEST(FormTable, ProcessingFlagsAreReadOnceAndAgainAfterADocumentStarts) {
 
 TEST(FormTable, RecordsUnderTheirSizesOrWithoutTheirMarkerAreRefused) {
   FormJob job;
-  const std::string good = record("Logo");
+  const std::string good = formRecord("Logo");
   std::string unmarked = good;
   unmarked[0] = 75;
   EXPECT_EQ(job.table.beginForm(nullptr, 76), 0);

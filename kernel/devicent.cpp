@@ -6,7 +6,6 @@
 #include "core/attrib.h"
 #include "device/config.h"
 #include "device/media.h"
-#include "device/printer.h"
 #include "device/setread.h"
 #include "graphics/devfont.h"
 #include "journal/command.h"
@@ -48,8 +47,6 @@ constexpr GStatus kStatusNoMemory = 3;
 // image runs no static initialiser of its own.)
 GReal bandScale() { return GReal(int32_t{1}); }
 
-GDriverInstance* instanceOfDevice(GDevice* device) { return device; }
-
 int32_t yResolutionOf(GPrinterDevModeNT& devmode) { return devmode.view().s16(DevModeLayout::kYResolution); }
 
 }  // namespace
@@ -57,9 +54,6 @@ int32_t yResolutionOf(GPrinterDevModeNT& devmode) { return devmode.view().s16(De
 GDeviceNT::GDeviceNT(HANDLE printer, const RWWString& deviceName, const RWWString& modelName,
                      const RWWString& portName)
     : printer_(printer), forms_(*this) {
-  // A job's output port is asked for with the job's device, so that the
-  // spooler port provider makes it on this device's printer.
-  gSetDeviceInstanceOf(&instanceOfDevice);
   setDeviceName(deviceName);
   setModelName(modelName);
   setPortName(portName);

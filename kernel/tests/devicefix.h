@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "core/outport.h"
+#include "device/printer.h"
 #include "host/engine/engine.h"
 #include "host/engine/internal.h"
 #include "journal/passthru.h"
@@ -81,9 +82,13 @@ class TestDeviceNT : public GDeviceNT {
 
 class SpoolerProviderNT {
  public:
-  // One already there (of another fixture alive now) is left in place.
-  SpoolerProviderNT() : added_(GOutputPortProviderRegistry::instance().add(&provider_, kName) == 0) {}
+  // One already there (of another fixture alive now) is left in place. As
+  // the driver's enable does, a job's port is asked for with its device.
+  SpoolerProviderNT()
+      : added_(GOutputPortProviderRegistry::instance().add(&provider_, kName) == 0),
+        previousInstanceOf_(gSetDeviceInstanceOf([](GDevice* device) -> GDriverInstance* { return device; })) {}
   ~SpoolerProviderNT() {
+    gSetDeviceInstanceOf(previousInstanceOf_);
     if (added_) GOutputPortProviderRegistry::instance().remove(kName);
   }
   SpoolerProviderNT(const SpoolerProviderNT&) = delete;
@@ -93,6 +98,7 @@ class SpoolerProviderNT {
   static constexpr const char* kName = "Basic Spooler";
   GSpoolerProvider provider_;
   bool added_;
+  GDeviceInstanceOf previousInstanceOf_;
 };
 
 struct PdevNT {

@@ -29,6 +29,8 @@ int fuzzOne_recindex(const uint8_t* data, size_t size);
 int fuzzOne_setstore(const uint8_t* data, size_t size);
 int fuzzOne_rwdump(const uint8_t* data, size_t size);
 int fuzzOne_printdoc(const uint8_t* data, size_t size);
+int fuzzOne_uires(const uint8_t* data, size_t size);
+int fuzzOne_verquery(const uint8_t* data, size_t size);
 }
 
 namespace {
@@ -52,6 +54,8 @@ const Target targets[] = {
     {"setstore", fuzzOne_setstore},
     {"rwdump", fuzzOne_rwdump},
     {"printdoc", fuzzOne_printdoc},
+    {"uires", fuzzOne_uires},
+    {"verquery", fuzzOne_verquery},
 };
 
 void dropReport(const RWErrorBase&) {}

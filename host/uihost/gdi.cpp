@@ -101,13 +101,11 @@ bool selectedSomewhere(HGDIOBJ h) {
 }  // namespace
 
 void reportLeakedDCs(HWND window) {
-  std::vector<HWND> tree{window};
-  for (size_t i = 0; i < tree.size(); ++i)
-    for (auto& [h, w] : desk().windows)
-      if (w.parent == tree[i]) tree.push_back(h);
+  const std::vector<HWND> list = subtree(window);
+  const std::set<HWND> tree(list.begin(), list.end());
   for (auto o = desk().gdi.begin(); o != desk().gdi.end();) {
     if (o->second.kind == "dc" && !o->second.memory &&
-        std::find(tree.begin(), tree.end(), o->second.window) != tree.end()) {
+        tree.count(o->second.window)) {
       misused("leaked DC " + hex(o->first) + " of window " + hex(o->second.window));
       desk().closed.insert(o->first);
       o = desk().gdi.erase(o);

@@ -1,6 +1,7 @@
 #include "host/uihost/resfile.h"
 
 #include <cstring>
+#include <set>
 
 #include "host/uihost/win32ui.h"
 
@@ -229,6 +230,7 @@ class Parser {
     auto [where, fresh] = module_.dialogs.emplace(t.id, std::move(t));
     if (!fresh) return fail(fault, "dialog given twice");
     dialog_ = &where->second;
+    itemIds_.clear();
     return true;
   }
 
@@ -250,9 +252,9 @@ class Parser {
       if (w[k].quoted) return fail(fault, "an item style is a word");
       const std::string& s = w[k].raw;
       if (s == "default") {
-        it.style |= 1;  // BS_DEFPUSHBUTTON
+        it.isDefault = true;
       } else if (s == "hidden") {
-        it.style |= 0x80000000u;  // kept apart from the platform's bits
+        it.hidden = true;
       } else if (s.rfind("limit=", 0) == 0) {
         Word n;
         n.raw = s.substr(6);
@@ -265,8 +267,7 @@ class Parser {
         return fail(fault, "unknown item style '" + s + "'");
       }
     }
-    for (const DialogItem& other : dialog_->items)
-      if (other.id == it.id && it.id > 0) return fail(fault, "item id given twice in the dialog");
+    if (it.id > 0 && !itemIds_.insert(it.id).second) return fail(fault, "item id given twice in the dialog");
     dialog_->items.push_back(std::move(it));
     return true;
   }
@@ -362,6 +363,7 @@ class Parser {
 
   ResourceModule& module_;
   DialogTemplate* dialog_ = nullptr;
+  std::set<int32_t> itemIds_;
   BitmapResource* bitmap_ = nullptr;
 };
 
@@ -396,9 +398,13 @@ size_t openBlock(std::vector<uint8_t>& out, const std::u16string& key, uint16_t 
   pad(out);
   return at;
 }
-void closeBlock(std::vector<uint8_t>& out, size_t at) {
+// A block longer than its 16-bit length can say spoils the data: the
+// builder answers nothing then.
+bool closeBlock(std::vector<uint8_t>& out, size_t at) {
+  if (out.size() - at > 0xFFFF) return false;
   set16(out, at, out.size() - at);
   pad(out);
+  return true;
 }
 
 uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -472,6 +478,7 @@ bool parseResources(const std::string& text, const std::string& name, ResourceMo
   ResourceModule parsed;
   Parser parser(parsed);
   size_t start = 0;
+  int versionLine = 0;
   for (int lineNumber = 1; start <= text.size(); ++lineNumber) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
@@ -485,8 +492,13 @@ bool parseResources(const std::string& text, const std::string& name, ResourceMo
         error = name + ":" + std::to_string(lineNumber) + ": " + fault;
         return false;
       }
+      if (!words.empty() && !words[0].quoted && words[0].raw == "version") versionLine = lineNumber;
     }
     if (end == text.size()) break;
+  }
+  if (parsed.version && buildVersionData(*parsed.version).empty()) {
+    error = name + ":" + std::to_string(versionLine) + ": the version's data passes the 64 KB a block can hold";
+    return false;
   }
   module = std::move(parsed);
   return true;
@@ -511,25 +523,26 @@ std::vector<uint8_t> buildVersionData(const VersionResource& v) {
       const size_t table = openBlock(out, block, 0, 1);
       for (const auto& [key, text] : values) {
         const size_t entry = openBlock(out, key, static_cast<uint16_t>(text.size() + 1), 1);
+        if (text.size() >= 0xFFFF) return {};
         for (char16_t c : text) put16(out, c);
         put16(out, 0);
-        closeBlock(out, entry);
+        if (!closeBlock(out, entry)) return {};
       }
-      closeBlock(out, table);
+      if (!closeBlock(out, table)) return {};
     }
-    closeBlock(out, info);
+    if (!closeBlock(out, info)) return {};
   }
   if (!v.translations.empty()) {
     const size_t info = openBlock(out, u"VarFileInfo", 0, 1);
+    if (v.translations.size() > 0x3FFF) return {};
     const size_t var = openBlock(out, u"Translation", static_cast<uint16_t>(4 * v.translations.size()), 0);
     for (const auto& [language, codePage] : v.translations) {
       put16(out, language);
       put16(out, codePage);
     }
-    closeBlock(out, var);
-    closeBlock(out, info);
+    if (!closeBlock(out, var) || !closeBlock(out, info)) return {};
   }
-  closeBlock(out, root);
+  if (!closeBlock(out, root)) return {};
   return out;
 }
 

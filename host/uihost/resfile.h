@@ -44,7 +44,9 @@ struct DialogItem {
   int32_t x = 0, y = 0, width = 0, height = 0;  // dialog units
   std::u16string text;
   uint32_t style = 0;
-  int32_t limit = 0;  // edits: 0 is the platform's own limit
+  bool hidden = false;
+  bool isDefault = false;  // the dialog's default button
+  int32_t limit = 0;       // edits: 0 is the platform's own limit
 };
 
 struct DialogTemplate {
@@ -92,7 +94,8 @@ struct ResourceModule {
 // fault ("name:LINE: ...").
 bool parseResources(const std::string& text, const std::string& name, ResourceModule& module, std::string& error);
 
-// The version data of the resource, in the 32-bit layout.
+// The version data of the resource, in the 32-bit layout; empty when it
+// would not fit the layout's 16-bit lengths.
 std::vector<uint8_t> buildVersionData(const VersionResource& version);
 
 // Finds a value in version data: "\" is the fixed record, "\VarFileInfo\Translation"

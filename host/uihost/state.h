@@ -153,6 +153,8 @@ int32_t copyOut(const std::u16string& text, char16_t* buffer, int32_t capacity);
 Window* windowFor(HWND window, const char* call);
 HWND createDialog(HMODULE module, int32_t templateId, HWND parent, DLGPROC procedure, LPARAM parameter, bool modal);
 HWND createEmptyDialog(HWND parent, DLGPROC procedure, LPARAM parameter);
+// The window and everything under it, parents first.
+std::vector<HWND> subtree(HWND window);
 void destroyWindowTree(HWND window);
 // DCs got for the window or its children and not released, each counted.
 void reportLeakedDCs(HWND window);

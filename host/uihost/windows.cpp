@@ -495,33 +495,44 @@ HWND createDialog(HMODULE module, int32_t templateId, HWND parent, DLGPROC proce
     c.parent = dialog;
     c.id = it.id;
     c.text = it.text;
-    c.style = it.style & 0x7FFFFFFF;
-    c.visible = !(it.style & 0x80000000u);
+    c.style = it.style;
+    c.visible = !it.hidden;
     c.enabled = !(it.style & WS_DISABLED);
     if (it.kind != "static" && it.kind != "groupbox") c.style |= WS_TABSTOP;
     if (it.limit) c.limit = it.limit;
     c.proc = procedureFor(it.kind);
     c.rect = RECT{unitsX(it.x), unitsY(it.y), unitsX(it.x + it.width), unitsY(it.y + it.height)};
     c.invalid = ownerDrawn(c);
-    const bool isDefault = it.kind == "button" && (it.style & 1) && (it.style & 0x0F) != BS_OWNERDRAW;
-    const HWND h = addWindow(std::move(c));
-    if (isDefault) desk().windows[dialog].defaultId = it.id;
-    (void)h;
+    addWindow(std::move(c));
+    if (it.isDefault) desk().windows[dialog].defaultId = it.id;
   }
   return runInit(dialog, parameter);
 }
 
+std::vector<HWND> subtree(HWND window) {
+  // Level by level, one pass over the table each: a dialog of many items
+  // costs no more than its items.
+  std::vector<HWND> tree{window};
+  for (size_t begin = 0; begin < tree.size();) {
+    const std::set<HWND> level(tree.begin() + static_cast<std::ptrdiff_t>(begin), tree.end());
+    begin = tree.size();
+    for (auto& [h, w] : desk().windows)
+      if (level.count(w.parent)) tree.push_back(h);
+  }
+  return tree;
+}
+
 void destroyWindowTree(HWND window) {
-  std::vector<HWND> children;
-  for (auto& [h, w] : desk().windows)
-    if (w.parent == window) children.push_back(h);
-  // The window hears of its end while its children are still there.
-  if (desk().windows.count(window)) SendMessageW(window, WM_DESTROY, 0, 0);
-  for (HWND c : children) destroyWindowTree(c);
+  const std::vector<HWND> tree = subtree(window);
+  // Each window hears of its end while its children are still there.
+  for (HWND h : tree)
+    if (desk().windows.count(h)) SendMessageW(h, WM_DESTROY, 0, 0);
+  const std::set<HWND> gone(tree.begin(), tree.end());
   for (auto t = desk().timers.begin(); t != desk().timers.end();)
-    t = t->first.first == window ? desk().timers.erase(t) : std::next(t);
-  if (desk().focus == window) desk().focus = 0;
-  if (desk().windows.erase(window)) desk().closed.insert(window);
+    t = gone.count(t->first.first) ? desk().timers.erase(t) : std::next(t);
+  if (gone.count(desk().focus)) desk().focus = 0;
+  for (HWND h : tree)
+    if (desk().windows.erase(h)) desk().closed.insert(h);
 }
 
 // ------------------------------------------------------------- the pump

@@ -163,7 +163,7 @@ TEST_F(Resources, HostileInputsAreRefused) {
     std::function<bool(std::string&)> refused;
     const char* cause;
   };
-  auto text = [](const char* t) {
+  auto text = [](const std::string& t) {
     return [t](std::string& error) {
       uihost::ResourceModule m;
       return !uihost::parseResources(t, "hostile.res", m, error);
@@ -188,6 +188,11 @@ TEST_F(Resources, HostileInputsAreRefused) {
       {"a bitmap too large", text("bitmap 1 5000 5 24 0"), "hostile.res:1: bitmap needs"},
       {"a string given twice", text("string 1 \"a\"\nstring 1 \"b\""), "hostile.res:2: string given twice"},
       {"a bad escape", text("string 1 \"\\q\""), "hostile.res:1: unknown escape"},
+      {"version data past what 16-bit lengths hold",
+       text("version 1.0.0.0 1.0.0.0\nvalue 040904E4 A \"" + std::string(40000, 'x') + "\""),
+       "hostile.res:1: the version's data passes"},
+      {"a dialog item id given twice", text("dialog 1 0 0 9 9 \"d\"\nitem 5 edit 0 0 1 1 \"\"\nitem 5 edit 0 0 1 1 \"\""),
+       "hostile.res:3: item id given twice"},
       {"a root block length past the data", version(0, 0x7000, u"\\"), "not found"},
       {"a child block length past its parent", version(92, 0x7000, u"\\StringFileInfo\\040904E4\\A"), "not found"},
       {"a child block length too small", version(92, 3, u"\\StringFileInfo\\040904E4\\A"), "not found"},

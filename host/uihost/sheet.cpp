@@ -163,6 +163,11 @@ bool Sheet::show(uint16_t index) {
     }
     if (!windows_[index]) {
       note("sheet: page " + std::to_string(index) + " cannot be made");
+      // The page that was left stays the one shown.
+      if (windows_[active_] && index != active_) {
+        if (Window* w = windowFor(windows_[active_], "sheet")) w->visible = true;
+        notify(windows_[active_], PSN_SETACTIVE);
+      }
       return false;
     }
   }

@@ -1,7 +1,6 @@
 #include "tools/printer/platform.h"
 
 #include <algorithm>
-#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -22,8 +21,6 @@ using namespace SettingRead;
 
 namespace {
 
-constexpr uint32_t kDocumentSettings = 362;
-constexpr uint32_t kPaper = 260;
 constexpr uint32_t kFormToTray = 510;
 // The pool's custom-size bounds: entries of the pool, but no paper.
 constexpr int16_t kLargestCustomSize = 17384;
@@ -40,15 +37,16 @@ GAttributeComposite* settingsOver(const GDriverInstance& instance) {
 // Default's media entry there, which names no paper a user could choose.
 GAttributeComposite* userSettingsOver(GDriverInstance& instance) {
   GAttributeComposite* settings = settingsOver(instance);
-  if (auto* document = as<GAttributeComposite>(lookUp(settings, kDocumentSettings))) {
-    delete document->removeById(kPaper);
-    document->insert(new GValueAttribute(instance.localeDefaultPaper(), kPaper));
+  if (auto* document = as<GAttributeComposite>(lookUp(settings, DeviceId::kDocumentGroup))) {
+    delete document->removeById(DeviceId::kMediaSelection);
+    document->insert(new GValueAttribute(instance.localeDefaultPaper(), DeviceId::kMediaSelection));
   }
   return settings;
 }
 
 RWWString wide(const RWCString& narrow) {
   RWWString text;
+  // The conversion cannot fail: every byte has a character.
   convertToWide(narrow, text);
   return text;
 }

@@ -22,6 +22,11 @@ constexpr RWClassID FuzzStage = 0x7F04;
 constexpr RWClassID TestGenerator = 0x7F05;
 // The recording PostScript-kind generator of the kernel's form-table tests.
 constexpr RWClassID FormGenerator = 0x7F06;
+// The user-interface fixtures' generators of testkit/ui/, one per
+// language kind (PCL XL, PostScript, PCL 5e).
+constexpr RWClassID UIXLGenerator = 0x7F10;
+constexpr RWClassID UIPSGenerator = 0x7F11;
+constexpr RWClassID UIPCLGenerator = 0x7F12;
 
 }  // namespace TestKitClassId
 

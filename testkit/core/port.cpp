@@ -42,3 +42,32 @@ int32_t FakeOutputPort::open() {
   record("open");
   return 1;
 }
+
+// ---- the configuration store -----------------------------------------------------
+
+class FakeConfigurationStore::Store : public GSecondaryPort {
+ public:
+  explicit Store(FakeConfigurationStore& owner) : owner_(owner) {}
+  uint16_t storeConfiguration(MPersistentObject* configuration, int32_t flags) override {
+    // A copy, not the pointer: the configuration may change or go after
+    // the call, and what counts is what was stored.
+    owner_.stored_.reset(configuration ? configuration->deepCopy() : nullptr);
+    owner_.flags_ = flags;
+    ++owner_.stores_;
+    return owner_.status_;
+  }
+
+ private:
+  FakeConfigurationStore& owner_;
+};
+
+FakeConfigurationStore::FakeConfigurationStore(const FakeConfigurationStore& other)
+    : GOutputPortProvider(other), status_(other.status_) {}
+
+FakeConfigurationStore::~FakeConfigurationStore() = default;
+
+GSecondaryPort* FakeConfigurationStore::createSecondaryPort(GDriverInstance*, const RWCString&, uint32_t request,
+                                                            const RWWString&) {
+  lastRequest_ = request;
+  return new Store(*this);
+}

@@ -63,6 +63,23 @@ class HostDevice : public GDevice {
   HostPrinterDescription description_;
 };
 
+// The printer object of the user-interface host. Its settings are the
+// builder's, with the paper (260 in the document settings) a media id, the
+// locale's paper, as a user's settings name their paper; the configuration
+// is stored through the provider registry (the base's saveConfiguration:
+// 603 without a store).
+//
+// There is no forms database here: the papers it offers are the media of
+// the printer's pool, each media id once in pool order (the custom-size
+// bounds 17385 and 17384 are no paper), then the custom sizes of the
+// settings (276) in their order. enumeratePapers walks them all;
+// enumerateFittingPapers only those that fit, at the settings' resolution
+// (323, 324 in 249) and angle (265), between the smallest (17385) and the
+// largest (17384) custom size of the pool when the range check is asked
+// for, and that the settings' form-to-tray database (510) places in a
+// tray while it is in use. Both call the routine with the running count
+// from 1, the media id and the name, stop when it answers other than 1,
+// and answer the count reported.
 class HostInterfaceInstance : public GInterfaceInstance {
  public:
   explicit HostInterfaceInstance(const HostPrinterDescription& description) : description_(description) {}
@@ -72,6 +89,10 @@ class HostInterfaceInstance : public GInterfaceInstance {
   GAttributeComposite* createSettings() override;
   GAttributeComposite* defaultSettings() override;
   GPrinterDescription* printerDescription() override;
+  // The settings given, else the instance's.
+  int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings) override;
+  int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
+                                 GAttributeComposite* settings) override;
 
   const HostPrinterDescription& description() const { return description_; }
 

@@ -20,6 +20,7 @@
 #include "device/tray.h"
 #include "graphics/devfont.h"
 #include "printerfix.h"
+#include "testkit/core/port.h"
 
 namespace {
 
@@ -674,41 +675,21 @@ TEST(DriverInstance, Setting401TextAndDeleteChild) {
 
 // ---- saving the configuration --------------------------------------------------------------------
 
-class ConfigurationStore : public GOutputPortProvider {
- public:
-  ConfigurationStore* newSpecies() const override { return new ConfigurationStore; }
-  ConfigurationStore* copy() const override { return new ConfigurationStore(*this); }
-  uint32_t capabilities() const override { return 0x10000; }
-  GSecondaryPort* createSecondaryPort(GDriverInstance*, const RWCString&, uint32_t request,
-                                      const RWWString&) override {
-    lastRequest = request;
-    return new Store(*this);
-  }
-  struct Store : GSecondaryPort {
-    explicit Store(ConfigurationStore& owner) : owner(owner) {}
-    uint16_t storeConfiguration(MPersistentObject* configuration, int32_t flags) override {
-      owner.stored = configuration;
-      owner.flags = flags;
-      return 42;
-    }
-    ConfigurationStore& owner;
-  };
-  uint32_t lastRequest = 0;
-  MPersistentObject* stored = nullptr;
-  int32_t flags = 0;
-};
-
 TEST(DriverInstance, SaveConfigurationThroughASecondaryPort) {
   BuiltInstance built;
   EXPECT_EQ(built.instance.saveConfiguration(), 603) << "no provider";
-  ConfigurationStore store;
+  FakeConfigurationStore store;
+  store.answer(42);
   ASSERT_EQ(GOutputPortProviderRegistry::instance().add(&store, RWCString("Configuration store")), 0);
   EXPECT_EQ(built.instance.saveConfiguration(), 42);
-  EXPECT_EQ(store.lastRequest, 0x10000u);
-  EXPECT_EQ(store.stored, built.instance.printerConfig());
-  EXPECT_EQ(store.flags, 1);
+  EXPECT_EQ(store.lastRequest(), 0x10000u);
+  ASSERT_NE(store.stored(), nullptr);
+  EXPECT_TRUE(store.stored()->matches(built.instance.printerConfig())) << "a copy of the printer Config";
+  EXPECT_NE(store.stored(), built.instance.printerConfig());
+  EXPECT_EQ(store.flags(), 1);
   TestInstance empty;
   EXPECT_EQ(empty.saveConfiguration(), 603) << "no printer Config";
+  EXPECT_EQ(store.stores(), 1);
   GOutputPortProviderRegistry::instance().remove(RWCString("Configuration store"));
 }
 

@@ -287,8 +287,12 @@ GCommandPtr GPeripheral::process(const GCommandPtr& command) {
     // failed) fails the command: drawing it in a state that was not set,
     // or ending a document whose bytes were lost, would pass the failure
     // off as a job that printed.
-    if (const GStatus failed = sendChangedAttributes(group); failed != 0)
+    if (const GStatus failed = sendChangedAttributes(group); failed != 0) {
+      // A job abort is what cleans up after a failure, so it is handled
+      // all the same; the attribute's failure came first and is the answer.
+      if (held->isKindOf(ClassId::GJobAbort)) static_cast<void>(held->accept(*this));
       return GCommandPtr(new GErrorCommand(failed, held.get(), 0));
+    }
   }
   return dispatch(held);
 }

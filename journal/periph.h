@@ -12,7 +12,7 @@
 // is dispatched to the handler for its class. A non-zero status, of an
 // attribute handler or of the command's, turns the command into a
 // GErrorCommand carrying the status and the failed command (a command
-// whose attributes failed is not dispatched);
+// whose attributes failed is not dispatched, unless it is a job abort);
 // a stage that swallows a command answers a GNoCommand in its place. Both
 // pass every later stage untouched.
 //

@@ -343,6 +343,19 @@ TEST_F(ChangedAttributes, AFailingHandlerFailsTheCommandWhichIsNotDrawn) {
   same->insert(new GValueAttribute(2, kSecond));
   const GCommandPtr next(new GRectangleGraphic(same, GRect(0, 0, 5, 5)));
   EXPECT_EQ(send(next), (std::vector<Call>{{"onRectangle", ClassId::GRectangleGraphic, 0}}));
+
+  // A job abort cleans up after failures: it is handled all the same.
+  auto* failingAgain = new GValueAttribute(3, kFirst);
+  stage.answerFor(failingAgain, 9);
+  auto* last = new GGraphicBundle;
+  last->insert(failingAgain);
+  const GCommandPtr abort(new GJobAbort(0));
+  abort->setAttribute(last);
+  stage.clearCalls();
+  const GCommandPtr aborted = stage.process(abort);
+  ASSERT_NE(asError(aborted), nullptr);
+  EXPECT_EQ(asError(aborted)->errorCode(), 9);
+  EXPECT_EQ(stage.calls(), (std::vector<Call>{value(kFirst), {"onJobAbort", ClassId::GJobAbort, 0}}));
 }
 
 TEST_F(ChangedAttributes, AnyOtherAttributeIsSharedByStateNeverOwned) {

@@ -294,7 +294,16 @@ MPersistentObject* GOSFactory::getObject(GDriverInstance* owner, const RWWString
   if (getBinary(owner, name, buffer, size, read) == 1 && read <= size) {
     GInputStream* holder = createInputStream(buffer, read, kPortableStream);
     RWvistream* s = holder ? holder->stream() : nullptr;
-    if (s && s->good()) *s >> object;
+    if (s && s->good()) {
+      const RWCollectable::Restored r = RWCollectable::restoreForOwner(*s);
+      object = dynamic_cast<MPersistentObject*>(r.object);
+      // A composite whose stored children end early restores as far as the
+      // bytes go and leaves the stream failed: a cut tree is no object.
+      if (r.object && (!object || r.failed || s->fail())) {
+        RWCollectable::discardRestored(r.object);
+        object = nullptr;
+      }
+    }
     delete holder;
   }
   deallocate(buffer);

@@ -287,7 +287,7 @@ class GOSFactory {
   // capacity is too small.
   /* 39 */ virtual int getBinary(GDriverInstance* owner, const RWWString& name, void* buffer,
                                  uint32_t capacity, uint32_t& length) = 0;
-  // A new object the caller owns, or null.
+  // A new object the caller owns, or null (none stored, or not read whole).
   /* 40 */ virtual MPersistentObject* getObject(GDriverInstance* owner, const RWWString& name);
   // Three places nothing calls; they keep the slots after them in order.
   /* 41 */ virtual RWWString reservedEcho(const RWWString& text) = 0;

@@ -29,9 +29,10 @@ RW_FILE_LOCK(storeLock);
 
 std::atomic<bool> restoreDetached{false};
 
-// Both changed only under the store lock. 0xFFFF, no class, until the
-// first store.
-RWClassID lastStoredClass = 0xFFFF;
+// Both changed only under the store lock. Whether the last object stored
+// at the top level opened a scan line (its start or a scan-line graphic):
+// none until the first store.
+bool lastStoredOpensScanLine = false;
 std::atomic<uint32_t> topLevelLimit{0x3FFFFFEF};
 
 // ---- the registry of open stores ----------------------------------------------------
@@ -205,14 +206,16 @@ std::vector<GStoreFileReader::StoredObject> keysAndOffsets(RWBTreeOnDisk& tree) 
 }
 
 // The journal's on-disk command composite is stored as a proxy, like a
-// handle of this class.
-bool isOnDiskClass(RWClassID id) {
-  return id == MPersistentCompositeOnDisk::classIsA() || id == ClassId::GCommandCompositeOnDisk;
+// handle of this class; so is every class derived from either. Asked by
+// kind, not by class ID: a derived class has an ID of its own.
+bool isOnDiskKind(const MPersistentObject* object) {
+  return object && (object->isKindOf(MPersistentCompositeOnDisk::classIsA()) ||
+                    object->isKindOf(ClassId::GCommandCompositeOnDisk));
 }
 
 // The handle behind an object stored as a proxy, or null.
 const MPersistentCompositeOnDisk* asHandle(const MPersistentObject* object) {
-  if (!object || !isOnDiskClass(object->isA())) return nullptr;
+  if (!isOnDiskKind(object)) return nullptr;
   return dynamic_cast<const MPersistentCompositeOnDisk*>(object);
 }
 
@@ -695,16 +698,14 @@ void MPersistentCompositeOnDiskImp::discard(GRecord& record) {
 GRecordRef MPersistentCompositeOnDiskImp::storeObject(MPersistentObject* child, bool nested) {
   if (!child || !usable()) return GRecordRef();
   if (!nested) {
-    const RWClassID cls = child->isA();
     if (records_.childCount() > topLevelLimit.load()) {
       // A full store still takes the end of a page, and the end of a scan
       // line right after its start or a scan-line graphic.
-      const bool closesScanLine =
-          cls == ClassId::GEndScanLine &&
-          (lastStoredClass == ClassId::GStartScanLine || lastStoredClass == ClassId::GScanLineGraphic);
-      if (cls != ClassId::GPageEnd && !closesScanLine) return GRecordRef();
+      const bool closesScanLine = child->isKindOf(ClassId::GEndScanLine) && lastStoredOpensScanLine;
+      if (!child->isKindOf(ClassId::GPageEnd) && !closesScanLine) return GRecordRef();
     }
-    lastStoredClass = cls;
+    lastStoredOpensScanLine =
+        child->isKindOf(ClassId::GStartScanLine) || child->isKindOf(ClassId::GScanLineGraphic);
   }
 
   if (const MPersistentCompositeOnDisk* handle = asHandle(child)) {
@@ -757,7 +758,7 @@ void adopt(MPersistentObject* shell, const GCountedRef& child) {
   // Only an on-disk shell stores a handle as a record of its own; an
   // in-memory shell (every shell a composite record makes) holds it as a
   // child like any other.
-  if (isOnDiskClass(child->isA()) && shell->isKindOf(MPersistentCompositeOnDisk::classIsA()))
+  if (isOnDiskKind(child.get()) && shell->isKindOf(MPersistentCompositeOnDisk::classIsA()))
     shell->storeChild(child);
   else
     shell->insert(child.get());
@@ -963,7 +964,12 @@ GOnDiskIterator::GOnDiskIterator(MPersistentCompositeOnDiskImp* store)
       store_(store && store->references() > 0 ? GCountedRef(store) : GCountedRef()),
       imp_(store),
       position_(store->records_.list()),
-      generation_(store->generation()) {}
+      generation_(0) {
+  // Another thread may be changing the store's list: its count of removed
+  // links is read under the lock that every change holds.
+  RWGuard guard(storeLock);
+  generation_ = store->generation();
+}
 
 GOnDiskIterator::~GOnDiskIterator() = default;
 

@@ -426,7 +426,10 @@ GStatus GDevice::startDocument() {
   if (configurationUsed()) {
     if (GPeripheralComposite* root = configuration()) root->reset();
   }
-  const GStatus status = send(makeDocumentStart(documentName_, outputName_));
+  // Held across send, so that a start the gate refuses is freed here:
+  // nobody else has it.
+  const GCommandPtr start(makeDocumentStart(documentName_, outputName_));
+  const GStatus status = send(start.get());
   setConfigurationUsed(1);
   if (status != 0) state_ = kErrorState;
   documentStarted_ = 1;
@@ -436,7 +439,9 @@ GStatus GDevice::startDocument() {
 
 GStatus GDevice::ensurePageStarted() {
   if (!pagePending_) return 0;
-  const GStatus status = send(makePageStart());
+  // Held as the document start is: a refused page start is freed here.
+  const GCommandPtr start(makePageStart());
+  const GStatus status = send(start.get());
   pagePending_ = 0;
   pageStarted_ = 1;
   return status;

@@ -207,7 +207,7 @@ GStatus GPrinter::onCheetah(GCheetah* generator) { return replaceChildStage(kAtt
 
 GCommandPtr GPrinter::process(const GCommandPtr& command) { return GPeripheral::process(command); }
 
-void GPrinter::sendChangedAttributes(const uint32_t&) {}
+GStatus GPrinter::sendChangedAttributes(const uint32_t&) { return 0; }
 
 GCommandPtr GPrinter::wrapped(const GCommandPtr& command, GStatus status) {
   if (status == 0) return command;
@@ -217,7 +217,11 @@ GCommandPtr GPrinter::wrapped(const GCommandPtr& command, GStatus status) {
 GCommandPtr GPrinter::handTo(GPeripheral* stage, uint32_t group, const GCommandPtr& command) {
   if (!stage) return command;
   const GCountedRef hold(stage);
-  stage->sendChangedAttributes(group);
+  // A child's attribute handler that fails (the generator's, on a write to
+  // the port that failed) fails the command; a command that failed already
+  // keeps its first failure.
+  const GStatus failed = stage->sendChangedAttributes(group);
+  if (failed != 0 && !command->isKindOf(ClassId::GErrorCommand)) return wrapped(command, failed);
   return stage->process(command);
 }
 
@@ -250,6 +254,15 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
     }
     case ClassId::GDocumentEnd: {
       if (attribute) held = handTo(language, group, handTo(generator, group, held));
+      if (held->isKindOf(ClassId::GErrorCommand)) {
+        // A child could not finish the job (bytes of it never reached the
+        // port): the port's job is aborted rather than ended, so that what
+        // did arrive is not printed as if it were whole. The child's
+        // failure is the answer; the abort's own status adds nothing to it.
+        static_cast<void>(onJobAbort(nullptr));
+        detachAddOns();
+        return held;
+      }
       GDocumentEnd* end = dynamic_cast<GDocumentEnd*>(command.get());
       held = wrapped(held, end ? onDocumentEnd(end) : 0);
       detachAddOns();
@@ -270,7 +283,9 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
     }
     default:
       if (!generator) return held;
-      if (attribute) generator->sendChangedAttributes(group);
+      if (attribute) {
+        if (const GStatus failed = generator->sendChangedAttributes(group); failed != 0) return wrapped(held, failed);
+      }
       return wrapped(held, held->accept(*generator));
   }
 }

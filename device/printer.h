@@ -13,15 +13,18 @@
 // Routing (dispatch), after the printer has filed the command's attribute
 // into the shared State. Handing a command to a child means: the child's
 // changed attributes of the command's group are sent to it, then the child
-// processes the command; a non-zero status of the printer's own handlers
-// puts a GErrorCommand (status, the command, id 0) in the command's place.
+// processes the command; a non-zero status of the printer's own handlers,
+// or of a child's attribute handlers (the child then does not process the
+// command), puts a GErrorCommand (status, the command, id 0) in the
+// command's place.
 //   document start  add-ons attached (job language, then generator); the
 //                   printer's own handler; then the job language and the
 //                   generator, in that order (an error reaches them as the
 //                   error command, which they pass on)
 //   document end    with an attribute: the generator, then the job
-//                   language; then the printer's own handler; add-ons
-//                   detached
+//                   language; then the printer's own handler, or, when
+//                   a child failed, the printer's job abort (the port's
+//                   job is aborted, not ended); add-ons detached
 //   job abort       the generator's and the job language's process; the
 //                   printer's own handler; add-ons detached
 //   page end        with an attribute: the generator, then the job
@@ -136,8 +139,8 @@ class GPrinter : public GPeripheralComposite {
   // dispatch (see the top of the file).
   GCommandPtr process(const GCommandPtr& command) override;
   GCommandPtr dispatch(const GCommandPtr& command) override;
-  // Nothing: the printer consumes no attribute itself.
-  void sendChangedAttributes(const uint32_t& id) override;
+  // Nothing, and 0: the printer consumes no attribute itself.
+  [[nodiscard]] GStatus sendChangedAttributes(const uint32_t& id) override;
   // The merged configuration, the child pointers, and the shared State and
   // Default layered afresh; then the dependents.
   void changed(GPeripheral* stage) override;

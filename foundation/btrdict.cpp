@@ -1,5 +1,6 @@
 #include "rw/btrdict.h"
 
+#include "eqmemo.h"
 #include "rw/collass.h"
 #include "rw/factory.h"
 #include "rw/rwfile.h"
@@ -112,9 +113,11 @@ RWBoolean RWBTreeDictionary::isEqual(const RWCollectable* other) const {
   if (other == this) return TRUE;
   const RWBTreeDictionary* o = static_cast<const RWBTreeDictionary*>(other);
   if (o->entries() != entries()) return FALSE;
-  PairsMatch m{o, true};
-  const_cast<RWBTreeDictionary*>(this)->apply(checkPair, &m);
-  return m.holds;
+  return rwCompareOnce(this, other, [&]() -> RWBoolean {
+    PairsMatch m{o, true};
+    const_cast<RWBTreeDictionary*>(this)->apply(checkPair, &m);
+    return m.holds ? TRUE : FALSE;
+  });
 }
 
 void RWBTreeDictionary::clear() {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "eqmemo.h"
 #include "rw/factory.h"
 
 namespace {
@@ -51,7 +52,8 @@ RWBoolean RWBTree::isEqual(const RWCollectable* other) const {
   // path through it.
   if (other == this) return TRUE;
   const RWBTree* o = static_cast<const RWBTree*>(other);
-  return o->entries() == entries() && isSubsetOf(*o);
+  if (o->entries() != entries()) return FALSE;
+  return rwCompareOnce(this, other, [&] { return isSubsetOf(*o); });
 }
 
 RWBoolean RWBTree::isSubsetOf(const RWCollection& other) const {

@@ -1,6 +1,7 @@
 #include "rw/hashtab.h"
 #include "rw/bufhelp.h"
 
+#include "eqmemo.h"
 #include "rw/factory.h"
 #include "rw/rwset.h"
 #include "rw/slistcol.h"
@@ -66,13 +67,15 @@ RWBoolean RWHashTable::isEqual(const RWCollectable* other) const {
   if (other == this) return TRUE;
   const RWHashTable* o = static_cast<const RWHashTable*>(other);
   if (o->entries() != entries()) return FALSE;
-  RWSet distinct(entries() / 2);
-  const_cast<RWHashTable*>(this)->apply(insertInto, &distinct);
-  RWSetIterator next(distinct);
-  while (RWCollectable* item = next()) {
-    if (o->occurrencesOf(item) < occurrencesOf(item)) return FALSE;
-  }
-  return TRUE;
+  return rwCompareOnce(this, other, [&]() -> RWBoolean {
+    RWSet distinct(entries() / 2);
+    const_cast<RWHashTable*>(this)->apply(insertInto, &distinct);
+    RWSetIterator next(distinct);
+    while (RWCollectable* item = next()) {
+      if (o->occurrencesOf(item) < occurrencesOf(item)) return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 void RWHashTable::apply(RWapplyCollectable f, void* data) {

@@ -1,5 +1,6 @@
 #include "rw/slistcol.h"
 
+#include "eqmemo.h"
 #include "rw/factory.h"
 #include "rw/rwerr.h"
 
@@ -59,14 +60,16 @@ RWBoolean RWSlistCollectables::isEqual(const RWCollectable* other) const {
   if (other == this) return TRUE;
   const RWSlistCollectables* o = static_cast<const RWSlistCollectables*>(other);
   if (o->entries() != entries()) return FALSE;
-  RWSlistIterator mine(const_cast<RWSlist&>(list_));
-  RWSlistIterator theirs(const_cast<RWSlist&>(o->list_));
-  for (;;) {
-    void* a = mine();
-    void* b = theirs();
-    if (!a || !b) return a == b;
-    if (!static_cast<RWCollectable*>(a)->isEqual(static_cast<RWCollectable*>(b))) return FALSE;
-  }
+  return rwCompareOnce(this, other, [&]() -> RWBoolean {
+    RWSlistIterator mine(const_cast<RWSlist&>(list_));
+    RWSlistIterator theirs(const_cast<RWSlist&>(o->list_));
+    for (;;) {
+      void* a = mine();
+      void* b = theirs();
+      if (!a || !b) return a == b;
+      if (!static_cast<RWCollectable*>(a)->isEqual(static_cast<RWCollectable*>(b))) return FALSE;
+    }
+  });
 }
 
 void RWSlistCollectables::apply(RWapplyCollectable f, void* data) {

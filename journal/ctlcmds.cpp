@@ -497,7 +497,8 @@ GErrorCommand& GErrorCommand::operator=(const GErrorCommand& other) {
   if (this == &other) return *this;
   GCommand::operator=(other);
   errorCode_ = other.errorCode_;
-  failedCommand_ = other.failedCommand_;
+  // The other's failed command may lead back to this one.
+  setFailedCommand(other.failedCommand());
   return *this;
 }
 
@@ -523,7 +524,16 @@ GStatus GErrorCommand::exchangeErrorCode(GStatus code) {
 // Only commands are ever held (the setter and the restore see to it).
 GCommand* GErrorCommand::failedCommand() const { return static_cast<GCommand*>(failedCommand_.get()); }
 
-void GErrorCommand::setFailedCommand(GCommand* command) { failedCommand_ = command; }
+void GErrorCommand::setFailedCommand(GCommand* command) {
+  // The chain of failed commands is free of cycles as long as every link
+  // is checked here; the restore refuses an enclosing command on its own.
+  for (const GCommand* link = command; link;) {
+    if (link == this) return;
+    const auto* error = dynamic_cast<const GErrorCommand*>(link);
+    link = error ? error->failedCommand() : nullptr;
+  }
+  failedCommand_ = command;
+}
 
 GCommand* GErrorCommand::releaseFailedCommand() { return static_cast<GCommand*>(failedCommand_.release()); }
 

@@ -325,7 +325,10 @@ class GErrorCommand : public GCommand {
   // The failed command without adding a reference, or null.
   GCommand* failedCommand() const;
   // Holds the command (counted) in place of the one held (released,
-  // deleted on its last reference).
+  // deleted on its last reference). A command that would hold this one in
+  // turn, this very command or an error command whose failed commands lead
+  // back here, is refused and the one held stays: the counts of a cycle
+  // never reach zero.
   void setFailedCommand(GCommand* command);
   // Drops the reference without deleting and answers the command; the
   // caller owns it when that was the last reference.

@@ -283,7 +283,16 @@ GCommandPtr GPeripheral::process(const GCommandPtr& command) {
     const GCountedRef hold(attribute);
     const uint32_t group = attribute->id();
     applyAttribute(attribute);
-    sendChangedAttributes(group);
+    // A handler that failed (the generator's, when a write to its port
+    // failed) fails the command: drawing it in a state that was not set,
+    // or ending a document whose bytes were lost, would pass the failure
+    // off as a job that printed.
+    if (const GStatus failed = sendChangedAttributes(group); failed != 0) {
+      // A job abort is what cleans up after a failure, so it is handled
+      // all the same; the attribute's failure came first and is the answer.
+      if (held->isKindOf(ClassId::GJobAbort)) static_cast<void>(held->accept(*this));
+      return GCommandPtr(new GErrorCommand(failed, held.get(), 0));
+    }
   }
   return dispatch(held);
 }
@@ -336,17 +345,21 @@ void GPeripheral::applyAttribute(MPersistentObject* attribute) {
   group->merge(a);
 }
 
-void GPeripheral::sendChangedAttributes(const uint32_t& id) {
+GStatus GPeripheral::sendChangedAttributes(const uint32_t& id) {
   GAttributeComposite* group = attributeGroup(id);
-  if (!group) return;
+  if (!group) return 0;
   const GCountedRef holdGroup(group);
+  // Every changed member is still sent after a failure, so that none is
+  // left marked changed for the next command; the first failure is the
+  // answer.
+  GStatus status = 0;
   if (id == kAttrGraphicGroup) {
     // A new transform changes how everything else is drawn: it goes first,
     // then the whole graphic state again.
     GAttribute* transform = GAttribute::fromObject(group->findByClassId(ClassId::GTransformAttribute));
     if (transform && transform->isChanged()) {
       const GCountedRef hold(transform);
-      transform->accept(*this);
+      status = transform->accept(*this);
       group->markChanged();
       transform->resetChanged();
     }
@@ -355,8 +368,10 @@ void GPeripheral::sendChangedAttributes(const uint32_t& id) {
     GAttribute* member = GAttribute::fromObject(group->children().pointee(i));
     if (!member || !member->isChanged()) continue;
     const GCountedRef hold(member);
-    member->accept(*this);
+    const GStatus answer = member->accept(*this);
+    if (status == 0) status = answer;
   }
+  return status;
 }
 
 GCountedRef* GPeripheral::groupCache(uint32_t id) {

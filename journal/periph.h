@@ -9,8 +9,10 @@
 // composite child by child; any other command first has its attribute
 // filed into the stage's State, under the attribute's id, and the members
 // that changed are sent to the stage's attribute handlers; then the command
-// is dispatched to the handler for its class. A non-zero status turns the
-// command into a GErrorCommand carrying the status and the failed command;
+// is dispatched to the handler for its class. A non-zero status, of an
+// attribute handler or of the command's, turns the command into a
+// GErrorCommand carrying the status and the failed command (a command
+// whose attributes failed is not dispatched, unless it is a job abort);
 // a stage that swallows a command answers a GNoCommand in its place. Both
 // pass every later stage untouched.
 //
@@ -148,8 +150,10 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   virtual void applyAttribute(MPersistentObject* attribute);
   // Sends the changed members of the group for the id to their handlers.
   // In the graphic group a changed transform goes first and makes every
-  // member changed.
-  virtual void sendChangedAttributes(const uint32_t& id);
+  // member changed. Every changed member is sent; the first non-zero
+  // status of their handlers is answered (a generator's handler is where
+  // it hands back a write to its port that failed), else 0.
+  [[nodiscard]] virtual GStatus sendChangedAttributes(const uint32_t& id);
 
   virtual void addDependent(GPeripheral* dependent);
   virtual void removeDependent(GPeripheral* dependent);

@@ -10,6 +10,8 @@
 
 #include "core/locale.h"
 #include "core/osversn.h"
+#include "core/state.h"
+#include "core/valattr.h"
 #include "fakefactory.h"
 #include "fixtures.h"
 #include "rw/factory.h"
@@ -285,6 +287,32 @@ TEST(NamedObjects, AbsentOrDamagedGivesNull) {
   f.overReport = 1;
   EXPECT_EQ(f.getObject(nullptr, wide("L")), nullptr) << "more read than room given";
   EXPECT_EQ(f.putObject(nullptr, wide("L"), nullptr), 0);
+}
+
+TEST(NamedObjects, EveryCutOfAStoredTreeGivesNoObject) {
+  // Composites within composites: a cut anywhere, even in the last
+  // child's closing marks, must not restore as a smaller tree.
+  GState tree(20);
+  tree.insert(new GValueAttribute(1, 21));
+  auto* inner = new GState(22);
+  inner->insert(new GValueAttribute(2, 23));
+  inner->insert(new GStringAttribute(RWCString("inner"), 24));
+  tree.insert(inner);
+  tree.insert(new GValueAttribute(3, 25));
+  FakeFactory f;
+  ASSERT_EQ(f.putObject(nullptr, wide("T"), &tree), 1);
+  const std::string whole = f.binaries["T"];
+  {
+    std::unique_ptr<MPersistentObject> back(f.getObject(nullptr, wide("T")));
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(back->matches(&tree));
+  }
+  for (size_t cut = 1; cut < whole.size(); ++cut) {
+    ReportLog reports;
+    f.binaries["T"] = whole.substr(0, cut);
+    std::unique_ptr<MPersistentObject> back(f.getObject(nullptr, wide("T")));
+    EXPECT_EQ(back, nullptr) << "cut after " << cut << " of " << whole.size() << " bytes";
+  }
 }
 
 TEST(NamedObjects, NoMemoryFailsWithoutStoring) {

@@ -220,9 +220,10 @@ TEST_F(DriverServerTest, HandlesFollowTheirCandidateToTheNextFreeValue) {
     uint32_t candidate;
     std::vector<uint32_t> handles;
   } cases[] = {
-      {"one candidate twice", 0x500, {0x500, 0x501}},
+      // A third device on one candidate walks past two taken keys.
+      {"one candidate three times", 0x500, {0x500, 0x501, 0x502}},
       {"candidate 0", 0, {1, 2}},
-      {"0xFFFFFFFF in use", 0xFFFFFFFF, {0xFFFFFFFF, 1}},
+      {"0xFFFFFFFF in use, then 1", 0xFFFFFFFF, {0xFFFFFFFF, 1, 2}},
   };
   for (const auto& c : cases) {
     fixedCandidate = c.candidate;

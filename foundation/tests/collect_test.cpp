@@ -11,6 +11,7 @@
 
 #include "collect_fixtures.h"
 #include "rw/bstream.h"
+#include "rw/btrdict.h"
 #include "rw/btree.h"
 #include "rw/hashtab.h"
 #include "rw/pstream.h"
@@ -235,6 +236,91 @@ TEST_F(CollectionRoundTrip, BadItemsAreSkippedAndTheCountIsNotTrusted) {
               std::vector<std::string>{"[NOCREATE] RWFactory: no create function for class with ID 1911 (0x777)"});
     c->clearAndDelete();
     delete c;
+  }
+}
+
+// ---- equality of shared graphs -----------------------------------------------------------
+
+// A leaf that counts the comparisons it is asked for.
+class CountedLeaf : public RWCollectable {
+ public:
+  explicit CountedLeaf(int32_t v) : value(v) {}
+  RWClassID isA() const override { return 0x7A05; }
+  RWBoolean isEqual(const RWCollectable* o) const override {
+    ++compared;
+    return o && o->isA() == isA() && static_cast<const CountedLeaf*>(o)->value == value;
+  }
+  int32_t value;
+  static inline long compared = 0;
+};
+
+// Two distinct but equal collections per level, each holding both of the
+// level below in opposite orders: comparing the top two meets every pair of
+// a level once per path to it, 2^depth times without a memo.
+struct SharedGraph {
+  using Make = std::function<RWCollection*(RWCollectable* first, RWCollectable* second, RWCollectable* last)>;
+
+  SharedGraph(int depth, const Make& make, int32_t lastA, int32_t lastB) {
+    RWCollectable* a = keep(new CountedLeaf(1));
+    RWCollectable* b = keep(new CountedLeaf(1));
+    for (int level = 1; level <= depth; ++level) {
+      // Only the top level ends with the two last leaves.
+      RWCollectable* tailA = level == depth ? keep(new CountedLeaf(lastA)) : nullptr;
+      RWCollectable* tailB = level == depth ? keep(new CountedLeaf(lastB)) : nullptr;
+      RWCollectable* nextA = keep(make(a, b, tailA));
+      RWCollectable* nextB = keep(make(b, a, tailB));
+      a = nextA;
+      b = nextB;
+    }
+    top = {a, b};
+  }
+  RWCollectable* keep(RWCollectable* c) {
+    owned.emplace_back(c);
+    return c;
+  }
+
+  std::vector<std::unique_ptr<RWCollectable>> owned;
+  std::pair<RWCollectable*, RWCollectable*> top;
+};
+
+TEST(Collection, EqualityOfSharedCollectionsComparesEachPairOnce) {
+  // Keys of the dictionaries, ordered by value; the graph's leaves sit in
+  // the values.
+  TestItem first(1), second(2), last(3);
+  const struct {
+    const char* what;
+    SharedGraph::Make make;
+  } kinds[] = {
+      {"list",
+       [](RWCollectable* x, RWCollectable* y, RWCollectable* z) -> RWCollection* {
+         auto* list = new RWSlistCollectables;
+         list->append(x);
+         list->append(y);
+         if (z) list->append(z);
+         return list;
+       }},
+      {"dictionary",
+       [&](RWCollectable* x, RWCollectable* y, RWCollectable* z) -> RWCollection* {
+         auto* dictionary = new RWBTreeDictionary;
+         dictionary->insertKeyAndValue(&first, x);
+         dictionary->insertKeyAndValue(&second, y);
+         if (z) dictionary->insertKeyAndValue(&last, z);
+         return dictionary;
+       }},
+  };
+  constexpr int depth = 64;
+  for (const auto& kind : kinds) {
+    for (const bool equal : {true, false}) {
+      SharedGraph graph(depth, kind.make, 5, equal ? 5 : 6);
+      CountedLeaf::compared = 0;
+      EXPECT_EQ(graph.top.first->isEqual(graph.top.second), equal ? TRUE : FALSE) << kind.what;
+      // Two ordered pairs of leaves under the bottom level, and the last
+      // two leaves.
+      EXPECT_LE(CountedLeaf::compared, 5) << kind.what;
+      CountedLeaf::compared = 0;
+      EXPECT_EQ(graph.top.second->isEqual(graph.top.first), equal ? TRUE : FALSE) << kind.what << ", the other way";
+      EXPECT_LE(CountedLeaf::compared, 5) << kind.what << ": the memo is new for every comparison, and as small";
+    }
   }
 }
 

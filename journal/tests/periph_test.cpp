@@ -18,6 +18,7 @@
 #include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
 #include "journal/periph.h"
+#include "journal/shapes.h"
 #include "testkit/core/port.h"
 #include "testkit/core/stage.h"
 
@@ -314,6 +315,47 @@ TEST_F(ChangedAttributes, AChangedTransformGoesFirstAndResendsTheWholeGroup) {
             (std::vector<Call>{transform, value(kFirst), value(kSecond)}));
   // An equal transform changes nothing.
   EXPECT_TRUE(send(bundleCommand({rotatedBy(2, 5)})).empty());
+}
+
+TEST_F(ChangedAttributes, AFailingHandlerFailsTheCommandWhichIsNotDrawn) {
+  // The generators hand back a write to their port that failed from
+  // whichever handler flushed: an attribute's as much as a shape's.
+  auto* failing = new GValueAttribute(1, kFirst);
+  auto* alsoFailing = new GValueAttribute(2, kSecond);
+  stage.answerFor(failing, 7);
+  stage.answerFor(alsoFailing, 8);
+  auto* bundle = new GGraphicBundle;
+  bundle->insert(failing);
+  bundle->insert(alsoFailing);
+  const GCommandPtr shape(new GRectangleGraphic(bundle, GRect(0, 0, 5, 5)));
+  stage.clearCalls();
+  const GCommandPtr out = stage.process(shape);
+  ASSERT_NE(asError(out), nullptr);
+  EXPECT_EQ(asError(out)->errorCode(), 7) << "the first failure";
+  EXPECT_EQ(asError(out)->failedCommand(), shape.get());
+  EXPECT_EQ(stage.calls(), (std::vector<Call>{value(kFirst), value(kSecond)}))
+      << "every changed member is sent; the shape is not drawn";
+
+  // Nothing is left changed: the same state again sends nothing, and the
+  // shape is drawn.
+  auto* same = new GGraphicBundle;
+  same->insert(new GValueAttribute(1, kFirst));
+  same->insert(new GValueAttribute(2, kSecond));
+  const GCommandPtr next(new GRectangleGraphic(same, GRect(0, 0, 5, 5)));
+  EXPECT_EQ(send(next), (std::vector<Call>{{"onRectangle", ClassId::GRectangleGraphic, 0}}));
+
+  // A job abort cleans up after failures: it is handled all the same.
+  auto* failingAgain = new GValueAttribute(3, kFirst);
+  stage.answerFor(failingAgain, 9);
+  auto* last = new GGraphicBundle;
+  last->insert(failingAgain);
+  const GCommandPtr abort(new GJobAbort(0));
+  abort->setAttribute(last);
+  stage.clearCalls();
+  const GCommandPtr aborted = stage.process(abort);
+  ASSERT_NE(asError(aborted), nullptr);
+  EXPECT_EQ(asError(aborted)->errorCode(), 9);
+  EXPECT_EQ(stage.calls(), (std::vector<Call>{value(kFirst), {"onJobAbort", ClassId::GJobAbort, 0}}));
 }
 
 TEST_F(ChangedAttributes, AnyOtherAttributeIsSharedByStateNeverOwned) {

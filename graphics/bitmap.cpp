@@ -478,6 +478,7 @@ void GBitmapImp::saveLevel(Sink& sink) const {
 
 template <class Source>
 void GBitmapImp::restoreLevel(Source& source) {
+  restoredWhole_ = false;
   if (!gReadVersion(source, version())) return;
   // Every field is read into a local first and taken over only when the
   // whole level was read and holds together.
@@ -543,6 +544,7 @@ void GBitmapImp::restoreLevel(Source& source) {
   stride_ = stride;
   masksGiven_ = static_cast<uint32_t>(masksGiven);
   std::copy(std::begin(channels), std::end(channels), channels_);
+  restoredWhole_ = true;
 }
 
 // ---- GBitmap --------------------------------------------------------------------------
@@ -752,6 +754,9 @@ void GBitmap::restoreLevel(Source& source) {
   if (!body) {
     if (r.object && r.fresh) discardRestored(r.object);
     release();
+  } else if (r.fresh && !body->restoredWhole_) {
+    // A body whose level failed holds nothing of what was stored.
+    discardRestored(body);
   } else if (r.fresh) {
     adopt(body);
   } else if (body == body_) {

@@ -222,6 +222,9 @@ class GBitmapImp : public MPersistentObject {
   uint32_t masksGiven_ = 0;
   GBitmapChannel channels_[3];
   bool ok_ = true;
+  // False after a stored level that was not read whole: a handle reading
+  // the body then keeps the one it had.
+  bool restoredWhole_ = true;
   // Set while handles hold the body: a stored reference to it that a later
   // handle of the same graph reads may then share it.
   bool handleHeld_ = false;

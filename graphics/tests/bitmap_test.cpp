@@ -610,16 +610,20 @@ TEST_F(BitmapStore, HostileBodiesFailTheirLevel) {
     EXPECT_EQ(held->dataSize(), 8u);
     EXPECT_EQ(held->stride(), 4u);
   }
-  // A handle whose body fails keeps the body it had.
-  const std::string handleFile = inFile(le16(551) + root(0, 2) + le32(1) + le16(552) + root(0, 3) +
-                                        good.substr(0, good.size() - 1));
-  putBytes(handleFile);
-  GBitmap held = make({box(0, 0, 1, 1), 8}, {42});
-  {
-    RWFile f(path().c_str(), "rb");
-    f >> static_cast<RWCollectable&>(held);
+  // A handle whose body fails, cut short or of depth 3 with more to read,
+  // keeps the body it had.
+  std::string depth3 = good;
+  depth3[20] = 3;
+  for (const std::string& level : {good.substr(0, good.size() - 1), depth3 + std::string(10, '\0')}) {
+    putBytes(inFile(le16(551) + root(0, 2) + le32(1) + le16(552) + root(0, 3) + level));
+    GBitmap held = make({box(0, 0, 1, 1), 8}, {42});
+    {
+      ReportLog reports;
+      RWFile f(path().c_str(), "rb");
+      f >> static_cast<RWCollectable&>(held);
+    }
+    EXPECT_EQ(rowOf(held, 0, 1, 0, 2), ByteVec{42});
   }
-  EXPECT_EQ(rowOf(held, 0, 1, 0, 2), ByteVec{42});
 }
 
 // ---- raster paints ----------------------------------------------------------------------

@@ -13,8 +13,8 @@
 //   28 segment step  30 rows per segment   (i16 each)
 //
 // The target keeps a bitmap within 256 pixels each way, its depth below 64
-// bits and its planes below 4, so that no input costs more than a few
-// milliseconds.
+// bits and its planes below 4, so that every input's rows are read in a
+// few tens of milliseconds under the sanitizers.
 
 #include <cstddef>
 #include <cstdint>

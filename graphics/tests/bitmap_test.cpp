@@ -538,6 +538,36 @@ TEST_F(BitmapStore, SharedBodiesComeBackSharedAndCountEveryHolder) {
   EXPECT_EQ(q->bitmap().body()->useCount(), 2u);
 }
 
+// Paints that share a body match whatever their flags: two paints of one
+// body come back with the flags each stored.
+TEST_F(BitmapStore, PaintsSharingABodyMatchWithOtherFlags) {
+  GRasterPaint paint(make({box(0, 0, 8, 1), 1}, {0xAA}), 1, 0);
+  GRasterPaint other = paint;
+  std::string file;
+  {
+    RWFile f(path().c_str(), "wb");
+    RWUseStoreTable table;
+    f << static_cast<const RWCollectable*>(&paint) << static_cast<const RWCollectable*>(&other);
+  }
+  file = fileContents(path());
+  // The second paint's flags close the file: hatched 0, synthetic 2.
+  file.replace(file.size() - 8, 8, le32(0) + le32(2));
+  putBytes(file);
+  RWFile f(path().c_str(), "rb");
+  RWUseReadTable table;
+  GRasterPaint* a = nullptr;
+  GRasterPaint* b = nullptr;
+  f >> a >> b;
+  const std::unique_ptr<GRasterPaint> ownedA(a), ownedB(b);
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->body(), b->body());
+  EXPECT_EQ(a->hatched(), 1);
+  EXPECT_EQ(b->hatched(), 0);
+  EXPECT_EQ(b->synthetic(), 2);
+  EXPECT_TRUE(a->matches(b));
+  EXPECT_TRUE(b->matches(a));
+}
+
 // A body or a paint body that something else read first (the outermost
 // object of a restore holds it uncounted): a handle or a paint that refers
 // to it takes a copy, so that nothing is freed twice.

@@ -31,6 +31,7 @@ int fuzzOne_rwdump(const uint8_t* data, size_t size);
 int fuzzOne_printdoc(const uint8_t* data, size_t size);
 int fuzzOne_uires(const uint8_t* data, size_t size);
 int fuzzOne_verquery(const uint8_t* data, size_t size);
+int fuzzOne_bitmap(const uint8_t* data, size_t size);
 }
 
 namespace {
@@ -56,6 +57,7 @@ const Target targets[] = {
     {"printdoc", fuzzOne_printdoc},
     {"uires", fuzzOne_uires},
     {"verquery", fuzzOne_verquery},
+    {"bitmap", fuzzOne_bitmap},
 };
 
 void dropReport(const RWErrorBase&) {}

@@ -325,3 +325,22 @@ void GPrinter::restoreLevel(Source& source) {
   if (gReadVersion(source, version())) gRead(source, printerWord_);
   findChildren();
 }
+
+// ---- whether a configuration can print ---------------------------------------------
+
+const char* gPrintingFault(const MPersistentObject* root) {
+  const auto* top = dynamic_cast<const GPeripheral*>(root);
+  if (!top) return "the configuration has no root stage";
+  if (!top->isEnabled()) return "the configuration's root is disabled";
+  const auto* printer = dynamic_cast<const GPeripheral*>(top->findById(kAttrPrinter));
+  if (!printer || !printer->isKindOf(ClassId::GPrinter)) return "the configuration holds no printer";
+  if (!printer->isEnabled()) return "the configuration's printer is disabled";
+  const auto* generator = dynamic_cast<const GPeripheral*>(printer->findById(kAttrGenerator));
+  if (!generator || !generator->isKindOf(ClassId::GPDLGenerator))
+    return "the printer has no page description generator";
+  if (!generator->isEnabled()) return "the printer's page description generator is disabled";
+  const auto* jobLanguage = dynamic_cast<const GPeripheral*>(printer->findById(kAttrJobLanguage));
+  if (!jobLanguage || !jobLanguage->isKindOf(ClassId::GPJL)) return "the printer has no job language";
+  if (!jobLanguage->isEnabled()) return "the printer's job language is disabled";
+  return nullptr;
+}

@@ -62,6 +62,13 @@ constexpr uint32_t kAttrLanguageName = 373;
 // Statuses of a job's document start.
 constexpr GStatus kStatusNoPort = 601;
 
+// Why a configuration root cannot make a job, or null when it can: the
+// root must be enabled and hold an enabled printer (child 76) whose
+// generator (child 101) and job language (child 106) are there, enabled
+// and of their kinds. Without one of them a job comes out empty or without
+// its page description, and would still be reported printed.
+const char* gPrintingFault(const MPersistentObject* root);
+
 // ---- the job's output port --------------------------------------------------------
 // The driver instance that a job's device is, which the port providers
 // are asked with. The device class installs the conversion; until then a

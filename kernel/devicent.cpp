@@ -4,8 +4,10 @@
 #include <utility>
 
 #include "core/attrib.h"
+#include "core/osfactry.h"
 #include "device/config.h"
 #include "device/media.h"
+#include "device/printer.h"
 #include "device/setread.h"
 #include "graphics/devfont.h"
 #include "journal/command.h"
@@ -13,6 +15,7 @@
 #include "kernel/ddientry.h"
 #include "kernel/descnt.h"
 #include "kernel/devmode.h"
+#include "rw/kmsys.h"
 
 using SettingRead::lookUp;
 using SettingRead::readValue;
@@ -108,6 +111,15 @@ int32_t GDeviceNT::enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPW
                               ULONG patternCount, HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo,
                               ULONG devInfoSize, DEVINFO* devInfo, HDEV, LPWSTR, HANDLE) {
   if (callCheck(kDdiEnablePDEV) != kDdiAllowed) return 0;
+  // A configuration that cannot make a job is refused here, before the
+  // engine is given a device that would report an empty job printed.
+  if (const char* fault = gPrintingFault(configuration())) {
+    RWWString file;
+    if (GOSFactory* factory = GOSFactory::instance()) factory->configurationFileName(file, this);
+    kernelDebugPrint("Printer data file \"%s\": %s\n", file.toMultiByte().data(), fault);
+    EngSetLastError(ERROR_INVALID_DATA);
+    return 0;
+  }
   // Without a logical address the spooler's port name stays.
   if (logicalAddress) setPortName(RWWString(logicalAddress));
   record_ = record;

@@ -8,6 +8,7 @@
 #include "device/pjl.h"
 #include "journal/ctlcmds.h"
 #include "pdl/cheetah.h"
+#include "rw/kmsys.h"
 
 // ---- the job's output port -----------------------------------------------------------
 
@@ -277,8 +278,36 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
 
 // ---- own handlers --------------------------------------------------------------------
 
+namespace {
+
+// A language the job language's ENTER LANGUAGE line can name: a PJL
+// keyword, letters and digits.
+bool isLanguageName(const RWCString& name) {
+  if (name.length() == 0) return false;
+  for (RWsize i = 0; i < name.length(); ++i) {
+    const char c = name(i);
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 GStatus GPrinter::onDocumentStart(GDocumentStart* command) {
   if (!command) return 0;
+  // The job language enters the printer into the language its State names
+  // for the generator; a printer entered into none, or one it cannot know,
+  // reads the page description as nothing it can print.
+  if (generator_ && generator_->isEnabled() && jobLanguage_ && jobLanguage_->isEnabled()) {
+    GState* shared = jobLanguage_->state();
+    const auto* name =
+        dynamic_cast<const GStringAttribute*>(shared ? shared->findById(kAttrLanguageName) : nullptr);
+    if (!name || !isLanguageName(name->value())) {
+      kernelDebugPrint("Printer: the generator names no language to enter (\"%s\"); the job is refused\n",
+                       name ? name->value().data() : "");
+      return kStatusNoLanguage;
+    }
+  }
   const GStatus status = gOpenJobPort(*this, *command, carrier_);
   if (status != 0) return status;
   enterDocument();

@@ -361,7 +361,11 @@ int runPrintrun(const std::vector<std::string>& args, std::ostream& out, std::os
   // cannot: the file it could not read, what it found there.
   auto driverFailure = [&](const std::string& cause) {
     failure(err, cause);
-    err << driverReports(reportsBefore);
+    const std::string reports = driverReports(reportsBefore);
+    err << reports;
+    // The driver names the data file by the engine's name for it.
+    if (!o.config.empty() && reports.find(kDataFileName) != std::string::npos)
+      err << "printrun: the printer's data file " << kDataFileName << " is a copy of \"" << o.config << "\"\n";
     return kPrintrunFailed;
   };
   {

@@ -48,7 +48,7 @@ RWCString fatalErrorText(int32_t kind, uint16_t errorId) {
 
 void reportFatalError(int32_t kind, uint16_t errorId, const RWCString& sourceName, int32_t line,
                       const RWCString& /*message*/) {
-  // The report goes to the debug output and to the abort, so that a
+  // The report is not shown anywhere; the abort is handed it, so that a
   // process that replaces the abort can keep it.
   if (kind != kFatalAbort && kind != kFatalShutDownAndAbort) return;
   // Memory may have run out (the memory reserve reports that): without room
@@ -58,9 +58,6 @@ void reportFatalError(int32_t kind, uint16_t errorId, const RWCString& sourceNam
     text = fatalErrorText(kind, errorId);
   } catch (const std::bad_alloc&) {
   }
-  // On the debug output, so that whoever watches the driver (a debugger,
-  // the print runner) learns what ended it and where.
-  kernelDebugPrint("%s(%d): %s\n", sourceName.data(), static_cast<int>(line), text.data());
   GFatalReport report{kind, errorId, sourceName, line, text};
   if (kind == kFatalShutDownAndAbort) shutDownDriverServer();
   abortProcess(report);

@@ -3,9 +3,9 @@
 
 // The single exit for errors the driver cannot survive.
 //
-// reportFatalError formats its report, writes it on the debug output as
-// "SOURCE(LINE): TEXT" and then, by kind: 2 shuts the driver server down
-// and aborts, 1 aborts, any other kind returns to the caller. The driver server and the abort are reached
+// reportFatalError formats its report (which nobody shows) and then, by
+// kind: 2 shuts the driver server down and aborts, 1 aborts, any other kind
+// returns to the caller. The driver server and the abort are reached
 // through hooks, so that the server (which comes above the core) can set
 // its shut-down, and tests can watch an abort instead of dying. Where the
 // abort returns (a test's hook, or a kernel-mode build where aborting does

@@ -7,7 +7,6 @@
 
 #include "core/newhndlr.h"
 #include "core/textconv.h"
-#include "rw/kmsys.h"
 #include "fakefactory.h"
 
 namespace {
@@ -35,23 +34,6 @@ TEST(FatalError, KindsDecideWhatHappens) {
       EXPECT_EQ(log.aborts[0].line, 432);
     }
   }
-}
-
-std::string debugOutput;
-void captureDebug(const char* text) { debugOutput += text; }
-
-// What ends the driver is said on the debug output, where the print runner
-// and a debugger see it; a kind that only returns says nothing.
-TEST(FatalError, TheReportGoesToTheDebugOutput) {
-  const RWDebugSink outer = rwSetDebugSink(captureDebug);
-  for (int32_t kind : {3, 1, 2}) {
-    FatalLog log;
-    debugOutput.clear();
-    reportFatalError(kind, 301, "drvrsrvr", 77, RWCString());
-    const std::string said = "drvrsrvr(77): " + std::string(fatalErrorText(kind, 301).data()) + "\n";
-    EXPECT_EQ(debugOutput, kind == 3 ? std::string() : said) << kind;
-  }
-  rwSetDebugSink(outer);
 }
 
 TEST(FatalError, ReportTexts) {

@@ -15,6 +15,7 @@
 #include "device/resmap.h"
 #include "graphics/ttflpool.h"
 #include "journal/ctlcmds.h"
+#include "rw/kmsys.h"
 #include "rw/vstream.h"
 
 namespace {
@@ -166,6 +167,7 @@ uint32_t GDriverServer::addEntry(Table& table, GDriverInstance* instance) {
 
 GDriverInstance* GDriverServer::registerIn(Table& table, GPrinterDescription* description, bool device) {
   std::unique_ptr<GPrinterDescription> given(description);
+  configurationRefused_ = 0;
   GDriverInstance* instance = nullptr;
   {
     TableLock lock(table, __LINE__);
@@ -189,6 +191,7 @@ GDriverInstance* GDriverServer::registerIn(Table& table, GPrinterDescription* de
     }
     if (!instance) return nullptr;
     if (!loadConfiguration(instance)) {
+      configurationRefused_ = 1;
       delete instance;
       return nullptr;
     }
@@ -211,20 +214,52 @@ GDevice* GDriverServer::registerDevice(GPrinterDescription* description, uint32_
   return instance->asDevice();
 }
 
+namespace {
+
+// A refused data file is reported on the debug output, naming the file and
+// what was wrong with it: the driver's only answer to the engine is a
+// failure and a last error, which cannot say which file or why.
+void reportRefusedFile(const RWWString& name, const char* cause, uint32_t at = 0) {
+  const RWCString file = name.toMultiByte();
+  if (at)
+    kernelDebugPrint("Printer data file \"%s\": %s (read as far as byte %u)\n", file.data(), cause,
+                     static_cast<unsigned>(at));
+  else
+    kernelDebugPrint("Printer data file \"%s\": %s\n", file.data(), cause);
+}
+
+}  // namespace
+
 int32_t GDriverServer::loadConfiguration(GDriverInstance* instance) {
   GOSFactory* factory = GOSFactory::instance();
   if (!factory || !instance) return 0;
   RWWString name;
   factory->configurationFileName(name, instance);
   std::unique_ptr<GInputStream> holder(factory->createInputStream(name, kBinaryStream));
-  if (!holder || !holder->stream() || !holder->stream()->good()) return 0;
+  if (!holder || !holder->stream() || !holder->stream()->good()) {
+    reportRefusedFile(name, "cannot be opened");
+    return 0;
+  }
   RWCollectable* read = nullptr;
   *holder->stream() >> read;
+  // A stream that failed on the way holds a damaged tree: what was read
+  // before the damage may look whole and still make a broken job.
+  const bool whole = holder->stream()->good();
+  const uint32_t at = holder->position();
   holder.reset();
-  if (!read) return 0;
+  if (!whole) {
+    if (read) gDiscardGraph(read);
+    reportRefusedFile(name, "the stored tree is damaged and cannot be read whole", at);
+    return 0;
+  }
+  if (!read) {
+    reportRefusedFile(name, "holds no stored tree");
+    return 0;
+  }
   auto* top = dynamic_cast<MPersistentObject*>(read);
   if (!top) {
     gDiscardGraph(read);
+    reportRefusedFile(name, "holds no configuration");
     return 0;
   }
   std::unique_ptr<MPersistentObject> owned(top);
@@ -232,7 +267,10 @@ int32_t GDriverServer::loadConfiguration(GDriverInstance* instance) {
   // Without a configuration root the device has nothing to send its
   // commands to: such a file is as good as none.
   MPersistentObject* root = takePart(*top, DriverInstanceId::kConfigurationRoot, ClassId::GPeripheralComposite);
-  if (!root) return 0;
+  if (!root) {
+    reportRefusedFile(name, "holds no configuration root");
+    return 0;
+  }
   instance->setConfiguration(static_cast<GPeripheralComposite*>(root));
   instance->setCodeMappings(static_cast<GResourceMappingList*>(
       takePart(*top, DriverInstanceId::kCodeMappings, ClassId::GResourceMappingList)));

@@ -75,8 +75,13 @@ class GDriverServer {
   // instance whose freeMemory frees anything.
   int32_t releaseMemory();
   // Restores the instance's stored parts from its printer's data file: 1,
-  // or 0 when the file gives no configuration root.
+  // or 0 when the file cannot be read whole (its stream failed on the way)
+  // or gives no configuration root. A refusal is reported on the debug
+  // output, naming the file and the fault.
   int32_t loadConfiguration(GDriverInstance* instance);
+  // 1 when the last registration failed because its data file was
+  // refused, not for want of an instance; for the platform's last error.
+  uint32_t configurationRefused() const { return configurationRefused_; }
 
   uint32_t isShuttingDown() const { return shuttingDown_; }
   uint32_t deviceEntries() const { return devices_.count; }
@@ -119,6 +124,7 @@ class GDriverServer {
   Table interfaces_;
   Table devices_;
   std::atomic<uint32_t> shuttingDown_;
+  std::atomic<uint32_t> configurationRefused_{0};
 };
 
 #endif

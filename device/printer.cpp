@@ -8,6 +8,7 @@
 #include "device/pjl.h"
 #include "journal/ctlcmds.h"
 #include "pdl/cheetah.h"
+#include "rw/kmsys.h"
 
 // ---- the job's output port -----------------------------------------------------------
 
@@ -292,8 +293,36 @@ GCommandPtr GPrinter::dispatch(const GCommandPtr& command) {
 
 // ---- own handlers --------------------------------------------------------------------
 
+namespace {
+
+// A language the job language's ENTER LANGUAGE line can name: a PJL
+// keyword, letters and digits.
+bool isLanguageName(const RWCString& name) {
+  if (name.length() == 0) return false;
+  for (RWsize i = 0; i < name.length(); ++i) {
+    const char c = name(i);
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 GStatus GPrinter::onDocumentStart(GDocumentStart* command) {
   if (!command) return 0;
+  // The job language enters the printer into the language its State names
+  // for the generator; a printer entered into none, or one it cannot know,
+  // reads the page description as nothing it can print.
+  if (generator_ && generator_->isEnabled() && jobLanguage_ && jobLanguage_->isEnabled()) {
+    GState* shared = jobLanguage_->state();
+    const auto* name =
+        dynamic_cast<const GStringAttribute*>(shared ? shared->findById(kAttrLanguageName) : nullptr);
+    if (!name || !isLanguageName(name->value())) {
+      kernelDebugPrint("Printer: the generator names no language to enter (\"%s\"); the job is refused\n",
+                       name ? name->value().data() : "");
+      return kStatusNoLanguage;
+    }
+  }
   const GStatus status = gOpenJobPort(*this, *command, carrier_);
   if (status != 0) return status;
   enterDocument();
@@ -339,4 +368,23 @@ template <class Source>
 void GPrinter::restoreLevel(Source& source) {
   if (gReadVersion(source, version())) gRead(source, printerWord_);
   findChildren();
+}
+
+// ---- whether a configuration can print ---------------------------------------------
+
+const char* gPrintingFault(const MPersistentObject* root) {
+  const auto* top = dynamic_cast<const GPeripheral*>(root);
+  if (!top) return "the configuration has no root stage";
+  if (!top->isEnabled()) return "the configuration's root is disabled";
+  const auto* printer = dynamic_cast<const GPeripheral*>(top->findById(kAttrPrinter));
+  if (!printer || !printer->isKindOf(ClassId::GPrinter)) return "the configuration holds no printer";
+  if (!printer->isEnabled()) return "the configuration's printer is disabled";
+  const auto* generator = dynamic_cast<const GPeripheral*>(printer->findById(kAttrGenerator));
+  if (!generator || !generator->isKindOf(ClassId::GPDLGenerator))
+    return "the printer has no page description generator";
+  if (!generator->isEnabled()) return "the printer's page description generator is disabled";
+  const auto* jobLanguage = dynamic_cast<const GPeripheral*>(printer->findById(kAttrJobLanguage));
+  if (!jobLanguage || !jobLanguage->isKindOf(ClassId::GPJL)) return "the printer has no job language";
+  if (!jobLanguage->isEnabled()) return "the printer's job language is disabled";
+  return nullptr;
 }

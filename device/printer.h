@@ -62,8 +62,18 @@ constexpr uint32_t kAttrGenerator = 101;
 constexpr uint32_t kAttrJobLanguage = 106;
 constexpr uint32_t kAttrLanguageName = 373;
 
-// Statuses of a job's document start.
+// Statuses of a job's document start: no port; or, with an enabled
+// generator and job language, a shared State that names no language (373
+// absent, empty, or not a PJL keyword) for the ENTER LANGUAGE line.
 constexpr GStatus kStatusNoPort = 601;
+constexpr GStatus kStatusNoLanguage = 604;
+
+// Why a configuration root cannot make a job, or null when it can: the
+// root must be enabled and hold an enabled printer (child 76) whose
+// generator (child 101) and job language (child 106) are there, enabled
+// and of their kinds. Without one of them a job comes out empty or without
+// its page description, and would still be reported printed.
+const char* gPrintingFault(const MPersistentObject* root);
 
 // ---- the job's output port --------------------------------------------------------
 // The driver instance that a job's device is, which the port providers

@@ -577,6 +577,8 @@ void writeTrees() {
   put("restore_estream", "several", streamed<RWeostream>({all[0], all[1]}, RWeostream::LittleEndian));
   put("restore_file", "several", filed({all[0], all[1]}));
   put("rwdump", "several.tree", filed({all[0], all[1]}));
+  // The binary stream form, as the printer configuration builder writes it.
+  put("rwdump", "several.stream", streamed<RWbostream>({all[0], all[1]}));
   for (RWCollectable* o : all) gDiscardGraph(o);
 }
 

@@ -150,7 +150,12 @@ DHPDEV DrvEnablePDEV(BYTE* pdm, LPWSTR pwszLogAddress, ULONG cPat, HSURF* phsurf
         GDeviceDescriptionNT(hDriver, pwszDeviceName ? RWWString(pwszDeviceName) : RWWString(), hdev);
     if (!description) return nullptr;
     GDevice* registeredDevice = server->registerDevice(description, handle);
-    if (!registeredDevice) return nullptr;
+    if (!registeredDevice) {
+      // The printer's data file was refused: the server reported which and
+      // why on the debug output; the engine learns that the data is bad.
+      if (server->configurationRefused()) EngSetLastError(ERROR_INVALID_DATA);
+      return nullptr;
+    }
     registered = true;
     device = dynamic_cast<GDeviceNT*>(registeredDevice);
     if (!device) {

@@ -4,8 +4,10 @@
 #include <utility>
 
 #include "core/attrib.h"
+#include "core/osfactry.h"
 #include "device/config.h"
 #include "device/media.h"
+#include "device/printer.h"
 #include "device/setread.h"
 #include "graphics/devfont.h"
 #include "journal/command.h"
@@ -13,6 +15,7 @@
 #include "kernel/ddientry.h"
 #include "kernel/descnt.h"
 #include "kernel/devmode.h"
+#include "rw/kmsys.h"
 
 using SettingRead::lookUp;
 using SettingRead::readValue;
@@ -104,10 +107,23 @@ GStatus GDeviceNT::sendNew(GCommand* command) {
 
 // ---- PDEV ----------------------------------------------------------------------------
 
+int32_t GDeviceNT::refuseConfiguration(const char* fault) {
+  // The engine learns only that the data is bad; the debug output says
+  // which file and what is wrong with it.
+  RWWString file;
+  if (GOSFactory* factory = GOSFactory::instance()) factory->configurationFileName(file, this);
+  kernelDebugPrint("Printer data file \"%s\": %s\n", file.toMultiByte().data(), fault);
+  EngSetLastError(ERROR_INVALID_DATA);
+  return 0;
+}
+
 int32_t GDeviceNT::enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress,
                               ULONG patternCount, HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo,
                               ULONG devInfoSize, DEVINFO* devInfo, HDEV, LPWSTR, HANDLE) {
   if (callCheck(kDdiEnablePDEV) != kDdiAllowed) return 0;
+  // A configuration that cannot make a job is refused here, before the
+  // engine is given a device that would report an empty job printed.
+  if (const char* fault = gPrintingFault(configuration())) return refuseConfiguration(fault);
   // Without a logical address the spooler's port name stays.
   if (logicalAddress) setPortName(RWWString(logicalAddress));
   record_ = record;
@@ -120,7 +136,11 @@ int32_t GDeviceNT::enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPW
   // The device base keeps no single-band settings entry of its own here.
   singleBand_ = (flags() & kFlagSingleBand) != 0 || renderingMode() == 2;
 
-  if (!fillGdiInfo(gdiInfo, gdiInfoSize) || !fillDevInfo(devInfo, devInfoSize)) return 0;
+  if (!fillGdiInfo(gdiInfo, gdiInfoSize)) {
+    // Every part of the record comes from the configuration.
+    return refuseConfiguration("the printer gives no page geometry, resolution or text capabilities for the job");
+  }
+  if (!fillDevInfo(devInfo, devInfoSize)) return 0;
   if (patterns)
     for (ULONG i = 0; i < patternCount; ++i) patterns[i] = nullptr;
   ddi_.pdevStage = kPdevEnabled;

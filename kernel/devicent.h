@@ -176,6 +176,9 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   int32_t pageGeometry(GPageGeometry& geometry);
   // What the records are built from.
   GEngineCapsInputs capsInputs();
+  // Reports a configuration that cannot make a job (naming its data file)
+  // on the debug output, sets last error 13 and answers 0.
+  int32_t refuseConfiguration(const char* fault);
   int32_t fillGdiInfo(GDIINFO* record, ULONG size);
   int32_t fillDevInfo(DEVINFO* record, ULONG size);
 

@@ -21,6 +21,7 @@
 #include "journal/ctlcmds.h"
 #include "journal/passthru.h"
 #include "pdl/xlops.h"
+#include "rw/kmsys.h"
 
 G_DEFINE_PERSISTENT(GCheetah, GPDLGenerator)
 
@@ -329,7 +330,11 @@ GStatus GCheetah::onPageStart(GPageStart* command) {
   const GCountedRef holdPage(page);
   resetTextState();
   if (beginWrite()) {
-    beginPage(page);
+    if (const GStatus refused = beginPage(page); refused != 0) {
+      if (page) page->clearChanged();
+      const GStatus pending = takeError();
+      return pending != 0 ? pending : refused;
+    }
     xlSetClipMode(*stream_, 0);
     writeHalftoneMethod();
   } else {
@@ -375,11 +380,22 @@ void GCheetah::startPageGraphics() {
     merged->setChanged();
 }
 
-void GCheetah::beginPage(GAttributeComposite* page) {
+GStatus GCheetah::beginPage(GAttributeComposite* page) {
+  GMedia* media = nameableMedia(page);
+  if (!media) {
+    // Keeps the media for the page's content all the same.
+    const MPersistentObject* given = page ? page->findById(CheetahId::kMedia) : nullptr;
+    currentMedia_ = GCountedRef(dynamic_cast<GMedia*>(const_cast<MPersistentObject*>(given)));
+    const auto* any = dynamic_cast<const GMedia*>(given);
+    kernelDebugPrint("PCL XL: the page's media %d has neither a size name nor a size; the page is refused\n",
+                     any ? static_cast<int>(any->mediaId()) : -1);
+    return kStatusMediaUnnamed;
+  }
   const uint8_t orientation = writeOrientation(page);
   writePaperSource(page);
-  writeMedia(page, orientation);
+  writeMedia(*media, orientation);
   xlWriteOperator(*stream_, XLOp::BeginPage);
+  return 0;
 }
 
 uint8_t GCheetah::writeOrientation(GAttributeComposite* page) {
@@ -417,33 +433,43 @@ void GCheetah::writePaperSource(GAttributeComposite* page) {
   xlWriteAttribute(*stream_, XLAttr::MediaSource);
 }
 
-void GCheetah::writeMedia(GAttributeComposite* page, uint8_t orientation) {
+GMedia* GCheetah::nameableMedia(GAttributeComposite* page) const {
   auto* media = dynamic_cast<GMedia*>(page ? page->findById(CheetahId::kMedia) : nullptr);
-  currentMedia_ = GCountedRef(media);
+  if (!media) return nullptr;
+  if (media->size().x() > 0 && media->size().y() > 0) return media;
+  return sizeName(media->mediaId()) ? media : nullptr;
+}
+
+const GSelectionString* GCheetah::sizeName(int16_t mediaId) const {
   GConfiguration* configuration = config();
   const auto* sizes = dynamic_cast<const MAssociationList*>(
       configuration ? configuration->findById(CheetahId::kMediaSizeTable) : nullptr);
-  if (!media || !sizes) return;
+  if (!sizes) return nullptr;
+  GValueAttribute key(mediaId, 0);
+  const auto* name = dynamic_cast<const GSelectionString*>(sizes->findValue(&key));
+  return name && !name->text().isNull() ? name : nullptr;
+}
 
-  const RWCString& typeName = media->mediaTypeName();
+void GCheetah::writeMedia(GMedia& media, uint8_t orientation) {
+  currentMedia_ = GCountedRef(&media);
+  const RWCString& typeName = media.mediaTypeName();
   if (!typeName.isNull() && typeName != lastMediaTypeName_) {
     xlWriteUByteArray(*stream_, bytesOf(typeName));
     xlWriteAttribute(*stream_, XLAttr::MediaType);
     lastMediaTypeName_ = typeName;
   }
 
-  GValueAttribute key(media->mediaId(), 0);
-  if (const auto* name = dynamic_cast<const GSelectionString*>(sizes->findValue(&key))) {
+  if (const GSelectionString* name = sizeName(media.mediaId())) {
     xlWriteUByteArray(*stream_, bytesOf(name->text()));
     xlWriteAttribute(*stream_, XLAttr::MediaSize);
     return;
   }
   // A size the printer has no name for goes in inches. A medium without a
   // resolution of its own is taken at the printer's default, not divided by 0.
-  const GReal xDpi(static_cast<int32_t>(media->xResolution() > 0 ? media->xResolution() : kDefaultResolution));
-  const GReal yDpi(static_cast<int32_t>(media->yResolution() > 0 ? media->yResolution() : kDefaultResolution));
-  GReal width = GReal(static_cast<int32_t>(media->size().x())) / xDpi;
-  GReal height = GReal(static_cast<int32_t>(media->size().y())) / yDpi;
+  const GReal xDpi(static_cast<int32_t>(media.xResolution() > 0 ? media.xResolution() : kDefaultResolution));
+  const GReal yDpi(static_cast<int32_t>(media.yResolution() > 0 ? media.yResolution() : kDefaultResolution));
+  GReal width = GReal(static_cast<int32_t>(media.size().x())) / xDpi;
+  GReal height = GReal(static_cast<int32_t>(media.size().y())) / yDpi;
   if (orientation == 1 || orientation == 3) std::swap(width, height);
   xlWriteReal32XY(*stream_, width, height);
   xlWriteAttribute(*stream_, XLAttr::CustomMediaSize);

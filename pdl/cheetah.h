@@ -43,6 +43,7 @@
 class GClipAttribute;
 class GDitherMatrix;
 class GMedia;
+class GSelectionString;
 
 // The attribute ids the generator reads. Document group 246: 296 colour
 // mode, 249 the resolution group (323 x, 324 y), 277 pattern scaling, 325
@@ -69,6 +70,10 @@ constexpr uint32_t kPaperSourceTable = 85;
 constexpr uint32_t kMediaSizeTable = 192;
 constexpr uint32_t kDitherMatrices = 330;
 }  // namespace CheetahId
+
+// A page whose media the stream cannot name: a protocol 2.0 BeginPage must
+// carry MediaSize or CustomMediaSize, and a printer refuses a page without.
+constexpr GStatus kStatusMediaUnnamed = 603;
 
 class GCheetah : public GPDLGenerator {
   G_PERSISTENT_CLASS(GCheetah)
@@ -217,12 +222,19 @@ class GCheetah : public GPDLGenerator {
   void copyFrom(const GCheetah& other);
   // Forgets the text state; nothing is kept until text is written.
   void resetTextState();
-  // Writes the page's own attributes and BeginPage.
-  void beginPage(GAttributeComposite* pageGroup);
+  // Writes the page's own attributes and BeginPage: 0, or
+  // kStatusMediaUnnamed, with nothing written, when the page's media can be
+  // named neither by the size table nor by a size of its own.
+  GStatus beginPage(GAttributeComposite* pageGroup);
   // Writes Orientation; answers the orientation code (0 to 3).
   uint8_t writeOrientation(GAttributeComposite* pageGroup);
   void writePaperSource(GAttributeComposite* pageGroup);
-  void writeMedia(GAttributeComposite* pageGroup, uint8_t orientation);
+  // The page's media, or null when it cannot be named: a medium whose id
+  // the size table names, or one with a size of its own.
+  GMedia* nameableMedia(GAttributeComposite* pageGroup) const;
+  // The size table's non-empty name for a media id, or null.
+  const GSelectionString* sizeName(int16_t mediaId) const;
+  void writeMedia(GMedia& media, uint8_t orientation);
   void writeHalftoneMethod();
   // The document's rendering settings and the dither matrix they select.
   void readDocumentSettings(GAttributeComposite* documentGroup);

@@ -2,6 +2,7 @@
 
 #include "tools/dumpfile.h"
 
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "core/pcompdsk.h"
 #include "core/recindex.h"
 #include "core/treedump.h"
+#include "rw/bstream.h"
 #include "rw/filemgr.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
@@ -43,9 +45,9 @@ void dumpTree(GObjectTreeDumper& dumper, MPersistentObject* object, int depth) {
   while (it && it->advance()) dumpTree(dumper, it->current(), depth + 1);
 }
 
-std::unique_ptr<MPersistentObject> restoreOne(RWFile& file, bool& failed, std::ostream& out) {
-  RWCollectable::Restored r = RWCollectable::restoreObject(file, nullptr);
-  failed = r.failed || file.Error() || file.Eof();
+// What a restore answered, as the dump keeps it: a persistent object it
+// made, or nothing (anything else it made is disposed of).
+std::unique_ptr<MPersistentObject> keepRestored(RWCollectable::Restored r, std::ostream& out) {
   MPersistentObject* object = dynamic_cast<MPersistentObject*>(r.object);
   if (!object && r.object && r.fresh) {
     out << " an object of class " << r.object->isA() << ", not a persistent object\n";
@@ -53,6 +55,44 @@ std::unique_ptr<MPersistentObject> restoreOne(RWFile& file, bool& failed, std::o
     gDiscardGraph(r.object);
   }
   return std::unique_ptr<MPersistentObject>(r.fresh ? object : nullptr);
+}
+
+// One stored object from a file or from a binary stream; `failed` says
+// whether the read broke off on the way.
+std::unique_ptr<MPersistentObject> restoreOne(RWFile& file, bool& failed, std::ostream& out) {
+  RWCollectable::Restored r = RWCollectable::restoreObject(file, nullptr);
+  failed = r.failed || file.Error() || file.Eof();
+  return keepRestored(r, out);
+}
+
+std::unique_ptr<MPersistentObject> restoreOne(RWbistream& stream, bool& failed, std::ostream& out) {
+  RWCollectable::Restored r = RWCollectable::restoreObject(stream, nullptr);
+  failed = r.failed || !stream.good();
+  return keepRestored(r, out);
+}
+
+// The binary stream form (what the printer configuration builder writes):
+// stored objects one after another, each beginning with ':'.
+int dumpStreamFile(const char* name, std::ostream& out, std::ostream& err) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) {
+    err << "rwdump: cannot open " << name << '\n';
+    return 2;
+  }
+  out << "object stream " << name << '\n';
+  GObjectTreeDumper dumper(&out);
+  RWbistream stream(in);
+  while (in.peek() != std::ifstream::traits_type::eof()) {
+    const std::streamoff at = in.tellg();
+    bool failed = false;
+    const std::unique_ptr<MPersistentObject> object = restoreOne(stream, failed, out);
+    if (object) dumpTree(dumper, object.get(), 0);
+    if (failed) {
+      err << "rwdump: " << name << ": the stored tree at offset " << at << " cannot be read whole\n";
+      return 2;
+    }
+  }
+  return 0;
 }
 
 int dumpObjectFile(const char* name, std::ostream& out, std::ostream& err) {
@@ -150,6 +190,17 @@ int dumpStoreFile(const char* name, std::ostream& out, std::ostream& err) {
   return damaged ? 2 : 0;
 }
 
+// Whether the file opens as a store file; asked quietly, since a stream
+// that begins with ':' is no store file and the reader's reports would
+// say so.
+bool isStoreFile(const char* name) {
+  std::ostream* outer = reports;
+  reports = nullptr;
+  const bool store = GStoreFileReader(name).status() != GStoreFileReader::notAStoreFile;
+  reports = outer;
+  return store;
+}
+
 }  // namespace
 
 int rwdumpFile(const char* name, std::ostream& out, std::ostream& err) {
@@ -170,8 +221,12 @@ int rwdumpFile(const char* name, std::ostream& out, std::ostream& err) {
   }
   if (!opened)
     err << "rwdump: cannot open " << name << '\n';
+  else if (first == storeMagic)
+    status = dumpObjectFile(name, out, err);
+  else if ((first & 0xFF) == ':' && !isStoreFile(name))
+    status = dumpStreamFile(name, out, err);
   else
-    status = first == storeMagic ? dumpObjectFile(name, out, err) : dumpStoreFile(name, out, err);
+    status = dumpStoreFile(name, out, err);
   MPersistentCompositeOnDisk::setRestoreDetached(outerDetached);
   rwSetErrorHandler(outerHandler);
   reports = outerReports;

@@ -3,9 +3,11 @@
 
 // The work of rwdump: prints what a stored file holds, one line per object.
 //
-// The file is either a stored object tree (a configuration file: the binary
-// store form, beginning with its magic word) or an on-disk store file (a
-// free-list file with its B-tree and record index). Every object is printed
+// The file is a stored object tree in the file form (beginning with its
+// magic word), a stored object tree in the binary stream form (what the
+// printer configuration builder writes: objects one after another, each
+// beginning with ':'), or an on-disk store file (a free-list file with its
+// B-tree and record index). Every object is printed
 // with the object-tree dump: depth, id, class ID, address and reference
 // count. The file is only read: an on-disk store inside the tree is named,
 // not opened.

@@ -10,5 +10,5 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return runMkprinter(args, std::cerr);
+  return runMkprinter(args, std::cout, std::cerr);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -302,12 +303,15 @@ TEST_F(DriverServerTest, AFailedRegistrationLeavesNothingBehind) {
       {"no object", true, "", {}},
       {"no root", true, "", {new GResourceMappingList(191), new GResourceMappingList(194)}},
       {"a state as the root", true, "", {new GState(353), new GResourceMappingList(194)}},
+      // The root reads whole, the tree around it does not: damaged.
+      {"a tree cut short after its root", true, "cut", fullTree()},
   };
   for (const auto& c : cases) {
     platform_->makeDevices = c.makeDevice;
     std::remove(platform_->file.c_str());
     if (c.name == std::string("no object")) std::ofstream(platform_->file, std::ios::binary | std::ios::trunc);
-    else if (c.bytes.empty()) writeTree(platform_->file, c.tree);
+    else if (c.bytes.empty() || c.bytes == "cut") writeTree(platform_->file, c.tree);
+    if (c.bytes == "cut") std::filesystem::resize_file(platform_->file, std::filesystem::file_size(platform_->file) - 5);
     uint32_t handle = 0xABCD;
     EXPECT_EQ(server_->registerDevice(printer(), handle), nullptr) << c.name;
     EXPECT_EQ(handle, 0xABCDu) << c.name;

@@ -308,6 +308,64 @@ TEST(PrinterSettings, TwoJobsWithAResetBetweenBothNameTheLanguageAndShareNothing
                                           pjlLine("ENTER LANGUAGE="));
 }
 
+// The job language enters the printer into the generator's language: a
+// job whose language has no name a printer could know is refused before
+// anything is written or a port is made.
+TEST(PrinterSettings, AJobWhoseLanguageHasNoNameIsRefusedWhole) {
+  for (const char* language : {"", "PCL XL", "PCLXL\r\n@PJL", "PCL-XL"}) {
+    SCOPED_TRACE(language);
+    TestPortProvider provider;
+    PrinterTree tree;
+    delete tree.printer->removeById(kAttrGenerator);
+    tree.generator = new TestGenerator(language);
+    tree.printer->insert(tree.generator);
+    const GCommandPtr start = documentStart();
+    const GCommandPtr answer = tree.send(start);
+    ASSERT_NE(asError(answer), nullptr);
+    EXPECT_EQ(asError(answer)->errorCode(), kStatusNoLanguage);
+    EXPECT_TRUE(tree.generator->seen().empty());
+    EXPECT_EQ(tree.pjl->jobState(), 0);
+    EXPECT_EQ(provider.last(), nullptr) << "no port made";
+  }
+}
+
+// Whether a configuration can make a job at all, as the driver asks before
+// it enables a device: each part a job needs, missing or disabled.
+TEST(PrinterConfiguration, WhatARootLacksToPrintIsNamed) {
+  const struct {
+    const char* damage;
+    void (*apply)(PrinterTree&);
+    const char* fault;  // null: it prints
+  } cases[] = {
+      {"none", [](PrinterTree&) {}, nullptr},
+      {"the root disabled", [](PrinterTree& t) { t.root.disable(); }, "the configuration's root is disabled"},
+      {"no printer", [](PrinterTree& t) { delete t.root.removeById(kAttrPrinter); },
+       "the configuration holds no printer"},
+      {"the printer under another id", [](PrinterTree& t) { t.printer->setId(77); },
+       "the configuration holds no printer"},
+      {"the printer disabled", [](PrinterTree& t) { t.printer->disable(); },
+       "the configuration's printer is disabled"},
+      {"no generator", [](PrinterTree& t) { delete t.printer->removeById(kAttrGenerator); },
+       "the printer has no page description generator"},
+      {"a job language where the generator goes", [](PrinterTree& t) { t.pjl->setId(kAttrGenerator); },
+       "the printer has no page description generator"},
+      {"the generator disabled", [](PrinterTree& t) { t.generator->disable(); },
+       "the printer's page description generator is disabled"},
+      {"no job language", [](PrinterTree& t) { delete t.printer->removeById(kAttrJobLanguage); },
+       "the printer has no job language"},
+      {"the job language disabled", [](PrinterTree& t) { t.pjl->disable(); },
+       "the printer's job language is disabled"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.damage);
+    PrinterTree tree;
+    c.apply(tree);
+    const char* fault = gPrintingFault(&tree.root);
+    EXPECT_EQ(fault ? std::string(fault) : "<prints>", c.fault ? std::string(c.fault) : "<prints>");
+  }
+  EXPECT_EQ(std::string(gPrintingFault(nullptr)), "the configuration has no root stage");
+}
+
 TEST(PrinterSettings, ACopyOfTheStageGivenTakesAChildsPlace) {
   TestPortProvider provider;
   PrinterTree tree;

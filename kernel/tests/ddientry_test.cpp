@@ -226,6 +226,14 @@ TEST_F(DdiEntryTest, APdevThatCannotBeEnabledLeavesNothingBehind) {
       delete configs.generator.removeById(c.removed);
     };
     BuiltPrinter printer(model);
+    // The engine keeps the driver's debug lines in blocks of the same pool:
+    // a first refusal grows their table, and they are cleared before the
+    // blocks are compared.
+    {
+      DdiDriver warm;
+      OpenPdev pdev(warm, printer, eng::PublicDevMode(), false);
+    }
+    eng::reset();
     const eng::Live start = eng::live();
     {
       DdiDriver driver;
@@ -235,12 +243,21 @@ TEST_F(DdiEntryTest, APdevThatCannotBeEnabledLeavesNothingBehind) {
         EXPECT_EQ(pdev.pdev, nullptr);
         EXPECT_EQ(driver.deviceEntries(), 0u);
       }
+      // The refusal names the data file and what it lacks.
+      std::string said;
+      for (const std::string& line : eng::debugLines()) said += line;
+      EXPECT_NE(said.find("Printer data file \""), std::string::npos) << said;
+      EXPECT_NE(said.find("\": the printer gives no page geometry, resolution or text capabilities"),
+                std::string::npos)
+          << said;
       OpenPdev other(driver, working);
       EXPECT_NE(other.surface(), nullptr);
       EXPECT_EQ(driver.deviceEntries(), 1u);
     }
     // The record went with the failure, the device the server kept with
     // the driver.
+    EXPECT_TRUE(eng::misuse().empty());
+    eng::reset();
     EXPECT_EQ(eng::live(), start);
   }
 }

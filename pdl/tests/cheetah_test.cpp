@@ -60,6 +60,10 @@ std::string mediaType(const std::string& name) {
   return bytes({0xC8, 0xC1}) + le16(static_cast<uint16_t>(name.size())) + name + bytes({0xF8, 0x27});
 }
 std::string endPage(uint16_t copies) { return bytes({0xC1}) + le16(copies) + bytes({0xF8, 0x31, 0x44}); }
+// CustomMediaSize (8.5, 11) and CustomMediaSizeUnits inch: Letter by its
+// size.
+const std::string kLetterInches =
+    bytes({0xD5, 0x00, 0x00, 0x08, 0x41, 0x00, 0x00, 0x30, 0x41, 0xF8, 0x2F, 0xC0, 0x00, 0xF8, 0x30});
 
 // ---- fixtures -----------------------------------------------------------------------------
 
@@ -193,26 +197,32 @@ TEST(CheetahPages, OnAMemoryPort) {
       {"orientations 90 and 180; 45 is sent as 0",
        standardConfig(),
        {},
-       {{new GValueAttribute(90, 265)}, {}, {new GValueAttribute(180, 265)}, {}, {new GValueAttribute(45, 265)}, {}},
-       orientation(1) + kBeginPage + kClipMode0 + endPage(1) + orientation(2) + kBeginPage + kClipMode0 +
-           endPage(1) + orientation(0) + kBeginPage + kClipMode0 + endPage(1)},
-      {"without 192 nothing about the media; copies below 1 print once",
+       {{new GValueAttribute(90, 265), letter()},
+        {},
+        {new GValueAttribute(180, 265), letter()},
+        {},
+        {new GValueAttribute(45, 265), letter()},
+        {}},
+       orientation(1) + mediaSize("LETTER") + kBeginPage + kClipMode0 + endPage(1) + orientation(2) +
+           mediaSize("LETTER") + kBeginPage + kClipMode0 + endPage(1) + orientation(0) + mediaSize("LETTER") +
+           kBeginPage + kClipMode0 + endPage(1)},
+      {"without 192 the media goes by its size; copies below 1 print once",
        new GConfiguration,
        {},
        {{letter()}, {new GValueAttribute(0, 257)}, {letter()}, {new GValueAttribute(-1, 257)}},
-       orientation(0) + kBeginPage + kClipMode0 + endPage(1) + orientation(0) + kBeginPage + kClipMode0 +
-           endPage(1)},
+       orientation(0) + kLetterInches + kBeginPage + kClipMode0 + endPage(1) + orientation(0) + kLetterInches +
+           kBeginPage + kClipMode0 + endPage(1)},
       {"attribute 900: VendorUnique 0x71782002 with its low byte",
        standardConfig(),
        {new GValueAttribute(0x0145, 900)},
-       {{}, {}},
-       bytes({0xC2, 0x02, 0x20, 0x78, 0x71, 0xF8, 0x91, 0xC0, 0x45, 0xF8, 0x93, 0x46}) + orientation(0) + kBeginPage +
-           kClipMode0 + endPage(1)},
+       {{letter()}, {}},
+       bytes({0xC2, 0x02, 0x20, 0x78, 0x71, 0xF8, 0x91, 0xC0, 0x45, 0xF8, 0x93, 0x46}) + orientation(0) +
+           mediaSize("LETTER") + kBeginPage + kClipMode0 + endPage(1)},
       {"a dither matrix: SetHalftoneMethod and its thresholds on every page",
        matrices(standardConfig()),
        {},
-       {{}, {}},
-       orientation(0) + kBeginPage + kClipMode0 +
+       {{letter()}, {}},
+       orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0 +
            bytes({0xD1, 0x03, 0x00, 0x02, 0x00, 0xF8, 0x32, 0xC0, 0x02, 0xF8, 0x33, 0xC0, 0x00, 0xF8, 0x22, 0x6D,
                   0xFB, 0x06, 10, 20, 30, 40, 50, 60}) +
            endPage(1)},
@@ -223,6 +233,44 @@ TEST(CheetahPages, OnAMemoryPort) {
     for (size_t i = 0; i + 1 < c.pages.size(); i += 2) {
       EXPECT_EQ(job.page(c.pages[i]), 0) << c.what;
       EXPECT_EQ(job.pageEnd(c.pages[i + 1]), 0) << c.what;
+    }
+    EXPECT_EQ(job.end(), 0) << c.what;
+    EXPECT_EQ(job.out(), kSession + c.expected + kCloseSession) << c.what;
+    const XLDecodeResult decoded = decodeXLStream(job.out());
+    EXPECT_TRUE(decoded.ok) << c.what << ": " << decoded.error;
+  }
+}
+
+// A protocol 2.0 BeginPage must name its media: a page whose media neither
+// the size table names nor a size of its own describes is refused, and
+// nothing of it is written.
+TEST(CheetahPages, APageWhoseMediaCannotBeNamedIsRefused) {
+  const struct {
+    const char* what;
+    std::vector<MPersistentObject*> page;
+    GStatus status;
+    std::string expected;  // after the session, up to the session's close
+  } cases[] = {
+      {"no media", {new GValueAttribute(90, 265)}, kStatusMediaUnnamed, ""},
+      {"a media of no size that 192 does not name",
+       {new GMedia("Odd", GPoint(0, 0), GPoint(0, 0), GPoint(0, 0), 0, 77, 600, 600, 259)},
+       kStatusMediaUnnamed,
+       ""},
+      {"a media of a negative size that 192 does not name",
+       {new GMedia("Odd", GPoint(-5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 77, 600, 600, 259)},
+       kStatusMediaUnnamed,
+       ""},
+      {"a media of no size that 192 names",
+       {new GMedia("Letter", GPoint(0, 0), GPoint(0, 0), GPoint(0, 0), 0, 1, 600, 600, 259)},
+       0,
+       orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0 + endPage(1)},
+  };
+  for (const auto& c : cases) {
+    Job job;
+    ASSERT_EQ(job.start(), 0) << c.what;
+    EXPECT_EQ(job.page(c.page), c.status) << c.what;
+    if (c.status == 0) {
+      EXPECT_EQ(job.pageEnd(), 0) << c.what;
     }
     EXPECT_EQ(job.end(), 0) << c.what;
     EXPECT_EQ(job.out(), kSession + c.expected + kCloseSession) << c.what;
@@ -278,7 +326,7 @@ TEST(CheetahPages, EveryPageStartsFromTheDefaultGraphicsStateAndTheTransformWait
 
   auto* transform = new GTransformAttribute(90, GPoint(100, -2), GScaleFactors(2, 0.5f));
   generator.process(
-      GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {transform, new GValueAttribute(90, 265)}), 0)));
+      GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {transform, new GValueAttribute(90, 265), letter()}), 0)));
   auto* graphics = generator.attributeGroup(kAttrGraphicGroup);
   ASSERT_NE(graphics, nullptr);
   auto* cap = dynamic_cast<GCap*>(graphics->findByClassId(ClassId::GCap));
@@ -294,14 +342,14 @@ TEST(CheetahPages, EveryPageStartsFromTheDefaultGraphicsStateAndTheTransformWait
   EXPECT_FALSE(placed->isChanged());
   cap->resetChanged();
   generator.process(GCommandPtr(new GPageEnd(new GState(kAttrPageGroup), 0)));
-  EXPECT_EQ(port.written(), kSession + orientation(1) + kBeginPage + kClipMode0 +
+  EXPECT_EQ(port.written(), kSession + orientation(1) + mediaSize("LETTER") + kBeginPage + kClipMode0 +
                                 bytes({0x74, 0xD3, 0x64, 0x00, 0xFE, 0xFF, 0xF8, 0x2A, 0x75, 0xC3, 0x5A, 0x00, 0xF8,
                                        0x29, 0x76, 0xD5, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x3F, 0xF8, 0x2B,
                                        0x77}) +
                                 endPage(1));
 
   // The line cap sent on page 1 is changed again on page 2.
-  generator.process(GCommandPtr(new GPageStart(new GState(kAttrPageGroup), 0)));
+  generator.process(GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)));
   graphics = generator.attributeGroup(kAttrGraphicGroup);
   cap = dynamic_cast<GCap*>(graphics->findByClassId(ClassId::GCap));
   ASSERT_NE(cap, nullptr);
@@ -317,13 +365,13 @@ TEST(CheetahPages, APenUnchangedSincePageOneIsSentAgainOnPageTwo) {
   start->setOutputPort(&port);
   generator.process(GCommandPtr(start));
   for (int page = 0; page < 2; ++page) {
-    generator.process(GCommandPtr(new GPageStart(new GState(kAttrPageGroup), 0)));
+    generator.process(GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)));
     generator.process(GCommandPtr(new GRectangleGraphic(new GGraphicBundle, GRect(1, 2, 3, 4))));
     generator.process(GCommandPtr(new GPageEnd(new GState(kAttrPageGroup), 0)));
   }
   // SetLineDash SolidLine 0, SetPenWidth 4, SetColorSpace gray,
   // SetPenSource GrayLevel 0; NewPath, RectanglePath, PaintPath.
-  const std::string page = orientation(0) + kBeginPage + kClipMode0 +
+  const std::string page = orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0 +
                            bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x04, 0x00, 0xF8, 0x4B, 0x7A, 0xC0, 0x01, 0xF8,
                                   0x03, 0x6A, 0xC0, 0x00, 0xF8, 0x09, 0x79}) +
                            bytes({0x85, 0xE3, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x00, 0xF8, 0x42, 0xA1, 0x86}) +
@@ -340,11 +388,11 @@ TEST(CheetahControl, JobAbort) {
   }
   Job job;
   ASSERT_EQ(job.start(), 0);
-  ASSERT_EQ(job.page({}), 0);
+  ASSERT_EQ(job.page({letter()}), 0);
   job.generator.setCounters(2);
   EXPECT_EQ(job.statusOf(new GJobAbort), 0);
   // Inside a page: no EndPage.
-  EXPECT_EQ(job.out(), kSession + orientation(0) + kBeginPage + kClipMode0 + kCloseSession);
+  EXPECT_EQ(job.out(), kSession + orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0 + kCloseSession);
   EXPECT_EQ(job.generator.pathDepth(), 0);
   EXPECT_EQ(job.generator.inScanLines(), 0u);
   EXPECT_EQ(job.generator.recordingClipPath(), 0u);
@@ -427,14 +475,14 @@ TEST(CheetahControl, WithoutAPortNothingIsLeftForTheNextJob) {
 TEST(CheetahControl, PassThroughAndTheManualDuplexMarker) {
   Job job;
   ASSERT_EQ(job.start(), 0);
-  ASSERT_EQ(job.page({}), 0);
+  ASSERT_EQ(job.page({letter()}), 0);
   const unsigned char data[] = {0x1B, 'E', 0x00};
   // For the PCL 5e generator: not this generator's.
   EXPECT_EQ(job.statusOf(new GPassThroughCommand(data, 3, ClassId::GPcl5e)), 0);
   EXPECT_EQ(job.out(), "");
   // Its own: the buffer first, then the data as it is.
   EXPECT_EQ(job.statusOf(new GPassThroughCommand(data, 3, ClassId::GCheetah)), 0);
-  const std::string page = orientation(0) + kBeginPage + kClipMode0;
+  const std::string page = orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0;
   EXPECT_EQ(job.out(), kSession + page + std::string("\x1B" "E\0", 3));
   EXPECT_EQ(std::count(job.port.calls().begin(), job.port.calls().end(), "write"), 2);
 
@@ -460,14 +508,14 @@ TEST(CheetahControl, APortThatFailsSurfacesAsTheStatusAndStopsTheWrites) {
     return error ? error->errorCode() : GStatus{0};
   };
   ASSERT_EQ(status(start), 0);
-  EXPECT_EQ(status(new GPageStart(new GState(kAttrPageGroup), 0)), 0);
+  EXPECT_EQ(status(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)), 0);
   EXPECT_EQ(status(new GPageEnd(new GState(kAttrPageGroup), 0)), 0) << "the first flush goes out";
-  EXPECT_EQ(status(new GPageStart(new GState(kAttrPageGroup), 0)), 0);
+  EXPECT_EQ(status(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)), 0);
   EXPECT_EQ(status(new GPageEnd(new GState(kAttrPageGroup), 0)), 5) << "the second fails";
   EXPECT_EQ(generator.writesEnabled(), 0u);
   EXPECT_EQ(status(new GDocumentEnd(RWWString("doc"), RWWString("FAKE:"))), 0) << "answered once";
   EXPECT_EQ(port.writes, 2) << "nothing written after the failure";
-  EXPECT_EQ(port.written(), kSession + orientation(0) + kBeginPage + kClipMode0 + endPage(1));
+  EXPECT_EQ(port.written(), kSession + orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0 + endPage(1));
 }
 
 // ---- attributes ---------------------------------------------------------------------------
@@ -541,11 +589,11 @@ TEST_F(CheetahStore, TwentyBytesAfterTheGeneratorAndARestoredGeneratorWritesAJob
   auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
   start->setOutputPort(&port);
   restored->process(GCommandPtr(start));
-  restored->process(GCommandPtr(new GPageStart(new GState(kAttrPageGroup), 0)));
+  restored->process(GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)));
   restored->process(GCommandPtr(new GPageEnd(new GState(kAttrPageGroup), 0)));
   restored->process(GCommandPtr(new GDocumentEnd(RWWString("doc"), RWWString("FAKE:"))));
   EXPECT_EQ(port.written(), kHeader + bytes({0xD1, 0x2C, 0x01, 0xB0, 0x04}) + kBeginSession.substr(5) +
-                                kOpenDataSource + orientation(0) + kBeginPage + kClipMode0 + endPage(1) +
+                                kOpenDataSource + orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0 + endPage(1) +
                                 kCloseSession);
 
   const GCheetah& original = job.generator;
@@ -580,7 +628,7 @@ TEST_F(CheetahStore, ALevelCutShortOrOfAnotherVersionLeavesTheFields) {
 TEST(CheetahCopies, ACopyMakesItsOwnStreamAndOwnsNoPort) {
   Job job;
   ASSERT_EQ(job.start({new GValueAttribute(0, CheetahId::kColorMode)}), 0);
-  ASSERT_EQ(job.page({}), 0);
+  ASSERT_EQ(job.page({letter()}), 0);
   const GCheetah copy(job.generator);
   EXPECT_NE(copy.stream(), nullptr);
   EXPECT_NE(copy.stream(), job.generator.stream());

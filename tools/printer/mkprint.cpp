@@ -16,7 +16,28 @@ const char kUsage[] =
     "usage: mkprinter [--language PCLXL|PCL|POSTSCRIPT] [--generator CLASS] [--media LETTER,LEGAL,A4]\n"
     "                 [--trays 1,2] [--bins 1] [--resolutions 600] [--quality-codes on|off]\n"
     "                 [--tray-forms 1:LETTER,2:A4] [--vdp-forms on|off] [--vdp-capabilities 1,2,...,11]\n"
-    "                 --output FILE\n";
+    "                 --output FILE\n"
+    "       mkprinter --help\n";
+
+const char kHelp[] =
+    "Writes a printer's data file, the stored configuration tree a driver\n"
+    "instance restores, in the binary stream form.\n"
+    "\n"
+    "  --language L          the job's language: PCLXL (the default), PCL or POSTSCRIPT\n"
+    "  --generator CLASS     the generator's class, in place of the language's own\n"
+    "  --media K,...         the paper keywords the printer takes, the first the default\n"
+    "  --trays N,...         the trays' numbers\n"
+    "  --bins N              the number of output bins\n"
+    "  --resolutions N,...   the resolutions in dots per inch, the first the default\n"
+    "  --quality-codes on|off\n"
+    "  --tray-forms T:K,...  the paper each tray holds\n"
+    "  --vdp-forms on|off    variable-data forms on in the printer's defaults\n"
+    "  --vdp-capabilities N,...  the form capabilities (0: the printer keeps no forms)\n"
+    "  --output FILE, -o FILE    the data file to write\n"
+    "  --help                this text\n"
+    "\n"
+    "Exit status: 0 written; 2 a usage error; 1 the file could not be written.\n"
+    "On failure one line names the cause and no file is left.\n";
 
 // A whole decimal number in the 16-bit range.
 bool parseNumber(const std::string& text, int16_t& value) {
@@ -108,11 +129,17 @@ int usage(std::ostream& err, const std::string& cause) {
 
 }  // namespace
 
-int runMkprinter(const std::vector<std::string>& args, std::ostream& err) {
+int runMkprinter(const std::vector<std::string>& args, std::ostream& err) { return runMkprinter(args, err, err); }
+
+int runMkprinter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   PrinterModel model;
   std::string output;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
+    if (option == "--help" || option == "-h") {
+      out << kUsage << "\n" << kHelp;
+      return kMkprinterWritten;
+    }
     const bool known = option == "--language" || option == "--generator" || option == "--media" ||
                        option == "--trays" || option == "--bins" || option == "--resolutions" ||
                        option == "--quality-codes" || option == "--tray-forms" || option == "--vdp-forms" ||

@@ -10,13 +10,14 @@
 //             [--resolutions 600] [--quality-codes on|off]
 //             [--tray-forms 1:LETTER,2:A4] [--vdp-forms on|off]
 //             [--vdp-capabilities 1,2,...,11] --output FILE
+//   mkprinter --help
 //
 // --tray-forms fills the form-to-tray database with the paper each tray
 // holds; --vdp-forms switches variable-data forms on in the printer's
 // defaults, and --vdp-capabilities lists the form capabilities (0 says the
 // printer keeps no forms).
 //
-// Exit status: 0 written; 2 a usage error (an unknown or incomplete option,
+// Exit status: 0 written (or the help printed); 2 a usage error (an unknown or incomplete option,
 // a bad value, a class the factory does not know), 1 the file could not be
 // written. On failure one line names the cause and no file is left.
 
@@ -28,7 +29,10 @@ constexpr int kMkprinterWritten = 0;
 constexpr int kMkprinterIoError = 1;
 constexpr int kMkprinterUsage = 2;
 
-// The arguments after the program name.
+// The arguments after the program name; --help goes to out, everything
+// else to err.
+int runMkprinter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The same with the help going to err as well.
 int runMkprinter(const std::vector<std::string>& args, std::ostream& err);
 
 #endif

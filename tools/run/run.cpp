@@ -263,6 +263,24 @@ std::string keepJob(const std::string& spooled, const std::string& job) {
   return "cannot write \"" + job + "\": " + cause;
 }
 
+// What the driver wrote on the engine's debug output from line `first` on,
+// as whole lines, each under "printrun: the driver reported: " (a report
+// may come in pieces, and the last may lack its line end); empty for
+// nothing.
+std::string driverReports(size_t first) {
+  const std::vector<std::string>& lines = eng::debugLines();
+  std::string text;
+  for (size_t i = first; i < lines.size(); ++i) text += lines[i];
+  std::string out;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    if (end > at) out += "printrun: the driver reported: " + text.substr(at, end - at) + "\n";
+    at = end + 1;
+  }
+  return out;
+}
+
 // What the driver left alive, as "2 pool blocks, 1 semaphores"; empty for
 // nothing.
 std::string leftovers(const eng::Live& before, const eng::Live& after) {
@@ -337,11 +355,23 @@ int runPrintrun(const std::vector<std::string>& args, std::ostream& out, std::os
   if (!problem.empty()) return failure(err, problem);
 
   const size_t misusesBefore = eng::misuse().size();
+  const size_t reportsBefore = eng::debugLines().size();
   const eng::Live liveBefore = eng::live();
+  // What the driver said on its way to a failure names what a last error
+  // cannot: the file it could not read, what it found there.
+  auto driverFailure = [&](const std::string& cause) {
+    failure(err, cause);
+    const std::string reports = driverReports(reportsBefore);
+    err << reports;
+    // The driver names the data file by the engine's name for it.
+    if (!o.config.empty() && reports.find(kDataFileName) != std::string::npos)
+      err << "printrun: the printer's data file " << kDataFileName << " is a copy of \"" << o.config << "\"\n";
+    return kPrintrunFailed;
+  };
   {
     eng::Driver driver;
     problem = driver.load(image);
-    if (!problem.empty()) return failure(err, "the driver \"" + o.driver + "\" did not load: " + problem);
+    if (!problem.empty()) return driverFailure("the driver \"" + o.driver + "\" did not load: " + problem);
     eng::Player player(driver, printer.get());
     problem = player.open(devmode);
     if (problem.empty()) {
@@ -349,13 +379,13 @@ int runPrintrun(const std::vector<std::string>& args, std::ostream& out, std::os
       player.close();
     }
   }
-  if (!problem.empty()) return failure(err, problem);
+  if (!problem.empty()) return driverFailure(problem);
   // The engine reports each misuse as it happens; a job made through a
   // call the engine refused is not one to keep.
   const std::vector<std::string>& misuses = eng::misuse();
   if (misuses.size() > misusesBefore) {
     const size_t more = misuses.size() - misusesBefore - 1;
-    return failure(err, "the driver misused the engine: " + misuses[misusesBefore] +
+    return driverFailure("the driver misused the engine: " + misuses[misusesBefore] +
                             (more ? " (and " + std::to_string(more) + " more)" : std::string()) +
                             "; no job is written");
   }

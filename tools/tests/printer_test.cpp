@@ -364,6 +364,16 @@ TEST(Mkprinter, ThePclXlLanguageMakesTheGeneratorWithItsItems) {
   EXPECT_EQ(memory->value(), 100);
 }
 
+TEST(Mkprinter, HelpPrintsTheOptionsAndExitsZero) {
+  for (const char* option : {"--help", "-h"}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(runMkprinter({option}, out, err), kMkprinterWritten) << option;
+    EXPECT_EQ(out.str().rfind("usage: mkprinter", 0), 0u) << option;
+    EXPECT_NE(out.str().find("--vdp-capabilities N,..."), std::string::npos);
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
 TEST(Mkprinter, EachErrorNamesItsCauseAndLeavesNoFile) {
   TempDir dir;
   const std::string out = dir.file("out.dat");

@@ -324,6 +324,37 @@ TEST(PrintRunProgram, BlankPagesThroughTheKernelDriverComeOutAsAWholeJob) {
 #endif
 }
 
+// A damaged data file: the failing entry with its last error, what the
+// driver said about the file, which file that is, and no job.
+TEST(PrintRunProgram, ADamagedDataFileIsNamedWithWhatIsWrongWithIt) {
+#ifndef PRINTRUN_KRENDER
+  GTEST_SKIP() << "this build makes no kernel driver";
+#else
+  TempDir dir;
+  std::string error;
+  const std::unique_ptr<GAttributeComposite> tree = buildPrinterTree(PrinterModel(), error);
+  ASSERT_TRUE(tree) << error;
+  const std::string config = dir.file("printer.dat");
+  ASSERT_TRUE(writePrinterTree(*tree, config, error)) << error;
+  const std::string whole = fileContents(config);
+  putFile(config, whole.substr(0, whole.size() / 2));
+  const std::string job = dir.file("job.prn");
+  putFile(job, "an older job");
+  const Outcome o = runProgram("-o '" + job + "' --config '" + config + "' sample:blank");
+  EXPECT_EQ(o.status, kPrintrunFailed);
+  const std::string said =
+      "printrun: DrvEnablePDEV failed (last error 13)\n"
+      "printrun: the driver reported: Printer data file "
+      "\"\\SystemRoot\\System32\\spool\\drivers\\w32x86\\2\\printrun.dat\": the stored tree is damaged and "
+      "cannot be read whole (read as far as byte ";
+  EXPECT_EQ(o.err.substr(0, said.size()), said);
+  EXPECT_NE(o.err.find(")\nprintrun: the printer's data file printrun.dat is a copy of \"" + config + "\"\n"),
+            std::string::npos)
+      << o.err;
+  EXPECT_EQ(fileContents(job), "an older job");
+#endif
+}
+
 // Runs body in a child process that ends with _exit: the driver image the
 // body loads carries a C++ runtime whose blocks the leak checker of a
 // sanitizer run would report at the end of this program (see printrun.cpp).

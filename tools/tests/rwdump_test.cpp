@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "core/pcomposit.h"
 #include "core/state.h"
 #include "core/valattr.h"
+#include "rw/bstream.h"
 #include "rw/rwfile.h"
 #include "rw/wstring.h"
 #include "testkit/files.h"
@@ -107,6 +109,50 @@ TEST_F(RwdumpTest, PrintsAStoredConfigurationTree) {
       {2, 331, 758, 1}, {3, 332, 762, 1}, {1, 191, 758, 1},
   };
   EXPECT_EQ(objectLines(run, std::regex("object tree .*")), expected);
+}
+
+// The binary stream form, as the printer configuration builder writes it:
+// the same tree reads as in the file form, and a cut one is refused after
+// what could be read.
+TEST_F(RwdumpTest, PrintsATreeInTheBinaryStreamForm) {
+  std::string whole;
+  {
+    GState root(0);
+    GState* configuration = new GState(353);
+    configuration->insert(new GValueAttribute(600, 323));
+    root.insert(configuration);
+    root.insert(new GState(191));
+    std::ostringstream bytes;
+    {
+      RWbostream stream(bytes);
+      stream << static_cast<const RWCollectable*>(&root);
+    }
+    whole = bytes.str();
+  }
+  putFile(path("stream.dat"), whole + whole);
+  DumpRun run = rwdump(path("stream.dat"));
+  EXPECT_EQ(run.status, 0);
+  ASSERT_FALSE(run.lines.empty());
+  EXPECT_EQ(run.lines[0], "object stream " + path("stream.dat"));
+  const std::vector<Line> tree = {{0, 0, 758, 0}, {1, 353, 758, 1}, {2, 323, 763, 1}, {1, 191, 758, 1}};
+  std::vector<Line> twice = tree;
+  twice.insert(twice.end(), tree.begin(), tree.end());
+  EXPECT_EQ(objectLines(run, std::regex("object stream .*")), twice) << "two trees, one after the other";
+
+  putFile(path("stream.dat"), whole.substr(0, whole.size() - 2));
+  run = rwdump(path("stream.dat"));
+  EXPECT_EQ(run.status, 2);
+  ASSERT_FALSE(run.lines.empty());
+  EXPECT_EQ(run.lines.back(), "rwdump: " + path("stream.dat") + ": the stored tree at offset 0 cannot be read whole");
+}
+
+TEST(Rwdump, HelpPrintsTheUsageAndExitsZero) {
+  for (const char* option : {"--help", "-h"}) {
+    const DumpRun run = rwdump(option);
+    EXPECT_EQ(run.status, 0) << option;
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(run.lines[0], "usage: rwdump FILE") << option;
+  }
 }
 
 // A booklet entry answers no iterator: it is printed as a leaf, inside a

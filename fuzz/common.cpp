@@ -5,11 +5,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "core/cntdptr.h"
@@ -18,8 +20,12 @@
 #include "core/state.h"
 #include "core/valattr.h"
 #include "journal/cmdcomp.h"
+#include "graphics/bitmap.h"
+#include "graphics/brush.h"
 #include "graphics/clip.h"
 #include "graphics/colrend.h"
+#include "graphics/paint.h"
+#include "graphics/pen.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
 #include "journal/periph.h"
@@ -181,6 +187,41 @@ void readDrawingState(MPersistentObject* root) {
   gDropReference(root);
 }
 
+// The rows of a restored bitmap as the raster stages read them: a few at
+// every kind, over the whole width and across both edges, each into a
+// buffer of exactly the length announced.
+void readRows(const GBitmap& bitmap) {
+  const GBitmapImp* body = bitmap.body();
+  if (!body) return;
+  const GRect b = body->bounds();
+  const int32_t right = std::min<int32_t>(b.right(), b.left() + 1024);
+  const int32_t spans[][2] = {{b.left(), right}, {b.left() - 1, right + 1}};
+  const int32_t bottom = std::min<int32_t>(b.bottom(), b.top() + 16);
+  for (int32_t row = b.top() - 1; row <= bottom; ++row)
+    for (uint32_t kind = 0; kind <= 4; ++kind)
+      for (const auto& span : spans) {
+        std::vector<unsigned char> buffer(body->rowLength(span[0], span[1], kind));
+        (void)bitmap.getRow(buffer.data(), span[0], span[1], row, kind);
+      }
+}
+
+void readPaint(GPaint* paint) {
+  if (auto* raster = dynamic_cast<GRasterPaint*>(paint); raster && raster->body()) readRows(raster->body()->bitmap());
+}
+
+// Every bitmap and raster paint of the graph, whatever holds it.
+void readBitmaps(MPersistentObject* object, int depth = 0) {
+  if (!object || depth > 64) return;
+  if (auto* bitmap = dynamic_cast<GBitmap*>(object)) readRows(*bitmap);
+  if (auto* paint = dynamic_cast<GPaint*>(object)) readPaint(paint);
+  if (auto* body = dynamic_cast<GRasterPaintImp*>(object)) readRows(body->bitmap());
+  if (auto* brush = dynamic_cast<GBrush*>(object)) readPaint(brush->paint());
+  if (auto* pen = dynamic_cast<GPen*>(object)) readPaint(pen->paint());
+  std::unique_ptr<GChildIterator> children(object->createIterator());
+  if (!children) return;
+  while (children->advance()) readBitmaps(children->current(), depth + 1);
+}
+
 }  // namespace
 
 void exerciseGraph(RWCollectable* root) {
@@ -195,6 +236,7 @@ void exerciseGraph(RWCollectable* root) {
     if (copy) (void)copy->isEqual(p);
     delete copy;
     measure(p);
+    readBitmaps(p);
     readDrawingState(p);
     process(p);
   }

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmapin.h"
 #include "common.h"
 #include "core/booklet.h"
 #include "core/colormatch.h"
@@ -51,6 +53,7 @@
 #include "device/printer.h"
 #include "device/resmap.h"
 #include "graphics/devfont.h"
+#include "graphics/bitmap.h"
 #include "graphics/brush.h"
 #include "graphics/clip.h"
 #include "graphics/color.h"
@@ -457,6 +460,54 @@ MPersistentObject* cheetah() {
   return new GCheetah("PCLXL", nullptr, config, 101);
 }
 
+// ---- raster: bitmaps, hatches and raster paints -----------------------------------
+
+// A bitmap owning a copy of the bytes.
+GBitmap ownedBitmap(GBitmapDescriptor d, const std::string& bytes) {
+  auto* copy = new unsigned char[bytes.size()];
+  std::copy(bytes.begin(), bytes.end(), copy);
+  d.owned = 1;
+  d.data = copy;
+  d.dataLength = static_cast<uint32_t>(bytes.size());
+  return GBitmap(d);
+}
+
+GBitmapDescriptor described(GRect bounds, uint32_t bits, uint32_t alignment = 1) {
+  GBitmapDescriptor d;
+  d.bounds = bounds;
+  d.bitsPerPixel = bits;
+  d.alignment = alignment;
+  return d;
+}
+
+// Bitmaps and raster paints as stored pages hold them: two handles sharing
+// one body, a hatch, an indexed image with its palette, a bottom-up colour
+// image, and raster paints sharing one body in a bundle's brush and a pen.
+void addRasterPaints(MPersistentComposite* root) {
+  GBitmap* shared = new GBitmap(ownedBitmap(described(GRect(0, 0, 8, 2), 1), std::string("\xA5\x5A", 2)));
+  root->insert(shared);
+  root->insert(new GBitmap(*shared));
+  root->insert(new GHatchPattern(4, GRGBColor(255, 0, 0, 255), GRGBColor(0, 0, 255, 255)));
+  GBitmapDescriptor indexed = described(GRect(0, 0, 3, 2), 8, 4);
+  indexed.palette = new GPaletteTable;
+  root->insert(new GBitmap(ownedBitmap(indexed, std::string("\x00\x01\x01\x00\x01\x00\x00\x00", 8))));
+  GBitmapDescriptor colour = described(GRect(2, 3, 4, 5), 24, 4);
+  colour.bottomUp = 1;
+  root->insert(new GBitmap(ownedBitmap(colour, std::string("\x10\x20\x30\x40\x50\x60\x00\x00\x70\x80\x90\xA0\xB0\xC0\x00\x00", 16))));
+  GRasterPaint* pattern = new GRasterPaint(*shared, 1, 0);
+  pattern->setPatternId(3);
+  GGraphicBundle* bundle = new GGraphicBundle;
+  bundle->setBrush(new GBrush(pattern));
+  bundle->setPen(new GPen(2, new GRasterPaint(*pattern)));
+  root->insert(bundle);
+}
+
+MPersistentObject* raster() {
+  MPersistentComposite* root = new MPersistentComposite(95);
+  addRasterPaints(root);
+  return root;
+}
+
 // Raw bytes for a generator, a command without bytes and a header request
 // among other commands.
 MPersistentObject* passThrough() {
@@ -487,6 +538,7 @@ const Tree trees[] = {
     {"passthrough", [] { return static_cast<RWCollectable*>(passThrough()); }},
     {"paints", [] { return static_cast<RWCollectable*>(paints()); }},
     {"cheetah", [] { return static_cast<RWCollectable*>(cheetah()); }},
+    {"raster", [] { return static_cast<RWCollectable*>(raster()); }},
 };
 
 template <class Out, class... Args>
@@ -526,6 +578,56 @@ void writeTrees() {
   put("restore_file", "several", filed({all[0], all[1]}));
   put("rwdump", "several.tree", filed({all[0], all[1]}));
   for (RWCollectable* o : all) gDiscardGraph(o);
+}
+
+// ---- bitmaps ---------------------------------------------------------------------------
+
+// The cases of the bitmap tables: each source format, direction and layout,
+// and run-length data of both widths with its escapes.
+void writeBitmaps() {
+  struct Seed {
+    const char* name;
+    GBitmapDescriptor d;
+    bool palette;
+    std::string data;
+  };
+  auto with = [](GRect bounds, uint32_t bits, uint32_t planes, uint32_t alignment, uint32_t colourOrder) {
+    GBitmapDescriptor d = described(bounds, bits, alignment);
+    d.planes = planes;
+    d.colourOrder = colourOrder;
+    return d;
+  };
+  GBitmapDescriptor bottomUp = with(GRect(0, 0, 1, 3), 8, 1, 1, 0);
+  bottomUp.bottomUp = 1;
+  GBitmapDescriptor masks = with(GRect(0, 0, 2, 1), 16, 1, 4, 0);
+  masks.masksGiven = 1;
+  masks.redMask = 0xF800, masks.greenMask = 0x07E0, masks.blueMask = 0x001F;
+  GBitmapDescriptor segmented = with(GRect(0, 0, 1, 4), 8, 1, 1, 0);
+  segmented.segmentStep = 1;
+  segmented.rowsPerSegment = 2;
+  GBitmapDescriptor rle8 = with(GRect(0, 0, 4, 2), 8, 1, 4, 0);
+  rle8.compression = 2;
+  GBitmapDescriptor rle4 = with(GRect(0, 0, 4, 2), 4, 1, 1, 0);
+  rle4.compression = 1;
+  const Seed seeds[] = {
+      {"one-bit", with(GRect(0, 0, 16, 1), 1, 1, 1, 0), false, std::string("\xB3\x5C", 2)},
+      {"one-bit-planes", with(GRect(0, 0, 3, 1), 1, 3, 1, 0), false, std::string("\xA0\xC0\x60", 3)},
+      {"four-bit", with(GRect(0, 0, 6, 1), 4, 1, 1, 0), true, std::string("\x12\x34\x56", 3)},
+      {"eight-bit-planes", with(GRect(0, 0, 1, 1), 8, 3, 1, 0), false, std::string("\x0A\x14\x1E", 3)},
+      {"rgb", with(GRect(0, 0, 2, 1), 24, 1, 1, 1), false, std::string("\x0A\x14\x1E\xFF\xFF\xFF", 6)},
+      {"bgr-two-colours", with(GRect(0, 0, 3, 2), 24, 1, 4, 0), false,
+       std::string("\xFF\xFF\xFF\x00\x00\x00\xFF\xFF\xFF\x00\x00\x00\x00\x00\x00\xFF\xFF\xFF\x00\x00\x00\x00\x00\x00", 24)},
+      {"engine-32", with(GRect(0, 0, 1, 1), 32, 1, 1, 0), false, std::string("\x00\x00\xFF\x00", 4)},
+      {"masks-16", masks, false, std::string("\x00\xF8\x1F\x00", 4)},
+      {"bottom-up", bottomUp, false, std::string("\x01\x02\x03", 3)},
+      {"top-5", with(GRect(0, 5, 1, 8), 8, 1, 1, 0), true, std::string("\x07\x08\x09", 3)},
+      {"short-data", with(GRect(0, 0, 2, 2), 8, 1, 1, 0), false, std::string("\x01\x02\x03", 3)},
+      {"segmented", segmented, false, std::string("\x01\x02", 2)},
+      {"rle8-escapes", rle8, false, std::string("\x03\x05\x00\x00\x02\x07\x00\x02\x01\x00\x00\x03\x0A\x0B\x0C\x00\x00\x01", 18)},
+      {"rle8-clipped", rle8, false, std::string("\x09\x05\x00\x02\xC8\x09\x00\x08\x01\x02", 10)},
+      {"rle4", rle4, false, std::string("\x04\x12\x00\x00\x00\x03\xAB\xC0\x07\x34\x00\x01", 12)},
+  };
+  for (const Seed& seed : seeds) put("bitmap", seed.name, fuzz::bitmapInput(seed.d, seed.palette, seed.data));
 }
 
 // ---- strings ----------------------------------------------------------------------
@@ -695,7 +797,7 @@ int main(int argc, char** argv) {
   }
   seeds = fs::absolute(argv[1]);
   for (const char* target : {"restore_pstream", "restore_bstream", "restore_estream", "restore_file", "cstring",
-                             "wstring", "filemgr", "disktree", "pcompdsk", "recindex", "setstore", "rwdump"}) {
+                             "wstring", "filemgr", "disktree", "pcompdsk", "recindex", "setstore", "rwdump", "bitmap"}) {
     fs::remove_all(seeds / target);
     fs::create_directories(seeds / target);
   }
@@ -715,6 +817,7 @@ int main(int argc, char** argv) {
   writeDiskTree("empty", 16, 0, 10, 10, 0);
   writeStores();
   writeSettings();
+  writeBitmaps();
   fs::current_path("/");
   fs::remove_all(pattern);
   return 0;

@@ -16,12 +16,23 @@
 // or that is cut short, keeps the colour it had. A colour that is a stored
 // reference to one restored earlier belongs to whoever read it first: the
 // paint takes a copy of it, so that no colour is ever owned twice.
+//
+// GRasterPaint draws with a pattern bitmap kept in a body, GRasterPaintImp,
+// that copies of the paint share through the body's use count; the last
+// paint deletes it. Stored forms: GRasterPaint a version word (1), the body
+// as an object of the graph (nil when none), hatched and synthetic (i32
+// each): 12 bytes and the body's recursive size, 18 without a body.
+// GRasterPaintImp a version word (1), its bitmap stored in place as a whole
+// object, the pattern number (i16): 6 bytes and the bitmap's recursive
+// size. A body reached twice in one graph is shared by the paints that read
+// it, one use each; one that something other than a paint holds is copied.
 
 #include <memory>
 
 #include "core/classids.h"
 #include "core/perobj.h"
 #include "core/visitor.h"
+#include "graphics/bitmap.h"
 
 class GColor;
 class GPaintCallbacks;
@@ -84,6 +95,99 @@ class GColorPaint : public GPaint {
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GColorPaint)
+
+// The shared body of raster paints: the pattern and the number a generator
+// gave it.
+class GRasterPaintImp : public MPersistentObject {
+  G_PERSISTENT_CLASS(GRasterPaintImp)
+
+ public:
+  // An empty bitmap, pattern 0, use count 1.
+  GRasterPaintImp();
+  // Shares the bitmap's pixels; pattern 0, use count 1.
+  explicit GRasterPaintImp(const GBitmap& bitmap);
+  // A fresh identity (id 0, a new serial number), the bitmap and the
+  // pattern number, use count 1.
+  GRasterPaintImp(const GRasterPaintImp& other);
+  // The bitmap and the pattern number; identity and use count stay.
+  GRasterPaintImp& operator=(const GRasterPaintImp& other);
+  ~GRasterPaintImp() override;
+
+  static RWClassID classIsA() { return ClassId::GRasterPaintImp; }
+  static uint32_t version() { return 1; }
+  RWBoolean isKindOf(RWClassID id) const override;
+  // Same class, pattern number and matching bitmaps; the id is not
+  // compared.
+  RWBoolean matches(const MPersistentObject* other) const override;
+
+  GBitmap& bitmap() { return bitmap_; }
+  const GBitmap& bitmap() const { return bitmap_; }
+  // out shares the body's bitmap.
+  void copyBitmap(GBitmap& out) const;
+  int16_t patternId() const { return patternId_; }
+  void setPatternId(int16_t id) { patternId_ = id; }
+
+  // For the paints: how many share the body.
+  int32_t useCount() const { return useCount_; }
+
+ private:
+  friend class GRasterPaint;
+
+  GBitmap bitmap_;
+  int16_t patternId_ = 0;
+  int32_t useCount_ = 1;
+  // Set while paints hold the body (see GBitmapImp's).
+  bool paintHeld_ = false;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(GRasterPaintImp)
+
+class GRasterPaint : public GPaint {
+  G_PERSISTENT_CLASS(GRasterPaint)
+
+ public:
+  // No body, both flags 0.
+  GRasterPaint();
+  // A new body holding the bitmap; hatched := first, synthetic := first OR
+  // second. Without memory for the body the paint has none.
+  GRasterPaint(const GBitmap& bitmap, int32_t first, int32_t second);
+  // Shares the body; copies both flags.
+  GRasterPaint(const GRasterPaint& other);
+  GRasterPaint& operator=(const GRasterPaint& other);
+  ~GRasterPaint() override;
+
+  static RWClassID classIsA() { return ClassId::GRasterPaint; }
+  static uint32_t version() { return 1; }
+  RWBoolean isKindOf(RWClassID id) const override;
+  // Same class, and no body on either side or matching bodies; the id and
+  // the flags are not compared.
+  RWBoolean matches(const MPersistentObject* other) const override;
+
+  GStatus acceptAsPen(GPaintCallbacks& generator) override;
+  GStatus acceptAsBrush(GPaintCallbacks& generator) override;
+  // The body's pattern number; 0 without a body.
+  virtual int16_t patternId() const;
+  // The body's bitmap, first making a body with an empty bitmap when there
+  // is none.
+  virtual GBitmap& bitmap();
+  virtual int32_t hatched() const { return hatched_; }
+  virtual int32_t synthetic() const { return synthetic_; }
+  // Stores the number in the body; nothing without one.
+  virtual void setPatternId(int16_t id);
+
+  // The body (shared), or null.
+  GRasterPaintImp* body() const { return body_; }
+
+ private:
+  void hold(GRasterPaintImp* body);
+  void release();
+
+  GRasterPaintImp* body_ = nullptr;
+  int32_t hatched_ = 0;
+  int32_t synthetic_ = 0;
+};
+
+RW_DECLARE_RESTORE_OPERATORS(GRasterPaint)
 
 // ---- shared by the paint holders (brushes and pens) --------------------------
 

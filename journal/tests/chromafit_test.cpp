@@ -22,6 +22,8 @@
 #include "graphics/lineattr.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
+#include "journal/raster.h"
+#include "journal/scanline.h"
 #include "journal/shapes.h"
 #include "testkit/bytes.h"
 #include "testkit/core/stage.h"
@@ -101,7 +103,24 @@ TEST_F(ChromafitFilter, EachKindOfCommandGetsItsObjectClassSelectors) {
          return new GPolygonGraphic(new GGraphicBundle, GPointArray::borrowing(p, 3));
        },
        21, 50},
-      // Not a text, graphics or raster command: passed as it is.
+      {"scan line",
+       [] {
+         static const GPoint rows[] = {{0, 1}, {2, 3}};
+         return new GScanLineGraphic(GPointArray::borrowing(rows, 2), new GGraphicBundle);
+       },
+       21, 50},
+      {"start of scan lines", [] { return new GStartScanLine(new GGraphicBundle); }, 21, 50},
+      {"raster",
+       [] { return new GRasterGraphic(GBitmap(), new GGraphicBundle, GRect(0, 0, 1, 1), GRect(0, 0, 1, 1), GBitmap()); },
+       31, 62},
+      // Not in the routing: passed as they are.
+      {"pre-scaled raster",
+       [] {
+         return new GPreScaledRasterGraphic(GBitmap(), new GGraphicBundle, GRect(0, 0, 1, 1), GRect(0, 0, 1, 1),
+                                            GBitmap());
+       },
+       -1, -1},
+      {"end of scan lines", [] { return new GEndScanLine(new GGraphicBundle); }, -1, -1},
       {"null command", [] { return new GNullCommand(new GGraphicBundle, 0); }, -1, -1},
   };
   for (const auto& c : cases) {

@@ -12,6 +12,7 @@
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
+#include "journal/raster.h"
 #include "journal/scanline.h"
 #include "journal/shapes.h"
 
@@ -180,3 +181,4 @@ GStatus RecordingPeripheral::onRoundedRectangle(GRoundedRectangleGraphic* comman
 GStatus RecordingPeripheral::onScanLine(GScanLineGraphic* command) { return record("onScanLine", command); }
 GStatus RecordingPeripheral::onStartScanLine(GStartScanLine* command) { return record("onStartScanLine", command); }
 GStatus RecordingPeripheral::onEndScanLine(GEndScanLine* command) { return record("onEndScanLine", command); }
+GStatus RecordingPeripheral::onRaster(GRasterGraphic* command) { return record("onRaster", command); }

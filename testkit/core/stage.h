@@ -90,7 +90,7 @@ class RecordingPeripheral : public GPeripheral {
   GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
   GStatus onPolygon(GPolygonGraphic* command) override;
   GStatus onRectangle(GRectangleGraphic* command) override;
-  GStatus onRaster(GRasterGraphic*) override { return recordName("onRaster"); }
+  GStatus onRaster(GRasterGraphic* command) override;
   GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
   GStatus onScanLine(GScanLineGraphic* command) override;
   GStatus onStartScanLine(GStartScanLine* command) override;

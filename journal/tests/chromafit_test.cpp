@@ -17,9 +17,13 @@
 #include "core/valattr.h"
 #include "device/config.h"
 #include "device/pericomp.h"
+#include "graphics/brush.h"
+#include "graphics/color.h"
 #include "graphics/colrend.h"
 #include "graphics/gattrib.h"
 #include "graphics/lineattr.h"
+#include "graphics/paint.h"
+#include "graphics/pen.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
 #include "journal/raster.h"
@@ -205,8 +209,14 @@ TEST(ChromafitFilterSetUp, TheNextStageIsSentTheSelectorsBeforeTheDrawing) {
   chain.process(start(device.get(), documentState(choices())));
   recorder->clearCalls();
 
-  chain.process(rectangle());
-  EXPECT_EQ(recorder->calls(), (std::vector<Call>{{"onHalftone", ClassId::GHalftone, 0},
+  // The bundle's own members go first, then what the filter added.
+  auto* look = new GGraphicBundle;
+  look->setBrush(new GBrush(new GColorPaint(new GRGBColor(1, 2, 3, 0))));
+  look->setPen(new GPen(2, new GColorPaint(new GRGBColor(0, 0, 0, 0))));
+  chain.process(rectangle(look));
+  EXPECT_EQ(recorder->calls(), (std::vector<Call>{{"onBrush", ClassId::GBrush, kAttrBrush},
+                                                  {"onPen", ClassId::GPen, kAttrPen},
+                                                  {"onHalftone", ClassId::GHalftone, 0},
                                                   {"onColorMap", ClassId::GColorMap, 0},
                                                   {"onRectangle", ClassId::GRectangleGraphic, 7}}));
   const MPersistentObject* group = recorder->attributeGroup(kAttrGraphicGroup);
@@ -215,7 +225,7 @@ TEST(ChromafitFilterSetUp, TheNextStageIsSentTheSelectorsBeforeTheDrawing) {
 
   recorder->clearCalls();
   chain.process(rectangle());
-  EXPECT_EQ(recorder->handlers(), std::vector<std::string>{"onRectangle"});
+  EXPECT_EQ(recorder->handlers(), std::vector<std::string>{"onRectangle"}) << "nothing changed";
 }
 
 TEST_F(ChromafitFilter, AHeldSelectorStaysAndOnlyTheOtherIsAdded) {

@@ -45,8 +45,6 @@ class GDevice;
 
 // The job's colour-matching choices in a document state.
 constexpr uint32_t kAttrChromafit = 295;
-// The configuration value that enables colour matching (0 or 1).
-constexpr uint32_t kAttrChromafitEnable = 339;
 // A selector the choices could not give.
 constexpr uint16_t kNoChromafitSelector = 0xFFFF;
 

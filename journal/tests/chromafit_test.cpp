@@ -16,6 +16,7 @@
 #include "core/state.h"
 #include "core/valattr.h"
 #include "device/config.h"
+#include "device/drvinst.h"
 #include "device/pericomp.h"
 #include "graphics/brush.h"
 #include "graphics/color.h"
@@ -55,7 +56,7 @@ GState* documentState(GChromafitAttribute* chromafit) {
 std::unique_ptr<TestDevice> deviceWith339(const int16_t* value) {
   auto device = std::make_unique<TestDevice>();
   auto* config = new GConfiguration(kAttrStageConfig);
-  if (value) config->insert(new GValueAttribute(*value, kAttrChromafitEnable));
+  if (value) config->insert(new GValueAttribute(*value, DriverInstanceId::kConfigurationValue));
   device->setConfiguration(new GPeripheralComposite("Configuration", nullptr, config, 353));
   return device;
 }

@@ -15,7 +15,9 @@ namespace {
 bool supportedDepth(uint32_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 // Pixels of a span (0 for an inverted one).
-uint32_t spanWidth(int32_t left, int32_t right) { return right > left ? static_cast<uint32_t>(right - left) : 0; }
+uint32_t spanWidth(int32_t left, int32_t right) {
+  return right > left ? static_cast<uint32_t>(int64_t{right} - left) : 0;
+}
 
 uint32_t clampTo32(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v); }
 
@@ -273,7 +275,7 @@ uint32_t GBitmapImp::effectiveBitsPerPixel() const {
 }
 
 uint32_t GBitmapImp::rowBytesFor(int32_t left, int32_t right) const {
-  const int16_t span = static_cast<int16_t>(right - left);
+  const auto span = static_cast<int16_t>(int64_t{right} - left);
   if (span <= 0) return 0;
   return (effectiveBitsPerPixel() * static_cast<uint32_t>(span) + 7) / 8;
 }

@@ -1,5 +1,5 @@
 // Dither matrices and device font lists come from the printer's stored
-// configuration, clips from page stores. Damaged stored forms of them must
+// configuration, clips and bitmaps from page stores. Damaged stored forms of them must
 // fail cleanly: the object restored into keeps what it had, nothing is
 // allocated for counts the data does not hold (a sanitizer build would
 // stop on an allocation that large), and nothing is freed twice or leaked.
@@ -186,6 +186,12 @@ TEST_F(DamagedStore, HugeCountsMakeNoHugeBlock) {
       // offset 0 and the count.
       asFile(203, root(160) + le32(1) + le32(1) + le32(1) + le32(1) + le16(3) + kNil + le32(1) + le16(0) +
                       le32(0xFFFFFFFF) + le16(1) + le16(2)),
+      // A 1-bit 8 x 2 bitmap body claiming 0xFFFFFFFF bytes of pixels, two
+      // of them there.
+      asFile(552, root() + le32(1) + le32(1) + le32(0xFFFFFFFF) + le16(0) + le16(0) + le16(8) + le16(2) +
+                      bytes({1, 1}) + le32(1) + le32(0) + le32(0) + bytes({1}) + le16(0) + le32(0) + le16(0) +
+                      le32(0) + le32(0) + le32(1) + le32(1) + le32(0) + std::string(18, '\0') + kNil +
+                      bytes({0xA5, 0x5A})),
   };
   std::vector<std::string> paths;
   for (const std::string& f : files) {

@@ -29,6 +29,7 @@
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
 #include "journal/periph.h"
+#include "journal/raster.h"
 #include "journal/shapes.h"
 #include "testkit/core/ids.h"
 #include "rw/rwerr.h"
@@ -222,6 +223,29 @@ void readBitmaps(MPersistentObject* object, int depth = 0) {
   while (children->advance()) readBitmaps(children->current(), depth + 1);
 }
 
+// The rectangles every restored raster command sends under the clip its
+// bundle holds, under none and under a clip of its own destination's
+// middle, as a generator asks for them.
+void clipRasters(MPersistentObject* object, int depth = 0) {
+  if (!object || depth > 64) return;
+  if (auto* raster = dynamic_cast<GRasterGraphic*>(object)) {
+    GRect source;
+    GRect destination;
+    const MPersistentObject* bundle = raster->attributePointer();
+    const auto* clip = dynamic_cast<const GClipAttribute*>(bundle ? bundle->findByKind(ClassId::GClipAttribute) : nullptr);
+    (void)raster->clipRects(clip, source, destination);
+    (void)raster->clipRects(nullptr, source, destination);
+    const GRect d = raster->destinationRect();
+    const GClipToSingleRectangle middle(GRect(static_cast<int16_t>(d.left() / 2 + d.right() / 2), d.top(), d.right(),
+                                              static_cast<int16_t>(d.top() / 2 + d.bottom() / 2)),
+                                        0, 1);
+    (void)raster->clipRects(&middle, source, destination);
+  }
+  std::unique_ptr<GChildIterator> children(object->createIterator());
+  if (!children) return;
+  while (children->advance()) clipRasters(children->current(), depth + 1);
+}
+
 }  // namespace
 
 void exerciseGraph(RWCollectable* root) {
@@ -237,6 +261,7 @@ void exerciseGraph(RWCollectable* root) {
     delete copy;
     measure(p);
     readBitmaps(p);
+    clipRasters(p);
     readDrawingState(p);
     process(p);
   }

@@ -66,12 +66,15 @@
 #include "graphics/rop.h"
 #include "graphics/transfrm.h"
 #include "pdl/cheetah.h"
+#include "journal/chromafit.h"
 #include "journal/cmdcomp.h"
 #include "journal/ctlcmds.h"
 #include "journal/passthru.h"
 #include "journal/path.h"
 #include "journal/shapes.h"
 #include "journal/periph.h"
+#include "journal/raster.h"
+#include "journal/scanline.h"
 #include "rw/bstream.h"
 #include "rw/btrdict.h"
 #include "rw/btree.h"
@@ -502,9 +505,31 @@ void addRasterPaints(MPersistentComposite* root) {
   root->insert(bundle);
 }
 
+// Raster and scan-line commands as a page holds them: a raster graphic and
+// a pre-scaled one sharing one image under a rectangle clip, the second
+// image of the first the same; a block of scan lines; and the
+// colour-matching filter that gives them their selectors.
+void addRasterCommands(MPersistentComposite* root) {
+  const GBitmap image = ownedBitmap(described(GRect(0, 0, 4, 2), 8), std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+  GGraphicBundle* clipped = new GGraphicBundle;
+  clipped->setClip(new GClipToSingleRectangle(GRect(51, 51, 151, 151), 0, 1, kAttrClip));
+  clipped->insert(new GColorMap(31));
+  GGraphicComposite* page = new GGraphicComposite(nullptr, 96);
+  page->insert(new GRasterGraphic(image, clipped, GRect(0, 0, 4, 2), GRect(0, 0, 200, 200), image, 97));
+  page->insert(new GPreScaledRasterGraphic(image, nullptr, GRect(1, 0, 4, 2), GRect(10, 10, 13, 12), GBitmap(), 98));
+  static const GPoint rows[] = {GPoint(0, 10), GPoint(3, 9), GPoint(1, 12)};
+  page->insert(new GStartScanLine(new GGraphicBundle, 99));
+  page->insert(new GScanLineGraphic(GPointArray::borrowing(rows, 3), nullptr, 100));
+  page->insert(new GEndScanLine(nullptr, 101));
+  page->takeOwnership();
+  root->insert(page);
+  root->insert(new GChromafitFilter("Colour matching", nullptr, nullptr, 0, 1));
+}
+
 MPersistentObject* raster() {
   MPersistentComposite* root = new MPersistentComposite(95);
   addRasterPaints(root);
+  addRasterCommands(root);
   return root;
 }
 

@@ -128,6 +128,14 @@ class GPointListGraphic : public GGraphic {
   // Takes the first point off the list and answers it; (0, 0) and nothing
   // taken when the list is empty.
   GPoint takeOff();
+  // For a shape whose box follows another rule: whether the box is known
+  // (given, restored or computed), and a box it computed, known from then
+  // on.
+  bool boxKnown() const { return boxValid_ != 0; }
+  void setComputedBox(const GRect& box) {
+    box_ = box;
+    boxValid_ = 1;
+  }
   // Makes the list a closed figure: see GPolygonGraphic.
   void close();
 

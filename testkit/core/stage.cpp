@@ -3,13 +3,17 @@
 #include "core/enumattr.h"
 #include "core/perclass.h"
 #include "core/valattr.h"
+#include "graphics/brush.h"
 #include "graphics/clip.h"
 #include "graphics/colrend.h"
 #include "graphics/lineattr.h"
+#include "graphics/pen.h"
 #include "graphics/rop.h"
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
+#include "journal/raster.h"
+#include "journal/scanline.h"
 #include "journal/shapes.h"
 
 G_DEFINE_PERSISTENT(RecordingPeripheral, GPeripheral)
@@ -152,6 +156,11 @@ GStatus RecordingPeripheral::onMiterJoint(GMiterJoint* attribute) { return consu
 GStatus RecordingPeripheral::onRasterOperation(GRasterOperation* attribute) {
   return consume("onRasterOperation", attribute);
 }
+GStatus RecordingPeripheral::onBrush(GBrush* attribute) { return consume("onBrush", attribute); }
+GStatus RecordingPeripheral::onNoBrush(GNoBrush* attribute) { return consume("onNoBrush", attribute); }
+GStatus RecordingPeripheral::onPen(GPen* attribute) { return consume("onPen", attribute); }
+GStatus RecordingPeripheral::onNoPen(GNoPen* attribute) { return consume("onNoPen", attribute); }
+GStatus RecordingPeripheral::onDashedPen(GDashedPen* attribute) { return consume("onDashedPen", attribute); }
 
 // ---- drawing commands ------------------------------------------------------------
 
@@ -169,3 +178,7 @@ GStatus RecordingPeripheral::onRectangle(GRectangleGraphic* command) { return re
 GStatus RecordingPeripheral::onRoundedRectangle(GRoundedRectangleGraphic* command) {
   return record("onRoundedRectangle", command);
 }
+GStatus RecordingPeripheral::onScanLine(GScanLineGraphic* command) { return record("onScanLine", command); }
+GStatus RecordingPeripheral::onStartScanLine(GStartScanLine* command) { return record("onStartScanLine", command); }
+GStatus RecordingPeripheral::onEndScanLine(GEndScanLine* command) { return record("onEndScanLine", command); }
+GStatus RecordingPeripheral::onRaster(GRasterGraphic* command) { return record("onRaster", command); }

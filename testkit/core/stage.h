@@ -13,10 +13,11 @@
 // and stores nothing of its own after the stage's level, so it stores and
 // restores as the stage does; the log and the scripts are not stored.
 //
-// The handlers of classes no subsystem has defined yet (brushes and pens,
-// fonts, pass-through, languages) log their name alone, with class ID and
-// id 0, until their classes exist. The path and the shapes log as every
-// command does.
+// The handlers of classes no subsystem has defined yet (fonts,
+// pass-through, languages) log their name alone, with class ID and id 0,
+// until their classes exist. The path, the shapes, the raster and
+// scan-line commands, the brushes and the pens log as every command and
+// attribute does.
 
 #include <cstdint>
 #include <map>
@@ -80,7 +81,7 @@ class RecordingPeripheral : public GPeripheral {
   GStatus onArc(GArcGraphic* command) override;
   GStatus onChord(GChordGraphic* command) override;
   GStatus onEllipse(GEllipseGraphic* command) override;
-  GStatus onEndScanLine(GEndScanLine*) override { return recordName("onEndScanLine"); }
+  GStatus onEndScanLine(GEndScanLine* command) override;
   GStatus onPath(GPathGraphic* command) override;
   GStatus onPie(GPieGraphic* command) override;
   GStatus onPolyBezier(GPolyBezierGraphic* command) override;
@@ -89,10 +90,10 @@ class RecordingPeripheral : public GPeripheral {
   GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
   GStatus onPolygon(GPolygonGraphic* command) override;
   GStatus onRectangle(GRectangleGraphic* command) override;
-  GStatus onRaster(GRasterGraphic*) override { return recordName("onRaster"); }
+  GStatus onRaster(GRasterGraphic* command) override;
   GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
-  GStatus onScanLine(GScanLineGraphic*) override { return recordName("onScanLine"); }
-  GStatus onStartScanLine(GStartScanLine*) override { return recordName("onStartScanLine"); }
+  GStatus onScanLine(GScanLineGraphic* command) override;
+  GStatus onStartScanLine(GStartScanLine* command) override;
   GStatus onTextString(GTextStringGraphic*) override { return recordName("onTextString"); }
   GStatus onDownloadFace(GDownloadFace*) override { return recordName("onDownloadFace"); }
   // The five job-state handlers do what the stage does, then answer the
@@ -109,21 +110,21 @@ class RecordingPeripheral : public GPeripheral {
   GStatus onTextGraphic(GTextGraphic*) override { return recordName("onTextGraphic"); }
 
   // ---- attributes --------------------------------------------------------------
-  GStatus onBrush(GBrush*) override { return recordName("onBrush"); }
+  GStatus onBrush(GBrush* attribute) override;
   GStatus onCap(GCap* attribute) override;
   GStatus onClipToPage(GClipToPage* attribute) override;
   GStatus onClipToPath(GClipToPath* attribute) override;
   GStatus onClipToRectangle(GClipToRectangle* attribute) override;
   GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
   GStatus onColorMap(GColorMap* attribute) override;
-  GStatus onDashedPen(GDashedPen*) override { return recordName("onDashedPen"); }
+  GStatus onDashedPen(GDashedPen* attribute) override;
   GStatus onFillMode(GFillMode* attribute) override;
   GStatus onHalftone(GHalftone* attribute) override;
   GStatus onJoint(GJoint* attribute) override;
   GStatus onMiterJoint(GMiterJoint* attribute) override;
-  GStatus onNoBrush(GNoBrush*) override { return recordName("onNoBrush"); }
-  GStatus onNoPen(GNoPen*) override { return recordName("onNoPen"); }
-  GStatus onPen(GPen*) override { return recordName("onPen"); }
+  GStatus onNoBrush(GNoBrush* attribute) override;
+  GStatus onNoPen(GNoPen* attribute) override;
+  GStatus onPen(GPen* attribute) override;
   GStatus onRasterOperation(GRasterOperation* attribute) override;
   GStatus onValueAttribute(GValueAttribute* attribute) override;
   GStatus onStringAttribute(GStringAttribute* attribute) override;

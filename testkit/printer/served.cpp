@@ -1,6 +1,7 @@
 #include "testkit/printer/served.h"
 
 #include <sstream>
+#include <utility>
 
 #include "core/attrib.h"
 #include "core/valattr.h"
@@ -11,13 +12,19 @@
 #include "tools/printer/mkprint.h"
 #include "tools/printer/platform.h"
 
-ServedXLPrinter::ServedXLPrinter(PortMaker spoolerPort) : data_(dir_.file("xl.dat")) {
+ServedXLPrinter::ServedXLPrinter(PortMaker spoolerPort) : ServedXLPrinter({}, std::move(spoolerPort)) {}
+
+ServedXLPrinter::ServedXLPrinter(const std::vector<std::string>& mkprinterArguments, PortMaker spoolerPort)
+    : data_(dir_.file("xl.dat")) {
   if (!dir_.ok()) {
     error_ = "no temporary folder";
     return;
   }
+  std::vector<std::string> arguments = {"--language", "PCLXL"};
+  arguments.insert(arguments.end(), mkprinterArguments.begin(), mkprinterArguments.end());
+  arguments.insert(arguments.end(), {"-o", data_});
   std::ostringstream err;
-  if (runMkprinter({"--language", "PCLXL", "-o", data_}, err) != kMkprinterWritten) {
+  if (runMkprinter(arguments, err) != kMkprinterWritten) {
     error_ = "mkprinter: " + err.str();
     return;
   }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "rw/wstring.h"
 #include "testkit/tmpdir.h"
@@ -32,6 +33,9 @@ class ServedXLPrinter {
   using PortMaker = std::function<GOutputPort*(GDriverInstance*, const RWWString&, uint32_t)>;
 
   explicit ServedXLPrinter(PortMaker spoolerPort = nullptr);
+  // The printer mkprinter writes with these arguments after "--language
+  // PCLXL" (options of the model: colour matching, selector tables ...).
+  explicit ServedXLPrinter(const std::vector<std::string>& mkprinterArguments, PortMaker spoolerPort = nullptr);
   ~ServedXLPrinter();
   ServedXLPrinter(const ServedXLPrinter&) = delete;
   ServedXLPrinter& operator=(const ServedXLPrinter&) = delete;

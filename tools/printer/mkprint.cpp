@@ -16,6 +16,7 @@ const char kUsage[] =
     "usage: mkprinter [--language PCLXL|PCL|POSTSCRIPT] [--generator CLASS] [--media LETTER,LEGAL,A4]\n"
     "                 [--trays 1,2] [--bins 1] [--resolutions 600] [--quality-codes on|off]\n"
     "                 [--tray-forms 1:LETTER,2:A4] [--vdp-forms on|off] [--vdp-capabilities 1,2,...,11]\n"
+    "                 [--color-matching] [--colormap 21=5,22=6] [--halftone 50=7]\n"
     "                 --output FILE\n"
     "       mkprinter --help\n";
 
@@ -33,6 +34,9 @@ const char kHelp[] =
     "  --tray-forms T:K,...  the paper each tray holds\n"
     "  --vdp-forms on|off    variable-data forms on in the printer's defaults\n"
     "  --vdp-capabilities N,...  the form capabilities (0: the printer keeps no forms)\n"
+    "  --color-matching      the colour-matching filter ahead of the printer\n"
+    "  --colormap S=V,...    the generator's colour-map selector table\n"
+    "  --halftone S=V,...    the generator's halftone selector table\n"
     "  --output FILE, -o FILE    the data file to write\n"
     "  --help                this text\n"
     "\n"
@@ -122,6 +126,32 @@ bool parseTrayForms(const std::string& text, std::vector<std::pair<int16_t, int1
   return !pairs.empty();
 }
 
+// A whole decimal number from 0 to 65535.
+bool parseWord(const std::string& text, uint16_t& value) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long n = std::strtoul(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || n > std::numeric_limits<uint16_t>::max()) return false;
+  value = static_cast<uint16_t>(n);
+  return true;
+}
+
+// SELECTOR=VALUE pairs of a selector table.
+bool parseSelectorTable(const std::string& text, std::vector<std::pair<uint16_t, uint16_t>>& pairs) {
+  pairs.clear();
+  for (const std::string& item : splitList(text)) {
+    const size_t equals = item.find('=');
+    uint16_t selector = 0;
+    uint16_t value = 0;
+    if (equals == std::string::npos || !parseWord(item.substr(0, equals), selector) ||
+        !parseWord(item.substr(equals + 1), value))
+      return false;
+    pairs.emplace_back(selector, value);
+  }
+  return !pairs.empty();
+}
+
 int usage(std::ostream& err, const std::string& cause) {
   err << "mkprinter: " << cause << "\n" << kUsage;
   return kMkprinterUsage;
@@ -140,10 +170,16 @@ int runMkprinter(const std::vector<std::string>& args, std::ostream& out, std::o
       out << kUsage << "\n" << kHelp;
       return kMkprinterWritten;
     }
+    // The one switch that takes no value.
+    if (option == "--color-matching") {
+      model.colorMatching = true;
+      continue;
+    }
     const bool known = option == "--language" || option == "--generator" || option == "--media" ||
                        option == "--trays" || option == "--bins" || option == "--resolutions" ||
                        option == "--quality-codes" || option == "--tray-forms" || option == "--vdp-forms" ||
-                       option == "--vdp-capabilities" || option == "--output" || option == "-o";
+                       option == "--vdp-capabilities" || option == "--colormap" || option == "--halftone" ||
+                       option == "--output" || option == "-o";
     if (!known) return usage(err, "unknown option \"" + option + "\"");
     if (i + 1 >= args.size()) return usage(err, "option \"" + option + "\" needs a value");
     const std::string& value = args[++i];
@@ -172,6 +208,10 @@ int runMkprinter(const std::vector<std::string>& args, std::ostream& out, std::o
       if (!parseSwitch(value, model.diskForms)) return usage(err, bad);
     } else if (option == "--vdp-capabilities") {
       if (!parseCapabilities(value, model.formCapabilities)) return usage(err, bad);
+    } else if (option == "--colormap") {
+      if (!parseSelectorTable(value, model.colorMaps)) return usage(err, bad);
+    } else if (option == "--halftone") {
+      if (!parseSelectorTable(value, model.halftones)) return usage(err, bad);
     } else {
       if (value.empty()) return usage(err, bad);
       output = value;

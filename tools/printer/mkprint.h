@@ -9,13 +9,17 @@
 //             [--media LETTER,LEGAL,A4] [--trays 1,2] [--bins 1]
 //             [--resolutions 600] [--quality-codes on|off]
 //             [--tray-forms 1:LETTER,2:A4] [--vdp-forms on|off]
-//             [--vdp-capabilities 1,2,...,11] --output FILE
+//             [--vdp-capabilities 1,2,...,11] [--color-matching]
+//             [--colormap 21=5,22=6] [--halftone 50=7] --output FILE
 //   mkprinter --help
 //
 // --tray-forms fills the form-to-tray database with the paper each tray
 // holds; --vdp-forms switches variable-data forms on in the printer's
 // defaults, and --vdp-capabilities lists the form capabilities (0 says the
-// printer keeps no forms).
+// printer keeps no forms). --color-matching puts the colour-matching
+// filter ahead of the printer; --colormap and --halftone give the
+// generator's selector tables, each entry a selector and its device value
+// (0 to 65535).
 //
 // Exit status: 0 written (or the help printed); 2 a usage error (an unknown or incomplete option,
 // a bad value, a class the factory does not know), 1 the file could not be

@@ -25,6 +25,8 @@
 #include "device/printer.h"
 #include "device/resmap.h"
 #include "device/tray.h"
+#include "graphics/colrend.h"
+#include "journal/chromafit.h"
 #include "journal/command.h"
 #include "pdl/pdlgen.h"
 #include "rw/bstream.h"
@@ -73,6 +75,7 @@ constexpr uint32_t kJobCapabilities = 565;
 constexpr uint32_t kFormCapabilities = 750;
 constexpr uint32_t kFormToTray = 510;
 constexpr uint32_t kDiskForms = 702;
+constexpr uint32_t kColorMatching = 0;
 }  // namespace Id
 
 // The capability sets that hold nothing; 137, 565 and 750 follow them.
@@ -229,6 +232,30 @@ GState* printerOptions(const PrinterModel& model) {
   return options;
 }
 
+// A selector table: one association per pair, the selector and the device
+// value each a value attribute of id 0, as the generator looks them up.
+// Null for no pairs.
+MAssociationList* selectorTable(uint32_t id, const std::vector<std::pair<uint16_t, uint16_t>>& pairs) {
+  if (pairs.empty()) return nullptr;
+  auto* table = new MAssociationList(id);
+  for (const auto& [selector, value] : pairs)
+    table->insertAssociation(new MPersistentAssociation(new GValueAttribute(static_cast<int16_t>(selector), 0),
+                                                        new GValueAttribute(static_cast<int16_t>(value), 0), 0));
+  return table;
+}
+
+// A selector given twice would leave one of its values unreachable.
+bool uniqueSelectors(const std::vector<std::pair<uint16_t, uint16_t>>& pairs, const char* table,
+                     std::string& error) {
+  for (size_t i = 0; i < pairs.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (pairs[i].first == pairs[j].first) {
+        error = std::string(table) + " selector " + std::to_string(pairs[i].first) + " given twice";
+        return false;
+      }
+  return true;
+}
+
 bool hasTray(const PrinterModel& model, int16_t number) {
   return std::find(model.trays.begin(), model.trays.end(), number) != model.trays.end();
 }
@@ -284,6 +311,8 @@ bool checkModel(const PrinterModel& model, std::string& error) {
       error = "bad form capability " + std::to_string(capability);
       return false;
     }
+  if (!uniqueSelectors(model.colorMaps, "colour-map", error) || !uniqueSelectors(model.halftones, "halftone", error))
+    return false;
   for (const auto& [tray, mediaId] : model.trayForms) {
     if (!hasTray(model, tray)) {
       error = "no tray " + std::to_string(tray) + " for a form";
@@ -394,6 +423,8 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   generatorConfig->insert(paperNames);
 
   if (generator->isKindOf(ClassId::GCheetah)) addCheetahItems(model, *generatorConfig);
+  if (MAssociationList* table = selectorTable(kColorMapTable, model.colorMaps)) generatorConfig->insert(table);
+  if (MAssociationList* table = selectorTable(kHalftoneTable, model.halftones)) generatorConfig->insert(table);
   if (model.hook) {
     PrinterConfigs configs{*printerConfig, *jobLanguageConfig, *generatorConfig, *options};
     model.hook(configs);
@@ -430,6 +461,10 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
 
   auto root = std::make_unique<GPeripheralComposite>(Id::kRoot);
   root->setName("Configuration");
+  // The filter goes ahead of the printer, so that the selectors it adds
+  // reach the generator with each command.
+  if (model.colorMatching)
+    root->insert(new GChromafitFilter("Colour matching", nullptr, nullptr, Id::kColorMatching, 1));
   root->insert(printer.release());
   // The State of every stage becomes a copy of its Default.
   root->reset();

@@ -10,6 +10,8 @@
 //
 //   top (GAttributeComposite, id 0)
 //     353 the configuration root (GPeripheralComposite)
+//       the colour-matching filter (GChromafitFilter, id 0), when the
+//         model asks for colour matching
 //       76 the printer (GPrinter)
 //         106 the job language (GPJL)
 //         101 the generator (made by string ID, named by its language)
@@ -34,7 +36,9 @@
 //                  same 192 object as the job language's; a PCL XL
 //                  generator (GCheetah) also 85, the paper sources (tray
 //                  number -> MediaSource, tray 1 -> 3, 2 -> 4 ...), and
-//                  202, the download memory (100 units)
+//                  202, the download memory (100 units); the selector
+//                  tables the model gives, 537 colour maps and 533
+//                  halftones (value attributes of id 0 as keys and values)
 // In the settings template, the job options 364 hold 291 (copies, 1), 294
 // (greyscale choice offered; with it the choice 296), 298 (media and
 // dither codes in use), 350 and 351 (media and dither choice); the
@@ -123,6 +127,14 @@ struct PrinterModel {
   // The media id loaded in a tray (tray number, media id) for the
   // form-to-tray database; empty leaves the database unused.
   std::vector<std::pair<int16_t, int16_t>> trayForms;
+  // The colour-matching filter in the configuration root, ahead of the
+  // printer, taking part in every job (its setting 1).
+  bool colorMatching = false;
+  // The generator's selector tables: (selector, device value) pairs of the
+  // colour-map table (537) and the halftone table (533); each table is
+  // there only when it has entries. Both numbers are 16-bit words.
+  std::vector<std::pair<uint16_t, uint16_t>> colorMaps;
+  std::vector<std::pair<uint16_t, uint16_t>> halftones;
   // Adds further Config items; may be empty.
   std::function<void(PrinterConfigs&)> hook;
 };

@@ -20,7 +20,10 @@
 #include "device/paperdev.h"
 #include "device/pjl.h"
 #include "device/printer.h"
+#include "device/pericomp.h"
 #include "device/tray.h"
+#include "graphics/colrend.h"
+#include "journal/chromafit.h"
 #include "journal/ctlcmds.h"
 #include "printerfix.h"
 #include "testkit/device/generator.h"
@@ -374,6 +377,53 @@ TEST(Mkprinter, HelpPrintsTheOptionsAndExitsZero) {
   }
 }
 
+// The selector tables in the generator's Config, looked up as the
+// generator looks them up; the colour-matching filter ahead of the printer,
+// taking part in jobs, only when asked for.
+TEST(Mkprinter, ColourMatchingPutsTheFilterAheadOfThePrinterAndTheTablesInTheGenerator) {
+  TempDir dir;
+  for (bool matching : {true, false}) {
+    SCOPED_TRACE(matching);
+    const std::string path = dir.file(matching ? "matching.dat" : "plain.dat");
+    std::vector<std::string> args = {"--colormap", "21=5,22=65535", "--halftone", "50=7", "-o", path};
+    if (matching) args.insert(args.begin(), "--color-matching");
+    std::ostringstream err;
+    ASSERT_EQ(runMkprinter(args, err), 0) << err.str();
+    std::unique_ptr<GAttributeComposite> top = restoredTree(path);
+    ASSERT_TRUE(top);
+    TestInstance instance;
+    handOver(*top, instance);
+
+    const MPersistentObject* config = instance.pdlGenerator()->config();
+    EXPECT_EQ(gSelectorTableValue(config, kColorMapTable, 21), 5);
+    EXPECT_EQ(gSelectorTableValue(config, kColorMapTable, 22), 0xFFFF);
+    EXPECT_EQ(gSelectorTableValue(config, kHalftoneTable, 50), 7);
+    EXPECT_EQ(gSelectorTableValue(config, kHalftoneTable, 21), 0);
+
+    const GPeripheralComposite* root = instance.configuration();
+    ASSERT_NE(root, nullptr);
+    if (matching) {
+      EXPECT_EQ(childIds(&root->children()), (std::vector<uint32_t>{0, 76}));
+      const auto* filter = dynamic_cast<const GChromafitFilter*>(root->children().children().pointee(0));
+      ASSERT_NE(filter, nullptr);
+      EXPECT_EQ(filter->active(), 1);
+    } else {
+      EXPECT_EQ(childIds(&root->children()), std::vector<uint32_t>{76});
+    }
+  }
+
+  // Without tables the generator holds none.
+  const std::string bare = dir.file("bare.dat");
+  std::ostringstream err;
+  ASSERT_EQ(runMkprinter({"--color-matching", "-o", bare}, err), 0) << err.str();
+  std::unique_ptr<GAttributeComposite> top = restoredTree(bare);
+  ASSERT_TRUE(top);
+  TestInstance instance;
+  handOver(*top, instance);
+  EXPECT_EQ(instance.pdlGenerator()->config()->findById(kColorMapTable), nullptr);
+  EXPECT_EQ(instance.pdlGenerator()->config()->findById(kHalftoneTable), nullptr);
+}
+
 TEST(Mkprinter, EachErrorNamesItsCauseAndLeavesNoFile) {
   TempDir dir;
   const std::string out = dir.file("out.dat");
@@ -397,6 +447,15 @@ TEST(Mkprinter, EachErrorNamesItsCauseAndLeavesNoFile) {
       {{"--generator", generator, "--bins", "99999", "-o", out}, 2, "bad value \"99999\" for --bins"},
       {{"--generator", generator, "--resolutions", "2400", "-o", out}, 2, "unsupported resolution 2400"},
       {{"--generator", "GNoSuchGenerator", "-o", out}, 2, "unknown class \"GNoSuchGenerator\""},
+      {{"--colormap", "21", "-o", out}, 2, "bad value \"21\" for --colormap"},
+      {{"--colormap", "21=5,", "-o", out}, 2, "bad value \"21=5,\" for --colormap"},
+      {{"--colormap", "=5", "-o", out}, 2, "bad value \"=5\" for --colormap"},
+      {{"--halftone", "50=-7", "-o", out}, 2, "bad value \"50=-7\" for --halftone"},
+      {{"--halftone", "50=65536", "-o", out}, 2, "bad value \"50=65536\" for --halftone"},
+      {{"--halftone", "x=1", "-o", out}, 2, "bad value \"x=1\" for --halftone"},
+      {{"--halftone", "", "-o", out}, 2, "bad value \"\" for --halftone"},
+      {{"--colormap", "21=5,21=6", "-o", out}, 2, "colour-map selector 21 given twice"},
+      {{"--color-matching", "--colormap"}, 2, "option \"--colormap\" needs a value"},
       {{"--generator", generator, "-o", dir.file("no/such/folder.dat")}, 1, "no/such/folder.dat"},
   };
   for (const auto& c : cases) {

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "core/attrib.h"
+#include "core/colormatch.h"
 
 #include "device/device.h"
 #include "device/drvrsrvr.h"
@@ -14,6 +20,7 @@
 #include "graphics/gattrib.h"
 #include "graphics/paint.h"
 #include "graphics/pen.h"
+#include "journal/chromafit.h"
 #include "journal/path.h"
 #include "journal/shapes.h"
 #include "pdl/cheetah.h"
@@ -155,6 +162,101 @@ TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
   ASSERT_TRUE(decoded.ok) << decoded.error;
   EXPECT_EQ(decoded.header, kStreamHeader.substr(0, kStreamHeader.size() - 1));
   printer_.server()->removeDevice(handle);
+}
+
+// ---- colour matching -----------------------------------------------------------------------
+
+// The colour map's and the halftone's VendorUnique commands for the
+// device values 0x0105 and 7: the extension (0x7178 and the command's
+// code), VUExtension; the value's low byte, VUAttr1; VendorUnique.
+const std::string kColorMap0105 = bytes({0xC2, 0x01, 0x10, 0x78, 0x71, 0xF8, 0x91, 0xC0, 0x05, 0xF8, 0x93, 0x46});
+const std::string kHalftone7 = bytes({0xC2, 0x02, 0x10, 0x78, 0x71, 0xF8, 0x91, 0xC0, 0x07, 0xF8, 0x93, 0x46});
+// NewPath, RectanglePath (600, 600, 1200, 900).
+const std::string kRectanglePath =
+    bytes({0x85, 0xE3, 0x58, 0x02, 0x58, 0x02, 0xB0, 0x04, 0x84, 0x03, 0xF8, 0x42, 0xA1});
+
+// One page with a rectangle, printed by a printer mkprinter writes with the
+// arguments, the job's colour-matching choices those of graphics colour
+// map 21 and halftone 50. The port file's bytes; empty when something
+// failed on the way (each step says what).
+std::string printRectangle(const std::vector<std::string>& mkprinterArguments, const std::string& output) {
+  ServedXLPrinter printer(mkprinterArguments);
+  EXPECT_EQ(printer.error(), "");
+  uint32_t handle = 0;
+  GDevice* device = printer.registerDevice(RWWString(u"Printer"), handle);
+  EXPECT_NE(device, nullptr);
+  if (!device) return {};
+  EXPECT_TRUE(selectMediaAndSource(*device, 1, 1));
+  auto* options = dynamic_cast<GAttributeComposite*>(device->settings()->findById(DeviceId::kJobOptions));
+  EXPECT_NE(options, nullptr);
+  if (!options) return {};
+  options->insert(new GChromafitAttribute(kAttrChromafit, 15, 40, 21, 50, 31, 62));
+
+  device->setDocumentName(RWWString(u"doc"));
+  device->setOutputName(RWWString(output.c_str()));
+  device->setDocumentPending(1);
+  EXPECT_EQ(device->startDocument(), 0);
+  device->setPagePending(1);
+  auto* look = new GGraphicBundle;
+  look->setBrush(new GBrush(new GColorPaint(new GRGBColor(128, 128, 128, 0))));
+  EXPECT_EQ(device->sendDrawing(new GRectangleGraphic(look, GRect(600, 600, 1200, 900))), 0);
+  EXPECT_EQ(device->send(device->makePageEnd()), 0);
+  EXPECT_EQ(device->send(device->makeDocumentEnd()), 0);
+  device->endDocument();
+  printer.server()->removeDevice(handle);
+  return fileContents(output);
+}
+
+// The VendorUnique operators of a decoded stream: (extension, VUAttr1).
+std::vector<std::pair<double, double>> vendorCommands(const XLDecodeResult& decoded) {
+  constexpr uint8_t kVendorUnique = 0x46, kVUExtension = 0x91, kVUAttr1 = 0x93;
+  std::vector<std::pair<double, double>> found;
+  for (const XLOperatorToken& op : decoded.operators) {
+    if (op.tag != kVendorUnique) continue;
+    const XLAttributeToken* extension = op.find(kVUExtension);
+    const XLAttributeToken* value = op.find(kVUAttr1);
+    found.emplace_back(extension ? extension->value[0] : -1, value ? value->value[0] : -1);
+  }
+  return found;
+}
+
+TEST(PclXlColourMatching, TheFilterSendsTheGraphicsSelectorsDeviceValuesBeforeTheDrawing) {
+  TempDir dir;
+  // 261 is 0x0105: the command carries the low byte.
+  const std::vector<std::string> tables = {"--colormap", "21=261,22=9", "--halftone", "50=7"};
+  std::vector<std::string> matching = {"--color-matching"};
+  matching.insert(matching.end(), tables.begin(), tables.end());
+
+  const std::string job = printRectangle(matching, dir.file("matched.prn"));
+  const size_t rectangle = job.find(kRectanglePath);
+  ASSERT_NE(rectangle, std::string::npos);
+  const size_t colorMap = job.find(kColorMap0105);
+  const size_t halftone = job.find(kHalftone7);
+  ASSERT_NE(colorMap, std::string::npos);
+  ASSERT_NE(halftone, std::string::npos);
+  EXPECT_LT(colorMap, rectangle);
+  EXPECT_LT(halftone, rectangle);
+
+  const XLDecodeResult decoded = decodeXLJob(job);
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  const auto vendor = vendorCommands(decoded);
+  EXPECT_EQ(vendor.size(), 2u);
+  EXPECT_NE(std::find(vendor.begin(), vendor.end(), std::make_pair(double(0x71781001), 5.0)), vendor.end());
+  EXPECT_NE(std::find(vendor.begin(), vendor.end(), std::make_pair(double(0x71781002), 7.0)), vendor.end());
+
+  // The same printer without the filter: neither command, and otherwise
+  // the same job byte for byte.
+  const std::string plain = printRectangle(tables, dir.file("plain.prn"));
+  ASSERT_FALSE(plain.empty());
+  EXPECT_EQ(plain.find(kColorMap0105), std::string::npos);
+  EXPECT_EQ(plain.find(kHalftone7), std::string::npos);
+  std::string stripped = job;
+  stripped.erase(std::max(colorMap, halftone), kColorMap0105.size());
+  stripped.erase(std::min(colorMap, halftone), kColorMap0105.size());
+  EXPECT_EQ(stripped, plain);
+  const XLDecodeResult plainDecoded = decodeXLJob(plain);
+  ASSERT_TRUE(plainDecoded.ok) << plainDecoded.error;
+  EXPECT_TRUE(vendorCommands(plainDecoded).empty());
 }
 
 }  // namespace

@@ -158,7 +158,7 @@ void GChromafitFilter::addSelectors(GCommand& command, int32_t objectClass) cons
 
 void GChromafitFilter::applyAttribute(MPersistentObject*) {}
 
-void GChromafitFilter::sendChangedAttributes(const uint32_t&) {}
+GStatus GChromafitFilter::sendChangedAttributes(const uint32_t&) { return 0; }
 
 GStatus GChromafitFilter::onDocumentStart(GDocumentStart* command) {
   // The job state only: the base answers 0.

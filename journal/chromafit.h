@@ -91,7 +91,7 @@ class GChromafitFilter : public GPeripheral {
   GCommandPtr dispatch(const GCommandPtr& command) override;
   // Nothing is filed and nothing sent: the filter only passes bundles on.
   void applyAttribute(MPersistentObject* attribute) override;
-  void sendChangedAttributes(const uint32_t& id) override;
+  [[nodiscard]] GStatus sendChangedAttributes(const uint32_t& id) override;
   uint32_t processingFlags() override { return 0; }
 
   GStatus onDocumentStart(GDocumentStart* command) override;

@@ -29,6 +29,7 @@ int fuzzOne_recindex(const uint8_t* data, size_t size);
 int fuzzOne_setstore(const uint8_t* data, size_t size);
 int fuzzOne_rwdump(const uint8_t* data, size_t size);
 int fuzzOne_printdoc(const uint8_t* data, size_t size);
+int fuzzOne_generator(const uint8_t* data, size_t size);
 }
 
 namespace {
@@ -52,6 +53,7 @@ const Target targets[] = {
     {"setstore", fuzzOne_setstore},
     {"rwdump", fuzzOne_rwdump},
     {"printdoc", fuzzOne_printdoc},
+    {"generator", fuzzOne_generator},
 };
 
 void dropReport(const RWErrorBase&) {}

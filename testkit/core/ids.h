@@ -22,6 +22,8 @@ constexpr RWClassID FuzzStage = 0x7F04;
 constexpr RWClassID TestGenerator = 0x7F05;
 // The recording PostScript-kind generator of the kernel's form-table tests.
 constexpr RWClassID FormGenerator = 0x7F06;
+// The PostScript-kind generator of the form-table fuzz target.
+constexpr RWClassID FuzzFormGenerator = 0x7FF0;
 
 }  // namespace TestKitClassId
 

@@ -1,9 +1,10 @@
-// A job made of the input, printed through a device, its printer and the
+// Jobs made of the input, printed through a device, its printer and the
 // PCL XL generator into a port in memory, and read back whole by the test
 // kit's decoder.
 //
 // The input is a program of one-byte operations, each followed by the
-// operands it reads (a read past the end gives 0): page control, the
+// operands it reads (a read past the end gives 0): page control, the end
+// of a job and the start of the next on the device the server kept, the
 // members of the bundle the next drawings carry (pens, brushes, clips,
 // caps, joins, fill modes, raster operations, transforms), and one
 // operation per drawing class, composites nested inside each other. Values
@@ -11,7 +12,7 @@
 // negative sizes) and point lists from a table of lengths up to more than a
 // 16-bit count holds. The device is driven as the driver's entry points
 // drive it: the document starts with the first page, a drawing outside a
-// page opens one, and the job ends with the page still open and the
+// page opens one, and a job ends by closing its open page and sending the
 // document end.
 //
 // The target fails (aborts) when every command answered 0 and yet the job
@@ -125,9 +126,11 @@ class Program {
 
 struct Job {
   GDevice* device = nullptr;
-  Program in;
-  // The point lists the drawings are made from (each drawing copies its
-  // own before it is sent).
+  Program& in;
+  // The point lists the drawings borrow, alive until the job is done. A
+  // stage that kept a member of the job's graphic state past the job (the
+  // server keeps the device for the next job of the printer) would read
+  // them after they are gone, which the sanitizer reports.
   std::deque<std::vector<GPoint>> points;
   // The members the next drawings carry: each drawing gets a copy.
   std::unique_ptr<GGraphicBundle> look{new GGraphicBundle};
@@ -137,7 +140,7 @@ struct Job {
   bool failed = false;
   int depth = 0;
 
-  Job(GDevice* d, const uint8_t* data, size_t size) : device(d), in(data, size) {}
+  Job(GDevice* d, Program& program) : device(d), in(program) {}
 
   GPointArray pointList() {
     const uint32_t count = in.pointCount();
@@ -188,10 +191,6 @@ struct Job {
     ++pagesSent;
   }
   void draw(GCommand* command) {
-    // The drawing owns its points from here on, as one the driver makes
-    // does: the stages keep members of its bundle (a clip path among them)
-    // past this job, on a device the server keeps for the next one.
-    command->takeOwnership();
     startPage();
     if (failed) {
       delete command;
@@ -264,7 +263,6 @@ const MemberMaker memberMakers[] = {
     },
     [](Job& j) {
       GPathGraphic* path = clipPath(j);
-      path->takeOwnership();
       const ClipRule rule(j.in);
       j.look->setClip(new GClipToPath(path, rule.region, rule.fillRule));
     },
@@ -400,10 +398,15 @@ GGraphic* figure(Job& job) {
 
 // ---- the operations ----------------------------------------------------------------------
 
-void run(Job& job) {
+// The operation that ends a job: the next begins on the device the server
+// kept, as the driver's next PDEV of the printer gets it.
+constexpr uint8_t kNextJob = 7;
+
+void run(Job& job, int& steps) {
   // At most this many operations: each drawing may cost a page of output.
-  for (int steps = 0; steps < 200 && !job.in.done() && !job.failed; ++steps) {
+  for (; steps < 200 && !job.in.done() && !job.failed; ++steps) {
     const uint8_t op = job.in.u8();
+    if (op == kNextJob) break;
     if (op < 8) {
       job.startPage();
     } else if (op < 16) {
@@ -477,25 +480,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > fuzz::maxInput) return 0;
   ServedXLPrinter& printer = servedPrinter();
   if (!printer.error().empty()) fault("no printer:", printer.error());
-  uint32_t handle = 0;
-  GDevice* device = printer.registerDevice(RWWString(u"Fuzz"), handle);
-  if (!device) fault("the server made no device");
-  // The job's settings, as the driver's enable makes them, with the media
-  // and the tray a DEVMODE names: Letter from tray 1.
-  device->setSettings(device->assembleSettings());
-  if (!selectMediaAndSource(*device, 1, 1)) fault("the device's settings take no media");
-  (void)device->beginJob();  // it reports nothing: its answer is always 0
-  jobBytes.clear();
-  {
-    Job job(device, data, size);
-    run(job);
-    if (!job.failed) checkJob(job);
-    if (std::getenv("FUZZ_GENERATOR_JOB")) {
-      keepJob();
-      std::fprintf(stderr, "generator: %u pages sent, %s\n", job.pagesSent, job.failed ? "a command failed" : "whole");
+  Program program(data, size);
+  int steps = 0;
+  // A few jobs, each on a device registered for it and removed after it.
+  for (int jobs = 0; jobs < 3 && (jobs == 0 || !program.done()); ++jobs) {
+    uint32_t handle = 0;
+    GDevice* device = printer.registerDevice(RWWString(u"Fuzz"), handle);
+    if (!device) fault("the server made no device");
+    // The job's settings, as the driver's enable makes them, with the
+    // media and the tray a DEVMODE names: Letter from tray 1.
+    device->setSettings(device->assembleSettings());
+    if (!selectMediaAndSource(*device, 1, 1)) fault("the device's settings take no media");
+    (void)device->beginJob();  // it reports nothing: its answer is always 0
+    jobBytes.clear();
+    {
+      Job job(device, program);
+      run(job, steps);
+      if (!job.failed) checkJob(job);
+      if (std::getenv("FUZZ_GENERATOR_JOB")) {
+        keepJob();
+        std::fprintf(stderr, "generator: %u pages sent, %s\n", job.pagesSent, job.failed ? "a command failed" : "whole");
+      }
     }
+    printer.server()->removeDevice(handle);
+    jobBytes.clear();
   }
-  printer.server()->removeDevice(handle);
-  jobBytes.clear();
   return 0;
 }

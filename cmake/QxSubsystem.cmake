@@ -44,8 +44,7 @@ endfunction()
 # <folder>_objects, puts that unit's object files into drvcore, and builds
 # the folder's tests against drvcore. The same sources are built a second
 # time into <folder>_kobjects, the folder's unit of the kernel driver, over
-# the foundation's kernel build (see qx_kernel_unit); a fuzz build makes
-# only the first. A folder that needs more for one build adds it to that
+# the foundation's kernel build (see qx_kernel_unit). A folder that needs more for one build adds it to that
 # unit after this call.
 function(drvcore_add_subsystem)
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)

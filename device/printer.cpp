@@ -172,13 +172,16 @@ void GPrinter::reset() {
   GPeripheralComposite::reset();
   // Each child's reset had the others' States, still holding the last
   // job's settings, layered into the shared one again; the State is made
-  // once more from the merged Default, as a reset promises.
+  // once more from the merged Default, as a reset promises. The printer's
+  // own State is that fresh one too: the merges of the children's resets
+  // left it a copy of the last job's, graphic state and all, which the
+  // next change would layer into the new job.
   GState* defaultsNow = defaults();
   if (!defaultsNow) return;
   GState* fresh = dynamic_cast<GState*>(defaultsNow->deepCopy());
   if (!fresh) return;
   const GCountedRef hold(fresh);
-  GPeripheral::setState(fresh);
+  GPeripheralComposite::setState(fresh);
   for (RWsize i = 0; i < entries(); ++i) {
     if (GPeripheral* child = childAt(i)) child->setState(fresh);
   }

@@ -5,10 +5,10 @@
 // For every target a few representative inputs go to FOLDER/<target>/
 // (fuzz/seeds in the source tree): stored trees in each stream form and as
 // a binary file, strings in each form, free-list files, B-tree files,
-// store files, record indexes, settings files. Each target's folder is
-// emptied first. The files are made in a scratch folder under relative
-// names, so that no path of this machine is written into a seed; the same
-// library makes the same bytes on every run.
+// store files, record indexes, settings files, jobs for the generator.
+// Each target's folder is emptied first. The files are made in a scratch
+// folder under relative names, so that no path of this machine is written
+// into a seed; the same library makes the same bytes on every run.
 
 #include <unistd.h>
 
@@ -815,6 +815,109 @@ void writeSettings() {
   put("setstore", "empty", contents("empty-settings.dat"));
 }
 
+// ---- jobs ------------------------------------------------------------------------------
+
+// A job for the generator target, in its operations (generator.cpp): page
+// start 0, page end 8, bundle member 16 + its row, drawing 96 and its row.
+class JobProgram {
+ public:
+  // Bundle members.
+  enum Member { Pen, DashedPen, NoPen, Brush, NoBrush, ClipToPage, ClipToRectangle, ClipToRectangles, ClipToPath,
+                Cap, Joint, MiterJoint, FillMode, RasterOperation, Transform, FreshBundle };
+  // Drawings, and the figures of a path.
+  enum Drawing { Arc, Chord, Pie, Ellipse, Rectangle, RoundedRectangle, PolyLine, PolyLineTo, PolyBezier,
+                 PolyBezierTo, Polygon, Path, Group };
+  enum Figure { FigureLine, FigureLineTo, FigureBezier, FigureBezierTo, FigureRectangle, FigureEllipse, FigurePath };
+  // Rows of the table of hostile values and of point counts.
+  enum Hostile { Zero, One, MinusOne, Two, Hundred, MinusHundred, FiveThousand, Max, Min, MaxLess1, MinMore1 };
+  enum Count { None, Count1, Count2, Count3, Count4, Count5, Count6, Count7, Count9, Count12, Count100, Count1000,
+               Count32767, Count65535, Count65536, Count70001 };
+
+  JobProgram& pageStart() { return byte(0); }
+  JobProgram& pageEnd() { return byte(8); }
+  JobProgram& member(Member m) { return byte(16 + m); }
+  JobProgram& draw(Drawing d) { return byte(96).byte(d); }
+  JobProgram& byte(int b) {
+    bytes_ += static_cast<char>(b);
+    return *this;
+  }
+  JobProgram& value(int16_t v) {
+    return byte(0xFF).byte(static_cast<uint16_t>(v) & 0xFF).byte(static_cast<uint16_t>(v) >> 8);
+  }
+  JobProgram& hostile(Hostile h) { return byte(h); }
+  JobProgram& point(int16_t x, int16_t y) { return value(x).value(y); }
+  JobProgram& rect(int16_t l, int16_t t, int16_t r, int16_t b) { return value(l).value(t).value(r).value(b); }
+  JobProgram& gray(uint8_t level) { return byte(1).byte(level).byte(255).byte(0).byte(0); }
+  JobProgram& bundle() { return byte(1); }
+  JobProgram& count(Count c) { return byte(c); }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+void writeJobs() {
+  using J = JobProgram;
+  // Two pages: a rectangle and a line with a pen and a brush; a closed path
+  // of a line and curves under a rectangle clip.
+  J two;
+  two.pageStart().member(J::Pen).value(4).gray(0).member(J::Brush).gray(128);
+  two.draw(J::Rectangle).bundle().rect(600, 600, 1200, 900);
+  two.draw(J::PolyLine).bundle().count(J::Count4).point(100, 1000).point(300, 1000).point(301, 1001).point(302, 1002);
+  two.pageEnd().pageStart();
+  two.member(J::ClipToRectangle).rect(500, 500, 2500, 2500).byte(0).byte(1);
+  two.draw(J::Path).bundle().byte(2);
+  two.byte(J::FigureLine).count(J::Count3).point(1000, 1000).point(2000, 1000).point(2000, 2000);
+  two.byte(J::FigureBezierTo).count(J::Count3).point(1500, 2500).point(1200, 2200).point(1000, 1000);
+  two.byte(1).pageEnd();
+  put("generator", "two-pages", two.bytes());
+
+  // Every bundle member, then every drawing, on one page.
+  J members;
+  members.member(J::Pen).value(1).gray(0);
+  members.member(J::DashedPen).byte(3).value(6).value(2).value(1).value(3).value(0).gray(50);
+  members.member(J::Brush).gray(200);
+  members.member(J::ClipToRectangles).byte(2).rect(0, 0, 100, 100).rect(50, 50, 300, 300).byte(1).byte(0);
+  members.member(J::Cap).byte(2).member(J::MiterJoint).value(40).member(J::FillMode).byte(1);
+  members.member(J::RasterOperation).byte(0xCC).byte(0).byte(0);
+  members.member(J::Transform).value(90).point(100, -50).value(32).value(128);
+  const J::Drawing every[] = {J::Arc, J::Chord, J::Pie, J::Ellipse, J::Rectangle, J::RoundedRectangle,
+                              J::PolyLine, J::PolyLineTo, J::PolyBezier, J::PolyBezierTo, J::Polygon};
+  for (J::Drawing d : every) {
+    members.draw(d).bundle();
+    if (d != J::PolyLine && d != J::PolyLineTo && d != J::PolyBezier && d != J::PolyBezierTo && d != J::Polygon)
+      members.rect(100, 100, 900, 700);
+    if (d == J::Ellipse || d == J::Rectangle) {
+      if (d == J::Ellipse) members.byte(2);
+      continue;
+    }
+    members.count(J::Count4).point(100, 400).point(900, 400).point(500, 100).point(200, 600);
+    if (d == J::Arc || d == J::Chord || d == J::Pie) members.byte(1);
+  }
+  members.member(J::ClipToPath).byte(1).byte(J::FigureRectangle).rect(0, 0, 400, 400).byte(1).byte(0).byte(0);
+  members.member(J::NoPen).member(J::NoBrush).member(J::ClipToPage).member(J::FreshBundle);
+  members.draw(J::Rectangle).bundle().rect(10, 10, 20, 20);
+  put("generator", "every-class", members.bytes());
+
+  // Values at the limits: shapes at the corners of the 16-bit plane, a box
+  // of negative size, a line longer than one count holds, nested groups.
+  J hostile;
+  hostile.pageStart().member(J::Pen).hostile(J::Max).gray(0);
+  hostile.draw(J::Rectangle).bundle().hostile(J::Min).hostile(J::Min).hostile(J::Max).hostile(J::Max);
+  hostile.draw(J::Ellipse).bundle().hostile(J::Max).hostile(J::Max).hostile(J::Min).hostile(J::Min).byte(3);
+  hostile.draw(J::Arc).bundle().hostile(J::Zero).hostile(J::Zero).hostile(J::Zero).hostile(J::Zero);
+  hostile.count(J::Count2).hostile(J::Max).hostile(J::Min).hostile(J::Min).hostile(J::Max).byte(2);
+  // A long list takes its first sixteen points from the program.
+  hostile.draw(J::PolyLine).bundle().count(J::Count70001);
+  for (int16_t i = 0; i < 16; ++i) hostile.point(static_cast<int16_t>(100 * i), static_cast<int16_t>(50 * i));
+  hostile.draw(J::Polygon).bundle().count(J::None);
+  hostile.draw(J::Group).bundle().byte(2).byte(J::Group).bundle().byte(1).byte(J::Path).bundle().byte(1);
+  hostile.byte(J::FigurePath).byte(1).byte(J::FigureLineTo).count(J::Count1).hostile(J::MinMore1).hostile(J::MaxLess1);
+  hostile.byte(0).byte(1).byte(J::PolyBezier).bundle().count(J::Count2).point(1, 1).point(2, 2);
+  hostile.pageEnd().pageEnd().pageStart();
+  put("generator", "hostile", hostile.bytes());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -824,7 +927,8 @@ int main(int argc, char** argv) {
   }
   seeds = fs::absolute(argv[1]);
   for (const char* target : {"restore_pstream", "restore_bstream", "restore_estream", "restore_file", "cstring",
-                             "wstring", "filemgr", "disktree", "pcompdsk", "recindex", "setstore", "rwdump", "bitmap"}) {
+                             "wstring", "filemgr", "disktree", "pcompdsk", "recindex", "setstore", "rwdump", "bitmap",
+                             "generator"}) {
     fs::remove_all(seeds / target);
     fs::create_directories(seeds / target);
   }
@@ -845,6 +949,7 @@ int main(int argc, char** argv) {
   writeStores();
   writeSettings();
   writeBitmaps();
+  writeJobs();
   fs::current_path("/");
   fs::remove_all(pattern);
   return 0;

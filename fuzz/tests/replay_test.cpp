@@ -32,6 +32,7 @@ int fuzzOne_printdoc(const uint8_t* data, size_t size);
 int fuzzOne_uires(const uint8_t* data, size_t size);
 int fuzzOne_verquery(const uint8_t* data, size_t size);
 int fuzzOne_bitmap(const uint8_t* data, size_t size);
+int fuzzOne_generator(const uint8_t* data, size_t size);
 }
 
 namespace {
@@ -58,6 +59,7 @@ const Target targets[] = {
     {"uires", fuzzOne_uires},
     {"verquery", fuzzOne_verquery},
     {"bitmap", fuzzOne_bitmap},
+    {"generator", fuzzOne_generator},
 };
 
 void dropReport(const RWErrorBase&) {}

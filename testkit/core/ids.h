@@ -27,6 +27,8 @@ constexpr RWClassID FormGenerator = 0x7F06;
 constexpr RWClassID UIXLGenerator = 0x7F10;
 constexpr RWClassID UIPSGenerator = 0x7F11;
 constexpr RWClassID UIPCLGenerator = 0x7F12;
+// The PostScript-kind generator of the form-table fuzz target.
+constexpr RWClassID FuzzFormGenerator = 0x7FF0;
 
 }  // namespace TestKitClassId
 

@@ -259,4 +259,39 @@ TEST(PclXlColourMatching, TheFilterSendsTheGraphicsSelectorsDeviceValuesBeforeTh
   EXPECT_TRUE(vendorCommands(plainDecoded).empty());
 }
 
+// The server keeps a removed device for the next one of the same printer,
+// and the next job starts from the printer's defaults: a clip the last job
+// left in the graphic state is not drawn with.
+TEST_F(PclXlJob, TheNextJobOnAKeptDeviceStartsWithoutTheLastJobsClip) {
+  constexpr uint8_t kSetClipRectangle = 0x68;
+  auto clipRectangles = [](const std::string& job) {
+    const XLDecodeResult decoded = decodeXLJob(job);
+    EXPECT_TRUE(decoded.ok) << decoded.error;
+    int found = 0;
+    for (const XLOperatorToken& op : decoded.operators) found += op.tag == kSetClipRectangle;
+    return found;
+  };
+  auto print = [&](const char* name, GGraphicAttribute* clip) {
+    uint32_t handle = 0;
+    GDevice* device = printer_.registerDevice(RWWString(u"Printer"), handle);
+    EXPECT_NE(device, nullptr);
+    if (!device) return std::string();
+    EXPECT_TRUE(selectMediaAndSource(*device, 1, 1));
+    const std::string output = dir_.file(name);
+    device->setDocumentName(RWWString(u"doc"));
+    device->setOutputName(RWWString(output.c_str()));
+    device->setDocumentPending(1);
+    EXPECT_EQ(device->startDocument(), 0);
+    EXPECT_EQ(device->send(device->makePageStart()), 0);
+    EXPECT_EQ(device->sendDrawing(new GRectangleGraphic(bundleWith(nullptr, nullptr, clip), GRect(10, 10, 20, 20))), 0);
+    EXPECT_EQ(device->send(device->makePageEnd()), 0);
+    EXPECT_EQ(device->send(device->makeDocumentEnd()), 0);
+    device->endDocument();
+    printer_.server()->removeDevice(handle);
+    return fileContents(output);
+  };
+  EXPECT_EQ(clipRectangles(print("first.prn", new GClipToSingleRectangle(GRect(100, 100, 200, 200), 0, 1))), 1);
+  EXPECT_EQ(clipRectangles(print("second.prn", nullptr)), 0);
+}
+
 }  // namespace

@@ -65,3 +65,27 @@ function(drvcore_add_subsystem)
     qx_kernel_unit(${folder}_kobjects)
   endif()
 endfunction()
+
+# qx_path_definitions(<target> FILES <source>... DEFINITIONS <name>=<path>...)
+#
+# Gives the named sources of <target>, and no others, definitions that
+# spell an absolute path: a library a test loads, a program it runs, a
+# folder of the source tree it reads. Such a path differs from one clone to
+# the next, and every compile line that holds one misses the compiler cache
+# in a fresh clone, however warm the cache is; kept to the few sources that
+# read them, a fresh clone compiles those few again and takes the rest from
+# the cache. Called from the folder that makes <target>.
+function(qx_path_definitions target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "FILES;DEFINITIONS")
+  if(NOT arg_FILES OR NOT arg_DEFINITIONS)
+    message(FATAL_ERROR "qx_path_definitions(${target}): FILES and DEFINITIONS are both needed")
+  endif()
+  get_target_property(sources ${target} SOURCES)
+  foreach(file ${arg_FILES})
+    get_filename_component(path ${file} ABSOLUTE)
+    if(NOT path IN_LIST sources AND NOT file IN_LIST sources)
+      message(FATAL_ERROR "qx_path_definitions(${target}): ${file} is not one of its sources")
+    endif()
+  endforeach()
+  set_property(SOURCE ${arg_FILES} APPEND PROPERTY COMPILE_DEFINITIONS ${arg_DEFINITIONS})
+endfunction()

@@ -17,8 +17,60 @@ function(qx_add_tests)
   if(tests)
     add_executable(${folder}_tests ${tests})
     target_link_libraries(${folder}_tests PRIVATE ${arg_LINK} testkit GTest::gtest GTest::gtest_main)
-    gtest_discover_tests(${folder}_tests DISCOVERY_TIMEOUT 60)
+    qx_register_tests(${folder}_tests)
   endif()
+endfunction()
+
+# qx_register_tests(<target> [ENVIRONMENT <variable>=<value>...])
+#
+# Registers a test program's tests with CTest, each test on its own, with
+# the given environment. The thread-sanitizer build (QX_TSAN) registers
+# instead the program as one test, run whole, when its sources start
+# threads (see qx_starts_threads), and leaves every other program out of
+# its build: a program without threads shows the sanitizer nothing, and
+# each test on its own would start the sanitizer's runtime once a test.
+function(qx_register_tests target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "ENVIRONMENT")
+  if(NOT QX_TSAN)
+    if(arg_ENVIRONMENT)
+      gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+    else()
+      gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
+    endif()
+    return()
+  endif()
+  qx_starts_threads(threads ${target})
+  if(NOT threads)
+    set_target_properties(${target} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+    return()
+  endif()
+  add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(arg_ENVIRONMENT)
+    set_tests_properties(${target} PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+  endif()
+  set_property(GLOBAL APPEND PROPERTY QX_THREAD_TESTS ${target})
+endfunction()
+
+# qx_starts_threads(<variable> <target>)
+#
+# Sets <variable> to TRUE when a source of <target> starts a thread. The
+# sources read become dependencies of the configuration, so that a test
+# that starts the first thread of its program brings the program into the
+# build when it is saved.
+function(qx_starts_threads variable target)
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(dir ${target} SOURCE_DIR)
+  set(found FALSE)
+  foreach(source ${sources})
+    get_filename_component(path ${source} ABSOLUTE BASE_DIR ${dir})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${path})
+    file(STRINGS ${path} starts REGEX "std::j?thread[^:a-z_]|std::async|pthread_create" LIMIT_COUNT 1)
+    if(starts)
+      set(found TRUE)
+      break()
+    endif()
+  endforeach()
+  set(${variable} ${found} PARENT_SCOPE)
 endfunction()
 
 # qx_kernel_unit(<target>)

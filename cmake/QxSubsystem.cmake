@@ -23,15 +23,19 @@ endfunction()
 
 # qx_register_tests(<target> [ENVIRONMENT <variable>=<value>...])
 #
-# Registers a test program's tests with CTest, each test on its own, with
-# the given environment. The thread-sanitizer build (QX_TSAN) registers
-# instead the program as one test, run whole, when its sources start
-# threads (see qx_starts_threads), and leaves every other program out of
-# its build: a program without threads shows the sanitizer nothing, and
-# each test on its own would start the sanitizer's runtime once a test.
+# Registers a test program's tests with CTest, with the given environment.
+# The plain build registers each test on its own, so that every test is
+# shown to pass in a process of its own. The sanitizer builds register the
+# program as one test, run whole: a sanitizer's runtime costs much to start
+# and to end (the leak checker walks the heap at every exit), which a
+# process per test pays a thousand times over, and a whole run shows as
+# well that no test leans on what ran before it in the process. The
+# thread-sanitizer build (QX_TSAN) takes only the programs whose sources
+# start threads (see qx_starts_threads) and leaves every other out of its
+# build: a program without threads shows that sanitizer nothing.
 function(qx_register_tests target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "ENVIRONMENT")
-  if(NOT QX_TSAN)
+  if(NOT QX_TSAN AND NOT QX_SANITIZE)
     if(arg_ENVIRONMENT)
       gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
     else()
@@ -39,16 +43,18 @@ function(qx_register_tests target)
     endif()
     return()
   endif()
-  qx_starts_threads(threads ${target})
-  if(NOT threads)
-    set_target_properties(${target} PROPERTIES EXCLUDE_FROM_ALL TRUE)
-    return()
+  if(QX_TSAN)
+    qx_starts_threads(threads ${target})
+    if(NOT threads)
+      set_target_properties(${target} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+      return()
+    endif()
+    set_property(GLOBAL APPEND PROPERTY QX_THREAD_TESTS ${target})
   endif()
-  add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  add_test(NAME ${target} COMMAND ${target} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   if(arg_ENVIRONMENT)
     set_tests_properties(${target} PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
   endif()
-  set_property(GLOBAL APPEND PROPERTY QX_THREAD_TESTS ${target})
 endfunction()
 
 # qx_starts_threads(<variable> <target>)

@@ -17,8 +17,66 @@ function(qx_add_tests)
   if(tests)
     add_executable(${folder}_tests ${tests})
     target_link_libraries(${folder}_tests PRIVATE ${arg_LINK} testkit GTest::gtest GTest::gtest_main)
-    gtest_discover_tests(${folder}_tests DISCOVERY_TIMEOUT 60)
+    qx_register_tests(${folder}_tests)
   endif()
+endfunction()
+
+# qx_register_tests(<target> [ENVIRONMENT <variable>=<value>...])
+#
+# Registers a test program's tests with CTest, with the given environment.
+# The plain build registers each test on its own, so that every test is
+# shown to pass in a process of its own. The sanitizer builds register the
+# program as one test, run whole: a sanitizer's runtime costs much to start
+# and to end (the leak checker walks the heap at every exit), which a
+# process per test pays a thousand times over, and a whole run shows as
+# well that no test leans on what ran before it in the process. The
+# thread-sanitizer build (QX_TSAN) takes only the programs whose sources
+# start threads (see qx_starts_threads) and leaves every other out of its
+# build: a program without threads shows that sanitizer nothing.
+function(qx_register_tests target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "ENVIRONMENT")
+  if(NOT QX_TSAN AND NOT QX_SANITIZE)
+    if(arg_ENVIRONMENT)
+      gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+    else()
+      gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
+    endif()
+    return()
+  endif()
+  if(QX_TSAN)
+    qx_starts_threads(threads ${target})
+    if(NOT threads)
+      set_target_properties(${target} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+      return()
+    endif()
+    set_property(GLOBAL APPEND PROPERTY QX_THREAD_TESTS ${target})
+  endif()
+  add_test(NAME ${target} COMMAND ${target} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(arg_ENVIRONMENT)
+    set_tests_properties(${target} PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+  endif()
+endfunction()
+
+# qx_starts_threads(<variable> <target>)
+#
+# Sets <variable> to TRUE when a source of <target> starts a thread. The
+# sources read become dependencies of the configuration, so that a test
+# that starts the first thread of its program brings the program into the
+# build when it is saved.
+function(qx_starts_threads variable target)
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(dir ${target} SOURCE_DIR)
+  set(found FALSE)
+  foreach(source ${sources})
+    get_filename_component(path ${source} ABSOLUTE BASE_DIR ${dir})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${path})
+    file(STRINGS ${path} starts REGEX "std::j?thread[^:a-z_]|std::async|pthread_create" LIMIT_COUNT 1)
+    if(starts)
+      set(found TRUE)
+      break()
+    endif()
+  endforeach()
+  set(${variable} ${found} PARENT_SCOPE)
 endfunction()
 
 # qx_kernel_unit(<target>)
@@ -63,4 +121,28 @@ function(drvcore_add_subsystem)
     target_link_libraries(${folder}_kobjects PUBLIC rwfound_kernel ZLIB::ZLIB)
     qx_kernel_unit(${folder}_kobjects)
   endif()
+endfunction()
+
+# qx_path_definitions(<target> FILES <source>... DEFINITIONS <name>=<path>...)
+#
+# Gives the named sources of <target>, and no others, definitions that
+# spell an absolute path: a library a test loads, a program it runs, a
+# folder of the source tree it reads. Such a path differs from one clone to
+# the next, and every compile line that holds one misses the compiler cache
+# in a fresh clone, however warm the cache is; kept to the few sources that
+# read them, a fresh clone compiles those few again and takes the rest from
+# the cache. Called from the folder that makes <target>.
+function(qx_path_definitions target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "FILES;DEFINITIONS")
+  if(NOT arg_FILES OR NOT arg_DEFINITIONS)
+    message(FATAL_ERROR "qx_path_definitions(${target}): FILES and DEFINITIONS are both needed")
+  endif()
+  get_target_property(sources ${target} SOURCES)
+  foreach(file ${arg_FILES})
+    get_filename_component(path ${file} ABSOLUTE)
+    if(NOT path IN_LIST sources AND NOT file IN_LIST sources)
+      message(FATAL_ERROR "qx_path_definitions(${target}): ${file} is not one of its sources")
+    endif()
+  endforeach()
+  set_property(SOURCE ${arg_FILES} APPEND PROPERTY COMPILE_DEFINITIONS ${arg_DEFINITIONS})
 endfunction()

@@ -155,18 +155,20 @@ void KernelHeap::link(Header* block) {
 }
 
 void KernelHeap::unlink(Header* block) {
-  // Blocks off the list are left alone, with or without a list: their links
-  // lead nowhere.
-  if (detached(block)) return;
   HSEMAPHORE lock = lock_.load(std::memory_order_acquire);
   if (!lock) return;
   EngAcquireSemaphore(lock);
-  if (block->prev) block->prev->next = block->next;
-  if (block->next) block->next->prev = block->prev;
-  if (head_ == block) head_ = block->next;
-  if (tail_ == block) tail_ = block->prev;
-  --listed_;
-  detach(block);
+  // Blocks off the list are left alone: their links lead nowhere. Whether
+  // the block is on it is read under the lock too, since unlinking its
+  // neighbour on another thread rewrites its links.
+  if (!detached(block)) {
+    if (block->prev) block->prev->next = block->next;
+    if (block->next) block->next->prev = block->prev;
+    if (head_ == block) head_ = block->next;
+    if (tail_ == block) tail_ = block->prev;
+    --listed_;
+    detach(block);
+  }
   EngReleaseSemaphore(lock);
 }
 

@@ -23,11 +23,11 @@ struct Table {
   std::set<std::string> aliases;         // names defined as another name
 };
 
-// Reads the "constexpr RWClassID Name = value;" lines of both headers,
-// found beside this file's own folder. A value is a number or a name
-// given before it.
+// Reads the "constexpr RWClassID Name = value;" lines of both headers in
+// the source tree the build names (this file's own name may be relative to
+// wherever it was compiled). A value is a number or a name given before it.
 Table readTable() {
-  const std::filesystem::path core = std::filesystem::path(__FILE__).parent_path().parent_path();
+  const std::filesystem::path core = std::filesystem::path(QX_SOURCE_DIR) / "core";
   const std::regex line(R"(^constexpr RWClassID (\w+) = (\w+);)");
   Table t;
   for (const auto& header : {core.parent_path() / "foundation" / "rw" / "classids.h", core / "classids.h"}) {

@@ -108,6 +108,19 @@ int allocatingHandler() {
 int fatalReports = 0;
 void countFatal(const GFatalReport&) { ++fatalReports; }
 
+// A driver server puts its memory step in place when it is made and leaves
+// it there when it goes, where without a server it frees nothing: these
+// tests run without the step, whatever ran before them in this process,
+// and put back the one they found.
+class OperatorNew : public ::testing::Test {
+ protected:
+  void SetUp() override { foundRelease_ = setMemoryReleaseHook(nullptr); }
+  void TearDown() override { setMemoryReleaseHook(foundRelease_); }
+
+ private:
+  GMemoryReleaseHook foundRelease_ = nullptr;
+};
+
 struct NewCase {
   const char* what;
   KernelNewHandler handler;
@@ -117,7 +130,7 @@ struct NewCase {
   int calls;
 };
 
-TEST(OperatorNew, TheNewHandlersAnswerDecidesBetweenAnotherTryAndNull) {
+TEST_F(OperatorNew, TheNewHandlersAnswerDecidesBetweenAnotherTryAndNull) {
   const NewCase cases[] = {
       {"no handler: null at once", nullptr, 0, 0, false, 0},
       {"a handler answering 1 is called again", countingHandler, 1, 3, true, 3},
@@ -147,7 +160,7 @@ TEST(OperatorNew, TheNewHandlersAnswerDecidesBetweenAnotherTryAndNull) {
   }
 }
 
-TEST(OperatorNew, TheReserveHandlerAnswersZeroAfterItsFatalReport) {
+TEST_F(OperatorNew, TheReserveHandlerAnswersZeroAfterItsFatalReport) {
   // No reserve is held and no driver server exists: the handler reports
   // the exhaustion, whose abort does nothing here, and gives up, which
   // ends operator new's loop (the 0 row above).
@@ -177,7 +190,7 @@ void keepReport(const GFatalReport& r) {
 // and, nothing else being freed, reports the exhaustion: the report makes
 // no string of its own, the allocation answers null and the next one, with
 // no reserve left, reports again from the handler's own site.
-TEST(OperatorNew, TheReserveHandlersReportsNeedNoMemory) {
+TEST_F(OperatorNew, TheReserveHandlersReportsNeedNoMemory) {
   KernelPlatform platform;
   installNewHandler(1024);
   KernelNewHandler previous = _set_new_handler(reserveNewHandler);
@@ -202,7 +215,7 @@ TEST(OperatorNew, TheReserveHandlersReportsNeedNoMemory) {
   removeNewHandler();
 }
 
-TEST(OperatorNew, AlignedFormsAnswerAlignedBlocks) {
+TEST_F(OperatorNew, AlignedFormsAnswerAlignedBlocks) {
   struct alignas(64) Wide {
     char bytes[64];
   };

@@ -1,17 +1,19 @@
 // A PCL XL printer as mkprinter writes it, served by the driver server to a
 // device of the user-mode platform, printing a document of shapes into the
-// port file: the whole job, byte for byte.
+// port file: the whole job, byte for byte, from one device and from four
+// printing at once on four threads.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <barrier>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/attrib.h"
 #include "core/colormatch.h"
-
 #include "device/device.h"
 #include "device/drvrsrvr.h"
 #include "graphics/brush.h"
@@ -107,38 +109,33 @@ GGraphicBundle* bundleWith(GGraphicAttribute* brush, GGraphicAttribute* pen, GGr
   return bundle;
 }
 
-TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
-  uint32_t handle = 0;
-  GDevice* device = printer_.registerDevice(RWWString(u"Printer"), handle);
-  ASSERT_NE(device, nullptr);
-  ASSERT_NE(dynamic_cast<GCheetah*>(device->pdlGenerator()), nullptr);
-
-  // Letter by its media id, as the job's settings name it; two copies on
-  // the page; tray 1.
+// The two-page document, printed by the device into the output file:
+// letter by its media id, as the job's settings name it; two copies on the
+// page; tray 1.
+void printDocument(GDevice& device, const std::string& output) {
   int16_t applied = 0;
-  device->setCopies(2, applied);
-  ASSERT_TRUE(selectMediaAndSource(*device, 1, 1));
+  device.setCopies(2, applied);
+  ASSERT_TRUE(selectMediaAndSource(device, 1, 1));
 
-  const std::string output = dir_.file("job.prn");
-  device->setDocumentName(RWWString(u"doc"));
-  device->setOutputName(RWWString(output.c_str()));
-  device->setDocumentPending(1);
-  ASSERT_EQ(device->startDocument(), 0);
+  device.setDocumentName(RWWString(u"doc"));
+  device.setOutputName(RWWString(output.c_str()));
+  device.setDocumentPending(1);
+  ASSERT_EQ(device.startDocument(), 0);
 
   // Page 1: a rectangle with a grey brush and a black pen 4 dots wide, and
   // a poly-line whose offsets are 200 right, then six times one dot down
   // and right.
-  device->setPagePending(1);
+  device.setPagePending(1);
   GGraphicBundle* look = bundleWith(new GBrush(new GColorPaint(new GRGBColor(128, 128, 128, 0))),
                                     new GPen(4, new GColorPaint(new GRGBColor(0, 0, 0, 0))), nullptr);
-  EXPECT_EQ(device->sendDrawing(new GRectangleGraphic(look, GRect(600, 600, 1200, 900))), 0);
+  EXPECT_EQ(device.sendDrawing(new GRectangleGraphic(look, GRect(600, 600, 1200, 900))), 0);
   static const GPoint line[] = {{100, 1000}, {300, 1000}, {301, 1001}, {302, 1002},
                                 {303, 1003}, {304, 1004}, {305, 1005}, {306, 1006}};
-  EXPECT_EQ(device->sendDrawing(new GPolyLineGraphic(new GGraphicBundle, GPointArray::borrowing(line, 8))), 0);
-  EXPECT_EQ(device->send(device->makePageEnd()), 0);
+  EXPECT_EQ(device.sendDrawing(new GPolyLineGraphic(new GGraphicBundle, GPointArray::borrowing(line, 8))), 0);
+  EXPECT_EQ(device.send(device.makePageEnd()), 0);
 
   // Page 2: a path of one closed sub-path under a clip to one rectangle.
-  device->setPagePending(1);
+  device.setPagePending(1);
   static const GPoint figure[] = {{1000, 1000}, {2000, 1000}, {2000, 2000}};
   auto* path = new GPathGraphic(
       bundleWith(nullptr, nullptr, new GClipToSingleRectangle(GRect(500, 500, 2500, 2500), 0, 1)), 0);
@@ -146,17 +143,31 @@ TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
   subPath->insert(new GPolyLineGraphic(nullptr, GPointArray::borrowing(figure, 3)));
   subPath->setClosed();
   path->insert(subPath);
-  EXPECT_EQ(device->sendDrawing(path), 0);
-  EXPECT_EQ(device->send(device->makePageEnd()), 0);
-  EXPECT_EQ(device->send(device->makeDocumentEnd()), 0);
-  device->endDocument();
+  EXPECT_EQ(device.sendDrawing(path), 0);
+  EXPECT_EQ(device.send(device.makePageEnd()), 0);
+  EXPECT_EQ(device.send(device.makeDocumentEnd()), 0);
+  device.endDocument();
+}
 
+// The document's job, whole.
+std::string documentJob() {
   const std::string page1 = kOrientationPortrait + kMediaSource + kMediaSizeLetter + kBeginPage + kClipMode +
                             kPageTransform + kPage1Drawing + kEndPage;
   const std::string page2 =
       kOrientationPortrait + kMediaSizeLetter + kBeginPage + kClipMode + kPageTransform + kPage2Drawing + kEndPage;
+  return kPjlHeader + kStreamHeader + kSession + page1 + page2 + kCloseSession + kPjlTrailer;
+}
+
+TEST_F(PclXlJob, ADocumentOfShapesComesOutAsAWholeJob) {
+  uint32_t handle = 0;
+  GDevice* device = printer_.registerDevice(RWWString(u"Printer"), handle);
+  ASSERT_NE(device, nullptr);
+  ASSERT_NE(dynamic_cast<GCheetah*>(device->pdlGenerator()), nullptr);
+
+  const std::string output = dir_.file("job.prn");
+  printDocument(*device, output);
   const std::string job = fileContents(output);
-  EXPECT_EQ(job, kPjlHeader + kStreamHeader + kSession + page1 + page2 + kCloseSession + kPjlTrailer);
+  EXPECT_EQ(job, documentJob());
 
   const XLDecodeResult decoded = decodeXLJob(job);
   ASSERT_TRUE(decoded.ok) << decoded.error;
@@ -292,6 +303,34 @@ TEST_F(PclXlJob, TheNextJobOnAKeptDeviceStartsWithoutTheLastJobsClip) {
   };
   EXPECT_EQ(clipRectangles(print("first.prn", new GClipToSingleRectangle(GRect(100, 100, 200, 200), 0, 1))), 1);
   EXPECT_EQ(clipRectangles(print("second.prn", nullptr)), 0);
+}
+
+// Four printers of the one data file, each with its device, print the
+// document at once on four threads, as the engine drives several jobs: the
+// devices share the server, the platform, the class factory and the stored
+// objects' serial numbers, and each job comes out whole, byte for byte.
+TEST_F(PclXlJob, FourDevicesPrintingAtOnceOnFourThreadsEachWriteTheWholeJob) {
+  constexpr int kThreads = 4;
+  GDevice* devices[kThreads] = {};
+  uint32_t handles[kThreads] = {};
+  for (int k = 0; k < kThreads; ++k) {
+    const std::u16string name = u"Printer " + std::u16string(1, static_cast<char16_t>(u'1' + k));
+    devices[k] = printer_.registerDevice(RWWString(name.c_str()), handles[k]);
+    ASSERT_NE(devices[k], nullptr) << k;
+  }
+  std::barrier together(kThreads);
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k)
+    threads.emplace_back([&, k] {
+      together.arrive_and_wait();
+      printDocument(*devices[k], dir_.file(("job" + std::to_string(k) + ".prn").c_str()));
+    });
+  for (std::thread& thread : threads) thread.join();
+
+  for (int k = 0; k < kThreads; ++k) {
+    EXPECT_EQ(fileContents(dir_.file(("job" + std::to_string(k) + ".prn").c_str())), documentJob()) << k;
+    printer_.server()->removeDevice(handles[k]);
+  }
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ void insertValues(GAttributeComposite& into, const Default (&values)[N]) {
   insertValues(into, values, values + N);
 }
 
-// What the spec adds to the Configs the builder hands its hook.
+// What the fixture adds to the Configs the builder hands its hook.
 void addUiItems(const FixturePrinterSpec& spec, PrinterConfigs& configs) {
   GConfiguration& printer = configs.printer;
   printer.insert(new GStringAttribute(spec.resourceModule.c_str(), kResourceModule));

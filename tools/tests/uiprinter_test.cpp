@@ -63,7 +63,7 @@ int32_t collect(int32_t count, int16_t mediaId, const RWWString& name, void* dat
 // A fixture printer served, and its printer object registered.
 class ServedUiPrinter : public testing::Test {
  protected:
-  // A colour printer unless the spec says otherwise.
+  // A colour printer unless the fixture says otherwise.
   static FixturePrinterSpec colourPrinter() {
     FixturePrinterSpec spec;
     spec.colour = 1;

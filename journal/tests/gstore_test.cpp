@@ -172,17 +172,13 @@ TEST_F(GraphicStore, EachClassStoresItsBytesAndComesBackFromEveryForm) {
     EXPECT_EQ(storeFile(object.get()), sample.file);
     EXPECT_EQ(object->binaryStoreSize() + 6, sample.file.size());
 
-    // The binary file first, then every stream form.
-    std::vector<std::unique_ptr<MPersistentObject>> forms = throughEveryStream<MPersistentObject>(object.get());
-    forms.insert(forms.begin(),
-                 std::unique_ptr<MPersistentObject>(dynamic_cast<MPersistentObject*>(restoredFrom(sample.file))));
-    for (const std::unique_ptr<MPersistentObject>& back : forms) {
+    forEachStoreForm<MPersistentObject>(object.get(), [&](const char*, std::unique_ptr<MPersistentObject> back) {
       ASSERT_NE(back, nullptr);
       EXPECT_EQ(back->isA(), object->isA());
       EXPECT_TRUE(back->matches(object.get()));
       EXPECT_EQ(back->serialNumber(), object->serialNumber());
       EXPECT_EQ(storeFile(back.get()), sample.file) << "the very same bytes again";
-    }
+    });
   }
 }
 

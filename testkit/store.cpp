@@ -57,6 +57,25 @@ void restoreEveryCut(const RWCollectable* object) {
   }
 }
 
+std::unique_ptr<RWCollectable> restoredWithHugeCount(const RWCollectable* object, const std::string& mark,
+                                                     size_t offset) {
+  std::stringstream buffer;
+  {
+    RWeostream out(buffer, RWeostream::LittleEndian);
+    out << object;
+  }
+  std::string stream = buffer.str();
+  const size_t at = stream.find(mark);
+  EXPECT_NE(at, std::string::npos) << "the mark is not in the stream";
+  if (at == std::string::npos) return nullptr;
+  stream.replace(at + offset, 4, le32(0xFFFFFFFF));
+  std::stringstream in(stream);
+  RWeistream from(in);
+  RWCollectable* back = nullptr;
+  from >> back;
+  return std::unique_ptr<RWCollectable>(back);
+}
+
 std::string StoreTest::storeFile(const RWCollectable* p) {
   {
     RWFile f(path().c_str(), "wb");

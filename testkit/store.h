@@ -15,6 +15,7 @@
 #include "rw/collect.h"
 #include "rw/rwfile.h"
 #include "rw/vstream.h"
+#include "testkit/bytes.h"
 #include "testkit/tmpdir.h"
 
 // The bytes of one object stored as the outermost store of a graph, made in
@@ -61,6 +62,20 @@ std::vector<std::unique_ptr<T>> throughEveryStream(const T* object);
 template <class T>
 void forEachStoreForm(const T* object,
                       const std::function<void(const char* form, std::unique_ptr<T> back)>& visit);
+
+// The bytes of a composite holding firstChild and then a reference to the
+// object at read-table index `index`: the composite (made with id 9) is
+// stored with its one child, its count raised to 2 and the reference put
+// after it.
+template <class Composite, class Child>
+std::string withReferenceAfter(Child* firstChild, int32_t index);
+
+// The object stored on a little-endian stream, the 4-byte count at `offset`
+// past the first place that holds `mark` made 0xFFFFFFFF, and restored from
+// the stream; null when nothing came back. An error when the mark is not
+// found.
+std::unique_ptr<RWCollectable> restoredWithHugeCount(const RWCollectable* object, const std::string& mark,
+                                                     size_t offset);
 
 // Checks an object's stored form against its bytes written out by hand (a
 // whole file store): the bytes it stores, the size it announces, and what
@@ -146,6 +161,20 @@ void forEachStoreForm(const T* object,
     SCOPED_TRACE(streams[i]);
     visit(streams[i], std::move(back[i]));
   }
+}
+
+template <class Composite, class Child>
+std::string withReferenceAfter(Child* firstChild, int32_t index) {
+  Composite empty(9);
+  const std::string bare = storedBytes(&empty);
+  Composite one(9);
+  one.insert(firstChild);
+  std::string stored = storedBytes(&one);
+  // The count is the last field of the empty composite's stored form.
+  const size_t countAt = bare.size() - 4;
+  EXPECT_EQ(stored.substr(countAt, 4), le32(1));
+  stored.replace(countAt, 4, le32(2));
+  return stored + bytes({0xFF, 0xFF}) + le32(static_cast<uint32_t>(index));
 }
 
 template <class T>

@@ -198,13 +198,16 @@ TEST(AdaptiveRowEncoder, ResetRestartsFromABlankSeed) {
 }
 
 TEST(AdaptiveRowEncoder, ABlockTooLongIsRefused) {
-  // 70,000 bytes of little sameness: an unencoded block the 16-bit length
-  // cannot hold.
+  // 30,000 colour pixels of little sameness: an unencoded block of 90,000
+  // bytes, which the 16-bit length cannot hold.
   std::mt19937 random(5);
-  Bytes row(70000);
+  Bytes row(90000);
   for (auto& b : row) b = static_cast<unsigned char>(random());
-  Rig<GAdaptiveRowEncoder> rig({row});
-  const PulledRow r = pullRow(rig.encoder);
+  RowFeed feed(GRect(0, 0, 30000, 1), 24, {row});
+  GAdaptiveRowEncoder e(1);
+  e.setUpstream(&feed);
+  ASSERT_TRUE(e.start());
+  const PulledRow r = pullRow(e);
   EXPECT_EQ(r.status, GAdaptiveRowEncoder::kBlockTooLong);
   EXPECT_EQ(r.length, 0u);
 }

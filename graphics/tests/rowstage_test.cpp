@@ -402,6 +402,30 @@ TEST(DitherRowConverter, GreyTableOfAFourBitPalette) {
   }
 }
 
+TEST(DitherRowConverter, WithoutAPaletteAPixelIsTheSameGreyWhereverItSits) {
+  // Every pixel at its highest value is white, every one at 0 black,
+  // whichever bits of its byte it has.
+  const unsigned char t = 128;
+  const GDitherMatrix matrix(1, 1, &t, 300);
+  struct Case {
+    uint8_t bpp;
+    Bytes row;
+    Bytes out;
+  };
+  const Case cases[] = {
+      {1, {0xFF, 0x00}, {0xFF, 0x00}},
+      {1, {0x5A, 0x81}, {0x5A, 0x81}},
+      {4, {0xF0, 0x0F, 0x88, 0x77}, {0x9C}},  // 15 0 0 15 8 8 7 7: greys 255 0 0 255 136 136 119 119
+  };
+  for (const Case& c : cases) {
+    const int16_t width = static_cast<int16_t>(c.row.size() * 8 / c.bpp);
+    RowFeed feed(GRect(0, 0, width, 1), c.bpp, {c.row});
+    GDitherRowConverter dither(GRect(0, 0, width, 1), &matrix);
+    linked(dither, feed);
+    EXPECT_EQ(pullRow(dither).bytes, c.out) << int(c.bpp) << " bits";
+  }
+}
+
 TEST(DitherRowConverter, WideMatrixAndNegativeLeftEdge) {
   // A 100-wide matrix of thresholds 0 … 99 tiled from x = -7, y = -3: the
   // pixel at x meets threshold (x mod 100) of matrix row (y mod 2).

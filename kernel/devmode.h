@@ -24,8 +24,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "host/engine/ddi.h"
+#include "kernel/runtime.h"
 #include "rw/cstring.h"
 #include "rw/wstring.h"
 
@@ -239,14 +241,13 @@ class GDevMode {
   virtual void copyPublicFrom(const uint8_t* buffer);
 
   GDriverInstance* device() const { return device_; }
-  const uint8_t* bytes() const { return buffer_; }
-  GDevModeView view() const { return GDevModeView(buffer_, buffer_ ? bufferSize_ : 0); }
-  GDevModeWriter writer() { return GDevModeWriter(buffer_, buffer_ ? bufferSize_ : 0); }
+  const uint8_t* bytes() const { return buffer_.get(); }
+  GDevModeView view() const { return GDevModeView(buffer_.get(), buffer_ ? bufferSize_ : 0); }
+  GDevModeWriter writer() { return GDevModeWriter(buffer_.get(), buffer_ ? bufferSize_ : 0); }
 
  protected:
   GDriverInstance* device_;
-  uint8_t* buffer_;
-  uint32_t ownsBuffer_;
+  std::unique_ptr<uint8_t, KernelHeapFree> buffer_;
   size_t bufferSize_;
   uint32_t takenFromPrinter_;
 };

@@ -37,6 +37,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/attrids.h"
 #include "core/cntdptr.h"
 #include "core/geometry.h"
 #include "core/greal.h"
@@ -60,45 +61,6 @@ class GPageStart;
 class GPathGraphic;
 class GRGBColor;
 class GState;
-
-// The attribute ids the device reads and writes.
-namespace DeviceId {
-constexpr uint32_t kDocumentGroup = 362;
-constexpr uint32_t kPageGroup = 363;
-constexpr uint32_t kJobOptions = 364;
-constexpr uint32_t kPrinterOptions = 365;
-constexpr uint32_t kWatermarkDefinitions = 366;
-constexpr uint32_t kCustomSizes = 276;
-constexpr uint32_t kCopiesLimit = 199;
-constexpr uint32_t kCapabilitySets = 112;
-constexpr uint32_t kCopies = 291;
-constexpr uint32_t kDocumentCopies = 247;
-constexpr uint32_t kPageCopies = 257;
-constexpr uint32_t kCollate = 310;
-constexpr uint32_t kCopiesInDocument = 292;
-constexpr uint32_t kPrinterCollates = 451;
-constexpr uint32_t kJobValue600 = 600;
-constexpr uint32_t kMediaSelection = 260;
-constexpr uint32_t kMedia = 259;
-constexpr uint32_t kPaperChoice = 258;
-constexpr uint32_t kLaterPaperChoice = 263;
-constexpr uint32_t kLaterPapersDiffer = 264;
-constexpr uint32_t kFirstMediaTypeName = 261;
-constexpr uint32_t kLaterMediaTypeName = 262;
-constexpr uint32_t kOrientation = 265;
-constexpr uint32_t kResolutionGroup = 249;
-constexpr uint32_t kResolution = 323;
-constexpr uint32_t kVerticalResolution = 324;
-constexpr uint32_t kExtendPrintArea = 442;
-constexpr uint32_t kMinimalMarginX = 501;
-constexpr uint32_t kMinimalMarginY = 502;
-constexpr uint32_t kWatermark = 379;
-constexpr uint32_t kWatermarkList = 378;
-constexpr uint32_t kWatermarkChoice = 382;
-constexpr uint32_t kWatermarkOption = 381;
-constexpr uint32_t kWatermarkName = 383;
-constexpr uint32_t kWatermarkEntryName = 384;
-}  // namespace DeviceId
 
 class GDevice : public virtual GDriverInstance {
  public:

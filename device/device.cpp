@@ -38,19 +38,6 @@ constexpr uint32_t kWith295[] = {304, 295, 208, 227};
 constexpr uint32_t kLateOptions[] = {910, 911};
 constexpr uint32_t kPostScriptOptions[] = {582, 584, 583, 570, 571, 605, 608};
 
-bool valueIs(const MPersistentObject* within, uint32_t id, int16_t wanted) {
-  int16_t value = 0;
-  return readValue(within, id, value) && value == wanted;
-}
-
-// Puts a value attribute in place of whatever the composite held under the
-// id.
-void putValue(MPersistentObject* into, uint32_t id, int16_t value) {
-  if (!into) return;
-  delete into->removeById(id);
-  into->insert(new GValueAttribute(value, id));
-}
-
 // Inserts a deep copy of the member with the id, when there is one.
 void copyMember(const MPersistentObject* from, uint32_t id, MPersistentObject& into) {
   if (MPersistentObject* member = lookUp(from, id)) into.insert(member->deepCopy());
@@ -95,7 +82,7 @@ GDevice::GDevice()
       state_(0),
       pageStarted_(0),
       pagePending_(0),
-      jobValue600_(0),
+      psPassThroughMode_(0),
       reserved_(0),
       gate_(new GForwardingSink),
       pageCount_(0),
@@ -107,15 +94,15 @@ GDevice::GDevice()
       cap_(0),
       join_(1),
       miterLimit_(10.0f),
-      option293_(0),
-      option585_(0),
+      alternateTextCaps_(0),
+      twoColor_(0),
       renderingMode_(1),
-      postScriptOption570_(0xFFFF),
-      postScriptOption571_(0),
+      psTrueTypeMode_(0xFFFF),
+      psDeviceFontSource_(0),
       pathDepth_(0),
-      capabilityFlag113_(0),
+      clipCapability_(0),
       capabilityFlag120_(0),
-      settingFlag279_(0),
+      prefersClipPaths_(0),
       pathWords_{0, 0},
       graphicStateWord_(1),
       savedStateWord_(0),
@@ -126,10 +113,10 @@ GDevice::GDevice()
       scaleY_(1.0f),
       scaled_(0),
       scaledPage_(0),
-      setting296_(0),
+      colorMode_(0),
       generatorClass_(ClassId::GPDLGenerator),
-      pageWord_(kNoPage),
-      capabilityFlag565_(0),
+      processingFlags_(kNoPage),
+      passThroughAllowed_(0),
       postScript_(0),
       aborted_(0) {
   if (GOSFactory* factory = GOSFactory::instance()) fontMetrics_.reset(factory->createFontMetrics(this));
@@ -178,7 +165,7 @@ int32_t GDevice::beginJob() {
   const auto bit = [bits](int n) { return (bits >> n) & 1u; };
 
   state_ = 0;
-  jobValue600_ = 0;
+  psPassThroughMode_ = 0;
   reserved_ = 0;
   documentPending_ = 0;
   documentStarted_ = 0;
@@ -187,35 +174,35 @@ int32_t GDevice::beginJob() {
   join_ = defaultJoin_;
   miterLimit_ = defaultMiterLimit_;
 
-  option293_ = valueIs(options, AttrId::AlternateTextCaps, 1) ? 1 : 0;
-  option585_ = valueIs(options, AttrId::TwoColor, 1) ? 1 : 0;
+  alternateTextCaps_ = valueIs(options, AttrId::AlternateTextCaps, 1) ? 1 : 0;
+  twoColor_ = valueIs(options, AttrId::TwoColor, 1) ? 1 : 0;
 
   GPeripheral* generator = pdlGenerator();
   generatorClass_ = generator ? generator->isA() : ClassId::GPDLGenerator;
   postScript_ = generator && generator->isKindOf(ClassId::GPostScript) ? 1 : 0;
   const bool cheetah = generator && generator->isKindOf(ClassId::GCheetah);
-  pageWord_ = kNoPage;
+  processingFlags_ = kNoPage;
   const GCapabilities* caps565 = capabilitySet(sets, AttrId::PassThroughCapabilities);
-  capabilityFlag565_ = caps565 && !caps565->contains(0) ? 1 : 0;
+  passThroughAllowed_ = caps565 && !caps565->contains(0) ? 1 : 0;
 
-  postScriptOption570_ = 0xFFFF;
-  postScriptOption571_ = 0;
+  psTrueTypeMode_ = 0xFFFF;
+  psDeviceFontSource_ = 0;
   if (postScript_) {
     int16_t value = 0;
     if (readValue(options, AttrId::PsTrueTypeMode, value)) {
-      option293_ = 0;
-      postScriptOption570_ = 2;
+      alternateTextCaps_ = 0;
+      psTrueTypeMode_ = 2;
       if (value == 0) {
-        postScriptOption570_ = 0;
+        psTrueTypeMode_ = 0;
       } else if (value == 1) {
-        postScriptOption570_ = 1;
-        option293_ = 1;
+        psTrueTypeMode_ = 1;
+        alternateTextCaps_ = 1;
       } else if (value == 2) {
-        postScriptOption570_ = 2;
+        psTrueTypeMode_ = 2;
       }
     }
     if (readValue(options, AttrId::PsDeviceFontSource, value) && value >= 0 && value <= 2)
-      postScriptOption571_ = static_cast<uint16_t>(value);
+      psDeviceFontSource_ = static_cast<uint16_t>(value);
   }
 
   int16_t mode = 0;
@@ -235,33 +222,33 @@ int32_t GDevice::beginJob() {
   }
 
   int16_t value296 = 0;
-  if (readValue(options, AttrId::PrintInGray, value296)) setting296_ = value296 == 0 ? 1 : value296 == 3 ? 2 : 0;
+  if (readValue(options, AttrId::PrintInGray, value296)) colorMode_ = value296 == 0 ? 1 : value296 == 3 ? 2 : 0;
 
-  capabilityFlag113_ = 0;
+  clipCapability_ = 0;
   capabilityFlag120_ = 0;
   if (sets) {
-    capabilityFlag113_ = contains(capabilitySet(sets, AttrId::CapabilitySet113), 1) ? 1 : 0;
+    clipCapability_ = contains(capabilitySet(sets, AttrId::CapabilitySet113), 1) ? 1 : 0;
     if (contains(capabilitySet(sets, AttrId::CapabilitySet120), 9)) {
-      if (renderingModeTest(0) == 0 && !(bit(23) && capabilityFlag113_ == 0))
+      if (renderingModeTest(0) == 0 && !(bit(23) && clipCapability_ == 0))
         capabilityFlag120_ = 1;
       else
-        capabilityFlag113_ = 0;
+        clipCapability_ = 0;
     } else {
-      capabilityFlag113_ = 0;
+      clipCapability_ = 0;
     }
   }
   if (cheetah && bit(3)) {
-    capabilityFlag113_ = 0;
+    clipCapability_ = 0;
     capabilityFlag120_ = 0;
   }
 
-  settingFlag279_ = 0;
+  prefersClipPaths_ = 0;
   if (postScript_ && bit(17)) {
     int16_t value = 0;
     const bool set279 = readValue(options, AttrId::Booklet, value) && value != 0;
     int16_t value266 = 0;
     const bool set266 = readValue(lookUp(jobSettings(), AttrId::NupGroup), AttrId::PagesPerSheet, value266) && value266 != 0;
-    settingFlag279_ = set279 || set266 ? 1 : 0;
+    prefersClipPaths_ = set279 || set266 ? 1 : 0;
   }
 
   cachedDocumentState_.reset();
@@ -311,7 +298,7 @@ GState* GDevice::makeDocumentState() {
       media->setId(AttrId::FitMedia);
       state->insert(media);
     } else {
-      putValue(state, AttrId::FitToMedia, 0);
+      replaceValue(state, AttrId::FitToMedia, 0);
     }
     delete id;
   }
@@ -320,12 +307,12 @@ GState* GDevice::makeDocumentState() {
     MPersistentObject* id = state->removeById(AttrId::BookletMediaId);
     GMedia* media = nullptr;
     if (auto* value = as<GValueAttribute>(id)) media = mediaForId(value->value());
-    if (media && settingFlag279_ == 0) {
+    if (media && prefersClipPaths_ == 0) {
       media->setId(AttrId::BookletMedia);
       state->insert(media);
     } else {
       delete media;
-      putValue(state, AttrId::Booklet, 0);
+      replaceValue(state, AttrId::Booklet, 0);
     }
     delete id;
   }
@@ -338,7 +325,7 @@ GState* GDevice::makeDocumentState() {
     for (uint32_t id : kPostScriptOptions) copyMember(options, id, *state);
 
   state->insert(watermarkSettings());
-  state->insert(new GValueAttribute(static_cast<int16_t>(jobValue600_), AttrId::PsPassThroughMode));
+  state->insert(new GValueAttribute(static_cast<int16_t>(psPassThroughMode_), AttrId::PsPassThroughMode));
   return state;
 }
 
@@ -393,7 +380,7 @@ GPageEnd* GDevice::makePageEnd() {
   auto* state = new GState;
   copyMember(settingsGroup(AttrId::PageSettings), AttrId::PageCopies, *state);
   if (pageScaling_) scaledPage_ = 0;
-  pageWord_ = kNoPage;
+  processingFlags_ = kNoPage;
   return new GPageEnd(state, 0);
 }
 
@@ -487,7 +474,7 @@ int16_t GDevice::setCopies(int16_t requested, int16_t& applied) {
   if (const auto* limit = dynamic_cast<const GRangeAttribute*>(lookUp(root ? root->config() : nullptr, AttrId::CopiesRange)))
     copies = std::min(copies, limit->maximum());
   applied = copies;
-  putValue(options, AttrId::JobCopies, copies);
+  replaceValue(options, AttrId::JobCopies, copies);
   distributeCopies(options, settingsGroup(AttrId::DocumentSettings), settingsGroup(AttrId::PageSettings), settingsGroup(AttrId::PrinterOptions));
   return previous;
 }
@@ -496,11 +483,11 @@ GStatus GDevice::distributeCopies(GAttributeComposite* jobOptions, GAttributeCom
                                   GAttributeComposite* page, GAttributeComposite* printerOptions) {
   int16_t copies = 1;
   if (!readValue(jobOptions, AttrId::JobCopies, copies)) return 0;
-  putValue(document, AttrId::JobCopies, copies);
+  replaceValue(document, AttrId::JobCopies, copies);
   const bool inDocument = valueIs(printerOptions, AttrId::CollationOption, 1) &&
                           (valueIs(jobOptions, AttrId::Collate, 1) || valueIs(printerOptions, AttrId::PrinterCollates, 1));
-  putValue(document, AttrId::Copies, inDocument ? copies : 1);
-  putValue(page, AttrId::PageCopies, inDocument ? 1 : copies);
+  replaceValue(document, AttrId::Copies, inDocument ? copies : 1);
+  replaceValue(page, AttrId::PageCopies, inDocument ? 1 : copies);
   return 0;
 }
 
@@ -668,14 +655,14 @@ void GDevice::reset(GPrinterDescription* description) {
   outputName_ = RWWString();
   newFontDatabase();
   pageScaling_ = 0;
-  setting296_ = 0;
+  colorMode_ = 0;
   scaled_ = 0;
   cachedDocumentState_.reset();
 }
 
 void GDevice::releaseResources() {
   state_ = 0;
-  jobValue600_ = 0;
+  psPassThroughMode_ = 0;
   reserved_ = 0;
   discardDrawingState();
   for (GCountedPtr& object : currentObjects_) object = nullptr;

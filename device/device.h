@@ -147,14 +147,14 @@ class GDevice : public virtual GDriverInstance {
   GFontDatabase* fontDatabase() const { return fontDatabase_.get(); }
   GFontMetrics* fontMetrics() const { return fontMetrics_.get(); }
   GForwardingSink& outputGate() { return *gate_; }
-  uint32_t capabilityFlag113() const { return capabilityFlag113_; }
+  uint32_t clipCapability() const { return clipCapability_; }
   uint32_t capabilityFlag120() const { return capabilityFlag120_; }
-  uint32_t capabilityFlag565() const { return capabilityFlag565_; }
+  uint32_t passThroughAllowed() const { return passThroughAllowed_; }
   int32_t renderingModeTest(int32_t plane) const;
   uint16_t renderingMode() const { return renderingMode_; }
   // A job moved to another platform device takes that device's mode.
   void setRenderingMode(uint16_t mode) { renderingMode_ = mode; }
-  uint32_t settingFlag279() const { return settingFlag279_; }
+  uint32_t prefersClipPaths() const { return prefersClipPaths_; }
   GScaleFactors scaleFactors() const { return GScaleFactors(scaleX_, scaleY_); }
   uint32_t isScaled() const { return scaled_; }
   // Turns the entry to the angle: see device.cpp.
@@ -183,17 +183,17 @@ class GDevice : public virtual GDriverInstance {
   const RWWString& outputName() const { return outputName_; }
   void setDocumentName(const RWWString& name) { documentName_ = name; }
   void setOutputName(const RWWString& name) { outputName_ = name; }
-  uint32_t jobValue600() const { return jobValue600_; }
-  void setJobValue600(uint32_t value) { jobValue600_ = value; }
-  uint32_t option293() const { return option293_; }
-  uint32_t option585() const { return option585_; }
-  uint16_t postScriptOption570() const { return postScriptOption570_; }
-  uint16_t postScriptOption571() const { return postScriptOption571_; }
+  uint32_t psPassThroughMode() const { return psPassThroughMode_; }
+  void setPsPassThroughMode(uint32_t value) { psPassThroughMode_ = value; }
+  uint32_t alternateTextCaps() const { return alternateTextCaps_; }
+  uint32_t twoColor() const { return twoColor_; }
+  uint16_t psTrueTypeMode() const { return psTrueTypeMode_; }
+  uint16_t psDeviceFontSource() const { return psDeviceFontSource_; }
   uint32_t pageScaling() const { return pageScaling_; }
-  uint32_t setting296() const { return setting296_; }
+  uint32_t colorMode() const { return colorMode_; }
   RWClassID generatorClass() const { return generatorClass_; }
   uint32_t isPostScript() const { return postScript_; }
-  uint32_t pageWord() const { return pageWord_; }
+  uint32_t processingFlags() const { return processingFlags_; }
   uint32_t firstPageMediaForAll() const { return firstPageMediaForAll_; }
   void setFirstPageMediaForAll(uint32_t all) { firstPageMediaForAll_ = all; }
 
@@ -276,7 +276,7 @@ class GDevice : public virtual GDriverInstance {
   uint32_t state_;
   uint32_t pageStarted_;
   uint32_t pagePending_;
-  uint32_t jobValue600_;
+  uint32_t psPassThroughMode_;
   uint32_t reserved_;
   std::unique_ptr<GForwardingSink, Deleter> gate_;
   uint32_t pageCount_;
@@ -288,17 +288,17 @@ class GDevice : public virtual GDriverInstance {
   uint32_t cap_;
   uint32_t join_;
   GReal miterLimit_;
-  uint32_t option293_;
-  uint32_t option585_;
+  uint32_t alternateTextCaps_;
+  uint32_t twoColor_;
   uint16_t renderingMode_;
-  uint16_t postScriptOption570_;
-  uint16_t postScriptOption571_;
+  uint16_t psTrueTypeMode_;
+  uint16_t psDeviceFontSource_;
   uint32_t pathDepth_;
   std::unique_ptr<GPathGraphic, Deleter> currentPath_;
   std::vector<std::unique_ptr<GPathGraphic, Deleter>> pathStack_;
-  uint32_t capabilityFlag113_;
+  uint32_t clipCapability_;
   uint32_t capabilityFlag120_;
-  uint32_t settingFlag279_;
+  uint32_t prefersClipPaths_;
   // Newest last.
   std::vector<SavedState> savedStates_;
   std::unique_ptr<GClipToPath, Deleter> clipPath_;
@@ -318,10 +318,10 @@ class GDevice : public virtual GDriverInstance {
   uint32_t scaled_;
   std::unique_ptr<GState, Deleter> cachedDocumentState_;
   uint32_t scaledPage_;
-  uint32_t setting296_;
+  uint32_t colorMode_;
   RWClassID generatorClass_;
-  uint32_t pageWord_;
-  uint32_t capabilityFlag565_;
+  uint32_t processingFlags_;
+  uint32_t passThroughAllowed_;
   uint32_t postScript_;
   uint32_t aborted_;
 };

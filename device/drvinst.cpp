@@ -41,19 +41,6 @@ constexpr uint16_t kNoConfigurationStore = 603;
 // The mass-storage font sources, in the order they are pruned.
 constexpr uint32_t kMassStorageSources[] = {416, 417, 420, 421, 418, 419, 422, 423, 428, 429};
 
-int16_t valueOr(const MPersistentObject* within, uint32_t id, int16_t otherwise) {
-  int16_t value = otherwise;
-  return readValue(within, id, value) ? value : otherwise;
-}
-
-// A range attribute clamps what it is given.
-void writeValue(MPersistentObject* object, int16_t value) {
-  if (auto* v = dynamic_cast<GValueAttribute*>(object))
-    v->setValue(value);
-  else if (auto* r = dynamic_cast<GRangeAttribute*>(object))
-    r->setValue(value);
-}
-
 const GStringAttribute* textAt(const MPersistentObject* within, uint32_t id) {
   return dynamic_cast<const GStringAttribute*>(lookUp(within, id));
 }
@@ -324,17 +311,17 @@ int32_t GDriverInstance::mergeSettings(GAttributeComposite* given) {
     if (memory) g->insert(memory);
   }
   int16_t value = 0;
-  if (memory && readValue(source, AttrId::DownloadMemoryChoice, value)) writeValue(memory, value);
+  if (memory && readValue(source, AttrId::DownloadMemoryChoice, value)) setIfPresent(memory, value);
 
   auto copy = [&](uint32_t from, MPersistentObject* within, uint32_t to) {
     int16_t v = 0;
     MPersistentObject* target = lookUp(within, to);
-    if (target && readValue(source, from, v)) writeValue(target, v);
+    if (target && readValue(source, from, v)) setIfPresent(target, v);
   };
   copy(AttrId::DuplexUnitChoice, c228, AttrId::DuplexUnit);
   copy(AttrId::CollationOption, c228, AttrId::CollationAvailable);
   if (MPersistentObject* target = lookUp(c228, AttrId::PrinterModeSwitch); target && readValue(source, AttrId::ModeSwitch, value))
-    writeValue(target, value == 1 ? 1 : 0);
+    setIfPresent(target, value == 1 ? 1 : 0);
   copy(AttrId::Option317, g, AttrId::Option317);
 
   const GStringAttribute* outputName = textAt(source, AttrId::OutputDeviceName);

@@ -209,7 +209,7 @@ HSURF GDeviceNT::enableSurface() {
     // The band surface's bitmap: 24-bit colour, 1-bit bilevel or 8-bit
     // grey. This build has no bilevel mode.
     const bool bilevel = false;
-    format = setting296() == 1 ? BMF_24BPP : bilevel && setting296() != 0 ? BMF_1BPP : BMF_8BPP;
+    format = colorMode() == 1 ? BMF_24BPP : bilevel && colorMode() != 0 ? BMF_1BPP : BMF_8BPP;
     hooks = kHooksRaster;
   }
 
@@ -519,16 +519,16 @@ GEngineCapsInputs GDeviceNT::capsInputs() {
   }
   GPageGeometry geometry;
   if (pageGeometry(geometry)) inputs.geometry = geometry;
-  inputs.colorMode = static_cast<int32_t>(setting296());
+  inputs.colorMode = static_cast<int32_t>(colorMode());
   inputs.renderingMode = renderingMode();
   inputs.bilevel = false;
-  inputs.twoColor = option585() != 0;
+  inputs.twoColor = twoColor() != 0;
   int16_t twoColor = 0;
   inputs.twoColorSetting = readValue(lookUp(settingsGroup(AttrId::PrinterOptions), AttrId::TwoColorOption), twoColor) &&
                            twoColor == 1;
   inputs.instanceFlags = flags();
   FLONG caps = 0;
-  if (EngineCaps::textCaps(printerConfig(), option293() != 0, caps)) inputs.textCaps = caps;
+  if (EngineCaps::textCaps(printerConfig(), alternateTextCaps() != 0, caps)) inputs.textCaps = caps;
   return inputs;
 }
 

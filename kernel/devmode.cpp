@@ -51,11 +51,6 @@ class HeapBlock {
   size_t size_;
 };
 
-bool settingIsNonZero(const MPersistentObject* within, uint32_t id) {
-  int16_t value = 0;
-  return readValue(within, id, value) && value != 0;
-}
-
 bool inRange(const MPersistentObject* within, uint32_t id, int16_t value) {
   const auto* range = dynamic_cast<const GRangeAttribute*>(lookUp(within, id));
   return range && range->contains(value);

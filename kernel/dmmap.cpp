@@ -51,28 +51,6 @@ constexpr int16_t kSourceByTrayName = 19;
 constexpr int16_t kPortrait = 1;
 constexpr int16_t kLandscape = 2;
 
-int16_t valueOr(const MPersistentObject* within, uint32_t id, int16_t otherwise) {
-  int16_t value = otherwise;
-  return readValue(within, id, value) ? value : otherwise;
-}
-
-bool has(const MPersistentObject* within, uint32_t id) {
-  int16_t value = 0;
-  return readValue(within, id, value);
-}
-
-// Sets a 16-bit setting where the tree has it; a range attribute clamps
-// what it is given. Nothing is added: the tree's shape is the printer's
-// settings template, and a DEVMODE taken back into the tree it came from
-// gives that tree again.
-void putValue(MPersistentObject* within, uint32_t id, int16_t value) {
-  MPersistentObject* found = lookUp(within, id);
-  if (auto* v = as<GValueAttribute>(found))
-    v->setValue(value);
-  else if (auto* r = as<GRangeAttribute>(found))
-    r->setValue(value);
-}
-
 // The paper (260): a value attribute, or the media the printer's defaults
 // carry, by its media id.
 bool readPaper(const MPersistentObject* settings, int16_t& mediaId) {
@@ -88,7 +66,7 @@ void putPaper(MPersistentObject* settings, int16_t mediaId) {
   if (auto* media = as<GMedia>(lookUp(settings, AttrId::Paper)))
     media->setMediaId(mediaId);
   else
-    putValue(settings, AttrId::Paper, mediaId);
+    setIfPresent(settings, AttrId::Paper, mediaId);
 }
 
 void putText(MPersistentObject* within, uint32_t id, const RWCString& text) {
@@ -320,6 +298,9 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
 
 // ---------------------------------------------------------------- public to settings
 
+// Settings are only set where the tree has them (setIfPresent), never added:
+// the tree's shape is the printer's settings template, and a DEVMODE taken
+// back into the tree it came from gives that tree again.
 int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite* settings) {
   if (!devmode || !settings) return 0;
   const GDevModeView v(devmode, kPublicSize);
@@ -350,9 +331,9 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
       return true;
     });
     if (preferred >= 0 && preferredListed)
-      putValue(settings, AttrId::OrientationAngle, preferred);
+      setIfPresent(settings, AttrId::OrientationAngle, preferred);
     else if (alternative >= 0 && alternativeListed)
-      putValue(settings, AttrId::OrientationAngle, alternative);
+      setIfPresent(settings, AttrId::OrientationAngle, alternative);
   }
 
   GDeviceSettingsNT* forms = settingsPartOf(device_);
@@ -363,16 +344,16 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
     putPaper(settings, mediaId);
   }
 
-  if (fields & kFieldCopies) putValue(settings, AttrId::JobCopies, v.s16(kCopies));
+  if (fields & kFieldCopies) setIfPresent(settings, AttrId::JobCopies, v.s16(kCopies));
 
   if (fields & kFieldDefaultSource) {
     const int16_t source = v.s16(kDefaultSource);
     SourceMappings mappings(device_);
     RWCString name;
     if (const GResourceMapping* m = mappings.byFirst(static_cast<uint16_t>(source))) {
-      putValue(settings, AttrId::PaperSource, m->secondCode());
+      setIfPresent(settings, AttrId::PaperSource, m->secondCode());
     } else if (sourceToTrayName(settings, source, name)) {
-      putValue(settings, AttrId::PaperSource, kSourceByTrayName);
+      setIfPresent(settings, AttrId::PaperSource, kSourceByTrayName);
       putText(settings, AttrId::MediaTypeName, name);
     }
   }
@@ -386,9 +367,9 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
     int16_t bits = 0;
     if (quality <= 0 && !qualityToResolution(quality, x, y, bits)) x = quality;
     y = quality >= 0 ? v.s16(kYResolution) : x;
-    putValue(group, AttrId::QualityCode, quality);
-    putValue(group, AttrId::Resolution, x);
-    putValue(group, AttrId::VerticalResolution, y);
+    setIfPresent(group, AttrId::QualityCode, quality);
+    setIfPresent(group, AttrId::Resolution, x);
+    setIfPresent(group, AttrId::VerticalResolution, y);
     const int16_t currentBits = valueOr(group, AttrId::BitsPerPixel, 0);
     bool keep = false;
     int16_t lastBits = 1;
@@ -398,38 +379,38 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
       keep = keep || entryBits == currentBits;
       lastBits = entryBits;
     }
-    if (!keep) putValue(group, AttrId::BitsPerPixel, lastBits);
+    if (!keep) setIfPresent(group, AttrId::BitsPerPixel, lastBits);
   }
 
   if ((fields & kFieldColor) && valueOr(settings, AttrId::GreyscaleOffered, 0) == 1 && has(settings, AttrId::PrintInGray)) {
     const uint32_t capability = device_ ? device_->configurationValue() : 0;
     const int16_t color = v.s16(kColor);
-    if (color == 1) putValue(settings, AttrId::PrintInGray, capability == 2 ? 3 : 1);
-    if (color == 2) putValue(settings, AttrId::PrintInGray, capability == 1 ? 0 : capability == 0 ? 1 : 3);
+    if (color == 1) setIfPresent(settings, AttrId::PrintInGray, capability == 2 ? 3 : 1);
+    if (color == 2) setIfPresent(settings, AttrId::PrintInGray, capability == 1 ? 0 : capability == 0 ? 1 : 3);
   }
 
   if (valueOr(settings, AttrId::MediaCodesInUse, 0) == 1) {
     if (fields & kFieldMediaType) {
       const uint32_t media = v.u32(kMediaType);
-      putValue(settings, AttrId::MediaChoice, media >= 2 && media <= 4 ? 1 : 0);
+      setIfPresent(settings, AttrId::MediaChoice, media >= 2 && media <= 4 ? 1 : 0);
     }
     if (fields & kFieldDitherType) {
       static constexpr int16_t kDitherChoices[] = {0, 1, 0, 2, 3};
       const uint32_t dither = v.u32(kDitherType);
-      putValue(settings, AttrId::DitherChoice, dither <= 4 ? kDitherChoices[dither] : 0);
+      setIfPresent(settings, AttrId::DitherChoice, dither <= 4 ? kDitherChoices[dither] : 0);
     }
   }
 
   if ((fields & kFieldDuplex) && (fields & kFieldOrientation))
-    putValue(settings, AttrId::DuplexBinding, bindingFor(v.s16(kDuplex), landscape));
+    setIfPresent(settings, AttrId::DuplexBinding, bindingFor(v.s16(kDuplex), landscape));
 
   if (!(fields & kFieldCollate)) {
-    putValue(settings, AttrId::Collate, 0);
+    setIfPresent(settings, AttrId::Collate, 0);
   } else {
     const int16_t collate = v.s16(kCollate);
-    if (collate == 0) putValue(settings, AttrId::Collate, 0);
+    if (collate == 0) setIfPresent(settings, AttrId::Collate, 0);
     if (collate == 1)
-      putValue(settings, AttrId::Collate, printerValue(device_, AttrId::CollationAvailable, 0) != 0 ? 1 : 0);
+      setIfPresent(settings, AttrId::Collate, printerValue(device_, AttrId::CollationAvailable, 0) != 0 ? 1 : 0);
   }
   return 1;
 }

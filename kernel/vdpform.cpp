@@ -283,7 +283,7 @@ uint16_t GFormTableNT::formsAvailable() {
     // capability 0 of 565 clear. A printer that keeps no forms says so
     // each time; the mask, once computed, is only reported.
     const GCapabilities* capabilities = nullptr;
-    if (device_.capabilityFlag565())
+    if (device_.passThroughAllowed())
       capabilities = dynamic_cast<const GCapabilities*>(
           lookUp(lookUp(device_.printerConfig(), AttrId::CapabilitySets), AttrId::FormCapabilities));
     if (capabilities && capabilities->contains(kNoForms)) available = 0;

@@ -234,10 +234,10 @@ TEST(BuiltDevice, BeginJobReadsTheRenderingModeAndCapabilities) {
     if (c.caps120has9) built.caps(120).set(9);
     EXPECT_EQ(built.device.beginJob(), 0);
     EXPECT_EQ(built.device.renderingMode(), c.wantMode);
-    EXPECT_EQ(built.device.capabilityFlag113(), c.want113);
+    EXPECT_EQ(built.device.clipCapability(), c.want113);
     EXPECT_EQ(built.device.capabilityFlag120(), c.want120);
     EXPECT_EQ(built.device.isPostScript(), 0u);
-    EXPECT_EQ(built.device.postScriptOption570(), 0xFFFF);
+    EXPECT_EQ(built.device.psTrueTypeMode(), 0xFFFF);
   }
 }
 

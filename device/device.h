@@ -20,6 +20,10 @@
 // path escapes and the clip made from them; and it makes pass-through
 // commands of raw printer-language bytes.
 //
+// The media geometry (devmedia.cpp): the media entry for a media id, from
+// the printer's pool or the job's custom sizes, with the print area
+// extended or the orientation turned.
+//
 // Settings: groups 362 (document), 363 (page), 364 (job options), 365
 // (printer options), 366 (watermark definitions) and 276 (custom sizes) are
 // children of the driver instance's settings. A group or an attribute that

@@ -30,10 +30,14 @@ constexpr GStatus kNoDocumentPending = 403;
 constexpr uint32_t kErrorState = 3;
 constexpr uint32_t kNoPage = 0x8000;
 // What makeDocumentState copies or resolves.
-constexpr uint32_t kJobCopies[] = {293, 296, 297};
-constexpr uint32_t kWith295[] = {304, 295, 208, 227};
-constexpr uint32_t kLateOptions[] = {910, 911};
-constexpr uint32_t kPostScriptOptions[] = {582, 584, 583, 570, 571, 605, 608};
+constexpr uint32_t kCopiedOptions[] = {AttrId::AlternateTextCaps, AttrId::PrintInGray, AttrId::Compression};
+constexpr uint32_t kChromafitOptions[] = {AttrId::ChromafitSelector, AttrId::Chromafit, AttrId::ChromafitAlternate,
+                                 AttrId::TransparencyPreset};
+constexpr uint32_t kLateOptions[] = {AttrId::DitherSelector1, AttrId::DitherSelector2};
+constexpr uint32_t kPostScriptOptions[] = {AttrId::PsPrinterScreen,    AttrId::PsScreenAngle,
+                                           AttrId::PsScreenFrequency,  AttrId::PsTrueTypeMode,
+                                           AttrId::PsDeviceFontSource, AttrId::PsColorRenderingChoice,
+                                           AttrId::PsSpotChoice};
 
 // Inserts a deep copy of the member with the id, when there is one.
 void copyMember(const MPersistentObject* from, uint32_t id, MPersistentObject& into) {
@@ -306,9 +310,9 @@ GState* GDevice::makeDocumentState() {
     delete id;
   }
 
-  for (uint32_t id : kJobCopies) copyMember(options, id, *state);
+  for (uint32_t id : kCopiedOptions) copyMember(options, id, *state);
   if (lookUp(options, AttrId::Chromafit))
-    for (uint32_t id : kWith295) copyMember(options, id, *state);
+    for (uint32_t id : kChromafitOptions) copyMember(options, id, *state);
   for (uint32_t id : kLateOptions) copyMember(options, id, *state);
   if (postScript_)
     for (uint32_t id : kPostScriptOptions) copyMember(options, id, *state);

@@ -28,7 +28,7 @@ namespace {
 
 // The parts kept in the printer's named values, in the order applySettings
 // puts them back.
-constexpr uint32_t kStoredParts[] = {368, 366, AttrId::PrinterOptions};
+constexpr uint32_t kStoredParts[] = {368, AttrId::WatermarkDefinitions, AttrId::PrinterOptions};
 
 // The quick set a printer starts from, and the value that names none.
 const char16_t kBaseName[] = u"Base";

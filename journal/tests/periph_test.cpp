@@ -235,8 +235,8 @@ TEST(StageWalks, RepositioningStopsOneRecordPastTheFirstMatch) {
 
 // ---- changed attributes --------------------------------------------------------------
 
-constexpr uint32_t kFirst = 154;
-constexpr uint32_t kSecond = 160;
+constexpr uint32_t kFirst = AttrId::Brush;
+constexpr uint32_t kSecond = AttrId::Pen;
 
 // A null command carrying a graphic bundle with the given members.
 GCommandPtr bundleCommand(std::initializer_list<GAttribute*> members) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/outport.h"
 #include "core/textconv.h"
 #include "core/valattr.h"
@@ -21,7 +22,6 @@ using namespace SettingRead;
 
 namespace {
 
-constexpr uint32_t kFormToTray = 510;
 // The pool's custom-size bounds: entries of the pool, but no paper.
 constexpr int16_t kLargestCustomSize = 17384;
 constexpr int16_t kSmallestCustomSize = 17385;
@@ -216,7 +216,7 @@ int32_t HostInterfaceInstance::enumerateFittingPapers(GPaperCallback routine, vo
   const RangeCheck range(pool, angle, x, y);
   // The database places papers in trays only while it holds a choice of
   // its own; it keeps a paper's media id where it keeps a tray.
-  const auto* database = as<GFormToTrayDatabase>(lookUp(settings, kFormToTray));
+  const auto* database = as<GFormToTrayDatabase>(lookUp(settings, AttrId::FormToTray));
   const bool inUse = database && database->hasNonDefault();
   return reportPapers(offeredPapers(pool, settings), routine, data, [&](const OfferedPaper& paper) {
     if (rangeCheck && !range.fits(paper)) return false;

@@ -44,7 +44,9 @@ constexpr uint32_t kColorMatching = 0;
 }  // namespace Id
 
 // The capability sets that hold nothing; 137, 565 and 750 follow them.
-constexpr uint32_t kCapabilitySets[] = {113, 120, 126, 127, 128, 135, 136};
+constexpr uint32_t kCapabilitySets[] = {AttrId::CapabilitySet113, AttrId::CapabilitySet120, AttrId::TextCapsCommon,
+                                       AttrId::TextCaps,         AttrId::TextCapsAlternate, AttrId::CapabilitySet135,
+                                       AttrId::CapabilitySet136};
 constexpr int16_t kLongEdge = 2;
 constexpr uint32_t kLastMediaOption = 2;
 constexpr uint32_t kLastFormCapability = 11;

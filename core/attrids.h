@@ -97,6 +97,7 @@ constexpr uint32_t PageSettings = 363;
 constexpr uint32_t JobOptions = 364;
 constexpr uint32_t PrinterOptions = 365;
 constexpr uint32_t WatermarkDefinitions = 366;
+constexpr uint32_t Option367 = 367;  // kept across a reset to defaults, as 366 is
 constexpr uint32_t NamedSettings = 369;
 constexpr uint32_t NamedSettingsName = 370;
 constexpr uint32_t ExtraMediaTypes = 701;

@@ -67,7 +67,6 @@ UI_TEST_GENERATOR(UIPCLGenerator, ClassId::GPcl5e, "PCL")
 
 namespace {
 
-constexpr uint32_t kSettings367 = 367;
 
 // The paper source that lets the printer choose.
 constexpr int16_t kAutomaticSource = 19;
@@ -139,7 +138,7 @@ void addUiItems(const FixturePrinterSpec& spec, PrinterConfigs& configs) {
     accessories->insert(new GValueAttribute(spec.model.duplex ? 1 : 0, AttrId::DuplexUnitChoice));
     for (uint32_t id : kAccessoryNames) accessories->insert(new GStringAttribute("", id));
   }
-  settings->insert(new GState(kSettings367));
+  settings->insert(new GState(AttrId::Option367));
 }
 
 }  // namespace

@@ -7,16 +7,9 @@
 #include "core/state.h"
 #include "device/config.h"
 #include "journal/ctlcmds.h"
-#include "rw/rwerr.h"
 #include "rw/rwstore.h"
 
 namespace {
-
-// Deletes an object handed over and not kept, unless a counted holder
-// still shares it.
-void disposeUnshared(MPersistentObject* object) {
-  if (object && object->references() == 0) delete object;
-}
 
 GPeripheral* asStage(MPersistentObject* object) {
   if (!object || !object->isKindOf(ClassId::GPeripheral)) return nullptr;
@@ -45,8 +38,6 @@ void dropDependent(GPeripheral* stage, const GPeripheral* dependent) {
   }
 }
 
-bool isStateObject(MPersistentObject* p) { return dynamic_cast<GState*>(p) != nullptr; }
-
 // What a configuration item may be: a configuration or an attribute
 // composite (the state a new composite starts with).
 bool isConfigurationItem(MPersistentObject* p) {
@@ -55,24 +46,12 @@ bool isConfigurationItem(MPersistentObject* p) {
 
 // Restores one own item into its holder, as the stage restores its
 // settings: another class, or nil, leaves it absent; a failed read leaves it
-// as it was; an object read earlier is shared only when counted holders
-// share it and it does not enclose the composite.
-template <class Source>
-bool restoreOwnItem(Source& source, GCountedPtr& item, bool (*fits)(MPersistentObject*)) {
-  const RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return false;
-  MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
-  if (p && !fits(p)) p = nullptr;
-  if (!p) {
-    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    item = nullptr;
-    return true;
-  }
-  if (!r.fresh && (p->references() == 0 || MRestoreScope::encloses(p))) {
-    rwReport<RWInternalErr>(RWTOOL_REF());
-    p = nullptr;
-  }
-  item = p;
+// as it was and answers false.
+template <class T, class Source>
+bool restoreOwnItem(Source& source, GCountedPtr& item, bool (*fits)(T*) = nullptr) {
+  T* read = nullptr;
+  if (!restoreSharedMember(source, read, fits)) return false;
+  item = read;
   return true;
 }
 
@@ -109,9 +88,9 @@ GPeripheralComposite::GPeripheralComposite() : GPeripheralComposite(0) {}
 
 GPeripheralComposite::GPeripheralComposite(const uint32_t& id)
     : GPeripheral(id),
-      ownState_(new GState(kAttrStageState)),
-      ownDefaults_(new GState(kAttrStageState)),
-      ownConfig_(new GState(kAttrStageConfig)),
+      ownState_(new GState(AttrId::StageState)),
+      ownDefaults_(new GState(AttrId::StageState)),
+      ownConfig_(new GState(AttrId::StageConfig)),
       changing_(0) {
   rebuildConfig();
 }
@@ -127,7 +106,7 @@ GPeripheralComposite::GPeripheralComposite(const RWCString& name, GState* defaul
   ownDefaults_ = GPeripheral::defaults();
   ownState_ = GPeripheral::state();
   // Calls changed, which builds the merged configuration in it.
-  GPeripheral::setConfig(new GConfiguration(kAttrStageConfig));
+  GPeripheral::setConfig(new GConfiguration(AttrId::StageConfig));
 }
 
 GPeripheralComposite::GPeripheralComposite(const GPeripheralComposite& other)
@@ -417,7 +396,7 @@ GState* GPeripheralComposite::takeDefaults() {
   // nobody else holds it; the new empty state is then both.
   if (ownDefaults_.get() == defaults()) ownDefaults_ = nullptr;
   GState* taken = GPeripheral::takeDefaults();
-  if (GState* fresh = defaults()) fresh->setId(kAttrStageState);
+  if (GState* fresh = defaults()) fresh->setId(AttrId::StageState);
   ownDefaults_ = defaults();
   return taken;
 }
@@ -426,7 +405,7 @@ GState* GPeripheralComposite::takeState() {
   if (!state()) return nullptr;
   if (ownState_.get() == state()) ownState_ = nullptr;
   GState* taken = GPeripheral::takeState();
-  if (GState* fresh = state()) fresh->setId(kAttrStageState);
+  if (GState* fresh = state()) fresh->setId(AttrId::StageState);
   ownState_ = state();
   return taken;
 }
@@ -436,13 +415,13 @@ GConfiguration* GPeripheralComposite::takeConfig() {
   // Out of the merged configuration first, so that the caller gets the
   // item itself when nobody else holds it.
   if (GConfiguration* merged = config()) merged->children().removeAll(ownConfig_.get());
-  MPersistentObject* taken = ownConfig_.exchange(new GConfiguration(kAttrStageConfig));
+  MPersistentObject* taken = ownConfig_.exchange(new GConfiguration(AttrId::StageConfig));
   changed(this);
   GConfiguration* configuration = dynamic_cast<GConfiguration*>(taken);
   if (configuration || !taken) return configuration;
   // An item of another class (the state a new composite starts with) is
   // handed over whole inside a configuration.
-  configuration = new GConfiguration(kAttrStageConfig);
+  configuration = new GConfiguration(AttrId::StageConfig);
   configuration->insert(taken);
   return configuration;
 }
@@ -471,8 +450,8 @@ void GPeripheralComposite::changedSharingStates() {
   if (changing_) return;
   changing_ = 1;
   rebuildConfig();
-  GState* merged = new GState(kAttrStageState);
-  GState* mergedDefaults = new GState(kAttrStageState);
+  GState* merged = new GState(AttrId::StageState);
+  GState* mergedDefaults = new GState(AttrId::StageState);
   const GCountedRef holdState(merged);
   const GCountedRef holdDefaults(mergedDefaults);
   if (GState* own = dynamic_cast<GState*>(ownState_.get())) merged->merge(own);
@@ -506,7 +485,7 @@ void GPeripheralComposite::rebuildConfig() {
     // when it comes from changed.
     const int32_t was = changing_;
     changing_ = 1;
-    GPeripheral::setConfig(new GConfiguration(kAttrStageConfig));
+    GPeripheral::setConfig(new GConfiguration(AttrId::StageConfig));
     changing_ = was;
     merged = config();
     if (!merged) return;
@@ -615,7 +594,7 @@ void GPeripheralComposite::restoreLevel(Source& source) {
   // Whatever the file holds, the composite walks only stages.
   keepOnlyStages();
   if (r.failed) return;
-  if (!restoreOwnItem(source, ownState_, isStateObject)) return;
-  if (!restoreOwnItem(source, ownDefaults_, isStateObject)) return;
-  restoreOwnItem(source, ownConfig_, isConfigurationItem);
+  if (!restoreOwnItem<GState>(source, ownState_)) return;
+  if (!restoreOwnItem<GState>(source, ownDefaults_)) return;
+  restoreOwnItem<MPersistentObject>(source, ownConfig_, isConfigurationItem);
 }

@@ -2,7 +2,6 @@
 
 #include "core/perclass.h"
 #include "core/state.h"
-#include "rw/rwerr.h"
 
 namespace {
 
@@ -56,20 +55,20 @@ G_DEFINE_PERSISTENT_LEVEL(GDocumentCommand, GCommand)
 RW_DEFINE_RESTORE_OPERATORS(GDocumentCommand)
 
 GDocumentCommand::GDocumentCommand(const uint32_t& id)
-    : GCommand(familyState(nullptr, kAttrDocumentGroup), id), outputPort_(nullptr) {}
+    : GCommand(familyState(nullptr, AttrId::DocumentGroup), id), outputPort_(nullptr) {}
 
 GDocumentCommand::GDocumentCommand(MPersistentObject* attribute, const uint32_t& id)
-    : GCommand(familyState(attribute, kAttrDocumentGroup), id), outputPort_(nullptr) {}
+    : GCommand(familyState(attribute, AttrId::DocumentGroup), id), outputPort_(nullptr) {}
 
 GDocumentCommand::GDocumentCommand(const RWWString& documentName, const RWWString& portName, const uint32_t& id)
-    : GCommand(familyState(nullptr, kAttrDocumentGroup), id),
+    : GCommand(familyState(nullptr, AttrId::DocumentGroup), id),
       documentName_(documentName),
       portName_(portName),
       outputPort_(nullptr) {}
 
 GDocumentCommand::GDocumentCommand(const RWWString& documentName, const RWWString& portName,
                                    MPersistentObject* attribute, const uint32_t& id)
-    : GCommand(familyState(attribute, kAttrDocumentGroup), id),
+    : GCommand(familyState(attribute, AttrId::DocumentGroup), id),
       documentName_(documentName),
       portName_(portName),
       outputPort_(nullptr) {}
@@ -98,7 +97,7 @@ RWBoolean GDocumentCommand::matches(const MPersistentObject* other) const {
 }
 
 void GDocumentCommand::setAttribute(MPersistentObject* attribute) {
-  if (!acceptedState(attribute, kAttrDocumentGroup)) {
+  if (!acceptedState(attribute, AttrId::DocumentGroup)) {
     refuse(attribute);
     return;
   }
@@ -283,9 +282,9 @@ void GManualDuplexFirstHalf::restoreLevel(Source& source) {
 G_DEFINE_PERSISTENT_LEVEL(GPageCommand, GCommand)
 RW_DEFINE_RESTORE_OPERATORS(GPageCommand)
 
-GPageCommand::GPageCommand(const uint32_t& id) : GCommand(familyState(nullptr, kAttrPageGroup), id) {}
+GPageCommand::GPageCommand(const uint32_t& id) : GCommand(familyState(nullptr, AttrId::PageGroup), id) {}
 GPageCommand::GPageCommand(MPersistentObject* state, const uint32_t& id)
-    : GCommand(familyState(state, kAttrPageGroup), id) {}
+    : GCommand(familyState(state, AttrId::PageGroup), id) {}
 GPageCommand::GPageCommand(const GPageCommand& other) = default;
 
 GPageCommand& GPageCommand::operator=(const GPageCommand& other) {
@@ -304,7 +303,7 @@ RWBoolean GPageCommand::matches(const MPersistentObject* other) const {
 }
 
 void GPageCommand::setAttribute(MPersistentObject* attribute) {
-  if (!acceptedState(attribute, kAttrPageGroup)) {
+  if (!acceptedState(attribute, AttrId::PageGroup)) {
     refuse(attribute);
     return;
   }
@@ -569,17 +568,8 @@ void GErrorCommand::restoreLevel(Source& source) {
   // The failed command may name no object that encloses this one: sharing
   // it would make the tree a cycle that is never freed.
   MRestoreScope scope(this);
-  RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return;
-  GCommand* command = dynamic_cast<GCommand*>(r.object);
   // Anything but a command is dropped: a stage reads the failed command
   // as one.
-  if (!command && r.object && r.fresh) RWCollectable::discardRestored(r.object);
-  if (command && !r.fresh && (command->references() == 0 || MRestoreScope::encloses(command))) {
-    // Read earlier and counted by nobody (a holder that does not count
-    // owns it), or an enclosing object: not ours to share.
-    rwReport<RWInternalErr>(RWTOOL_REF());
-    command = nullptr;
-  }
-  failedCommand_ = command;
+  GCommand* command = nullptr;
+  if (restoreSharedMember(source, command)) failedCommand_ = command;
 }

@@ -29,37 +29,15 @@ bool writeTag(RWvostream& s, char tag) { return s.putChar(tag).good(); }
 bool readTag(RWFile& f, char& tag) { return f.Read(tag); }
 bool readTag(RWvistream& s, char& tag) { return !s.getChar(tag).fail(); }
 
-void reportBadReference() { rwReport<RWInternalErr>(RWTOOL_REF()); }
-
-// Deletes an object the protocol handed over that no counted holder shares.
-void disposeUnshared(MPersistentObject* object) {
-  if (object && object->references() == 0) delete object;
-}
-
 bool isStateObject(MPersistentObject* p) { return dynamic_cast<GState*>(p) != nullptr; }
-bool isConfigurationObject(MPersistentObject* p) { return dynamic_cast<GConfiguration*>(p) != nullptr; }
 
 // Restores one of the three settings into its holder. A stored object of
 // the wrong class, or nil, leaves the setting absent; a read that failed
-// leaves it as it was. An object read earlier is shared only when counted
-// holders share it and it does not enclose the stage: anything else would
-// give it a second owner or make the tree a cycle.
-template <class Source>
-void restoreSetting(Source& source, GCountedPtr& setting, bool (*fits)(MPersistentObject*)) {
-  const RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return;
-  MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
-  if (p && !fits(p)) p = nullptr;
-  if (!p) {
-    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    setting = nullptr;
-    return;
-  }
-  if (!r.fresh && (p->references() == 0 || MRestoreScope::encloses(p))) {
-    reportBadReference();
-    p = nullptr;
-  }
-  setting = p;
+// leaves it as it was.
+template <class T, class Source>
+void restoreSetting(Source& source, GCountedPtr& setting) {
+  T* read = nullptr;
+  if (restoreSharedMember(source, read)) setting = read;
 }
 
 // One link of the dependents list.
@@ -129,15 +107,13 @@ GPeripheral::GPeripheral(const uint32_t& id)
     : GAttribute(id),
       noCommandRun_(0),
       allNoCommands_(0),
-      port_(nullptr),
-      ownsPort_(0),
       jobState_(0),
-      addOnListId_(kAttrAddOnList),
+      addOnListId_(AttrId::AddOnList),
       kind_(6),
       mode_(2),
-      state_(new GState(kAttrStageState)),
-      defaults_(new GState(kAttrStageState)),
-      config_(new GConfiguration(kAttrStageConfig)),
+      state_(new GState(AttrId::StageState)),
+      defaults_(new GState(AttrId::StageState)),
+      config_(new GConfiguration(AttrId::StageConfig)),
       enabled_(1),
       propagating_(0) {}
 
@@ -147,8 +123,6 @@ GPeripheral::GPeripheral(const RWCString& name, GState* defaults, GConfiguration
       noCommandRun_(0),
       allNoCommands_(0),
       name_(name),
-      port_(nullptr),
-      ownsPort_(0),
       jobState_(0),
       addOnListId_(addOnListId),
       kind_(kind),
@@ -156,7 +130,7 @@ GPeripheral::GPeripheral(const RWCString& name, GState* defaults, GConfiguration
       enabled_(1),
       propagating_(0) {
   // The stage's own versions: a derived class is not made yet.
-  GPeripheral::setConfig(config ? config : new GConfiguration(kAttrStageConfig));
+  GPeripheral::setConfig(config ? config : new GConfiguration(AttrId::StageConfig));
   GPeripheral::setDefaults(defaults ? defaults : new GState);
   GPeripheral::setState(new GState);
   GPeripheral::reset();
@@ -167,10 +141,8 @@ GPeripheral::GPeripheral(const GPeripheral& other)
       GPeripheralHandlers(other),
       noCommandRun_(0),
       allNoCommands_(0),
-      port_(nullptr),
-      ownsPort_(0),
       jobState_(0),
-      addOnListId_(kAttrAddOnList),
+      addOnListId_(AttrId::AddOnList),
       kind_(6),
       mode_(2),
       enabled_(1),
@@ -182,17 +154,12 @@ GPeripheral& GPeripheral::operator=(const GPeripheral& other) {
   if (this == &other || !differs(&other)) return *this;
   GAttribute::operator=(other);
   // The copy has no port: one this stage owned goes, as in the destructor.
-  if (ownsPort_) delete port_;
-  port_ = nullptr;
-  ownsPort_ = 0;
+  port_.reset();
   copyFrom(other);
   return *this;
 }
 
-GPeripheral::~GPeripheral() {
-  if (ownsPort_) delete port_;
-  port_ = nullptr;
-}
+GPeripheral::~GPeripheral() = default;
 
 void GPeripheral::copyFrom(const GPeripheral& other) {
   name_ = other.name_;
@@ -353,7 +320,7 @@ GStatus GPeripheral::sendChangedAttributes(const uint32_t& id) {
   // left marked changed for the next command; the first failure is the
   // answer.
   GStatus status = 0;
-  if (id == kAttrGraphicGroup) {
+  if (id == AttrId::GraphicGroup) {
     // A new transform changes how everything else is drawn: it goes first,
     // then the whole graphic state again.
     GAttribute* transform = GAttribute::fromObject(group->findByClassId(ClassId::GTransformAttribute));
@@ -376,11 +343,11 @@ GStatus GPeripheral::sendChangedAttributes(const uint32_t& id) {
 
 GCountedRef* GPeripheral::groupCache(uint32_t id) {
   switch (id) {
-    case kAttrGraphicGroup:
+    case AttrId::GraphicGroup:
       return &graphicGroup_;
-    case kAttrPageGroup:
+    case AttrId::PageGroup:
       return &pageGroup_;
-    case kAttrDocumentGroup:
+    case AttrId::DocumentGroup:
       return &documentGroup_;
     default:
       return nullptr;
@@ -426,13 +393,13 @@ void GPeripheral::forgetGroups() {
 
 void GPeripheral::setDefaults(GState* defaults) {
   if (defaults == defaults_.get()) return;
-  if (defaults) defaults->setId(kAttrStageState);
+  if (defaults) defaults->setId(AttrId::StageState);
   defaults_ = defaults;
 }
 
 GStatus GPeripheral::setState(GState* state) {
   if (state == state_.get()) return 0;
-  if (state) state->setId(kAttrStageState);
+  if (state) state->setId(AttrId::StageState);
   state_ = state;
   forgetGroups();
   return 0;
@@ -474,9 +441,7 @@ void GPeripheral::reset() {
   state_ = copied;
   forgetGroups();
   changed(this);
-  if (ownsPort_) delete port_;
-  port_ = nullptr;
-  ownsPort_ = 0;
+  port_.reset();
 }
 
 void GPeripheral::setName(const RWCString& name) { name_ = name; }
@@ -542,16 +507,14 @@ GStatus GPeripheral::onPageEnd(GPageEnd*) {
 
 GStatus GPeripheral::onJobAbort(GJobAbort*) {
   leaveDocument();
-  if (ownsPort_ && port_) return static_cast<GStatus>(port_->abort());
+  if (port_.owns()) return static_cast<GStatus>(port_->abort());
   return 0;
 }
 
 void GPeripheral::setPort(GOutputPort* port, int32_t owns) {
   // The port given is never deleted here, even when the stage owned it
   // already: only one it owned and now gives up.
-  if (ownsPort_ && port_ != port) delete port_;
-  port_ = port;
-  ownsPort_ = port && owns ? 1 : 0;
+  port_.reset(port, owns != 0);
 }
 
 // ---- add-ons -------------------------------------------------------------------------
@@ -699,19 +662,19 @@ bool GPeripheral::restoreDependents(Source& source) {
     int32_t index = 0;
     if (!gRead(source, gInt(index))) return false;
     const RWReadTable::Entry* entry = table.at(index);
-    if (!entry || entry->kind != RWReadTable::none || entry->ptr != &dependents_) reportBadReference();
+    if (!entry || entry->kind != RWReadTable::none || entry->ptr != &dependents_) gReportBadReference();
     return true;
   }
   if (tag != kListStored) {
     // Nothing after an unknown tag can be told apart.
-    reportBadReference();
+    gReportBadReference();
     return false;
   }
   // The list's slot, in step with the store table's; sealed, so that an
   // object reference naming it is a bad reference and never yields it.
   const int32_t slot = table.append(&dependents_);
   if (slot < 0) {
-    reportBadReference();
+    gReportBadReference();
     return false;
   }
   table.seal(slot);
@@ -734,7 +697,7 @@ bool GPeripheral::restoreDependents(Source& source) {
     } else if (!MRestoreScope::encloses(dependent)) {
       // Read earlier and held by no counted holder: whatever holds it may
       // let it go at any time.
-      reportBadReference();
+      gReportBadReference();
       continue;
     }
     // An enclosing stage (a child names its composite) is named, not held:
@@ -750,9 +713,9 @@ void GPeripheral::restoreLevel(Source& source) {
   // Dependents may name this stage or a stage around it; those are kept as
   // names only.
   MRestoreScope scope(this);
-  restoreSetting(source, defaults_, isStateObject);
-  restoreSetting(source, state_, isStateObject);
-  restoreSetting(source, config_, isConfigurationObject);
+  restoreSetting<GState>(source, defaults_);
+  restoreSetting<GState>(source, state_);
+  restoreSetting<GConfiguration>(source, config_);
   forgetGroups();
   jobState_ = 0;
   if (!restoreDependents(source)) return;

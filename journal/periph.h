@@ -41,9 +41,11 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/geometry.h"
+#include "core/maybeown.h"
 #include "core/state.h"
 #include "journal/command.h"
 #include "rw/cstring.h"
@@ -53,11 +55,6 @@
 class GConfiguration;
 class GOutputPort;
 class GPeripheral;
-
-// The ids of a stage's settings.
-constexpr uint32_t kAttrStageState = 243;
-constexpr uint32_t kAttrStageConfig = 198;
-constexpr uint32_t kAttrAddOnList = 64;
 
 // ---- the add-on proxy maker -------------------------------------------------------
 // Makes the proxy stage for the add-on library of a name, kind and load
@@ -83,7 +80,7 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   // (null: a new empty state), a new empty State, then reset. The stage
   // takes charge of what it is given.
   GPeripheral(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id,
-              uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+              uint32_t addOnListId = AttrId::AddOnList, int32_t kind = 6, int32_t mode = 2);
   // Shares State, Default and Config; copies name, dependents (the same
   // stages), add-on list id, kind, mode and the enabled flag. No port, idle,
   // caches and counters clear.
@@ -209,8 +206,8 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   // The port the stage uses, and whether it owns it (it then ends and
   // deletes it). Setting one deletes a port the stage owned before, unless
   // it is the same port: the port given is never deleted.
-  GOutputPort* port() const { return port_; }
-  int32_t ownsPort() const { return ownsPort_; }
+  GOutputPort* port() const { return port_.get(); }
+  int32_t ownsPort() const { return port_.owns() ? 1 : 0; }
   void setPort(GOutputPort* port, int32_t owns);
 
   // The dependents, in order (not owned).
@@ -280,8 +277,7 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   bool restoreDependents(Source& source);
 
   RWCString name_;
-  GOutputPort* port_;
-  int32_t ownsPort_;
+  GMaybeOwned<GOutputPort> port_;
   int32_t jobState_;
   uint32_t addOnListId_;
   int32_t kind_;

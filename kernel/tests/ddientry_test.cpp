@@ -480,10 +480,9 @@ void expectTwoPaintedPages(const std::string& job) {
 // The pool runs dry at each block of a whole job in turn. Whichever entry
 // fails, the job takes down what it made and leaves nothing alive, and the
 // next job prints whole.
-// Off for now: with the pool dry at the eighth block of the job, a few
-// blocks stay alive after the failed job and more after the next one; the
-// cause is not yet found (the driver's memory reserve, given back on the
-// failure and made again, may account for some of them).
+// Off for now: with the pool dry at the 25th block of the job, an object the
+// printer's data file was being read into is left alive when its read
+// throws (a read that fails part-way does not give back what it made).
 TEST_F(DdiEntryTest, DISABLED_AJobOnAPoolRunningDryLeavesNothingAliveAndTheNextJobPrints) {
   BuiltPrinter printer;
   DdiDriver driver;
@@ -504,11 +503,15 @@ TEST_F(DdiEntryTest, DISABLED_AJobOnAPoolRunningDryLeavesNothingAliveAndTheNextJ
         if (succeeded) expectTwoPaintedPages(printer.jobs().back());
       },
       [&] {
-        const size_t before = printer.jobs().size();
-        ASSERT_TRUE(job.run());
-        const std::vector<std::string> jobs = printer.jobs();
-        ASSERT_EQ(jobs.size(), before + 1);
-        expectTwoPaintedPages(jobs.back());
+        // The failure may have made the driver give back the device it
+        // keeps between jobs; the jobs after it make it again.
+        for (int again = 0; again < 2; ++again) {
+          const size_t before = printer.jobs().size();
+          ASSERT_TRUE(job.run());
+          const std::vector<std::string> jobs = printer.jobs();
+          ASSERT_EQ(jobs.size(), before + 1);
+          expectTwoPaintedPages(jobs.back());
+        }
       });
   EXPECT_GT(failures, 0);
   EXPECT_EQ(driver.deviceEntries(), 0u);

@@ -27,6 +27,7 @@
 #include "core/booklet.h"
 #include "core/colormatch.h"
 #include "core/dispstr.h"
+#include "core/dskstore.h"
 #include "core/dynlib.h"
 #include "core/enumattr.h"
 #include "core/locale.h"

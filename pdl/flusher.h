@@ -5,8 +5,8 @@
 // the generators embed a GOutputFlusher over their stream and hand it the
 // port to write to.
 //
-// A flush of 0 bytes returns at once (unless the flusher polls on every
-// flush, as the PostScript writer's does). Otherwise, while writes are
+// A flush of 0 bytes writes nothing and returns at once; only a flusher
+// made with pollOnEmpty polls the port then too. Otherwise, while writes are
 // enabled, the bytes go to the port; the first write that fails disables
 // writes for the rest of the job and its status is kept until takeError
 // hands it back. The stream is emptied after every flush, written or

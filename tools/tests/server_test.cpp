@@ -17,9 +17,9 @@
 #include "testkit/core/stage.h"
 #include "testkit/device/generator.h"
 #include "testkit/files.h"
+#include "testkit/printer/built.h"
 #include "testkit/tmpdir.h"
 #include "tools/printer/platform.h"
-#include "tools/tests/printerfix.h"
 
 namespace {
 

@@ -159,12 +159,16 @@ void drawBitmapOnFace(HWND window, int32_t x, int32_t y, uint16_t id) {
 void drawBitmapMasked(HWND window, int32_t x, int32_t y, uint16_t id, uint16_t maskId) {
   const HBITMAP bitmap = loadBitmap(id);
   if (!bitmap) return;
-  HBITMAP mask = 0;
+  HBITMAP mask = maskId != 0 ? loadBitmap(maskId) : 0;
+  if (maskId != 0 && !mask) {
+    // A named mask that does not load would show the bitmap's background
+    // as garbage: nothing is drawn instead.
+    DeleteObject(bitmap);
+    return;
+  }
   const SIZE size = sizeOf(bitmap);
   const HDC dc = GetDC(window);
-  if (maskId != 0) {
-    mask = loadBitmap(maskId);
-  } else {
+  if (maskId == 0) {
     // A mask made from the bitmap: its background region, flood-filled
     // with a colour of its own, becomes 1 and everything else 0.
     const HDC copyDc = CreateCompatibleDC(dc);
@@ -192,8 +196,6 @@ void drawBitmapMasked(HWND window, int32_t x, int32_t y, uint16_t id, uint16_t m
     DeleteDC(copyDc);
   }
   if (!mask) {
-    // A mask that does not load would show the bitmap's background as
-    // garbage: nothing is drawn instead.
     ReleaseDC(window, dc);
     DeleteObject(bitmap);
     return;

@@ -198,7 +198,7 @@ GMedia* GAttributeCursor::makeMedia(int16_t mediaId) const {
   return makeMedia(mediaId, settingsOrientation(*this), x, y);
 }
 
-GEnumAttribute* GAttributeCursor::customSizes() const { return findEnum(UiId::kCustomSizes); }
+MPersistentObject* GAttributeCursor::customSizes() const { return findComposite(UiId::kCustomSizes); }
 MPersistentObject* GAttributeCursor::child375() const {
   return composite_ ? composite_->findById(UiId::kChild375) : nullptr;
 }
@@ -244,7 +244,7 @@ int16_t settingsFitToPage(const GAttributeCursor& settings) {
 }
 
 MPersistentObject* findCustomSize(const GAttributeCursor& settings, int16_t mediaId) {
-  GEnumAttribute* sizes = settings.customSizes();
+  auto* sizes = static_cast<GAttributeComposite*>(settings.customSizes());
   if (!sizes) return nullptr;
   for (RWsize i = 0; i < sizes->entries(); ++i) {
     auto* size = dynamic_cast<GCustomMediaSize*>(sizes->children().pointee(i));

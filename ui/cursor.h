@@ -74,7 +74,9 @@ class GAttributeCursor {
   GMedia* makeMedia(int16_t mediaId, int16_t resolution) const;
   GMedia* makeMedia(int16_t mediaId) const;
 
-  GEnumAttribute* customSizes() const;
+  // The custom paper sizes (276): the printer data keep them in a plain
+  // attribute composite, so either composite class is taken.
+  MPersistentObject* customSizes() const;
   MPersistentObject* child375() const;
   // A deep copy (the caller's), or null.
   std::unique_ptr<MPersistentObject> copyOf(uint32_t id) const;

@@ -30,12 +30,15 @@ namespace {
 
 constexpr uint32_t kStaple = 278;
 constexpr uint32_t kNotice = 0x40000100;
+constexpr uint32_t kBooklet = 279;
 
 const char* const kPageResources = R"(string 5100 "Printer"
 string 5101 "Stapling needs the stapler. Go on?"
 dialog 70 0 0 200 120 "Test page"
 item 71 checkbox 8 8 80 10 "Staple"
 item 72 static 8 30 80 10 "Notice"
+item 73 checkbox 8 44 80 10 "Booklet"
+item 9 button 100 8 40 14 "Help"
 )";
 
 // Asks before stapling; Cancel takes the whole action back.
@@ -66,6 +69,8 @@ uint16_t testInitialize(UIHostRecord* record, uint16_t first) {
   auto* page = new GPropertyPage(&record->pages[first], uires::resourceModule(), 70, session, true, 700);
   const GHelpPair table[] = {{71, 701}, {0, 0}};
   page->addControl(new GCheckBoxControl(table, std::make_unique<GFeatureModel>(session, kStaple)));
+  const GHelpPair noHelp[] = {{73, -1}, {0, 0}};
+  page->addControl(new GCheckBoxControl(noHelp, std::make_unique<GFeatureModel>(session, kBooklet)));
   session->addRule(new StapleQuestion(session));
   return 1;
 }
@@ -162,6 +167,33 @@ TEST_F(TestPage, ClickCancelledQuestionAndOkThroughTheHook) {
   EXPECT_EQ(record_.session, nullptr);
   EXPECT_EQ(uires::resourceUseCount(), 0);
   EXPECT_EQ(record_.settings->findById(UiId::kScratch), nullptr);
+}
+
+TEST_F(TestPage, HelpGoesToThePageBaseOrTheItemsTable) {
+  auto plugin = uihost::Plugin::fromEntries(entries(), u"qxui.dll");
+  ASSERT_NE(plugin, nullptr);
+  uihost::Sheet sheet(*plugin, record_);
+  ASSERT_TRUE(sheet.open());
+  ASSERT_TRUE(sheet.show(1));
+  uihost::DialogRun page(sheet.pageWindow(1));
+  auto helps = [] {
+    std::vector<std::string> out;
+    for (const std::string& line : uihost::logLines("WinHelpA")) out.push_back(line.substr(line.rfind('"') + 2));
+    uihost::clearLog();
+    return out;
+  };
+  uihost::clearLog();
+  page.click(9);
+  EXPECT_EQ(helps(), std::vector<std::string>{"1 700 -> 1"});
+  PSHNOTIFY notice;
+  notice.hdr.code = PSN_HELP;
+  (void)SendMessageW(page.window(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice));  // the dialog's answer
+  EXPECT_EQ(helps(), std::vector<std::string>{"1 700 -> 1"});
+  page.help(71);
+  EXPECT_EQ(helps(), std::vector<std::string>{"12 pairs 71:701 -> 1"});
+  page.help(73);  // every help id of its control is -1
+  EXPECT_TRUE(helps().empty());
+  sheet.cancel();
 }
 
 }  // namespace

@@ -79,6 +79,8 @@ void copyBinNames(GPaperHandlingDevice& device, GAttributeComposite& options) {
 
 UI_EXPORT BOOL DllMain(HINSTANCE module, DWORD reason, void*) {
   if (reason == 1 && !uires::pluginModule()) uires::setPluginModule(module);
+  // A handle kept past the detach would name a module that is gone.
+  if (reason == 0 && uires::pluginModule() == module) uires::setPluginModule(0);
   return 1;
 }
 

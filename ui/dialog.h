@@ -100,6 +100,8 @@ class GPropertyPage : public GUIPage {
                 uint16_t helpBase);
   INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void setWindow(HWND window) override { GUIPage::setWindow(window); }
+  // The host's entry this page fills.
+  PROPSHEETPAGEW* entry() const { return entry_; }
   static INT_PTR dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:

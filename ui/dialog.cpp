@@ -314,3 +314,94 @@ void GCheckBoxControl::writeModel() {
   // follows it at the refresh.
   (void)feature_->setValue(IsDlgButtonChecked(dialogWindow(), itemId(0)) == BST_CHECKED ? 1 : 0);
 }
+
+GTwoLevelCheckBox::GTwoLevelCheckBox(const GHelpPair* table, std::unique_ptr<GTwoLevelModel> model)
+    : GUIControl(table, std::unique_ptr<GUIObject>(model.get())), feature_(model.release()) {}
+
+void GTwoLevelCheckBox::readModel(bool force) {
+  if (!force && !feature_->changed()) return;
+  const int16_t v = feature_->value();
+  const HWND dialog = dialogWindow();
+  CheckDlgButton(dialog, itemId(0), v != 0 ? BST_CHECKED : BST_UNCHECKED);
+  const HWND dependent = GetDlgItem(dialog, itemId(1));
+  if (v == 0) {
+    CheckDlgButton(dialog, itemId(1), BST_UNCHECKED);
+    EnableWindow(dependent, 0);
+  } else if (feature_->lockTest()) {
+    CheckDlgButton(dialog, itemId(1), feature_->secondTest() ? BST_UNCHECKED : BST_CHECKED);
+    EnableWindow(dependent, 0);
+  } else {
+    CheckDlgButton(dialog, itemId(1), v == 2 ? BST_CHECKED : BST_UNCHECKED);
+    enableItem(1, true);
+  }
+}
+
+void GTwoLevelCheckBox::writeModel() {
+  const HWND dialog = dialogWindow();
+  int16_t v = 0;
+  if (IsDlgButtonChecked(dialog, itemId(0)) == BST_CHECKED)
+    v = IsDlgButtonChecked(dialog, itemId(1)) == BST_CHECKED ? 2 : 1;
+  (void)feature_->setValue(v);  // a missing attribute stays missing; the refresh shows it
+}
+
+GAvailabilityCheckBox::GAvailabilityCheckBox(const GHelpPair* table, std::unique_ptr<GAvailabilityModel> model)
+    : GUIControl(table, std::unique_ptr<GUIObject>(model.get())), feature_(model.release()) {}
+
+void GAvailabilityCheckBox::readModel(bool force) {
+  if (!force && !feature_->changed()) return;
+  CheckDlgButton(dialogWindow(), itemId(0), feature_->value() == 1 ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void GAvailabilityCheckBox::writeModel() {
+  int16_t v = 2;
+  if (feature_->available()) v = IsDlgButtonChecked(dialogWindow(), itemId(0)) == BST_CHECKED ? 1 : 0;
+  (void)feature_->setValue(v);  // a missing attribute stays missing; the refresh shows it
+}
+
+void GAvailabilityCheckBox::updateState() {
+  if (feature_->available()) {
+    readModel(true);
+    enableItem(0, true);
+  } else {
+    CheckDlgButton(dialogWindow(), itemId(0), BST_UNCHECKED);
+    EnableWindow(GetDlgItem(dialogWindow(), itemId(0)), 0);
+  }
+}
+
+GChoiceComboBox::GChoiceComboBox(const GHelpPair* table, std::unique_ptr<GChoiceModel> model)
+    : GUIControl(table, std::unique_ptr<GUIObject>(model.get())), feature_(model.release()) {}
+
+void GChoiceComboBox::attached() {
+  combo_.bind(dialogWindow(), itemId(1));
+  fill();
+}
+
+void GChoiceComboBox::fill() {
+  (void)combo_.reset();  // answers nothing of use
+  for (int16_t value : feature_->choices()) {
+    const int32_t id = feature_->stringIdFor(value);
+    RWWString text;
+    if (id <= 0 || uires::loadResourceString(static_cast<uint32_t>(id), text) == 0) continue;
+    (void)combo_.addWithData(text, value);  // a refused entry is simply not offered
+  }
+}
+
+void GChoiceComboBox::readModel(bool force) {
+  if (!force && !feature_->changed()) return;
+  fill();
+  (void)combo_.selectByData(feature_->value());  // a value not offered selects nothing
+}
+
+void GChoiceComboBox::writeModel() {
+  const LRESULT data = combo_.selectedData();
+  (void)feature_->setValue(static_cast<int16_t>(data < 0 ? 0 : data));  // missing stays missing
+}
+
+int32_t GChoiceComboBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && LOWORD(wParam) == itemId(1)) {
+    if (HIWORD(wParam) != CBN_SELCHANGE) return 0;
+    writeModel();
+    return 1;
+  }
+  return GUIControl::onMessage(message, wParam, lParam);
+}

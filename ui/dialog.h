@@ -14,6 +14,7 @@
 
 #include "host/uihost/win32ui.h"
 #include "rw/cstring.h"
+#include "ui/cursor.h"
 #include "ui/model.h"
 
 class GUISession;
@@ -126,6 +127,68 @@ class GCheckBoxControl : public GUIControl {
 
  private:
   GFeatureModel* feature_;
+};
+
+// A value 0 off, 1 on, 2 on with the option of the dependent box.
+class GTwoLevelModel : public GFeatureModel {
+ public:
+  using GFeatureModel::GFeatureModel;
+  // True when the option is locked: the dependent box is then disabled and
+  // checked exactly when secondTest is false.
+  virtual bool lockTest() { return false; }
+  virtual bool secondTest() { return false; }
+};
+
+// Item 0 the main check box, item 1 the dependent one.
+class GTwoLevelCheckBox : public GUIControl {
+ public:
+  GTwoLevelCheckBox(const GHelpPair* table, std::unique_ptr<GTwoLevelModel> model);
+  void readModel(bool force) override;
+  void writeModel() override;
+
+ private:
+  GTwoLevelModel* feature_;
+};
+
+// A choice that may not be offered: unavailable, it is written as 2.
+class GAvailabilityModel : public GFeatureModel {
+ public:
+  using GFeatureModel::GFeatureModel;
+  virtual bool available() { return true; }
+};
+
+class GAvailabilityCheckBox : public GUIControl {
+ public:
+  GAvailabilityCheckBox(const GHelpPair* table, std::unique_ptr<GAvailabilityModel> model);
+  void readModel(bool force) override;
+  void writeModel() override;
+  void updateState() override;
+
+ private:
+  GAvailabilityModel* feature_;
+};
+
+// The values a combo box offers and the string that names each.
+class GChoiceModel : public GFeatureModel {
+ public:
+  using GFeatureModel::GFeatureModel;
+  virtual std::vector<int16_t> choices() = 0;
+  virtual int32_t stringIdFor(int16_t value) = 0;
+};
+
+// Item 0 a companion item, item 1 the combo box.
+class GChoiceComboBox : public GUIControl {
+ public:
+  GChoiceComboBox(const GHelpPair* table, std::unique_ptr<GChoiceModel> model);
+  void attached() override;
+  void readModel(bool force) override;
+  void writeModel() override;
+  int32_t onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void fill();
+  GChoiceModel* feature_;
+  GComboBoxRef combo_;
 };
 
 #endif

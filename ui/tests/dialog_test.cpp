@@ -15,9 +15,13 @@
 
 namespace {
 
-const char* const kResources = R"(dialog 80 0 0 200 120 "Sub"
+const char* const kResources = R"(string 5001 "One"
+string 5004 "Four"
+dialog 80 0 0 200 120 "Sub"
 item 81 checkbox 8 8 80 10 "Option"
 item 82 checkbox 8 20 80 10 "Other"
+item 83 static 8 40 60 10 "Choice"
+item 84 combobox 70 40 80 60 ""
 item 1 button 100 8 40 14 "OK"
 item 2 button 100 30 40 14 "Cancel"
 )";
@@ -112,6 +116,89 @@ TEST_F(Framework, StatesShowHideAndTheReadOnlySheetDisables) {
   EXPECT_TRUE(seen[2].visible);
   EXPECT_FALSE(seen[2].enabled) << "a read-only sheet keeps the items disabled";
   EXPECT_TRUE(seen[2].checked) << "and they still show the values";
+}
+
+class Locked : public GTwoLevelModel {
+ public:
+  Locked(GUISession* s, bool lock, bool second) : GTwoLevelModel(s, 10), lock_(lock), second_(second) {}
+  bool lockTest() override { return lock_; }
+  bool secondTest() override { return second_; }
+
+ private:
+  bool lock_, second_;
+};
+
+TEST_F(Framework, TwoLevelCheckBoxAsATable) {
+  struct Row {
+    int16_t value;
+    bool lock, second;
+    bool main, dependent, dependentEnabled;
+  } rows[] = {
+      {0, false, false, false, false, false}, {1, false, false, true, false, true},
+      {2, false, false, true, true, true},    {1, true, false, true, true, false},
+      {2, true, true, true, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value * 10 + row.lock);
+    GValueAttribute stored(row.value, 10);
+    ASSERT_TRUE(settings_->replaceDeepById(10, &stored));
+    GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+    const GHelpPair table[] = {{81, -1}, {82, -1}, {0, 0}};
+    dialog.addControl(new GTwoLevelCheckBox(table, std::make_unique<Locked>(session_.get(), row.lock, row.second)));
+    uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+      EXPECT_EQ(SendMessageW(run.item(81), BM_GETCHECK, 0, 0) == BST_CHECKED, row.main);
+      EXPECT_EQ(SendMessageW(run.item(82), BM_GETCHECK, 0, 0) == BST_CHECKED, row.dependent);
+      EXPECT_EQ(IsWindowEnabled(run.item(82)) != 0, row.dependentEnabled);
+      if (row.dependentEnabled) {
+        run.click(82);  // the option flips: 1 <-> 2
+        EXPECT_EQ(value(), row.value == 1 ? 2 : 1);
+      }
+      run.click(81);  // off
+      EXPECT_EQ(value(), row.main ? 0 : 1);
+      run.click(IDCANCEL);
+    });
+    EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+  }
+}
+
+class Unavailable : public GAvailabilityModel {
+ public:
+  explicit Unavailable(GUISession* s) : GAvailabilityModel(s, 10) {}
+  bool available() override { return false; }
+};
+
+class Choices : public GChoiceModel {
+ public:
+  explicit Choices(GUISession* s) : GChoiceModel(s, 10) {}
+  std::vector<int16_t> choices() override { return {1, 2, 3, 4, 5}; }
+  int32_t stringIdFor(int16_t v) override {
+    switch (v) {
+      case 1: return 5001;
+      case 2: return 0;
+      case 3: return -1;
+      case 4: return 5004;
+      default: return 5099;  // no such string
+    }
+  }
+};
+
+TEST_F(Framework, AvailabilityAndChoiceControls) {
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair check[] = {{81, -1}, {0, 0}};
+  dialog.addControl(new GAvailabilityCheckBox(check, std::make_unique<Unavailable>(session_.get())));
+  const GHelpPair combo[] = {{83, -1}, {84, -1}, {0, 0}};
+  dialog.addControl(new GChoiceComboBox(combo, std::make_unique<Choices>(session_.get())));
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    EXPECT_EQ(IsWindowEnabled(run.item(81)), 0);
+    // An unavailable choice is written as 2 whatever the box shows.
+    dialog.routeToItem(81, WM_COMMAND, MAKEWPARAM(81, BN_CLICKED), static_cast<LPARAM>(run.item(81)));
+    EXPECT_EQ(value(), 2);
+    EXPECT_EQ(SendMessageW(run.item(84), CB_GETCOUNT, 0, 0), 2) << "ids of 0 or less and missing strings are left out";
+    run.select(84, u"Four");
+    EXPECT_EQ(value(), 4);
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
 }
 
 }  // namespace

@@ -213,12 +213,13 @@ bool GAttributeCursor::replace(uint32_t id, const MPersistentObject& replacement
   return composite_->replaceDeepById(id, &replacement) != 0;
 }
 
-// The settings the session's cursors read for the short forms. The settings
-// root is the session's; a cursor without a session reads its own
-// composite.
+// The settings the short forms read: the session's, whatever tree the
+// cursor stands on (the pool is the printer's, the choices the user's); a
+// cursor without a session reads its own composite.
 namespace {
 GAttributeCursor settingsOf(const GAttributeCursor& c) {
-  return GAttributeCursor(c.composite(), nullptr, true);
+  GUISession* session = c.session();
+  return GAttributeCursor(session && session->settings() ? session->settings() : c.composite(), nullptr, true);
 }
 }  // namespace
 

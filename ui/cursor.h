@@ -37,6 +37,7 @@ class GAttributeCursor {
 
   MPersistentObject* composite() const { return composite_; }
   bool readOnly() const { return readOnly_ != 0; }
+  GUISession* session() const { return session_; }
 
   bool descend(uint32_t id);
   bool has(uint32_t id) const;

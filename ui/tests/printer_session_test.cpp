@@ -145,6 +145,20 @@ TEST_F(PrinterSession, CustomMediaReplacesTheScratchOne) {
   EXPECT_EQ(session().makeCustomMedia(16385, 600, 600), nullptr);
 }
 
+TEST_F(PrinterSession, TheMediaListIsBoundedByTheCustomSizeLimits) {
+  GAttributeCursor config = session().printerConfigCursor();
+  std::vector<int16_t> ids;
+  ASSERT_TRUE(config.getList(UiId::kMediaPool, ids));
+  std::vector<int16_t> unbounded;
+  GValueAttribute fit(1, UiId::kFitToPage);
+  ASSERT_TRUE(session().settingsCursor().replace(UiId::kFitToPage, fit));
+  ASSERT_TRUE(config.getList(UiId::kMediaPool, unbounded));
+  // The pool's papers all lie within the limits, which are entries too.
+  EXPECT_EQ(ids, (std::vector<int16_t>{1, 5, 23, 17385, 17384}));
+  EXPECT_EQ(unbounded, ids);
+  EXPECT_FALSE(session().settingsCursor().getList(UiId::kMediaPool, ids)) << "no pool in the settings";
+}
+
 TEST_F(PrinterSession, TheHelpFileIsBesideThePlugin) {
   struct Row {
     std::u16string name;

@@ -118,6 +118,35 @@ TEST_F(Framework, StatesShowHideAndTheReadOnlySheetDisables) {
   EXPECT_TRUE(seen[2].checked) << "and they still show the values";
 }
 
+// Counts the updates it closes.
+class CountingDialog : public GSubDialog {
+ public:
+  using GSubDialog::GSubDialog;
+  void afterMessage(int32_t changed) override {
+    ++closed;
+    depthInside = session()->depth();
+    GSubDialog::afterMessage(changed);
+  }
+  int closed = 0;
+  int16_t depthInside = 0;
+};
+
+TEST_F(Framework, AMessageNoControlOwnsStillOpensAndClosesAnUpdate) {
+  int16_t state = 0;
+  CountingDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair table[] = {{81, -1}, {0, 0}};
+  dialog.addControl(new GCheckBoxControl(table, std::make_unique<StatedModel>(session_.get(), 10, &state)));
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    run.click(82);  // no control owns it
+    EXPECT_EQ(dialog.closed, 1);
+    EXPECT_EQ(dialog.depthInside, 1);
+    EXPECT_EQ(session_->depth(), 0);
+    EXPECT_EQ(value(), 0);
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
 class Locked : public GTwoLevelModel {
  public:
   Locked(GUISession* s, bool lock, bool second) : GTwoLevelModel(s, 10), lock_(lock), second_(second) {}

@@ -14,7 +14,7 @@
 
 namespace {
 
-TEST(CustomMediaSize, Conversions) {
+TEST(CustomMediaSize, ConvertsBetweenUnitsAndLeavesUnknownUnitsAlone) {
   const struct {
     int32_t from, to;
     uint32_t in, out;
@@ -46,7 +46,7 @@ TEST(CustomMediaSize, SetUnitsKeepsAnyCode) {
   EXPECT_EQ(size.sizeIn(kMicrometres), (GMediaSize{216, 279})) << "from a code outside 0..3";
 }
 
-TEST(CustomMediaSize, Matching) {
+TEST(CustomMediaSize, MatchesTheSameSizeInOtherUnits) {
   GCustomMediaSize inches(16385, "Letter-ish", kHundredthsOfAnInch, 850, 1100, 276);
   GCustomMediaSize microns(16385, "Letter-ish", kMicrometres, 215900, 279400, 276);
   EXPECT_TRUE(inches.matches(&microns));
@@ -62,7 +62,7 @@ TEST(CustomMediaSize, Matching) {
   EXPECT_FALSE(bigger.matches(&inches));
 }
 
-TEST(CustomMediaSize, Dots) {
+TEST(CustomMediaSize, ConvertsToAndFromDotsAtAResolution) {
   GCustomMediaSize letter(1, "L", kHundredthsOfAnInch, 850, 1100);
   EXPECT_EQ(letter.sizeInDots(600, 600), (GMediaSize{5100, 6600}));
   EXPECT_EQ(letter.sizeInDots(300, 600), (GMediaSize{2550, 6600}));
@@ -88,7 +88,7 @@ std::unique_ptr<GAttributeComposite> marginSettings(int16_t left, int16_t top, i
   return settings;
 }
 
-TEST(CustomMediaSize, MakeMedia) {
+TEST(CustomMediaSize, MakesMediaWithItsMarginsAndOrientation) {
   GCustomMediaSize letter(16390, "Mine", kHundredthsOfAnInch, 850, 1100);
   const auto margins = marginSettings(2500, 5000, 2500, 5000);  // 1/4 and 1/2 inch
 

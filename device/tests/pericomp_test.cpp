@@ -150,7 +150,7 @@ TEST(CompositeJob, AnEndComingOutOfTheWalkEmptiesTheActiveList) {
   }
 }
 
-TEST(CompositeJob, NullDisabledAndEmpty) {
+TEST(CompositeJob, RefusesANullCommandAndPassesOthersWhenEmptyOrDisabled) {
   GPeripheralComposite root;
   EXPECT_FALSE(root.process(GCommandPtr()));
   const GCommandPtr page = command(new GPageStart);

@@ -562,7 +562,7 @@ TEST(PjlPorts, AJobAbortWritesNoTrailerAndAnswersZeroWhateverThePortSays) {
 
 // ---- settings and stored form ----------------------------------------------------------------
 
-TEST(PjlSettings, GroupsAndMediaSeen) {
+TEST(PjlSettings, HoldsTheThreeGroupsAndTheMediaSeen) {
   GPJL pjl;
   for (const uint32_t group : {kAttrGraphicGroup, kAttrPageGroup, kAttrDocumentGroup}) {
     SCOPED_TRACE(group);

@@ -234,29 +234,14 @@ TEST_F(DeviceRoundTrip, EveryFormGivesBackWhatWasStored) {
     }
     EXPECT_EQ(asMember, object->binaryStoreSize());
 
-    const MPersistentObject* asObject = object.get();
-    const struct {
-      const char* form;
-      std::function<std::unique_ptr<MPersistentObject>()> restore;
-    } forms[] = {
-        {"binary file", [&] { return std::unique_ptr<MPersistentObject>(restoreFile<MPersistentObject>()); }},
-        {"portable stream", [&] { return throughStream<RWpostream, RWpistream>(asObject); }},
-        {"binary stream", [&] { return throughStream<RWbostream, RWbistream>(asObject); }},
-        {"little-endian stream",
-         [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::LittleEndian); }},
-        {"big-endian stream", [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::BigEndian); }},
-    };
-    for (const auto& f : forms) {
-      SCOPED_TRACE(f.form);
-      std::unique_ptr<MPersistentObject> back = f.restore();
+    forEachStoreForm<MPersistentObject>(object.get(), [&](const char*, std::unique_ptr<MPersistentObject> back) {
       ASSERT_NE(back, nullptr);
       EXPECT_EQ(back->isA(), object->isA());
       sample.same(back.get(), object.get());
       // Every field, the ones matches leaves out too, comes back: the
       // restored object stores the same bytes.
       EXPECT_EQ(storeFile(back.get()), stored);
-      storeFile(object.get());  // the file again, for the next form
-    }
+    });
   }
 }
 

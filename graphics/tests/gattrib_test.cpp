@@ -300,14 +300,7 @@ std::string root(uint32_t id, uint32_t serial) { return le32(1) + le32(id) + le3
 // The attribute level, changed, and the graphics-state level.
 std::string graphicLevels() { return le32(1) + le32(1) + le32(1); }
 
-class BundleStore : public StoreTest {
- protected:
-  std::string stored(const GGraphicBundle& b) {
-    const std::string bytes = storeFile(&b);
-    EXPECT_EQ(b.binaryStoreSize() + 6, bytes.size());
-    return bytes;
-  }
-};
+class BundleStore : public StoreTest {};
 
 TEST_F(BundleStore, TheBundleLevelFollowsTheState) {
   GGraphicBundle bundle;

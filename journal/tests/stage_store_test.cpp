@@ -241,18 +241,9 @@ std::string patched(size_t at, size_t length, const std::string& with) {
 // read-table index `index`. Read table: 0 nil, 1 the composite, 2 the
 // stage, 3 Default, 4 State, 5 Config, 6 the dependents list.
 std::string stageThenReference(int32_t index) {
-  GAttributeComposite empty(9);
-  const std::string bare = storedBytes(&empty);
-  GAttributeComposite one(9);
   auto* stage = new RecordingPeripheral("abc");
   fixForGolden(*stage);
-  one.insert(stage);
-  std::string stored = storedBytes(&one);
-  // The count is the last field of the empty composite's stored form.
-  const size_t countAt = bare.size() - 4;
-  EXPECT_EQ(stored.substr(countAt, 4), le32(1));
-  stored.replace(countAt, 4, le32(2));
-  return stored + bytes({0xFF, 0xFF}) + le32(static_cast<uint32_t>(index));
+  return withReferenceAfter<GAttributeComposite>(stage, index);
 }
 
 TEST_F(StageStore, HostileStoresGiveABadReferenceOrNone) {

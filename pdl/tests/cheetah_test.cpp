@@ -381,7 +381,7 @@ TEST(CheetahPages, APenUnchangedSincePageOneIsSentAgainOnPageTwo) {
 
 // ---- control ------------------------------------------------------------------------------
 
-TEST(CheetahControl, JobAbort) {
+TEST(CheetahControl, AJobAbortClosesTheSessionAndResetsTheGenerator) {
   {
     OpenCheetah idle("PCLXL", nullptr, standardConfig(), 101);
     EXPECT_EQ(idle.onJobAbort(nullptr), 0) << "before any start";

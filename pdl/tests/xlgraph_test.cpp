@@ -281,7 +281,7 @@ TEST(XLGraphics, DashedPensSendTheirPatternAndOffset) {
   EXPECT_EQ(job.drawn(), bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x01, 0x00, 0xF8, 0x4B, 0x7A}));
 }
 
-TEST(XLGraphics, Clips) {
+TEST(XLGraphics, WritesEachClipAsItsPathAndMode) {
   struct Row {
     const char* what;
     std::function<GAttribute*()> make;

@@ -79,11 +79,11 @@ TEST(CustomMediaSize, ConvertsToAndFromDotsAtAResolution) {
 // bottom) and an orientation.
 std::unique_ptr<GAttributeComposite> marginSettings(int16_t left, int16_t top, int16_t right, int16_t bottom) {
   auto settings = std::make_unique<GAttributeComposite>(363);
-  auto* group = new GAttributeComposite(kAttrMarginGroup);
-  group->insert(new GValueAttribute(left, kAttrLeftMargin));
-  group->insert(new GValueAttribute(top, kAttrTopMargin));
-  group->insert(new GValueAttribute(right, kAttrRightMargin));
-  group->insert(new GValueAttribute(bottom, kAttrBottomMargin));
+  auto* group = new GAttributeComposite(AttrId::MarginGroup);
+  group->insert(new GValueAttribute(left, AttrId::LeftMargin));
+  group->insert(new GValueAttribute(top, AttrId::TopMargin));
+  group->insert(new GValueAttribute(right, AttrId::RightMargin));
+  group->insert(new GValueAttribute(bottom, AttrId::BottomMargin));
   settings->insert(group);
   return settings;
 }
@@ -130,12 +130,12 @@ TEST(CustomMediaSize, MakeMediaFromTheSettings) {
   GCustomMediaSize letter(16390, "Mine", kHundredthsOfAnInch, 850, 1100);
   const auto margins = marginSettings(0, 0, 0, 0);
   GAttributeComposite job(364);
-  auto* resolution = new GAttributeComposite(kAttrResolutionGroup);
-  resolution->insert(new GValueAttribute(300, kAttrResolution));
+  auto* resolution = new GAttributeComposite(AttrId::ResolutionGroup);
+  resolution->insert(new GValueAttribute(300, AttrId::Resolution));
   job.insert(resolution);
-  job.insert(new GValueAttribute(90, kAttrOrientation));
+  job.insert(new GValueAttribute(90, AttrId::OrientationAngle));
   EXPECT_EQ(makeMediaForJob(letter, &job, margins.get()), nullptr) << "no vertical resolution";
-  resolution->insert(new GValueAttribute(600, kAttrVerticalResolution));
+  resolution->insert(new GValueAttribute(600, AttrId::VerticalResolution));
   std::unique_ptr<GMedia> forJob = makeMediaForJob(letter, &job, margins.get());
   ASSERT_NE(forJob, nullptr);
   EXPECT_EQ(forJob->xResolution(), 300);

@@ -160,7 +160,7 @@ TEST_F(CommandStore, ALevelOfAnotherVersionKeepsWhatWasConstructed) {
   ASSERT_NE(page, nullptr);
   auto* state = dynamic_cast<GState*>(page->attributePointer());
   ASSERT_NE(state, nullptr) << "the state a page end is made with";
-  EXPECT_EQ(state->id(), kAttrPageGroup);
+  EXPECT_EQ(state->id(), AttrId::PageGroup);
   EXPECT_EQ(state->references(), 1);
   EXPECT_EQ(page->id(), 3u);
 

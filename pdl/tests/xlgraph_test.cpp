@@ -51,7 +51,7 @@ struct Job {
   explicit Job(bool colour = false, GConfiguration* config = nullptr) {
     if (config) generator.setConfig(config);
     auto* state = new GState(246);
-    if (colour) state->insert(new GValueAttribute(0, CheetahId::kColorMode));
+    if (colour) state->insert(new GValueAttribute(0, AttrId::PrintInGray));
     auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, state, 0);
     start->setOutputPort(&port);
     EXPECT_EQ(generator.process(GCommandPtr(start))->isA(), ClassId::GDocumentStart);
@@ -450,7 +450,7 @@ TEST(XLGraphics, APathHoldsItsPiecesInOneFigure) {
 
 TEST(XLGraphics, ColourRenderingGoesOutAsVendorExtensions) {
   auto* config = new GConfiguration();
-  auto* maps = new MAssociationList(kColorMapTable);
+  auto* maps = new MAssociationList(AttrId::ColorMapTable);
   maps->insertAssociation(new MPersistentAssociation(new GValueAttribute(3, 0), new GValueAttribute(0x1234, 0), 0));
   config->insert(maps);
   Job job(false, config);

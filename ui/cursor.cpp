@@ -1,3 +1,4 @@
+#include "core/attrids.h"
 #include "ui/cursor.h"
 
 #include "core/attrib.h"
@@ -93,7 +94,7 @@ bool GAttributeCursor::setValue(uint32_t id, int16_t value) {
   if (readOnly_ || !composite_) return false;
   // Only the scratch group makes the plug-in's own values on demand; the
   // change is then recorded from the new attribute's value.
-  if (composite_->id() == UiId::kScratch && !has(id)) {
+  if (composite_->id() == AttrId::UiScratch && !has(id)) {
     auto* made = new GValueAttribute(value, id);
     composite_->insert(made);
     // A made value is a change like any other: the rules watching it run,
@@ -144,7 +145,7 @@ bool GAttributeCursor::addList(uint32_t id, const std::vector<int16_t>& values) 
 }
 
 bool GAttributeCursor::getList(uint32_t id, std::vector<int16_t>& values) const {
-  if (id == UiId::kMediaPool) return mediaIdList(values);
+  if (id == AttrId::MediaPool) return mediaIdList(values);
   MPersistentObject* list = findComposite(id);
   if (!list) return false;
   values.clear();
@@ -157,7 +158,7 @@ bool GAttributeCursor::getList(uint32_t id, std::vector<int16_t>& values) const 
 }
 
 bool GAttributeCursor::mediaIdList(std::vector<int16_t>& ids) const {
-  auto* pool = static_cast<GMediaPool*>(findOfClass(UiId::kMediaPool, ClassId::GMediaPool));
+  auto* pool = static_cast<GMediaPool*>(findOfClass(AttrId::MediaPool, ClassId::GMediaPool));
   ids.clear();
   if (!pool) return false;
   const int32_t orientation = settingsOrientation(*this);
@@ -184,7 +185,7 @@ bool GAttributeCursor::mediaIdList(std::vector<int16_t>& ids) const {
 GMedia* GAttributeCursor::makeMedia(int16_t mediaId, int32_t orientation, int16_t x, int16_t y) const {
   if (mediaId >= UiId::kFirstCustomMediaId && mediaId <= UiId::kLastCustomMediaId)
     return session_ ? session_->makeCustomMedia(mediaId, x, y) : nullptr;
-  auto* pool = static_cast<GMediaPool*>(findOfClass(UiId::kMediaPool, ClassId::GMediaPool));
+  auto* pool = static_cast<GMediaPool*>(findOfClass(AttrId::MediaPool, ClassId::GMediaPool));
   return pool ? pool->findByMediaId(mediaId, orientation, x, y) : nullptr;
 }
 
@@ -198,7 +199,7 @@ GMedia* GAttributeCursor::makeMedia(int16_t mediaId) const {
   return makeMedia(mediaId, settingsOrientation(*this), x, y);
 }
 
-MPersistentObject* GAttributeCursor::customSizes() const { return findComposite(UiId::kCustomSizes); }
+MPersistentObject* GAttributeCursor::customSizes() const { return findComposite(AttrId::CustomSizes); }
 MPersistentObject* GAttributeCursor::child375() const {
   return composite_ ? composite_->findById(UiId::kChild375) : nullptr;
 }
@@ -225,22 +226,22 @@ GAttributeCursor settingsOf(const GAttributeCursor& c) {
 
 int32_t settingsOrientation(const GAttributeCursor& settings) {
   int32_t v = 0;
-  (void)settingsOf(settings).getValue(UiId::kOrientation, v);  // absent reads 0
+  (void)settingsOf(settings).getValue(AttrId::OrientationAngle, v);  // absent reads 0
   return v;
 }
 
 void settingsResolution(const GAttributeCursor& settings, int16_t& x, int16_t& y) {
   x = 600, y = 600;
   GAttributeCursor group = settingsOf(settings);
-  if (!group.descend(UiId::kResolutionGroup)) return;
+  if (!group.descend(AttrId::ResolutionGroup)) return;
   int32_t v = 0;
-  if (group.getValue(UiId::kResolution, v)) x = static_cast<int16_t>(v);
-  if (group.getValue(UiId::kVerticalResolution, v)) y = static_cast<int16_t>(v);
+  if (group.getValue(AttrId::Resolution, v)) x = static_cast<int16_t>(v);
+  if (group.getValue(AttrId::VerticalResolution, v)) y = static_cast<int16_t>(v);
 }
 
 int16_t settingsFitToPage(const GAttributeCursor& settings) {
   int32_t v = 0;
-  (void)settingsOf(settings).getValue(UiId::kFitToPage, v);  // absent reads 0
+  (void)settingsOf(settings).getValue(AttrId::FitToMedia, v);  // absent reads 0
   return static_cast<int16_t>(v);
 }
 

@@ -1,5 +1,6 @@
 // The plug-in's exports and the configuration copy.
 
+#include "core/attrids.h"
 #include <cstring>
 
 #include "core/attrib.h"
@@ -90,10 +91,10 @@ UI_EXPORT uint16_t UI_SETTINGSTOCONFIG(UIHostRecord*) { return 0; }
 
 UI_EXPORT uint16_t UI_CONFIGTOSETTINGS(UIHostRecord* record) {
   if (!record || !record->configuration || !record->settings) return 0;
-  auto* printer = dynamic_cast<GPeripheral*>(record->configuration->findById(UiId::kPrinter));
+  auto* printer = dynamic_cast<GPeripheral*>(record->configuration->findById(AttrId::Printer));
   MPersistentObject* printerConfig = printer ? printer->config() : nullptr;
-  MPersistentObject* c = printerConfig ? printerConfig->findById(UiId::kJobLanguageConfig) : nullptr;
-  auto* s = dynamic_cast<GAttributeComposite*>(record->settings->findById(UiId::kPrinterOptions));
+  MPersistentObject* c = printerConfig ? printerConfig->findById(AttrId::JobLanguageConfig) : nullptr;
+  auto* s = dynamic_cast<GAttributeComposite*>(record->settings->findById(AttrId::PrinterOptions));
   // Without either group there is nothing to copy from or into.
   if (!c || !s) return 0;
 
@@ -101,33 +102,33 @@ UI_EXPORT uint16_t UI_CONFIGTOSETTINGS(UIHostRecord* record) {
   putValue(*s, UiId::kAccessoryAvailability, availability);
   if (availability != 2) return 0;
 
-  auto* memory = static_cast<GRangeAttribute*>(childOf(c, UiId::kDownloadMemory, ClassId::GRangeAttribute));
-  putValue(*s, UiId::kDownloadMemoryChoice, memory ? memory->value() : 0);
-  putValue(*s, UiId::kOption308, valueOf(c, UiId::kOption204));
-  putValue(*s, UiId::kOption310, valueOf(c, UiId::kOption231));
-  if (MPersistentObject* types = c->findById(UiId::kExtraMediaTypes)) {
-    if (!s->replaceDeepById(UiId::kExtraMediaTypes, types)) s->insert(types->deepCopy());
+  auto* memory = static_cast<GRangeAttribute*>(childOf(c, AttrId::DownloadMemory, ClassId::GRangeAttribute));
+  putValue(*s, AttrId::DownloadMemoryChoice, memory ? memory->value() : 0);
+  putValue(*s, AttrId::DuplexUnitChoice, valueOf(c, AttrId::DuplexUnit));
+  putValue(*s, AttrId::CollationOption, valueOf(c, AttrId::CollationAvailable));
+  if (MPersistentObject* types = c->findById(AttrId::ExtraMediaTypes)) {
+    if (!s->replaceDeepById(AttrId::ExtraMediaTypes, types)) s->insert(types->deepCopy());
   }
-  putValue(*s, UiId::kOption239, valueOf(c, UiId::kOption226) > 0 ? 1 : 0);
-  putString(*s, UiId::kInputDeviceName, RWCString());
-  putValue(*s, UiId::kManualFeedFlag, 0);
-  putString(*s, UiId::kOutputDeviceName, RWCString());
+  putValue(*s, AttrId::ModeSwitch, valueOf(c, AttrId::PrinterModeSwitch) > 0 ? 1 : 0);
+  putString(*s, AttrId::InputDeviceName, RWCString());
+  putValue(*s, AttrId::ManualFeed, 0);
+  putString(*s, AttrId::OutputDeviceName, RWCString());
 
-  auto* devices = dynamic_cast<GAttributeComposite*>(c->findById(UiId::kPaperHandlingDevices));
+  auto* devices = dynamic_cast<GAttributeComposite*>(c->findById(AttrId::PaperHandlingDevices));
   for (RWsize i = 0; devices && i < devices->entries(); ++i) {
     auto* d = dynamic_cast<GPaperHandlingDevice*>(devices->children().pointee(i));
     if (!d || !d->isInstalled() || !d->isEnabled()) continue;
     const RWCString name = d->name();
     const accessory::Model* model = accessory::find(name.data());
-    if (d->deviceClass() == 1 && stringEmpty(*s, UiId::kOutputDeviceName)) {
-      putString(*s, UiId::kOutputDeviceName, name);
-      putValue(*s, UiId::kOutputModel, model && model->role == accessory::Role::Output ? model->code : 0);
+    if (d->deviceClass() == 1 && stringEmpty(*s, AttrId::OutputDeviceName)) {
+      putString(*s, AttrId::OutputDeviceName, name);
+      putValue(*s, AttrId::OutputSource, model && model->role == accessory::Role::Output ? model->code : 0);
       copyBinNames(*d, *s);
     } else if (d->deviceClass() == 0) {
       if (model && model->role == accessory::Role::ManualFeed) {
-        putValue(*s, UiId::kManualFeedFlag, 1);
-      } else if (stringEmpty(*s, UiId::kInputDeviceName)) {
-        putString(*s, UiId::kInputDeviceName,
+        putValue(*s, AttrId::ManualFeed, 1);
+      } else if (stringEmpty(*s, AttrId::InputDeviceName)) {
+        putString(*s, AttrId::InputDeviceName,
                   model && model->role == accessory::Role::Renamed ? RWCString(model->keptAs) : name);
       }
     }

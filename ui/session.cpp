@@ -1,3 +1,4 @@
+#include "core/attrids.h"
 #include "ui/session.h"
 
 #include <algorithm>
@@ -63,8 +64,8 @@ GUISession::GUISession(UIHostRecord* record) : record_(record) {
   if (settings_) {
     // A scratch group an earlier sheet left behind would be found before
     // ours: it goes first.
-    while (settings_->findById(UiId::kScratch)) delete settings_->removeById(UiId::kScratch);
-    settings_->insert(new GAttributeComposite(UiId::kScratch));
+    while (settings_->findById(AttrId::UiScratch)) delete settings_->removeById(AttrId::UiScratch);
+    settings_->insert(new GAttributeComposite(AttrId::UiScratch));
   }
   if (record_->printer) defaults_.reset(record_->printer->defaultSettings());
 }
@@ -89,7 +90,7 @@ GUISession::~GUISession() {
 GAttributeCursor GUISession::scratchCursor() { return GAttributeCursor(scratch(), this, false); }
 
 GAttributeComposite* GUISession::scratch() const {
-  MPersistentObject* s = settings_ ? settings_->findById(UiId::kScratch) : nullptr;
+  MPersistentObject* s = settings_ ? settings_->findById(AttrId::UiScratch) : nullptr;
   return s && s->isA() == ClassId::GAttributeComposite ? static_cast<GAttributeComposite*>(s) : nullptr;
 }
 
@@ -116,10 +117,10 @@ GAttributeComposite* GUISession::customBinNames() const {
   return c && c->isA() == ClassId::GAttributeComposite ? static_cast<GAttributeComposite*>(c) : nullptr;
 }
 MPersistentObject* GUISession::settingsChild378() const {
-  return settings_ ? settings_->findById(UiId::kChild378) : nullptr;
+  return settings_ ? settings_->findById(AttrId::WatermarkList) : nullptr;
 }
 MPersistentObject* GUISession::settingsChild701() const {
-  return settings_ ? settings_->findById(UiId::kExtraMediaTypes) : nullptr;
+  return settings_ ? settings_->findById(AttrId::ExtraMediaTypes) : nullptr;
 }
 
 // ------------------------------------------------------------------ rules
@@ -186,7 +187,7 @@ void GUISession::restore(const GUndoList& list) {
   for (const auto& r : list) {
     if (!r->attribute) continue;
     const uint32_t id = r->id();
-    if (id == UiId::kCustomSizes) continue;
+    if (id == AttrId::CustomSizes) continue;
     if (id == UiId::kQuickSetPool) {
       pool_.reset(static_cast<GAttributeComposite*>(nullptr));
       MPersistentObject* copy = r->attribute->deepCopy();
@@ -243,12 +244,12 @@ int16_t GUISession::localeDefaultPaper() const {
 
 int32_t GUISession::addCustomSize(MPersistentObject* size) {
   auto* custom = dynamic_cast<GCustomMediaSize*>(size);
-  auto* sizes = dynamic_cast<GAttributeComposite*>(settings_ ? settings_->findById(UiId::kCustomSizes) : nullptr);
+  auto* sizes = dynamic_cast<GAttributeComposite*>(settings_ ? settings_->findById(AttrId::CustomSizes) : nullptr);
   return record_->printer && custom && sizes ? record_->printer->addCustomMediaSize(custom, sizes) : 0;
 }
 
 int32_t GUISession::removeCustomSize(MPersistentObject* size) {
-  MPersistentObject* sizes = settings_ ? settings_->findById(UiId::kCustomSizes) : nullptr;
+  MPersistentObject* sizes = settings_ ? settings_->findById(AttrId::CustomSizes) : nullptr;
   return record_->printer && size && sizes ? record_->printer->deleteChild(size, sizes) : 0;
 }
 
@@ -274,7 +275,7 @@ int32_t GUISession::reconcileSettings() {
 
 RWCString GUISession::helpFileName() const {
   RWCString file;
-  (void)GAttributeCursor(printerConfig_, nullptr, true).getString(UiId::kHelpFile, file);  // absent: empty
+  (void)GAttributeCursor(printerConfig_, nullptr, true).getString(AttrId::HelpFile, file);  // absent: empty
   char16_t module[260] = {};
   const DWORD n = GetModuleFileNameW(uires::pluginModule(), module, 260);
   if (n == 0) return file;
@@ -287,13 +288,13 @@ RWCString GUISession::helpFileName() const {
 }
 
 int16_t GUISession::printerResolution() const {
-  MPersistentObject* modes = printerConfig_ ? printerConfig_->findById(UiId::kModeEntries) : nullptr;
+  MPersistentObject* modes = printerConfig_ ? printerConfig_->findById(AttrId::ModeEntries) : nullptr;
   auto* list = dynamic_cast<GAttributeComposite*>(modes);
   MPersistentObject* first = list && list->entries() ? list->children().pointee(0) : nullptr;
   if (!first) return 0x7FFF;
   GAttributeCursor entry(first, nullptr, true);
   int32_t x = 0, y = 0;
-  if (entry.getValue(UiId::kResolution, x) && entry.getValue(UiId::kVerticalResolution, y) && x == y && x < 0x7FFF)
+  if (entry.getValue(AttrId::Resolution, x) && entry.getValue(AttrId::VerticalResolution, y) && x == y && x < 0x7FFF)
     return static_cast<int16_t>(x);
   return 0x7FFF;
 }
@@ -338,7 +339,7 @@ void GUISession::resetToDefaults() {
   if (!record_->printer) return;
   std::unique_ptr<GAttributeComposite> fresh(record_->printer->defaultSettings());
   if (!fresh) return;
-  for (uint32_t id : {UiId::kCarried367, UiId::kCarried366}) {
+  for (uint32_t id : {AttrId::Option367, AttrId::WatermarkDefinitions}) {
     std::unique_ptr<MPersistentObject> newer(fresh->removeById(id));
     std::unique_ptr<MPersistentObject> older(settings_ ? settings_->removeById(id) : nullptr);
     // Either side may lack the attribute: the one there is kept.
@@ -352,8 +353,8 @@ void GUISession::resetToDefaults() {
     }
   }
   if (settings_) {
-    if (MPersistentObject* group = settings_->removeById(UiId::kScratch)) {
-      while (fresh->findById(UiId::kScratch)) delete fresh->removeById(UiId::kScratch);
+    if (MPersistentObject* group = settings_->removeById(AttrId::UiScratch)) {
+      while (fresh->findById(AttrId::UiScratch)) delete fresh->removeById(AttrId::UiScratch);
       fresh->insert(group);
     }
   }

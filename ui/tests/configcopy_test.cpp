@@ -1,5 +1,6 @@
 // The copy of the printer's installed accessories into the settings.
 
+#include "core/attrids.h"
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -35,16 +36,16 @@ struct Trees {
   explicit Trees(int16_t availability, bool with228 = true, bool with365 = true) {
     auto* config = new GConfiguration(198);
     if (with228) {
-      group = new GAttributeComposite(UiId::kJobLanguageConfig);
+      group = new GAttributeComposite(AttrId::JobLanguageConfig);
       group->insert(new GValueAttribute(availability, UiId::kAccessoryAvailability));
-      group->insert(new GRangeAttribute(0, 64, 1, 16, UiId::kDownloadMemory));
-      group->insert(new GValueAttribute(1, UiId::kOption204));
-      group->insert(new GValueAttribute(4, UiId::kOption231));
-      group->insert(new GValueAttribute(3, UiId::kOption226));
-      auto* types = new GAttributeComposite(UiId::kExtraMediaTypes);
+      group->insert(new GRangeAttribute(0, 64, 1, 16, AttrId::DownloadMemory));
+      group->insert(new GValueAttribute(1, AttrId::DuplexUnit));
+      group->insert(new GValueAttribute(4, AttrId::CollationAvailable));
+      group->insert(new GValueAttribute(3, AttrId::PrinterModeSwitch));
+      auto* types = new GAttributeComposite(AttrId::ExtraMediaTypes);
       types->insert(new GStringAttribute("Glossy", 0));
       group->insert(types);
-      auto* devices = new GAttributeComposite(UiId::kPaperHandlingDevices);
+      auto* devices = new GAttributeComposite(AttrId::PaperHandlingDevices);
       devices->insert(new GPaperHandlingDevice("QX Envelope Feeder", 0, 1, 1, 1, 1));
       devices->insert(new GPaperHandlingDevice("QX Tray Unit 2", 0, 1, 1, 1, 1));
       devices->insert(outputDevice("QX Mailbox", {1, 3, 4, 9, 17, 18}));
@@ -53,12 +54,12 @@ struct Trees {
       config->insert(group);
     }
     root = std::make_unique<GPeripheralComposite>("root", nullptr, new GConfiguration(198), 353);
-    root->insert(new GPeripheralComposite("printer", nullptr, config, UiId::kPrinter));
+    root->insert(new GPeripheralComposite("printer", nullptr, config, AttrId::Printer));
     settings = std::make_unique<GAttributeComposite>(360);
     if (with365) {
-      options = new GAttributeComposite(UiId::kPrinterOptions);
+      options = new GAttributeComposite(AttrId::PrinterOptions);
       options->insert(new GValueAttribute(0, UiId::kAccessoryAvailability));
-      auto* types = new GAttributeComposite(UiId::kExtraMediaTypes);
+      auto* types = new GAttributeComposite(AttrId::ExtraMediaTypes);
       options->insert(types);
       settings->insert(options);
     }
@@ -87,14 +88,14 @@ TEST(ConfigCopy, CopiesTheFirstOutputAccessoryAndTheInputNames) {
   Trees t(2);
   EXPECT_EQ(UI_CONFIGTOSETTINGS(&t.record), 0);
   EXPECT_EQ(t.value(UiId::kAccessoryAvailability), 2);
-  EXPECT_EQ(t.value(UiId::kDownloadMemoryChoice), 16);
-  EXPECT_EQ(t.value(UiId::kOption308), 1);
-  EXPECT_EQ(t.value(UiId::kOption310), 4);
-  EXPECT_EQ(t.value(UiId::kOption239), 1);
-  EXPECT_EQ(t.value(UiId::kManualFeedFlag), 1);
-  EXPECT_EQ(t.text(UiId::kInputDeviceName), "QX Tray Unit");
-  EXPECT_EQ(t.text(UiId::kOutputDeviceName), "QX Mailbox");
-  EXPECT_EQ(t.value(UiId::kOutputModel), 2);
+  EXPECT_EQ(t.value(AttrId::DownloadMemoryChoice), 16);
+  EXPECT_EQ(t.value(AttrId::DuplexUnitChoice), 1);
+  EXPECT_EQ(t.value(AttrId::CollationOption), 4);
+  EXPECT_EQ(t.value(AttrId::ModeSwitch), 1);
+  EXPECT_EQ(t.value(AttrId::ManualFeed), 1);
+  EXPECT_EQ(t.text(AttrId::InputDeviceName), "QX Tray Unit");
+  EXPECT_EQ(t.text(AttrId::OutputDeviceName), "QX Mailbox");
+  EXPECT_EQ(t.value(AttrId::OutputSource), 2);
   auto* names = dynamic_cast<GAttributeComposite*>(t.options->findById(UiId::kCustomBinNames));
   ASSERT_NE(names, nullptr);
   std::vector<std::string> got;
@@ -105,10 +106,10 @@ TEST(ConfigCopy, CopiesTheFirstOutputAccessoryAndTheInputNames) {
   }
   EXPECT_EQ(got, (std::vector<std::string>{"bin 4", "bin 9", "bin 17"}));
   // 701 is a copy of its own: changing the printer's leaves the settings'.
-  auto* copied = dynamic_cast<GAttributeComposite*>(t.options->findById(UiId::kExtraMediaTypes));
+  auto* copied = dynamic_cast<GAttributeComposite*>(t.options->findById(AttrId::ExtraMediaTypes));
   ASSERT_NE(copied, nullptr);
   ASSERT_EQ(copied->entries(), 1u);
-  auto* original = t.group->findById(UiId::kExtraMediaTypes);
+  auto* original = t.group->findById(AttrId::ExtraMediaTypes);
   EXPECT_NE(copied->children().pointee(0), static_cast<GAttributeComposite*>(original)->children().pointee(0));
 }
 
@@ -116,8 +117,8 @@ TEST(ConfigCopy, OnlyTheAvailabilityWhenItIsNot2AndNothingWithoutTheGroups) {
   Trees t(1);
   EXPECT_EQ(UI_CONFIGTOSETTINGS(&t.record), 0);
   EXPECT_EQ(t.value(UiId::kAccessoryAvailability), 1);
-  EXPECT_EQ(t.value(UiId::kDownloadMemoryChoice), -1);
-  EXPECT_EQ(t.text(UiId::kOutputDeviceName), "(none)");
+  EXPECT_EQ(t.value(AttrId::DownloadMemoryChoice), -1);
+  EXPECT_EQ(t.text(AttrId::OutputDeviceName), "(none)");
 
   for (bool with228 : {false, true}) {
     Trees missing(2, with228, !with228);

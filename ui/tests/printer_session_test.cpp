@@ -1,6 +1,7 @@
 // The session over a fixture printer served as the host serves it: apply,
 // the quick-set pool, the defaults, the custom media and the help file.
 
+#include "core/attrids.h"
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -110,11 +111,11 @@ TEST_F(PrinterSession, ThePoolIsStoredOnlyWhenAskedFor) {
 }
 
 TEST_F(PrinterSession, ResetToDefaultsCarriesTheMergedGroupsAndTheScratch) {
-  auto* carried = dynamic_cast<GAttributeComposite*>(record_.settings->findById(UiId::kCarried367));
+  auto* carried = dynamic_cast<GAttributeComposite*>(record_.settings->findById(AttrId::Option367));
   ASSERT_NE(carried, nullptr);
   carried->insert(new GValueAttribute(5, 900));
   // The old settings lack 366: the fresh one stays.
-  delete record_.settings->removeById(UiId::kCarried366);
+  delete record_.settings->removeById(AttrId::WatermarkDefinitions);
   session().beginUpdate(0);
   ASSERT_TRUE(session().scratchCursor().setValue(kLevel, 3));
   GAttributeComposite* before = record_.settings;
@@ -122,7 +123,7 @@ TEST_F(PrinterSession, ResetToDefaultsCarriesTheMergedGroupsAndTheScratch) {
   EXPECT_NE(record_.settings, before);
   EXPECT_EQ(session().settings(), record_.settings);
   EXPECT_NE(record_.settings->findById(900), nullptr);
-  EXPECT_NE(record_.settings->findById(UiId::kCarried366), nullptr);
+  EXPECT_NE(record_.settings->findById(AttrId::WatermarkDefinitions), nullptr);
   EXPECT_EQ(GUIObject(&session()).settingsValue(kLevel), 3);
   (void)session().endUpdate();
 }
@@ -141,22 +142,22 @@ TEST_F(PrinterSession, CustomMediaReplacesTheScratchOne) {
   EXPECT_EQ(session().findScratch(UiId::kCustomMedia), second);
   EXPECT_EQ(session().makeCustomMedia(16390, 600, 600), nullptr) << "no such size";
   // Without 276 or without the scratch group: nothing.
-  delete record_.settings->removeById(UiId::kCustomSizes);
+  delete record_.settings->removeById(AttrId::CustomSizes);
   EXPECT_EQ(session().makeCustomMedia(16385, 600, 600), nullptr);
 }
 
 TEST_F(PrinterSession, TheMediaListIsBoundedByTheCustomSizeLimits) {
   GAttributeCursor config = session().printerConfigCursor();
   std::vector<int16_t> ids;
-  ASSERT_TRUE(config.getList(UiId::kMediaPool, ids));
+  ASSERT_TRUE(config.getList(AttrId::MediaPool, ids));
   std::vector<int16_t> unbounded;
-  GValueAttribute fit(1, UiId::kFitToPage);
-  ASSERT_TRUE(session().settingsCursor().replace(UiId::kFitToPage, fit));
-  ASSERT_TRUE(config.getList(UiId::kMediaPool, unbounded));
+  GValueAttribute fit(1, AttrId::FitToMedia);
+  ASSERT_TRUE(session().settingsCursor().replace(AttrId::FitToMedia, fit));
+  ASSERT_TRUE(config.getList(AttrId::MediaPool, unbounded));
   // The pool's papers all lie within the limits, which are entries too.
   EXPECT_EQ(ids, (std::vector<int16_t>{1, 5, 23, 17385, 17384}));
   EXPECT_EQ(unbounded, ids);
-  EXPECT_FALSE(session().settingsCursor().getList(UiId::kMediaPool, ids)) << "no pool in the settings";
+  EXPECT_FALSE(session().settingsCursor().getList(AttrId::MediaPool, ids)) << "no pool in the settings";
 }
 
 TEST_F(PrinterSession, TheHelpFileIsBesideThePlugin) {

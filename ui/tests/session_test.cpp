@@ -1,6 +1,7 @@
 // The session and the attribute cursors over a small settings tree: undo,
 // the rule loop, the scratch values, the printer Config's answers.
 
+#include "core/attrids.h"
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -238,7 +239,7 @@ TEST_F(Session, LevelsRiseAndClear) {
 
 TEST_F(Session, AStaleScratchGroupIsReplaced) {
   session_.reset();
-  auto* stale = new GAttributeComposite(UiId::kScratch);
+  auto* stale = new GAttributeComposite(AttrId::UiScratch);
   stale->insert(new GValueAttribute(9, kLevelA));
   settings_->insert(stale);
   session_ = std::make_unique<GUISession>(&record_);
@@ -263,10 +264,10 @@ TEST_F(Session, PrinterConfigAnswers) {
     SCOPED_TRACE(row.what);
     auto* config = new GConfiguration(198);
     if (row.list) {
-      auto* modes = new GAttributeComposite(UiId::kModeEntries);
+      auto* modes = new GAttributeComposite(AttrId::ModeEntries);
       auto* entry = new GAttributeComposite(0);
-      entry->insert(new GValueAttribute(row.x, UiId::kResolution));
-      entry->insert(new GValueAttribute(row.y, UiId::kVerticalResolution));
+      entry->insert(new GValueAttribute(row.x, AttrId::Resolution));
+      entry->insert(new GValueAttribute(row.y, AttrId::VerticalResolution));
       modes->insert(entry);
       config->insert(modes);
     }

@@ -3,6 +3,7 @@
 // the click, OK applies through the host's hook, and the sheet leaves
 // nothing behind.
 
+#include "core/attrids.h"
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -166,7 +167,7 @@ TEST_F(TestPage, ClickCancelledQuestionAndOkThroughTheHook) {
   }
   EXPECT_EQ(record_.session, nullptr);
   EXPECT_EQ(uires::resourceUseCount(), 0);
-  EXPECT_EQ(record_.settings->findById(UiId::kScratch), nullptr);
+  EXPECT_EQ(record_.settings->findById(AttrId::UiScratch), nullptr);
 }
 
 TEST_F(TestPage, HelpGoesToThePageBaseOrTheItemsTable) {

@@ -55,7 +55,7 @@ class GTray : public GAttribute {
   // display strings, and no media on either side or matching media.
   RWBoolean matches(const MPersistentObject* other) const override;
   // The stage's tray handler.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   const RWCString& name() const { return name_; }
   int16_t number() const { return number_; }
@@ -116,7 +116,7 @@ class GBin : public GAttribute {
   // The same class and id, equal fields and matching display strings.
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage handles a bin: answers 1 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   const RWCString& name() const { return name_; }
   int16_t number() const { return number_; }

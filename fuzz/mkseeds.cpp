@@ -318,7 +318,7 @@ MPersistentObject* graphics() {
 class NullPort : public GOutputPort {
  public:
   NullPort() : GOutputPort(RWWString("NUL:")) {}
-  uint16_t write(const void*, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void*, uint32_t length, uint32_t& written) override {
     written = length;
     return 0;
   }

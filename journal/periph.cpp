@@ -158,7 +158,7 @@ GPeripheral::GPeripheral(const RWCString& name, GState* defaults, GConfiguration
   // The stage's own versions: a derived class is not made yet.
   GPeripheral::setConfig(config ? config : new GConfiguration(kAttrStageConfig));
   GPeripheral::setDefaults(defaults ? defaults : new GState);
-  GPeripheral::setState(new GState);
+  (void)GPeripheral::setState(new GState);  // only takes the state: 0
   GPeripheral::reset();
 }
 

@@ -594,7 +594,8 @@ GMedia* GDeviceSettingsNT::mediaForFormIndex(int32_t formIndex, int16_t xResolut
 
   MatchingMedia match{form, nullptr};
   int32_t count = 0;
-  selectMedia(matchForm, &match, angle, xResolution, yResolution, 0, 0, count);
+  // The answer is match.found: the walk's own status says no more.
+  (void)selectMedia(matchForm, &match, angle, xResolution, yResolution, 0, 0, count);
   if (match.found) return new (std::nothrow) GMedia(*match.found);
 
   // No media of the printer's is this form: one made for it, as a custom

@@ -12,6 +12,23 @@
 // Status: 16 bits, 0 for success. A stage turns a non-zero status into an
 // error command that carries it.
 //
+// Four status conventions exist, each in its own place:
+// - GStatus (here): 0 for success, any other value the failure's code.
+//   Stages, commands, attributes, sinks and generators answer it; the
+//   output ports (core/outport.h) answer the same as uint16_t.
+// - The driver instance's int32_t answers (device/drvinst.h and the
+//   platforms' settings parts): 1 for success or a hit, 0 when not (-1 for
+//   a walk with no hit). They answer the platform layer's questions.
+// - The kernel file layer (kernel/kmfile.h, rw/kmsys.h): the C runtime's
+//   manner, 0 or a count or position for success, -1 for failure.
+// - BOOL at the DDI (kernel/ddientry.cpp, kernel/devicent.h, the engine's
+//   calls in host/engine/ddi.h): TRUE for success; with FALSE the last
+//   error says why. Only at the engine boundary, where a GStatus becomes
+//   a BOOL and a last error (ddiResultToLastError).
+// An operation that answers any of them is [[nodiscard]] and the build
+// refuses a dropped one: a status dropped on purpose is cast to void with a
+// comment saying why.
+//
 // A handler with a body here does what the base stage does: nothing, and
 // answers 0. The five job-state handlers move the stage between idle,
 // document and page, so only the stage can answer them.

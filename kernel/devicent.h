@@ -61,7 +61,7 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   // Binds the device to the engine's PDEV: takes the DEVMODE, assembles
   // the job's settings, reads them, and fills the two capability records.
   // 1, or 0 when the call is out of turn or a record cannot be filled.
-  virtual int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress,
+  [[nodiscard]] virtual int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress,
                              ULONG patternCount, HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo,
                              ULONG devInfoSize, DEVINFO* devInfo, HDEV engineDevice, LPWSTR deviceName,
                              HANDLE driver);
@@ -70,7 +70,7 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   // engine's new PDEV leads to this device; each PDEV's default palette
   // goes with its record. 1, or 0 with both devices as they were, also
   // when a DEVMODE object cannot be bound to its new owner.
-  virtual int32_t resetPDEV(GDeviceNT& newDevice);
+  [[nodiscard]] virtual int32_t resetPDEV(GDeviceNT& newDevice);
   virtual void completePDEV(HDEV engineDevice);
   virtual void disablePDEV();
   // The device surface of the page's extent, or null.

@@ -57,10 +57,10 @@ class GErrorDeviceNT : public GPrinterDeviceNT {
   uint32_t handle() override;
 
   // ---- DDI operations ----------------------------------------------------------------
-  int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress, ULONG patternCount,
+  [[nodiscard]] int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress, ULONG patternCount,
                      HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo, ULONG devInfoSize, DEVINFO* devInfo,
                      HDEV engineDevice, LPWSTR deviceName, HANDLE driver) override;
-  int32_t resetPDEV(GDeviceNT& newDevice) override;
+  [[nodiscard]] int32_t resetPDEV(GDeviceNT& newDevice) override;
   void completePDEV(HDEV engineDevice) override;
   void disablePDEV() override;
   HSURF enableSurface() override;

@@ -13,7 +13,7 @@ const char* const kUel = "\x1b%-12345X";
 
 uint16_t writeAll(GOutputPort& port, const RWCString& text) {
   uint32_t written = 0;
-  port.writeString(text, written);
+  (void)port.writeString(text, written);  // the count says whether all went
   return written < text.length() ? 1 : 0;
 }
 
@@ -85,7 +85,8 @@ uint16_t GOutputPort::endJob() {
 }
 
 uint16_t GOutputPort::abort() {
-  if (state_ == kInJob) endJob();
+  // The job is given up either way: how its end went does not matter.
+  if (state_ == kInJob) (void)endJob();
   state_ = kAborted;
   return 0;
 }

@@ -318,7 +318,8 @@ void GDevice::applyDeviceState(GState& state, GAttributeComposite* jobOptions, b
 GState* GDevice::makeDocumentState() {
   GAttributeComposite* options = settingsGroup(kJobOptions);
   GAttributeComposite* document = settingsGroup(kDocumentGroup);
-  distributeCopies(options, document, settingsGroup(kPageGroup), settingsGroup(kPrinterOptions));
+  // The device's distribution only moves values between groups: it answers 0.
+  (void)distributeCopies(options, document, settingsGroup(kPageGroup), settingsGroup(kPrinterOptions));
 
   GState* state = stateCopyOf(document);
   copyMember(jobSettings(), kExtendPrintArea, *state);
@@ -509,7 +510,9 @@ int16_t GDevice::setCopies(int16_t requested, int16_t& applied) {
     copies = std::min(copies, limit->maximum());
   applied = copies;
   putValue(options, kCopies, copies);
-  distributeCopies(options, settingsGroup(kDocumentGroup), settingsGroup(kPageGroup), settingsGroup(kPrinterOptions));
+  // The device's distribution only moves values between groups: it answers 0.
+  (void)distributeCopies(options, settingsGroup(kDocumentGroup), settingsGroup(kPageGroup),
+                         settingsGroup(kPrinterOptions));
   return previous;
 }
 

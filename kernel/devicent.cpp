@@ -132,7 +132,7 @@ int32_t GDeviceNT::enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPW
   beginJob();
   gDdiPostScriptFlag = isPostScript();
   forms_.reset();
-  mergeSettings(nullptr);
+  (void)mergeSettings(nullptr);  // 0 only when there are no printer options to merge
   // The device base keeps no single-band settings entry of its own here.
   singleBand_ = (flags() & kFlagSingleBand) != 0 || renderingMode() == 2;
 

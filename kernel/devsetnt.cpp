@@ -225,7 +225,7 @@ int32_t GDeviceSettingsNT::createDevMode(const uint8_t* devmode) {
 
   if (devMode_->takenFromPrinter()) {
     if (GAttributeComposite* options = loadStoredPart(kPrinterOptions)) {
-      mergeSettings(options);
+      (void)mergeSettings(options);  // 0 only when there is no options group
       delete options;
     }
     // The printer options may have changed whether collation is there.
@@ -249,7 +249,7 @@ int32_t GDeviceSettingsNT::createDevMode(const uint8_t* devmode) {
 int32_t GDeviceSettingsNT::applySettings(GAttributeComposite* settings, int32_t) {
   if (!settings) return 0;
   if (auto* sizes = as<GAttributeComposite>(lookUp(settings, kCustomSizes))) sizes->clear();
-  mergeSettings(settings);
+  (void)mergeSettings(settings);  // 0 only when there is no options group
 
   // The stored parts live in the printer's named values and the scratch
   // group only in the user interface: none of them goes into the DEVMODE.
@@ -317,7 +317,8 @@ GAttributeComposite* GDeviceSettingsNT::defaultSettings() {
   if (GOSFactory* factory = GOSFactory::instance()) {
     RWWString base;
     factory->getString(base, this, RWWString(kBaseName), RWWString(kNoQuickSet));
-    if (!(base == RWWString(kNoQuickSet))) applyNamedSettings(base, settings);
+    // A name no entry has leaves the settings as they are: no failure.
+    if (!(base == RWWString(kNoQuickSet))) (void)applyNamedSettings(base, settings);
   }
   formsToCustomSizes(settings);
   return settings;
@@ -325,7 +326,7 @@ GAttributeComposite* GDeviceSettingsNT::defaultSettings() {
 
 GAttributeComposite* GDeviceSettingsNT::assembleSettings() {
   if (GAttributeComposite* options = loadStoredPart(kPrinterOptions)) {
-    mergeSettings(options);
+    (void)mergeSettings(options);  // 0 only when there is no options group
     delete options;
   }
   GAttributeComposite* settings = devMode_ ? devMode_->restoreSettings() : nullptr;

@@ -372,8 +372,8 @@ TEST(SpoolerProviderTest, WithoutAPrinterAFilePort) {
   ASSERT_NE(dynamic_cast<GFileOutputPort*>(port), nullptr);
   ASSERT_EQ(port->startJob(RWWString("j"), 0), 0);
   uint32_t written = 0;
-  port->write("ok", 2, written);
-  port->endJob();
+  EXPECT_EQ(port->write("ok", 2, written), 0);
+  EXPECT_EQ(port->endJob(), 0);
   delete port;
   EXPECT_EQ(fileContents(dir.file("spool.prn")), "ok");
 }

@@ -25,8 +25,11 @@
 #include "graphics/brush.h"
 #include "graphics/clip.h"
 #include "graphics/colrend.h"
+#include "graphics/dither.h"
 #include "graphics/paint.h"
 #include "graphics/pen.h"
+#include "graphics/rowenc.h"
+#include "graphics/rowstage.h"
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
 #include "journal/periph.h"
@@ -239,6 +242,57 @@ void clipRasters(MPersistentObject* object, int depth = 0) {
   while (children->advance()) clipRasters(children->current(), depth + 1);
 }
 
+// The first dither matrix of the graph, or null.
+const GDitherMatrix* findMatrix(MPersistentObject* object, int depth = 0) {
+  if (!object || depth > 64) return nullptr;
+  if (auto* matrix = dynamic_cast<GDitherMatrix*>(object)) return matrix;
+  std::unique_ptr<GChildIterator> children(object->createIterator());
+  if (!children) return nullptr;
+  while (children->advance())
+    if (const GDitherMatrix* found = findMatrix(children->current(), depth + 1)) return found;
+  return nullptr;
+}
+
+// Every restored raster command's image pulled through a pipeline of each
+// mode with each encoder, under the graph's clip and matrix when it has
+// them, a few rows each as a generator pulls them.
+void pipeRasters(MPersistentObject* object, const GClipAttribute* clip, const GDitherMatrix* matrix, int depth = 0) {
+  if (!object || depth > 64) return;
+  if (auto* raster = dynamic_cast<GRasterGraphic*>(object)) {
+    for (uint32_t mode = 0; mode <= 2; ++mode)
+      for (int encoder = 0; encoder < 4; ++encoder) {
+        GRect destination = raster->destinationRect();
+        GRasterJob job;
+        job.source = raster->sourceRect();
+        job.destination = &destination;
+        job.clip = clip;
+        job.bitmap = raster->bitmap();
+        job.kind = mode == 0 ? 3 : 0;
+        job.mode = mode;
+        job.dither = matrix;
+        job.forceResample = encoder % 2;
+        switch (encoder) {
+          case 0: job.lastStage.reset(new GUnencodedRowStage(4)); break;
+          case 1: job.lastStage.reset(new GPackBitsRowEncoder(2, 1)); break;
+          case 2: job.lastStage.reset(new GDeltaRowEncoder(1, 1)); break;
+          default: job.lastStage.reset(new GAdaptiveRowEncoder(8)); break;
+        }
+        GRasterPipeline pipeline(std::move(job));
+        std::vector<unsigned char> buffer(std::max<uint32_t>(pipeline.maxRowBytes(), 1));
+        for (int row = 0; row < 6; ++row) {
+          uint32_t index = 0, length = 0;
+          uint8_t repeat = 0, covered = 0;
+          if (pipeline.processRow(buffer.data(), index, length, repeat, covered) != 0) break;  // an unframeable row ends the image
+          if (length > buffer.size()) std::abort();  // past the room the pipeline asked for
+          if (row == 2) pipeline.skipRows(3);
+        }
+      }
+  }
+  std::unique_ptr<GChildIterator> children(object->createIterator());
+  if (!children) return;
+  while (children->advance()) pipeRasters(children->current(), clip, matrix, depth + 1);
+}
+
 }  // namespace
 
 void exerciseGraph(RWCollectable* root) {
@@ -255,6 +309,7 @@ void exerciseGraph(RWCollectable* root) {
     measure(p);
     readBitmaps(p);
     clipRasters(p);
+    pipeRasters(p, dynamic_cast<const GClipAttribute*>(p->findByKind(ClassId::GClipAttribute)), findMatrix(p));
     readDrawingState(p);
     process(p);
   }

@@ -507,8 +507,9 @@ void addRasterPaints(MPersistentComposite* root) {
 
 // Raster and scan-line commands as a page holds them: a raster graphic and
 // a pre-scaled one sharing one image under a rectangle clip, the second
-// image of the first the same; a block of scan lines; and the
-// colour-matching filter that gives them their selectors.
+// image of the first the same; a block of scan lines; the colour-matching
+// filter that gives them their selectors; and a dither matrix for the
+// images dithered on the host.
 void addRasterCommands(MPersistentComposite* root) {
   const GBitmap image = ownedBitmap(described(GRect(0, 0, 4, 2), 8), std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
   GGraphicBundle* clipped = new GGraphicBundle;
@@ -524,6 +525,8 @@ void addRasterCommands(MPersistentComposite* root) {
   page->takeOwnership();
   root->insert(page);
   root->insert(new GChromafitFilter("Colour matching", nullptr, nullptr, 0, 1));
+  static const unsigned char thresholds[] = {32, 160, 224, 96, 64, 192};
+  root->insert(new GDitherMatrix(3, 2, thresholds, 300));
 }
 
 MPersistentObject* raster() {

@@ -1,13 +1,7 @@
 #include "core/colormatch.h"
 
+#include "core/attrids.h"
 #include "core/perclass.h"
-
-namespace {
-
-// The preset for transparencies starts from colour maps of its own.
-constexpr uint32_t kTransparencyPreset = 227;
-
-}  // namespace
 
 G_DEFINE_PERSISTENT(GChromafitAttribute, GAttribute)
 
@@ -15,7 +9,7 @@ GChromafitAttribute::GChromafitAttribute() : GChromafitAttribute(0) {}
 
 GChromafitAttribute::GChromafitAttribute(const uint32_t& id)
     : GAttribute(id), colorMap_{15, 21, 31}, halftone_{40, 50, 62} {
-  if (id == kTransparencyPreset) {
+  if (id == AttrId::TransparencyPreset) {
     colorMap_[0] = 16;
     colorMap_[1] = 22;
     colorMap_[2] = 32;

@@ -4,6 +4,7 @@
 
 #include "core/perclass.h"
 #include "core/valattr.h"
+#include "device/setread.h"
 
 G_DEFINE_PERSISTENT(GCustomMediaSize, GAttribute)
 
@@ -43,11 +44,6 @@ GMediaSize inDots(const GMediaSize& tenThousandths, int16_t xResolution, int16_t
 // The 16-bit value attribute the settings hold under the id, else null.
 const GValueAttribute* valueIn(const MPersistentObject* settings, uint32_t id) {
   return settings ? dynamic_cast<const GValueAttribute*>(settings->findById(id)) : nullptr;
-}
-
-int16_t valueOr0(const MPersistentObject* settings, uint32_t id) {
-  const GValueAttribute* value = valueIn(settings, id);
-  return value ? value->value() : 0;
 }
 
 // What is left of a length in ten-thousandths of an inch once both margins
@@ -158,11 +154,11 @@ void GCustomMediaSize::setUnits(int32_t units) {
 
 std::unique_ptr<GMedia> makeMedia(const GCustomMediaSize& size, const MPersistentObject* marginSettings,
                                   int16_t xResolution, int16_t yResolution, int32_t orientation) {
-  const MPersistentObject* margins = marginSettings ? marginSettings->findById(kAttrMarginGroup) : nullptr;
-  const int16_t left = valueOr0(margins, kAttrLeftMargin);
-  const int16_t top = valueOr0(margins, kAttrTopMargin);
-  const int16_t right = valueOr0(margins, kAttrRightMargin);
-  const int16_t bottom = valueOr0(margins, kAttrBottomMargin);
+  const MPersistentObject* margins = marginSettings ? marginSettings->findById(AttrId::MarginGroup) : nullptr;
+  const int16_t left = SettingRead::valueOr0(margins, AttrId::LeftMargin);
+  const int16_t top = SettingRead::valueOr0(margins, AttrId::TopMargin);
+  const int16_t right = SettingRead::valueOr0(margins, AttrId::RightMargin);
+  const int16_t bottom = SettingRead::valueOr0(margins, AttrId::BottomMargin);
   const bool across = orientation == 90 || orientation == 270;
 
   GMediaSize sheet = size.sizeInDots(xResolution, yResolution);
@@ -183,7 +179,7 @@ std::unique_ptr<GMedia> makeMedia(const GCustomMediaSize& size, const MPersisten
   };
   try {
     return std::make_unique<GMedia>(size.name().data(), point(sheet), point(extent), point(origin), orientation,
-                                    size.mediaId(), xResolution, yResolution, kAttrMediaEntry);
+                                    size.mediaId(), xResolution, yResolution, AttrId::MediaEntry);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -191,17 +187,17 @@ std::unique_ptr<GMedia> makeMedia(const GCustomMediaSize& size, const MPersisten
 
 std::unique_ptr<GMedia> makeMediaForJob(const GCustomMediaSize& size, const MPersistentObject* jobSettings,
                                         const MPersistentObject* marginSettings) {
-  const MPersistentObject* group = jobSettings ? jobSettings->findById(kAttrResolutionGroup) : nullptr;
-  const GValueAttribute* x = valueIn(group, kAttrResolution);
-  const GValueAttribute* y = valueIn(group, kAttrVerticalResolution);
+  const MPersistentObject* group = jobSettings ? jobSettings->findById(AttrId::ResolutionGroup) : nullptr;
+  const GValueAttribute* x = valueIn(group, AttrId::Resolution);
+  const GValueAttribute* y = valueIn(group, AttrId::VerticalResolution);
   // No resolution, no size in dots: the answer of a failure, which callers
   // handle for memory already.
   if (!x || !y) return nullptr;
-  return makeMedia(size, marginSettings, x->value(), y->value(), valueOr0(jobSettings, kAttrOrientation));
+  return makeMedia(size, marginSettings, x->value(), y->value(), SettingRead::valueOr0(jobSettings, AttrId::OrientationAngle));
 }
 
 std::unique_ptr<GMedia> makeMediaFromSettings(const GCustomMediaSize& size, const MPersistentObject* settings,
                                               const MPersistentObject* marginSettings, int16_t xResolution,
                                               int16_t yResolution) {
-  return makeMedia(size, marginSettings, xResolution, yResolution, valueOr0(settings, kAttrOrientation));
+  return makeMedia(size, marginSettings, xResolution, yResolution, SettingRead::valueOr0(settings, AttrId::OrientationAngle));
 }

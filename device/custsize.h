@@ -20,23 +20,10 @@
 #include <memory>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "device/media.h"
 #include "rw/cstring.h"
-
-// Settings the media-building functions read, each a 16-bit value
-// attribute: the resolution group and its two resolutions, the orientation
-// in degrees, and the margin group with its margins in ten-thousandths of
-// an inch.
-constexpr uint32_t kAttrResolutionGroup = 249;
-constexpr uint32_t kAttrResolution = 323;
-constexpr uint32_t kAttrVerticalResolution = 324;
-constexpr uint32_t kAttrOrientation = 265;
-constexpr uint32_t kAttrMarginGroup = 331;
-constexpr uint32_t kAttrLeftMargin = 332;
-constexpr uint32_t kAttrTopMargin = 333;
-constexpr uint32_t kAttrRightMargin = 334;
-constexpr uint32_t kAttrBottomMargin = 335;
 
 enum GMediaUnits : int32_t {
   kHundredthsOfAnInch = 0,

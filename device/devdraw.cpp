@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/attrids.h"
 #include "device/device.h"
 #include "device/sinks.h"
 #include "graphics/clip.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr uint32_t kPassThroughMark = 601;
 // A pass-through command's length is 16-bit and a sink's downstream length
 // signed 16-bit: longer data goes as several commands of at most this.
 constexpr int32_t kLongestPassThrough = 32767;
@@ -132,13 +132,13 @@ int32_t GDevice::clipToPath(int32_t mode, int32_t kind) {
   }
   if (!currentPath_) {
     clipPath_.reset();
-    bundle->setClip(new GClipToPage(kAttrClip));
+    bundle->setClip(new GClipToPage(AttrId::Clip));
     pathWords_[1] = 0;
     return 1;
   }
   const int32_t region = kind == 2 ? 0 : 1;
   const int32_t fillRule = kind == 2 && mode != 1 ? 1 : 0;
-  clipPath_.reset(new GClipToPath(copyOf(*currentPath_), region, fillRule, kAttrClip));
+  clipPath_.reset(new GClipToPath(copyOf(*currentPath_), region, fillRule, AttrId::Clip));
   bundle->setClip(new GClipToPath(*clipPath_));
   pathWords_[1] = 0;
   currentPath_.reset();
@@ -155,7 +155,7 @@ void GDevice::restoreDrawingState() {
   GGraphicBundle* bundle = currentBundle();
   if (savedStates_.empty()) {
     clipPath_.reset();
-    bundle->setClip(new GClipToPage(kAttrClip));
+    bundle->setClip(new GClipToPage(AttrId::Clip));
     pathWords_[1] = 0;
     return;
   }
@@ -171,7 +171,7 @@ void GDevice::restoreDrawingState() {
   if (clipPath_)
     bundle->setClip(new GClipToPath(*clipPath_));
   else
-    bundle->setClip(new GClipToPage(kAttrClip));
+    bundle->setClip(new GClipToPage(AttrId::Clip));
   pathWords_[1] = 0;
 }
 
@@ -198,7 +198,7 @@ GStatus GDevice::makePassThrough(const uint8_t* data, int32_t length, RWClassID 
     auto* command = new GPassThroughCommand(data ? data + offset : nullptr, static_cast<uint16_t>(piece), target);
     if (withAttribute) {
       auto* bundle = new GGraphicBundle;
-      bundle->insert(new GValueAttribute(1, kPassThroughMark));
+      bundle->insert(new GValueAttribute(1, AttrId::PassThrough));
       command->setAttribute(bundle);
     }
     // The gate lets everything through until the marked command passes;

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/osfactry.h"
 #include "core/state.h"
 #include "core/valattr.h"
 #include "device/capabil.h"
 #include "device/config.h"
-#include "device/custsize.h"
 #include "device/media.h"
 #include "device/pericomp.h"
 #include "device/setread.h"
@@ -22,7 +22,6 @@
 #include "journal/ctlcmds.h"
 #include "journal/path.h"
 
-using namespace DeviceId;
 using namespace SettingRead;
 
 namespace {
@@ -30,47 +29,15 @@ namespace {
 constexpr GStatus kNoDocumentPending = 403;
 constexpr uint32_t kErrorState = 3;
 constexpr uint32_t kNoPage = 0x8000;
-constexpr int16_t kFirstCustomId = 16384;
-constexpr int16_t kLastCustomId = 17383;
-// The job options and capability sets beginJob reads.
-constexpr uint32_t kOption293 = 293;
-constexpr uint32_t kOption585 = 585;
-constexpr uint32_t kPostScript570 = 570;
-constexpr uint32_t kPostScript571 = 571;
-constexpr uint32_t kRenderingMode = 255;
-constexpr uint32_t kOption296 = 296;
-constexpr uint32_t kSetting279 = 279;
-constexpr uint32_t kSetting279Group = 329;
-constexpr uint32_t kSetting266 = 266;
-constexpr uint32_t kCaps113 = 113;
-constexpr uint32_t kCaps120 = 120;
-constexpr uint32_t kCaps135 = 135;
-constexpr uint32_t kCaps136 = 136;
-constexpr uint32_t kCaps565 = 565;
 // What makeDocumentState copies or resolves.
-constexpr uint32_t kFitToSize = 270;
-constexpr uint32_t kFitMediaId = 272;
-constexpr uint32_t kFitMedia = 273;
-constexpr uint32_t kSheetMediaId = 280;
-constexpr uint32_t kSheetMedia = 281;
-constexpr uint32_t kJobCopies[] = {293, 296, 297};
-constexpr uint32_t kOption295 = 295;
-constexpr uint32_t kWith295[] = {304, 295, 208, 227};
-constexpr uint32_t kLateOptions[] = {910, 911};
-constexpr uint32_t kPostScriptOptions[] = {582, 584, 583, 570, 571, 605, 608};
-
-bool valueIs(const MPersistentObject* within, uint32_t id, int16_t wanted) {
-  int16_t value = 0;
-  return readValue(within, id, value) && value == wanted;
-}
-
-// Puts a value attribute in place of whatever the composite held under the
-// id.
-void putValue(MPersistentObject* into, uint32_t id, int16_t value) {
-  if (!into) return;
-  delete into->removeById(id);
-  into->insert(new GValueAttribute(value, id));
-}
+constexpr uint32_t kCopiedOptions[] = {AttrId::AlternateTextCaps, AttrId::PrintInGray, AttrId::Compression};
+constexpr uint32_t kChromafitOptions[] = {AttrId::ChromafitSelector, AttrId::Chromafit, AttrId::ChromafitAlternate,
+                                 AttrId::TransparencyPreset};
+constexpr uint32_t kLateOptions[] = {AttrId::DitherSelector1, AttrId::DitherSelector2};
+constexpr uint32_t kPostScriptOptions[] = {AttrId::PsPrinterScreen,    AttrId::PsScreenAngle,
+                                           AttrId::PsScreenFrequency,  AttrId::PsTrueTypeMode,
+                                           AttrId::PsDeviceFontSource, AttrId::PsColorRenderingChoice,
+                                           AttrId::PsSpotChoice};
 
 // Inserts a deep copy of the member with the id, when there is one.
 void copyMember(const MPersistentObject* from, uint32_t id, MPersistentObject& into) {
@@ -91,14 +58,6 @@ const GCapabilities* capabilitySet(const MPersistentObject* sets, uint32_t id) {
 
 bool contains(const GCapabilities* set, uint32_t number) { return set && set->contains(number); }
 
-// The entry with the same name, media id, resolutions, code and texts, and
-// the geometry given.
-GMedia* rebuilt(const GMedia& media, const GPoint& size, const GPoint& extent, const GPoint& origin,
-                int32_t orientation, uint32_t id) {
-  return new GMedia(media.name().data(), size, extent, origin, orientation, media.mediaId(), media.xResolution(),
-                    media.yResolution(), id, media.code(), media.text().data(), media.mediaTypeName().data());
-}
-
 // Releases a command offered to a stage or a check, deleting it unless a
 // counted holder shares it.
 void dispose(GCommand* command) { GCommandPtr release(command); }
@@ -116,7 +75,7 @@ GDevice::GDevice()
       state_(0),
       pageStarted_(0),
       pagePending_(0),
-      jobValue600_(0),
+      psPassThroughMode_(0),
       reserved_(0),
       gate_(new GForwardingSink),
       pageCount_(0),
@@ -128,15 +87,15 @@ GDevice::GDevice()
       cap_(0),
       join_(1),
       miterLimit_(10.0f),
-      option293_(0),
-      option585_(0),
+      alternateTextCaps_(0),
+      twoColor_(0),
       renderingMode_(1),
-      postScriptOption570_(0xFFFF),
-      postScriptOption571_(0),
+      psTrueTypeMode_(0xFFFF),
+      psDeviceFontSource_(0),
       pathDepth_(0),
-      capabilityFlag113_(0),
+      clipCapability_(0),
       capabilityFlag120_(0),
-      settingFlag279_(0),
+      prefersClipPaths_(0),
       pathWords_{0, 0},
       graphicStateWord_(1),
       savedStateWord_(0),
@@ -147,10 +106,10 @@ GDevice::GDevice()
       scaleY_(1.0f),
       scaled_(0),
       scaledPage_(0),
-      setting296_(0),
+      colorMode_(0),
       generatorClass_(ClassId::GPDLGenerator),
-      pageWord_(kNoPage),
-      capabilityFlag565_(0),
+      processingFlags_(kNoPage),
+      passThroughAllowed_(0),
       postScript_(0),
       aborted_(0) {
   if (GOSFactory* factory = GOSFactory::instance()) fontMetrics_.reset(factory->createFontMetrics(this));
@@ -192,14 +151,14 @@ int32_t GDevice::renderingModeTest(int32_t plane) const {
 // ---- the job ----------------------------------------------------------------------
 
 int32_t GDevice::beginJob() {
-  GAttributeComposite* options = settingsGroup(kJobOptions);
+  GAttributeComposite* options = settingsGroup(AttrId::JobOptions);
   GConfiguration* config = printerConfig();
-  const MPersistentObject* sets = lookUp(config, kCapabilitySets);
+  const MPersistentObject* sets = lookUp(config, AttrId::CapabilitySets);
   const uint32_t bits = flags();
   const auto bit = [bits](int n) { return (bits >> n) & 1u; };
 
   state_ = 0;
-  jobValue600_ = 0;
+  psPassThroughMode_ = 0;
   reserved_ = 0;
   documentPending_ = 0;
   documentStarted_ = 0;
@@ -208,81 +167,81 @@ int32_t GDevice::beginJob() {
   join_ = defaultJoin_;
   miterLimit_ = defaultMiterLimit_;
 
-  option293_ = valueIs(options, kOption293, 1) ? 1 : 0;
-  option585_ = valueIs(options, kOption585, 1) ? 1 : 0;
+  alternateTextCaps_ = valueIs(options, AttrId::AlternateTextCaps, 1) ? 1 : 0;
+  twoColor_ = valueIs(options, AttrId::TwoColor, 1) ? 1 : 0;
 
   GPeripheral* generator = pdlGenerator();
   generatorClass_ = generator ? generator->isA() : ClassId::GPDLGenerator;
   postScript_ = generator && generator->isKindOf(ClassId::GPostScript) ? 1 : 0;
   const bool cheetah = generator && generator->isKindOf(ClassId::GCheetah);
-  pageWord_ = kNoPage;
-  const GCapabilities* caps565 = capabilitySet(sets, kCaps565);
-  capabilityFlag565_ = caps565 && !caps565->contains(0) ? 1 : 0;
+  processingFlags_ = kNoPage;
+  const GCapabilities* caps565 = capabilitySet(sets, AttrId::PassThroughCapabilities);
+  passThroughAllowed_ = caps565 && !caps565->contains(0) ? 1 : 0;
 
-  postScriptOption570_ = 0xFFFF;
-  postScriptOption571_ = 0;
+  psTrueTypeMode_ = 0xFFFF;
+  psDeviceFontSource_ = 0;
   if (postScript_) {
     int16_t value = 0;
-    if (readValue(options, kPostScript570, value)) {
-      option293_ = 0;
-      postScriptOption570_ = 2;
+    if (readValue(options, AttrId::PsTrueTypeMode, value)) {
+      alternateTextCaps_ = 0;
+      psTrueTypeMode_ = 2;
       if (value == 0) {
-        postScriptOption570_ = 0;
+        psTrueTypeMode_ = 0;
       } else if (value == 1) {
-        postScriptOption570_ = 1;
-        option293_ = 1;
+        psTrueTypeMode_ = 1;
+        alternateTextCaps_ = 1;
       } else if (value == 2) {
-        postScriptOption570_ = 2;
+        psTrueTypeMode_ = 2;
       }
     }
-    if (readValue(options, kPostScript571, value) && value >= 0 && value <= 2)
-      postScriptOption571_ = static_cast<uint16_t>(value);
+    if (readValue(options, AttrId::PsDeviceFontSource, value) && value >= 0 && value <= 2)
+      psDeviceFontSource_ = static_cast<uint16_t>(value);
   }
 
   int16_t mode = 0;
-  readValue(options, kRenderingMode, mode);
+  readValue(options, AttrId::RenderingMode, mode);
   if (mode == 3 || mode == 2 || mode == 1)
     renderingMode_ = static_cast<uint16_t>(mode);
   else
     renderingMode_ = bit(21) ? 3 : bit(22) ? 2 : 1;
-  const GCapabilities* caps136 = capabilitySet(sets, kCaps136);
+  const GCapabilities* caps136 = capabilitySet(sets, AttrId::CapabilitySet136);
   if (renderingMode_ != 3 && bit(26) && caps136 && !caps136->contains(1)) renderingMode_ = 3;
   if (renderingMode_ != 3 && bit(27) && caps136 && !caps136->contains(2)) renderingMode_ = 3;
 
-  if (const GCapabilities* caps135 = capabilitySet(sets, kCaps135)) {
+  if (const GCapabilities* caps135 = capabilitySet(sets, AttrId::CapabilitySet135)) {
     const bool noScaling = renderingMode_ == 1 ? caps135->contains(1) : caps135->contains(4);
     GPeripheralComposite* root = configuration();
     pageScaling_ = noScaling ? 0 : (root && root->isReady() ? 1 : 0);
   }
 
   int16_t value296 = 0;
-  if (readValue(options, kOption296, value296)) setting296_ = value296 == 0 ? 1 : value296 == 3 ? 2 : 0;
+  if (readValue(options, AttrId::PrintInGray, value296)) colorMode_ = value296 == 0 ? 1 : value296 == 3 ? 2 : 0;
 
-  capabilityFlag113_ = 0;
+  clipCapability_ = 0;
   capabilityFlag120_ = 0;
   if (sets) {
-    capabilityFlag113_ = contains(capabilitySet(sets, kCaps113), 1) ? 1 : 0;
-    if (contains(capabilitySet(sets, kCaps120), 9)) {
-      if (renderingModeTest(0) == 0 && !(bit(23) && capabilityFlag113_ == 0))
+    clipCapability_ = contains(capabilitySet(sets, AttrId::CapabilitySet113), 1) ? 1 : 0;
+    if (contains(capabilitySet(sets, AttrId::CapabilitySet120), 9)) {
+      if (renderingModeTest(0) == 0 && !(bit(23) && clipCapability_ == 0))
         capabilityFlag120_ = 1;
       else
-        capabilityFlag113_ = 0;
+        clipCapability_ = 0;
     } else {
-      capabilityFlag113_ = 0;
+      clipCapability_ = 0;
     }
   }
   if (cheetah && bit(3)) {
-    capabilityFlag113_ = 0;
+    clipCapability_ = 0;
     capabilityFlag120_ = 0;
   }
 
-  settingFlag279_ = 0;
+  prefersClipPaths_ = 0;
   if (postScript_ && bit(17)) {
     int16_t value = 0;
-    const bool set279 = readValue(options, kSetting279, value) && value != 0;
+    const bool set279 = readValue(options, AttrId::Booklet, value) && value != 0;
     int16_t value266 = 0;
-    const bool set266 = readValue(lookUp(jobSettings(), kSetting279Group), kSetting266, value266) && value266 != 0;
-    settingFlag279_ = set279 || set266 ? 1 : 0;
+    const bool set266 = readValue(lookUp(jobSettings(), AttrId::NupGroup), AttrId::PagesPerSheet, value266) && value266 != 0;
+    prefersClipPaths_ = set279 || set266 ? 1 : 0;
   }
 
   cachedDocumentState_.reset();
@@ -294,7 +253,7 @@ int32_t GDevice::beginJob() {
 }
 
 void GDevice::applyDeviceState(GState& state, GAttributeComposite* jobOptions, bool pageState) {
-  MPersistentObject* selection = state.removeById(kMediaSelection);
+  MPersistentObject* selection = state.removeById(AttrId::Paper);
   if (!selection) return;
   GMedia* media = nullptr;
   if (auto* value = as<GValueAttribute>(selection)) media = mediaForId(value->value());
@@ -302,8 +261,8 @@ void GDevice::applyDeviceState(GState& state, GAttributeComposite* jobOptions, b
     state.insert(selection);
     return;
   }
-  media->setId(kMedia);
-  const uint32_t nameId = pageCount_ < 2 || firstPageMediaForAll_ == 1 ? kFirstMediaTypeName : kLaterMediaTypeName;
+  media->setId(AttrId::Media);
+  const uint32_t nameId = pageCount_ < 2 || firstPageMediaForAll_ == 1 ? AttrId::MediaTypeName : AttrId::LaterMediaTypeName;
   if (const auto* name = dynamic_cast<const GStringAttribute*>(lookUp(jobOptions, nameId)))
     media->setMediaTypeName(name->value().data());
   if (pageState && pageCount_ != 0) {
@@ -316,51 +275,51 @@ void GDevice::applyDeviceState(GState& state, GAttributeComposite* jobOptions, b
 }
 
 GState* GDevice::makeDocumentState() {
-  GAttributeComposite* options = settingsGroup(kJobOptions);
-  GAttributeComposite* document = settingsGroup(kDocumentGroup);
-  // The device's distribution only moves values between groups: it answers 0.
-  (void)distributeCopies(options, document, settingsGroup(kPageGroup), settingsGroup(kPrinterOptions));
+  GAttributeComposite* options = settingsGroup(AttrId::JobOptions);
+  GAttributeComposite* document = settingsGroup(AttrId::DocumentSettings);
+  // The device\'s distribution only moves values between groups: it answers 0.
+  (void)distributeCopies(options, document, settingsGroup(AttrId::PageSettings), settingsGroup(AttrId::PrinterOptions));
 
   GState* state = stateCopyOf(document);
-  copyMember(jobSettings(), kExtendPrintArea, *state);
+  copyMember(jobSettings(), AttrId::ExtendedPrintArea, *state);
   applyDeviceState(*state, options, false);
 
-  if (valueIs(state, kFitToSize, 1)) {
-    MPersistentObject* id = state->removeById(kFitMediaId);
+  if (valueIs(state, AttrId::FitToMedia, 1)) {
+    MPersistentObject* id = state->removeById(AttrId::FitMediaId);
     GMedia* media = nullptr;
     if (auto* value = as<GValueAttribute>(id)) media = mediaForId(value->value());
     if (media) {
-      media->setId(kFitMedia);
+      media->setId(AttrId::FitMedia);
       state->insert(media);
     } else {
-      putValue(state, kFitToSize, 0);
+      replaceValue(state, AttrId::FitToMedia, 0);
     }
     delete id;
   }
   int16_t sheet = 0;
-  if (readValue(state, kSetting279, sheet) && (sheet == 1 || sheet == 2)) {
-    MPersistentObject* id = state->removeById(kSheetMediaId);
+  if (readValue(state, AttrId::Booklet, sheet) && (sheet == 1 || sheet == 2)) {
+    MPersistentObject* id = state->removeById(AttrId::BookletMediaId);
     GMedia* media = nullptr;
     if (auto* value = as<GValueAttribute>(id)) media = mediaForId(value->value());
-    if (media && settingFlag279_ == 0) {
-      media->setId(kSheetMedia);
+    if (media && prefersClipPaths_ == 0) {
+      media->setId(AttrId::BookletMedia);
       state->insert(media);
     } else {
       delete media;
-      putValue(state, kSetting279, 0);
+      replaceValue(state, AttrId::Booklet, 0);
     }
     delete id;
   }
 
-  for (uint32_t id : kJobCopies) copyMember(options, id, *state);
-  if (lookUp(options, kOption295))
-    for (uint32_t id : kWith295) copyMember(options, id, *state);
+  for (uint32_t id : kCopiedOptions) copyMember(options, id, *state);
+  if (lookUp(options, AttrId::Chromafit))
+    for (uint32_t id : kChromafitOptions) copyMember(options, id, *state);
   for (uint32_t id : kLateOptions) copyMember(options, id, *state);
   if (postScript_)
     for (uint32_t id : kPostScriptOptions) copyMember(options, id, *state);
 
   state->insert(watermarkSettings());
-  state->insert(new GValueAttribute(static_cast<int16_t>(jobValue600_), kJobValue600));
+  state->insert(new GValueAttribute(static_cast<int16_t>(psPassThroughMode_), AttrId::PsPassThroughMode));
   return state;
 }
 
@@ -375,21 +334,21 @@ GDocumentEnd* GDevice::makeDocumentEnd() { return new GDocumentEnd(0); }
 
 GPageStart* GDevice::makePageStart() {
   ++pageCount_;
-  GAttributeComposite* options = settingsGroup(kJobOptions);
-  GAttributeComposite* document = settingsGroup(kDocumentGroup);
-  GState* state = stateCopyOf(settingsGroup(kPageGroup));
-  copyMember(document, kOrientation, *state);
-  copyMember(document, kMediaSelection, *state);
-  copyMember(document, kResolutionGroup, *state);
+  GAttributeComposite* options = settingsGroup(AttrId::JobOptions);
+  GAttributeComposite* document = settingsGroup(AttrId::DocumentSettings);
+  GState* state = stateCopyOf(settingsGroup(AttrId::PageSettings));
+  copyMember(document, AttrId::OrientationAngle, *state);
+  copyMember(document, AttrId::Paper, *state);
+  copyMember(document, AttrId::ResolutionGroup, *state);
 
-  if (pageCount_ > 1 && valueIs(options, kLaterPapersDiffer, 1) && firstPageMediaForAll_ == 0) {
-    if (MPersistentObject* later = lookUp(options, kLaterPaperChoice)) {
+  if (pageCount_ > 1 && valueIs(options, AttrId::LaterPapersDiffer, 1) && firstPageMediaForAll_ == 0) {
+    if (MPersistentObject* later = lookUp(options, AttrId::LaterPaperSource)) {
       MPersistentObject* copy = later->deepCopy();
-      copy->setId(kPaperChoice);
+      copy->setId(AttrId::PaperSource);
       state->insert(copy);
     }
   } else {
-    copyMember(options, kPaperChoice, *state);
+    copyMember(options, AttrId::PaperSource, *state);
   }
   applyDeviceState(*state, options, true);
 
@@ -413,9 +372,9 @@ GPageStart* GDevice::makePageStart() {
 
 GPageEnd* GDevice::makePageEnd() {
   auto* state = new GState;
-  copyMember(settingsGroup(kPageGroup), kPageCopies, *state);
+  copyMember(settingsGroup(AttrId::PageSettings), AttrId::PageCopies, *state);
   if (pageScaling_) scaledPage_ = 0;
-  pageWord_ = kNoPage;
+  processingFlags_ = kNoPage;
   return new GPageEnd(state, 0);
 }
 
@@ -501,30 +460,29 @@ GStatus GDevice::send(GCommand* command) {
 }
 
 int16_t GDevice::setCopies(int16_t requested, int16_t& applied) {
-  GAttributeComposite* options = settingsGroup(kJobOptions);
+  GAttributeComposite* options = settingsGroup(AttrId::JobOptions);
   int16_t previous = 0;
-  readValue(options, kCopies, previous);
+  readValue(options, AttrId::JobCopies, previous);
   int16_t copies = requested < 0 ? 1 : requested;
   GPeripheralComposite* root = configuration();
-  if (const auto* limit = dynamic_cast<const GRangeAttribute*>(lookUp(root ? root->config() : nullptr, kCopiesLimit)))
+  if (const auto* limit = dynamic_cast<const GRangeAttribute*>(lookUp(root ? root->config() : nullptr, AttrId::CopiesRange)))
     copies = std::min(copies, limit->maximum());
   applied = copies;
-  putValue(options, kCopies, copies);
-  // The device's distribution only moves values between groups: it answers 0.
-  (void)distributeCopies(options, settingsGroup(kDocumentGroup), settingsGroup(kPageGroup),
-                         settingsGroup(kPrinterOptions));
+  replaceValue(options, AttrId::JobCopies, copies);
+  // The device\'s distribution only moves values between groups: it answers 0.
+  (void)distributeCopies(options, settingsGroup(AttrId::DocumentSettings), settingsGroup(AttrId::PageSettings), settingsGroup(AttrId::PrinterOptions));
   return previous;
 }
 
 GStatus GDevice::distributeCopies(GAttributeComposite* jobOptions, GAttributeComposite* document,
                                   GAttributeComposite* page, GAttributeComposite* printerOptions) {
   int16_t copies = 1;
-  if (!readValue(jobOptions, kCopies, copies)) return 0;
-  putValue(document, kCopies, copies);
-  const bool inDocument = valueIs(printerOptions, kCollate, 1) &&
-                          (valueIs(jobOptions, kCopiesInDocument, 1) || valueIs(printerOptions, kPrinterCollates, 1));
-  putValue(document, kDocumentCopies, inDocument ? copies : 1);
-  putValue(page, kPageCopies, inDocument ? 1 : copies);
+  if (!readValue(jobOptions, AttrId::JobCopies, copies)) return 0;
+  replaceValue(document, AttrId::JobCopies, copies);
+  const bool inDocument = valueIs(printerOptions, AttrId::CollationOption, 1) &&
+                          (valueIs(jobOptions, AttrId::Collate, 1) || valueIs(printerOptions, AttrId::PrinterCollates, 1));
+  replaceValue(document, AttrId::Copies, inDocument ? copies : 1);
+  replaceValue(page, AttrId::PageCopies, inDocument ? 1 : copies);
   return 0;
 }
 
@@ -539,121 +497,38 @@ GStatus GDevice::ensurePageScale() {
 
 GAttributeComposite* GDevice::watermarkSettings() {
   if (GAttributeComposite* found = findWatermark()) {
-    found->setId(kWatermark);
+    found->setId(AttrId::WatermarkGroup);
     return found;
   }
-  auto* none = new GAttributeComposite(kWatermark);
-  none->insert(new GValueAttribute(2, kWatermarkChoice));
+  auto* none = new GAttributeComposite(AttrId::WatermarkGroup);
+  none->insert(new GValueAttribute(2, AttrId::WatermarkChoice));
   return none;
 }
 
 GAttributeComposite* GDevice::findWatermark() {
-  const MPersistentObject* chosen = lookUp(settingsGroup(kJobOptions), kWatermark);
+  const MPersistentObject* chosen = lookUp(settingsGroup(AttrId::JobOptions), AttrId::WatermarkGroup);
   if (!dynamic_cast<const GAttributeComposite*>(chosen)) return nullptr;
   int16_t choice = 0;
-  if (!readValue(chosen, kWatermarkChoice, choice) || choice == 2) return nullptr;
-  if (!valueIs(chosen, kWatermarkOption, 0)) return nullptr;
-  const auto* name = dynamic_cast<const GStringAttribute*>(lookUp(chosen, kWatermarkName));
+  if (!readValue(chosen, AttrId::WatermarkChoice, choice) || choice == 2) return nullptr;
+  if (!valueIs(chosen, AttrId::WatermarkOption, 0)) return nullptr;
+  const auto* name = dynamic_cast<const GStringAttribute*>(lookUp(chosen, AttrId::WatermarkName));
   if (!name || name->value().length() == 0) return nullptr;
 
-  auto* list = as<GAttributeComposite>(lookUp(settingsGroup(kWatermarkDefinitions), kWatermarkList));
+  auto* list = as<GAttributeComposite>(lookUp(settingsGroup(AttrId::WatermarkDefinitions), AttrId::WatermarkList));
   if (!list) return nullptr;
   const std::unique_ptr<GChildIterator> it(list->createIterator());
   while (it && it->advance()) {
     MPersistentObject* entry = it->current();
     if (!dynamic_cast<GAttributeComposite*>(entry)) continue;
-    const auto* entryName = dynamic_cast<const GStringAttribute*>(lookUp(entry, kWatermarkEntryName));
+    const auto* entryName = dynamic_cast<const GStringAttribute*>(lookUp(entry, AttrId::WatermarkEntryName));
     if (!entryName || entryName->value() != name->value()) continue;
     auto* copy = dynamic_cast<GAttributeComposite*>(entry->deepCopy());
     if (!copy) return nullptr;
-    copyMember(chosen, kWatermarkChoice, *copy);
-    copyMember(chosen, kWatermarkOption, *copy);
+    copyMember(chosen, AttrId::WatermarkChoice, *copy);
+    copyMember(chosen, AttrId::WatermarkOption, *copy);
     return copy;
   }
   return nullptr;
-}
-
-// ---- media ------------------------------------------------------------------------
-
-GMedia* GDevice::customMedia(int16_t mediaId, bool forJob, int16_t xResolution, int16_t yResolution,
-                             int32_t orientation) {
-  auto* sizes = as<GAttributeComposite>(lookUp(jobSettings(), kCustomSizes));
-  if (!sizes) return nullptr;
-  const std::unique_ptr<GChildIterator> it(sizes->createIterator());
-  while (it && it->advance()) {
-    const auto* size = dynamic_cast<const GCustomMediaSize*>(it->current());
-    if (!size || size->mediaId() != mediaId) continue;
-    std::unique_ptr<GMedia> media = forJob ? makeMediaForJob(*size, jobSettings(), printerConfig())
-                                           : makeMedia(*size, printerConfig(), xResolution, yResolution, orientation);
-    if (media && forJob) media->setMediaId(kFirstCustomId);
-    return media.release();
-  }
-  return nullptr;
-}
-
-GMedia* GDevice::mediaForId(int16_t mediaId) {
-  if (mediaId >= kFirstCustomId && mediaId <= kLastCustomId) return customMedia(mediaId, true, 0, 0, 0);
-  GAttributeComposite* settings = jobSettings();
-  int16_t orientation = 0;
-  int16_t x = 0;
-  int16_t y = 0;
-  if (!readValue(settings, kOrientation, orientation) || !readValue(settings, kResolution, x) ||
-      !readValue(settings, kVerticalResolution, y))
-    return nullptr;
-  return mediaForIdAt(mediaId, x, y, orientation);
-}
-
-GMedia* GDevice::mediaForIdAt(int16_t mediaId, int16_t xResolution, int16_t yResolution, int32_t orientation) {
-  if (mediaId >= kFirstCustomId && mediaId <= kLastCustomId)
-    return customMedia(mediaId, false, xResolution, yResolution, orientation);
-  GMediaPool* pool = mediaPool();
-  GMedia* entry = pool ? pool->findByMediaId(mediaId, orientation, xResolution, yResolution) : nullptr;
-  if (!entry) return nullptr;
-  auto* media = new GMedia(*entry);
-  if (valueIs(jobSettings(), kExtendPrintArea, 1)) extendPrintArea(media);
-  return media;
-}
-
-void GDevice::extendPrintArea(GMedia*& media) {
-  if (!media) return;
-  GConfiguration* config = printerConfig();
-  int16_t marginX = 0;
-  int16_t marginY = 0;
-  if (!readValue(config, kMinimalMarginX, marginX) || !readValue(config, kMinimalMarginY, marginY)) return;
-  const int32_t orientation = media->orientation();
-  const bool upright = orientation == 0 || orientation == 180;
-  const int32_t first = upright ? marginX : marginY;
-  const int32_t second = upright ? marginY : marginX;
-  const int32_t x = first * media->xResolution() / 10000;
-  const int32_t y = second * media->yResolution() / 10000;
-  const GPoint& size = media->size();
-  // Margins that meet leave an empty area, not a negative one.
-  const GPoint extent(static_cast<int16_t>(std::max(0, size.x() - 2 * x)),
-                      static_cast<int16_t>(std::max(0, size.y() - 2 * y)));
-  GMedia* extended = rebuilt(*media, size, extent, GPoint(static_cast<int16_t>(x), static_cast<int16_t>(y)),
-                             orientation, kAttrMediaEntry);
-  delete media;
-  media = extended;
-}
-
-void GDevice::setMediaOrientation(GMedia*& media, int32_t angle) {
-  if (!media) return;
-  const int32_t current = ((media->orientation() % 360) + 360) % 360;
-  if (current == angle) return;
-  if (media->mediaId() >= 0 && media->mediaId() <= 0x3FFF) {
-    GMedia* turned = mediaForIdAt(media->mediaId(), media->xResolution(), media->yResolution(), angle);
-    if (turned) {
-      turned->setId(media->id());
-      delete media;
-      media = turned;
-    }
-    return;
-  }
-  const auto swap = [](const GPoint& p) { return GPoint(p.y(), p.x()); };
-  GMedia* turned = rebuilt(*media, swap(media->size()), swap(media->printableExtent()),
-                           swap(media->printableOrigin()), angle, media->id());
-  delete media;
-  media = turned;
 }
 
 // ---- settings ---------------------------------------------------------------------
@@ -661,7 +536,7 @@ void GDevice::setMediaOrientation(GMedia*& media, int32_t angle) {
 GStatus GDevice::resetSettings() {
   GAttributeComposite* settings = jobSettings();
   if (settings) {
-    for (uint32_t id : {kDocumentGroup, kPageGroup, kJobOptions}) delete settings->removeById(id);
+    for (uint32_t id : {AttrId::DocumentSettings, AttrId::PageSettings, AttrId::JobOptions}) delete settings->removeById(id);
     if (GAttributeComposite* fresh = defaultSettings()) {
       settings->merge(fresh);
       delete fresh;
@@ -671,8 +546,8 @@ GStatus GDevice::resetSettings() {
 }
 
 GStatus GDevice::applySettings() {
-  return distributeCopies(settingsGroup(kJobOptions), settingsGroup(kDocumentGroup), settingsGroup(kPageGroup),
-                          settingsGroup(kPrinterOptions));
+  return distributeCopies(settingsGroup(AttrId::JobOptions), settingsGroup(AttrId::DocumentSettings), settingsGroup(AttrId::PageSettings),
+                          settingsGroup(AttrId::PrinterOptions));
 }
 
 // ---- the driver server's calls -----------------------------------------------------
@@ -692,14 +567,14 @@ void GDevice::reset(GPrinterDescription* description) {
   outputName_ = RWWString();
   newFontDatabase();
   pageScaling_ = 0;
-  setting296_ = 0;
+  colorMode_ = 0;
   scaled_ = 0;
   cachedDocumentState_.reset();
 }
 
 void GDevice::releaseResources() {
   state_ = 0;
-  jobValue600_ = 0;
+  psPassThroughMode_ = 0;
   reserved_ = 0;
   discardDrawingState();
   for (GCountedPtr& object : currentObjects_) object = nullptr;

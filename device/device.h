@@ -20,6 +20,10 @@
 // path escapes and the clip made from them; and it makes pass-through
 // commands of raw printer-language bytes.
 //
+// The media geometry (devmedia.cpp): the media entry for a media id, from
+// the printer's pool or the job's custom sizes, with the print area
+// extended or the orientation turned.
+//
 // Settings: groups 362 (document), 363 (page), 364 (job options), 365
 // (printer options), 366 (watermark definitions) and 276 (custom sizes) are
 // children of the driver instance's settings. A group or an attribute that
@@ -37,6 +41,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/attrids.h"
 #include "core/cntdptr.h"
 #include "core/geometry.h"
 #include "core/greal.h"
@@ -60,45 +65,6 @@ class GPageStart;
 class GPathGraphic;
 class GRGBColor;
 class GState;
-
-// The attribute ids the device reads and writes.
-namespace DeviceId {
-constexpr uint32_t kDocumentGroup = 362;
-constexpr uint32_t kPageGroup = 363;
-constexpr uint32_t kJobOptions = 364;
-constexpr uint32_t kPrinterOptions = 365;
-constexpr uint32_t kWatermarkDefinitions = 366;
-constexpr uint32_t kCustomSizes = 276;
-constexpr uint32_t kCopiesLimit = 199;
-constexpr uint32_t kCapabilitySets = 112;
-constexpr uint32_t kCopies = 291;
-constexpr uint32_t kDocumentCopies = 247;
-constexpr uint32_t kPageCopies = 257;
-constexpr uint32_t kCollate = 310;
-constexpr uint32_t kCopiesInDocument = 292;
-constexpr uint32_t kPrinterCollates = 451;
-constexpr uint32_t kJobValue600 = 600;
-constexpr uint32_t kMediaSelection = 260;
-constexpr uint32_t kMedia = 259;
-constexpr uint32_t kPaperChoice = 258;
-constexpr uint32_t kLaterPaperChoice = 263;
-constexpr uint32_t kLaterPapersDiffer = 264;
-constexpr uint32_t kFirstMediaTypeName = 261;
-constexpr uint32_t kLaterMediaTypeName = 262;
-constexpr uint32_t kOrientation = 265;
-constexpr uint32_t kResolutionGroup = 249;
-constexpr uint32_t kResolution = 323;
-constexpr uint32_t kVerticalResolution = 324;
-constexpr uint32_t kExtendPrintArea = 442;
-constexpr uint32_t kMinimalMarginX = 501;
-constexpr uint32_t kMinimalMarginY = 502;
-constexpr uint32_t kWatermark = 379;
-constexpr uint32_t kWatermarkList = 378;
-constexpr uint32_t kWatermarkChoice = 382;
-constexpr uint32_t kWatermarkOption = 381;
-constexpr uint32_t kWatermarkName = 383;
-constexpr uint32_t kWatermarkEntryName = 384;
-}  // namespace DeviceId
 
 class GDevice : public virtual GDriverInstance {
  public:
@@ -185,14 +151,14 @@ class GDevice : public virtual GDriverInstance {
   GFontDatabase* fontDatabase() const { return fontDatabase_.get(); }
   GFontMetrics* fontMetrics() const { return fontMetrics_.get(); }
   GForwardingSink& outputGate() { return *gate_; }
-  uint32_t capabilityFlag113() const { return capabilityFlag113_; }
+  uint32_t clipCapability() const { return clipCapability_; }
   uint32_t capabilityFlag120() const { return capabilityFlag120_; }
-  uint32_t capabilityFlag565() const { return capabilityFlag565_; }
+  uint32_t passThroughAllowed() const { return passThroughAllowed_; }
   int32_t renderingModeTest(int32_t plane) const;
   uint16_t renderingMode() const { return renderingMode_; }
   // A job moved to another platform device takes that device's mode.
   void setRenderingMode(uint16_t mode) { renderingMode_ = mode; }
-  uint32_t settingFlag279() const { return settingFlag279_; }
+  uint32_t prefersClipPaths() const { return prefersClipPaths_; }
   GScaleFactors scaleFactors() const { return GScaleFactors(scaleX_, scaleY_); }
   uint32_t isScaled() const { return scaled_; }
   // Turns the entry to the angle: see device.cpp.
@@ -221,17 +187,17 @@ class GDevice : public virtual GDriverInstance {
   const RWWString& outputName() const { return outputName_; }
   void setDocumentName(const RWWString& name) { documentName_ = name; }
   void setOutputName(const RWWString& name) { outputName_ = name; }
-  uint32_t jobValue600() const { return jobValue600_; }
-  void setJobValue600(uint32_t value) { jobValue600_ = value; }
-  uint32_t option293() const { return option293_; }
-  uint32_t option585() const { return option585_; }
-  uint16_t postScriptOption570() const { return postScriptOption570_; }
-  uint16_t postScriptOption571() const { return postScriptOption571_; }
+  uint32_t psPassThroughMode() const { return psPassThroughMode_; }
+  void setPsPassThroughMode(uint32_t value) { psPassThroughMode_ = value; }
+  uint32_t alternateTextCaps() const { return alternateTextCaps_; }
+  uint32_t twoColor() const { return twoColor_; }
+  uint16_t psTrueTypeMode() const { return psTrueTypeMode_; }
+  uint16_t psDeviceFontSource() const { return psDeviceFontSource_; }
   uint32_t pageScaling() const { return pageScaling_; }
-  uint32_t setting296() const { return setting296_; }
+  uint32_t colorMode() const { return colorMode_; }
   RWClassID generatorClass() const { return generatorClass_; }
   uint32_t isPostScript() const { return postScript_; }
-  uint32_t pageWord() const { return pageWord_; }
+  uint32_t processingFlags() const { return processingFlags_; }
   uint32_t firstPageMediaForAll() const { return firstPageMediaForAll_; }
   void setFirstPageMediaForAll(uint32_t all) { firstPageMediaForAll_ = all; }
 
@@ -314,7 +280,7 @@ class GDevice : public virtual GDriverInstance {
   uint32_t state_;
   uint32_t pageStarted_;
   uint32_t pagePending_;
-  uint32_t jobValue600_;
+  uint32_t psPassThroughMode_;
   uint32_t reserved_;
   std::unique_ptr<GForwardingSink, Deleter> gate_;
   uint32_t pageCount_;
@@ -326,17 +292,17 @@ class GDevice : public virtual GDriverInstance {
   uint32_t cap_;
   uint32_t join_;
   GReal miterLimit_;
-  uint32_t option293_;
-  uint32_t option585_;
+  uint32_t alternateTextCaps_;
+  uint32_t twoColor_;
   uint16_t renderingMode_;
-  uint16_t postScriptOption570_;
-  uint16_t postScriptOption571_;
+  uint16_t psTrueTypeMode_;
+  uint16_t psDeviceFontSource_;
   uint32_t pathDepth_;
   std::unique_ptr<GPathGraphic, Deleter> currentPath_;
   std::vector<std::unique_ptr<GPathGraphic, Deleter>> pathStack_;
-  uint32_t capabilityFlag113_;
+  uint32_t clipCapability_;
   uint32_t capabilityFlag120_;
-  uint32_t settingFlag279_;
+  uint32_t prefersClipPaths_;
   // Newest last.
   std::vector<SavedState> savedStates_;
   std::unique_ptr<GClipToPath, Deleter> clipPath_;
@@ -356,10 +322,10 @@ class GDevice : public virtual GDriverInstance {
   uint32_t scaled_;
   std::unique_ptr<GState, Deleter> cachedDocumentState_;
   uint32_t scaledPage_;
-  uint32_t setting296_;
+  uint32_t colorMode_;
   RWClassID generatorClass_;
-  uint32_t pageWord_;
-  uint32_t capabilityFlag565_;
+  uint32_t processingFlags_;
+  uint32_t passThroughAllowed_;
   uint32_t postScript_;
   uint32_t aborted_;
 };

@@ -21,7 +21,6 @@
 #include "graphics/devfont.h"
 #include "pdl/pdlgen.h"
 
-using namespace DriverInstanceId;
 using namespace SettingRead;
 
 namespace {
@@ -41,19 +40,6 @@ constexpr uint32_t kConfigurationStore = 0x10000;
 constexpr uint16_t kNoConfigurationStore = 603;
 // The mass-storage font sources, in the order they are pruned.
 constexpr uint32_t kMassStorageSources[] = {416, 417, 420, 421, 418, 419, 422, 423, 428, 429};
-
-int16_t valueOr(const MPersistentObject* within, uint32_t id, int16_t otherwise) {
-  int16_t value = otherwise;
-  return readValue(within, id, value) ? value : otherwise;
-}
-
-// A range attribute clamps what it is given.
-void writeValue(MPersistentObject* object, int16_t value) {
-  if (auto* v = dynamic_cast<GValueAttribute*>(object))
-    v->setValue(value);
-  else if (auto* r = dynamic_cast<GRangeAttribute*>(object))
-    r->setValue(value);
-}
 
 const GStringAttribute* textAt(const MPersistentObject* within, uint32_t id) {
   return dynamic_cast<const GStringAttribute*>(lookUp(within, id));
@@ -132,7 +118,7 @@ GAttributeComposite* GDriverInstance::ensureSettings() {
   return settings_.get();
 }
 
-GPeripheral* GDriverInstance::printer() const { return as<GPeripheral>(lookUp(configuration_.get(), kPrinter)); }
+GPeripheral* GDriverInstance::printer() const { return as<GPeripheral>(lookUp(configuration_.get(), AttrId::Printer)); }
 
 GConfiguration* GDriverInstance::printerConfig() const {
   const GPeripheral* p = printer();
@@ -145,11 +131,11 @@ GPeripheral* GDriverInstance::pdlGenerator() const {
 }
 
 GAttributeComposite* GDriverInstance::paperHandlingDevices() const {
-  return as<GAttributeComposite>(lookUp(printerConfig(), kPaperHandlingDevices));
+  return as<GAttributeComposite>(lookUp(printerConfig(), AttrId::PaperHandlingDevices));
 }
 
 GMediaPool* GDriverInstance::printerSetting189() const {
-  return as<GMediaPool>(lookUp(printerConfig(), kMediaPool));
+  return as<GMediaPool>(lookUp(printerConfig(), AttrId::MediaPool));
 }
 
 // ---- simple virtual operations --------------------------------------------------------
@@ -177,7 +163,7 @@ uint32_t GDriverInstance::configurationValue() {
   if (cacheStale_) {
     int16_t value = 0;
     const MPersistentObject* config = configuration_ ? configuration_->config() : nullptr;
-    if (readValue(config, kConfigurationValue, value)) cachedValue_ = static_cast<uint16_t>(value);
+    if (readValue(config, AttrId::ConfigurationValue, value)) cachedValue_ = static_cast<uint16_t>(value);
     cacheStale_ = 0;
   }
   return cachedValue_;
@@ -187,10 +173,10 @@ int32_t GDriverInstance::keepsAbsentFontSources() { return 0; }
 
 int32_t GDriverInstance::supportsResolution(int16_t xResolution, int16_t yResolution) {
   bool found = false;
-  eachMember(lookUp(printerConfig(), kModeEntries), [&](MPersistentObject* entry) {
+  eachMember(lookUp(printerConfig(), AttrId::ModeEntries), [&](MPersistentObject* entry) {
     int16_t x = 0;
     int16_t y = 0;
-    found = readValue(entry, kResolution, x) && readValue(entry, kVerticalResolution, y) && x == xResolution &&
+    found = readValue(entry, AttrId::Resolution, x) && readValue(entry, AttrId::VerticalResolution, y) && x == xResolution &&
             y == yResolution;
     return !found;
   });
@@ -258,9 +244,9 @@ int32_t GDriverInstance::extensionHookA(uint32_t, uint32_t, uint32_t, uint32_t) 
 int32_t GDriverInstance::extensionHookB(uint32_t, uint32_t, uint32_t) { return 0; }
 
 int32_t GDriverInstance::checkMediaIdFor(GAttributeComposite* settings, int16_t mediaId) {
-  const MPersistentObject* resolution = lookUp(settings, kResolutionGroup);
-  return checkMediaId(settings, mediaId, valueOr(settings, kOrientation, 0), valueOr(resolution, kResolution, 0),
-                      valueOr(resolution, kVerticalResolution, 0));
+  const MPersistentObject* resolution = lookUp(settings, AttrId::ResolutionGroup);
+  return checkMediaId(settings, mediaId, valueOr(settings, AttrId::OrientationAngle, 0), valueOr(resolution, AttrId::Resolution, 0),
+                      valueOr(resolution, AttrId::VerticalResolution, 0));
 }
 
 int32_t GDriverInstance::checkMediaId(GAttributeComposite*, int16_t mediaId, int16_t, int16_t, int16_t) {
@@ -269,7 +255,7 @@ int32_t GDriverInstance::checkMediaId(GAttributeComposite*, int16_t mediaId, int
   if (static_cast<uint16_t>(mediaId) >= static_cast<uint16_t>(kFirstUnknownMediaId)) return kUnknown;
   const GConfiguration* config = printerConfig();
   if (!config) return kUnknown;
-  const auto* table = as<MAssociationList>(config->findById(kPaperNameTable));
+  const auto* table = as<MAssociationList>(config->findById(AttrId::PaperNameTable));
   if (!table) return kKnown;
   const GValueAttribute key(mediaId, 0);
   return table->findValue(&key) ? kKnown : kUnknown;
@@ -277,19 +263,19 @@ int32_t GDriverInstance::checkMediaId(GAttributeComposite*, int16_t mediaId, int
 
 RWWString GDriverInstance::setting401Text() {
   RWWString text;
-  if (const GStringAttribute* s = textAt(printerConfig(), kSetting401)) convertToWide(s->value(), text);
+  if (const GStringAttribute* s = textAt(printerConfig(), AttrId::ResourceModule)) convertToWide(s->value(), text);
   return text;
 }
 
 int32_t GDriverInstance::applyNamedSettings(const RWWString& name, GAttribute* target) {
   int32_t applied = 0;
-  eachMember(lookUp(printerConfig(), kNamedSettings), [&](MPersistentObject* entry) {
-    const GStringAttribute* entryName = textAt(entry, kNamedSettingsName);
+  eachMember(lookUp(printerConfig(), AttrId::NamedSettings), [&](MPersistentObject* entry) {
+    const GStringAttribute* entryName = textAt(entry, AttrId::NamedSettingsName);
     if (!entryName) return true;
     RWWString wide;
     convertToWide(entryName->value(), wide);
     if (!(wide == name)) return true;
-    if (GAttribute* values = GAttribute::fromObject(lookUp(entry, kNamedSettingsValues)); values && target)
+    if (GAttribute* values = GAttribute::fromObject(lookUp(entry, AttrId::NamedSettingsValues)); values && target)
       target->merge(values);
     applied = 1;
     return false;
@@ -310,46 +296,46 @@ uint16_t GDriverInstance::saveConfiguration() {
 int32_t GDriverInstance::mergeSettings(GAttributeComposite* given) {
   GAttributeComposite* settings = given ? given : settings_.get();
   if (!settings) return 0;
-  MPersistentObject* source = settings->id() == kPrinterOptions ? settings : lookUp(settings, kPrinterOptions);
+  MPersistentObject* source = settings->id() == AttrId::PrinterOptions ? settings : lookUp(settings, AttrId::PrinterOptions);
   if (!source) return 0;
 
-  MPersistentObject* c228 = lookUp(printerConfig(), kJobLanguageConfig);
-  const GPeripheral* generatorStage = as<GPeripheral>(lookUp(printer(), kGenerator));
+  MPersistentObject* c228 = lookUp(printerConfig(), AttrId::JobLanguageConfig);
+  const GPeripheral* generatorStage = as<GPeripheral>(lookUp(printer(), AttrId::Generator));
   GConfiguration* g = generatorStage ? generatorStage->config() : nullptr;
 
   // The download memory lives with the generator; a configuration that
   // keeps it with the job language lends it to the generator too.
-  MPersistentObject* memory = lookUp(g, kDownloadMemory);
+  MPersistentObject* memory = lookUp(g, AttrId::DownloadMemory);
   if (!memory && g) {
-    memory = lookUp(c228, kDownloadMemory);
+    memory = lookUp(c228, AttrId::DownloadMemory);
     if (memory) g->insert(memory);
   }
   int16_t value = 0;
-  if (memory && readValue(source, kDownloadMemoryChoice, value)) writeValue(memory, value);
+  if (memory && readValue(source, AttrId::DownloadMemoryChoice, value)) setIfPresent(memory, value);
 
   auto copy = [&](uint32_t from, MPersistentObject* within, uint32_t to) {
     int16_t v = 0;
     MPersistentObject* target = lookUp(within, to);
-    if (target && readValue(source, from, v)) writeValue(target, v);
+    if (target && readValue(source, from, v)) setIfPresent(target, v);
   };
-  copy(kOption308, c228, kOption204);
-  copy(kOption310, c228, kOption231);
-  if (MPersistentObject* target = lookUp(c228, kOption226); target && readValue(source, kOption239, value))
-    writeValue(target, value == 1 ? 1 : 0);
-  copy(kOption317, g, kOption317);
+  copy(AttrId::DuplexUnitChoice, c228, AttrId::DuplexUnit);
+  copy(AttrId::CollationOption, c228, AttrId::CollationAvailable);
+  if (MPersistentObject* target = lookUp(c228, AttrId::PrinterModeSwitch); target && readValue(source, AttrId::ModeSwitch, value))
+    setIfPresent(target, value == 1 ? 1 : 0);
+  copy(AttrId::Option317, g, AttrId::Option317);
 
-  const GStringAttribute* outputName = textAt(source, kOutputDeviceName);
-  const GStringAttribute* inputName = textAt(source, kInputDeviceName);
+  const GStringAttribute* outputName = textAt(source, AttrId::OutputDeviceName);
+  const GStringAttribute* inputName = textAt(source, AttrId::InputDeviceName);
   int16_t outputSource = 0;
-  const bool hasOutputSource = readValue(source, kOutputSource, outputSource);
+  const bool hasOutputSource = readValue(source, AttrId::OutputSource, outputSource);
   int16_t inputSource = 0;
-  bool hasInputSource = readValue(source, kInputSource, inputSource);
+  bool hasInputSource = readValue(source, AttrId::InputSource, inputSource);
   int16_t manualFeed = 0;
-  bool hasManualFeed = readValue(source, kManualFeedFlag, manualFeed);
+  bool hasManualFeed = readValue(source, AttrId::ManualFeed, manualFeed);
   int16_t absentSource = 0;
-  const bool hasAbsentSource = readValue(source, kAbsentDeviceSource, absentSource);
+  const bool hasAbsentSource = readValue(source, AttrId::AbsentDeviceSource, absentSource);
 
-  eachMember(lookUp(c228, kPaperHandlingDevices), [&](MPersistentObject* member) {
+  eachMember(lookUp(c228, AttrId::PaperHandlingDevices), [&](MPersistentObject* member) {
     auto* device = as<GPaperHandlingDevice>(member);
     if (!device) return true;
     const auto selectable = [&](int16_t id) {
@@ -388,7 +374,7 @@ int32_t GDriverInstance::mergeSettings(GAttributeComposite* given) {
     return true;
   });
 
-  copy(kOption441, c228, kOption441);
+  copy(AttrId::Option441, c228, AttrId::Option441);
   return 1;
 }
 
@@ -422,12 +408,12 @@ GMediaPool* GDriverInstance::centredCopy(GMediaPool& pool) {
 }
 
 GMediaPool* GDriverInstance::mediaPool() {
-  const int16_t alternate = valueOr(settings_.get(), kUseAlternatePool, 0);
-  const int16_t centred = valueOr(settings_.get(), kCentredPrintableArea, 0);
+  const int16_t alternate = valueOr(settings_.get(), AttrId::EmulateMargins, 0);
+  const int16_t centred = valueOr(settings_.get(), AttrId::SubstituteMedia, 0);
   const GConfiguration* config = printerConfig();
   if (!config) return nullptr;
-  if (alternate != 0) return as<GMediaPool>(config->findById(kAlternateMediaPool));
-  GMediaPool* pool = as<GMediaPool>(config->findById(kMediaPool));
+  if (alternate != 0) return as<GMediaPool>(config->findById(AttrId::AlternateMediaPool));
+  GMediaPool* pool = as<GMediaPool>(config->findById(AttrId::MediaPool));
   if (centred == 0 || !pool) return pool;
   if (!derivedPool_) derivedPool_.reset(centredCopy(*pool));
   return derivedPool_ ? derivedPool_.get() : pool;
@@ -503,7 +489,7 @@ int32_t GDriverInstance::supportsMediaCode(int32_t orientation, int16_t xResolut
   int16_t b[4];
   sizeBounds(bounded ? mediaPool() : nullptr, orientation, xResolution, yResolution, bounded, b);
   bool found = false;
-  eachMember(lookUp(ensureSettings(), kCustomSizes), [&](MPersistentObject* member) {
+  eachMember(lookUp(ensureSettings(), AttrId::CustomSizes), [&](MPersistentObject* member) {
     const GCustomMediaSize* size = as<GCustomMediaSize>(member);
     uint16_t code = 0;
     if (!size || !firstCodeFor(size->mediaId(), code) || code != firstCode) return true;
@@ -549,7 +535,7 @@ int32_t GDriverInstance::supportsTray(uint16_t firstCode) {
 }
 
 GAttributeComposite* GDriverInstance::addListMappings(GResourceMappingList& list) {
-  GAttributeComposite* types = as<GAttributeComposite>(lookUp(ensureSettings(), kExtraMediaTypes));
+  GAttributeComposite* types = as<GAttributeComposite>(lookUp(ensureSettings(), AttrId::ExtraMediaTypes));
   if (!types) return nullptr;
   int32_t i = 0;
   eachMember(types, [&](MPersistentObject*) {
@@ -603,7 +589,7 @@ int32_t GDriverInstance::enumerateMediaTypes(GMediaTypeCallback callback, void* 
 // ---- fonts of the mass-storage devices --------------------------------------------------
 
 void GDriverInstance::pruneMassStorageFonts(const GDeviceFontListComposite* kept) {
-  auto* lists = as<GDeviceFontListComposite>(lookUp(printerConfig(), kFontLists));
+  auto* lists = as<GDeviceFontListComposite>(lookUp(printerConfig(), AttrId::FontLists));
   if (!lists) return;
   const bool keptAny = kept && kept->entries() > 0;
   for (uint32_t source : kMassStorageSources) {

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/attrids.h"
 #include "rw/cstring.h"
 #include "rw/wstring.h"
 
@@ -48,54 +49,6 @@ class GPrinterDescription;
 class GResourceMapping;
 class GResourceMappingList;
 class GTray;
-
-// The attribute ids the instance reads.
-namespace DriverInstanceId {
-constexpr uint32_t kConfigurationRoot = 353;
-constexpr uint32_t kCodeMappings = 191;
-constexpr uint32_t kTrayMappings = 84;
-constexpr uint32_t kResourceMappings = 194;
-constexpr uint32_t kPrinter = 76;
-constexpr uint32_t kGenerator = 101;
-constexpr uint32_t kJobLanguageConfig = 228;
-constexpr uint32_t kPaperHandlingDevices = 90;
-constexpr uint32_t kMediaPool = 189;
-constexpr uint32_t kAlternateMediaPool = 195;
-constexpr uint32_t kPaperNameTable = 192;
-constexpr uint32_t kModeEntries = 206;
-constexpr uint32_t kCustomSizes = 276;
-constexpr uint32_t kExtraMediaTypes = 701;
-constexpr uint32_t kUseAlternatePool = 711;
-constexpr uint32_t kCentredPrintableArea = 713;
-constexpr uint32_t kConfigurationValue = 339;
-constexpr uint32_t kPrinterOptions = 365;
-constexpr uint32_t kNamedSettings = 369;
-constexpr uint32_t kNamedSettingsName = 370;
-constexpr uint32_t kNamedSettingsValues = 360;
-constexpr uint32_t kSetting401 = 401;
-constexpr uint32_t kFontLists = 414;
-constexpr uint32_t kResolutionGroup = 249;
-constexpr uint32_t kResolution = 323;
-constexpr uint32_t kVerticalResolution = 324;
-constexpr uint32_t kOrientation = 265;
-// The printer options mergeSettings copies, and where they go.
-constexpr uint32_t kDownloadMemory = 202;
-constexpr uint32_t kDownloadMemoryChoice = 307;
-constexpr uint32_t kOption308 = 308;
-constexpr uint32_t kOption204 = 204;
-constexpr uint32_t kOption310 = 310;
-constexpr uint32_t kOption231 = 231;
-constexpr uint32_t kOption239 = 239;
-constexpr uint32_t kOption226 = 226;
-constexpr uint32_t kOption317 = 317;
-constexpr uint32_t kOption441 = 441;
-constexpr uint32_t kOutputDeviceName = 316;
-constexpr uint32_t kOutputSource = 213;
-constexpr uint32_t kInputDeviceName = 315;
-constexpr uint32_t kInputSource = 318;
-constexpr uint32_t kManualFeedFlag = 275;
-constexpr uint32_t kAbsentDeviceSource = 274;
-}  // namespace DriverInstanceId
 
 // Enumeration callbacks: the item, its code mapping (null when none was
 // asked for), the running index and the caller's buffer; setting the status

@@ -266,19 +266,19 @@ int32_t GDriverServer::loadConfiguration(GDriverInstance* instance) {
 
   // Without a configuration root the device has nothing to send its
   // commands to: such a file is as good as none.
-  MPersistentObject* root = takePart(*top, DriverInstanceId::kConfigurationRoot, ClassId::GPeripheralComposite);
+  MPersistentObject* root = takePart(*top, AttrId::ConfigurationRoot, ClassId::GPeripheralComposite);
   if (!root) {
     reportRefusedFile(name, "holds no configuration root");
     return 0;
   }
   instance->setConfiguration(static_cast<GPeripheralComposite*>(root));
   instance->setCodeMappings(static_cast<GResourceMappingList*>(
-      takePart(*top, DriverInstanceId::kCodeMappings, ClassId::GResourceMappingList)));
+      takePart(*top, AttrId::CodeMappings, ClassId::GResourceMappingList)));
   instance->setStoredPart(static_cast<GResourceMappingList*>(
-      takePart(*top, DriverInstanceId::kTrayMappings, ClassId::GResourceMappingList)));
+      takePart(*top, AttrId::TrayMappings, ClassId::GResourceMappingList)));
   MPersistentObject* resources =
-      takePart(*top, DriverInstanceId::kResourceMappings, ClassId::GResourceMappingList);
-  if (!resources) resources = new GResourceMappingList(DriverInstanceId::kResourceMappings);
+      takePart(*top, AttrId::ResourceMappings, ClassId::GResourceMappingList);
+  if (!resources) resources = new GResourceMappingList(AttrId::ResourceMappings);
   instance->setResourceMappings(static_cast<GResourceMappingList*>(resources));
   return 1;
 }

@@ -33,7 +33,7 @@ int16_t difference16(int16_t a, int16_t b) {
 // ---- GMedia -----------------------------------------------------------------------
 
 GMedia::GMedia()
-    : GAttribute(kAttrMediaEntry), orientation_(0), xResolution_(600), yResolution_(600), code_(0), mediaId_(0) {}
+    : GAttribute(AttrId::MediaEntry), orientation_(0), xResolution_(600), yResolution_(600), code_(0), mediaId_(0) {}
 
 GMedia::GMedia(const char* name, const GPoint& size, const GPoint& extent, const GPoint& origin, int32_t orientation,
                int16_t mediaId, int16_t xResolution, int16_t yResolution, const uint32_t& id, uint16_t code,

@@ -29,14 +29,11 @@
 #include <cstdint>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/enumattr.h"
 #include "core/geometry.h"
 #include "rw/cstring.h"
-
-// The attribute id of a default entry and of an entry built for a custom
-// paper size.
-constexpr uint32_t kAttrMediaEntry = 190;
 
 class GMedia : public GAttribute {
   G_PERSISTENT_CLASS(GMedia)
@@ -46,7 +43,7 @@ class GMedia : public GAttribute {
   GMedia();
   // A null name, text or media type name is the empty string.
   GMedia(const char* name, const GPoint& size, const GPoint& extent, const GPoint& origin, int32_t orientation,
-         int16_t mediaId, int16_t xResolution, int16_t yResolution, const uint32_t& id = kAttrMediaEntry,
+         int16_t mediaId, int16_t xResolution, int16_t yResolution, const uint32_t& id = AttrId::MediaEntry,
          uint16_t code = 0, const char* text = nullptr, const char* mediaTypeName = nullptr);
   GMedia(const GMedia& other);
   GMedia& operator=(const GMedia& other);

@@ -31,13 +31,11 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/dispstr.h"
 #include "rw/cstring.h"
-
-// The printer configuration's composite of paper-handling devices.
-constexpr uint32_t kAttrPaperHandlingDevices = 90;
 
 class GPaperHandlingDevice : public GAttribute {
   G_PERSISTENT_CLASS(GPaperHandlingDevice)

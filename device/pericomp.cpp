@@ -109,9 +109,9 @@ GPeripheralComposite::GPeripheralComposite() : GPeripheralComposite(0) {}
 
 GPeripheralComposite::GPeripheralComposite(const uint32_t& id)
     : GPeripheral(id),
-      ownState_(new GState(kAttrStageState)),
-      ownDefaults_(new GState(kAttrStageState)),
-      ownConfig_(new GState(kAttrStageConfig)),
+      ownState_(new GState(AttrId::StageState)),
+      ownDefaults_(new GState(AttrId::StageState)),
+      ownConfig_(new GState(AttrId::StageConfig)),
       changing_(0) {
   rebuildConfig();
 }
@@ -127,7 +127,7 @@ GPeripheralComposite::GPeripheralComposite(const RWCString& name, GState* defaul
   ownDefaults_ = GPeripheral::defaults();
   ownState_ = GPeripheral::state();
   // Calls changed, which builds the merged configuration in it.
-  GPeripheral::setConfig(new GConfiguration(kAttrStageConfig));
+  GPeripheral::setConfig(new GConfiguration(AttrId::StageConfig));
 }
 
 GPeripheralComposite::GPeripheralComposite(const GPeripheralComposite& other)
@@ -418,7 +418,7 @@ GState* GPeripheralComposite::takeDefaults() {
   // nobody else holds it; the new empty state is then both.
   if (ownDefaults_.get() == defaults()) ownDefaults_ = nullptr;
   GState* taken = GPeripheral::takeDefaults();
-  if (GState* fresh = defaults()) fresh->setId(kAttrStageState);
+  if (GState* fresh = defaults()) fresh->setId(AttrId::StageState);
   ownDefaults_ = defaults();
   return taken;
 }
@@ -427,7 +427,7 @@ GState* GPeripheralComposite::takeState() {
   if (!state()) return nullptr;
   if (ownState_.get() == state()) ownState_ = nullptr;
   GState* taken = GPeripheral::takeState();
-  if (GState* fresh = state()) fresh->setId(kAttrStageState);
+  if (GState* fresh = state()) fresh->setId(AttrId::StageState);
   ownState_ = state();
   return taken;
 }
@@ -437,13 +437,13 @@ GConfiguration* GPeripheralComposite::takeConfig() {
   // Out of the merged configuration first, so that the caller gets the
   // item itself when nobody else holds it.
   if (GConfiguration* merged = config()) merged->children().removeAll(ownConfig_.get());
-  MPersistentObject* taken = ownConfig_.exchange(new GConfiguration(kAttrStageConfig));
+  MPersistentObject* taken = ownConfig_.exchange(new GConfiguration(AttrId::StageConfig));
   changed(this);
   GConfiguration* configuration = dynamic_cast<GConfiguration*>(taken);
   if (configuration || !taken) return configuration;
   // An item of another class (the state a new composite starts with) is
   // handed over whole inside a configuration.
-  configuration = new GConfiguration(kAttrStageConfig);
+  configuration = new GConfiguration(AttrId::StageConfig);
   configuration->insert(taken);
   return configuration;
 }
@@ -472,8 +472,8 @@ void GPeripheralComposite::changedSharingStates() {
   if (changing_) return;
   changing_ = 1;
   rebuildConfig();
-  GState* merged = new GState(kAttrStageState);
-  GState* mergedDefaults = new GState(kAttrStageState);
+  GState* merged = new GState(AttrId::StageState);
+  GState* mergedDefaults = new GState(AttrId::StageState);
   const GCountedRef holdState(merged);
   const GCountedRef holdDefaults(mergedDefaults);
   if (GState* own = dynamic_cast<GState*>(ownState_.get())) merged->merge(own);
@@ -508,7 +508,7 @@ void GPeripheralComposite::rebuildConfig() {
     // when it comes from changed.
     const int32_t was = changing_;
     changing_ = 1;
-    GPeripheral::setConfig(new GConfiguration(kAttrStageConfig));
+    GPeripheral::setConfig(new GConfiguration(AttrId::StageConfig));
     changing_ = was;
     merged = config();
     if (!merged) return;

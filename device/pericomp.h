@@ -71,7 +71,7 @@ class GPeripheralComposite : public GPeripheral {
   // state) its own Default, so that neither is lost when the merged
   // configuration is rebuilt or the composite reset.
   GPeripheralComposite(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id,
-                       uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+                       uint32_t addOnListId = AttrId::AddOnList, int32_t kind = 6, int32_t mode = 2);
   GPeripheralComposite(const GPeripheralComposite& other);
   // Nothing when the two do not differ. Otherwise the stage part, the other's
   // children and active list shared, its own items taken; this composite

@@ -88,7 +88,7 @@ const char* const kPageProtect[] = {"ON", "AUTO", "OFF", "LETTER", "LEGAL", "A4"
 // when there is none.
 bool outputDeviceSource(GConfiguration* config, uint16_t& source) {
   bool found = false;
-  forEachMember(config ? config->findById(kAttrPaperHandlingDevices) : nullptr, [&](MPersistentObject* member) {
+  forEachMember(config ? config->findById(AttrId::PaperHandlingDevices) : nullptr, [&](MPersistentObject* member) {
     const GPaperHandlingDevice* device = dynamic_cast<const GPaperHandlingDevice*>(member);
     if (device && device->isInstalled() && device->isEnabled() && device->deviceClass() == 1) {
       source = device->selectedSourceId();
@@ -126,8 +126,8 @@ std::string outputBinKeyword(int16_t value, GConfiguration* config) {
 // pixel of 2.
 bool twoBitModeOffered(GConfiguration* config) {
   bool offered = false;
-  forEachMember(config ? config->findById(kAttrModeEntries) : nullptr, [&](MPersistentObject* entry) {
-    const GValueAttribute* bits = valueIn(entry, kAttrBitsPerPixel);
+  forEachMember(config ? config->findById(AttrId::ModeEntries) : nullptr, [&](MPersistentObject* entry) {
+    const GValueAttribute* bits = valueIn(entry, AttrId::BitsPerPixel);
     offered = bits && bits->value() == 2;
     return !offered;
   });
@@ -151,14 +151,14 @@ void addDateAndTime(Header& header) {
 }
 
 void addJobRetention(Header& header, GAttributeComposite* settings, int16_t mode) {
-  const GStringAttribute* user = textIn(settings, kAttrUserName);
+  const GStringAttribute* user = textIn(settings, AttrId::UserName);
   RWCString userName = user ? quotable(user->value()) : RWCString();
   if (userName.length() == 0) userName = "?";
   // The hold job name is quoted as the others are: a quote or a line end
   // in it would end the line and let the rest through as commands.
-  const GStringAttribute* job = textIn(settings, kAttrHoldJobName);
+  const GStringAttribute* job = textIn(settings, AttrId::HoldJobName);
   const RWCString jobName = job ? quotable(job->value()) : RWCString();
-  const GStringAttribute* key = textIn(settings, kAttrHoldKey);
+  const GStringAttribute* key = textIn(settings, AttrId::HoldKey);
   const RWCString holdKey = key ? quotable(key->value()) : RWCString();
 
   auto keyLine = [&] { header.setting("HOLDKEY=" + Header::quoted(holdKey)); };
@@ -178,7 +178,7 @@ void addJobRetention(Header& header, GAttributeComposite* settings, int16_t mode
       break;
     case 3: {
       header.setting("HOLD=STORE");
-      const GValueAttribute* isPrivate = valueIn(settings, kAttrHoldPrivate);
+      const GValueAttribute* isPrivate = valueIn(settings, AttrId::HoldPrivate);
       if (isPrivate && isPrivate->value() != 0) {
         header.setting("HOLDTYPE=PRIVATE");
         keyLine();
@@ -206,7 +206,7 @@ G_DEFINE_PERSISTENT(GPJL, GPeripheralComposite)
 
 void GPJL::addGroups(GState* state) {
   if (!state) return;
-  for (const uint32_t group : {kAttrGraphicGroup, kAttrPageGroup, kAttrDocumentGroup}) {
+  for (const uint32_t group : {AttrId::GraphicGroup, AttrId::PageGroup, AttrId::DocumentGroup}) {
     if (!dynamic_cast<GState*>(state->findById(group))) state->insert(new GState(group));
   }
 }
@@ -255,7 +255,7 @@ GCommandPtr GPJL::process(const GCommandPtr& command) {
   if (!command) return command;
   const RWClassID type = command->isA();
   if (type != ClassId::GDocumentStart && type != ClassId::GDocumentEnd && type != ClassId::GJobAbort) return command;
-  const GValueAttribute* sendPjl = valueIn(attributeGroup(kAttrDocumentGroup), kAttrSendPjl);
+  const GValueAttribute* sendPjl = valueIn(attributeGroup(AttrId::DocumentGroup), AttrId::SendPjl);
   if (sendPjl && sendPjl->value() == 0) return command;
   const GCommandPtr answer = GPeripheral::dispatch(command);
   if (type == ClassId::GDocumentStart) carrier_.hold(command, *this);
@@ -267,7 +267,7 @@ void GPJL::forgetBorrowedPort() {
 }
 
 RWCString GPJL::buildHeader(GDocumentStart& start) {
-  GAttributeComposite* settings = attributeGroup(kAttrDocumentGroup);
+  GAttributeComposite* settings = attributeGroup(AttrId::DocumentGroup);
   const GCountedRef holdSettings(settings);
   GConfiguration* configuration = config();
   const GCountedRef holdConfig(configuration);
@@ -281,28 +281,28 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   header.line("JOB NAME=" + Header::quoted(jobName_));
 
   // 2. A message for the printer's display.
-  if (const GStringAttribute* display = textIn(settings, kAttrDisplayText)) {
-    const GValueAttribute* kind = valueIn(settings, kAttrDisplayKind);
+  if (const GStringAttribute* display = textIn(settings, AttrId::DisplayText)) {
+    const GValueAttribute* kind = valueIn(settings, AttrId::DisplayKind);
     const char* const command = kind && kind->value() != 0 ? "OPMSG DISPLAY = " : "RDYMSG DISPLAY = ";
     header.line(command + Header::quoted(quotable(display->value())));
   }
 
   // 3. Copies.
-  if (const GValueAttribute* copies = valueIn(settings, kAttrCopies); copies && copies->value() > 1)
+  if (const GValueAttribute* copies = valueIn(settings, AttrId::Copies); copies && copies->value() > 1)
     header.setting("QTY=" + std::to_string(copies->value()));
 
   // 4. Raw PJL of the user's own, exactly as given.
-  if (const GStringAttribute* raw = textIn(settings, kAttrRawPjl))
+  if (const GStringAttribute* raw = textIn(settings, AttrId::RawPjl))
     header.add(std::string(raw->value().data(), raw->value().length()));
 
   // 5. Resolution enhancement: the five keywords name 0 to 4; any other
   // value has none, and no line.
-  if (const GValueAttribute* ret = valueIn(settings, kAttrResolutionEnhancement);
+  if (const GValueAttribute* ret = valueIn(settings, AttrId::ResolutionEnhancement);
       ret && ret->value() >= 0 && ret->value() <= 4)
     header.setting(std::string("RET=") + kResolutionEnhancement[ret->value()]);
 
   // 6. Duplex and binding edge.
-  if (const GValueAttribute* duplex = valueIn(settings, kAttrDuplexBinding)) {
+  if (const GValueAttribute* duplex = valueIn(settings, AttrId::DuplexBinding)) {
     if (duplex->value() == 0) {
       header.setting("DUPLEX=OFF");
     } else if (duplex->value() == 1 || duplex->value() == 2) {
@@ -312,32 +312,32 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   }
 
   // 7. Printing on the back side.
-  if (const GValueAttribute* back = valueIn(settings, kAttrPrintOnBackSide))
+  if (const GValueAttribute* back = valueIn(settings, AttrId::PrintOnBackSide))
     header.setting(back->value() != 0 ? "PRINTONBACKSIDE=ON" : "PRINTONBACKSIDE=OFF");
 
   // 8. The date and time of the job, from the platform's clock.
-  if (const GValueAttribute* stamp = valueIn(settings, kAttrSendDateTime); stamp && stamp->value() == 1)
+  if (const GValueAttribute* stamp = valueIn(settings, AttrId::SendDateTime); stamp && stamp->value() == 1)
     addDateAndTime(header);
 
   // 9. Cleaning page.
-  if (const GValueAttribute* cleaning = valueIn(settings, kAttrCleaning))
+  if (const GValueAttribute* cleaning = valueIn(settings, AttrId::Cleaning))
     header.setting(cleaning->value() != 0 ? "CLEANING=ON" : "CLEANING=OFF");
 
   // 10. Toner saving.
-  if (const GValueAttribute* toner = valueIn(settings, kAttrTonersave)) {
+  if (const GValueAttribute* toner = valueIn(settings, AttrId::Tonersave)) {
     if (toner->value() == 0) header.setting("TONERSAVE=OFF");
     if (toner->value() == 1) header.setting("TONERSAVE=ON");
   }
 
   // 11. Output bin.
-  if (const GValueAttribute* bin = valueIn(settings, kAttrOutputBin)) {
+  if (const GValueAttribute* bin = valueIn(settings, AttrId::OutputBin)) {
     const std::string keyword = outputBinKeyword(bin->value(), configuration);
     if (!keyword.empty()) header.setting("OUTBIN=" + keyword);
   }
 
   // 12. Stapling.
-  if (const GValueAttribute* staple = valueIn(settings, kAttrStaple)) {
-    const GValueAttribute* option = valueIn(settings, kAttrStapleOption);
+  if (const GValueAttribute* staple = valueIn(settings, AttrId::Staple)) {
+    const GValueAttribute* option = valueIn(settings, AttrId::StapleOption);
     if (staple->value() != 0) {
       header.setting("FINISH=STAPLE");
       if (option && option->value() >= 0 && option->value() <= 6)
@@ -349,7 +349,7 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   }
 
   // 13. The thermal binder; turning it off is sent once.
-  if (GValueAttribute* binder = valueIn(settings, kAttrBinder)) {
+  if (GValueAttribute* binder = valueIn(settings, AttrId::Binder)) {
     if (binder->value() == 1) {
       header.setting("FINISH=ON");
       header.setting("FINISHERTYPE=THERMALBINDER");
@@ -361,14 +361,14 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   }
 
   // 14. Page protection.
-  if (const GValueAttribute* protect = valueIn(settings, kAttrPageProtect); protect && protect->value() >= 0)
+  if (const GValueAttribute* protect = valueIn(settings, AttrId::PageProtect); protect && protect->value() >= 0)
     header.setting(std::string("PAGEPROTECT=") + (protect->value() <= 5 ? kPageProtect[protect->value()] : "AUTO"));
 
   // 15. The paper, by the configuration's paper names.
-  if (MPersistentObject* media = settings ? settings->findById(kAttrMedia) : nullptr) {
+  if (MPersistentObject* media = settings ? settings->findById(AttrId::Media) : nullptr) {
     const GMedia* entry = dynamic_cast<const GMedia*>(media);
     const int16_t mediaId = entry ? entry->mediaId() : 1;
-    if (MPersistentObject* table = configuration ? configuration->findById(kAttrPaperNameTable) : nullptr) {
+    if (MPersistentObject* table = configuration ? configuration->findById(AttrId::PaperNameTable) : nullptr) {
       RWCString paper;
       header.setting("PAPER=" + (lookUp(table, mediaId, paper) ? std::string(paper.data(), paper.length())
                                                                 : std::string("CUSTOM")));
@@ -376,15 +376,15 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   }
 
   // 16. The temperature of tray 1, by the configuration's table.
-  if (const GValueAttribute* temperature = valueIn(settings, kAttrTray1Temperature)) {
+  if (const GValueAttribute* temperature = valueIn(settings, AttrId::Tray1Temperature)) {
     RWCString text;
-    MPersistentObject* table = configuration ? configuration->findById(kAttrTray1TemperatureTable) : nullptr;
+    MPersistentObject* table = configuration ? configuration->findById(AttrId::Tray1TemperatureTable) : nullptr;
     if (lookUp(table, temperature->value(), text))
       header.setting("TRAY1TEMP=" + std::string(text.data(), text.length()));
   }
 
   // 17. Job retention.
-  if (const GValueAttribute* hold = valueIn(settings, kAttrHoldMode); hold && hold->value() >= 0)
+  if (const GValueAttribute* hold = valueIn(settings, AttrId::HoldMode); hold && hold->value() >= 0)
     addJobRetention(header, settings, hold->value());
 
   // 18. The media seen so far are forgotten.
@@ -393,16 +393,16 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   // 19. Resolution, and the bits per pixel where the printer offers 2.
   int16_t resolution = 600;
   int16_t bitsPerPixel = 1;
-  if (MPersistentObject* group = settings ? settings->findById(kAttrResolutionGroup) : nullptr) {
-    if (const GValueAttribute* r = valueIn(group, kAttrResolution)) resolution = r->value();
-    if (const GValueAttribute* b = valueIn(group, kAttrBitsPerPixel)) bitsPerPixel = b->value();
+  if (MPersistentObject* group = settings ? settings->findById(AttrId::ResolutionGroup) : nullptr) {
+    if (const GValueAttribute* r = valueIn(group, AttrId::Resolution)) resolution = r->value();
+    if (const GValueAttribute* b = valueIn(group, AttrId::BitsPerPixel)) bitsPerPixel = b->value();
   }
   header.setting("RESOLUTION=" + std::to_string(static_cast<uint16_t>(resolution)));
   if (twoBitModeOffered(configuration))
     header.setting("BITSPERPIXEL=" + std::to_string(static_cast<uint16_t>(bitsPerPixel)));
 
   // 20. The extended print area.
-  if (const GValueAttribute* area = valueIn(settings, kAttrExtendedPrintArea); area && area->value() >= 0)
+  if (const GValueAttribute* area = valueIn(settings, AttrId::ExtendedPrintArea); area && area->value() >= 0)
     header.setting(area->value() == 0 ? "EXTENDEDPRINTAREA=NO" : "EXTENDEDPRINTAREA=YES");
 
   // 21. The add-ons see the start; what they answer is not used.
@@ -417,7 +417,7 @@ RWCString GPJL::buildHeader(GDocumentStart& start) {
   }
 
   // 22. The language the generator speaks.
-  const GStringAttribute* language = textIn(state(), kAttrLanguageName);
+  const GStringAttribute* language = textIn(state(), AttrId::LanguageName);
   header.add(std::string("@PJL ENTER LANGUAGE=") +
              (language ? std::string(language->value().data(), language->value().length()) : std::string()) +
              kLineEnd);

@@ -38,43 +38,12 @@
 
 #include <cstdint>
 
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/state.h"
 #include "device/pericomp.h"
 #include "device/printer.h"
 #include "rw/cstring.h"
-
-// ---- the settings and configuration items the header is made of ------------------
-// Configuration (at any depth of the stage's Config).
-constexpr uint32_t kAttrPaperNameTable = 192;
-constexpr uint32_t kAttrModeEntries = 206;
-constexpr uint32_t kAttrTray1TemperatureTable = 906;
-// The document group (246).
-constexpr uint32_t kAttrRawPjl = 240;
-constexpr uint32_t kAttrPrintOnBackSide = 245;
-constexpr uint32_t kAttrCopies = 247;
-constexpr uint32_t kAttrOutputBin = 248;
-constexpr uint32_t kAttrResolutionEnhancement = 250;
-constexpr uint32_t kAttrPageProtect = 251;
-constexpr uint32_t kAttrTonersave = 252;
-constexpr uint32_t kAttrDuplexBinding = 253;
-constexpr uint32_t kAttrMedia = 259;
-constexpr uint32_t kAttrStaple = 278;
-constexpr uint32_t kAttrHoldJobName = 282;
-constexpr uint32_t kAttrHoldKey = 284;
-constexpr uint32_t kAttrHoldMode = 287;
-constexpr uint32_t kAttrStapleOption = 289;
-constexpr uint32_t kAttrHoldPrivate = 290;
-constexpr uint32_t kAttrBitsPerPixel = 325;
-constexpr uint32_t kAttrUserName = 440;
-constexpr uint32_t kAttrExtendedPrintArea = 442;
-constexpr uint32_t kAttrSendPjl = 579;
-constexpr uint32_t kAttrSendDateTime = 596;
-constexpr uint32_t kAttrBinder = 612;
-constexpr uint32_t kAttrCleaning = 703;
-constexpr uint32_t kAttrDisplayText = 800;
-constexpr uint32_t kAttrDisplayKind = 801;
-constexpr uint32_t kAttrTray1Temperature = 907;
 
 class GPJL : public GPeripheralComposite {
   G_PERSISTENT_CLASS(GPJL)
@@ -87,7 +56,7 @@ class GPJL : public GPeripheralComposite {
   // The container's full form; each of the three groups the State lacks
   // is added to it.
   GPJL(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id,
-       uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+       uint32_t addOnListId = AttrId::AddOnList, int32_t kind = 6, int32_t mode = 2);
   // The container's copy; the media seen (their members shared) and the
   // job name.
   GPJL(const GPJL& other);

@@ -125,16 +125,16 @@ void GPrinter::nameLanguage(MPersistentObject* object) {
   GPeripheral* generator = asGenerator(object);
   if (!generator) return;
   const RWCString language = generator->name();
-  if (GState* s = generator->state()) s->insert(new GStringAttribute(language, kAttrLanguageName));
+  if (GState* s = generator->state()) s->insert(new GStringAttribute(language, AttrId::LanguageName));
   // The Default too: every reset makes the States from the Defaults again.
-  if (GState* d = generator->defaults()) d->insert(new GStringAttribute(language, kAttrLanguageName));
+  if (GState* d = generator->defaults()) d->insert(new GStringAttribute(language, AttrId::LanguageName));
 }
 
 void GPrinter::unnameLanguage(MPersistentObject* object) {
   GPeripheral* generator = asGenerator(object);
   if (!generator) return;
-  dropMember(generator->state(), kAttrLanguageName);
-  dropMember(generator->defaults(), kAttrLanguageName);
+  dropMember(generator->state(), AttrId::LanguageName);
+  dropMember(generator->defaults(), AttrId::LanguageName);
 }
 
 void GPrinter::insert(MPersistentObject* object) {
@@ -158,8 +158,8 @@ MPersistentObject* GPrinter::removeByClassId(const RWClassID& classId) {
 }
 
 void GPrinter::findChildren() {
-  jobLanguage_ = dynamic_cast<GPeripheral*>(findById(kAttrJobLanguage));
-  generator_ = dynamic_cast<GPeripheral*>(findById(kAttrGenerator));
+  jobLanguage_ = dynamic_cast<GPeripheral*>(findById(AttrId::JobLanguage));
+  generator_ = dynamic_cast<GPeripheral*>(findById(AttrId::Generator));
 }
 
 void GPrinter::changed(GPeripheral*) {
@@ -204,9 +204,9 @@ GStatus GPrinter::replaceChildStage(uint32_t childId, const GPeripheral* given) 
   return 0;
 }
 
-GStatus GPrinter::onPJL(GPJL* jobLanguage) { return replaceChildStage(kAttrJobLanguage, jobLanguage); }
+GStatus GPrinter::onPJL(GPJL* jobLanguage) { return replaceChildStage(AttrId::JobLanguage, jobLanguage); }
 
-GStatus GPrinter::onCheetah(GCheetah* generator) { return replaceChildStage(kAttrGenerator, generator); }
+GStatus GPrinter::onCheetah(GCheetah* generator) { return replaceChildStage(AttrId::Generator, generator); }
 
 // ---- processing ----------------------------------------------------------------------
 
@@ -320,7 +320,7 @@ GStatus GPrinter::onDocumentStart(GDocumentStart* command) {
   if (generator_ && generator_->isEnabled() && jobLanguage_ && jobLanguage_->isEnabled()) {
     GState* shared = jobLanguage_->state();
     const auto* name =
-        dynamic_cast<const GStringAttribute*>(shared ? shared->findById(kAttrLanguageName) : nullptr);
+        dynamic_cast<const GStringAttribute*>(shared ? shared->findById(AttrId::LanguageName) : nullptr);
     if (!name || !isLanguageName(name->value())) {
       kernelDebugPrint("Printer: the generator names no language to enter (\"%s\"); the job is refused\n",
                        name ? name->value().data() : "");
@@ -380,14 +380,14 @@ const char* gPrintingFault(const MPersistentObject* root) {
   const auto* top = dynamic_cast<const GPeripheral*>(root);
   if (!top) return "the configuration has no root stage";
   if (!top->isEnabled()) return "the configuration's root is disabled";
-  const auto* printer = dynamic_cast<const GPeripheral*>(top->findById(kAttrPrinter));
+  const auto* printer = dynamic_cast<const GPeripheral*>(top->findById(AttrId::Printer));
   if (!printer || !printer->isKindOf(ClassId::GPrinter)) return "the configuration holds no printer";
   if (!printer->isEnabled()) return "the configuration's printer is disabled";
-  const auto* generator = dynamic_cast<const GPeripheral*>(printer->findById(kAttrGenerator));
+  const auto* generator = dynamic_cast<const GPeripheral*>(printer->findById(AttrId::Generator));
   if (!generator || !generator->isKindOf(ClassId::GPDLGenerator))
     return "the printer has no page description generator";
   if (!generator->isEnabled()) return "the printer's page description generator is disabled";
-  const auto* jobLanguage = dynamic_cast<const GPeripheral*>(printer->findById(kAttrJobLanguage));
+  const auto* jobLanguage = dynamic_cast<const GPeripheral*>(printer->findById(AttrId::JobLanguage));
   if (!jobLanguage || !jobLanguage->isKindOf(ClassId::GPJL)) return "the printer has no job language";
   if (!jobLanguage->isEnabled()) return "the printer's job language is disabled";
   return nullptr;

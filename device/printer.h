@@ -50,17 +50,12 @@
 
 #include <cstdint>
 
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "device/pericomp.h"
 
 class GDevice;
 class GDriverInstance;
-
-// The printer's children and the language name of the merged State.
-constexpr uint32_t kAttrPrinter = 76;
-constexpr uint32_t kAttrGenerator = 101;
-constexpr uint32_t kAttrJobLanguage = 106;
-constexpr uint32_t kAttrLanguageName = 373;
 
 // Statuses of a job's document start: no port; or, with an enabled
 // generator and job language, a shared State that names no language (373

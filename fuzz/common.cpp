@@ -125,7 +125,7 @@ namespace {
 
 // A command carrying a graphic state of one member, as the device sends.
 GCommandPtr stateChange() {
-  GState* bundle = new GState(kAttrGraphicGroup);
+  GState* bundle = new GState(AttrId::GraphicGroup);
   bundle->insert(new GValueAttribute(1, 154));
   return GCommandPtr(new GNullCommand(bundle, 0));
 }

@@ -244,12 +244,12 @@ const MemberMaker memberMakers[] = {
       for (uint32_t i = 0; i < count; ++i) dashes[i] = j.in.value();
       const int32_t width = j.in.value();
       const int32_t offset = j.in.value();
-      j.look->setPen(new GDashedPen(std::move(dashes), count, width, paint(j.in), offset, kAttrPen));
+      j.look->setPen(new GDashedPen(std::move(dashes), count, width, paint(j.in), offset, AttrId::Pen));
     },
-    [](Job& j) { j.look->setPen(new GNoPen(kAttrPen)); },
+    [](Job& j) { j.look->setPen(new GNoPen(AttrId::Pen)); },
     [](Job& j) { j.look->setBrush(new GBrush(paint(j.in))); },
-    [](Job& j) { j.look->setBrush(new GNoBrush(kAttrBrush)); },
-    [](Job& j) { j.look->setClip(new GClipToPage(kAttrClip)); },
+    [](Job& j) { j.look->setBrush(new GNoBrush(AttrId::Brush)); },
+    [](Job& j) { j.look->setClip(new GClipToPage(AttrId::Clip)); },
     [](Job& j) {
       const GRect r = j.in.rect();
       const ClipRule rule(j.in);

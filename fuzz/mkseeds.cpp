@@ -214,7 +214,7 @@ MPersistentObject* journal() {
   document->insert(new GStringAttribute("Letter", 373));
   root->insert(new GDocumentStart(RWWString(u"doc"), RWWString(u"LPT1:"), nullptr, document));
   root->insert(new GPageStart);
-  GState* bundle = new GState(kAttrGraphicGroup);
+  GState* bundle = new GState(AttrId::GraphicGroup);
   bundle->insert(new GValueAttribute(2, 154));
   bundle->insert(new GValueAttribute(3, 160));
   root->insert(new GNullCommand(bundle, 31));
@@ -222,8 +222,8 @@ MPersistentObject* journal() {
   root->insert(new GErrorCommand(5, new GPageEnd, 33));
   root->insert(new GJobAbort);
 
-  GConfiguration* config = new GConfiguration(kAttrStageConfig);
-  GAttributeComposite* addOns = new GAttributeComposite(kAttrAddOnList);
+  GConfiguration* config = new GConfiguration(AttrId::StageConfig);
+  GAttributeComposite* addOns = new GAttributeComposite(AttrId::AddOnList);
   addOns->insert(new GStringAttribute("addon.dll", 0));
   config->insert(addOns);
   config->insert(new GValueAttribute(1, 339));
@@ -403,7 +403,7 @@ MPersistentObject* drawingState() {
   nested->insert(new GRectangleGraphic(nullptr, GRect(5, -5, 20, 3)));
   nested->setClosed();
   outline->insert(nested);
-  root->insert(new GClipToPath(outline, 0, 1, kAttrClip));
+  root->insert(new GClipToPath(outline, 0, 1, AttrId::Clip));
   root->insert(outline);
   GGraphicBundle* bundle = new GGraphicBundle;
   bundle->setCap(new GCap(0));
@@ -414,15 +414,15 @@ MPersistentObject* drawingState() {
   bundle->insert(new GColorMap(21));
   bundle->insert(new GHalftone(40));
   root->insert(bundle);
-  root->insert(new GClipToSingleRectangle(GRect(5, 5, 600, 800), 1, 1, kAttrClip));
+  root->insert(new GClipToSingleRectangle(GRect(5, 5, 600, 800), 1, 1, AttrId::Clip));
   root->insert(new GClipToPage);
-  root->insert(new GJoint(2, kAttrLineJoin));
-  GConfiguration* config = new GConfiguration(kAttrStageConfig);
-  MAssociationList* maps = new MAssociationList(kColorMapTable);
+  root->insert(new GJoint(2, AttrId::LineJoin));
+  GConfiguration* config = new GConfiguration(AttrId::StageConfig);
+  MAssociationList* maps = new MAssociationList(AttrId::ColorMapTable);
   maps->insertAssociation(new MPersistentAssociation(new GValueAttribute(15, 0), new GValueAttribute(3, 0), 0));
   maps->insertAssociation(new MPersistentAssociation(new GValueAttribute(21, 0), new GValue32Attribute(0x12345, 0), 0));
   config->insert(maps);
-  MAssociationList* halftones = new MAssociationList(kHalftoneTable);
+  MAssociationList* halftones = new MAssociationList(AttrId::HalftoneTable);
   halftones->insertAssociation(new MPersistentAssociation(new GValueAttribute(40, 0), new GValueAttribute(9, 0), 0));
   config->insert(halftones);
   root->insert(config);
@@ -441,9 +441,9 @@ MPersistentObject* paints() {
   root->insert(bundle);
   int16_t* dashes = new int16_t[3]{6, 2, 1};
   root->insert(new GDashedPen(std::unique_ptr<int16_t[]>(dashes), 3, 2, new GColorPaint(new GGrayColor(128, 255)), 5,
-                              kAttrPen));
-  root->insert(new GNoBrush(kAttrBrush));
-  root->insert(new GNoPen(kAttrPen));
+                              AttrId::Pen));
+  root->insert(new GNoBrush(AttrId::Brush));
+  root->insert(new GNoPen(AttrId::Pen));
   root->insert(new GColorPaint(new GGrayColor(7, 9)));
   return root;
 }
@@ -513,7 +513,7 @@ void addRasterPaints(MPersistentComposite* root) {
 void addRasterCommands(MPersistentComposite* root) {
   const GBitmap image = ownedBitmap(described(GRect(0, 0, 4, 2), 8), std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
   GGraphicBundle* clipped = new GGraphicBundle;
-  clipped->setClip(new GClipToSingleRectangle(GRect(51, 51, 151, 151), 0, 1, kAttrClip));
+  clipped->setClip(new GClipToSingleRectangle(GRect(51, 51, 151, 151), 0, 1, AttrId::Clip));
   clipped->insert(new GColorMap(31));
   GGraphicComposite* page = new GGraphicComposite(nullptr, 96);
   page->insert(new GRasterGraphic(image, clipped, GRect(0, 0, 4, 2), GRect(0, 0, 200, 200), image, 97));

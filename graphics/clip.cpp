@@ -77,7 +77,7 @@ void GClipAttribute::restoreLevel(Source& source) {
 
 G_DEFINE_PERSISTENT(GClipToPage, GClipAttribute)
 
-GClipToPage::GClipToPage() : GClipToPage(kAttrClip) {}
+GClipToPage::GClipToPage() : GClipToPage(AttrId::Clip) {}
 GClipToPage::GClipToPage(const uint32_t& key) : GClipAttribute(kInside, kNonZeroWinding, key) {}
 GClipToPage::GClipToPage(const GClipToPage& other) = default;
 

@@ -81,7 +81,7 @@ RWBoolean GColorMap::isKindOf(RWClassID id) const { return id == classIsA() || G
 GStatus GColorMap::accept(GPeripheralHandlers& visitor) { return visitor.onColorMap(this); }
 
 uint16_t GColorMap::deviceValue(const GCountedPtr& config) const {
-  return gSelectorTableValue(config.get(), kColorMapTable, selector());
+  return gSelectorTableValue(config.get(), AttrId::ColorMapTable, selector());
 }
 
 RWspace GColorMap::levelStoreSize() const { return 0; }
@@ -113,7 +113,7 @@ RWBoolean GHalftone::isKindOf(RWClassID id) const { return id == classIsA() || G
 GStatus GHalftone::accept(GPeripheralHandlers& visitor) { return visitor.onHalftone(this); }
 
 uint16_t GHalftone::deviceValue(const GCountedPtr& config) const {
-  return gSelectorTableValue(config.get(), kHalftoneTable, selector());
+  return gSelectorTableValue(config.get(), AttrId::HalftoneTable, selector());
 }
 
 RWspace GHalftone::levelStoreSize() const { return 0; }

@@ -24,13 +24,10 @@
 
 #include <cstdint>
 
+#include "core/attrids.h"
 #include "graphics/gattrib.h"
 
 class GCountedPtr;
-
-// The ids of the selector tables in a generator's configuration.
-constexpr uint32_t kColorMapTable = 537;
-constexpr uint32_t kHalftoneTable = 533;
 
 // The device value a selector table gives a selector: the table is the
 // first object under the id in the composite or in the composites nested

@@ -369,7 +369,7 @@ void GDeviceFontList::setIdTable(MAssociationList* table) {
 
 // ---- GDeviceFontListComposite ------------------------------------------------------
 
-GDeviceFontListComposite::GDeviceFontListComposite() : MPersistentObject(kId) {}
+GDeviceFontListComposite::GDeviceFontListComposite() : MPersistentObject(AttrId::FontLists) {}
 
 GDeviceFontListComposite::GDeviceFontListComposite(const GDeviceFontListComposite& other)
     : MPersistentObject(other) {

@@ -38,6 +38,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/passoc.h"
 #include "core/pcomposit.h"
@@ -214,7 +215,6 @@ class GDeviceFontListComposite : public MPersistentObject {
   G_PERSISTENT_CLASS(GDeviceFontListComposite)
 
  public:
-  static constexpr uint32_t kId = 414;
 
   GDeviceFontListComposite();
   // Copies of the other's lists, id and serial number.

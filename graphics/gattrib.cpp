@@ -10,8 +10,8 @@ namespace {
 // The keys of the bundle's members, read at run time from this one table:
 // the seven in the order of GGraphicBundle::Member, then the bundle's own
 // id.
-constexpr uint32_t kMemberKeys[] = {kAttrBrush,    kAttrPen,      kAttrLineCap,         kAttrLineJoin,
-                                    kAttrClip,     kAttrFillMode, kAttrRasterOperation, kAttrGraphicGroup};
+constexpr uint32_t kMemberKeys[] = {AttrId::Brush,    AttrId::Pen,      AttrId::LineCap,         AttrId::LineJoin,
+                                    AttrId::Clip,     AttrId::FillMode, AttrId::RasterOperation, AttrId::GraphicGroup};
 constexpr std::size_t kBundleKey = 7;
 
 // Where a member sits: the vector holding it and its position there.

@@ -25,17 +25,9 @@
 #include <cstdint>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/state.h"
-
-// The keys of the seven members of a bundle.
-constexpr uint32_t kAttrBrush = 154;
-constexpr uint32_t kAttrPen = 160;
-constexpr uint32_t kAttrLineCap = 166;
-constexpr uint32_t kAttrLineJoin = 172;
-constexpr uint32_t kAttrClip = 177;
-constexpr uint32_t kAttrFillMode = 182;
-constexpr uint32_t kAttrRasterOperation = 183;
 
 // Abstract (accept): not registered with the factory; isA is its own.
 class GGraphicAttribute : public GAttribute {

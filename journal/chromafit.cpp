@@ -19,7 +19,7 @@ constexpr int32_t kObjectClasses = 3;
 
 uint16_t chromafitSetting(int32_t objectClass, int32_t kind, const MPersistentObject* state) {
   const auto* choices =
-      dynamic_cast<const GChromafitAttribute*>(state ? state->findById(kAttrChromafit) : nullptr);
+      dynamic_cast<const GChromafitAttribute*>(state ? state->findById(AttrId::Chromafit) : nullptr);
   if (!choices) return kNoChromafitSelector;
   // Only the two kinds of choice write a byte: anything else is no choice.
   if (kind != kChromafitColorMap && kind != kChromafitHalftone) return kNoChromafitSelector;
@@ -29,11 +29,11 @@ uint16_t chromafitSetting(int32_t objectClass, int32_t kind, const MPersistentOb
 }
 
 uint16_t chromafitColorMapValue(const MPersistentObject* composite, int32_t selector) {
-  return gSelectorTableValue(composite, kColorMapTable, selector);
+  return gSelectorTableValue(composite, AttrId::ColorMapTable, selector);
 }
 
 uint16_t chromafitHalftoneValue(const MPersistentObject* composite, int32_t selector) {
-  return gSelectorTableValue(composite, kHalftoneTable, selector);
+  return gSelectorTableValue(composite, AttrId::HalftoneTable, selector);
 }
 
 RWCString chromafitTableString(uint32_t tableId, const MPersistentObject* composite, int32_t value) {

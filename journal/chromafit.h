@@ -38,13 +38,12 @@
 
 #include <cstdint>
 
+#include "core/attrids.h"
 #include "journal/periph.h"
 #include "rw/cstring.h"
 
 class GDevice;
 
-// The job's colour-matching choices in a document state.
-constexpr uint32_t kAttrChromafit = 295;
 // A selector the choices could not give.
 constexpr uint16_t kNoChromafitSelector = 0xFFFF;
 

@@ -22,15 +22,11 @@
 
 #include <cstdint>
 
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/perobj.h"
 #include "core/visitor.h"
-
-// The ids stamped on the attributes of the three command families.
-constexpr uint32_t kAttrGraphicGroup = 244;
-constexpr uint32_t kAttrDocumentGroup = 246;
-constexpr uint32_t kAttrPageGroup = 256;
 
 class GCommandIterator;
 

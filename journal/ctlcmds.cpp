@@ -56,20 +56,20 @@ G_DEFINE_PERSISTENT_LEVEL(GDocumentCommand, GCommand)
 RW_DEFINE_RESTORE_OPERATORS(GDocumentCommand)
 
 GDocumentCommand::GDocumentCommand(const uint32_t& id)
-    : GCommand(familyState(nullptr, kAttrDocumentGroup), id), outputPort_(nullptr) {}
+    : GCommand(familyState(nullptr, AttrId::DocumentGroup), id), outputPort_(nullptr) {}
 
 GDocumentCommand::GDocumentCommand(MPersistentObject* attribute, const uint32_t& id)
-    : GCommand(familyState(attribute, kAttrDocumentGroup), id), outputPort_(nullptr) {}
+    : GCommand(familyState(attribute, AttrId::DocumentGroup), id), outputPort_(nullptr) {}
 
 GDocumentCommand::GDocumentCommand(const RWWString& documentName, const RWWString& portName, const uint32_t& id)
-    : GCommand(familyState(nullptr, kAttrDocumentGroup), id),
+    : GCommand(familyState(nullptr, AttrId::DocumentGroup), id),
       documentName_(documentName),
       portName_(portName),
       outputPort_(nullptr) {}
 
 GDocumentCommand::GDocumentCommand(const RWWString& documentName, const RWWString& portName,
                                    MPersistentObject* attribute, const uint32_t& id)
-    : GCommand(familyState(attribute, kAttrDocumentGroup), id),
+    : GCommand(familyState(attribute, AttrId::DocumentGroup), id),
       documentName_(documentName),
       portName_(portName),
       outputPort_(nullptr) {}
@@ -98,7 +98,7 @@ RWBoolean GDocumentCommand::matches(const MPersistentObject* other) const {
 }
 
 void GDocumentCommand::setAttribute(MPersistentObject* attribute) {
-  if (!acceptedState(attribute, kAttrDocumentGroup)) {
+  if (!acceptedState(attribute, AttrId::DocumentGroup)) {
     refuse(attribute);
     return;
   }
@@ -283,9 +283,9 @@ void GManualDuplexFirstHalf::restoreLevel(Source& source) {
 G_DEFINE_PERSISTENT_LEVEL(GPageCommand, GCommand)
 RW_DEFINE_RESTORE_OPERATORS(GPageCommand)
 
-GPageCommand::GPageCommand(const uint32_t& id) : GCommand(familyState(nullptr, kAttrPageGroup), id) {}
+GPageCommand::GPageCommand(const uint32_t& id) : GCommand(familyState(nullptr, AttrId::PageGroup), id) {}
 GPageCommand::GPageCommand(MPersistentObject* state, const uint32_t& id)
-    : GCommand(familyState(state, kAttrPageGroup), id) {}
+    : GCommand(familyState(state, AttrId::PageGroup), id) {}
 GPageCommand::GPageCommand(const GPageCommand& other) = default;
 
 GPageCommand& GPageCommand::operator=(const GPageCommand& other) {
@@ -304,7 +304,7 @@ RWBoolean GPageCommand::matches(const MPersistentObject* other) const {
 }
 
 void GPageCommand::setAttribute(MPersistentObject* attribute) {
-  if (!acceptedState(attribute, kAttrPageGroup)) {
+  if (!acceptedState(attribute, AttrId::PageGroup)) {
     refuse(attribute);
     return;
   }

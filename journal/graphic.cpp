@@ -6,7 +6,7 @@
 namespace {
 
 MPersistentObject* stamped(GGraphicBundle* bundle) {
-  if (bundle) bundle->setId(kAttrGraphicGroup);
+  if (bundle) bundle->setId(AttrId::GraphicGroup);
   return bundle;
 }
 
@@ -35,7 +35,7 @@ void GGraphic::setAttribute(MPersistentObject* attribute) {
     refuse(attribute);
     return;
   }
-  if (attribute) attribute->setId(kAttrGraphicGroup);
+  if (attribute) attribute->setId(AttrId::GraphicGroup);
   GCommand::setAttribute(attribute);
 }
 

@@ -132,12 +132,12 @@ GPeripheral::GPeripheral(const uint32_t& id)
       port_(nullptr),
       ownsPort_(0),
       jobState_(0),
-      addOnListId_(kAttrAddOnList),
+      addOnListId_(AttrId::AddOnList),
       kind_(6),
       mode_(2),
-      state_(new GState(kAttrStageState)),
-      defaults_(new GState(kAttrStageState)),
-      config_(new GConfiguration(kAttrStageConfig)),
+      state_(new GState(AttrId::StageState)),
+      defaults_(new GState(AttrId::StageState)),
+      config_(new GConfiguration(AttrId::StageConfig)),
       enabled_(1),
       propagating_(0) {}
 
@@ -156,7 +156,7 @@ GPeripheral::GPeripheral(const RWCString& name, GState* defaults, GConfiguration
       enabled_(1),
       propagating_(0) {
   // The stage's own versions: a derived class is not made yet.
-  GPeripheral::setConfig(config ? config : new GConfiguration(kAttrStageConfig));
+  GPeripheral::setConfig(config ? config : new GConfiguration(AttrId::StageConfig));
   GPeripheral::setDefaults(defaults ? defaults : new GState);
   (void)GPeripheral::setState(new GState);  // only takes the state: 0
   GPeripheral::reset();
@@ -170,7 +170,7 @@ GPeripheral::GPeripheral(const GPeripheral& other)
       port_(nullptr),
       ownsPort_(0),
       jobState_(0),
-      addOnListId_(kAttrAddOnList),
+      addOnListId_(AttrId::AddOnList),
       kind_(6),
       mode_(2),
       enabled_(1),
@@ -353,7 +353,7 @@ GStatus GPeripheral::sendChangedAttributes(const uint32_t& id) {
   // left marked changed for the next command; the first failure is the
   // answer.
   GStatus status = 0;
-  if (id == kAttrGraphicGroup) {
+  if (id == AttrId::GraphicGroup) {
     // A new transform changes how everything else is drawn: it goes first,
     // then the whole graphic state again.
     GAttribute* transform = GAttribute::fromObject(group->findByClassId(ClassId::GTransformAttribute));
@@ -376,11 +376,11 @@ GStatus GPeripheral::sendChangedAttributes(const uint32_t& id) {
 
 GCountedRef* GPeripheral::groupCache(uint32_t id) {
   switch (id) {
-    case kAttrGraphicGroup:
+    case AttrId::GraphicGroup:
       return &graphicGroup_;
-    case kAttrPageGroup:
+    case AttrId::PageGroup:
       return &pageGroup_;
-    case kAttrDocumentGroup:
+    case AttrId::DocumentGroup:
       return &documentGroup_;
     default:
       return nullptr;
@@ -426,13 +426,13 @@ void GPeripheral::forgetGroups() {
 
 void GPeripheral::setDefaults(GState* defaults) {
   if (defaults == defaults_.get()) return;
-  if (defaults) defaults->setId(kAttrStageState);
+  if (defaults) defaults->setId(AttrId::StageState);
   defaults_ = defaults;
 }
 
 GStatus GPeripheral::setState(GState* state) {
   if (state == state_.get()) return 0;
-  if (state) state->setId(kAttrStageState);
+  if (state) state->setId(AttrId::StageState);
   state_ = state;
   forgetGroups();
   return 0;

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/geometry.h"
@@ -53,11 +54,6 @@
 class GConfiguration;
 class GOutputPort;
 class GPeripheral;
-
-// The ids of a stage's settings.
-constexpr uint32_t kAttrStageState = 243;
-constexpr uint32_t kAttrStageConfig = 198;
-constexpr uint32_t kAttrAddOnList = 64;
 
 // ---- the add-on proxy maker -------------------------------------------------------
 // Makes the proxy stage for the add-on library of a name, kind and load
@@ -83,7 +79,7 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   // (null: a new empty state), a new empty State, then reset. The stage
   // takes charge of what it is given.
   GPeripheral(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id,
-              uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+              uint32_t addOnListId = AttrId::AddOnList, int32_t kind = 6, int32_t mode = 2);
   // Shares State, Default and Config; copies name, dependents (the same
   // stages), add-on list id, kind, mode and the enabled flag. No port, idle,
   // caches and counters clear.

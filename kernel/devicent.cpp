@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/osfactry.h"
 #include "device/config.h"
 #include "device/media.h"
@@ -26,9 +27,6 @@ namespace {
 // custom size; the engine knows them all as the one id 0x4000.
 constexpr int16_t kCustomMediaId = 0x4000;
 constexpr int16_t kLastCustomMediaId = 17383;
-
-// Job setting 518 inside the printer options: 1 makes a two-colour device.
-constexpr uint32_t kTwoColorSetting = 518;
 
 // The device surface's hooks: in the printer-language mode the device
 // draws bit-block transfers, stretches, text, strokes, fills, stroke-and-
@@ -211,7 +209,7 @@ HSURF GDeviceNT::enableSurface() {
     // The band surface's bitmap: 24-bit colour, 1-bit bilevel or 8-bit
     // grey. This build has no bilevel mode.
     const bool bilevel = false;
-    format = setting296() == 1 ? BMF_24BPP : bilevel && setting296() != 0 ? BMF_1BPP : BMF_8BPP;
+    format = colorMode() == 1 ? BMF_24BPP : bilevel && colorMode() != 0 ? BMF_1BPP : BMF_8BPP;
     hooks = kHooksRaster;
   }
 
@@ -465,8 +463,8 @@ GMedia* GDeviceNT::mediaForId(int16_t mediaId) {
   int16_t x = 0;
   int16_t y = 0;
   int16_t angle = 0;
-  if (!readValue(settings, DeviceId::kResolution, x) || !readValue(settings, DeviceId::kVerticalResolution, y) ||
-      !readValue(settings, DeviceId::kOrientation, angle))
+  if (!readValue(settings, AttrId::Resolution, x) || !readValue(settings, AttrId::VerticalResolution, y) ||
+      !readValue(settings, AttrId::OrientationAngle, angle))
     return nullptr;
   return mediaForIdAt(mediaId, x, y, angle);
 }
@@ -478,7 +476,7 @@ GMedia* GDeviceNT::mediaForIdAt(int16_t mediaId, int16_t xResolution, int16_t yR
     media->setMediaId(kCustomMediaId);
   // A custom size is printed as it was asked for.
   int16_t extend = 0;
-  if (media->mediaId() != kCustomMediaId && readValue(jobSettings(), DeviceId::kExtendPrintArea, extend) &&
+  if (media->mediaId() != kCustomMediaId && readValue(jobSettings(), AttrId::ExtendedPrintArea, extend) &&
       extend == 1)
     extendPrintArea(media);
   return media;
@@ -506,7 +504,7 @@ void GDeviceNT::reset(GPrinterDescription* description) {
 int32_t GDeviceNT::pageGeometry(GPageGeometry& geometry) {
   GPrinterDevModeNT* devmode = devMode();
   int16_t paper = 0;
-  if (!devmode || !readValue(jobSettings(), DeviceId::kMediaSelection, paper)) return 0;
+  if (!devmode || !readValue(jobSettings(), AttrId::Paper, paper)) return 0;
   GMedia* media = mediaForId(paper);
   const int32_t found =
       EngineCaps::pageGeometry(media, devmode->resolvedPrintQuality(), yResolutionOf(*devmode), geometry);
@@ -523,16 +521,16 @@ GEngineCapsInputs GDeviceNT::capsInputs() {
   }
   GPageGeometry geometry;
   if (pageGeometry(geometry)) inputs.geometry = geometry;
-  inputs.colorMode = static_cast<int32_t>(setting296());
+  inputs.colorMode = static_cast<int32_t>(colorMode());
   inputs.renderingMode = renderingMode();
   inputs.bilevel = false;
-  inputs.twoColor = option585() != 0;
+  inputs.twoColor = twoColor() != 0;
   int16_t twoColor = 0;
-  inputs.twoColorSetting = readValue(lookUp(settingsGroup(DeviceId::kPrinterOptions), kTwoColorSetting), twoColor) &&
+  inputs.twoColorSetting = readValue(lookUp(settingsGroup(AttrId::PrinterOptions), AttrId::TwoColorOption), twoColor) &&
                            twoColor == 1;
   inputs.instanceFlags = flags();
   FLONG caps = 0;
-  if (EngineCaps::textCaps(printerConfig(), option293() != 0, caps)) inputs.textCaps = caps;
+  if (EngineCaps::textCaps(printerConfig(), alternateTextCaps() != 0, caps)) inputs.textCaps = caps;
   return inputs;
 }
 
@@ -557,7 +555,7 @@ void GDeviceNT::refreshSettings() {
     setSettings(fresh);
     return;
   }
-  for (uint32_t id : {DeviceId::kDocumentGroup, DeviceId::kPageGroup, DeviceId::kJobOptions})
+  for (uint32_t id : {AttrId::DocumentSettings, AttrId::PageSettings, AttrId::JobOptions})
     delete settings->removeById(id);
   // What the job has already is found before anything merged behind it: only
   // what it lacks (the three groups among it) is taken.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/osfactry.h"
 #include "core/valattr.h"
 #include "device/config.h"
@@ -20,21 +21,6 @@ using namespace DevModeLayout;
 using namespace SettingRead;
 
 namespace {
-
-// Attributes of the printer's settings this file reads.
-constexpr uint32_t kCopiesRange = 199;
-constexpr uint32_t kBindingRange = 203;
-constexpr uint32_t kCollationAvailable = 231;
-constexpr uint32_t kResolutionGroup = 249;
-constexpr uint32_t kFitToPage = 270;
-constexpr uint32_t kGreyscaleOffered = 294;
-constexpr uint32_t kMediaCodesInUse = 298;
-constexpr uint32_t kMediaChoice = 350;
-constexpr uint32_t kDitherChoice = 351;
-constexpr uint32_t kFormToTray = 510;
-constexpr uint32_t kQualityCode = 902;
-constexpr uint32_t kCustomSizesOutside = 914;
-constexpr uint32_t kCustomSizesEnabled = 916;
 
 // Flag bits of the driver instance this file reads.
 constexpr uint32_t kFlagAdjustColor = 0x80;
@@ -65,11 +51,6 @@ class HeapBlock {
   size_t size_;
 };
 
-bool settingIsNonZero(const MPersistentObject* within, uint32_t id) {
-  int16_t value = 0;
-  return readValue(within, id, value) && value != 0;
-}
-
 bool inRange(const MPersistentObject* within, uint32_t id, int16_t value) {
   const auto* range = dynamic_cast<const GRangeAttribute*>(lookUp(within, id));
   return range && range->contains(value);
@@ -89,7 +70,7 @@ MPersistentObject* configOrSettings(const GDriverInstance* device, const MPersis
 // Whether the form-to-tray database has an association that is not the
 // default.
 bool formToTrayInUse(const GDriverInstance* device, const MPersistentObject* printer) {
-  const auto* database = dynamic_cast<const GFormToTrayDatabase*>(configOrSettings(device, printer, kFormToTray));
+  const auto* database = dynamic_cast<const GFormToTrayDatabase*>(configOrSettings(device, printer, AttrId::FormToTray));
   return database && database->hasNonDefault();
 }
 
@@ -444,7 +425,7 @@ void GDevModeNT::checkCollate() {
   if (own.specVersion() < kOldestChecked || own.dmSize() < kOldestCheckedSize) return;
   if (own.dmSize() <= 219 || !isSpec40(own.specVersion())) return;
   GDevModeWriter w = writer();
-  if (settingIsNonZero(printerSettings(), kCollationAvailable)) {
+  if (settingIsNonZero(printerSettings(), AttrId::CollationAvailable)) {
     if (own.fields() & kFieldCollate) {
       const int16_t collate = own.s16(kCollate);
       if (collate != 0 && collate != 1) w.put16(kCollate, 1);
@@ -483,7 +464,7 @@ int32_t GDevModeNT::validate(uint8_t* devmode, int32_t mode, uint32_t& mask) {
   // The object's own quality: a resolution becomes the printer's quality
   // code for it when the printer speaks in codes.
   const int16_t ownQuality = printQuality();
-  if (ownQuality > 0 && lookUp(configOrSettings(device_, printer, kResolutionGroup), kQualityCode)) {
+  if (ownQuality > 0 && lookUp(configOrSettings(device_, printer, AttrId::ResolutionGroup), AttrId::QualityCode)) {
     int16_t code = 0;
     if (resolutionToQuality(ownQuality, code))
       setPrintQualityRaw(code);
@@ -513,9 +494,9 @@ int32_t GDevModeNT::validate(uint8_t* devmode, int32_t mode, uint32_t& mask) {
     const int32_t form = dm.s16(kPaperSize);
     const bool fits =
         device_ && (device_->formFits(angle, xResolution, yResolution, 1, form) ||
-                    (settingIsNonZero(printer, kCustomSizesEnabled) &&
+                    (settingIsNonZero(printer, AttrId::CustomSizesEnabled) &&
                      device_->formFits(angle, xResolution, yResolution, 0, form) &&
-                     (settingIsNonZero(printer, kFitToPage) || settingIsNonZero(printer, kCustomSizesOutside))));
+                     (settingIsNonZero(printer, AttrId::FitToMedia) || settingIsNonZero(printer, AttrId::AnyCustomSize))));
     if (!fits && fail(kFieldPaperSize)) return 0;
   }
 
@@ -531,19 +512,19 @@ int32_t GDevModeNT::validate(uint8_t* devmode, int32_t mode, uint32_t& mask) {
     if (!known && fail(kFieldDefaultSource)) return 0;
   }
 
-  if ((fields & kFieldCopies) && !inRange(printer, kCopiesRange, dm.s16(kCopies)) && fail(kFieldCopies)) return 0;
+  if ((fields & kFieldCopies) && !inRange(printer, AttrId::CopiesRange, dm.s16(kCopies)) && fail(kFieldCopies)) return 0;
 
   if ((fields & kFieldColor) && dm.s16(kColor) != 1 && dm.s16(kColor) != 2 && fail(kFieldColor)) return 0;
 
   if (fields & kFieldDuplex) {
     const int16_t binding = bindingFor(dm.s16(kDuplex), view().s16(kOrientation));
-    if ((binding < 0 || !inRange(printer, kBindingRange, binding)) && fail(kFieldDuplex)) return 0;
+    if ((binding < 0 || !inRange(printer, AttrId::DuplexBindingRange, binding)) && fail(kFieldDuplex)) return 0;
   }
 
   if (dm.dmSize() > 219 && isSpec40(dm.specVersion())) {
     if (fields & kFieldCollate) {
       const int16_t collate = dm.s16(kCollate);
-      const bool ok = collate == 0 || (collate == 1 && settingIsNonZero(printer, kCollationAvailable));
+      const bool ok = collate == 0 || (collate == 1 && settingIsNonZero(printer, AttrId::CollationAvailable));
       if (!ok && fail(kFieldCollate)) return 0;
     }
     if ((fields & kFieldFormName) &&
@@ -575,10 +556,10 @@ void GDevModeNT::setDefaults() {
 
   const GConfiguration* printer = printerSettings();
   int16_t inUse = 0;
-  if (readValue(printer, kMediaCodesInUse, inUse) && inUse == 1) {
+  if (readValue(printer, AttrId::MediaCodesInUse, inUse) && inUse == 1) {
     int16_t media = 0, dither = 0;
-    readValue(printer, kMediaChoice, media);
-    readValue(printer, kDitherChoice, dither);
+    readValue(printer, AttrId::MediaChoice, media);
+    readValue(printer, AttrId::DitherChoice, dither);
     static constexpr uint32_t kMediaCodes[] = {1, 2, 3, 4};
     static constexpr uint32_t kDitherCodes[] = {2, 1, 3, 4};
     w.put32(kMediaType, media >= 0 && media <= 3 ? kMediaCodes[media] : 1);
@@ -591,7 +572,7 @@ void GDevModeNT::setDefaults() {
   w.put16(kTTOption, 0);
   w.put16(kLogPixels, 0);
 
-  const bool grey = settingIsNonZero(printer, kGreyscaleOffered) && device_ && device_->configurationValue() != 1;
+  const bool grey = settingIsNonZero(printer, AttrId::GreyscaleOffered) && device_ && device_->configurationValue() != 1;
   w.setField(kFieldColor, !grey);
   w.put16(kColor, grey ? 1 : 2);
 

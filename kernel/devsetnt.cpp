@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/osfactry.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -25,23 +26,9 @@ using namespace SettingRead;
 
 namespace {
 
-// Where the settings part finds things in the configuration and the
-// settings tree.
-constexpr uint32_t kSettingsTemplate = 359;
-constexpr uint32_t kSettings = DriverInstanceId::kNamedSettingsValues;
-constexpr uint32_t kDocumentGroup = 246;
-constexpr uint32_t kDocumentSettings = 362;
-constexpr uint32_t kPageGroup = 256;
-constexpr uint32_t kPageSettings = 363;
-constexpr uint32_t kDefaultsMedia = 259;
-constexpr uint32_t kPaper = 260;
-constexpr uint32_t kCustomSizes = DriverInstanceId::kCustomSizes;
-constexpr uint32_t kScratch = 283;
-constexpr uint32_t kFormToTray = 510;
 // The parts kept in the printer's named values, in the order applySettings
 // puts them back.
-constexpr uint32_t kPrinterOptions = DriverInstanceId::kPrinterOptions;
-constexpr uint32_t kStoredParts[] = {368, 366, kPrinterOptions};
+constexpr uint32_t kStoredParts[] = {368, AttrId::WatermarkDefinitions, AttrId::PrinterOptions};
 
 // The quick set a printer starts from, and the value that names none.
 const char16_t kBaseName[] = u"Base";
@@ -136,7 +123,7 @@ uint8_t* engineRecord(Call call, DWORD& size) {
 // an association that is not the default. The database keys by tray, so a
 // media id is looked for where it keeps trays.
 GFormToTrayDatabase* trayDatabaseIn(const MPersistentObject* settings) {
-  auto* database = as<GFormToTrayDatabase>(lookUp(settings, kFormToTray));
+  auto* database = as<GFormToTrayDatabase>(lookUp(settings, AttrId::FormToTray));
   return database && database->hasNonDefault() ? database : nullptr;
 }
 
@@ -224,7 +211,7 @@ int32_t GDeviceSettingsNT::createDevMode(const uint8_t* devmode) {
   if (!devMode_) return 0;
 
   if (devMode_->takenFromPrinter()) {
-    if (GAttributeComposite* options = loadStoredPart(kPrinterOptions)) {
+    if (GAttributeComposite* options = loadStoredPart(AttrId::PrinterOptions)) {
       (void)mergeSettings(options);  // 0 only when there is no options group
       delete options;
     }
@@ -248,12 +235,12 @@ int32_t GDeviceSettingsNT::createDevMode(const uint8_t* devmode) {
 
 int32_t GDeviceSettingsNT::applySettings(GAttributeComposite* settings, int32_t) {
   if (!settings) return 0;
-  if (auto* sizes = as<GAttributeComposite>(lookUp(settings, kCustomSizes))) sizes->clear();
+  if (auto* sizes = as<GAttributeComposite>(lookUp(settings, AttrId::CustomSizes))) sizes->clear();
   (void)mergeSettings(settings);  // 0 only when there is no options group
 
   // The stored parts live in the printer's named values and the scratch
   // group only in the user interface: none of them goes into the DEVMODE.
-  MPersistentObject* scratch = settings->removeById(kScratch);
+  MPersistentObject* scratch = settings->removeById(AttrId::UiScratch);
   MPersistentObject* parts[std::size(kStoredParts)];
   for (size_t i = 0; i < std::size(kStoredParts); ++i) {
     parts[i] = settings->removeById(kStoredParts[i]);
@@ -285,11 +272,11 @@ int32_t GDeviceSettingsNT::saveStoredPart(MPersistentObject* part) {
 GAttributeComposite* GDeviceSettingsNT::defaultSettings() {
   const GPeripheral* stage = printer();
   const GConfiguration* config = stage ? stage->config() : nullptr;
-  const auto* settingsTemplate = as<GAttributeComposite>(lookUp(config, kSettingsTemplate));
+  const auto* settingsTemplate = as<GAttributeComposite>(lookUp(config, AttrId::SettingsTemplate));
   if (!settingsTemplate) return nullptr;
   auto* settings = as<GAttributeComposite>(settingsTemplate->deepCopy());
   if (!settings) return nullptr;
-  settings->setId(kSettings);
+  settings->setId(AttrId::NamedSettingsValues);
 
   const GState* defaults = stage->defaults();
   // A copy of a group of the printer's Default, renumbered; null when the
@@ -305,14 +292,14 @@ GAttributeComposite* GDeviceSettingsNT::defaultSettings() {
     composite->setId(to);
     return composite;
   };
-  if (GAttributeComposite* document = copyGroup(kDocumentGroup, kDocumentSettings)) {
+  if (GAttributeComposite* document = copyGroup(AttrId::DocumentGroup, AttrId::DocumentSettings)) {
     // A job names its paper by media id: the locale's, until the user
     // chooses.
-    delete document->removeById(kDefaultsMedia);
-    document->insert(new GValueAttribute(localeDefaultPaper(), kPaper));
+    delete document->removeById(AttrId::Media);
+    document->insert(new GValueAttribute(localeDefaultPaper(), AttrId::Paper));
     settings->insert(document);
   }
-  if (GAttributeComposite* page = copyGroup(kPageGroup, kPageSettings)) settings->insert(page);
+  if (GAttributeComposite* page = copyGroup(AttrId::PageGroup, AttrId::PageSettings)) settings->insert(page);
 
   if (GOSFactory* factory = GOSFactory::instance()) {
     RWWString base;
@@ -325,7 +312,7 @@ GAttributeComposite* GDeviceSettingsNT::defaultSettings() {
 }
 
 GAttributeComposite* GDeviceSettingsNT::assembleSettings() {
-  if (GAttributeComposite* options = loadStoredPart(kPrinterOptions)) {
+  if (GAttributeComposite* options = loadStoredPart(AttrId::PrinterOptions)) {
     (void)mergeSettings(options);  // 0 only when there is no options group
     delete options;
   }
@@ -425,13 +412,13 @@ int32_t GDeviceSettingsNT::enumeratePapers(GPaperCallback routine, void* data, G
 int32_t GDeviceSettingsNT::enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
                                                   GAttributeComposite* given) {
   const GAttributeComposite* settings = given ? given : this->settings();
-  const MPersistentObject* resolution = lookUp(settings, DriverInstanceId::kResolutionGroup);
+  const MPersistentObject* resolution = lookUp(settings, AttrId::ResolutionGroup);
   int16_t x = 0;
   int16_t y = 0;
   int16_t angle = 0;
-  readValue(resolution, DriverInstanceId::kResolution, x);
-  readValue(resolution, DriverInstanceId::kVerticalResolution, y);
-  readValue(settings, DriverInstanceId::kOrientation, angle);
+  readValue(resolution, AttrId::Resolution, x);
+  readValue(resolution, AttrId::VerticalResolution, y);
+  readValue(settings, AttrId::OrientationAngle, angle);
   const GFormToTrayDatabase* database = trayDatabaseIn(settings);
   const GFormListNT forms(printerHandle());
   return walkPapers(*this, forms, routine, data, [&](const FORM_INFO_1& form, int16_t mediaId) {
@@ -538,12 +525,12 @@ int32_t GDeviceSettingsNT::formToPaperCheck(const GFormListNT& forms, uint32_t p
   if (isBuiltIn(*form) ? !GDriverInstance::secondCodeFor(static_cast<uint16_t>(formIndex), mediaId)
                        : !formMediaId(formIndex, mediaId))
     return 0;
-  const std::unique_ptr<GAttributeComposite> options(loadStoredPart(kPrinterOptions));
+  const std::unique_ptr<GAttributeComposite> options(loadStoredPart(AttrId::PrinterOptions));
   return databaseAllows(trayDatabaseIn(options.get()), mediaId) ? 1 : 0;
 }
 
 int32_t GDeviceSettingsNT::formsToCustomSizes(GAttributeComposite* settings) {
-  auto* sizes = as<GAttributeComposite>(lookUp(settings, kCustomSizes));
+  auto* sizes = as<GAttributeComposite>(lookUp(settings, AttrId::CustomSizes));
   if (!sizes) return 0;
   // Without the forms the sizes made from them last time stay.
   const GFormListNT forms(printerHandle());

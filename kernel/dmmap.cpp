@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/valattr.h"
 #include "device/capabil.h"
 #include "device/config.h"
@@ -34,37 +35,6 @@ using namespace SettingRead;
 
 namespace {
 
-namespace Id {
-constexpr uint32_t kCopiesRange = 199;
-constexpr uint32_t kDuplexRange = 203;
-constexpr uint32_t kOrientations = 205;
-constexpr uint32_t kModeEntries = 206;
-constexpr uint32_t kCollation = 231;
-constexpr uint32_t kResolutionGroup = 249;
-constexpr uint32_t kDuplexBinding = 253;
-constexpr uint32_t kSource = 258;
-constexpr uint32_t kPaper = 260;
-constexpr uint32_t kTrayName = 261;
-constexpr uint32_t kOrientation = 265;
-constexpr uint32_t kFitToPage = 270;
-constexpr uint32_t kCopies = 291;
-constexpr uint32_t kCollate = 292;
-constexpr uint32_t kGreyscaleOffered = 294;
-constexpr uint32_t kGreyscale = 296;
-constexpr uint32_t kMediaCodes = 298;
-constexpr uint32_t kResolution = 323;
-constexpr uint32_t kVerticalResolution = 324;
-constexpr uint32_t kBitsPerPixel = 325;
-constexpr uint32_t kMediaChoice = 350;
-constexpr uint32_t kDitherChoice = 351;
-constexpr uint32_t kFormToTray = 510;
-constexpr uint32_t kQualityCode = 902;
-constexpr uint32_t kAnySize = 914;
-constexpr uint32_t kCustomSizesEnabled = 916;
-constexpr uint32_t kCapabilities = 112;
-constexpr uint32_t kMediaOptions = 137;
-}  // namespace Id
-
 // The oldest DEVMODE a merge looks at, and the first with a Y resolution
 // of its own.
 constexpr uint16_t kOldestSpec = 0x0300;
@@ -81,32 +51,10 @@ constexpr int16_t kSourceByTrayName = 19;
 constexpr int16_t kPortrait = 1;
 constexpr int16_t kLandscape = 2;
 
-int16_t valueOr(const MPersistentObject* within, uint32_t id, int16_t otherwise) {
-  int16_t value = otherwise;
-  return readValue(within, id, value) ? value : otherwise;
-}
-
-bool has(const MPersistentObject* within, uint32_t id) {
-  int16_t value = 0;
-  return readValue(within, id, value);
-}
-
-// Sets a 16-bit setting where the tree has it; a range attribute clamps
-// what it is given. Nothing is added: the tree's shape is the printer's
-// settings template, and a DEVMODE taken back into the tree it came from
-// gives that tree again.
-void putValue(MPersistentObject* within, uint32_t id, int16_t value) {
-  MPersistentObject* found = lookUp(within, id);
-  if (auto* v = as<GValueAttribute>(found))
-    v->setValue(value);
-  else if (auto* r = as<GRangeAttribute>(found))
-    r->setValue(value);
-}
-
 // The paper (260): a value attribute, or the media the printer's defaults
 // carry, by its media id.
 bool readPaper(const MPersistentObject* settings, int16_t& mediaId) {
-  MPersistentObject* found = lookUp(settings, Id::kPaper);
+  MPersistentObject* found = lookUp(settings, AttrId::Paper);
   if (auto* media = as<GMedia>(found)) {
     mediaId = media->mediaId();
     return true;
@@ -115,10 +63,10 @@ bool readPaper(const MPersistentObject* settings, int16_t& mediaId) {
 }
 
 void putPaper(MPersistentObject* settings, int16_t mediaId) {
-  if (auto* media = as<GMedia>(lookUp(settings, Id::kPaper)))
+  if (auto* media = as<GMedia>(lookUp(settings, AttrId::Paper)))
     media->setMediaId(mediaId);
   else
-    putValue(settings, Id::kPaper, mediaId);
+    setIfPresent(settings, AttrId::Paper, mediaId);
 }
 
 void putText(MPersistentObject* within, uint32_t id, const RWCString& text) {
@@ -151,7 +99,7 @@ int16_t printerValue(const GDriverInstance* device, uint32_t id, int16_t otherwi
 std::vector<MPersistentObject*> modeEntries(const GDriverInstance* device) {
   std::vector<MPersistentObject*> entries;
   if (!device) return entries;
-  eachMember(printerItem(device, Id::kModeEntries), [&](MPersistentObject* entry) {
+  eachMember(printerItem(device, AttrId::ModeEntries), [&](MPersistentObject* entry) {
     entries.push_back(entry);
     return true;
   });
@@ -164,10 +112,10 @@ std::vector<MPersistentObject*> modeEntries(const GDriverInstance* device) {
 // included.
 MPersistentObject* entryForQuality(const std::vector<MPersistentObject*>& entries, int16_t quality) {
   if (entries.empty()) return nullptr;
-  if (has(entries.front(), Id::kQualityCode)) {
+  if (has(entries.front(), AttrId::QualityCode)) {
     for (MPersistentObject* entry : entries) {
       int16_t code = 0;
-      if (readValue(entry, Id::kQualityCode, code) && code == quality) return entry;
+      if (readValue(entry, AttrId::QualityCode, code) && code == quality) return entry;
     }
     return nullptr;
   }
@@ -185,7 +133,7 @@ int16_t bindingFor(int16_t duplex, bool landscape) {
 }
 
 GFormToTrayDatabase* formToTray(const MPersistentObject* within) {
-  return as<GFormToTrayDatabase>(lookUp(within, Id::kFormToTray));
+  return as<GFormToTrayDatabase>(lookUp(within, AttrId::FormToTray));
 }
 
 // The mappings of DEVMODE sources to settings values: the resource
@@ -252,7 +200,7 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
   const GDevModeView v(devmode, kPublicSize);
   int16_t value = 0;
 
-  if (readValue(settings, Id::kOrientation, value)) {
+  if (readValue(settings, AttrId::OrientationAngle, value)) {
     if (value == 0 || value == 180)
       w.put16(kOrientation, kPortrait);
     else if (value == 90 || value == 270)
@@ -268,17 +216,17 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
   if (paper) w.put16(kPaperSize, static_cast<uint16_t>(formIndex));
   w.setField(kFieldPaperSize, paper);
 
-  if (readValue(settings, Id::kCopies, value)) w.put16(kCopies, static_cast<uint16_t>(value));
-  w.setField(kFieldCopies, has(settings, Id::kCopies));
+  if (readValue(settings, AttrId::JobCopies, value)) w.put16(kCopies, static_cast<uint16_t>(value));
+  w.setField(kFieldCopies, has(settings, AttrId::JobCopies));
 
   bool source = false;
   SourceMappings mappings(device_);
-  if (readValue(settings, Id::kSource, value))
+  if (readValue(settings, AttrId::PaperSource, value))
     if (const GResourceMapping* m = mappings.bySecond(value)) {
       w.put16(kDefaultSource, m->firstCode());
       source = true;
     }
-  if (const auto* tray = as<GStringAttribute>(lookUp(settings, Id::kTrayName))) {
+  if (const auto* tray = as<GStringAttribute>(lookUp(settings, AttrId::MediaTypeName))) {
     int16_t fromTray = 0;
     if (trayNameToSource(settings, tray->value(), fromTray)) {
       w.put16(kDefaultSource, static_cast<uint16_t>(fromTray));
@@ -289,10 +237,10 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
 
   int16_t x = 0;
   int16_t y = 0;
-  const bool resolution = readValue(settings, Id::kResolution, x) && readValue(settings, Id::kVerticalResolution, y);
+  const bool resolution = readValue(settings, AttrId::Resolution, x) && readValue(settings, AttrId::VerticalResolution, y);
   if (resolution) {
     int16_t code = 0;
-    if (readValue(settings, Id::kQualityCode, value) && value <= 0 && resolutionToQuality(x, code))
+    if (readValue(settings, AttrId::QualityCode, value) && value <= 0 && resolutionToQuality(x, code))
       w.put16(kPrintQuality, static_cast<uint16_t>(code));
     else
       w.put16(kPrintQuality, static_cast<uint16_t>(x));
@@ -301,24 +249,24 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
   w.setField(kFieldPrintQuality | kFieldYResolution, resolution);
 
   const uint32_t capability = device_ ? device_->configurationValue() : 0;
-  if (valueOr(settings, Id::kGreyscaleOffered, 0) == 0) {
+  if (valueOr(settings, AttrId::GreyscaleOffered, 0) == 0) {
     w.put16(kColor, 2);
     w.setField(kFieldColor, true);
-  } else if (readValue(settings, Id::kGreyscale, value)) {
+  } else if (readValue(settings, AttrId::PrintInGray, value)) {
     w.put16(kColor, value == 1 || value == 3 ? 1 : 2);
     w.setField(kFieldColor, capability == 0 || capability == 1);
   } else {
     w.setField(kFieldColor, false);
   }
 
-  if (!readValue(settings, Id::kMediaCodes, value)) {
+  if (!readValue(settings, AttrId::MediaCodesInUse, value)) {
     w.setField(kFieldMediaType, false);
   } else if (value != 1) {
     w.put32(kMediaType, 1);
     w.setField(kFieldMediaType, true);
   } else {
     // Choices 1 to 3 all become code 2, which comes back as choice 1.
-    const int16_t media = valueOr(settings, Id::kMediaChoice, -1);
+    const int16_t media = valueOr(settings, AttrId::MediaChoice, -1);
     if (media == 0) {
       w.put32(kMediaType, 1);
     } else if (media >= 1 && media <= 3) {
@@ -327,12 +275,12 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
     }
     w.setField(kFieldMediaType, media >= 0 && media <= 3);
     static constexpr uint32_t kDitherCodes[] = {2, 1, 3, 4};
-    const int16_t dither = valueOr(settings, Id::kDitherChoice, -1);
+    const int16_t dither = valueOr(settings, AttrId::DitherChoice, -1);
     if (dither >= 0 && dither <= 3) w.put32(kDitherType, kDitherCodes[dither]);
     w.setField(kFieldDitherType, dither >= 0 && dither <= 3);
   }
 
-  const bool duplex = readValue(settings, Id::kDuplexBinding, value) && (v.u32(kFields) & kFieldOrientation);
+  const bool duplex = readValue(settings, AttrId::DuplexBinding, value) && (v.u32(kFields) & kFieldOrientation);
   if (duplex) {
     const bool landscape = v.s16(kOrientation) == kLandscape;
     int16_t code = 1;
@@ -342,7 +290,7 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
   }
   w.setField(kFieldDuplex, duplex);
 
-  const bool collate = printerValue(device_, Id::kCollation, 0) != 0 && readValue(settings, Id::kCollate, value);
+  const bool collate = printerValue(device_, AttrId::CollationAvailable, 0) != 0 && readValue(settings, AttrId::Collate, value);
   w.put16(kCollate, collate && value == 1 ? 1 : 0);
   w.setField(kFieldCollate, collate);
   return 1;
@@ -350,6 +298,9 @@ int32_t GDevModeNT::settingsToPublic(GAttributeComposite* settings, uint8_t* dev
 
 // ---------------------------------------------------------------- public to settings
 
+// Settings are only set where the tree has them (setIfPresent), never added:
+// the tree's shape is the printer's settings template, and a DEVMODE taken
+// back into the tree it came from gives that tree again.
 int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite* settings) {
   if (!devmode || !settings) return 0;
   const GDevModeView v(devmode, kPublicSize);
@@ -358,7 +309,7 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
   const bool landscape = orientation == kLandscape;
 
   if (fields & kFieldOrientation) {
-    const int16_t current = valueOr(settings, Id::kOrientation, 0);
+    const int16_t current = valueOr(settings, AttrId::OrientationAngle, 0);
     const bool flipped = current == 180 || current == 270;
     int16_t preferred = -1;
     int16_t alternative = -1;
@@ -371,7 +322,7 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
     }
     bool preferredListed = false;
     bool alternativeListed = false;
-    eachMember(printerItem(device_, Id::kOrientations), [&](MPersistentObject* member) {
+    eachMember(printerItem(device_, AttrId::Orientations), [&](MPersistentObject* member) {
       int16_t angle = 0;
       if (readValue(member, angle)) {
         preferredListed = preferredListed || angle == preferred;
@@ -380,9 +331,9 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
       return true;
     });
     if (preferred >= 0 && preferredListed)
-      putValue(settings, Id::kOrientation, preferred);
+      setIfPresent(settings, AttrId::OrientationAngle, preferred);
     else if (alternative >= 0 && alternativeListed)
-      putValue(settings, Id::kOrientation, alternative);
+      setIfPresent(settings, AttrId::OrientationAngle, alternative);
   }
 
   GDeviceSettingsNT* forms = settingsPartOf(device_);
@@ -393,22 +344,22 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
     putPaper(settings, mediaId);
   }
 
-  if (fields & kFieldCopies) putValue(settings, Id::kCopies, v.s16(kCopies));
+  if (fields & kFieldCopies) setIfPresent(settings, AttrId::JobCopies, v.s16(kCopies));
 
   if (fields & kFieldDefaultSource) {
     const int16_t source = v.s16(kDefaultSource);
     SourceMappings mappings(device_);
     RWCString name;
     if (const GResourceMapping* m = mappings.byFirst(static_cast<uint16_t>(source))) {
-      putValue(settings, Id::kSource, m->secondCode());
+      setIfPresent(settings, AttrId::PaperSource, m->secondCode());
     } else if (sourceToTrayName(settings, source, name)) {
-      putValue(settings, Id::kSource, kSourceByTrayName);
-      putText(settings, Id::kTrayName, name);
+      setIfPresent(settings, AttrId::PaperSource, kSourceByTrayName);
+      putText(settings, AttrId::MediaTypeName, name);
     }
   }
 
   const uint32_t resolutionFields = kFieldPrintQuality | kFieldYResolution;
-  auto* group = as<GAttributeComposite>(lookUp(settings, Id::kResolutionGroup));
+  auto* group = as<GAttributeComposite>(lookUp(settings, AttrId::ResolutionGroup));
   if ((fields & resolutionFields) == resolutionFields && group) {
     const int16_t quality = v.s16(kPrintQuality);
     int16_t x = quality;
@@ -416,50 +367,50 @@ int32_t GDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeComposite
     int16_t bits = 0;
     if (quality <= 0 && !qualityToResolution(quality, x, y, bits)) x = quality;
     y = quality >= 0 ? v.s16(kYResolution) : x;
-    putValue(group, Id::kQualityCode, quality);
-    putValue(group, Id::kResolution, x);
-    putValue(group, Id::kVerticalResolution, y);
-    const int16_t currentBits = valueOr(group, Id::kBitsPerPixel, 0);
+    setIfPresent(group, AttrId::QualityCode, quality);
+    setIfPresent(group, AttrId::Resolution, x);
+    setIfPresent(group, AttrId::VerticalResolution, y);
+    const int16_t currentBits = valueOr(group, AttrId::BitsPerPixel, 0);
     bool keep = false;
     int16_t lastBits = 1;
     for (MPersistentObject* entry : modeEntries(device_)) {
-      if (valueOr(entry, Id::kResolution, 0) != x || valueOr(entry, Id::kVerticalResolution, 0) != y) continue;
-      const int16_t entryBits = valueOr(entry, Id::kBitsPerPixel, 0);
+      if (valueOr(entry, AttrId::Resolution, 0) != x || valueOr(entry, AttrId::VerticalResolution, 0) != y) continue;
+      const int16_t entryBits = valueOr(entry, AttrId::BitsPerPixel, 0);
       keep = keep || entryBits == currentBits;
       lastBits = entryBits;
     }
-    if (!keep) putValue(group, Id::kBitsPerPixel, lastBits);
+    if (!keep) setIfPresent(group, AttrId::BitsPerPixel, lastBits);
   }
 
-  if ((fields & kFieldColor) && valueOr(settings, Id::kGreyscaleOffered, 0) == 1 && has(settings, Id::kGreyscale)) {
+  if ((fields & kFieldColor) && valueOr(settings, AttrId::GreyscaleOffered, 0) == 1 && has(settings, AttrId::PrintInGray)) {
     const uint32_t capability = device_ ? device_->configurationValue() : 0;
     const int16_t color = v.s16(kColor);
-    if (color == 1) putValue(settings, Id::kGreyscale, capability == 2 ? 3 : 1);
-    if (color == 2) putValue(settings, Id::kGreyscale, capability == 1 ? 0 : capability == 0 ? 1 : 3);
+    if (color == 1) setIfPresent(settings, AttrId::PrintInGray, capability == 2 ? 3 : 1);
+    if (color == 2) setIfPresent(settings, AttrId::PrintInGray, capability == 1 ? 0 : capability == 0 ? 1 : 3);
   }
 
-  if (valueOr(settings, Id::kMediaCodes, 0) == 1) {
+  if (valueOr(settings, AttrId::MediaCodesInUse, 0) == 1) {
     if (fields & kFieldMediaType) {
       const uint32_t media = v.u32(kMediaType);
-      putValue(settings, Id::kMediaChoice, media >= 2 && media <= 4 ? 1 : 0);
+      setIfPresent(settings, AttrId::MediaChoice, media >= 2 && media <= 4 ? 1 : 0);
     }
     if (fields & kFieldDitherType) {
       static constexpr int16_t kDitherChoices[] = {0, 1, 0, 2, 3};
       const uint32_t dither = v.u32(kDitherType);
-      putValue(settings, Id::kDitherChoice, dither <= 4 ? kDitherChoices[dither] : 0);
+      setIfPresent(settings, AttrId::DitherChoice, dither <= 4 ? kDitherChoices[dither] : 0);
     }
   }
 
   if ((fields & kFieldDuplex) && (fields & kFieldOrientation))
-    putValue(settings, Id::kDuplexBinding, bindingFor(v.s16(kDuplex), landscape));
+    setIfPresent(settings, AttrId::DuplexBinding, bindingFor(v.s16(kDuplex), landscape));
 
   if (!(fields & kFieldCollate)) {
-    putValue(settings, Id::kCollate, 0);
+    setIfPresent(settings, AttrId::Collate, 0);
   } else {
     const int16_t collate = v.s16(kCollate);
-    if (collate == 0) putValue(settings, Id::kCollate, 0);
+    if (collate == 0) setIfPresent(settings, AttrId::Collate, 0);
     if (collate == 1)
-      putValue(settings, Id::kCollate, printerValue(device_, Id::kCollation, 0) != 0 ? 1 : 0);
+      setIfPresent(settings, AttrId::Collate, printerValue(device_, AttrId::CollationAvailable, 0) != 0 ? 1 : 0);
   }
   return 1;
 }
@@ -522,9 +473,9 @@ int32_t GDevModeNT::mergePrintQuality(const GDevModeView& foreign) {
     const std::vector<MPersistentObject*> entries = modeEntries(device_);
     MPersistentObject* entry = entryForQuality(entries, quality);
     if (!entry) return 0;
-    const bool codes = has(entries.front(), Id::kQualityCode);
-    setPrintQualityRaw(codes ? quality : valueOr(entry, Id::kResolution, 0));
-    w.put16(kYResolution, static_cast<uint16_t>(valueOr(entry, Id::kVerticalResolution, 0)));
+    const bool codes = has(entries.front(), AttrId::QualityCode);
+    setPrintQualityRaw(codes ? quality : valueOr(entry, AttrId::Resolution, 0));
+    w.put16(kYResolution, static_cast<uint16_t>(valueOr(entry, AttrId::VerticalResolution, 0)));
     return 1;
   }
   int16_t y = quality;
@@ -549,12 +500,12 @@ namespace {
 // or sizes outside the range allowed.
 bool customSizesAllowed(GDevModeNT& devmode) {
   const GDriverInstance* device = devmode.device();
-  if (printerValue(device, Id::kCustomSizesEnabled, 0) == 0) return false;
-  if (printerValue(device, Id::kAnySize, 0) != 0) return true;
+  if (printerValue(device, AttrId::CustomSizesEnabled, 0) == 0) return false;
+  if (printerValue(device, AttrId::AnyCustomSize, 0) != 0) return true;
   const GDevModeView own = devmode.view();
   const std::unique_ptr<GAttributeComposite> carried(
       devmode.unpackSettings(own.data() ? own.data() + kPacked : nullptr, own.u16(kPackedLength)));
-  return valueOr(carried.get(), Id::kFitToPage, 0) != 0;
+  return valueOr(carried.get(), AttrId::FitToMedia, 0) != 0;
 }
 
 }  // namespace
@@ -595,7 +546,7 @@ int32_t GDevModeNT::mergeDefaultSource(const GDevModeView& foreign) {
 int32_t GDevModeNT::mergeCopies(const GDevModeView& foreign) {
   if (!mergesField(view(), foreign, kFieldCopies, kCopies)) return 1;
   const int16_t copies = foreign.s16(kCopies);
-  const auto* range = as<GRangeAttribute>(printerItem(device_, Id::kCopiesRange));
+  const auto* range = as<GRangeAttribute>(printerItem(device_, AttrId::CopiesRange));
   if (!range || !range->contains(copies)) return 0;
   writer().put16(kCopies, static_cast<uint16_t>(copies));
   return 1;
@@ -608,10 +559,10 @@ int32_t GDevModeNT::mergeMediaAndDither(const GDevModeView& foreign) {
   if (mergesField(own, foreign, kFieldMediaType, kMediaType, 4)) {
     w.put32(kMediaType, 1);
     const uint32_t media = foreign.u32(kMediaType);
-    const auto* options = as<GCapabilities>(lookUp(printerItem(device_, Id::kCapabilities), Id::kMediaOptions));
+    const auto* options = as<GCapabilities>(lookUp(printerItem(device_, AttrId::CapabilitySets), AttrId::MediaOptions));
     if (media < 1 || media > 4) {
       answer = 0;
-    } else if (printerValue(device_, Id::kMediaCodes, 0) == 1 && options) {
+    } else if (printerValue(device_, AttrId::MediaCodesInUse, 0) == 1 && options) {
       // Each code falls back to the others the printer has, the heavier
       // ones first; code 1 is always there.
       auto option = [&](uint32_t n) { return options->contains(n) != 0; };
@@ -647,7 +598,7 @@ int32_t GDevModeNT::mergeDuplex(const GDevModeView& foreign) {
   // Only the three values a DEVMODE defines are taken: anything else
   // would leave a duplex field that no reader understands.
   if (duplex < 1 || duplex > 3) return 0;
-  const auto* range = as<GRangeAttribute>(printerItem(device_, Id::kDuplexRange));
+  const auto* range = as<GRangeAttribute>(printerItem(device_, AttrId::DuplexBindingRange));
   if (!range || !range->contains(bindingFor(duplex, own.s16(kOrientation) == kLandscape))) return 0;
   writer().put16(kDuplex, static_cast<uint16_t>(duplex));
   return 1;
@@ -671,9 +622,9 @@ int32_t GDevModeNT::mergeFormName(const GDevModeView& foreign) {
 int32_t GDevModeNT::qualityToResolution(int16_t quality, int16_t& x, int16_t& y, int16_t& bits) {
   MPersistentObject* entry = entryForQuality(modeEntries(device_), quality);
   if (!entry) return 0;
-  x = valueOr(entry, Id::kResolution, 0);
-  y = valueOr(entry, Id::kVerticalResolution, 0);
-  bits = valueOr(entry, Id::kBitsPerPixel, 0);
+  x = valueOr(entry, AttrId::Resolution, 0);
+  y = valueOr(entry, AttrId::VerticalResolution, 0);
+  bits = valueOr(entry, AttrId::BitsPerPixel, 0);
   return 1;
 }
 
@@ -681,7 +632,7 @@ int32_t GDevModeNT::resolutionToQuality(int16_t x, int16_t& code) {
   bool found = false;
   for (MPersistentObject* entry : modeEntries(device_)) {
     int16_t entryCode = 0;
-    if (valueOr(entry, Id::kResolution, 0) == x && readValue(entry, Id::kQualityCode, entryCode)) {
+    if (valueOr(entry, AttrId::Resolution, 0) == x && readValue(entry, AttrId::QualityCode, entryCode)) {
       code = entryCode;
       found = true;
     }
@@ -753,8 +704,8 @@ int32_t GPrinterDevModeNT::publicToSettings(const uint8_t* devmode, GAttributeCo
   if (!answer) return answer;
   const GDevModeView own = view();
   if (!(own.u32(kFields) & kFieldFormName)) return answer;
-  const bool offRange = printerValue(device_, Id::kCustomSizesEnabled, 0) != 0 &&
-                        (valueOr(settings, Id::kFitToPage, 0) != 0 || printerValue(device_, Id::kAnySize, 0) != 0);
+  const bool offRange = printerValue(device_, AttrId::CustomSizesEnabled, 0) != 0 &&
+                        (valueOr(settings, AttrId::FitToMedia, 0) != 0 || printerValue(device_, AttrId::AnyCustomSize, 0) != 0);
   int32_t index = 0;
   int16_t mediaId = 0;
   if (!settings_ || !formIndexForName(own.wideName(kFormName), index, offRange ? 0 : 1) ||

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "core/attrids.h"
 #include "device/capabil.h"
 #include "device/media.h"
 #include "device/setread.h"
@@ -11,13 +12,6 @@
 using SettingRead::lookUp;
 
 namespace {
-
-// Where the printer configuration keeps its capability sets, and the sets
-// the text capabilities come from.
-constexpr uint32_t kCapabilitySets = 112;
-constexpr uint32_t kTextCapsCommon = 126;
-constexpr uint32_t kTextCaps = 127;
-constexpr uint32_t kTextCapsAlternate = 128;
 
 // Set 126 gives one bit whichever of the other two sets is read.
 constexpr uint32_t kCommonCapability = 3;
@@ -103,10 +97,10 @@ int32_t pageGeometry(const GMedia* media, int32_t xResolution, int32_t yResoluti
 }
 
 int32_t textCaps(const MPersistentObject* printerConfig, bool alternate, FLONG& caps) {
-  const MPersistentObject* sets = lookUp(printerConfig, kCapabilitySets);
+  const MPersistentObject* sets = lookUp(printerConfig, AttrId::CapabilitySets);
   if (!sets) return 0;
-  FLONG found = contains(sets, kTextCapsCommon, kCommonCapability) ? kCommonBit : 0;
-  const uint32_t from = alternate ? kTextCapsAlternate : kTextCaps;
+  FLONG found = contains(sets, AttrId::TextCapsCommon, kCommonCapability) ? kCommonBit : 0;
+  const uint32_t from = alternate ? AttrId::TextCapsAlternate : AttrId::TextCaps;
   for (const TextCapBit& entry : kTextCapBits)
     if (contains(sets, from, entry.capability)) found |= entry.bit;
   caps = found;

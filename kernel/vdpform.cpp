@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "device/capabil.h"
 #include "device/config.h"
 #include "device/device.h"
@@ -19,10 +20,6 @@
 using SettingRead::lookUp;
 
 namespace {
-
-// The settings and configuration items the table reads.
-constexpr uint32_t kDiskForms = 702;
-constexpr uint32_t kFormCapabilities = 750;
 
 // The generator's processing flags that rule forms out, and the value that
 // says the flags have not been read.
@@ -262,7 +259,7 @@ uint16_t GFormTableNT::formsAvailable() {
   GAttributeComposite* settings = device_.assembleSettings();
   if (settings) device_.setSettings(settings);
   int16_t diskForms = 0;
-  if (SettingRead::readValue(lookUp(settings, DeviceId::kDocumentGroup), kDiskForms, diskForms) && diskForms != 0)
+  if (SettingRead::readValue(lookUp(settings, AttrId::DocumentSettings), AttrId::DiskForms, diskForms) && diskForms != 0)
     available = 1;
 
   if (available) {
@@ -288,9 +285,9 @@ uint16_t GFormTableNT::formsAvailable() {
     // capability 0 of 565 clear. A printer that keeps no forms says so
     // each time; the mask, once computed, is only reported.
     const GCapabilities* capabilities = nullptr;
-    if (device_.capabilityFlag565())
+    if (device_.passThroughAllowed())
       capabilities = dynamic_cast<const GCapabilities*>(
-          lookUp(lookUp(device_.printerConfig(), DeviceId::kCapabilitySets), kFormCapabilities));
+          lookUp(lookUp(device_.printerConfig(), AttrId::CapabilitySets), AttrId::FormCapabilities));
     if (capabilities && capabilities->contains(kNoForms)) available = 0;
     if (mask_ == -1) {
       int32_t mask = 0;

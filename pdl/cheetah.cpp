@@ -207,7 +207,7 @@ GStatus GCheetah::onDocumentStart(GDocumentStart* command) {
   xlWriteStreamHeader(*stream_, kProtocolClass, kProtocolRevision,
                       XLBytes(reinterpret_cast<const uint8_t*>(comment.data()), comment.size()));
 
-  GAttributeComposite* document = attributeGroup(kAttrDocumentGroup);
+  GAttributeComposite* document = attributeGroup(AttrId::DocumentGroup);
   readDocumentSettings(document);
 
   xlBeginSession(*stream_, {static_cast<uint16_t>(xResolution_), static_cast<uint16_t>(yResolution_)}, kMeasureInch,
@@ -216,7 +216,7 @@ GStatus GCheetah::onDocumentStart(GDocumentStart* command) {
   lastPaperSource_ = -1;
   lastMediaTypeName_ = RWCString();
   int16_t vendorByte = 0;
-  if (readValue(document, CheetahId::kVendorByte, vendorByte))
+  if (readValue(document, AttrId::VendorByte, vendorByte))
     xlVendorUnique2002(*stream_, static_cast<uint8_t>(vendorByte & 0xFF));
 
   if (document) document->clearChanged();
@@ -226,15 +226,15 @@ GStatus GCheetah::onDocumentStart(GDocumentStart* command) {
 
 void GCheetah::readDocumentSettings(GAttributeComposite* document) {
   int16_t value = 0;
-  if (readValue(document, CheetahId::kColorMode, value)) colorMode_ = value == 0 ? 1 : 0;
+  if (readValue(document, AttrId::PrintInGray, value)) colorMode_ = value == 0 ? 1 : 0;
 
   // Both resolutions from the resolution group, or 600 x 600. A resolution
   // that is not positive cannot be a session's unit.
-  const MPersistentObject* resolutions = document ? document->findById(CheetahId::kResolutionGroup) : nullptr;
+  const MPersistentObject* resolutions = document ? document->findById(AttrId::ResolutionGroup) : nullptr;
   int16_t x = 0;
   int16_t y = 0;
-  if (resolutions && readValue(resolutions, CheetahId::kXResolution, x) &&
-      readValue(resolutions, CheetahId::kYResolution, y) && x > 0 && y > 0) {
+  if (resolutions && readValue(resolutions, AttrId::Resolution, x) &&
+      readValue(resolutions, AttrId::VerticalResolution, y) && x > 0 && y > 0) {
     xResolution_ = x;
     yResolution_ = y;
   } else {
@@ -242,19 +242,19 @@ void GCheetah::readDocumentSettings(GAttributeComposite* document) {
     yResolution_ = kDefaultResolution;
   }
 
-  if (readValue(document, CheetahId::kPatternScaling, value)) scalePatterns_ = value == 1 ? 1 : 0;
+  if (readValue(document, AttrId::PsPatternScale, value)) scalePatterns_ = value == 1 ? 1 : 0;
   int16_t bitsPerPixel = 0;
-  const bool haveBits = readValue(document, CheetahId::kBitsPerPixel, bitsPerPixel);
+  const bool haveBits = readValue(document, AttrId::BitsPerPixel, bitsPerPixel);
   if (haveBits) twoBitsPerPixel_ = bitsPerPixel == 2 ? 1 : 0;
-  if (readValue(document, CheetahId::kCompression, value)) compressionMode_ = value;
+  if (readValue(document, AttrId::Compression, value)) compressionMode_ = value;
 
   int16_t selector2 = 0;
   int16_t selector3 = 0;
-  readValue(document, CheetahId::kDitherSelector1, selector2);
-  readValue(document, CheetahId::kDitherSelector2, selector3);
+  readValue(document, AttrId::DitherSelector1, selector2);
+  readValue(document, AttrId::DitherSelector2, selector3);
   GConfiguration* configuration = config();
   const MPersistentObject* matrices =
-      configuration ? configuration->findById(CheetahId::kDitherMatrices) : nullptr;
+      configuration ? configuration->findById(AttrId::PsDitherMatrices) : nullptr;
   GDitherMatrix* matrix =
       matrices ? GDitherMatrix::findMatching(xResolution_, yResolution_, static_cast<int16_t>(bitsPerPixel & 0xFF),
                                              static_cast<int16_t>(selector2 & 0xFF), selector3, matrices)
@@ -328,7 +328,7 @@ GStatus GCheetah::onPageStart(GPageStart* command) {
   (void)GPDLGenerator::onPageStart(command);
   // First: the graphics state's reset makes the State anew, groups and all.
   startPageGraphics();
-  GAttributeComposite* page = attributeGroup(kAttrPageGroup);
+  GAttributeComposite* page = attributeGroup(AttrId::PageGroup);
   const GCountedRef holdPage(page);
   resetTextState();
   if (beginWrite()) {
@@ -341,7 +341,7 @@ GStatus GCheetah::onPageStart(GPageStart* command) {
     writeHalftoneMethod();
   } else {
     // The media is the page's all the same.
-    const MPersistentObject* media = page ? page->findById(CheetahId::kMedia) : nullptr;
+    const MPersistentObject* media = page ? page->findById(AttrId::Media) : nullptr;
     currentMedia_ = GCountedRef(dynamic_cast<GMedia*>(const_cast<MPersistentObject*>(media)));
   }
   if (page) page->clearChanged();
@@ -353,7 +353,7 @@ void GCheetah::startPageGraphics() {
   // Every page starts from the default graphics state.
   GState* defaultsNow = defaults();
   GState* stateNow = state();
-  const MPersistentObject* graphics = defaultsNow ? defaultsNow->findById(kAttrGraphicGroup) : nullptr;
+  const MPersistentObject* graphics = defaultsNow ? defaultsNow->findById(AttrId::GraphicGroup) : nullptr;
   if (graphics && stateNow) {
     if (MPersistentObject* copy = graphics->deepCopy()) {
       stateNow->insert(copy);
@@ -362,11 +362,11 @@ void GCheetah::startPageGraphics() {
   }
   // BeginPage resets the printer's graphics state: everything the page
   // draws with is sent again before its first drawing.
-  GAttributeComposite* group = attributeGroup(kAttrGraphicGroup);
+  GAttributeComposite* group = attributeGroup(AttrId::GraphicGroup);
   if (group) group->markChanged();
   // The page's transform joins the graphic group, changed, so that it is
   // written before the page's first drawing.
-  const MPersistentObject* page = attributeGroup(kAttrPageGroup);
+  const MPersistentObject* page = attributeGroup(AttrId::PageGroup);
   const auto* transform =
       dynamic_cast<const GTransformAttribute*>(page ? page->findByClassId(ClassId::GTransformAttribute) : nullptr);
   if (!transform) return;
@@ -386,7 +386,7 @@ GStatus GCheetah::beginPage(GAttributeComposite* page) {
   GMedia* media = nameableMedia(page);
   if (!media) {
     // Keeps the media for the page's content all the same.
-    const MPersistentObject* given = page ? page->findById(CheetahId::kMedia) : nullptr;
+    const MPersistentObject* given = page ? page->findById(AttrId::Media) : nullptr;
     currentMedia_ = GCountedRef(dynamic_cast<GMedia*>(const_cast<MPersistentObject*>(given)));
     const auto* any = dynamic_cast<const GMedia*>(given);
     kernelDebugPrint("PCL XL: the page's media %d has neither a size name nor a size; the page is refused\n",
@@ -403,7 +403,7 @@ GStatus GCheetah::beginPage(GAttributeComposite* page) {
 uint8_t GCheetah::writeOrientation(GAttributeComposite* page) {
   int16_t angle = 0;
   uint8_t orientation = 0;
-  if (readValue(page, CheetahId::kOrientation, angle)) {
+  if (readValue(page, AttrId::OrientationAngle, angle)) {
     switch (angle) {
       case 90: orientation = 1; break;
       case 180: orientation = 2; break;
@@ -417,14 +417,14 @@ uint8_t GCheetah::writeOrientation(GAttributeComposite* page) {
 }
 
 void GCheetah::writePaperSource(GAttributeComposite* page) {
-  const MPersistentObject* choice = page ? page->findById(CheetahId::kPaperSource) : nullptr;
+  const MPersistentObject* choice = page ? page->findById(AttrId::PaperSource) : nullptr;
   const auto* value = dynamic_cast<const GValueAttribute*>(choice);
   if (!value || value->value() == lastPaperSource_) return;
   lastPaperSource_ = value->value();
   uint8_t source = 0;
   GConfiguration* configuration = config();
   const auto* table = dynamic_cast<const MAssociationList*>(
-      configuration ? configuration->findById(CheetahId::kPaperSourceTable) : nullptr);
+      configuration ? configuration->findById(AttrId::PsMediaPositions) : nullptr);
   if (table) {
     GValueAttribute key(value->value(), 0);
     int16_t mapped = 0;
@@ -436,7 +436,7 @@ void GCheetah::writePaperSource(GAttributeComposite* page) {
 }
 
 GMedia* GCheetah::nameableMedia(GAttributeComposite* page) const {
-  auto* media = dynamic_cast<GMedia*>(page ? page->findById(CheetahId::kMedia) : nullptr);
+  auto* media = dynamic_cast<GMedia*>(page ? page->findById(AttrId::Media) : nullptr);
   if (!media) return nullptr;
   if (media->size().x() > 0 && media->size().y() > 0) return media;
   return sizeName(media->mediaId()) ? media : nullptr;
@@ -445,7 +445,7 @@ GMedia* GCheetah::nameableMedia(GAttributeComposite* page) const {
 const GSelectionString* GCheetah::sizeName(int16_t mediaId) const {
   GConfiguration* configuration = config();
   const auto* sizes = dynamic_cast<const MAssociationList*>(
-      configuration ? configuration->findById(CheetahId::kMediaSizeTable) : nullptr);
+      configuration ? configuration->findById(AttrId::PaperNameTable) : nullptr);
   if (!sizes) return nullptr;
   GValueAttribute key(mediaId, 0);
   const auto* name = dynamic_cast<const GSelectionString*>(sizes->findValue(&key));
@@ -496,7 +496,7 @@ GStatus GCheetah::onPageEnd(GPageEnd* command) {
   (void)GPeripheral::onPageEnd(command);
   if (beginWrite()) {
     int16_t copies = 1;
-    readValue(attributeGroup(kAttrPageGroup), CheetahId::kCopies, copies);
+    readValue(attributeGroup(AttrId::PageGroup), AttrId::PageCopies, copies);
     // A count below one would ask the printer for none, or for 65,535
     // once taken as unsigned: the page is printed once.
     xlEndPageCopies(*stream_, static_cast<uint16_t>(copies < 1 ? 1 : copies));

@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/geometry.h"
@@ -44,32 +45,6 @@ class GClipAttribute;
 class GDitherMatrix;
 class GMedia;
 class GSelectionString;
-
-// The attribute ids the generator reads. Document group 246: 296 colour
-// mode, 249 the resolution group (323 x, 324 y), 277 pattern scaling, 325
-// bits per pixel, 297 raster compression, 910 and 911 dither selectors, 900
-// a vendor byte. Page group 256: 265 orientation, 258 paper source, 259
-// media, 257 copies. Config: 85 paper sources, 192 media sizes, 330 dither
-// matrices.
-namespace CheetahId {
-constexpr uint32_t kColorMode = 296;
-constexpr uint32_t kResolutionGroup = 249;
-constexpr uint32_t kXResolution = 323;
-constexpr uint32_t kYResolution = 324;
-constexpr uint32_t kPatternScaling = 277;
-constexpr uint32_t kBitsPerPixel = 325;
-constexpr uint32_t kCompression = 297;
-constexpr uint32_t kDitherSelector1 = 910;
-constexpr uint32_t kDitherSelector2 = 911;
-constexpr uint32_t kVendorByte = 900;
-constexpr uint32_t kOrientation = 265;
-constexpr uint32_t kPaperSource = 258;
-constexpr uint32_t kMedia = 259;
-constexpr uint32_t kCopies = 257;
-constexpr uint32_t kPaperSourceTable = 85;
-constexpr uint32_t kMediaSizeTable = 192;
-constexpr uint32_t kDitherMatrices = 330;
-}  // namespace CheetahId
 
 // A page whose media the stream cannot name: a protocol 2.0 BeginPage must
 // carry MediaSize or CustomMediaSize, and a printer refuses a page without.
@@ -89,7 +64,7 @@ class GCheetah : public GPDLGenerator {
   // The peripheral arguments; also the font tables and the configured
   // device fonts.
   GCheetah(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id,
-           uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+           uint32_t addOnListId = AttrId::AddOnList, int32_t kind = 6, int32_t mode = 2);
   // The stored and rendering fields; a stream and font tables of its own;
   // no port.
   GCheetah(const GCheetah& other);

@@ -81,7 +81,7 @@ RWBoolean GPDLGenerator::matches(const MPersistentObject* other) const {
 
 void GPDLGenerator::lookUpConfiguredDeviceFonts() {
   GConfiguration* configuration = config();
-  MPersistentObject* found = configuration ? configuration->findById(GDeviceFontListComposite::kId) : nullptr;
+  MPersistentObject* found = configuration ? configuration->findById(AttrId::FontLists) : nullptr;
   if (auto* list = dynamic_cast<GDeviceFontListComposite*>(found)) {
     configuredDeviceFonts_ = list;
     ownEmptyFonts_ = false;
@@ -180,7 +180,7 @@ GStatus GPDLGenerator::onDocumentStart(GDocumentStart* command) {
   inDocument_ = 1;
 
   GConfiguration* configuration = config();
-  MPersistentObject* limit = configuration ? configuration->findById(kAttrDownloadMemory) : nullptr;
+  MPersistentObject* limit = configuration ? configuration->findById(AttrId::DownloadMemory) : nullptr;
   if (const auto* range = dynamic_cast<const GRangeAttribute*>(limit)) {
     setDownloadLimit(range->value());
   } else if (const auto* value = dynamic_cast<const GValueAttribute*>(limit)) {

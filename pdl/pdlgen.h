@@ -39,6 +39,7 @@
 
 #include <cstdint>
 
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/cntdptr.h"
 #include "device/pericomp.h"
@@ -52,9 +53,8 @@ class GDevice;
 class GFontDescriptor;
 class RWCString;
 
-// The Config attribute that limits the download memory, in units of
-// kDownloadMemoryUnit bytes.
-constexpr uint32_t kAttrDownloadMemory = 202;
+// The unit of the Config's download-memory limit (AttrId::DownloadMemory),
+// in bytes.
 constexpr uint32_t kDownloadMemoryUnit = 10485;
 
 class GPDLGenerator : public GPeripheralComposite, public GPaintCallbacks {
@@ -63,7 +63,7 @@ class GPDLGenerator : public GPeripheralComposite, public GPaintCallbacks {
  public:
   GPDLGenerator();
   GPDLGenerator(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id,
-                uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+                uint32_t addOnListId = AttrId::AddOnList, int32_t kind = 6, int32_t mode = 2);
   GPDLGenerator(const GPDLGenerator& other);
   GPDLGenerator& operator=(const GPDLGenerator& other);
   ~GPDLGenerator() override;

@@ -27,8 +27,17 @@ RWCollectable* restoredFrom(const std::string& bytes) {
 
 void restoreEveryCut(const RWCollectable* object) {
   const std::string whole = storedBytes(object);
+  TempDir dir;
+  const std::string name = dir.file("cut.bin");
   for (size_t n = 0; n < whole.size(); ++n) {
-    std::unique_ptr<RWCollectable> back(restoredFrom(whole.substr(0, n)));
+    putFile(name, whole.substr(0, n));
+    RWFile f(name.c_str(), "rb");
+    RWCollectable* raw = nullptr;
+    f >> raw;
+    std::unique_ptr<RWCollectable> back(raw);
+    EXPECT_TRUE(!back || f.Eof() || f.Error())
+        << "a file cut to " << n << " of " << whole.size() << " bytes restored a " << back->isA()
+        << " and left the file in good order";
   }
   std::ostringstream out;
   {
@@ -42,7 +51,29 @@ void restoreEveryCut(const RWCollectable* object) {
     RWCollectable* raw = nullptr;
     s >> raw;
     std::unique_ptr<RWCollectable> back(raw);
+    EXPECT_TRUE(!back || s.fail())
+        << "a stream cut to " << n << " of " << streamed.size() << " bytes restored a " << back->isA()
+        << " and did not fail";
   }
+}
+
+std::unique_ptr<RWCollectable> restoredWithHugeCount(const RWCollectable* object, const std::string& mark,
+                                                     size_t offset) {
+  std::stringstream buffer;
+  {
+    RWeostream out(buffer, RWeostream::LittleEndian);
+    out << object;
+  }
+  std::string stream = buffer.str();
+  const size_t at = stream.find(mark);
+  EXPECT_NE(at, std::string::npos) << "the mark is not in the stream";
+  if (at == std::string::npos) return nullptr;
+  stream.replace(at + offset, 4, le32(0xFFFFFFFF));
+  std::stringstream in(stream);
+  RWeistream from(in);
+  RWCollectable* back = nullptr;
+  from >> back;
+  return std::unique_ptr<RWCollectable>(back);
 }
 
 std::string StoreTest::storeFile(const RWCollectable* p) {

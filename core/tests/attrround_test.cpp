@@ -63,22 +63,7 @@ TEST_F(AttributeRoundTrip, EveryClassComesBackFromEveryForm) {
   }
 
   // Read back as a persistent object, whatever the tree's own class.
-  const MPersistentObject* asObject = tree.get();
-  const struct {
-    const char* form;
-    std::function<std::unique_ptr<MPersistentObject>()> restore;
-  } forms[] = {
-      {"binary file", [&] { return std::unique_ptr<MPersistentObject>(restoreFile<MPersistentObject>()); }},
-      {"portable stream", [&] { return throughStream<RWpostream, RWpistream>(asObject); }},
-      {"binary stream", [&] { return throughStream<RWbostream, RWbistream>(asObject); }},
-      {"little-endian stream",
-       [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::LittleEndian); }},
-      {"big-endian stream", [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::BigEndian); }},
-  };
-  storeFile(tree.get());
-  for (const auto& f : forms) {
-    SCOPED_TRACE(f.form);
-    std::unique_ptr<MPersistentObject> back = f.restore();
+  forEachStoreForm<MPersistentObject>(tree.get(), [&](const char*, std::unique_ptr<MPersistentObject> back) {
     ASSERT_NE(back, nullptr);
     EXPECT_TRUE(back->matches(tree.get()));
     GState* settings = dynamic_cast<GState*>(back->findById(246));
@@ -92,7 +77,7 @@ TEST_F(AttributeRoundTrip, EveryClassComesBackFromEveryForm) {
     ASSERT_EQ(block->length(), 4u);
     EXPECT_EQ(static_cast<unsigned char*>(block->data())[3], 0xFF);
     EXPECT_EQ(block->isOwner(), 1);
-  }
+  });
 }
 
 }  // namespace

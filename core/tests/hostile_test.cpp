@@ -32,24 +32,6 @@ bool reportedBadReference(const ReportLog& reports) {
   return false;
 }
 
-// The bytes of a composite holding the given first child and then a
-// reference to the object at read-table index `index`: the composite is
-// stored with its one child, its count raised to 2 and the reference put
-// after it.
-template <class Composite>
-std::string withReferenceAfter(MPersistentObject* firstChild, int32_t index) {
-  Composite empty(9);
-  const std::string bare = storedBytes(&empty);
-  Composite one(9);
-  one.insert(firstChild);
-  std::string stored = storedBytes(&one);
-  // The count is the last field of the empty composite's stored form.
-  const size_t countAt = bare.size() - 4;
-  EXPECT_EQ(stored.substr(countAt, 4), le32(1));
-  stored.replace(countAt, 4, le32(2));
-  return stored + bytes({0xFF, 0xFF}) + le32(static_cast<uint32_t>(index));
-}
-
 TEST(HostileGraphs, AnAssociationsKeyReachedAgainIsRefused) {
   // Read table: 0 nil, 1 the composite, 2 the association, 3 its key, 4 its
   // value.

@@ -121,28 +121,14 @@ TEST_F(RoundTrip, GeneratedTreesComeBackEqualFromEveryForm) {
     EXPECT_EQ(tree->recursiveStoreSize(), stored.size());
 
     // Read back as a persistent object, whatever the tree's own class.
-    const MPersistentObject* asObject = tree.get();
-    const struct {
-      const char* form;
-      std::function<std::unique_ptr<MPersistentObject>()> restore;
-    } forms[] = {
-        {"binary file", [&] { return std::unique_ptr<MPersistentObject>(restoreFile<MPersistentObject>()); }},
-        {"portable stream", [&] { return throughStream<RWpostream, RWpistream>(asObject); }},
-        {"binary stream", [&] { return throughStream<RWbostream, RWbistream>(asObject); }},
-        {"little-endian stream",
-         [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::LittleEndian); }},
-        {"big-endian stream", [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::BigEndian); }},
-    };
-    for (const auto& f : forms) {
-      std::unique_ptr<MPersistentObject> back = f.restore();
-      ASSERT_NE(back, nullptr) << f.form;
-      EXPECT_TRUE(back->isEqual(tree.get())) << f.form;
-      EXPECT_EQ(back->totalEntries(), tree->totalEntries()) << f.form;
+    forEachStoreForm<MPersistentObject>(tree.get(), [&](const char* form, std::unique_ptr<MPersistentObject> back) {
+      ASSERT_NE(back, nullptr) << form;
+      EXPECT_TRUE(back->isEqual(tree.get())) << form;
+      EXPECT_EQ(back->totalEntries(), tree->totalEntries()) << form;
       // Serial numbers, nil entries and shared leaves all come back: the
       // restored tree stores the same bytes.
-      EXPECT_EQ(storeFile(back.get()), stored) << f.form;
-      storeFile(tree.get());  // the file again, for the next form's restore
-    }
+      EXPECT_EQ(storeFile(back.get()), stored) << form;
+    });
   }
 }
 

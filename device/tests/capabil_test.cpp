@@ -44,7 +44,7 @@ TEST(Capabilities, GrowToHoldWhatIsSet) {
   EXPECT_FALSE(empty.contains(0));
 }
 
-TEST(Capabilities, ListQuestions) {
+TEST(Capabilities, AnswersInRangeAllAndAnyForAList) {
   const uint32_t list[] = {1, 4, 12};
   GCapabilities caps(0, 10, list, 2);  // 1 and 4; 12 not yet
   EXPECT_EQ(caps.size(), 10u);

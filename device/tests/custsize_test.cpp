@@ -14,7 +14,7 @@
 
 namespace {
 
-TEST(CustomMediaSize, Conversions) {
+TEST(CustomMediaSize, ConvertsBetweenUnitsAndLeavesUnknownUnitsAlone) {
   const struct {
     int32_t from, to;
     uint32_t in, out;
@@ -46,7 +46,7 @@ TEST(CustomMediaSize, SetUnitsKeepsAnyCode) {
   EXPECT_EQ(size.sizeIn(kMicrometres), (GMediaSize{216, 279})) << "from a code outside 0..3";
 }
 
-TEST(CustomMediaSize, Matching) {
+TEST(CustomMediaSize, MatchesTheSameSizeInOtherUnits) {
   GCustomMediaSize inches(16385, "Letter-ish", kHundredthsOfAnInch, 850, 1100, 276);
   GCustomMediaSize microns(16385, "Letter-ish", kMicrometres, 215900, 279400, 276);
   EXPECT_TRUE(inches.matches(&microns));
@@ -62,7 +62,7 @@ TEST(CustomMediaSize, Matching) {
   EXPECT_FALSE(bigger.matches(&inches));
 }
 
-TEST(CustomMediaSize, Dots) {
+TEST(CustomMediaSize, ConvertsToAndFromDotsAtAResolution) {
   GCustomMediaSize letter(1, "L", kHundredthsOfAnInch, 850, 1100);
   EXPECT_EQ(letter.sizeInDots(600, 600), (GMediaSize{5100, 6600}));
   EXPECT_EQ(letter.sizeInDots(300, 600), (GMediaSize{2550, 6600}));
@@ -79,16 +79,16 @@ TEST(CustomMediaSize, Dots) {
 // bottom) and an orientation.
 std::unique_ptr<GAttributeComposite> marginSettings(int16_t left, int16_t top, int16_t right, int16_t bottom) {
   auto settings = std::make_unique<GAttributeComposite>(363);
-  auto* group = new GAttributeComposite(kAttrMarginGroup);
-  group->insert(new GValueAttribute(left, kAttrLeftMargin));
-  group->insert(new GValueAttribute(top, kAttrTopMargin));
-  group->insert(new GValueAttribute(right, kAttrRightMargin));
-  group->insert(new GValueAttribute(bottom, kAttrBottomMargin));
+  auto* group = new GAttributeComposite(AttrId::MarginGroup);
+  group->insert(new GValueAttribute(left, AttrId::LeftMargin));
+  group->insert(new GValueAttribute(top, AttrId::TopMargin));
+  group->insert(new GValueAttribute(right, AttrId::RightMargin));
+  group->insert(new GValueAttribute(bottom, AttrId::BottomMargin));
   settings->insert(group);
   return settings;
 }
 
-TEST(CustomMediaSize, MakeMedia) {
+TEST(CustomMediaSize, MakesMediaWithItsMarginsAndOrientation) {
   GCustomMediaSize letter(16390, "Mine", kHundredthsOfAnInch, 850, 1100);
   const auto margins = marginSettings(2500, 5000, 2500, 5000);  // 1/4 and 1/2 inch
 
@@ -130,12 +130,12 @@ TEST(CustomMediaSize, MakeMediaFromTheSettings) {
   GCustomMediaSize letter(16390, "Mine", kHundredthsOfAnInch, 850, 1100);
   const auto margins = marginSettings(0, 0, 0, 0);
   GAttributeComposite job(364);
-  auto* resolution = new GAttributeComposite(kAttrResolutionGroup);
-  resolution->insert(new GValueAttribute(300, kAttrResolution));
+  auto* resolution = new GAttributeComposite(AttrId::ResolutionGroup);
+  resolution->insert(new GValueAttribute(300, AttrId::Resolution));
   job.insert(resolution);
-  job.insert(new GValueAttribute(90, kAttrOrientation));
+  job.insert(new GValueAttribute(90, AttrId::OrientationAngle));
   EXPECT_EQ(makeMediaForJob(letter, &job, margins.get()), nullptr) << "no vertical resolution";
-  resolution->insert(new GValueAttribute(600, kAttrVerticalResolution));
+  resolution->insert(new GValueAttribute(600, AttrId::VerticalResolution));
   std::unique_ptr<GMedia> forJob = makeMediaForJob(letter, &job, margins.get());
   ASSERT_NE(forJob, nullptr);
   EXPECT_EQ(forJob->xResolution(), 300);

@@ -311,7 +311,7 @@ TEST_F(DeviceFixture, ClipToPathByKind) {
     }
     ASSERT_NE(clip, nullptr);
     EXPECT_EQ(clip->isA(), c.clip);
-    EXPECT_EQ(clip->id(), kAttrClip);
+    EXPECT_EQ(clip->id(), AttrId::Clip);
     if (c.clip == ClassId::GClipToPath) {
       auto* path = dynamic_cast<GClipToPath*>(clip);
       EXPECT_EQ(path->region(), c.region);

@@ -21,7 +21,7 @@ struct Case {
   std::function<void(const GFormToTrayDatabase&)> check;
 };
 
-TEST(FormToTray, Cases) {
+TEST(FormToTray, AnswersTheTrayAndMediaTypeAssignedToEachForm) {
   const Case cases[] = {
       {"empty", [](GFormToTrayDatabase&) {},
        [](const GFormToTrayDatabase& db) {

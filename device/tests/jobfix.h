@@ -139,7 +139,7 @@ class InstalledClock {
 
 // A document group (246) of settings.
 inline GState* documentSettings(std::initializer_list<std::pair<uint32_t, int16_t>> values = {}) {
-  GState* settings = new GState(kAttrDocumentGroup);
+  GState* settings = new GState(AttrId::DocumentGroup);
   for (const auto& [id, value] : values) settings->insert(new GValueAttribute(value, id));
   return settings;
 }

@@ -20,7 +20,7 @@ GMedia* letter(int16_t mediaId = 2, int16_t xRes = 600, int16_t yRes = 600, int3
                     yRes);
 }
 
-TEST(Media, ADefaultEntry) {
+TEST(Media, ADefaultEntryIsEmptyAt600Dots) {
   GMedia media;
   EXPECT_EQ(media.id(), 190u);
   EXPECT_EQ(media.xResolution(), 600);
@@ -42,7 +42,7 @@ TEST(Media, MatchingTakesEveryField) {
   EXPECT_EQ(copy.mediaTypeName(), "Plain");
 }
 
-TEST(Media, DerivedGeometryIn16Bits) {
+TEST(Media, DerivesItsGeometryIn16Bits) {
   std::unique_ptr<GMedia> m(letter());
   EXPECT_EQ(m->printableRect(), GRect(100, 100, 5000, 6500));
   EXPECT_EQ(m->printableEnd(), GPoint(5000, 6500));
@@ -55,7 +55,7 @@ TEST(Media, DerivedGeometryIn16Bits) {
   EXPECT_EQ(wraps.printableEnd(), GPoint(-32759, -32759));
 }
 
-TEST(Media, NormalizeAngle) {
+TEST(Media, NormalizesAnglesToZeroUpTo359) {
   const struct {
     int32_t in;
     int32_t out;
@@ -130,7 +130,7 @@ struct Pool {
   }
 };
 
-TEST(MediaPool, TheFilter) {
+TEST(MediaPool, FiltersByOrientationResolutionAndSize) {
   const struct {
     const char* what;
     int32_t orientation;
@@ -166,7 +166,7 @@ TEST(MediaPool, AfterTheEndTheNextAdvanceStartsAgain) {
   EXPECT_EQ(static_cast<GMedia*>(it->current())->name(), "A");
 }
 
-TEST(MediaPool, FindByMediaId) {
+TEST(MediaPool, FindsAnEntryByMediaIdOrientationAndResolution) {
   Pool p;
   EXPECT_EQ(p.pool.findByMediaId(5, 0, 600, 600)->name(), "E");
   EXPECT_EQ(p.pool.findByMediaId(5, 0, 600)->name(), "E") << "one resolution for both";
@@ -177,7 +177,7 @@ TEST(MediaPool, FindByMediaId) {
   EXPECT_EQ(p.pool.findByMediaId(99, 0, 600), nullptr);
 }
 
-TEST(MediaPool, KindsAndMatching) {
+TEST(MediaPool, MatchesAnotherPoolAndACopySharesItsEntries) {
   Pool p, q;
   EXPECT_TRUE(p.pool.isKindOf(1006) && p.pool.isKindOf(764) && p.pool.isKindOf(757) && p.pool.isKindOf(753));
   EXPECT_TRUE(p.pool.matches(&q.pool));

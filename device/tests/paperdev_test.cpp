@@ -67,7 +67,7 @@ TEST(PaperHandlingDevice, ReAddingAnIdMovesItToTheEndOfItsBucket) {
   EXPECT_EQ(device.sourceCount(), 4u);
 }
 
-TEST(PaperHandlingDevice, InstalledAndEnabled) {
+TEST(PaperHandlingDevice, OnlyAnInstalledDeviceCanBeDisabled) {
   GPaperHandlingDevice notInstalled("Duplexer", 1, 0, 0, 0, 0);
   EXPECT_EQ(notInstalled.isEnabled(), 1) << "a device not installed is enabled";
   EXPECT_EQ(notInstalled.setEnabled(0), 0);
@@ -88,7 +88,7 @@ TEST(PaperHandlingDevice, InstalledAndEnabled) {
   EXPECT_EQ(device.flag2(), -1);
 }
 
-TEST(PaperHandlingDevice, SelectingAndIterating) {
+TEST(PaperHandlingDevice, SelectsOnlyAKnownSourceAndIteratesItsEntries) {
   GPaperHandlingDevice device;
   std::unique_ptr<GChildIterator> none(device.createIterator());
   EXPECT_EQ(none->advance(), 0);
@@ -129,7 +129,7 @@ TEST(PaperHandlingDevice, SourceIdsReplacesTheList) {
   EXPECT_EQ(list, (std::vector<uint16_t>{6}));
 }
 
-TEST(PaperHandlingDevice, EntriesOfTheSources) {
+TEST(PaperHandlingDevice, CountsTheFewestAndMostEntriesOfItsSources) {
   GPaperHandlingDevice device;
   EXPECT_EQ(device.minSourceEntries(), 0u);
   EXPECT_EQ(device.maxSourceEntries(), 0u);

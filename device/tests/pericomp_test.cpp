@@ -150,7 +150,7 @@ TEST(CompositeJob, AnEndComingOutOfTheWalkEmptiesTheActiveList) {
   }
 }
 
-TEST(CompositeJob, NullDisabledAndEmpty) {
+TEST(CompositeJob, RefusesANullCommandAndPassesOthersWhenEmptyOrDisabled) {
   GPeripheralComposite root;
   EXPECT_FALSE(root.process(GCommandPtr()));
   const GCommandPtr page = command(new GPageStart);
@@ -319,7 +319,7 @@ TEST(CompositeConfig, TakingHandsOverTheObjectsThemselves) {
   std::unique_ptr<GState> taken(root.takeDefaults());
   EXPECT_EQ(taken.get(), defaults);
   EXPECT_EQ(root.ownDefaults(), root.defaults());
-  EXPECT_EQ(root.defaults()->id(), kAttrStageState);
+  EXPECT_EQ(root.defaults()->id(), AttrId::StageState);
 
   auto* config = new GConfiguration(198);
   root.setConfig(config);

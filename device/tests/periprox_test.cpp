@@ -283,12 +283,12 @@ TEST_F(AddOnProxy, TheInstalledMakerAnswersOnlyLoadedProxies) {
 // and "B" (the test add-on), with two children.
 struct AddOnRoot {
   explicit AddOnRoot(int32_t mode) {
-    auto* list = new GAttributeComposite(kAttrAddOnList);
+    auto* list = new GAttributeComposite(AttrId::AddOnList);
     list->insert(new GStringAttribute(kMissingAddOn, 1));
     list->insert(new GStringAttribute(kStageAddOn, 2));
-    auto* config = new GConfiguration(kAttrStageConfig);
+    auto* config = new GConfiguration(AttrId::StageConfig);
     config->insert(list);
-    root = std::make_unique<GPeripheralComposite>("root", nullptr, config, 0, kAttrAddOnList, 0, mode);
+    root = std::make_unique<GPeripheralComposite>("root", nullptr, config, 0, AttrId::AddOnList, 0, mode);
     first = new RecordingPeripheral("first");
     second = new RecordingPeripheral("second");
     root->insert(first);

@@ -43,17 +43,17 @@ GAttributeComposite* devices(int32_t deviceClass, int32_t installed, uint16_t se
   device->addSource(2, new GAttributeComposite(0));
   device->addSource(3, new GAttributeComposite(0));
   device->selectSource(selected);
-  GAttributeComposite* list = new GAttributeComposite(kAttrPaperHandlingDevices);
+  GAttributeComposite* list = new GAttributeComposite(AttrId::PaperHandlingDevices);
   list->insert(device);
   return list;
 }
 
 // Mode entries (206), each holding the bits per pixel given.
 GAttributeComposite* modes(std::initializer_list<int16_t> bits) {
-  GAttributeComposite* list = new GAttributeComposite(kAttrModeEntries);
+  GAttributeComposite* list = new GAttributeComposite(AttrId::ModeEntries);
   for (const int16_t b : bits) {
     GAttributeComposite* entry = new GAttributeComposite(0);
-    entry->insert(new GValueAttribute(b, kAttrBitsPerPixel));
+    entry->insert(new GValueAttribute(b, AttrId::BitsPerPixel));
     list->insert(entry);
   }
   return list;
@@ -72,9 +72,9 @@ MPersistentObject* configItem(Config config) {
     case kInputOn2:
       return devices(0, 1, 2);
     case kPapers:
-      return table(kAttrPaperNameTable, {{1, "LETTER"}, {23, "A4"}});
+      return table(AttrId::PaperNameTable, {{1, "LETTER"}, {23, "A4"}});
     case kTemperatures:
-      return table(kAttrTray1TemperatureTable, {{2, "HIGH"}});
+      return table(AttrId::Tray1TemperatureTable, {{2, "HIGH"}});
     case kModes1:
       return modes({1});
     case kModes12:
@@ -90,11 +90,11 @@ class PjlJob : public ::testing::Test {
  protected:
   // Before the settings: a new configuration rebuilds the State.
   void configure(MPersistentObject* item) {
-    GConfiguration* config = new GConfiguration(kAttrStageConfig);
+    GConfiguration* config = new GConfiguration(AttrId::StageConfig);
     if (item) config->insert(item);
     pjl.setConfig(config);
   }
-  GAttributeComposite* settings() { return pjl.attributeGroup(kAttrDocumentGroup); }
+  GAttributeComposite* settings() { return pjl.attributeGroup(AttrId::DocumentGroup); }
   void set(uint32_t id, int16_t value) { settings()->insert(new GValueAttribute(value, id)); }
   void setText(uint32_t id, const char* text) { settings()->insert(new GStringAttribute(text, id)); }
 
@@ -113,7 +113,7 @@ class PjlJob : public ::testing::Test {
     return text.substr(first + 2, last - first - 2);
   }
 
-  GPJL pjl{kAttrJobLanguage};
+  GPJL pjl{AttrId::JobLanguage};
   FakeOutputPort port;
 };
 
@@ -135,105 +135,105 @@ TEST_F(PjlJob, EachSettingWritesItsLines) {
     Config config;
     std::string lines;
   } cases[] = {
-      {"copies 1", {{kAttrCopies, 1}}, kNoConfig, res},
-      {"copies 2", {{kAttrCopies, 2}}, kNoConfig, set("QTY=2") + res},
-      {"duplex off", {{kAttrDuplexBinding, 0}}, kNoConfig, set("DUPLEX=OFF") + res},
-      {"duplex short", {{kAttrDuplexBinding, 1}}, kNoConfig, set("DUPLEX=ON") + set("BINDING=SHORTEDGE") + res},
-      {"duplex long", {{kAttrDuplexBinding, 2}}, kNoConfig, set("DUPLEX=ON") + set("BINDING=LONGEDGE") + res},
-      {"duplex 3", {{kAttrDuplexBinding, 3}}, kNoConfig, res},
-      {"RET -1", {{kAttrResolutionEnhancement, -1}}, kNoConfig, res},
-      {"RET 0", {{kAttrResolutionEnhancement, 0}}, kNoConfig, set("RET=OFF") + res},
-      {"RET 1", {{kAttrResolutionEnhancement, 1}}, kNoConfig, set("RET=LIGHT") + res},
-      {"RET 2", {{kAttrResolutionEnhancement, 2}}, kNoConfig, set("RET=MEDIUM") + res},
-      {"RET 3", {{kAttrResolutionEnhancement, 3}}, kNoConfig, set("RET=DARK") + res},
-      {"RET 4", {{kAttrResolutionEnhancement, 4}}, kNoConfig, set("RET=ON") + res},
-      {"RET 5 has no keyword", {{kAttrResolutionEnhancement, 5}}, kNoConfig, res},
-      {"tonersave 0", {{kAttrTonersave, 0}}, kNoConfig, set("TONERSAVE=OFF") + res},
-      {"tonersave 1", {{kAttrTonersave, 1}}, kNoConfig, set("TONERSAVE=ON") + res},
-      {"tonersave 2", {{kAttrTonersave, 2}}, kNoConfig, res},
-      {"outbin 0 names no bin", {{kAttrOutputBin, 0}}, kBinsOn2, res},
-      {"outbin -3", {{kAttrOutputBin, -3}}, kNoConfig, res},
-      {"outbin 1", {{kAttrOutputBin, 1}}, kNoConfig, set("OUTBIN=UPPER") + res},
-      {"outbin 2 no device", {{kAttrOutputBin, 2}}, kNoConfig, set("OUTBIN=LOWER") + res},
-      {"outbin 2 device on 2", {{kAttrOutputBin, 2}}, kBinsOn2, set("OUTBIN=OPTIONALOUTBIN1") + res},
-      {"outbin 2 device on 3", {{kAttrOutputBin, 2}}, kBinsOn3, set("OUTBIN=LOWER") + res},
-      {"outbin 2 not installed", {{kAttrOutputBin, 2}}, kBinsNotInstalled, set("OUTBIN=LOWER") + res},
-      {"outbin 2 input device", {{kAttrOutputBin, 2}}, kInputOn2, set("OUTBIN=LOWER") + res},
-      {"outbin 3 no device", {{kAttrOutputBin, 3}}, kNoConfig, set("OUTBIN=OPTIONALOUTBIN7") + res},
-      {"outbin 3 device on 2", {{kAttrOutputBin, 3}}, kBinsOn2, set("OUTBIN=OPTIONALOUTBIN7") + res},
-      {"outbin 3 device on 3", {{kAttrOutputBin, 3}}, kBinsOn3, set("OUTBIN=OPTIONALOUTBIN2") + res},
-      {"outbin 4", {{kAttrOutputBin, 4}}, kNoConfig, set("OUTBIN=OPTIONALOUTBIN2") + res},
-      {"outbin 5", {{kAttrOutputBin, 5}}, kNoConfig, set("OUTBIN=HCO-D") + res},
-      {"outbin 6", {{kAttrOutputBin, 6}}, kNoConfig, set("OUTBIN=HCO-U") + res},
-      {"outbin 7", {{kAttrOutputBin, 7}}, kNoConfig, set("OUTBIN=OPTIONALOUTBIN2") + res},
-      {"staple, no option", {{kAttrStaple, 1}}, kNoConfig, set("FINISH=STAPLE") + res},
-      {"staple option 0", {{kAttrStaple, 1}, {kAttrStapleOption, 0}}, kNoConfig,
+      {"copies 1", {{AttrId::Copies, 1}}, kNoConfig, res},
+      {"copies 2", {{AttrId::Copies, 2}}, kNoConfig, set("QTY=2") + res},
+      {"duplex off", {{AttrId::DuplexBinding, 0}}, kNoConfig, set("DUPLEX=OFF") + res},
+      {"duplex short", {{AttrId::DuplexBinding, 1}}, kNoConfig, set("DUPLEX=ON") + set("BINDING=SHORTEDGE") + res},
+      {"duplex long", {{AttrId::DuplexBinding, 2}}, kNoConfig, set("DUPLEX=ON") + set("BINDING=LONGEDGE") + res},
+      {"duplex 3", {{AttrId::DuplexBinding, 3}}, kNoConfig, res},
+      {"RET -1", {{AttrId::ResolutionEnhancement, -1}}, kNoConfig, res},
+      {"RET 0", {{AttrId::ResolutionEnhancement, 0}}, kNoConfig, set("RET=OFF") + res},
+      {"RET 1", {{AttrId::ResolutionEnhancement, 1}}, kNoConfig, set("RET=LIGHT") + res},
+      {"RET 2", {{AttrId::ResolutionEnhancement, 2}}, kNoConfig, set("RET=MEDIUM") + res},
+      {"RET 3", {{AttrId::ResolutionEnhancement, 3}}, kNoConfig, set("RET=DARK") + res},
+      {"RET 4", {{AttrId::ResolutionEnhancement, 4}}, kNoConfig, set("RET=ON") + res},
+      {"RET 5 has no keyword", {{AttrId::ResolutionEnhancement, 5}}, kNoConfig, res},
+      {"tonersave 0", {{AttrId::Tonersave, 0}}, kNoConfig, set("TONERSAVE=OFF") + res},
+      {"tonersave 1", {{AttrId::Tonersave, 1}}, kNoConfig, set("TONERSAVE=ON") + res},
+      {"tonersave 2", {{AttrId::Tonersave, 2}}, kNoConfig, res},
+      {"outbin 0 names no bin", {{AttrId::OutputBin, 0}}, kBinsOn2, res},
+      {"outbin -3", {{AttrId::OutputBin, -3}}, kNoConfig, res},
+      {"outbin 1", {{AttrId::OutputBin, 1}}, kNoConfig, set("OUTBIN=UPPER") + res},
+      {"outbin 2 no device", {{AttrId::OutputBin, 2}}, kNoConfig, set("OUTBIN=LOWER") + res},
+      {"outbin 2 device on 2", {{AttrId::OutputBin, 2}}, kBinsOn2, set("OUTBIN=OPTIONALOUTBIN1") + res},
+      {"outbin 2 device on 3", {{AttrId::OutputBin, 2}}, kBinsOn3, set("OUTBIN=LOWER") + res},
+      {"outbin 2 not installed", {{AttrId::OutputBin, 2}}, kBinsNotInstalled, set("OUTBIN=LOWER") + res},
+      {"outbin 2 input device", {{AttrId::OutputBin, 2}}, kInputOn2, set("OUTBIN=LOWER") + res},
+      {"outbin 3 no device", {{AttrId::OutputBin, 3}}, kNoConfig, set("OUTBIN=OPTIONALOUTBIN7") + res},
+      {"outbin 3 device on 2", {{AttrId::OutputBin, 3}}, kBinsOn2, set("OUTBIN=OPTIONALOUTBIN7") + res},
+      {"outbin 3 device on 3", {{AttrId::OutputBin, 3}}, kBinsOn3, set("OUTBIN=OPTIONALOUTBIN2") + res},
+      {"outbin 4", {{AttrId::OutputBin, 4}}, kNoConfig, set("OUTBIN=OPTIONALOUTBIN2") + res},
+      {"outbin 5", {{AttrId::OutputBin, 5}}, kNoConfig, set("OUTBIN=HCO-D") + res},
+      {"outbin 6", {{AttrId::OutputBin, 6}}, kNoConfig, set("OUTBIN=HCO-U") + res},
+      {"outbin 7", {{AttrId::OutputBin, 7}}, kNoConfig, set("OUTBIN=OPTIONALOUTBIN2") + res},
+      {"staple, no option", {{AttrId::Staple, 1}}, kNoConfig, set("FINISH=STAPLE") + res},
+      {"staple option 0", {{AttrId::Staple, 1}, {AttrId::StapleOption, 0}}, kNoConfig,
        set("FINISH=STAPLE") + set("STAPLEOPTION=DEFAULT") + res},
-      {"staple option 1", {{kAttrStaple, 1}, {kAttrStapleOption, 1}}, kNoConfig,
+      {"staple option 1", {{AttrId::Staple, 1}, {AttrId::StapleOption, 1}}, kNoConfig,
        set("FINISH=STAPLE") + set("STAPLEOPTION=ONE") + res},
-      {"staple option 2", {{kAttrStaple, 1}, {kAttrStapleOption, 2}}, kNoConfig,
+      {"staple option 2", {{AttrId::Staple, 1}, {AttrId::StapleOption, 2}}, kNoConfig,
        set("FINISH=STAPLE") + set("STAPLEOPTION=ONEANGLED") + res},
-      {"staple option 3", {{kAttrStaple, 1}, {kAttrStapleOption, 3}}, kNoConfig,
+      {"staple option 3", {{AttrId::Staple, 1}, {AttrId::StapleOption, 3}}, kNoConfig,
        set("FINISH=STAPLE") + set("STAPLEOPTION=TWO") + res},
-      {"staple option 4", {{kAttrStaple, 1}, {kAttrStapleOption, 4}}, kNoConfig,
+      {"staple option 4", {{AttrId::Staple, 1}, {AttrId::StapleOption, 4}}, kNoConfig,
        set("FINISH=STAPLE") + set("STAPLEOPTION=THREE") + res},
-      {"staple option 5", {{kAttrStaple, 1}, {kAttrStapleOption, 5}}, kNoConfig,
+      {"staple option 5", {{AttrId::Staple, 1}, {AttrId::StapleOption, 5}}, kNoConfig,
        set("FINISH=STAPLE") + set("STAPLEOPTION=SIX") + res},
-      {"staple option 6", {{kAttrStaple, 1}, {kAttrStapleOption, 6}}, kNoConfig,
+      {"staple option 6", {{AttrId::Staple, 1}, {AttrId::StapleOption, 6}}, kNoConfig,
        set("FINISH=STAPLE") + set("STAPLEOPTION=CUSTOM") + res},
-      {"staple option 7", {{kAttrStaple, 1}, {kAttrStapleOption, 7}}, kNoConfig, set("FINISH=STAPLE") + res},
-      {"no staple, option 7", {{kAttrStaple, 0}, {kAttrStapleOption, 7}}, kNoConfig, set("FINISH=NONE") + res},
-      {"no staple, option 2", {{kAttrStaple, 0}, {kAttrStapleOption, 2}}, kNoConfig,
+      {"staple option 7", {{AttrId::Staple, 1}, {AttrId::StapleOption, 7}}, kNoConfig, set("FINISH=STAPLE") + res},
+      {"no staple, option 7", {{AttrId::Staple, 0}, {AttrId::StapleOption, 7}}, kNoConfig, set("FINISH=NONE") + res},
+      {"no staple, option 2", {{AttrId::Staple, 0}, {AttrId::StapleOption, 2}}, kNoConfig,
        set("FINISH=NONE") + set("STAPLEOPTION=NONE") + res},
-      {"no staple, no option", {{kAttrStaple, 0}}, kNoConfig, set("FINISH=NONE") + res},
-      {"binder 1", {{kAttrBinder, 1}}, kNoConfig,
+      {"no staple, no option", {{AttrId::Staple, 0}}, kNoConfig, set("FINISH=NONE") + res},
+      {"binder 1", {{AttrId::Binder, 1}}, kNoConfig,
        set("FINISH=ON") + set("FINISHERTYPE=THERMALBINDER") + set("FINISHEROPTION=REGULARBIND") + res},
-      {"binder 2", {{kAttrBinder, 2}}, kNoConfig, res},
-      {"binder 3", {{kAttrBinder, 3}}, kNoConfig, set("FINISH=NONE") + res},
-      {"pageprotect -1", {{kAttrPageProtect, -1}}, kNoConfig, res},
-      {"pageprotect 0", {{kAttrPageProtect, 0}}, kNoConfig, set("PAGEPROTECT=ON") + res},
-      {"pageprotect 1", {{kAttrPageProtect, 1}}, kNoConfig, set("PAGEPROTECT=AUTO") + res},
-      {"pageprotect 2", {{kAttrPageProtect, 2}}, kNoConfig, set("PAGEPROTECT=OFF") + res},
-      {"pageprotect 3", {{kAttrPageProtect, 3}}, kNoConfig, set("PAGEPROTECT=LETTER") + res},
-      {"pageprotect 4", {{kAttrPageProtect, 4}}, kNoConfig, set("PAGEPROTECT=LEGAL") + res},
-      {"pageprotect 5", {{kAttrPageProtect, 5}}, kNoConfig, set("PAGEPROTECT=A4") + res},
-      {"pageprotect 6", {{kAttrPageProtect, 6}}, kNoConfig, set("PAGEPROTECT=AUTO") + res},
-      {"pageprotect 7", {{kAttrPageProtect, 7}}, kNoConfig, set("PAGEPROTECT=AUTO") + res},
-      {"hold 1", {{kAttrHoldMode, 1}}, kNoConfig, set("HOLD=ON") + set("HOLDTYPE=PUBLIC") + names + res},
-      {"hold 2", {{kAttrHoldMode, 2}}, kNoConfig, set("HOLD=PROOF") + names + res},
-      {"hold 3", {{kAttrHoldMode, 3}}, kNoConfig, set("HOLD=STORE") + names + res},
-      {"hold 3 private", {{kAttrHoldMode, 3}, {kAttrHoldPrivate, 1}}, kNoConfig,
+      {"binder 2", {{AttrId::Binder, 2}}, kNoConfig, res},
+      {"binder 3", {{AttrId::Binder, 3}}, kNoConfig, set("FINISH=NONE") + res},
+      {"pageprotect -1", {{AttrId::PageProtect, -1}}, kNoConfig, res},
+      {"pageprotect 0", {{AttrId::PageProtect, 0}}, kNoConfig, set("PAGEPROTECT=ON") + res},
+      {"pageprotect 1", {{AttrId::PageProtect, 1}}, kNoConfig, set("PAGEPROTECT=AUTO") + res},
+      {"pageprotect 2", {{AttrId::PageProtect, 2}}, kNoConfig, set("PAGEPROTECT=OFF") + res},
+      {"pageprotect 3", {{AttrId::PageProtect, 3}}, kNoConfig, set("PAGEPROTECT=LETTER") + res},
+      {"pageprotect 4", {{AttrId::PageProtect, 4}}, kNoConfig, set("PAGEPROTECT=LEGAL") + res},
+      {"pageprotect 5", {{AttrId::PageProtect, 5}}, kNoConfig, set("PAGEPROTECT=A4") + res},
+      {"pageprotect 6", {{AttrId::PageProtect, 6}}, kNoConfig, set("PAGEPROTECT=AUTO") + res},
+      {"pageprotect 7", {{AttrId::PageProtect, 7}}, kNoConfig, set("PAGEPROTECT=AUTO") + res},
+      {"hold 1", {{AttrId::HoldMode, 1}}, kNoConfig, set("HOLD=ON") + set("HOLDTYPE=PUBLIC") + names + res},
+      {"hold 2", {{AttrId::HoldMode, 2}}, kNoConfig, set("HOLD=PROOF") + names + res},
+      {"hold 3", {{AttrId::HoldMode, 3}}, kNoConfig, set("HOLD=STORE") + names + res},
+      {"hold 3 private", {{AttrId::HoldMode, 3}, {AttrId::HoldPrivate, 1}}, kNoConfig,
        set("HOLD=STORE") + set("HOLDTYPE=PRIVATE") + set("HOLDKEY=\"\"") + names + res},
-      {"hold 3 not private", {{kAttrHoldMode, 3}, {kAttrHoldPrivate, 0}}, kNoConfig,
+      {"hold 3 not private", {{AttrId::HoldMode, 3}, {AttrId::HoldPrivate, 0}}, kNoConfig,
        set("HOLD=STORE") + names + res},
-      {"hold 4", {{kAttrHoldMode, 4}}, kNoConfig,
+      {"hold 4", {{AttrId::HoldMode, 4}}, kNoConfig,
        set("HOLD=ON") + set("HOLDTYPE=PRIVATE") + set("HOLDKEY=\"\"") + names + res},
-      {"hold 5", {{kAttrHoldMode, 5}}, kNoConfig, set("HOLD=OFF") + res},
-      {"hold -1", {{kAttrHoldMode, -1}}, kNoConfig, res},
+      {"hold 5", {{AttrId::HoldMode, 5}}, kNoConfig, set("HOLD=OFF") + res},
+      {"hold -1", {{AttrId::HoldMode, -1}}, kNoConfig, res},
       {"no two-bit mode", {}, kModes1, res},
       {"a two-bit mode", {}, kModes12, res + set("BITSPERPIXEL=1")},
       // Steps 2, 4, 7, 9, 16 and 20.
-      {"ready message", {{kAttrDisplayText, 0, "Hello"}}, kNoConfig, pjlLine("RDYMSG DISPLAY = \"Hello\"") + res},
-      {"ready message, kind 0", {{kAttrDisplayText, 0, "Hi"}, {kAttrDisplayKind, 0}}, kNoConfig,
+      {"ready message", {{AttrId::DisplayText, 0, "Hello"}}, kNoConfig, pjlLine("RDYMSG DISPLAY = \"Hello\"") + res},
+      {"ready message, kind 0", {{AttrId::DisplayText, 0, "Hi"}, {AttrId::DisplayKind, 0}}, kNoConfig,
        pjlLine("RDYMSG DISPLAY = \"Hi\"") + res},
-      {"operator message", {{kAttrDisplayText, 0, "Hi"}, {kAttrDisplayKind, 1}}, kNoConfig,
+      {"operator message", {{AttrId::DisplayText, 0, "Hi"}, {AttrId::DisplayKind, 1}}, kNoConfig,
        pjlLine("OPMSG DISPLAY = \"Hi\"") + res},
-      {"raw PJL verbatim", {{kAttrRawPjl, 0, "@PJL COMMENT \"x\"\r\n"}}, kNoConfig, "@PJL COMMENT \"x\"\r\n" + res},
-      {"back side off", {{kAttrPrintOnBackSide, 0}}, kNoConfig, set("PRINTONBACKSIDE=OFF") + res},
-      {"back side on", {{kAttrPrintOnBackSide, 3}}, kNoConfig, set("PRINTONBACKSIDE=ON") + res},
-      {"cleaning off", {{kAttrCleaning, 0}}, kNoConfig, set("CLEANING=OFF") + res},
-      {"cleaning on", {{kAttrCleaning, 1}}, kNoConfig, set("CLEANING=ON") + res},
-      {"tray 1 temperature", {{kAttrTray1Temperature, 2}}, kTemperatures, set("TRAY1TEMP=HIGH") + res},
-      {"tray 1 temperature not in the table", {{kAttrTray1Temperature, 5}}, kTemperatures, res},
-      {"tray 1 temperature, no table", {{kAttrTray1Temperature, 2}}, kNoConfig, res},
-      {"extended area -1", {{kAttrExtendedPrintArea, -1}}, kNoConfig, res},
-      {"extended area 0", {{kAttrExtendedPrintArea, 0}}, kNoConfig, res + set("EXTENDEDPRINTAREA=NO")},
-      {"extended area 2", {{kAttrExtendedPrintArea, 2}}, kNoConfig, res + set("EXTENDEDPRINTAREA=YES")},
+      {"raw PJL verbatim", {{AttrId::RawPjl, 0, "@PJL COMMENT \"x\"\r\n"}}, kNoConfig, "@PJL COMMENT \"x\"\r\n" + res},
+      {"back side off", {{AttrId::PrintOnBackSide, 0}}, kNoConfig, set("PRINTONBACKSIDE=OFF") + res},
+      {"back side on", {{AttrId::PrintOnBackSide, 3}}, kNoConfig, set("PRINTONBACKSIDE=ON") + res},
+      {"cleaning off", {{AttrId::Cleaning, 0}}, kNoConfig, set("CLEANING=OFF") + res},
+      {"cleaning on", {{AttrId::Cleaning, 1}}, kNoConfig, set("CLEANING=ON") + res},
+      {"tray 1 temperature", {{AttrId::Tray1Temperature, 2}}, kTemperatures, set("TRAY1TEMP=HIGH") + res},
+      {"tray 1 temperature not in the table", {{AttrId::Tray1Temperature, 5}}, kTemperatures, res},
+      {"tray 1 temperature, no table", {{AttrId::Tray1Temperature, 2}}, kNoConfig, res},
+      {"extended area -1", {{AttrId::ExtendedPrintArea, -1}}, kNoConfig, res},
+      {"extended area 0", {{AttrId::ExtendedPrintArea, 0}}, kNoConfig, res + set("EXTENDEDPRINTAREA=NO")},
+      {"extended area 2", {{AttrId::ExtendedPrintArea, 2}}, kNoConfig, res + set("EXTENDEDPRINTAREA=YES")},
       {"every step in its order",
-       {{kAttrExtendedPrintArea, 1}, {kAttrPageProtect, 0}, {kAttrBinder, 1}, {kAttrStaple, 0},
-        {kAttrOutputBin, 1}, {kAttrTonersave, 1}, {kAttrCleaning, 0}, {kAttrPrintOnBackSide, 1},
-        {kAttrDuplexBinding, 0}, {kAttrResolutionEnhancement, 4}, {kAttrRawPjl, 0, "RAW\r\n"}, {kAttrCopies, 3},
-        {kAttrDisplayText, 0, "Hi"}, {kAttrHoldMode, 2}},
+       {{AttrId::ExtendedPrintArea, 1}, {AttrId::PageProtect, 0}, {AttrId::Binder, 1}, {AttrId::Staple, 0},
+        {AttrId::OutputBin, 1}, {AttrId::Tonersave, 1}, {AttrId::Cleaning, 0}, {AttrId::PrintOnBackSide, 1},
+        {AttrId::DuplexBinding, 0}, {AttrId::ResolutionEnhancement, 4}, {AttrId::RawPjl, 0, "RAW\r\n"}, {AttrId::Copies, 3},
+        {AttrId::DisplayText, 0, "Hi"}, {AttrId::HoldMode, 2}},
        kNoConfig,
        pjlLine("RDYMSG DISPLAY = \"Hi\"") + set("QTY=3") + "RAW\r\n" + set("RET=ON") + set("DUPLEX=OFF") +
            set("PRINTONBACKSIDE=ON") + set("CLEANING=OFF") + set("TONERSAVE=ON") + set("OUTBIN=UPPER") +
@@ -243,12 +243,12 @@ TEST_F(PjlJob, EachSettingWritesItsLines) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    GPJL stage(kAttrJobLanguage);
+    GPJL stage(AttrId::JobLanguage);
     FakeOutputPort out;
-    GConfiguration* config = new GConfiguration(kAttrStageConfig);
+    GConfiguration* config = new GConfiguration(AttrId::StageConfig);
     if (MPersistentObject* item = configItem(c.config)) config->insert(item);
     stage.setConfig(config);
-    GAttributeComposite* group = stage.attributeGroup(kAttrDocumentGroup);
+    GAttributeComposite* group = stage.attributeGroup(AttrId::DocumentGroup);
     for (const Setting& s : c.settings) {
       if (s.text)
         group->insert(new GStringAttribute(s.text, s.id));
@@ -272,25 +272,25 @@ TEST_F(PjlJob, ThePaperByTheConfigurationsNames) {
     std::string lines;
   } cases[] = {
       {"letter", new GMedia("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 1, 600, 600,
-                            kAttrMedia),
+                            AttrId::Media),
        true, pjlSet("PAPER=LETTER")},
-      {"A4", new GMedia("A4", GPoint(4960, 7016), GPoint(4760, 6816), GPoint(100, 100), 0, 23, 600, 600, kAttrMedia),
+      {"A4", new GMedia("A4", GPoint(4960, 7016), GPoint(4760, 6816), GPoint(100, 100), 0, 23, 600, 600, AttrId::Media),
        true, pjlSet("PAPER=A4")},
       {"a size the table lacks", new GMedia("Odd", GPoint(1, 1), GPoint(1, 1), GPoint(0, 0), 0, 16385, 600, 600,
-                                            kAttrMedia),
+                                            AttrId::Media),
        true, pjlSet("PAPER=CUSTOM")},
-      {"not a media entry: id 1", new GValueAttribute(23, kAttrMedia), true, pjlSet("PAPER=LETTER")},
-      {"no table", new GMedia("Letter", GPoint(1, 1), GPoint(1, 1), GPoint(0, 0), 0, 1, 600, 600, kAttrMedia), false,
+      {"not a media entry: id 1", new GValueAttribute(23, AttrId::Media), true, pjlSet("PAPER=LETTER")},
+      {"no table", new GMedia("Letter", GPoint(1, 1), GPoint(1, 1), GPoint(0, 0), 0, 1, 600, 600, AttrId::Media), false,
        ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    GPJL stage(kAttrJobLanguage);
+    GPJL stage(AttrId::JobLanguage);
     FakeOutputPort out;
-    GConfiguration* config = new GConfiguration(kAttrStageConfig);
+    GConfiguration* config = new GConfiguration(AttrId::StageConfig);
     if (c.withTable) config->insert(configItem(kPapers));
     stage.setConfig(config);
-    stage.attributeGroup(kAttrDocumentGroup)->insert(c.media);
+    stage.attributeGroup(AttrId::DocumentGroup)->insert(c.media);
     stage.process(documentStart(&out));
     EXPECT_EQ(settingLines(out.written()), c.lines + pjlSet("RESOLUTION=600"));
   }
@@ -298,23 +298,23 @@ TEST_F(PjlJob, ThePaperByTheConfigurationsNames) {
 
 TEST_F(PjlJob, TheResolutionGroupGivesResolutionAndBitsPerPixel) {
   configure(modes({2}));
-  GState* group = new GState(kAttrResolutionGroup);
-  group->insert(new GValueAttribute(1200, kAttrResolution));
-  group->insert(new GValueAttribute(2, kAttrBitsPerPixel));
+  GState* group = new GState(AttrId::ResolutionGroup);
+  group->insert(new GValueAttribute(1200, AttrId::Resolution));
+  group->insert(new GValueAttribute(2, AttrId::BitsPerPixel));
   settings()->insert(group);
   EXPECT_EQ(settingLines(header()), pjlSet("RESOLUTION=1200") + pjlSet("BITSPERPIXEL=2"));
 
   // Unsigned 16-bit decimals; a group without the members keeps 600 and 1.
-  group->insert(new GValueAttribute(-1, kAttrResolution));
+  group->insert(new GValueAttribute(-1, AttrId::Resolution));
   EXPECT_EQ(settingLines(header()), pjlSet("RESOLUTION=65535") + pjlSet("BITSPERPIXEL=2"));
-  settings()->insert(new GState(kAttrResolutionGroup));
+  settings()->insert(new GState(AttrId::ResolutionGroup));
   EXPECT_EQ(settingLines(header()), pjlSet("RESOLUTION=600") + pjlSet("BITSPERPIXEL=1"));
 }
 
 TEST_F(PjlJob, BinderOffIsSentOnce) {
-  set(kAttrBinder, 3);
+  set(AttrId::Binder, 3);
   EXPECT_EQ(settingLines(header()), pjlSet("FINISH=NONE") + pjlSet("RESOLUTION=600"));
-  const GValueAttribute* binder = dynamic_cast<GValueAttribute*>(settings()->findById(kAttrBinder));
+  const GValueAttribute* binder = dynamic_cast<GValueAttribute*>(settings()->findById(AttrId::Binder));
   ASSERT_NE(binder, nullptr);
   EXPECT_EQ(binder->value(), 0);
   EXPECT_EQ(settingLines(header()), pjlSet("RESOLUTION=600")) << "the next job of the same settings";
@@ -373,25 +373,25 @@ TEST_F(PjlJob, HoldTextsAreCheckedAndTheRawTextIsNot) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    GPJL stage(kAttrJobLanguage);
+    GPJL stage(AttrId::JobLanguage);
     FakeOutputPort out;
-    GAttributeComposite* group = stage.attributeGroup(kAttrDocumentGroup);
-    group->insert(new GValueAttribute(4, kAttrHoldMode));
-    if (c.user) group->insert(new GStringAttribute(c.user, kAttrUserName));
-    if (c.job) group->insert(new GStringAttribute(c.job, kAttrHoldJobName));
-    if (c.key) group->insert(new GStringAttribute(c.key, kAttrHoldKey));
+    GAttributeComposite* group = stage.attributeGroup(AttrId::DocumentGroup);
+    group->insert(new GValueAttribute(4, AttrId::HoldMode));
+    if (c.user) group->insert(new GStringAttribute(c.user, AttrId::UserName));
+    if (c.job) group->insert(new GStringAttribute(c.job, AttrId::HoldJobName));
+    if (c.key) group->insert(new GStringAttribute(c.key, AttrId::HoldKey));
     stage.process(documentStart(&out));
     EXPECT_EQ(settingLines(out.written()), pjlSet("HOLD=ON") + pjlSet("HOLDTYPE=PRIVATE") + c.lines + res);
   }
 
-  setText(kAttrDisplayText, "say \"hi\"");
-  setText(kAttrRawPjl, "@PJL SET X=\"1\"\r\n");
+  setText(AttrId::DisplayText, "say \"hi\"");
+  setText(AttrId::RawPjl, "@PJL SET X=\"1\"\r\n");
   EXPECT_EQ(settingLines(header()), pjlLine("RDYMSG DISPLAY = \"\"") + "@PJL SET X=\"1\"\r\n" + res);
 }
 
 TEST_F(PjlJob, DateAndTimeFromThePlatformClock) {
   InstalledClock platform;
-  set(kAttrSendDateTime, 1);
+  set(AttrId::SendDateTime, 1);
   const struct {
     int16_t offset;
     const char* time;
@@ -416,19 +416,19 @@ TEST_F(PjlJob, DateAndTimeFromThePlatformClock) {
   platform.clock().works = false;
   EXPECT_EQ(settingLines(header()), pjlSet("RESOLUTION=600")) << "a clock that fails";
   platform.clock().works = true;
-  set(kAttrSendDateTime, 2);
+  set(AttrId::SendDateTime, 2);
   EXPECT_EQ(settingLines(header()), pjlSet("RESOLUTION=600")) << "only 1 asks for it";
 }
 
 TEST_F(PjlJob, WithoutAPlatformThereIsNoDateAndTime) {
-  set(kAttrSendDateTime, 1);
+  set(AttrId::SendDateTime, 1);
   EXPECT_EQ(settingLines(header()), pjlSet("RESOLUTION=600"));
 }
 
 // ---- the job's framing and its ports ------------------------------------------------------
 
 TEST_F(PjlJob, SendPjlZeroLeavesTheJobUnframed) {
-  set(kAttrSendPjl, 0);
+  set(AttrId::SendPjl, 0);
   const GCommandPtr start = documentStart(&port);
   const GCommandPtr end = documentEnd();
   const GCommandPtr abort(new GJobAbort);
@@ -438,7 +438,7 @@ TEST_F(PjlJob, SendPjlZeroLeavesTheJobUnframed) {
   EXPECT_EQ(port.written(), "");
   EXPECT_TRUE(port.calls().empty());
 
-  set(kAttrSendPjl, 1);
+  set(AttrId::SendPjl, 1);
   pjl.process(start);
   EXPECT_NE(port.written(), "") << "any other value frames it";
 }
@@ -472,7 +472,7 @@ TEST_F(PjlJob, ACarriedPortIsUsedAndForgottenNotEndedOrDeleted) {
 
 TEST(PjlPorts, AnOwnedPortIsStartedWithoutFramingEndedAndKeptUntilTheNextJob) {
   TestPortProvider provider;
-  GPJL pjl(kAttrJobLanguage);
+  GPJL pjl(AttrId::JobLanguage);
   const GCommandPtr start = documentStart();
   EXPECT_EQ(pjl.process(start), start);
   const PortRecord* record = provider.last();
@@ -520,7 +520,7 @@ TEST(PjlPorts, FailuresOfTheOwnedPort) {
     SCOPED_TRACE(c.name);
     TestPortProvider provider(c.makes);
     provider.scripts = c.scripts;
-    GPJL pjl(kAttrJobLanguage);
+    GPJL pjl(AttrId::JobLanguage);
     const GCommandPtr start = documentStart();
     const GCommandPtr afterStart = pjl.process(start);
     if (c.startStatus == 0) {
@@ -550,7 +550,7 @@ TEST(PjlPorts, FailuresOfTheOwnedPort) {
 TEST(PjlPorts, AJobAbortWritesNoTrailerAndAnswersZeroWhateverThePortSays) {
   TestPortProvider provider;
   provider.scripts = {{"abort", 4}};
-  GPJL pjl(kAttrJobLanguage);
+  GPJL pjl(AttrId::JobLanguage);
   pjl.process(documentStart());
   const GCommandPtr abort(new GJobAbort);
   EXPECT_EQ(pjl.process(abort), abort);
@@ -562,9 +562,9 @@ TEST(PjlPorts, AJobAbortWritesNoTrailerAndAnswersZeroWhateverThePortSays) {
 
 // ---- settings and stored form ----------------------------------------------------------------
 
-TEST(PjlSettings, GroupsAndMediaSeen) {
+TEST(PjlSettings, HoldsTheThreeGroupsAndTheMediaSeen) {
   GPJL pjl;
-  for (const uint32_t group : {kAttrGraphicGroup, kAttrPageGroup, kAttrDocumentGroup}) {
+  for (const uint32_t group : {AttrId::GraphicGroup, AttrId::PageGroup, AttrId::DocumentGroup}) {
     SCOPED_TRACE(group);
     EXPECT_NE(dynamic_cast<GState*>(pjl.state()->findById(group)), nullptr);
     EXPECT_NE(dynamic_cast<GState*>(pjl.defaults()->findById(group)), nullptr);
@@ -587,7 +587,7 @@ TEST(PjlSettings, GroupsAndMediaSeen) {
 class PjlStore : public StoreTest {};
 
 TEST_F(PjlStore, ItsLevelFollowsTheContainersAndRoundTrips) {
-  GPJL pjl(kAttrJobLanguage);
+  GPJL pjl(AttrId::JobLanguage);
   FakeOutputPort port;
   pjl.process(documentStart(&port, nullptr, RWWString("Quarterly")));
   const std::string stored = storeFile(&pjl);
@@ -612,7 +612,7 @@ TEST_F(PjlStore, ItsLevelFollowsTheContainersAndRoundTrips) {
   EXPECT_EQ(restored->jobName(), RWCString("Quarterly"));
   ASSERT_EQ(restored->mediaSeen().entries(), 1u);
   EXPECT_TRUE(restored->mediaSeen().children().pointee(0)->matches(&letter));
-  EXPECT_EQ(restored->id(), kAttrJobLanguage);
+  EXPECT_EQ(restored->id(), AttrId::JobLanguage);
 
   const std::unique_ptr<GPJL> streamed =
       throughStream<RWeostream, RWeistream>(&pjl, RWeostream::LittleEndian);
@@ -622,7 +622,7 @@ TEST_F(PjlStore, ItsLevelFollowsTheContainersAndRoundTrips) {
 }
 
 TEST_F(PjlStore, AnotherVersionAndEveryCutKeepTheLevelAsItWas) {
-  GPJL pjl(kAttrJobLanguage);
+  GPJL pjl(AttrId::JobLanguage);
   FakeOutputPort port;
   pjl.process(documentStart(&port, nullptr, RWWString("Quarterly")));
   std::string stored = storeFile(&pjl);

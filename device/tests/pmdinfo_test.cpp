@@ -97,7 +97,7 @@ TEST_F(VersionStore, TheSecondVersionWordIsStoredFirst) {
   EXPECT_EQ(info.binaryStoreSize(), 12u + 26u + 6u);
 }
 
-TEST_F(VersionStore, DescriptorBytes) {
+TEST_F(VersionStore, ADescriptorStoresItsNameVersionAndText) {
   GPMLDescriptor d(RWWString("Ab"), -3, "xyz");
   d.setSerialNumber(51);
   const std::string expected = fileHead(956) + rootLevel(0, 51) + le32(1) + le32(2) + bytes({'A', 0, 'b', 0}) +

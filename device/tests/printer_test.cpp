@@ -34,13 +34,13 @@ struct PrinterTree {
   // The text of the shared State's language name, or "<none>".
   static std::string languageIn(const GState* state) {
     const GStringAttribute* name =
-        state ? dynamic_cast<const GStringAttribute*>(state->findById(kAttrLanguageName)) : nullptr;
+        state ? dynamic_cast<const GStringAttribute*>(state->findById(AttrId::LanguageName)) : nullptr;
     return name ? std::string(name->value().data(), name->value().length()) : "<none>";
   }
 
   GPeripheralComposite root;
-  GPrinter* printer = new GPrinter(kAttrPrinter);
-  GPJL* pjl = new GPJL(kAttrJobLanguage);
+  GPrinter* printer = new GPrinter(AttrId::Printer);
+  GPJL* pjl = new GPJL(AttrId::JobLanguage);
   TestGenerator* generator = new TestGenerator("PCLXL");
 };
 
@@ -56,7 +56,7 @@ std::string trailer() { return uel() + pjlLine("EOJ NAME=\"doc\"") + uel(); }
 TEST(PrinterJob, CopiesOneFramesTheGeneratorsBytesExactly) {
   TestPortProvider provider;
   PrinterTree tree;
-  const GCommandPtr commands[] = {documentStart(nullptr, documentSettings({{kAttrCopies, 1}})),
+  const GCommandPtr commands[] = {documentStart(nullptr, documentSettings({{AttrId::Copies, 1}})),
                                   GCommandPtr(new GPageStart), GCommandPtr(new GPageEnd), documentEnd()};
   for (const GCommandPtr& c : commands) EXPECT_EQ(tree.send(c), c) << c->isA();
 
@@ -80,8 +80,8 @@ TEST(PrinterJob, CopiesOneFramesTheGeneratorsBytesExactly) {
 TEST(PrinterJob, EachCommandReachesTheChildrenItsClassNames) {
   TestPortProvider provider;
   PrinterTree tree;
-  RecordingPeripheral* language = new RecordingPeripheral("language", kAttrJobLanguage);
-  delete tree.printer->removeById(kAttrJobLanguage);
+  RecordingPeripheral* language = new RecordingPeripheral("language", AttrId::JobLanguage);
+  delete tree.printer->removeById(AttrId::JobLanguage);
   tree.printer->insert(language);
   auto commandsSeen = [&] {
     std::vector<std::string> names;
@@ -124,11 +124,11 @@ TEST(PrinterJob, TheGeneratorGetsTheChangedSettingsOfACommandsGroup) {
   FakeOutputPort port;
   ASSERT_EQ(port.startJob(RWWString("doc"), 0), 0);
   PrinterTree tree;
-  tree.send(documentStart(&port, documentSettings({{kAttrCopies, 2}})));
+  tree.send(documentStart(&port, documentSettings({{AttrId::Copies, 2}})));
   const std::vector<uint32_t>& seen = tree.generator->attributesSeen();
-  EXPECT_NE(std::find(seen.begin(), seen.end(), kAttrCopies), seen.end());
+  EXPECT_NE(std::find(seen.begin(), seen.end(), AttrId::Copies), seen.end());
   tree.generator->clearLog();
-  GState* page = new GState(kAttrPageGroup);
+  GState* page = new GState(AttrId::PageGroup);
   page->insert(new GValueAttribute(7, 700));
   tree.send(GCommandPtr(new GPageStart(page)));
   EXPECT_EQ(seen, (std::vector<uint32_t>{700}));
@@ -285,7 +285,7 @@ TEST(PrinterSettings, EveryChildSharesOneStateNamingTheGeneratorsLanguage) {
 TEST(PrinterSettings, TwoJobsWithAResetBetweenBothNameTheLanguageAndShareNothingElse) {
   TestPortProvider provider;
   PrinterTree tree;
-  tree.send(documentStart(nullptr, documentSettings({{kAttrCopies, 2}})));
+  tree.send(documentStart(nullptr, documentSettings({{AttrId::Copies, 2}})));
   tree.send(documentEnd());
   const std::string first = provider.last()->written;
   EXPECT_EQ(first.substr(0, header(pjlSet("QTY=2")).size()), header(pjlSet("QTY=2")));
@@ -297,7 +297,7 @@ TEST(PrinterSettings, TwoJobsWithAResetBetweenBothNameTheLanguageAndShareNothing
   EXPECT_EQ(second.substr(0, header("").size()), header("")) << "the language kept, the copies gone";
 
   // A generator taken out takes its name with it, through resets too.
-  delete tree.printer->removeById(kAttrGenerator);
+  delete tree.printer->removeById(AttrId::Generator);
   EXPECT_EQ(tree.printer->generator(), nullptr);
   EXPECT_EQ(PrinterTree::languageIn(tree.printer->state()), "<none>");
   EXPECT_EQ(PrinterTree::languageIn(tree.printer->defaults()), "<none>");
@@ -316,7 +316,7 @@ TEST(PrinterSettings, AJobWhoseLanguageHasNoNameIsRefusedWhole) {
     SCOPED_TRACE(language);
     TestPortProvider provider;
     PrinterTree tree;
-    delete tree.printer->removeById(kAttrGenerator);
+    delete tree.printer->removeById(AttrId::Generator);
     tree.generator = new TestGenerator(language);
     tree.printer->insert(tree.generator);
     const GCommandPtr start = documentStart();
@@ -339,19 +339,19 @@ TEST(PrinterConfiguration, WhatARootLacksToPrintIsNamed) {
   } cases[] = {
       {"none", [](PrinterTree&) {}, nullptr},
       {"the root disabled", [](PrinterTree& t) { t.root.disable(); }, "the configuration's root is disabled"},
-      {"no printer", [](PrinterTree& t) { delete t.root.removeById(kAttrPrinter); },
+      {"no printer", [](PrinterTree& t) { delete t.root.removeById(AttrId::Printer); },
        "the configuration holds no printer"},
       {"the printer under another id", [](PrinterTree& t) { t.printer->setId(77); },
        "the configuration holds no printer"},
       {"the printer disabled", [](PrinterTree& t) { t.printer->disable(); },
        "the configuration's printer is disabled"},
-      {"no generator", [](PrinterTree& t) { delete t.printer->removeById(kAttrGenerator); },
+      {"no generator", [](PrinterTree& t) { delete t.printer->removeById(AttrId::Generator); },
        "the printer has no page description generator"},
-      {"a job language where the generator goes", [](PrinterTree& t) { t.pjl->setId(kAttrGenerator); },
+      {"a job language where the generator goes", [](PrinterTree& t) { t.pjl->setId(AttrId::Generator); },
        "the printer has no page description generator"},
       {"the generator disabled", [](PrinterTree& t) { t.generator->disable(); },
        "the printer's page description generator is disabled"},
-      {"no job language", [](PrinterTree& t) { delete t.printer->removeById(kAttrJobLanguage); },
+      {"no job language", [](PrinterTree& t) { delete t.printer->removeById(AttrId::JobLanguage); },
        "the printer has no job language"},
       {"the job language disabled", [](PrinterTree& t) { t.pjl->disable(); },
        "the printer's job language is disabled"},
@@ -370,10 +370,10 @@ TEST(PrinterSettings, ACopyOfTheStageGivenTakesAChildsPlace) {
   TestPortProvider provider;
   PrinterTree tree;
   // A generator handed over as an attribute sits in the shared State.
-  tree.printer->state()->insert(new TestGenerator("OLD", kAttrGenerator));
+  tree.printer->state()->insert(new TestGenerator("OLD", AttrId::Generator));
 
   TestGenerator pcl("PCL");
-  EXPECT_EQ(tree.printer->replaceChildStage(kAttrGenerator, &pcl), 0);
+  EXPECT_EQ(tree.printer->replaceChildStage(AttrId::Generator, &pcl), 0);
   TestGenerator* now = dynamic_cast<TestGenerator*>(tree.printer->generator());
   ASSERT_NE(now, nullptr);
   EXPECT_NE(now, &pcl) << "a copy";
@@ -382,10 +382,10 @@ TEST(PrinterSettings, ACopyOfTheStageGivenTakesAChildsPlace) {
   EXPECT_EQ(pcl.dependentCount(), 0u);
   ASSERT_EQ(now->dependentCount(), 1u);
   EXPECT_EQ(now->dependentAt(0), tree.printer);
-  EXPECT_EQ(tree.printer->state()->findById(kAttrGenerator), nullptr);
+  EXPECT_EQ(tree.printer->state()->findById(AttrId::Generator), nullptr);
   EXPECT_EQ(PrinterTree::languageIn(tree.printer->state()), "PCL");
 
-  GPJL language(kAttrJobLanguage);
+  GPJL language(AttrId::JobLanguage);
   EXPECT_EQ(tree.printer->onPJL(&language), 0);
   ASSERT_NE(tree.printer->jobLanguage(), nullptr);
   EXPECT_NE(tree.printer->jobLanguage(), &language);
@@ -398,7 +398,7 @@ TEST(PrinterSettings, ACopyOfTheStageGivenTakesAChildsPlace) {
 
   // A PCL XL generator handed over as an attribute comes to the printer's
   // handler for it, and a copy of it becomes the generator child.
-  GCheetah cheetah("PCLXL", nullptr, nullptr, kAttrGenerator);
+  GCheetah cheetah("PCLXL", nullptr, nullptr, AttrId::Generator);
   EXPECT_EQ(cheetah.accept(*tree.printer), 0);
   ASSERT_NE(tree.printer->generator(), nullptr);
   EXPECT_NE(tree.printer->generator(), &cheetah);
@@ -413,8 +413,8 @@ class PrinterStore : public StoreTest {};
 
 TEST_F(PrinterStore, ThePrinterWordFollowsTheContainersLevel) {
   // Stored as a tree's top, so that nothing around it is stored with it.
-  GPrinter printer(kAttrPrinter);
-  printer.insert(new GPJL(kAttrJobLanguage));
+  GPrinter printer(AttrId::Printer);
+  printer.insert(new GPJL(AttrId::JobLanguage));
   printer.insert(new TestGenerator("PCLXL"));
   EXPECT_EQ(printer.printerWordIsOne(), 0);
   EXPECT_EQ(printer.printerWord(), 2);
@@ -437,7 +437,7 @@ TEST_F(PrinterStore, ThePrinterWordFollowsTheContainersLevel) {
     const GPrinter* printer = dynamic_cast<const GPrinter*>(back.get());
     ASSERT_NE(printer, nullptr);
     EXPECT_EQ(printer->printerWordIsOne(), c.isOne);
-    EXPECT_EQ(printer->id(), kAttrPrinter);
+    EXPECT_EQ(printer->id(), AttrId::Printer);
     ASSERT_NE(printer->jobLanguage(), nullptr);
     EXPECT_EQ(printer->jobLanguage()->isA(), ClassId::GPJL);
     ASSERT_NE(printer->generator(), nullptr);

@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(ResourceMapping, Defaults) {
+TEST(ResourceMapping, ANewMappingNamesNoResource) {
   GResourceMapping m;
   EXPECT_EQ(m.resourceId(), 0x0FFFFFFFu);
   EXPECT_EQ(m.firstCode(), 0);
@@ -64,7 +64,7 @@ TEST(ResourceMappingList, GenericInsertIsIgnored) {
   EXPECT_EQ(stray.references(), 0);
 }
 
-TEST(ResourceMappingList, FindsAndRemovals) {
+TEST(ResourceMappingList, FindsAndRemovesByEachCode) {
   GResourceMappingList list;
   list.add(new GResourceMapping(100, 1, 10));
   list.add(new GResourceMapping(200, 2, 20));
@@ -113,7 +113,7 @@ TEST_F(MappingStore, RestoredDuplicatesAreKeptAndTheEarlierFound) {
   EXPECT_TRUE(back->matches(&list));
 }
 
-TEST_F(MappingStore, MappingBytes) {
+TEST_F(MappingStore, AMappingStoresItsResourceAndTwoCodes) {
   GResourceMapping m(0x01020304, 0xA0B0, -2, 5);
   m.setSerialNumber(33);
   EXPECT_EQ(storeFile(&m),

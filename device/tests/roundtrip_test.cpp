@@ -53,11 +53,11 @@ bool sameContent(const MPersistentObject* a, const MPersistentObject* b) {
 // A container of three recording stages, the last a dependent of the first
 // too, with something in each own item.
 GPeripheralComposite* containerOfThree() {
-  auto* config = new GConfiguration(kAttrStageConfig);
+  auto* config = new GConfiguration(AttrId::StageConfig);
   config->insert(new GValueAttribute(1, 339));
   auto* defaults = new GState;
   defaults->insert(new GValueAttribute(2, 30));
-  auto* root = new GPeripheralComposite("root", defaults, config, 21, kAttrAddOnList, 3, 2);
+  auto* root = new GPeripheralComposite("root", defaults, config, 21, AttrId::AddOnList, 3, 2);
   auto* first = new RecordingPeripheral("first", 1);
   auto* second = new RecordingPeripheral("second", 2);
   auto* third = new RecordingPeripheral("third", 3);
@@ -131,7 +131,7 @@ GFormToTrayDatabase* database(uint32_t id) {
 
 GMedia* legal() {
   return new GMedia("Legal", GPoint(5100, 8400), GPoint(4900, 8200), GPoint(100, 100), 90, 5, 600, 300,
-                    kAttrMediaEntry, 3, "text", "Plain");
+                    AttrId::MediaEntry, 3, "text", "Plain");
 }
 
 GMediaPool* pool() {
@@ -234,29 +234,14 @@ TEST_F(DeviceRoundTrip, EveryFormGivesBackWhatWasStored) {
     }
     EXPECT_EQ(asMember, object->binaryStoreSize());
 
-    const MPersistentObject* asObject = object.get();
-    const struct {
-      const char* form;
-      std::function<std::unique_ptr<MPersistentObject>()> restore;
-    } forms[] = {
-        {"binary file", [&] { return std::unique_ptr<MPersistentObject>(restoreFile<MPersistentObject>()); }},
-        {"portable stream", [&] { return throughStream<RWpostream, RWpistream>(asObject); }},
-        {"binary stream", [&] { return throughStream<RWbostream, RWbistream>(asObject); }},
-        {"little-endian stream",
-         [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::LittleEndian); }},
-        {"big-endian stream", [&] { return throughStream<RWeostream, RWeistream>(asObject, RWeostream::BigEndian); }},
-    };
-    for (const auto& f : forms) {
-      SCOPED_TRACE(f.form);
-      std::unique_ptr<MPersistentObject> back = f.restore();
+    forEachStoreForm<MPersistentObject>(object.get(), [&](const char*, std::unique_ptr<MPersistentObject> back) {
       ASSERT_NE(back, nullptr);
       EXPECT_EQ(back->isA(), object->isA());
       sample.same(back.get(), object.get());
       // Every field, the ones matches leaves out too, comes back: the
       // restored object stores the same bytes.
       EXPECT_EQ(storeFile(back.get()), stored);
-      storeFile(object.get());  // the file again, for the next form
-    }
+    });
   }
 }
 

@@ -17,7 +17,7 @@ GMedia* a4(int16_t mediaId = 26) {
   return new GMedia("A4", GPoint(4960, 7016), GPoint(4760, 6816), GPoint(100, 100), 0, mediaId, 600, 600);
 }
 
-TEST(Tray, ANewTray) {
+TEST(Tray, ANewTrayHasNoCapacityLevelOrMedia) {
   GTray tray;
   EXPECT_EQ(tray.capacity(), -1);
   EXPECT_EQ(tray.level(), -1);
@@ -29,7 +29,7 @@ TEST(Tray, ANewTray) {
   EXPECT_EQ(named.extra1(), 0);
 }
 
-TEST(TrayAndBin, SetLevel) {
+TEST(TrayAndBin, SetALevelWithinTheCapacityInUnitsOrPercent) {
   const struct {
     int32_t capacity;
     int32_t value;
@@ -73,7 +73,7 @@ TEST(Tray, ACopyOwnsItsOwnMedia) {
   EXPECT_NE(viaCopy->media(), first->media());
 }
 
-TEST(Tray, TakeMediaOnce) {
+TEST(Tray, GivesItsMediaAwayOnce) {
   GTray tray("Tray 1", 1, 0, 0, 250, 100, a4());
   std::unique_ptr<GMedia> taken(tray.takeMedia());
   ASSERT_NE(taken, nullptr);
@@ -82,7 +82,7 @@ TEST(Tray, TakeMediaOnce) {
   EXPECT_EQ(tray.media(), nullptr);
 }
 
-TEST(TrayAndBin, Matching) {
+TEST(TrayAndBin, MatchOnlyWithTheSameMediaAndDisplayString) {
   GTray withMedia("T", 1, 0, 0, 250, 100, a4()), without("T", 1, 0, 0, 250, 100, nullptr);
   EXPECT_FALSE(withMedia.matches(&without));
   EXPECT_FALSE(without.matches(&withMedia));
@@ -161,7 +161,7 @@ TEST_F(TrayStore, TheFormWrittenOutByHand) {
   EXPECT_EQ(bin.binaryStoreSize(), binExpected.size() - 6);
 }
 
-TEST_F(TrayStore, EarlierAndLaterVersions) {
+TEST_F(TrayStore, EarlierAndLaterVersionsRestoreWhatTheyHold) {
   {
     SCOPED_TRACE("version 1: no display string");
     std::unique_ptr<GTray> tray = restoredInto(trayHead() + trayFields(1) + le32(0));

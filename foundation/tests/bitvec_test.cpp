@@ -72,7 +72,7 @@ TEST_F(BitVecTest, ResizeClearsNewBits) {
   EXPECT_TRUE(reports.empty());
 }
 
-TEST_F(BitVecTest, Hash) {
+TEST_F(BitVecTest, HashesTheBitsAndTheirCount) {
   struct Case {
     std::vector<unsigned char> bytes;
     unsigned n;
@@ -318,7 +318,7 @@ int compareInt(const void* element, const void* key) {
   return a < b ? -1 : a > b;
 }
 
-TEST(BinarySearch, Cases) {
+TEST(BinarySearch, FindsAKeyOrWhereItWouldGo) {
   const int sorted[] = {1, 3, 5, 7, 9};
   struct Case {
     int key;

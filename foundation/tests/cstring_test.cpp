@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -18,6 +14,7 @@
 #include "rw/pstream.h"
 #include "rw/rwerr.h"
 #include "rw/rwfile.h"
+#include "testkit/aslimit.h"
 #include "testkit/files.h"
 #include "testkit/reports.h"
 #include "testkit/tmpdir.h"
@@ -723,9 +720,7 @@ TEST(CStringStream, CountedCharactersArriveInPieces) {
 // of gigabytes fails and ends the process, so a child that restores every
 // such string and exits normally has made no huge block on the way.
 TEST(CStringRestore, AbsurdLengthsMakeNoHugeBlock) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the sanitizer's shadow memory needs the address space";
-#else
+  SKIP_WITHOUT_ADDRESS_SPACE_LIMIT();
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   const std::string files[] = {
@@ -748,40 +743,28 @@ TEST(CStringRestore, AbsurdLengthsMakeNoHugeBlock) {
       {Form::binary, true, std::string("\xf0\xff\xff\x7f" "abc", 7)},
   };
 
-  EXPECT_EXIT(
-      {
-        long pages = 0;
-        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-          if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
-          std::fclose(statm);
-        }
-        if (pages <= 0) std::_Exit(2);
-        rlimit lim{};
-        lim.rlim_cur = lim.rlim_max = rlim_t(pages) * 4096 + (256u << 20);
-        if (setrlimit(RLIMIT_AS, &lim) != 0) std::_Exit(3);
-
-        bool clean = true;
-        for (const std::string& path : paths) {
-          RWFile f(path.c_str(), "rb");
-          RWCString s("something");
-          s.restoreFrom(f);
-          clean = clean && s.length() == 0 && (f.Eof() || f.Error());
-        }
-        for (const StreamCase& c : streams) {
-          std::istringstream is(c.stored);
-          std::unique_ptr<RWvistream> in;
-          if (c.counted)
-            in = std::make_unique<CountedInput>(is);
-          else
-            in = readerOn(c.form, is);
-          RWCString s("something");
-          s.restoreFrom(*in);
-          clean = clean && s.length() == 0 && in->fail();
-        }
-        std::_Exit(clean ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-#endif
+  const auto restoresCleanly = [&] {
+    bool clean = true;
+    for (const std::string& path : paths) {
+      RWFile f(path.c_str(), "rb");
+      RWCString s("something");
+      s.restoreFrom(f);
+      clean = clean && s.length() == 0 && (f.Eof() || f.Error());
+    }
+    for (const StreamCase& c : streams) {
+      std::istringstream is(c.stored);
+      std::unique_ptr<RWvistream> in;
+      if (c.counted)
+        in = std::make_unique<CountedInput>(is);
+      else
+        in = readerOn(c.form, is);
+      RWCString s("something");
+      s.restoreFrom(*in);
+      clean = clean && s.length() == 0 && in->fail();
+    }
+    return clean;
+  };
+  EXPECT_EXIT(exitUnderAddressSpaceLimit(restoresCleanly), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

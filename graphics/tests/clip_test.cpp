@@ -239,7 +239,7 @@ TEST(Clip, EachClassReachesItsHandlerAndAnyClipReplacesAnother) {
                                               {"onClipToSingleRectangle", 504, 177},
                                               {"onClipToPath", 502, 177},
                                               {"onClipToPage", 503, 177}}));
-  EXPECT_EQ(stage.attributeGroup(kAttrGraphicGroup)->entries(), 1u);
+  EXPECT_EQ(stage.attributeGroup(AttrId::GraphicGroup)->entries(), 1u);
 }
 
 }  // namespace

@@ -61,16 +61,16 @@ TEST(ColorRendering, SelectorsKindsAndMatching) {
 }
 
 TEST(ColorRendering, DeviceValuesComeFromTheSelectorTables) {
-  auto* config = new GConfiguration(kAttrStageConfig);
+  auto* config = new GConfiguration(AttrId::StageConfig);
   config->insert(new GValueAttribute(1, 339));
   // The colour-map table sits in a nested configuration.
   auto* nested = new GConfiguration(7);
-  nested->insert(table(kColorMapTable, {{15, new GValueAttribute(3, 0)},
+  nested->insert(table(AttrId::ColorMapTable, {{15, new GValueAttribute(3, 0)},
                                         {21, new GValue32Attribute(0x12345, 0)},
                                         {-1, new GValueAttribute(-2, 0)},
                                         {22, new GStringAttribute("x", 0)}}));
   config->insert(nested);
-  config->insert(table(kHalftoneTable, {{40, new GValueAttribute(9, 0)}}));
+  config->insert(table(AttrId::HalftoneTable, {{40, new GValueAttribute(9, 0)}}));
   const GCountedPtr holder(config);
 
   const struct {
@@ -93,20 +93,20 @@ TEST(ColorRendering, DeviceValuesComeFromTheSelectorTables) {
   }
 
   // No table, no configuration.
-  const GCountedPtr bare(new GConfiguration(kAttrStageConfig));
+  const GCountedPtr bare(new GConfiguration(AttrId::StageConfig));
   EXPECT_EQ(GColorMap(15).deviceValue(bare), 0);
   EXPECT_EQ(GHalftone(40).deviceValue(bare), 0);
   EXPECT_EQ(GHalftone(40).deviceValue(GCountedPtr()), 0);
 
   // An object under a table's id that is no association list is no table.
-  auto* wrong = new GConfiguration(kAttrStageConfig);
-  wrong->insert(new GValueAttribute(5, kHalftoneTable));
+  auto* wrong = new GConfiguration(AttrId::StageConfig);
+  wrong->insert(new GValueAttribute(5, AttrId::HalftoneTable));
   EXPECT_EQ(GHalftone(40).deviceValue(GCountedPtr(wrong)), 0);
 
   // The look-up the colour-matching filter shares.
-  EXPECT_EQ(gSelectorTableValue(config, kColorMapTable, 21), 0x2345);
-  EXPECT_EQ(gSelectorTableValue(config, kHalftoneTable, 21), 0);
-  EXPECT_EQ(gSelectorTableValue(nullptr, kHalftoneTable, 40), 0);
+  EXPECT_EQ(gSelectorTableValue(config, AttrId::ColorMapTable, 21), 0x2345);
+  EXPECT_EQ(gSelectorTableValue(config, AttrId::HalftoneTable, 21), 0);
+  EXPECT_EQ(gSelectorTableValue(nullptr, AttrId::HalftoneTable, 40), 0);
 }
 
 // The filter adds a halftone of key 0 to every command's bundle: an equal

@@ -5,10 +5,7 @@
 // stop on an allocation that large), and nothing is freed twice or leaked.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -23,6 +20,7 @@
 #include "graphics/dither.h"
 #include "graphics/pen.h"
 #include "rw/estream.h"
+#include "testkit/aslimit.h"
 #include "testkit/bytes.h"
 #include "testkit/store.h"
 
@@ -173,9 +171,7 @@ TEST_F(DamagedStore, EachFailsCleanly) {
 // fails and ends the process, so a child that restores them all and exits
 // normally has made no block the data does not hold.
 TEST_F(DamagedStore, HugeCountsMakeNoHugeBlock) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the sanitizer's shadow memory needs the address space";
-#else
+  SKIP_WITHOUT_ADDRESS_SPACE_LIMIT();
   const std::string files[] = {
       listFile(0x7FFFFFFF, kGoodDescription),
       listFile(0xFFFFFFFF, kGoodDescription + kGoodDescription),
@@ -198,34 +194,24 @@ TEST_F(DamagedStore, HugeCountsMakeNoHugeBlock) {
     paths.push_back(dir_.file(("huge" + std::to_string(paths.size())).c_str()));
     putFile(paths.back(), f);
   }
-  EXPECT_EXIT(
-      {
-        long pages = 0;
-        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-          if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
-          std::fclose(statm);
-        }
-        if (pages <= 0) std::_Exit(2);
-        rlimit lim{};
-        lim.rlim_cur = lim.rlim_max = rlim_t(pages) * 4096 + (256u << 20);
-        if (setrlimit(RLIMIT_AS, &lim) != 0) std::_Exit(3);
-        bool clean = true;
-        for (const std::string& path : paths) {
-          RWFile f(path.c_str(), "rb");
-          RWCollectable* back = nullptr;
-          f >> back;
-          auto* object = dynamic_cast<MPersistentObject*>(back);
-          clean = clean && object && object->entries() <= 1;
-          delete back;
-        }
-        std::_Exit(clean ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-#endif
+  const auto restoresCleanly = [&] {
+    bool clean = true;
+    for (const std::string& path : paths) {
+      RWFile f(path.c_str(), "rb");
+      RWCollectable* back = nullptr;
+      f >> back;
+      auto* object = dynamic_cast<MPersistentObject*>(back);
+      clean = clean && object && object->entries() <= 1;
+      delete back;
+    }
+    return clean;
+  };
+  EXPECT_EXIT(exitUnderAddressSpaceLimit(restoresCleanly), ::testing::ExitedWithCode(0), "");
 }
 
 // A printer's font lists with descriptions, tables and a matrix beside
-// them, cut short at every length: each restore stops cleanly.
+// them, cut short at every length: each restore stops cleanly, bringing
+// back nothing or leaving the file or stream marked short.
 TEST_F(DamagedStore, EveryCutOfAStoreStopsCleanly) {
   GDeviceFontListComposite fonts;
   auto* rom = new GDeviceFontList(416);
@@ -240,24 +226,7 @@ TEST_F(DamagedStore, EveryCutOfAStoreStopsCleanly) {
   fonts.insert(rom);
   fonts.insert(new GDitherMatrix(2, 2, kTable, 300));
 
-  const std::string file = storedBytes(&fonts);
-  for (size_t n = 0; n < file.size(); ++n) {
-    std::unique_ptr<RWCollectable> back(restoredFrom(file.substr(0, n)));
-  }
-
-  std::stringstream whole;
-  {
-    RWeostream out(whole, RWeostream::LittleEndian);
-    out << static_cast<const RWCollectable*>(&fonts);
-  }
-  const std::string stream = whole.str();
-  for (size_t n = 0; n < stream.size(); ++n) {
-    std::stringstream cut(stream.substr(0, n));
-    RWeistream in(cut);
-    RWCollectable* back = nullptr;
-    in >> back;
-    delete back;
-  }
+  restoreEveryCut(&fonts);
 }
 
 }  // namespace

@@ -107,14 +107,14 @@ TEST(GraphicBundle, MembersAreFoundDepthFirstAndOnlyAmongGraphicsAttributes) {
   // A value attribute under the pen's key is no pen; a state before the
   // pen holds one of its own, found first.
   GGraphicBundle bundle;
-  bundle.insert(new GValueAttribute(1, kAttrPen));
+  bundle.insert(new GValueAttribute(1, AttrId::Pen));
   auto* nested = new GState(50);
   auto* inner = new TestGraphic(ClassId::GPen, 1);
-  inner->setId(kAttrPen);
+  inner->setId(AttrId::Pen);
   nested->insert(inner);
   bundle.insert(nested);
   auto* outer = new TestGraphic(ClassId::GPen, 2);
-  outer->setId(kAttrPen);
+  outer->setId(AttrId::Pen);
   bundle.insert(outer);
 
   EXPECT_EQ(bundle.pen(), inner);
@@ -169,7 +169,7 @@ TEST(GraphicBundle, WhatIsStillHeldIsNeverFreed) {
 
     // A member given under another key is left as it is, key included.
     bundle.setBrush(pen);
-    EXPECT_EQ(pen->id(), kAttrPen);
+    EXPECT_EQ(pen->id(), AttrId::Pen);
     EXPECT_EQ(bundle.brush(), nullptr);
 
     // A device's cached cap, handed over again and again.
@@ -251,7 +251,7 @@ class BundleThroughStage : public ::testing::Test {
     EXPECT_EQ(stage.state()->findByClassId(ClassId::GGraphicBundle), nullptr);
   }
 
-  GAttributeComposite* group() { return stage.attributeGroup(kAttrGraphicGroup); }
+  GAttributeComposite* group() { return stage.attributeGroup(AttrId::GraphicGroup); }
 
   RecordingPeripheral stage;
 };
@@ -262,15 +262,15 @@ TEST_F(BundleThroughStage, OnlyWhatChangedReachesItsHandler) {
   EXPECT_EQ(send(firstCommand), (std::vector<std::string>{"onBrush", "onPen", "onCap"}));
   expectBundleKept(firstCommand, first, 3);
   ASSERT_EQ(group()->entries(), 3u);
-  EXPECT_EQ(group()->findById(kAttrPen), first->pen()) << "the group shares the members";
+  EXPECT_EQ(group()->findById(AttrId::Pen), first->pen()) << "the group shares the members";
 
   // Only the pen differs: it alone is sent, and the group holds the new one.
   GGraphicBundle* second = bundle(1, 2, 1);
   const GCommandPtr secondCommand(new GNullCommand(second, 0));
   EXPECT_EQ(send(secondCommand), std::vector<std::string>{"onPen"});
   EXPECT_EQ(TestGraphic::accepted, std::vector<const MPersistentObject*>{second->pen()});
-  EXPECT_EQ(group()->findById(kAttrPen), second->pen());
-  EXPECT_EQ(group()->findById(kAttrBrush), first->brush());
+  EXPECT_EQ(group()->findById(AttrId::Pen), second->pen());
+  EXPECT_EQ(group()->findById(AttrId::Brush), first->brush());
   expectBundleKept(secondCommand, second, 3);
 
   // The same bundle again reaches nothing.
@@ -300,14 +300,7 @@ std::string root(uint32_t id, uint32_t serial) { return le32(1) + le32(id) + le3
 // The attribute level, changed, and the graphics-state level.
 std::string graphicLevels() { return le32(1) + le32(1) + le32(1); }
 
-class BundleStore : public StoreTest {
- protected:
-  std::string stored(const GGraphicBundle& b) {
-    const std::string bytes = storeFile(&b);
-    EXPECT_EQ(b.binaryStoreSize() + 6, bytes.size());
-    return bytes;
-  }
-};
+class BundleStore : public StoreTest {};
 
 TEST_F(BundleStore, TheBundleLevelFollowsTheState) {
   GGraphicBundle bundle;

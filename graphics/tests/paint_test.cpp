@@ -247,7 +247,7 @@ TEST(Paints, ABundleKeepsAnEqualPenAndTakesAnyOtherOfTheFamily) {
   bundle.setPen(new GNoPen(0));
   ASSERT_NE(bundle.pen(), nullptr);
   EXPECT_EQ(bundle.pen()->isA(), ClassId::GNoPen);
-  EXPECT_EQ(bundle.pen()->id(), kAttrPen);
+  EXPECT_EQ(bundle.pen()->id(), AttrId::Pen);
   bundle.setPen(new GDashedPen(dashArray({2}), 1, 1, nullptr, 0));
   EXPECT_EQ(bundle.pen()->isA(), ClassId::GDashedPen);
   bundle.setBrush(new GNoBrush);

@@ -140,13 +140,7 @@ std::string file(const std::string& body) { return le32(0x8888) + le16(103) + bo
 // The root level and the attribute level, changed.
 std::string head(uint32_t id, uint32_t serial) { return le32(1) + le32(id) + le32(serial) + le32(1) + le32(1); }
 
-class TransformStore : public StoreTest {
- protected:
-  std::unique_ptr<GTransformAttribute> restored(const std::string& bytes) {
-    putBytes(bytes);
-    return std::unique_ptr<GTransformAttribute>(restoreFile<GTransformAttribute>());
-  }
-};
+class TransformStore : public StoreTestOf<GTransformAttribute> {};
 
 TEST_F(TransformStore, ItsLevelIsEighteenBytes) {
   GTransformAttribute t = make({90, -2, 300, 0.5f, 1.5f});

@@ -43,11 +43,11 @@ using Call = RecordingPeripheral::Call;
 // The choices of a job: text (colour map 15, halftone 40), graphics (21,
 // 50), raster (31, 62).
 GChromafitAttribute* choices(uint8_t graphicsColorMap = 21, uint8_t graphicsHalftone = 50) {
-  return new GChromafitAttribute(kAttrChromafit, 15, 40, graphicsColorMap, graphicsHalftone, 31, 62);
+  return new GChromafitAttribute(AttrId::Chromafit, 15, 40, graphicsColorMap, graphicsHalftone, 31, 62);
 }
 
 GState* documentState(GChromafitAttribute* chromafit) {
-  auto* state = new GState(kAttrDocumentGroup);
+  auto* state = new GState(AttrId::DocumentGroup);
   if (chromafit) state->insert(chromafit);
   return state;
 }
@@ -55,8 +55,8 @@ GState* documentState(GChromafitAttribute* chromafit) {
 // A device whose configuration root holds 339 when a value is given.
 std::unique_ptr<TestDevice> deviceWith339(const int16_t* value) {
   auto device = std::make_unique<TestDevice>();
-  auto* config = new GConfiguration(kAttrStageConfig);
-  if (value) config->insert(new GValueAttribute(*value, DriverInstanceId::kConfigurationValue));
+  auto* config = new GConfiguration(AttrId::StageConfig);
+  if (value) config->insert(new GValueAttribute(*value, AttrId::ConfigurationValue));
   device->setConfiguration(new GPeripheralComposite("Configuration", nullptr, config, 353));
   return device;
 }
@@ -157,8 +157,8 @@ TEST(ChromafitSetting, ReadsTheStatesChoiceOrAnswersNone) {
   EXPECT_EQ(chromafitSetting(0, 2, state.get()), kNoChromafitSelector) << "a kind that is no choice";
   EXPECT_EQ(chromafitSetting(0, 0, nullptr), kNoChromafitSelector);
   // Another class under 295 is no choice.
-  GState other(kAttrDocumentGroup);
-  other.insert(new GValueAttribute(5, kAttrChromafit));
+  GState other(AttrId::DocumentGroup);
+  other.insert(new GValueAttribute(5, AttrId::Chromafit));
   EXPECT_EQ(chromafitSetting(0, 0, &other), kNoChromafitSelector);
 }
 
@@ -215,12 +215,12 @@ TEST(ChromafitFilterSetUp, TheNextStageIsSentTheSelectorsBeforeTheDrawing) {
   look->setBrush(new GBrush(new GColorPaint(new GRGBColor(1, 2, 3, 0))));
   look->setPen(new GPen(2, new GColorPaint(new GRGBColor(0, 0, 0, 0))));
   chain.process(rectangle(look));
-  EXPECT_EQ(recorder->calls(), (std::vector<Call>{{"onBrush", ClassId::GBrush, kAttrBrush},
-                                                  {"onPen", ClassId::GPen, kAttrPen},
+  EXPECT_EQ(recorder->calls(), (std::vector<Call>{{"onBrush", ClassId::GBrush, AttrId::Brush},
+                                                  {"onPen", ClassId::GPen, AttrId::Pen},
                                                   {"onHalftone", ClassId::GHalftone, 0},
                                                   {"onColorMap", ClassId::GColorMap, 0},
                                                   {"onRectangle", ClassId::GRectangleGraphic, 7}}));
-  const MPersistentObject* group = recorder->attributeGroup(kAttrGraphicGroup);
+  const MPersistentObject* group = recorder->attributeGroup(AttrId::GraphicGroup);
   EXPECT_EQ(dynamic_cast<const GColorMap*>(group->findByClassId(ClassId::GColorMap))->value(), 21);
   EXPECT_EQ(dynamic_cast<const GHalftone*>(group->findByClassId(ClassId::GHalftone))->value(), 50);
 
@@ -256,7 +256,7 @@ TEST_F(ChromafitFilter, ABundleSharedWithAnotherHolderIsNotChangedUnderIt) {
   filter.process(command);
   EXPECT_EQ(shared->entries(), 1u) << "the other holder's bundle keeps what it had";
   EXPECT_NE(command->attributePointer(), shared);
-  EXPECT_EQ(command->attributePointer()->id(), kAttrGraphicGroup);
+  EXPECT_EQ(command->attributePointer()->id(), AttrId::GraphicGroup);
   EXPECT_EQ(command->attributePointer()->entries(), 3u);
   EXPECT_EQ(selectorIn<GColorMap>(command), 21);
 
@@ -329,12 +329,12 @@ TEST(ChromafitFilterStore, StoresTheStageThenVersionAndActiveSetting) {
 // The generator's tables as the builder writes them: value attributes of
 // id 0, and a table of texts as a PostScript generator keeps one.
 TEST(ChromafitTables, LookUpDeviceValuesAndTexts) {
-  GConfiguration config(kAttrStageConfig);
-  auto* colorMaps = new MAssociationList(kColorMapTable);
+  GConfiguration config(AttrId::StageConfig);
+  auto* colorMaps = new MAssociationList(AttrId::ColorMapTable);
   colorMaps->insertAssociation(
       new MPersistentAssociation(new GValueAttribute(21, 0), new GValueAttribute(0x0105, 0), 0));
   config.insert(colorMaps);
-  auto* halftones = new MAssociationList(kHalftoneTable);
+  auto* halftones = new MAssociationList(AttrId::HalftoneTable);
   halftones->insertAssociation(new MPersistentAssociation(new GValueAttribute(50, 0), new GValueAttribute(7, 0), 0));
   halftones->insertAssociation(
       new MPersistentAssociation(new GValueAttribute(51, 0), new GStringAttribute("Fine", 0), 0));
@@ -345,14 +345,14 @@ TEST(ChromafitTables, LookUpDeviceValuesAndTexts) {
   EXPECT_EQ(chromafitColorMapValue(&config, 22), 0) << "no entry";
   EXPECT_EQ(chromafitHalftoneValue(&config, 51), 0) << "an entry that is no value";
   EXPECT_EQ(chromafitColorMapValue(nullptr, 21), 0);
-  GConfiguration empty(kAttrStageConfig);
+  GConfiguration empty(AttrId::StageConfig);
   EXPECT_EQ(chromafitHalftoneValue(&empty, 50), 0) << "no table";
 
-  EXPECT_EQ(chromafitTableString(kHalftoneTable, &config, 51), RWCString("Fine"));
-  EXPECT_EQ(chromafitTableString(kHalftoneTable, &config, 50), RWCString()) << "an entry that is no text";
-  EXPECT_EQ(chromafitTableString(kHalftoneTable, &config, 52), RWCString());
-  EXPECT_EQ(chromafitTableString(kColorMapTable, &empty, 21), RWCString());
-  EXPECT_EQ(chromafitTableString(kColorMapTable, nullptr, 21), RWCString());
+  EXPECT_EQ(chromafitTableString(AttrId::HalftoneTable, &config, 51), RWCString("Fine"));
+  EXPECT_EQ(chromafitTableString(AttrId::HalftoneTable, &config, 50), RWCString()) << "an entry that is no text";
+  EXPECT_EQ(chromafitTableString(AttrId::HalftoneTable, &config, 52), RWCString());
+  EXPECT_EQ(chromafitTableString(AttrId::ColorMapTable, &empty, 21), RWCString());
+  EXPECT_EQ(chromafitTableString(AttrId::ColorMapTable, nullptr, 21), RWCString());
 }
 
 }  // namespace

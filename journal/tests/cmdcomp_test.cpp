@@ -227,10 +227,10 @@ TEST(Graphics, AGraphicTakesOnlyABundleStampedWithTheGroup) {
   EXPECT_EQ(path.attributePointer(), nullptr);
   path.setAttribute(bundle);
   EXPECT_EQ(path.attributePointer(), bundle);
-  EXPECT_EQ(bundle->id(), kAttrGraphicGroup);
+  EXPECT_EQ(bundle->id(), AttrId::GraphicGroup);
 
   const int before = Counted<GState>::destroyed;
-  path.setAttribute(new Counted<GState>(kAttrGraphicGroup));
+  path.setAttribute(new Counted<GState>(AttrId::GraphicGroup));
   EXPECT_EQ(Counted<GState>::destroyed, before + 1);
   EXPECT_EQ(path.attributePointer(), bundle) << "the bundle is kept";
 
@@ -242,7 +242,7 @@ TEST(Graphics, AGraphicTakesOnlyABundleStampedWithTheGroup) {
   auto* given = new GGraphicBundle;
   given->setId(9);
   GRectangleGraphic r(given, GRect(), 0);
-  EXPECT_EQ(given->id(), kAttrGraphicGroup) << "stamped by the constructor";
+  EXPECT_EQ(given->id(), AttrId::GraphicGroup) << "stamped by the constructor";
 }
 
 TEST(Graphics, KindsReachUpToTheRoot) {
@@ -256,8 +256,8 @@ TEST(Graphics, KindsReachUpToTheRoot) {
     EXPECT_TRUE(page.isKindOf(id)) << id;
   GDocumentComposite document;
   EXPECT_TRUE(document.isKindOf(ClassId::GDocumentCommand));
-  EXPECT_EQ(document.attributePointer()->id(), kAttrDocumentGroup);
-  EXPECT_EQ(page.attributePointer()->id(), kAttrPageGroup);
+  EXPECT_EQ(document.attributePointer()->id(), AttrId::DocumentGroup);
+  EXPECT_EQ(page.attributePointer()->id(), AttrId::PageGroup);
 }
 
 TEST(Path, TheBoxSpansEveryShapeAndNestedPath) {

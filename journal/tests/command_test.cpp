@@ -46,16 +46,16 @@ TEST(Commands, TheFamiliesMakeOrStampTheirState) {
     uint32_t tag;
     GState* held;  // the state given, or null for one the command made
   } cases[] = {
-      {"document start", std::make_unique<GDocumentStart>(), kAttrDocumentGroup, nullptr},
-      {"document end", std::make_unique<GDocumentEnd>(kDoc, kPort), kAttrDocumentGroup, nullptr},
-      {"first half", std::make_unique<GManualDuplexFirstHalf>(kDoc, kPort, 3), kAttrDocumentGroup, nullptr},
-      {"page start", std::make_unique<GPageStart>(), kAttrPageGroup, nullptr},
-      {"page end", std::make_unique<GPageEnd>(2), kAttrPageGroup, nullptr},
+      {"document start", std::make_unique<GDocumentStart>(), AttrId::DocumentGroup, nullptr},
+      {"document end", std::make_unique<GDocumentEnd>(kDoc, kPort), AttrId::DocumentGroup, nullptr},
+      {"first half", std::make_unique<GManualDuplexFirstHalf>(kDoc, kPort, 3), AttrId::DocumentGroup, nullptr},
+      {"page start", std::make_unique<GPageStart>(), AttrId::PageGroup, nullptr},
+      {"page end", std::make_unique<GPageEnd>(2), AttrId::PageGroup, nullptr},
       {"document start given", std::make_unique<GDocumentStart>(kDoc, kPort, fakeDevice(0), given[0]),
-       kAttrDocumentGroup, given[0]},
-      {"document end given", std::make_unique<GDocumentEnd>(kDoc, kPort, given[1]), kAttrDocumentGroup, given[1]},
-      {"page end given", std::make_unique<GPageEnd>(given[2]), kAttrPageGroup, given[2]},
-      {"page start given", std::make_unique<GPageStart>(given[3], 4), kAttrPageGroup, given[3]},
+       AttrId::DocumentGroup, given[0]},
+      {"document end given", std::make_unique<GDocumentEnd>(kDoc, kPort, given[1]), AttrId::DocumentGroup, given[1]},
+      {"page end given", std::make_unique<GPageEnd>(given[2]), AttrId::PageGroup, given[2]},
+      {"page start given", std::make_unique<GPageStart>(given[3], 4), AttrId::PageGroup, given[3]},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -79,12 +79,12 @@ TEST(Commands, ANullCommandKeepsTheIdThatAPageCommandStamps) {
   GPageEnd end;
   end.setAttribute(state);
   EXPECT_EQ(end.attributePointer(), state);
-  EXPECT_EQ(state->id(), kAttrPageGroup);
+  EXPECT_EQ(state->id(), AttrId::PageGroup);
   EXPECT_EQ(state->references(), 2);
 
   GDocumentEnd document;
   document.setAttribute(state);
-  EXPECT_EQ(state->id(), kAttrDocumentGroup);
+  EXPECT_EQ(state->id(), AttrId::DocumentGroup);
   EXPECT_EQ(state->references(), 3);
 }
 
@@ -139,7 +139,7 @@ TEST(Commands, TheAttributeHeldSurvivesBeingGivenAgainAndReleased) {
     EXPECT_EQ(released->references(), 0);
     EXPECT_EQ(command->attributePointer(), nullptr);
     EXPECT_EQ(CountedValue::destroyed, before);
-    EXPECT_EQ(released->id(), family ? kAttrPageGroup : 160u);
+    EXPECT_EQ(released->id(), family ? AttrId::PageGroup : 160u);
     delete released;
   }
 }

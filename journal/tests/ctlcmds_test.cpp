@@ -67,21 +67,10 @@ bool reportedBadReference(const ReportLog& reports) {
   return false;
 }
 
-class CommandStore : public StoreTest {
+class CommandStore : public StoreTestOf<GCommand> {
  protected:
   void SetUp() override { previous_ = gSetDeviceDirectory({handleOf, deviceOf}); }
   void TearDown() override { gSetDeviceDirectory(previous_); }
-
-  // The file for the object, which must be the size the object announces.
-  std::string stored(const GCommand& c) {
-    const std::string bytes = storeFile(&c);
-    EXPECT_EQ(c.binaryStoreSize() + 6, bytes.size()) << c.isA();
-    return bytes;
-  }
-  std::unique_ptr<GCommand> restored(const std::string& bytes) {
-    putBytes(bytes);
-    return std::unique_ptr<GCommand>(restoreFile<GCommand>());
-  }
 
   GDeviceDirectory previous_{};
 };
@@ -171,7 +160,7 @@ TEST_F(CommandStore, ALevelOfAnotherVersionKeepsWhatWasConstructed) {
   ASSERT_NE(page, nullptr);
   auto* state = dynamic_cast<GState*>(page->attributePointer());
   ASSERT_NE(state, nullptr) << "the state a page end is made with";
-  EXPECT_EQ(state->id(), kAttrPageGroup);
+  EXPECT_EQ(state->id(), AttrId::PageGroup);
   EXPECT_EQ(state->references(), 1);
   EXPECT_EQ(page->id(), 3u);
 

@@ -19,18 +19,7 @@ std::string file(RWClassID classId, const std::string& body) { return le32(0x888
 std::string root(uint32_t id, uint32_t serial) { return le32(1) + le32(id) + le32(serial); }
 std::string noAttribute() { return le32(1) + le16(0xFFFF) + le32(0); }
 
-class PassThroughStore : public StoreTest {
- protected:
-  std::string stored(const GCommand& c) {
-    const std::string bytes = storeFile(&c);
-    EXPECT_EQ(c.binaryStoreSize() + 6, bytes.size()) << c.isA();
-    return bytes;
-  }
-  std::unique_ptr<GCommand> restored(const std::string& bytes) {
-    putBytes(bytes);
-    return std::unique_ptr<GCommand>(restoreFile<GCommand>());
-  }
-};
+class PassThroughStore : public StoreTestOf<GCommand> {};
 
 const unsigned char kFive[] = {0x1B, 0x45, 0x00, 0xFF, 0x7F};
 

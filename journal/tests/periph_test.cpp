@@ -235,8 +235,8 @@ TEST(StageWalks, RepositioningStopsOneRecordPastTheFirstMatch) {
 
 // ---- changed attributes --------------------------------------------------------------
 
-constexpr uint32_t kFirst = 154;
-constexpr uint32_t kSecond = 160;
+constexpr uint32_t kFirst = AttrId::Brush;
+constexpr uint32_t kSecond = AttrId::Pen;
 
 // A null command carrying a graphic bundle with the given members.
 GCommandPtr bundleCommand(std::initializer_list<GAttribute*> members) {
@@ -257,7 +257,7 @@ Call value(uint32_t id) { return Call{"onValueAttribute", ClassId::GValueAttribu
 class ChangedAttributes : public ::testing::Test {
  protected:
   // The stage's graphic group, and the member of an id in it.
-  GAttributeComposite* group() { return stage.attributeGroup(kAttrGraphicGroup); }
+  GAttributeComposite* group() { return stage.attributeGroup(AttrId::GraphicGroup); }
   GValueAttribute* member(uint32_t id) { return dynamic_cast<GValueAttribute*>(group()->findById(id)); }
   std::vector<Call> send(const GCommandPtr& command) {
     stage.clearCalls();
@@ -386,23 +386,23 @@ TEST_F(ChangedAttributes, AnyOtherAttributeIsSharedByStateNeverOwned) {
 TEST_F(ChangedAttributes, GroupsLiveInStateUntilStateIsReplaced) {
   GAttributeComposite* graphic = group();
   ASSERT_NE(graphic, nullptr);
-  EXPECT_EQ(graphic->id(), kAttrGraphicGroup);
-  EXPECT_EQ(stage.state()->findById(kAttrGraphicGroup), graphic);
+  EXPECT_EQ(graphic->id(), AttrId::GraphicGroup);
+  EXPECT_EQ(stage.state()->findById(AttrId::GraphicGroup), graphic);
   EXPECT_EQ(group(), graphic) << "cached";
   EXPECT_EQ(stage.attributeGroup(77), stage.state()) << "any other id: State itself";
 
   // The cache is counted: a group taken out of State does not dangle.
   delete stage.state()->remove(graphic);
   EXPECT_EQ(group(), graphic);
-  EXPECT_EQ(graphic->id(), kAttrGraphicGroup);
+  EXPECT_EQ(graphic->id(), AttrId::GraphicGroup);
 
   // A new State forgets the cache; a member of the id that is no state is
   // not used as the group.
   const GCountedRef old(graphic);
   auto* fresh = new GState;
-  fresh->insert(new GValueAttribute(0, kAttrGraphicGroup));
+  fresh->insert(new GValueAttribute(0, AttrId::GraphicGroup));
   EXPECT_EQ(stage.setState(fresh), 0);
-  EXPECT_EQ(fresh->id(), kAttrStageState);
+  EXPECT_EQ(fresh->id(), AttrId::StageState);
   GAttributeComposite* made = group();
   EXPECT_NE(made, graphic);
   EXPECT_EQ(made->isA(), ClassId::GState);
@@ -459,8 +459,8 @@ TEST(StageSettings, StateStartsAsADistinctCopyOfDefaultAndResetBringsItBack) {
   defaults->insert(setting);
   RecordingPeripheral stage("stage", defaults, nullptr);
   ASSERT_EQ(stage.defaults(), defaults);
-  EXPECT_EQ(defaults->id(), kAttrStageState);
-  EXPECT_EQ(stage.config()->id(), kAttrStageConfig);
+  EXPECT_EQ(defaults->id(), AttrId::StageState);
+  EXPECT_EQ(stage.config()->id(), AttrId::StageConfig);
   GState* state = stage.state();
   EXPECT_NE(state, defaults);
   EXPECT_FALSE(state->differs(defaults));
@@ -626,7 +626,7 @@ class ParentStage : public RecordingPeripheral {
 };
 
 GConfiguration* addOnConfig() {
-  auto* list = new GAttributeComposite(kAttrAddOnList);
+  auto* list = new GAttributeComposite(AttrId::AddOnList);
   list->insert(new GStringAttribute("A", 1));
   list->insert(new GStringAttribute("B", 2));
   auto* config = new GConfiguration;
@@ -683,7 +683,7 @@ TEST_F(AddOns, NothingHappensInModeTwoOrWithoutAList) {
 TEST_F(AddOns, ALeafStageFindsItselfAndKeepsNoProxy) {
   // The leaf answers itself to findByKind and ignores inserts: the search
   // ends and the proxy it could not take goes.
-  RecordingPeripheral leaf("leaf", nullptr, addOnConfig(), 0, kAttrAddOnList, 6, 1);
+  RecordingPeripheral leaf("leaf", nullptr, addOnConfig(), 0, AttrId::AddOnList, 6, 1);
   const int before = FakeProxy::destroyed;
   leaf.attachAddOns();
   EXPECT_EQ(MakerLog::asked.size(), 2u);

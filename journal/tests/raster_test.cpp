@@ -128,7 +128,7 @@ TEST(RasterCommands, BothClassesReachOnRasterWithThemselves) {
   }
   EXPECT_TRUE(preScaled->isKindOf(ClassId::GPreScaledRasterGraphic));
   EXPECT_FALSE(raster->isKindOf(ClassId::GPreScaledRasterGraphic));
-  EXPECT_EQ(raster->attributePointer()->id(), kAttrGraphicGroup);
+  EXPECT_EQ(raster->attributePointer()->id(), AttrId::GraphicGroup);
 }
 
 TEST(RasterCommands, TakeOwnershipCopiesTheCallersPixelsOfBothBitmaps) {

@@ -100,7 +100,7 @@ struct Populated {
     auto* defaults = new GState;
     defaults->insert(new GValueAttribute(4, 30));
     auto* config = new GConfiguration;
-    config->insert(new GStringAttribute("A", kAttrAddOnList));
+    config->insert(new GStringAttribute("A", AttrId::AddOnList));
     stage = std::make_unique<RecordingPeripheral>("stage", defaults, config, 12, 70, 3, 1);
     stage->state()->insert(new GValueAttribute(5, 31));
     stage->addDependent(first.get());
@@ -208,7 +208,7 @@ TEST_F(StageStore, AStageStoredTwiceInOneStoreNamesItsListTheSecondTime) {
   const std::string second = le32(1) + le32(0) + le32(stage.serialNumber()) + le32(1) + le32(stage.isChanged()) +
                              le32(1) + bytes({0xFF, 0xFF}) + le32(1) + bytes({0xFF, 0xFF}) + le32(2) +
                              bytes({0xFF, 0xFF}) + le32(3) + bytes({0x40}) + le32(4) + le32(5) + "twice" +
-                             le32(kAttrAddOnList) + le32(6) + le32(2);
+                             le32(AttrId::AddOnList) + le32(6) + le32(2);
   ASSERT_GE(stored.size(), second.size());
   EXPECT_EQ(stored.substr(stored.size() - second.size()), second);
 
@@ -241,18 +241,9 @@ std::string patched(size_t at, size_t length, const std::string& with) {
 // read-table index `index`. Read table: 0 nil, 1 the composite, 2 the
 // stage, 3 Default, 4 State, 5 Config, 6 the dependents list.
 std::string stageThenReference(int32_t index) {
-  GAttributeComposite empty(9);
-  const std::string bare = storedBytes(&empty);
-  GAttributeComposite one(9);
   auto* stage = new RecordingPeripheral("abc");
   fixForGolden(*stage);
-  one.insert(stage);
-  std::string stored = storedBytes(&one);
-  // The count is the last field of the empty composite's stored form.
-  const size_t countAt = bare.size() - 4;
-  EXPECT_EQ(stored.substr(countAt, 4), le32(1));
-  stored.replace(countAt, 4, le32(2));
-  return stored + bytes({0xFF, 0xFF}) + le32(static_cast<uint32_t>(index));
+  return withReferenceAfter<GAttributeComposite>(stage, index);
 }
 
 TEST_F(StageStore, HostileStoresGiveABadReferenceOrNone) {

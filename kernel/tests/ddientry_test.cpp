@@ -208,8 +208,8 @@ TEST_F(DdiEntryTest, APdevThatCannotBeEnabledLeavesNothingBehind) {
   struct Case {
     const char* what;
     uint32_t removed;  // from the printer's Config and the generator's
-  } cases[] = {{"no capability sets (112)", DeviceId::kCapabilitySets},
-               {"no media for the paper", DriverInstanceId::kMediaPool}};
+  } cases[] = {{"no capability sets (112)", AttrId::CapabilitySets},
+               {"no media for the paper", AttrId::MediaPool}};
   BuiltPrinter working;
   // The engine's own tables grow on their first use, from the same pool the
   // blocks are counted in: one whole run first, so that only the driver's

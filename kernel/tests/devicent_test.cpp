@@ -173,7 +173,7 @@ TEST_F(DeviceNT, EnablePDEVFailsWithoutCapabilitySetsOrMediaForThePaper) {
   struct Case {
     const char* name;
     uint32_t removed;  // from the printer's stage or the generator's
-  } cases[] = {{"no capability sets", DeviceId::kCapabilitySets}, {"no media pool", DriverInstanceId::kMediaPool}};
+  } cases[] = {{"no capability sets", AttrId::CapabilitySets}, {"no media pool", AttrId::MediaPool}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PrinterModel model = settingsModel();
@@ -197,8 +197,8 @@ TEST_F(DeviceNT, EnableSurfaceWithoutMediaAnswersNoneAndLeavesTheStateAlone) {
   // The job's paper is one the printer does not have.
   GAttributeComposite* settings = job.device.settings();
   ASSERT_NE(settings, nullptr);
-  delete settings->removeById(DeviceId::kMediaSelection);
-  settings->insert(new GValueAttribute(77, DeviceId::kMediaSelection));
+  delete settings->removeById(AttrId::Paper);
+  settings->insert(new GValueAttribute(77, AttrId::Paper));
   const long surfaces = eng::live().surfaces;
   EXPECT_EQ(job.device.enableSurface(), nullptr);
   expectState(job.device, kDdiReady, kPdevCompleted, "refused");
@@ -400,7 +400,7 @@ TEST_F(DeviceNT, ResetPDEVMovesTheJobToTheNewPDEV) {
     EXPECT_EQ(old.surface(), nullptr);
     // The job's settings are the new DEVMODE's.
     int16_t angle = -1;
-    EXPECT_TRUE(SettingRead::readValue(old.settings(), DeviceId::kOrientation, angle));
+    EXPECT_TRUE(SettingRead::readValue(old.settings(), AttrId::OrientationAngle, angle));
     EXPECT_EQ(angle, 90);
     if (inDocument) {
       expectState(old, kDdiInDocument, kPdevCompleted, "old");
@@ -523,12 +523,12 @@ TEST_F(DeviceNT, AFormDefinitionLeftOpenIsClosedBeforeTheJobEnds) {
 PrinterModel mediaPrinter() {
   PrinterModel model = settingsModel();
   model.hook = [](PrinterConfigs& configs) {
-    auto* pool = dynamic_cast<GMediaPool*>(configs.generator.findById(DriverInstanceId::kMediaPool));
+    auto* pool = dynamic_cast<GMediaPool*>(configs.generator.findById(AttrId::MediaPool));
     ASSERT_NE(pool, nullptr);
     pool->insert(new GMedia("Odd", GPoint(3000, 4200), GPoint(2800, 4000), GPoint(100, 100), 0, 16500, 600, 600,
-                            kAttrMediaEntry));
-    configs.printer.insert(new GValueAttribute(1000, DeviceId::kMinimalMarginX));
-    configs.printer.insert(new GValueAttribute(1000, DeviceId::kMinimalMarginY));
+                            AttrId::MediaEntry));
+    configs.printer.insert(new GValueAttribute(1000, AttrId::MinimalMarginX));
+    configs.printer.insert(new GValueAttribute(1000, AttrId::MinimalMarginY));
   };
   return model;
 }
@@ -565,12 +565,12 @@ TEST_F(DeviceNT, MediaForIdAnswersTheEnginesCustomIdAndTheExtendedAreaAsAsked) {
   ASSERT_NE(settings, nullptr);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    while (MPersistentObject* x = settings->removeById(DeviceId::kExtendPrintArea)) delete x;
-    if (c.extend >= 0) settings->insert(new GValueAttribute(c.extend, DeviceId::kExtendPrintArea));
+    while (MPersistentObject* x = settings->removeById(AttrId::ExtendedPrintArea)) delete x;
+    if (c.extend >= 0) settings->insert(new GValueAttribute(c.extend, AttrId::ExtendedPrintArea));
     GAttributeComposite* saved = nullptr;
     if (c.dropResolution) {
       saved = dynamic_cast<GAttributeComposite*>(settings->deepCopy());
-      while (MPersistentObject* x = settings->removeById(DeviceId::kResolution)) delete x;
+      while (MPersistentObject* x = settings->removeById(AttrId::Resolution)) delete x;
     }
     GMedia* media = job.device.mediaForId(c.mediaId);
     if (c.answerId < 0) {

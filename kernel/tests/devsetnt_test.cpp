@@ -3,6 +3,7 @@
 // kept in the printer's named values and the settings a printer starts
 // from.
 
+#include "core/attrids.h"
 #include "kernel/devsetnt.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +26,6 @@ namespace {
 constexpr int16_t kLetter = 1;
 constexpr int16_t kLegal = 5;
 constexpr int16_t kA4 = 23;
-// Where the builder's printers keep things.
-constexpr uint32_t kCustomSizes = 276;
-constexpr uint32_t kPrinterOptions = 365;
-constexpr uint32_t kFormToTray = 510;
-
 // The position after the engine's built-in forms: the first user form's
 // 1-based index.
 int32_t firstUserForm() { return static_cast<int32_t>(eng::builtinForms().size()) + 1; }
@@ -77,13 +73,13 @@ int32_t collect(int32_t count, int16_t mediaId, const RWWString& name, void* dat
 // A settings tree with nothing but a custom-size list.
 std::unique_ptr<GAttributeComposite> withCustomSizes() {
   auto settings = std::make_unique<GAttributeComposite>(360);
-  settings->insert(new GAttributeComposite(kCustomSizes));
+  settings->insert(new GAttributeComposite(AttrId::CustomSizes));
   return settings;
 }
 
 std::vector<const GCustomMediaSize*> customSizesOf(const GAttributeComposite& settings) {
   std::vector<const GCustomMediaSize*> sizes;
-  const auto* list = dynamic_cast<const GAttributeComposite*>(settings.findById(kCustomSizes));
+  const auto* list = dynamic_cast<const GAttributeComposite*>(settings.findById(AttrId::CustomSizes));
   if (!list) return sizes;
   for (RWsize i = 0; i < list->children().entries(); ++i)
     sizes.push_back(dynamic_cast<const GCustomMediaSize*>(list->children().pointee(i)));
@@ -285,7 +281,7 @@ TEST(FormFit, WithTheFormToTrayDatabaseInUseAFormNeedsATray) {
   SettingsDevice device(printer, model);
   const std::unique_ptr<GAttributeComposite> settings(device.defaultSettings());
   ASSERT_NE(settings, nullptr);
-  ASSERT_EQ(device.saveStoredPart(settings->findById(kPrinterOptions)), 1);
+  ASSERT_EQ(device.saveStoredPart(settings->findById(AttrId::PrinterOptions)), 1);
 
   const GFormListNT forms(printer.handle);
   const uint32_t card = static_cast<uint32_t>(firstUserForm() - 1);
@@ -305,7 +301,7 @@ TEST(FormFit, WithoutTheDatabaseInUseEveryFittingFormIsAPaper) {
   SettingsDevice device(printer);
   const std::unique_ptr<GAttributeComposite> settings(device.defaultSettings());
   ASSERT_NE(settings, nullptr);
-  ASSERT_EQ(device.saveStoredPart(settings->findById(kPrinterOptions)), 1);
+  ASSERT_EQ(device.saveStoredPart(settings->findById(AttrId::PrinterOptions)), 1);
 
   const GFormListNT forms(printer.handle);
   const uint32_t card = static_cast<uint32_t>(firstUserForm() - 1);
@@ -362,7 +358,7 @@ TEST(Forms, UserFormsBecomeTheCustomSizesInThousandthsOfAMillimetre) {
   StandInPrinter printer({userForm(u"Banner", 279400, 215900), userForm(u"Card", 100000, 150000)});
   SettingsDevice device(printer);
   const auto settings = withCustomSizes();
-  auto* list = dynamic_cast<GAttributeComposite*>(settings->findById(kCustomSizes));
+  auto* list = dynamic_cast<GAttributeComposite*>(settings->findById(AttrId::CustomSizes));
   list->insert(new GCustomMediaSize(16385, "Old", kMicrometres, 1000, 2000));
 
   EXPECT_EQ(device.formsToCustomSizes(settings.get()), 1);
@@ -503,7 +499,7 @@ TEST(DefaultSettings, AreThePrintersTemplateWithItsDocumentAndPageDefaults) {
   ASSERT_NE(settings, nullptr);
   EXPECT_EQ(settings->id(), 360u);
   for (uint32_t id : {364u, 365u, 366u, 701u}) EXPECT_NE(settings->findById(id), nullptr) << id;
-  EXPECT_NE(settings->findById(kFormToTray), nullptr);
+  EXPECT_NE(settings->findById(AttrId::FormToTray), nullptr);
 
   const auto* document = dynamic_cast<const GAttributeComposite*>(settings->findById(362));
   ASSERT_NE(document, nullptr);
@@ -651,7 +647,7 @@ TEST(CreateDevMode, TheStoredPrinterOptionsJoinThePrintersDefault) {
     StandInPrinter printer({}, asDefault);
     SettingsDevice device(printer);
     if (collationOff) {
-      GState options(kPrinterOptions);
+      GState options(AttrId::PrinterOptions);
       options.insert(new GValueAttribute(0, 310));
       ASSERT_EQ(device.saveStoredPart(&options), 1);
     }
@@ -682,7 +678,7 @@ TEST(ApplySettings, StoresTheTreeWithoutItsStoredPartsAndPutsThemBack) {
   EXPECT_TRUE(customSizesOf(*settings).empty());
   for (uint32_t id : {283u, 365u, 366u, 368u})
     EXPECT_NE(dynamic_cast<GAttributeComposite*>(settings->findById(id)), nullptr) << id;
-  EXPECT_NE(settings->findById(kFormToTray), nullptr);
+  EXPECT_NE(settings->findById(AttrId::FormToTray), nullptr);
   EXPECT_EQ(settings->findById(362)->serialNumber(), 0u);
 
   const std::unique_ptr<GAttributeComposite> carried(device.restoreDevModeSettings());
@@ -712,7 +708,7 @@ TEST(ApplySettings, ATreeTooLargeForTheDevModeAnswersZeroAndKeepsTheOldOne) {
   delete settings->removeById(kMarker);
   settings->insert(new GValueAttribute(2, kMarker));
   EXPECT_EQ(device.applySettings(settings.get(), 0), 0);
-  EXPECT_NE(settings->findById(kPrinterOptions), nullptr);
+  EXPECT_NE(settings->findById(AttrId::PrinterOptions), nullptr);
   const std::unique_ptr<GAttributeComposite> carried(device.restoreDevModeSettings());
   EXPECT_EQ(valueIn(carried.get(), kMarker), 1);
 }
@@ -757,7 +753,7 @@ TEST(AssembleSettings, AreTheDevModesTreeWithTheStoredPartsElseTheDefaults) {
     if (c.fromDevMode) {
       for (uint32_t id : {365u, 366u, 368u}) EXPECT_EQ(valueIn(assembled.get(), kMarker + id), id - 300) << id;
     } else {
-      EXPECT_NE(assembled->findById(kFormToTray), nullptr) << "the template's printer options";
+      EXPECT_NE(assembled->findById(AttrId::FormToTray), nullptr) << "the template's printer options";
     }
     const auto sizes = customSizesOf(*assembled);
     ASSERT_EQ(sizes.size(), 1u);

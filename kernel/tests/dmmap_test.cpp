@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/attrids.h"
 #include "core/valattr.h"
 #include "device/config.h"
 #include "device/media.h"
@@ -18,21 +19,6 @@ using namespace DevModeLayout;
 
 namespace {
 
-constexpr uint32_t kOrientationId = 265;
-constexpr uint32_t kSourceId = 258;
-constexpr uint32_t kTrayNameId = 261;
-constexpr uint32_t kResolutionGroupId = 249;
-constexpr uint32_t kResolutionId = 323;
-constexpr uint32_t kVerticalId = 324;
-constexpr uint32_t kQualityCodeId = 902;
-constexpr uint32_t kMediaChoiceId = 350;
-constexpr uint32_t kDitherChoiceId = 351;
-constexpr uint32_t kGreyscaleOfferedId = 294;
-constexpr uint32_t kGreyscaleId = 296;
-constexpr uint32_t kCopiesId = 291;
-constexpr uint32_t kCollateId = 292;
-constexpr uint32_t kDuplexBindingId = 253;
-constexpr uint32_t kModeEntriesId = 206;
 
 // A value of the tree, or -999 when there is none.
 int16_t valueIn(const MPersistentObject* tree, uint32_t id) {
@@ -128,7 +114,7 @@ PrinterModel withCodes(PrinterModel model) {
 
 PrinterModel withoutModeEntries() {
   PrinterModel model = settingsModel();
-  model.hook = [](PrinterConfigs& configs) { delete configs.jobLanguage.removeById(kModeEntriesId); };
+  model.hook = [](PrinterConfigs& configs) { delete configs.jobLanguage.removeById(AttrId::ModeEntries); };
   return model;
 }
 
@@ -155,14 +141,14 @@ TEST_F(MapTest, OrientationAnglesBecomePortraitOrLandscape) {
   };
   for (const Row row : {Row{0, 1}, Row{90, 2}, Row{180, 1}, Row{270, 2}, Row{45, 77}}) {
     SCOPED_TRACE(row.angle);
-    setValue(settings.get(), kOrientationId, row.angle);
+    setValue(settings.get(), AttrId::OrientationAngle, row.angle);
     Public out;
     out.set16(kOrientation, 77, 0);
     EXPECT_EQ(devmode.settingsToPublic(settings.get(), out.bytes.data()), 1);
     EXPECT_EQ(out.at(kOrientation), row.expected);
     EXPECT_TRUE(out.fields() & kFieldOrientation);
   }
-  removeValue(settings.get(), kOrientationId);
+  removeValue(settings.get(), AttrId::OrientationAngle);
   Public out;
   out.set16(kOrientation, 1, kFieldOrientation);
   devmode.settingsToPublic(settings.get(), out.bytes.data());
@@ -181,11 +167,11 @@ class OrientationBackTest : public ::testing::TestWithParam<OrientationBack> {};
 TEST_P(OrientationBackTest, KeepsTheFlippedAngleWhenThePrinterListsIt) {
   const OrientationBack& row = GetParam();
   MapRig rig(withOrientations(row.listed));
-  setValue(rig.settings.get(), kOrientationId, row.current);
+  setValue(rig.settings.get(), AttrId::OrientationAngle, row.current);
   Public in;
   in.set16(kOrientation, row.dmOrientation, kFieldOrientation);
   EXPECT_EQ(rig.devmode.publicToSettings(in.bytes.data(), rig.settings.get()), 1);
-  EXPECT_EQ(valueIn(rig.settings.get(), kOrientationId), row.expected);
+  EXPECT_EQ(valueIn(rig.settings.get(), AttrId::OrientationAngle), row.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -263,16 +249,16 @@ TEST(MapQuality, TheResolutionGroupGoesBothWays) {
     Public in;
     in.set16(kPrintQuality, codes ? -3 : 300, kFieldPrintQuality).set16(kYResolution, 300, kFieldYResolution);
     devmode.publicToSettings(in.bytes.data(), settings);
-    const MPersistentObject* group = SettingRead::lookUp(settings, kResolutionGroupId);
-    EXPECT_EQ(valueIn(group, kResolutionId), 300);
-    EXPECT_EQ(valueIn(group, kVerticalId), 300);
-    EXPECT_EQ(valueIn(group, kQualityCodeId), codes ? -3 : -999);
+    const MPersistentObject* group = SettingRead::lookUp(settings, AttrId::ResolutionGroup);
+    EXPECT_EQ(valueIn(group, AttrId::Resolution), 300);
+    EXPECT_EQ(valueIn(group, AttrId::VerticalResolution), 300);
+    EXPECT_EQ(valueIn(group, AttrId::QualityCode), codes ? -3 : -999);
 
     // Without the Y-resolution bit the group stays.
     Public half;
     half.set16(kPrintQuality, 600, kFieldPrintQuality);
     devmode.publicToSettings(half.bytes.data(), settings);
-    EXPECT_EQ(valueIn(group, kResolutionId), 300);
+    EXPECT_EQ(valueIn(group, AttrId::Resolution), 300);
   }
 }
 
@@ -362,8 +348,8 @@ TEST_F(MapTest, MediaAndDitherChoicesBecomeCodes) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.media * 10 + row.dither);
-    setValue(settings.get(), kMediaChoiceId, row.media);
-    setValue(settings.get(), kDitherChoiceId, row.dither);
+    setValue(settings.get(), AttrId::MediaChoice, row.media);
+    setValue(settings.get(), AttrId::DitherChoice, row.dither);
     Public out;
     devmode.settingsToPublic(settings.get(), out.bytes.data());
     EXPECT_EQ((out.fields() & kFieldMediaType) != 0, row.mediaBit);
@@ -380,13 +366,13 @@ TEST_F(MapTest, MediaChoicesTwoAndThreeComeBackAsOne) {
   };
   for (const Row row : {Row{0, 0}, Row{1, 1}, Row{2, 1}, Row{3, 1}}) {
     SCOPED_TRACE(row.choice);
-    setValue(settings.get(), kMediaChoiceId, row.choice);
-    setValue(settings.get(), kDitherChoiceId, row.choice);
+    setValue(settings.get(), AttrId::MediaChoice, row.choice);
+    setValue(settings.get(), AttrId::DitherChoice, row.choice);
     Public trip;
     devmode.settingsToPublic(settings.get(), trip.bytes.data());
     devmode.publicToSettings(trip.bytes.data(), settings.get());
-    EXPECT_EQ(valueIn(settings.get(), kMediaChoiceId), row.back);
-    EXPECT_EQ(valueIn(settings.get(), kDitherChoiceId), row.choice);  // the dither choice survives
+    EXPECT_EQ(valueIn(settings.get(), AttrId::MediaChoice), row.back);
+    EXPECT_EQ(valueIn(settings.get(), AttrId::DitherChoice), row.choice);  // the dither choice survives
   }
 }
 
@@ -451,10 +437,10 @@ TEST_F(MapTest, ForeignMediaOrDitherOutsideTheCodesFails) {
 
 TEST_F(MapTest, ColourDuplexAndCollateFillThePublicPart) {
   Public out;
-  setValue(settings.get(), kOrientationId, 0);
-  setValue(settings.get(), kDuplexBindingId, 1);
-  setValue(settings.get(), kCollateId, 1);
-  setValue(settings.get(), kCopiesId, 4);
+  setValue(settings.get(), AttrId::OrientationAngle, 0);
+  setValue(settings.get(), AttrId::DuplexBinding, 1);
+  setValue(settings.get(), AttrId::Collate, 1);
+  setValue(settings.get(), AttrId::JobCopies, 4);
   devmode.settingsToPublic(settings.get(), out.bytes.data());
   EXPECT_EQ(out.at(kColor), 2);  // no greyscale choice: colour
   EXPECT_TRUE(out.fields() & kFieldColor);
@@ -463,24 +449,24 @@ TEST_F(MapTest, ColourDuplexAndCollateFillThePublicPart) {
   EXPECT_EQ(out.at(kCopies), 4);
   EXPECT_EQ(out.fields() & (kFieldDuplex | kFieldCollate | kFieldCopies), kFieldDuplex | kFieldCollate | kFieldCopies);
 
-  setValue(settings.get(), kOrientationId, 90);
-  setValue(settings.get(), kGreyscaleOfferedId, 1);
-  setValue(settings.get(), kGreyscaleId, 3);
+  setValue(settings.get(), AttrId::OrientationAngle, 90);
+  setValue(settings.get(), AttrId::GreyscaleOffered, 1);
+  setValue(settings.get(), AttrId::PrintInGray, 3);
   devmode.settingsToPublic(settings.get(), out.bytes.data());
   EXPECT_EQ(out.at(kDuplex), 2);
   EXPECT_EQ(out.at(kColor), 1);
   EXPECT_TRUE(out.fields() & kFieldColor);  // colour capability 0
 
-  removeValue(settings.get(), kGreyscaleId);
-  removeValue(settings.get(), kOrientationId);
+  removeValue(settings.get(), AttrId::PrintInGray);
+  removeValue(settings.get(), AttrId::OrientationAngle);
   devmode.settingsToPublic(settings.get(), out.bytes.data());
   EXPECT_FALSE(out.fields() & kFieldColor);
   EXPECT_FALSE(out.fields() & kFieldDuplex);  // no orientation, no duplex
 }
 
 TEST_F(MapTest, DuplexAndCollateGoBackToTheSettings) {
-  setValue(settings.get(), kDuplexBindingId, 0);
-  setValue(settings.get(), kCollateId, 0);
+  setValue(settings.get(), AttrId::DuplexBinding, 0);
+  setValue(settings.get(), AttrId::Collate, 0);
   struct Row {
     int16_t orientation;
     int16_t duplex;
@@ -491,17 +477,17 @@ TEST_F(MapTest, DuplexAndCollateGoBackToTheSettings) {
     Public in;
     in.set16(kOrientation, row.orientation, kFieldOrientation).set16(kDuplex, row.duplex, kFieldDuplex);
     devmode.publicToSettings(in.bytes.data(), settings.get());
-    EXPECT_EQ(valueIn(settings.get(), kDuplexBindingId), row.binding);
+    EXPECT_EQ(valueIn(settings.get(), AttrId::DuplexBinding), row.binding);
   }
   Public collate;
   collate.set16(kCollate, 1, kFieldCollate);
   devmode.publicToSettings(collate.bytes.data(), settings.get());
-  EXPECT_EQ(valueIn(settings.get(), kCollateId), 1);
+  EXPECT_EQ(valueIn(settings.get(), AttrId::Collate), 1);
   collate.set16(kCollate, 7, kFieldCollate);
   devmode.publicToSettings(collate.bytes.data(), settings.get());
-  EXPECT_EQ(valueIn(settings.get(), kCollateId), 1);  // left alone
+  EXPECT_EQ(valueIn(settings.get(), AttrId::Collate), 1);  // left alone
   devmode.publicToSettings(Public().bytes.data(), settings.get());
-  EXPECT_EQ(valueIn(settings.get(), kCollateId), 0);  // no bit: off
+  EXPECT_EQ(valueIn(settings.get(), AttrId::Collate), 0);  // no bit: off
 }
 
 TEST_F(MapTest, MergeStepsCopyOnlyValidValues) {
@@ -575,20 +561,20 @@ TEST_F(MapTest, SourcesGoThroughTheResourceMappings) {
   mappings->add(new GResourceMapping(1, 260, 7));
   device.setResourceMappings(mappings);
 
-  setValue(settings.get(), kSourceId, 7);
+  setValue(settings.get(), AttrId::PaperSource, 7);
   Public out;
   devmode.settingsToPublic(settings.get(), out.bytes.data());
   EXPECT_TRUE(out.fields() & kFieldDefaultSource);
   EXPECT_EQ(out.at(kDefaultSource), 260);
 
-  setValue(settings.get(), kSourceId, 8);
+  setValue(settings.get(), AttrId::PaperSource, 8);
   devmode.settingsToPublic(settings.get(), out.bytes.data());
   EXPECT_FALSE(out.fields() & kFieldDefaultSource);
 
   Public in;
   in.set16(kDefaultSource, 260, kFieldDefaultSource);
   devmode.publicToSettings(in.bytes.data(), settings.get());
-  EXPECT_EQ(valueIn(settings.get(), kSourceId), 7);
+  EXPECT_EQ(valueIn(settings.get(), AttrId::PaperSource), 7);
 
   // Merging: a mapped source and a tray the printer has (trays 1 and 2) are
   // taken; others, and source 15 without a form-to-tray database, are
@@ -622,7 +608,7 @@ class MapTrayTest : public MapTest {
 };
 
 TEST_F(MapTrayTest, TraysOfTheFormToTrayDatabaseGoByName) {
-  setValue(settings.get(), kSourceId, 0);
+  setValue(settings.get(), AttrId::PaperSource, 0);
   RWCString name;
   ASSERT_EQ(devmode.sourceToTrayName(settings.get(), 270, name), 1);
   EXPECT_FALSE(name.isNull());
@@ -636,11 +622,11 @@ TEST_F(MapTrayTest, TraysOfTheFormToTrayDatabaseGoByName) {
   Public in;
   in.set16(kDefaultSource, 270, kFieldDefaultSource);
   devmode.publicToSettings(in.bytes.data(), settings.get());
-  EXPECT_EQ(valueIn(settings.get(), kSourceId), 2);
+  EXPECT_EQ(valueIn(settings.get(), AttrId::PaperSource), 2);
 
   // Forward: the tray name wins over 258.
-  settings->insert(new GStringAttribute(name, kTrayNameId));
-  setValue(settings.get(), kSourceId, 99);
+  settings->insert(new GStringAttribute(name, AttrId::MediaTypeName));
+  setValue(settings.get(), AttrId::PaperSource, 99);
   Public out;
   devmode.settingsToPublic(settings.get(), out.bytes.data());
   EXPECT_TRUE(out.fields() & kFieldDefaultSource);
@@ -759,7 +745,7 @@ TEST_F(MapTest, ShortForeignDevModesMergeOnlyTheFieldsTheyHold) {
 TEST_F(MapTest, ATreeTakenBackFromItsOwnPublicPartIsUnchanged) {
   for (const int16_t angle : {0, 90, 180, 270}) {
     SCOPED_TRACE(angle);
-    setValue(settings.get(), kOrientationId, angle);
+    setValue(settings.get(), AttrId::OrientationAngle, angle);
     std::unique_ptr<GAttributeComposite> copy(static_cast<GAttributeComposite*>(settings->deepCopy()));
     Public trip;
     devmode.settingsToPublic(settings.get(), trip.bytes.data());

@@ -206,7 +206,7 @@ TEST_F(EngineCapsTest, TextCapsNeedTheCapabilitySets) {
   ASSERT_TRUE(built) << error;
   const GPeripheralComposite* root = printerRoot(*built);
   ASSERT_TRUE(root);
-  const auto* printer = dynamic_cast<const GPeripheral*>(root->findById(DriverInstanceId::kPrinter));
+  const auto* printer = dynamic_cast<const GPeripheral*>(root->findById(AttrId::Printer));
   ASSERT_TRUE(printer);
   caps = 0x55;
   EXPECT_EQ(textCaps(printer->config(), false, caps), 1);

@@ -14,6 +14,7 @@
 #include "core/osfactry.h"
 #include "graphics/ftdtabse.h"
 #include "host/engine/engine.h"
+#include "kernel/tests/poolfix.h"
 #include "kernel/tests/settingsfix.h"
 
 namespace {
@@ -226,44 +227,29 @@ TEST_F(DriverEntryTest, AnEmptyPoolAfterStartUpRefusesCleanlyAndTheNextEnableWor
   // What the start-up and a whole enable take from the pool, once the
   // engine has made what it keeps for the driver (the first enable).
   enableAndDisable("first");
-  constexpr long kPlenty = 1000000;
-  eng::knobs().poolBlocks = kPlenty;
-  startRuntime();
-  const long startUp = kPlenty - eng::knobs().poolBlocks;
-  eng::knobs().poolBlocks = -1;
+  const long startUp = poolBlocksTaken(startRuntime);
   stopRuntime();
   DRVENABLEDATA whole{};
-  eng::knobs().poolBlocks = kPlenty;
-  ASSERT_TRUE(enableDriver(whole));
-  const long all = kPlenty - eng::knobs().poolBlocks;
-  eng::knobs().poolBlocks = -1;
+  bool enabledWhole = false;
+  const long all = poolBlocksTaken([&] { enabledWhole = enableDriver(whole); });
+  ASSERT_TRUE(enabledWhole);
   disable();
   ASSERT_LT(startUp, all);
 
-  long refusals = 0;
-  for (long budget = startUp; budget < all; ++budget) {
-    SCOPED_TRACE("pool blocks " + std::to_string(budget));
-    const eng::Live start = eng::live();
-    DRVENABLEDATA ded{};
-    eng::knobs().poolBlocks = budget;
-    const bool enabled = enableDriver(ded);
-    const bool ranDry = eng::knobs().poolBlocks == 0;
-    eng::knobs().poolBlocks = -1;
-    EXPECT_TRUE(ranDry);
-    if (enabled) {
-      // Only the spooler provider may be missing: the driver works on
-      // without it, and a job finds no spooler port.
-      EXPECT_EQ(portProviders(), 0u);
-      disable();
-      EXPECT_EQ(eng::live(), start);
-      continue;
-    }
-    ++refusals;
-    EXPECT_EQ(portProviders(), 0u);
-    EXPECT_EQ(eng::live(), start);
-    enableAndDisable("after the refusal");
-    if (HasFailure()) break;
-  }
+  DRVENABLEDATA ded{};
+  const long refusals = forEachPoolBudget(
+      startUp, all,
+      [&] {
+        ded = DRVENABLEDATA{};
+        return enableDriver(ded);
+      },
+      [&](bool enabled) {
+        // Only the spooler provider may be missing: the driver works on
+        // without it, and a job finds no spooler port.
+        EXPECT_EQ(portProviders(), 0u);
+        if (enabled) disable();
+      },
+      [&] { enableAndDisable("after the refusal"); });
   EXPECT_GT(refusals, 0);
 }
 

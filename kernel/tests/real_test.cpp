@@ -34,7 +34,7 @@ bool near(float got, double expected, double tolerance) {
   return std::fabs(static_cast<double>(got) - expected) <= tolerance;
 }
 
-TEST(KernelReal, Behaviours) {
+TEST(KernelReal, ComparesAndComputesAsTheSingleItHolds) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   const struct {

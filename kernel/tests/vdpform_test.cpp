@@ -530,7 +530,7 @@ TEST(FormTable, TheFormCapabilitiesCountOnlyWhenTheJobCapabilityZeroIsClear) {
     job->set(0);
   };
   FormJob job(model);
-  ASSERT_EQ(job.device.capabilityFlag565(), 0u);
+  ASSERT_EQ(job.device.passThroughAllowed(), 0u);
   uint8_t mask[2] = {0xAA, 0xAA};
   EXPECT_EQ(job.table.formCapabilities(mask, 2), 1);
   EXPECT_EQ(mask[0] | mask[1] << 8, 0);

@@ -107,11 +107,11 @@ GMedia* letter(int32_t angle = 0, const char* type = nullptr) {
 // is MediaSource 3 (85).
 GConfiguration* standardConfig() {
   auto* config = new GConfiguration;
-  auto* sizes = new MAssociationList(CheetahId::kMediaSizeTable);
+  auto* sizes = new MAssociationList(AttrId::PaperNameTable);
   sizes->insertAssociation(
       new MPersistentAssociation(new GValueAttribute(1, 0), new GSelectionString("LETTER", 1), 0));
   config->insert(sizes);
-  auto* sources = new MAssociationList(CheetahId::kPaperSourceTable);
+  auto* sources = new MAssociationList(AttrId::PsMediaPositions);
   sources->insertAssociation(
       new MPersistentAssociation(new GValueAttribute(1, 0), new GValueAttribute(3, 0), 0));
   config->insert(sources);
@@ -137,15 +137,15 @@ struct Job {
   }
   [[nodiscard]] GStatus start(std::vector<MPersistentObject*> document = {}) {
     auto* command = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr,
-                                       stateWith(kAttrDocumentGroup, document), 0);
+                                       stateWith(AttrId::DocumentGroup, document), 0);
     command->setOutputPort(&port);
     return statusOf(command);
   }
   [[nodiscard]] GStatus page(std::vector<MPersistentObject*> page) {
-    return statusOf(new GPageStart(stateWith(kAttrPageGroup, page), 0));
+    return statusOf(new GPageStart(stateWith(AttrId::PageGroup, page), 0));
   }
   [[nodiscard]] GStatus pageEnd(std::vector<MPersistentObject*> page = {}) {
-    return statusOf(new GPageEnd(stateWith(kAttrPageGroup, page), 0));
+    return statusOf(new GPageEnd(stateWith(AttrId::PageGroup, page), 0));
   }
   [[nodiscard]] GStatus end() { return statusOf(new GDocumentEnd(RWWString("doc"), RWWString("FAKE:"))); }
   const std::string& out() const { return port.written(); }
@@ -159,7 +159,7 @@ struct Job {
 TEST(CheetahPages, OnAMemoryPort) {
   auto matrices = [](GConfiguration* config) {
     auto* list = new MPersistentComposite;
-    list->setId(CheetahId::kDitherMatrices);
+    list->setId(AttrId::PsDitherMatrices);
     const unsigned char thresholds[] = {10, 20, 30, 40, 50, 60};
     list->insert(new GDitherMatrix(3, 2, thresholds, 600));
     config->children().append(GCountedPtr(list));
@@ -281,12 +281,12 @@ TEST(CheetahPages, APageWhoseMediaCannotBeNamedIsRefused) {
 
 TEST(CheetahPages, TheDocumentsSettingsAndTheSession) {
   Job job;
-  auto* resolution = stateWith(CheetahId::kResolutionGroup,
-                               {new GValueAttribute(300, CheetahId::kXResolution),
-                                new GValueAttribute(1200, CheetahId::kYResolution)});
-  ASSERT_EQ(job.start({resolution, new GValueAttribute(0, CheetahId::kColorMode),
-                       new GValueAttribute(2, CheetahId::kBitsPerPixel), new GValueAttribute(0, CheetahId::kPatternScaling),
-                       new GValueAttribute(5, CheetahId::kCompression)}),
+  auto* resolution = stateWith(AttrId::ResolutionGroup,
+                               {new GValueAttribute(300, AttrId::Resolution),
+                                new GValueAttribute(1200, AttrId::VerticalResolution)});
+  ASSERT_EQ(job.start({resolution, new GValueAttribute(0, AttrId::PrintInGray),
+                       new GValueAttribute(2, AttrId::BitsPerPixel), new GValueAttribute(0, AttrId::PsPatternScale),
+                       new GValueAttribute(5, AttrId::Compression)}),
             0);
   EXPECT_EQ(job.generator.xResolution(), 300);
   EXPECT_EQ(job.generator.yResolution(), 1200);
@@ -303,8 +303,8 @@ TEST(CheetahPages, TheDocumentsSettingsAndTheSession) {
   // Only one resolution, or one that is not positive: 600 x 600.
   for (int16_t y : {int16_t{-600}, int16_t{0}}) {
     Job other;
-    auto* group = stateWith(CheetahId::kResolutionGroup, {new GValueAttribute(300, CheetahId::kXResolution),
-                                                           new GValueAttribute(y, CheetahId::kYResolution)});
+    auto* group = stateWith(AttrId::ResolutionGroup, {new GValueAttribute(300, AttrId::Resolution),
+                                                           new GValueAttribute(y, AttrId::VerticalResolution)});
     ASSERT_EQ(other.start({group}), 0);
     EXPECT_EQ(other.generator.xResolution(), 600) << y;
     EXPECT_EQ(other.generator.yResolution(), 600) << y;
@@ -312,11 +312,11 @@ TEST(CheetahPages, TheDocumentsSettingsAndTheSession) {
 }
 
 TEST(CheetahPages, EveryPageStartsFromTheDefaultGraphicsStateAndTheTransformWaitsForAPage) {
-  auto* defaults = new GState(kAttrStageState);
-  defaults->insert(stateWith(kAttrGraphicGroup, {new GCap(1)}));
+  auto* defaults = new GState(AttrId::StageState);
+  defaults->insert(stateWith(AttrId::GraphicGroup, {new GCap(1)}));
   FakeOutputPort port;
   OpenCheetah generator("PCLXL", defaults, standardConfig(), 101);
-  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
+  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(AttrId::DocumentGroup), 0);
   start->setOutputPort(&port);
   generator.process(GCommandPtr(start));
 
@@ -326,8 +326,8 @@ TEST(CheetahPages, EveryPageStartsFromTheDefaultGraphicsStateAndTheTransformWait
 
   auto* transform = new GTransformAttribute(90, GPoint(100, -2), GScaleFactors(2, 0.5f));
   generator.process(
-      GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {transform, new GValueAttribute(90, 265), letter()}), 0)));
-  auto* graphics = generator.attributeGroup(kAttrGraphicGroup);
+      GCommandPtr(new GPageStart(stateWith(AttrId::PageGroup, {transform, new GValueAttribute(90, 265), letter()}), 0)));
+  auto* graphics = generator.attributeGroup(AttrId::GraphicGroup);
   ASSERT_NE(graphics, nullptr);
   auto* cap = dynamic_cast<GCap*>(graphics->findByClassId(ClassId::GCap));
   ASSERT_NE(cap, nullptr);
@@ -341,7 +341,7 @@ TEST(CheetahPages, EveryPageStartsFromTheDefaultGraphicsStateAndTheTransformWait
   EXPECT_EQ(generator.onTransformAttribute(placed), 0);
   EXPECT_FALSE(placed->isChanged());
   cap->resetChanged();
-  generator.process(GCommandPtr(new GPageEnd(new GState(kAttrPageGroup), 0)));
+  generator.process(GCommandPtr(new GPageEnd(new GState(AttrId::PageGroup), 0)));
   EXPECT_EQ(port.written(), kSession + orientation(1) + mediaSize("LETTER") + kBeginPage + kClipMode0 +
                                 bytes({0x74, 0xD3, 0x64, 0x00, 0xFE, 0xFF, 0xF8, 0x2A, 0x75, 0xC3, 0x5A, 0x00, 0xF8,
                                        0x29, 0x76, 0xD5, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x3F, 0xF8, 0x2B,
@@ -349,25 +349,25 @@ TEST(CheetahPages, EveryPageStartsFromTheDefaultGraphicsStateAndTheTransformWait
                                 endPage(1));
 
   // The line cap sent on page 1 is changed again on page 2.
-  generator.process(GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)));
-  graphics = generator.attributeGroup(kAttrGraphicGroup);
+  generator.process(GCommandPtr(new GPageStart(stateWith(AttrId::PageGroup, {letter()}), 0)));
+  graphics = generator.attributeGroup(AttrId::GraphicGroup);
   cap = dynamic_cast<GCap*>(graphics->findByClassId(ClassId::GCap));
   ASSERT_NE(cap, nullptr);
   EXPECT_TRUE(cap->isChanged());
 }
 
 TEST(CheetahPages, APenUnchangedSincePageOneIsSentAgainOnPageTwo) {
-  auto* defaults = new GState(kAttrStageState);
-  defaults->insert(stateWith(kAttrGraphicGroup, {new GPen(4, new GColorPaint(new GRGBColor(0, 0, 0, 0)))}));
+  auto* defaults = new GState(AttrId::StageState);
+  defaults->insert(stateWith(AttrId::GraphicGroup, {new GPen(4, new GColorPaint(new GRGBColor(0, 0, 0, 0)))}));
   FakeOutputPort port;
   OpenCheetah generator("PCLXL", defaults, standardConfig(), 101);
-  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
+  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(AttrId::DocumentGroup), 0);
   start->setOutputPort(&port);
   generator.process(GCommandPtr(start));
   for (int page = 0; page < 2; ++page) {
-    generator.process(GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)));
+    generator.process(GCommandPtr(new GPageStart(stateWith(AttrId::PageGroup, {letter()}), 0)));
     generator.process(GCommandPtr(new GRectangleGraphic(new GGraphicBundle, GRect(1, 2, 3, 4))));
-    generator.process(GCommandPtr(new GPageEnd(new GState(kAttrPageGroup), 0)));
+    generator.process(GCommandPtr(new GPageEnd(new GState(AttrId::PageGroup), 0)));
   }
   // SetLineDash SolidLine 0, SetPenWidth 4, SetColorSpace gray,
   // SetPenSource GrayLevel 0; NewPath, RectanglePath, PaintPath.
@@ -381,7 +381,7 @@ TEST(CheetahPages, APenUnchangedSincePageOneIsSentAgainOnPageTwo) {
 
 // ---- control ------------------------------------------------------------------------------
 
-TEST(CheetahControl, JobAbort) {
+TEST(CheetahControl, AJobAbortClosesTheSessionAndResetsTheGenerator) {
   {
     OpenCheetah idle("PCLXL", nullptr, standardConfig(), 101);
     EXPECT_EQ(idle.onJobAbort(nullptr), 0) << "before any start";
@@ -433,11 +433,11 @@ TEST(CheetahControl, AFailedStartWritesNothingAfterwards) {
   } provider;
 
   OpenCheetah generator("PCLXL", nullptr, standardConfig(), 101);
-  GDocumentStart start(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
+  GDocumentStart start(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(AttrId::DocumentGroup), 0);
   EXPECT_EQ(generator.onDocumentStart(&start), kStatusNoPort);
   ASSERT_NE(provider.made, nullptr);
   EXPECT_EQ(generator.inDocument(), 0u);
-  GPageStart page(new GState(kAttrPageGroup), 0);
+  GPageStart page(new GState(AttrId::PageGroup), 0);
   GManualDuplexFirstHalf marker;
   GPassThroughCommand through(reinterpret_cast<const unsigned char*>("abc"), 3, ClassId::GCheetah);
   EXPECT_EQ(generator.onPageStart(&page), 0);
@@ -450,7 +450,7 @@ TEST(CheetahControl, AFailedStartWritesNothingAfterwards) {
   FakeOutputPort port;
   OpenCheetah streamless("PCLXL", nullptr, standardConfig(), 101);
   streamless.dropStream();
-  GDocumentStart carried(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
+  GDocumentStart carried(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(AttrId::DocumentGroup), 0);
   carried.setOutputPort(&port);
   EXPECT_EQ(streamless.onDocumentStart(&carried), kStatusNoPort);
   EXPECT_EQ(streamless.onPageStart(&page), 0);
@@ -460,8 +460,8 @@ TEST(CheetahControl, AFailedStartWritesNothingAfterwards) {
 
 TEST(CheetahControl, WithoutAPortNothingIsLeftForTheNextJob) {
   Job job;
-  GPageStart page(stateWith(kAttrPageGroup, {letter()}), 0);
-  GPageEnd pageEnd(new GState(kAttrPageGroup), 0);
+  GPageStart page(stateWith(AttrId::PageGroup, {letter()}), 0);
+  GPageEnd pageEnd(new GState(AttrId::PageGroup), 0);
   GManualDuplexFirstHalf marker;
   EXPECT_EQ(job.generator.onPageStart(&page), 0);
   EXPECT_EQ(job.generator.onManualDuplexFirstHalf(&marker), 0);
@@ -500,7 +500,7 @@ TEST(CheetahControl, PassThroughAndTheManualDuplexMarker) {
 TEST(CheetahControl, APortThatFailsSurfacesAsTheStatusAndStopsTheWrites) {
   FailingPort port(2);
   OpenCheetah generator("PCLXL", nullptr, standardConfig(), 101);
-  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
+  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(AttrId::DocumentGroup), 0);
   start->setOutputPort(&port);
   auto status = [&](GCommand* command) {
     const GCommandPtr result = generator.process(GCommandPtr(command));
@@ -508,10 +508,10 @@ TEST(CheetahControl, APortThatFailsSurfacesAsTheStatusAndStopsTheWrites) {
     return error ? error->errorCode() : GStatus{0};
   };
   ASSERT_EQ(status(start), 0);
-  EXPECT_EQ(status(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)), 0);
-  EXPECT_EQ(status(new GPageEnd(new GState(kAttrPageGroup), 0)), 0) << "the first flush goes out";
-  EXPECT_EQ(status(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)), 0);
-  EXPECT_EQ(status(new GPageEnd(new GState(kAttrPageGroup), 0)), 5) << "the second fails";
+  EXPECT_EQ(status(new GPageStart(stateWith(AttrId::PageGroup, {letter()}), 0)), 0);
+  EXPECT_EQ(status(new GPageEnd(new GState(AttrId::PageGroup), 0)), 0) << "the first flush goes out";
+  EXPECT_EQ(status(new GPageStart(stateWith(AttrId::PageGroup, {letter()}), 0)), 0);
+  EXPECT_EQ(status(new GPageEnd(new GState(AttrId::PageGroup), 0)), 5) << "the second fails";
   EXPECT_EQ(generator.writesEnabled(), 0u);
   EXPECT_EQ(status(new GDocumentEnd(RWWString("doc"), RWWString("FAKE:"))), 0) << "answered once";
   EXPECT_EQ(port.writes, 2) << "nothing written after the failure";
@@ -557,10 +557,10 @@ class CheetahStore : public StoreTest {};
 
 TEST_F(CheetahStore, TwentyBytesAfterTheGeneratorAndARestoredGeneratorWritesAJob) {
   Job job;
-  auto* resolution = stateWith(CheetahId::kResolutionGroup,
-                               {new GValueAttribute(300, CheetahId::kXResolution),
-                                new GValueAttribute(1200, CheetahId::kYResolution)});
-  ASSERT_EQ(job.start({resolution, new GValueAttribute(0, CheetahId::kColorMode)}), 0);
+  auto* resolution = stateWith(AttrId::ResolutionGroup,
+                               {new GValueAttribute(300, AttrId::Resolution),
+                                new GValueAttribute(1200, AttrId::VerticalResolution)});
+  ASSERT_EQ(job.start({resolution, new GValueAttribute(0, AttrId::PrintInGray)}), 0);
   EXPECT_EQ(job.end(), 0);
 
   const std::string stored = storedBytes(&job.generator);
@@ -586,11 +586,11 @@ TEST_F(CheetahStore, TwentyBytesAfterTheGeneratorAndARestoredGeneratorWritesAJob
   // The restored generator writes a whole job of its own, at the
   // resolution its restored State names.
   FakeOutputPort port;
-  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(kAttrDocumentGroup), 0);
+  auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, new GState(AttrId::DocumentGroup), 0);
   start->setOutputPort(&port);
   restored->process(GCommandPtr(start));
-  restored->process(GCommandPtr(new GPageStart(stateWith(kAttrPageGroup, {letter()}), 0)));
-  restored->process(GCommandPtr(new GPageEnd(new GState(kAttrPageGroup), 0)));
+  restored->process(GCommandPtr(new GPageStart(stateWith(AttrId::PageGroup, {letter()}), 0)));
+  restored->process(GCommandPtr(new GPageEnd(new GState(AttrId::PageGroup), 0)));
   restored->process(GCommandPtr(new GDocumentEnd(RWWString("doc"), RWWString("FAKE:"))));
   EXPECT_EQ(port.written(), kHeader + bytes({0xD1, 0x2C, 0x01, 0xB0, 0x04}) + kBeginSession.substr(5) +
                                 kOpenDataSource + orientation(0) + mediaSize("LETTER") + kBeginPage + kClipMode0 + endPage(1) +
@@ -627,7 +627,7 @@ TEST_F(CheetahStore, ALevelCutShortOrOfAnotherVersionLeavesTheFields) {
 
 TEST(CheetahCopies, ACopyMakesItsOwnStreamAndOwnsNoPort) {
   Job job;
-  ASSERT_EQ(job.start({new GValueAttribute(0, CheetahId::kColorMode)}), 0);
+  ASSERT_EQ(job.start({new GValueAttribute(0, AttrId::PrintInGray)}), 0);
   ASSERT_EQ(job.page({letter()}), 0);
   const GCheetah copy(job.generator);
   EXPECT_NE(copy.stream(), nullptr);
@@ -659,7 +659,7 @@ TEST(CheetahCopies, ACopyMakesItsOwnStreamAndOwnsNoPort) {
   EXPECT_TRUE(other.matches(&copy));
   ASSERT_EQ(job.end(), 0);
   Job monoJob;
-  ASSERT_EQ(monoJob.start({new GValueAttribute(1, CheetahId::kColorMode)}), 0);
+  ASSERT_EQ(monoJob.start({new GValueAttribute(1, AttrId::PrintInGray)}), 0);
   EXPECT_EQ(monoJob.end(), 0);
   EXPECT_EQ(GCheetah(monoJob.generator).colorMode(), 0u);
 }

@@ -146,10 +146,10 @@ TEST(MemoryBudget, DocumentStartTakesTheLimitFromAttribute202) {
     uint32_t limit;
   };
   const Row rows[] = {
-      {"100 units", new GRangeAttribute(0, 1000, 1, 100, kAttrDownloadMemory), 1048500},
+      {"100 units", new GRangeAttribute(0, 1000, 1, 100, AttrId::DownloadMemory), 1048500},
       {"none: the limit stays", nullptr, 1048576},
-      {"negative: nothing", new GRangeAttribute(-5, 1000, 1, -1, kAttrDownloadMemory), 0},
-      {"most negative", new GValueAttribute(-32768, kAttrDownloadMemory), 0},
+      {"negative: nothing", new GRangeAttribute(-5, 1000, 1, -1, AttrId::DownloadMemory), 0},
+      {"most negative", new GValueAttribute(-32768, AttrId::DownloadMemory), 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -406,7 +406,7 @@ TEST(GeneratorSettings, ConfiguredDeviceFontsFollowTheConfig) {
   generator.setConfig(new GConfiguration);
   ASSERT_NE(generator.configuredDeviceFonts(), nullptr);
   EXPECT_NE(generator.configuredDeviceFonts(), configured);
-  EXPECT_EQ(generator.configuredDeviceFonts()->id(), GDeviceFontListComposite::kId);
+  EXPECT_EQ(generator.configuredDeviceFonts()->id(), AttrId::FontLists);
 }
 
 TEST(GeneratorStore, StoresEighteenBytesAfterTheContainerAndRestoresThem) {
@@ -452,7 +452,7 @@ TEST(GeneratorCommandCharacter, TheInterfaceInstanceAsksThePrintersGenerator) {
   EXPECT_FALSE(TestGenerator().hasCommandCharacter(RWCString("a!b\x1b"))) << "the base has none";
 
   auto* root = new GPeripheralComposite(353);
-  auto* printer = new GPrinter(kAttrPrinter);
+  auto* printer = new GPrinter(AttrId::Printer);
   printer->insert(new Bang);
   root->insert(printer);
   instance.setConfiguration(root);
@@ -469,10 +469,10 @@ TEST(GeneratorJob, TheJobLanguageAndAGeneratorWriteAFileThatDecodes) {
   ASSERT_EQ(GOutputPortProviderRegistry::instance().add(&spooler, RWCString("Job Spooler")), 0);
   {
     GPeripheralComposite root;
-    auto* printer = new GPrinter(kAttrPrinter);
+    auto* printer = new GPrinter(AttrId::Printer);
     auto* generator = new TestGenerator("PCLXL");
     root.insert(printer);
-    printer->insert(new GPJL(kAttrJobLanguage));
+    printer->insert(new GPJL(AttrId::JobLanguage));
     printer->insert(generator);
     const GCommandPtr commands[] = {
         GCommandPtr(new GDocumentStart(RWWString("doc"), RWWString(path.c_str()), nullptr, new GState(246))),

@@ -51,7 +51,7 @@ struct Job {
   explicit Job(bool colour = false, GConfiguration* config = nullptr) {
     if (config) generator.setConfig(config);
     auto* state = new GState(246);
-    if (colour) state->insert(new GValueAttribute(0, CheetahId::kColorMode));
+    if (colour) state->insert(new GValueAttribute(0, AttrId::PrintInGray));
     auto* start = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr, state, 0);
     start->setOutputPort(&port);
     EXPECT_EQ(generator.process(GCommandPtr(start))->isA(), ClassId::GDocumentStart);
@@ -281,7 +281,7 @@ TEST(XLGraphics, DashedPensSendTheirPatternAndOffset) {
   EXPECT_EQ(job.drawn(), bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x01, 0x00, 0xF8, 0x4B, 0x7A}));
 }
 
-TEST(XLGraphics, Clips) {
+TEST(XLGraphics, WritesEachClipAsItsPathAndMode) {
   struct Row {
     const char* what;
     std::function<GAttribute*()> make;
@@ -450,7 +450,7 @@ TEST(XLGraphics, APathHoldsItsPiecesInOneFigure) {
 
 TEST(XLGraphics, ColourRenderingGoesOutAsVendorExtensions) {
   auto* config = new GConfiguration();
-  auto* maps = new MAssociationList(kColorMapTable);
+  auto* maps = new MAssociationList(AttrId::ColorMapTable);
   maps->insertAssociation(new MPersistentAssociation(new GValueAttribute(3, 0), new GValueAttribute(0x1234, 0), 0));
   config->insert(maps);
   Job job(false, config);

@@ -343,7 +343,7 @@ TEST(XLOperatorWriters, ValuesArriveInTheOrderGiven) {
   EXPECT_EQ(values, std::vector<double>({1, 2.5, 3, 4, 5, 6, 7}));
 }
 
-TEST(XLOperatorWriters, ExactBytes) {
+TEST(XLOperatorWriters, EachWriterPutsItsOperatorsExactBytes) {
   const struct {
     const char* what;
     Writer write;

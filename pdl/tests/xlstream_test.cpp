@@ -248,7 +248,7 @@ TEST(XLStreamErrors, AnUndefinedOperatorStopsAllOutput) {
   EXPECT_EQ(f.written(), std::string(10, 'a'));
 }
 
-TEST(XLStreamErrors, ErrorTexts) {
+TEST(XLStreamErrors, EachCodeHasItsText) {
   const struct {
     int32_t code;
     const char* text;

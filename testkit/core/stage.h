@@ -46,7 +46,7 @@ class RecordingPeripheral : public GPeripheral {
   // The stage's full form: it takes charge of the defaults and the
   // configuration (null: new empty ones) and ends with State reset.
   RecordingPeripheral(const RWCString& name, GState* defaults, GConfiguration* config, const uint32_t& id = 0,
-                      uint32_t addOnListId = kAttrAddOnList, int32_t kind = 6, int32_t mode = 2);
+                      uint32_t addOnListId = AttrId::AddOnList, int32_t kind = 6, int32_t mode = 2);
   // The stage copied as stages copy; the scripts too, not the log.
   RecordingPeripheral(const RecordingPeripheral& other);
   RecordingPeripheral& operator=(const RecordingPeripheral& other);

@@ -57,12 +57,12 @@ bool selectMediaAndSource(GDevice& device, int16_t mediaId, int16_t paperSource)
   if (!device.settings()) device.setSettings(device.createSettings());
   GAttributeComposite* settings = device.settings();
   if (!settings) return false;
-  auto* document = dynamic_cast<GAttributeComposite*>(settings->findById(DeviceId::kDocumentGroup));
-  auto* options = dynamic_cast<GAttributeComposite*>(settings->findById(DeviceId::kJobOptions));
+  auto* document = dynamic_cast<GAttributeComposite*>(settings->findById(AttrId::DocumentSettings));
+  auto* options = dynamic_cast<GAttributeComposite*>(settings->findById(AttrId::JobOptions));
   if (!document || !options) return false;
-  delete document->removeById(DeviceId::kMediaSelection);
-  document->insert(new GValueAttribute(mediaId, DeviceId::kMediaSelection));
-  delete options->removeById(DeviceId::kPaperChoice);
-  options->insert(new GValueAttribute(paperSource, DeviceId::kPaperChoice));
+  delete document->removeById(AttrId::Paper);
+  document->insert(new GValueAttribute(mediaId, AttrId::Paper));
+  delete options->removeById(AttrId::PaperSource);
+  options->insert(new GValueAttribute(paperSource, AttrId::PaperSource));
   return true;
 }

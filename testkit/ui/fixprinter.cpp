@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/dispstr.h"
 #include "core/perclass.h"
 #include "core/state.h"
@@ -66,14 +67,6 @@ UI_TEST_GENERATOR(UIPCLGenerator, ClassId::GPcl5e, "PCL")
 
 namespace {
 
-constexpr uint32_t kSettingsTemplate = 359;
-constexpr uint32_t kJobOptions = 364;
-constexpr uint32_t kResourceModule = DriverInstanceId::kSetting401;
-constexpr uint32_t kHelpFile = 374;
-constexpr uint32_t kInstalledOptions = 450;
-constexpr uint32_t kColourOffered = DriverInstanceId::kConfigurationValue;
-constexpr uint32_t kSettings367 = 367;
-constexpr uint32_t kPagesPerSheetGroup = 329;
 
 // The paper source that lets the printer choose.
 constexpr int16_t kAutomaticSource = 19;
@@ -102,13 +95,11 @@ constexpr Default kJobDefaults[] = {
     {612, 0},                 // binding
 };
 constexpr uint32_t kMediaTypeNames[] = {261, 262};
-constexpr uint32_t kFitToPagePaper = 272;
 // The pages-per-sheet group: one page, no borders, the first order.
 constexpr Default kPagesPerSheet[] = {{266, 1}, {267, 0}, {268, 0}};
 // The printer options' accessories: availability, stapler, binder, input
 // accessory; the duplex unit (308) follows the model.
 constexpr Default kAccessoryDefaults[] = {{313, 0}, {311, 0}, {613, 0}, {275, 0}};
-constexpr uint32_t kDuplexUnit = 308;
 constexpr uint32_t kAccessoryNames[] = {315, 316};
 
 void insertValues(GAttributeComposite& into, const Default* first, const Default* last) {
@@ -123,31 +114,31 @@ void insertValues(GAttributeComposite& into, const Default (&values)[N]) {
 // What the fixture adds to the Configs the builder hands its hook.
 void addUiItems(const FixturePrinterSpec& spec, PrinterConfigs& configs) {
   GConfiguration& printer = configs.printer;
-  printer.insert(new GStringAttribute(spec.resourceModule.c_str(), kResourceModule));
-  printer.insert(new GStringAttribute(spec.helpFile.c_str(), kHelpFile));
-  auto* options = new GAttributeComposite(kInstalledOptions);
+  printer.insert(new GStringAttribute(spec.resourceModule.c_str(), AttrId::ResourceModule));
+  printer.insert(new GStringAttribute(spec.helpFile.c_str(), AttrId::HelpFile));
+  auto* options = new GAttributeComposite(AttrId::InstalledOptions);
   uint16_t stringId = 1;
   for (const std::string& name : spec.installedOptions)
     options->insert(new GDisplayStringAttribute(stringId++, name.c_str(), nullptr));
   printer.insert(options);
 
-  auto* settings = dynamic_cast<GAttributeComposite*>(printer.findById(kSettingsTemplate));
+  auto* settings = dynamic_cast<GAttributeComposite*>(printer.findById(AttrId::SettingsTemplate));
   if (!settings) return;
-  if (auto* job = dynamic_cast<GAttributeComposite*>(settings->findById(kJobOptions))) {
+  if (auto* job = dynamic_cast<GAttributeComposite*>(settings->findById(AttrId::JobOptions))) {
     insertValues(*job, kJobDefaults);
     for (uint32_t id : kMediaTypeNames) job->insert(new GStringAttribute("", id));
-    job->insert(new GValueAttribute(spec.model.media.empty() ? 1 : spec.model.media.front(), kFitToPagePaper));
-    auto* pages = new GAttributeComposite(kPagesPerSheetGroup);
+    job->insert(new GValueAttribute(spec.model.media.empty() ? 1 : spec.model.media.front(), AttrId::FitMediaId));
+    auto* pages = new GAttributeComposite(AttrId::NupGroup);
     insertValues(*pages, kPagesPerSheet);
     job->insert(pages);
   }
   if (auto* accessories =
-          dynamic_cast<GAttributeComposite*>(settings->findById(DriverInstanceId::kPrinterOptions))) {
+          dynamic_cast<GAttributeComposite*>(settings->findById(AttrId::PrinterOptions))) {
     insertValues(*accessories, kAccessoryDefaults);
-    accessories->insert(new GValueAttribute(spec.model.duplex ? 1 : 0, kDuplexUnit));
+    accessories->insert(new GValueAttribute(spec.model.duplex ? 1 : 0, AttrId::DuplexUnitChoice));
     for (uint32_t id : kAccessoryNames) accessories->insert(new GStringAttribute("", id));
   }
-  settings->insert(new GState(kSettings367));
+  settings->insert(new GState(AttrId::Option367));
 }
 
 }  // namespace
@@ -176,8 +167,8 @@ std::unique_ptr<GAttributeComposite> buildFixtureTree(const FixturePrinterSpec& 
     if (top && error.empty()) error = "the tree has no configuration root";
     return nullptr;
   }
-  auto* own = new GConfiguration(kAttrStageConfig);
-  own->insert(new GValueAttribute(spec.colour, kColourOffered));
+  auto* own = new GConfiguration(AttrId::StageConfig);
+  own->insert(new GValueAttribute(spec.colour, AttrId::ConfigurationValue));
   root->setConfig(own);
   return top;
 }

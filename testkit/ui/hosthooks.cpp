@@ -18,7 +18,7 @@ uihost::Hooks uiHostHooks() {
   hooks.removeScratch = [](GAttributeComposite* settings) {
     // Depth first, so a group nested deeper goes too; each removal answers
     // the removed object, which is ours to delete.
-    while (settings->findById(kUIScratchGroup)) delete settings->removeById(kUIScratchGroup);
+    while (settings->findById(AttrId::UiScratch)) delete settings->removeById(AttrId::UiScratch);
   };
   return hooks;
 }

@@ -13,10 +13,10 @@
 
 #include <cstddef>
 
+#include "core/attrids.h"
 #include "host/uihost/uihost.h"
 
 // The settings group the user interface keeps its scratch values in.
-inline constexpr uint32_t kUIScratchGroup = 283;
 
 uihost::Hooks uiHostHooks();
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/outport.h"
 #include "core/textconv.h"
 #include "core/valattr.h"
@@ -21,7 +22,6 @@ using namespace SettingRead;
 
 namespace {
 
-constexpr uint32_t kFormToTray = 510;
 // The pool's custom-size bounds: entries of the pool, but no paper.
 constexpr int16_t kLargestCustomSize = 17384;
 constexpr int16_t kSmallestCustomSize = 17385;
@@ -37,9 +37,9 @@ GAttributeComposite* settingsOver(const GDriverInstance& instance) {
 // Default's media entry there, which names no paper a user could choose.
 GAttributeComposite* userSettingsOver(GDriverInstance& instance) {
   GAttributeComposite* settings = settingsOver(instance);
-  if (auto* document = as<GAttributeComposite>(lookUp(settings, DeviceId::kDocumentGroup))) {
-    delete document->removeById(DeviceId::kMediaSelection);
-    document->insert(new GValueAttribute(instance.localeDefaultPaper(), DeviceId::kMediaSelection));
+  if (auto* document = as<GAttributeComposite>(lookUp(settings, AttrId::DocumentSettings))) {
+    delete document->removeById(AttrId::Paper);
+    document->insert(new GValueAttribute(instance.localeDefaultPaper(), AttrId::Paper));
   }
   return settings;
 }
@@ -74,7 +74,7 @@ std::vector<OfferedPaper> offeredPapers(GMediaPool* pool, const MPersistentObjec
       papers.push_back({id, wide(media->name()), nullptr});
     return true;
   });
-  eachMember(lookUp(settings, DriverInstanceId::kCustomSizes), [&](MPersistentObject* member) {
+  eachMember(lookUp(settings, AttrId::CustomSizes), [&](MPersistentObject* member) {
     if (const GCustomMediaSize* size = as<GCustomMediaSize>(member))
       papers.push_back({size->mediaId(), wide(size->name()), size});
     return true;
@@ -205,18 +205,18 @@ int32_t HostInterfaceInstance::enumeratePapers(GPaperCallback routine, void* dat
 int32_t HostInterfaceInstance::enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
                                                       GAttributeComposite* given) {
   const GAttributeComposite* settings = given ? given : this->settings();
-  const MPersistentObject* resolution = lookUp(settings, DriverInstanceId::kResolutionGroup);
+  const MPersistentObject* resolution = lookUp(settings, AttrId::ResolutionGroup);
   int16_t x = 0;
   int16_t y = 0;
   int16_t angle = 0;
-  readValue(resolution, DriverInstanceId::kResolution, x);
-  readValue(resolution, DriverInstanceId::kVerticalResolution, y);
-  readValue(settings, DriverInstanceId::kOrientation, angle);
+  readValue(resolution, AttrId::Resolution, x);
+  readValue(resolution, AttrId::VerticalResolution, y);
+  readValue(settings, AttrId::OrientationAngle, angle);
   GMediaPool* pool = mediaPool();
   const RangeCheck range(pool, angle, x, y);
   // The database places papers in trays only while it holds a choice of
   // its own; it keeps a paper's media id where it keeps a tray.
-  const auto* database = as<GFormToTrayDatabase>(lookUp(settings, kFormToTray));
+  const auto* database = as<GFormToTrayDatabase>(lookUp(settings, AttrId::FormToTray));
   const bool inUse = database && database->hasNonDefault();
   return reportPapers(offeredPapers(pool, settings), routine, data, [&](const OfferedPaper& paper) {
     if (rangeCheck && !range.fits(paper)) return false;

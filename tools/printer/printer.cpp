@@ -39,47 +39,14 @@ namespace {
 // that an item cannot drift from where it is looked for; the rest only the
 // builder and the settings made from its tree know.
 namespace Id {
-using namespace DriverInstanceId;
 constexpr uint32_t kTop = 0;
-constexpr uint32_t kRoot = kConfigurationRoot;
-constexpr uint32_t kJobLanguage = kAttrJobLanguage;
-constexpr uint32_t kJobLanguageOptions = kJobLanguageConfig;
-constexpr uint32_t kCopies = 199;
-constexpr uint32_t kSettingsTemplate = 359;
-constexpr uint32_t kSettings = kNamedSettingsValues;
-constexpr uint32_t kJobOptions = 364;
-constexpr uint32_t kJobCopies = 291;
-constexpr uint32_t kOptions366 = 366;
-constexpr uint32_t kCapabilities = 112;
-constexpr uint32_t kDocumentGroup = kAttrDocumentGroup;
-constexpr uint32_t kDocumentSettings = 362;
-constexpr uint32_t kPageGroup = kAttrPageGroup;
-constexpr uint32_t kPageSettings = 363;
-constexpr uint32_t kGraphicGroup = kAttrGraphicGroup;
-constexpr uint32_t kMedia = kAttrMedia;
-constexpr uint32_t kSettingsMedia = 260;
-constexpr uint32_t kBitsPerPixel = kAttrBitsPerPixel;
-constexpr uint32_t kQualityCode = 902;
-constexpr uint32_t kDuplexBindings = 203;
-constexpr uint32_t kOrientations = 205;
-constexpr uint32_t kCollation = kOption231;
-constexpr uint32_t kGreyscaleOffered = 294;
-constexpr uint32_t kGreyscale = 296;
-constexpr uint32_t kMediaCodes = 298;
-constexpr uint32_t kMediaChoice = 350;
-constexpr uint32_t kDitherChoice = 351;
-constexpr uint32_t kAnySize = 914;
-constexpr uint32_t kCustomSizesEnabled = 916;
-constexpr uint32_t kMediaOptions = 137;
-constexpr uint32_t kJobCapabilities = 565;
-constexpr uint32_t kFormCapabilities = 750;
-constexpr uint32_t kFormToTray = 510;
-constexpr uint32_t kDiskForms = 702;
 constexpr uint32_t kColorMatching = 0;
 }  // namespace Id
 
 // The capability sets that hold nothing; 137, 565 and 750 follow them.
-constexpr uint32_t kCapabilitySets[] = {113, 120, 126, 127, 128, 135, 136};
+constexpr uint32_t kCapabilitySets[] = {AttrId::CapabilitySet113, AttrId::CapabilitySet120, AttrId::TextCapsCommon,
+                                       AttrId::TextCaps,         AttrId::TextCapsAlternate, AttrId::CapabilitySet135,
+                                       AttrId::CapabilitySet136};
 constexpr int16_t kLongEdge = 2;
 constexpr uint32_t kLastMediaOption = 2;
 constexpr uint32_t kLastFormCapability = 11;
@@ -100,7 +67,7 @@ int16_t scaled(int16_t dots600, int16_t dpi) { return static_cast<int16_t>(dots6
 // A pool entry: the size at the resolution, the printable area inside
 // 100-dot margins (at 600 dpi), exchanged at 90 degrees.
 GMedia* poolEntry(const char* name, int16_t mediaId, int16_t width, int16_t height, int16_t dpi,
-                  int32_t orientation, const uint32_t& id = kAttrMediaEntry) {
+                  int32_t orientation, const uint32_t& id = AttrId::MediaEntry) {
   int16_t w = scaled(width, dpi);
   int16_t h = scaled(height, dpi);
   if (orientation == 90) std::swap(w, h);
@@ -125,10 +92,10 @@ int16_t qualityCode(const PrinterModel& model, int16_t dpi) {
 // A resolution entry or group: 323, 324, 325, and the quality code when the
 // model gives codes.
 void addResolution(GAttributeComposite& into, const PrinterModel& model, int16_t dpi) {
-  into.insert(new GValueAttribute(dpi, Id::kResolution));
-  into.insert(new GValueAttribute(dpi, Id::kVerticalResolution));
-  into.insert(new GValueAttribute(1, Id::kBitsPerPixel));
-  if (model.qualityCodes) into.insert(new GValueAttribute(qualityCode(model, dpi), Id::kQualityCode));
+  into.insert(new GValueAttribute(dpi, AttrId::Resolution));
+  into.insert(new GValueAttribute(dpi, AttrId::VerticalResolution));
+  into.insert(new GValueAttribute(1, AttrId::BitsPerPixel));
+  if (model.qualityCodes) into.insert(new GValueAttribute(qualityCode(model, dpi), AttrId::QualityCode));
 }
 
 // The stage of a string ID from the class factory, or null with the cause.
@@ -148,7 +115,7 @@ std::unique_ptr<Stage> stageFromFactory(const std::string& stringId, std::string
 }
 
 GAttributeComposite* paperHandlingDevices(const PrinterModel& model) {
-  auto* devices = new GAttributeComposite(Id::kPaperHandlingDevices);
+  auto* devices = new GAttributeComposite(AttrId::PaperHandlingDevices);
   auto* input = new GPaperHandlingDevice("Input", 0, 1, 1, 1, 1);
   auto* trays = new GAttributeComposite(0);
   for (int16_t number : model.trays) trays->insert(new GTray(("Tray " + std::to_string(number)).c_str(), number));
@@ -169,54 +136,53 @@ GAttributeComposite* paperHandlingDevices(const PrinterModel& model) {
 // MediaSource code (tray 1 the multi-purpose tray, 3; the trays after it
 // 4, 5 ...), and the download memory (202), in units of 10,485 bytes: 100,
 // about the 1 MiB a generator allows without it.
-constexpr uint32_t kPaperSourceTable = 85;
 constexpr int16_t kFirstTrayMediaSource = 3;
 constexpr int16_t kDownloadMemoryUnits = 100;
 
 void addCheetahItems(const PrinterModel& model, GConfiguration& generator) {
-  auto* sources = new MAssociationList(kPaperSourceTable);
+  auto* sources = new MAssociationList(AttrId::PsMediaPositions);
   for (int16_t number : model.trays) {
     const int16_t code = static_cast<int16_t>(kFirstTrayMediaSource + number - 1);
     sources->insertAssociation(
         new MPersistentAssociation(new GValueAttribute(number, 0), new GValueAttribute(code, 0), 0));
   }
   generator.insert(sources);
-  generator.insert(new GRangeAttribute(0, 32767, 1, kDownloadMemoryUnits, kAttrDownloadMemory));
+  generator.insert(new GRangeAttribute(0, 32767, 1, kDownloadMemoryUnits, AttrId::DownloadMemory));
 }
 
 // The printer's own Config items that a job's paper, orientation, duplex
 // and forms are checked against, and its capability sets.
 void addPrinterItems(const PrinterModel& model, GConfiguration& printer) {
-  auto* capabilities = new GConfiguration(Id::kCapabilities);
+  auto* capabilities = new GConfiguration(AttrId::CapabilitySets);
   for (uint32_t id : kCapabilitySets) capabilities->insert(new GCapabilities(id));
-  auto* mediaOptions = new GCapabilities(Id::kMediaOptions);
+  auto* mediaOptions = new GCapabilities(AttrId::MediaOptions);
   for (uint32_t option : model.mediaOptions) mediaOptions->set(option);
   capabilities->insert(mediaOptions);
   // Capability 0 clear: the form capabilities below count.
-  capabilities->insert(new GCapabilities(Id::kJobCapabilities, 1));
-  auto* forms = new GCapabilities(Id::kFormCapabilities);
+  capabilities->insert(new GCapabilities(AttrId::PassThroughCapabilities, 1));
+  auto* forms = new GCapabilities(AttrId::FormCapabilities);
   for (uint32_t capability : model.formCapabilities) forms->set(capability);
   capabilities->insert(forms);
   printer.insert(capabilities);
 
-  printer.insert(new GRangeAttribute(0, model.duplex ? kLongEdge : 0, 1, 0, Id::kDuplexBindings));
-  auto* angles = new GAttributeComposite(Id::kOrientations);
+  printer.insert(new GRangeAttribute(0, model.duplex ? kLongEdge : 0, 1, 0, AttrId::DuplexBindingRange));
+  auto* angles = new GAttributeComposite(AttrId::Orientations);
   for (int16_t angle : model.orientations) angles->insert(new GValueAttribute(angle, 0));
   printer.insert(angles);
-  printer.insert(new GValueAttribute(model.anySize ? 1 : 0, Id::kAnySize));
-  printer.insert(new GValueAttribute(model.customSizes ? 1 : 0, Id::kCustomSizesEnabled));
+  printer.insert(new GValueAttribute(model.anySize ? 1 : 0, AttrId::AnyCustomSize));
+  printer.insert(new GValueAttribute(model.customSizes ? 1 : 0, AttrId::CustomSizesEnabled));
 }
 
 // The job options of the settings template: one copy, the greyscale
 // choice, and the media and dither codes.
 GState* jobOptions(const PrinterModel& model) {
-  auto* options = new GState(Id::kJobOptions);
-  options->insert(new GValueAttribute(1, Id::kJobCopies));
-  options->insert(new GValueAttribute(model.greyscaleChoice ? 1 : 0, Id::kGreyscaleOffered));
-  if (model.greyscaleChoice) options->insert(new GValueAttribute(0, Id::kGreyscale));
-  options->insert(new GValueAttribute(model.mediaCodes ? 1 : 0, Id::kMediaCodes));
-  options->insert(new GValueAttribute(0, Id::kMediaChoice));
-  options->insert(new GValueAttribute(0, Id::kDitherChoice));
+  auto* options = new GState(AttrId::JobOptions);
+  options->insert(new GValueAttribute(1, AttrId::JobCopies));
+  options->insert(new GValueAttribute(model.greyscaleChoice ? 1 : 0, AttrId::GreyscaleOffered));
+  if (model.greyscaleChoice) options->insert(new GValueAttribute(0, AttrId::PrintInGray));
+  options->insert(new GValueAttribute(model.mediaCodes ? 1 : 0, AttrId::MediaCodesInUse));
+  options->insert(new GValueAttribute(0, AttrId::MediaChoice));
+  options->insert(new GValueAttribute(0, AttrId::DitherChoice));
   return options;
 }
 
@@ -224,8 +190,8 @@ GState* jobOptions(const PrinterModel& model) {
 // database: the tray number goes where the database keeps a form, the
 // media id where it keeps a tray.
 GState* printerOptions(const PrinterModel& model) {
-  auto* options = new GState(Id::kPrinterOptions);
-  auto* database = new GFormToTrayDatabase(Id::kFormToTray);
+  auto* options = new GState(AttrId::PrinterOptions);
+  auto* database = new GFormToTrayDatabase(AttrId::FormToTray);
   for (const auto& [tray, mediaId] : model.trayForms)
     database->assign(tray, mediaId, GFormToTrayDatabase::defaultMediaType);
   options->insert(database);
@@ -372,35 +338,35 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   }
 
   // ---- the Config items -----------------------------------------------------------
-  auto* printerConfig = new GConfiguration(kAttrStageConfig);
-  auto* jobLanguageConfig = new GConfiguration(kAttrStageConfig);
-  auto* generatorConfig = new GConfiguration(kAttrStageConfig);
+  auto* printerConfig = new GConfiguration(AttrId::StageConfig);
+  auto* jobLanguageConfig = new GConfiguration(AttrId::StageConfig);
+  auto* generatorConfig = new GConfiguration(AttrId::StageConfig);
   GCountedPtr keepPrinter(printerConfig);
   GCountedPtr keepJobLanguage(jobLanguageConfig);
   GCountedPtr keepGenerator(generatorConfig);
 
-  printerConfig->insert(new GRangeAttribute(1, 999, 1, 1, Id::kCopies));
-  auto* settingsTemplate = new GAttributeComposite(Id::kSettingsTemplate);
+  printerConfig->insert(new GRangeAttribute(1, 999, 1, 1, AttrId::CopiesRange));
+  auto* settingsTemplate = new GAttributeComposite(AttrId::SettingsTemplate);
   settingsTemplate->insert(jobOptions(model));
   settingsTemplate->insert(printerOptions(model));
-  settingsTemplate->insert(new GState(Id::kOptions366));
-  settingsTemplate->insert(new GAttributeComposite(Id::kCustomSizes));
-  settingsTemplate->insert(new GAttributeComposite(Id::kExtraMediaTypes));
+  settingsTemplate->insert(new GState(AttrId::WatermarkDefinitions));
+  settingsTemplate->insert(new GAttributeComposite(AttrId::CustomSizes));
+  settingsTemplate->insert(new GAttributeComposite(AttrId::ExtraMediaTypes));
   printerConfig->insert(settingsTemplate);
   addPrinterItems(model, *printerConfig);
 
-  auto* paperNames = new MAssociationList(Id::kPaperNameTable);
+  auto* paperNames = new MAssociationList(AttrId::PaperNameTable);
   for (int16_t id : model.media) {
     const PrinterPaper* paper = findPaper(id);
     paperNames->insertAssociation(
         new MPersistentAssociation(new GValueAttribute(id, 0), new GSelectionString(paper->keyword.c_str(), id), 0));
   }
   jobLanguageConfig->insert(paperNames);
-  auto* options = new GAttributeComposite(Id::kJobLanguageOptions);
+  auto* options = new GAttributeComposite(AttrId::JobLanguageConfig);
   options->insert(paperHandlingDevices(model));
-  options->insert(new GValueAttribute(model.collation ? 1 : 0, Id::kCollation));
+  options->insert(new GValueAttribute(model.collation ? 1 : 0, AttrId::CollationAvailable));
   jobLanguageConfig->insert(options);
-  auto* modes = new GAttributeComposite(Id::kModeEntries);
+  auto* modes = new GAttributeComposite(AttrId::ModeEntries);
   for (int16_t dpi : model.resolutions) {
     auto* entry = new GAttributeComposite(0);
     addResolution(*entry, model, dpi);
@@ -408,7 +374,7 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   }
   jobLanguageConfig->insert(modes);
 
-  auto* pool = new GMediaPool(Id::kMediaPool);
+  auto* pool = new GMediaPool(AttrId::MediaPool);
   for (int16_t dpi : model.resolutions)
     for (int32_t orientation : {0, 90}) {
       for (int16_t id : model.media) {
@@ -423,43 +389,43 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   generatorConfig->insert(paperNames);
 
   if (generator->isKindOf(ClassId::GCheetah)) addCheetahItems(model, *generatorConfig);
-  if (MAssociationList* table = selectorTable(kColorMapTable, model.colorMaps)) generatorConfig->insert(table);
-  if (MAssociationList* table = selectorTable(kHalftoneTable, model.halftones)) generatorConfig->insert(table);
+  if (MAssociationList* table = selectorTable(AttrId::ColorMapTable, model.colorMaps)) generatorConfig->insert(table);
+  if (MAssociationList* table = selectorTable(AttrId::HalftoneTable, model.halftones)) generatorConfig->insert(table);
   if (model.hook) {
     PrinterConfigs configs{*printerConfig, *jobLanguageConfig, *generatorConfig, *options};
     model.hook(configs);
   }
 
   // ---- the printer's Default ---------------------------------------------------------
-  auto* defaults = new GState(kAttrStageState);
-  auto* document = new GState(Id::kDocumentGroup);
+  auto* defaults = new GState(AttrId::StageState);
+  auto* document = new GState(AttrId::DocumentGroup);
   const PrinterPaper* firstPaper = findPaper(model.media.front());
   document->insert(poolEntry(firstPaper->name.c_str(), firstPaper->mediaId, firstPaper->width, firstPaper->height,
-                             model.resolutions.front(), 0, Id::kMedia));
-  auto* resolution = new GState(Id::kResolutionGroup);
+                             model.resolutions.front(), 0, AttrId::Media));
+  auto* resolution = new GState(AttrId::ResolutionGroup);
   addResolution(*resolution, model, model.resolutions.front());
   document->insert(resolution);
-  document->insert(new GValueAttribute(0, Id::kOrientation));
-  document->insert(new GValueAttribute(model.diskForms ? 1 : 0, Id::kDiskForms));
+  document->insert(new GValueAttribute(0, AttrId::OrientationAngle));
+  document->insert(new GValueAttribute(model.diskForms ? 1 : 0, AttrId::DiskForms));
   defaults->insert(document);
-  defaults->insert(new GState(Id::kPageGroup));
-  defaults->insert(new GState(Id::kGraphicGroup));
+  defaults->insert(new GState(AttrId::PageGroup));
+  defaults->insert(new GState(AttrId::GraphicGroup));
 
   // ---- the stages ------------------------------------------------------------------------
-  jobLanguage->setId(Id::kJobLanguage);
+  jobLanguage->setId(AttrId::JobLanguage);
   jobLanguage->setName("PJL");
   jobLanguage->setConfig(static_cast<GConfiguration*>(keepJobLanguage.get()));
-  generator->setId(Id::kGenerator);
+  generator->setId(AttrId::Generator);
   generator->setName(model.language.c_str());
   generator->setConfig(static_cast<GConfiguration*>(keepGenerator.get()));
-  printer->setId(Id::kPrinter);
+  printer->setId(AttrId::Printer);
   printer->setName("Printer");
   printer->setConfig(static_cast<GConfiguration*>(keepPrinter.get()));
   printer->setDefaults(defaults);
   printer->insert(jobLanguage.release());
   printer->insert(generator.release());
 
-  auto root = std::make_unique<GPeripheralComposite>(Id::kRoot);
+  auto root = std::make_unique<GPeripheralComposite>(AttrId::ConfigurationRoot);
   root->setName("Configuration");
   // The filter goes ahead of the printer, so that the selectors it adds
   // reach the generator with each command.
@@ -470,10 +436,10 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   root->reset();
 
   // ---- the mapping lists -----------------------------------------------------------------
-  auto codes = std::make_unique<GResourceMappingList>(Id::kCodeMappings);
+  auto codes = std::make_unique<GResourceMappingList>(AttrId::CodeMappings);
   for (int16_t id : model.media)
     codes->add(new GResourceMapping(static_cast<uint32_t>(id), findPaper(id)->formIndex, id));
-  auto trays = std::make_unique<GResourceMappingList>(Id::kTrayMappings);
+  auto trays = std::make_unique<GResourceMappingList>(AttrId::TrayMappings);
   for (int16_t number : model.trays)
     trays->add(new GResourceMapping(static_cast<uint32_t>(number), static_cast<uint16_t>(number), number));
 
@@ -483,25 +449,25 @@ std::unique_ptr<GAttributeComposite> buildPrinterTree(const PrinterModel& model,
   // join its children as a restore puts them there.
   top->children().append(GCountedPtr(codes.release()));
   top->children().append(GCountedPtr(trays.release()));
-  top->children().append(GCountedPtr(new GResourceMappingList(Id::kResourceMappings)));
+  top->children().append(GCountedPtr(new GResourceMappingList(AttrId::ResourceMappings)));
   return top;
 }
 
 GPeripheralComposite* printerRoot(const GAttributeComposite& top) {
-  const int32_t at = top.children().firstIndex([](const MPersistentObject* c) { return c->id() == Id::kRoot; });
+  const int32_t at = top.children().firstIndex([](const MPersistentObject* c) { return c->id() == AttrId::ConfigurationRoot; });
   return at < 0 ? nullptr : dynamic_cast<GPeripheralComposite*>(top.children().pointee(static_cast<RWsize>(at)));
 }
 
 std::unique_ptr<GAttributeComposite> buildPrinterSettings(const GPeripheralComposite& root) {
-  const auto* printer = dynamic_cast<const GPeripheral*>(root.findById(Id::kPrinter));
+  const auto* printer = dynamic_cast<const GPeripheral*>(root.findById(AttrId::Printer));
   const MPersistentObject* config = printer ? printer->config() : nullptr;
   const auto* settingsTemplate =
-      dynamic_cast<const GAttributeComposite*>(config ? config->findById(Id::kSettingsTemplate) : nullptr);
+      dynamic_cast<const GAttributeComposite*>(config ? config->findById(AttrId::SettingsTemplate) : nullptr);
   if (!settingsTemplate) return nullptr;
   std::unique_ptr<GAttributeComposite> settings(
       dynamic_cast<GAttributeComposite*>(settingsTemplate->deepCopy()));
   if (!settings) return nullptr;
-  settings->setId(Id::kSettings);
+  settings->setId(AttrId::NamedSettingsValues);
 
   const MPersistentObject* defaults = printer->defaults();
   auto copyGroup = [&](uint32_t from, uint32_t to) -> GAttributeComposite* {
@@ -511,12 +477,12 @@ std::unique_ptr<GAttributeComposite> buildPrinterSettings(const GPeripheralCompo
     settings->insert(copy);
     return copy;
   };
-  GAttributeComposite* document = copyGroup(Id::kDocumentGroup, Id::kDocumentSettings);
-  if (MPersistentObject* media = document->removeById(Id::kMedia)) {
-    media->setId(Id::kSettingsMedia);
+  GAttributeComposite* document = copyGroup(AttrId::DocumentGroup, AttrId::DocumentSettings);
+  if (MPersistentObject* media = document->removeById(AttrId::Media)) {
+    media->setId(AttrId::Paper);
     document->insert(media);
   }
-  copyGroup(Id::kPageGroup, Id::kPageSettings);
+  copyGroup(AttrId::PageGroup, AttrId::PageSettings);
   return settings;
 }
 

@@ -53,7 +53,7 @@ struct BuiltDevice {
 };
 
 GMedia* mediaIn(MPersistentObject* state) {
-  return state ? dynamic_cast<GMedia*>(state->findById(DeviceId::kMedia)) : nullptr;
+  return state ? dynamic_cast<GMedia*>(state->findById(AttrId::Media)) : nullptr;
 }
 
 int16_t valueIn(MPersistentObject* state, uint32_t id) {
@@ -78,11 +78,11 @@ TEST(BuiltDevice, AFirstPageUsesItsPaperChoiceAndLaterPagesTheOtherWhenAsked) {
 TEST(BuiltDevice, PageStatesAndNotTheDocumentStateGetThePrintableOrigin) {
   BuiltDevice built;
   // The document settings select Letter by its media id.
-  BuiltDevice::put(built.group(362), new GValueAttribute(1, DeviceId::kMediaSelection));
+  BuiltDevice::put(built.group(362), new GValueAttribute(1, AttrId::Paper));
   std::unique_ptr<GDocumentStart> start(built.device.makeDocumentStart(RWWString(u"doc"), RWWString(u"out")));
   MPersistentObject* document = start->attributePointer();
   ASSERT_NE(mediaIn(document), nullptr);
-  EXPECT_EQ(document->findById(DeviceId::kMediaSelection), nullptr);
+  EXPECT_EQ(document->findById(AttrId::Paper), nullptr);
   EXPECT_EQ(document->findByClassId(ClassId::GTransformAttribute), nullptr);
 
   std::unique_ptr<GPageStart> page(built.device.makePageStart());
@@ -167,7 +167,7 @@ TEST(BuiltDevice, TheMinimalMarginsAreExchangedAcrossTheSheet) {
     built.device.extendPrintArea(media);
     EXPECT_EQ(media->printableOrigin(), c.origin) << c.orientation << " " << c.marginY;
     EXPECT_EQ(media->printableExtent(), c.extent) << c.orientation << " " << c.marginY;
-    EXPECT_EQ(media->id(), kAttrMediaEntry);
+    EXPECT_EQ(media->id(), AttrId::MediaEntry);
     EXPECT_EQ(media->code(), 7);
     delete media;
   }
@@ -234,10 +234,10 @@ TEST(BuiltDevice, BeginJobReadsTheRenderingModeAndCapabilities) {
     if (c.caps120has9) built.caps(120).set(9);
     EXPECT_EQ(built.device.beginJob(), 0);
     EXPECT_EQ(built.device.renderingMode(), c.wantMode);
-    EXPECT_EQ(built.device.capabilityFlag113(), c.want113);
+    EXPECT_EQ(built.device.clipCapability(), c.want113);
     EXPECT_EQ(built.device.capabilityFlag120(), c.want120);
     EXPECT_EQ(built.device.isPostScript(), 0u);
-    EXPECT_EQ(built.device.postScriptOption570(), 0xFFFF);
+    EXPECT_EQ(built.device.psTrueTypeMode(), 0xFFFF);
   }
 }
 

@@ -24,9 +24,8 @@
 
 namespace {
 
-using namespace DriverInstanceId;
 
-GMediaPool* poolIn(GConfiguration& config, uint32_t id = kMediaPool) {
+GMediaPool* poolIn(GConfiguration& config, uint32_t id = AttrId::MediaPool) {
   return dynamic_cast<GMediaPool*>(config.findById(id));
 }
 
@@ -59,7 +58,7 @@ TEST(DriverInstance, LocaleDefaultPaperWithoutPlatformIsLetter) {
 
 TEST(DriverInstance, AddCustomMediaSizeTakesTheLowestFreeIdAndReplacesBySameName) {
   TestInstance instance;
-  GAttributeComposite sizes(kCustomSizes);
+  GAttributeComposite sizes(AttrId::CustomSizes);
   sizes.insert(new GCustomMediaSize(16385, RWCString("Card"), 0, 400, 600));
   sizes.insert(new GCustomMediaSize(16387, RWCString("Photo"), 0, 500, 700));
 
@@ -89,7 +88,7 @@ TEST(DriverInstance, AddCustomMediaSizeTakesTheLowestFreeIdAndReplacesBySameName
 
 TEST(DriverInstance, AddCustomMediaSizeWhenEveryIdIsTakenChangesNothing) {
   TestInstance instance;
-  GAttributeComposite sizes(kCustomSizes);
+  GAttributeComposite sizes(AttrId::CustomSizes);
   for (int16_t id = 16385; id <= 17383; ++id) sizes.insert(new GCustomMediaSize(id, RWCString("s"), 0, 1, 1));
   ASSERT_EQ(sizes.entries(), 999u);
   GCustomMediaSize size(0, RWCString("s"), 0, 2, 2);
@@ -107,14 +106,14 @@ TEST(DriverInstance, AddCustomMediaSizeWhenEveryIdIsTakenChangesNothing) {
 PrinterModel offCentreModel() {
   PrinterModel model = testModel();
   model.hook = [](PrinterConfigs& configs) {
-    delete configs.generator.removeById(kMediaPool);
-    auto* pool = new GMediaPool(kMediaPool);
+    delete configs.generator.removeById(AttrId::MediaPool);
+    auto* pool = new GMediaPool(AttrId::MediaPool);
     pool->insert(new GMedia("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(50, 100), 0, 1, 600, 600, 190,
                             7, "text", "plain"));
     // Margins of 600 and 300 across 1000: nothing printable is left.
     pool->insert(new GMedia("Strip", GPoint(1000, 1000), GPoint(100, 1000), GPoint(600, 0), 0, 2, 600, 600));
     configs.generator.insert(pool);
-    configs.generator.insert(new GMediaPool(kAlternateMediaPool));
+    configs.generator.insert(new GMediaPool(AttrId::AlternateMediaPool));
   };
   return model;
 }
@@ -127,7 +126,7 @@ TEST(DriverInstance, MediaPoolCentresThePrintableAreaOnceUntilReset) {
   EXPECT_EQ(instance.mediaPool(), stored) << "no settings: the printer's pool";
   EXPECT_EQ(instance.printerSetting189(), stored);
 
-  built.setSetting(kCentredPrintableArea, 1);
+  built.setSetting(AttrId::SubstituteMedia, 1);
   GMediaPool* centred = instance.mediaPool();
   ASSERT_NE(centred, nullptr);
   ASSERT_NE(centred, stored);
@@ -153,8 +152,8 @@ TEST(DriverInstance, MediaPoolCentresThePrintableAreaOnceUntilReset) {
   instance.reset(nullptr);
   EXPECT_EQ(instance.mediaPool()->entries(), 3u);
 
-  built.setSetting(kUseAlternatePool, 1);
-  EXPECT_EQ(instance.mediaPool(), poolIn(built.printerConfig(), kAlternateMediaPool));
+  built.setSetting(AttrId::EmulateMargins, 1);
+  EXPECT_EQ(instance.mediaPool(), poolIn(built.printerConfig(), AttrId::AlternateMediaPool));
 }
 
 TEST(DriverInstance, MediaPoolWithoutPrinterConfigIsNull) {
@@ -176,16 +175,16 @@ PrinterModel mergeModel() {
   PrinterModel model = testModel();
   model.hook = [](PrinterConfigs& configs) {
     GAttributeComposite& options = configs.jobLanguageOptions;
-    options.insert(new GRangeAttribute(0, 100, 1, 10, kDownloadMemory));
-    for (uint32_t id : {kOption204, kOption231, kOption226, kOption441}) options.insert(new GValueAttribute(-1, id));
-    configs.generator.insert(new GValueAttribute(-1, kOption317));
+    options.insert(new GRangeAttribute(0, 100, 1, 10, AttrId::DownloadMemory));
+    for (uint32_t id : {AttrId::DuplexUnit, AttrId::CollationAvailable, AttrId::PrinterModeSwitch, AttrId::Option441}) options.insert(new GValueAttribute(-1, id));
+    configs.generator.insert(new GValueAttribute(-1, AttrId::Option317));
 
     auto source = [](int16_t trayNumber) {
       auto* s = new GAttributeComposite(0);
       s->insert(new GTray("t", trayNumber));
       return s;
     };
-    auto* devices = dynamic_cast<GAttributeComposite*>(options.findById(kPaperHandlingDevices));
+    auto* devices = dynamic_cast<GAttributeComposite*>(options.findById(AttrId::PaperHandlingDevices));
     for (RWsize i = 0; i < devices->entries(); ++i) {
       auto* d = dynamic_cast<GPaperHandlingDevice*>(devices->children().pointee(i));
       if (d->deviceClass() == 0) d->addSource(3, source(3));
@@ -215,30 +214,30 @@ int16_t valueIn(const MPersistentObject* within, uint32_t id) {
 TEST(DriverInstance, MergeSettingsCopiesThePrinterOptionsIntoTheConfiguration) {
   BuiltInstance built(mergeModel());
   GDriverInstance& instance = built.instance;
-  auto* options = new GState(kPrinterOptions);
+  auto* options = new GState(AttrId::PrinterOptions);
   const struct {
     uint32_t id;
     int16_t value;
-  } values[] = {{kDownloadMemoryChoice, 500}, {kOption308, 8}, {kOption310, 10}, {kOption239, 1},
-                {kOption317, 17},             {kInputSource, 3}, {kOutputSource, 1}, {kManualFeedFlag, 1},
-                {kAbsentDeviceSource, 4},     {kOption441, 41}};
+  } values[] = {{AttrId::DownloadMemoryChoice, 500}, {AttrId::DuplexUnitChoice, 8}, {AttrId::CollationOption, 10}, {AttrId::ModeSwitch, 1},
+                {AttrId::Option317, 17},             {AttrId::InputSource, 3}, {AttrId::OutputSource, 1}, {AttrId::ManualFeed, 1},
+                {AttrId::AbsentDeviceSource, 4},     {AttrId::Option441, 41}};
   for (const auto& v : values) options->insert(new GValueAttribute(v.value, v.id));
-  options->insert(new GStringAttribute("Input", kInputDeviceName));
-  options->insert(new GStringAttribute("Output", kOutputDeviceName));
-  delete built.settings().removeById(kPrinterOptions);
+  options->insert(new GStringAttribute("Input", AttrId::InputDeviceName));
+  options->insert(new GStringAttribute("Output", AttrId::OutputDeviceName));
+  delete built.settings().removeById(AttrId::PrinterOptions);
   built.settings().insert(options);
 
   ASSERT_EQ(instance.mergeSettings(nullptr), 1);
 
-  MPersistentObject* c228 = built.printerConfig().findById(kJobLanguageConfig);
+  MPersistentObject* c228 = built.printerConfig().findById(AttrId::JobLanguageConfig);
   GConfiguration* g = instance.pdlGenerator()->config();
-  EXPECT_EQ(valueIn(g, kDownloadMemory), 100) << "lent to the generator, clamped";
-  EXPECT_EQ(g->findById(kDownloadMemory), c228->findById(kDownloadMemory));
-  EXPECT_EQ(valueIn(c228, kOption204), 8);
-  EXPECT_EQ(valueIn(c228, kOption231), 10);
-  EXPECT_EQ(valueIn(c228, kOption226), 1);
-  EXPECT_EQ(valueIn(g, kOption317), 17);
-  EXPECT_EQ(valueIn(c228, kOption441), 41);
+  EXPECT_EQ(valueIn(g, AttrId::DownloadMemory), 100) << "lent to the generator, clamped";
+  EXPECT_EQ(g->findById(AttrId::DownloadMemory), c228->findById(AttrId::DownloadMemory));
+  EXPECT_EQ(valueIn(c228, AttrId::DuplexUnit), 8);
+  EXPECT_EQ(valueIn(c228, AttrId::CollationAvailable), 10);
+  EXPECT_EQ(valueIn(c228, AttrId::PrinterModeSwitch), 1);
+  EXPECT_EQ(valueIn(g, AttrId::Option317), 17);
+  EXPECT_EQ(valueIn(c228, AttrId::Option441), 41);
 
   const struct {
     const char* name;
@@ -256,11 +255,11 @@ TEST(DriverInstance, MergeSettingsCopiesThePrinterOptionsIntoTheConfiguration) {
   }
 
   // A 239 other than 1 is 0; an unchosen output device is disabled.
-  auto* again = new GState(kPrinterOptions);
-  again->insert(new GValueAttribute(2, kOption239));
+  auto* again = new GState(AttrId::PrinterOptions);
+  again->insert(new GValueAttribute(2, AttrId::ModeSwitch));
   EXPECT_EQ(instance.mergeSettings(again), 1);
   delete again;
-  EXPECT_EQ(valueIn(c228, kOption226), 0);
+  EXPECT_EQ(valueIn(c228, AttrId::PrinterModeSwitch), 0);
   EXPECT_EQ(deviceAt(instance, 1)->isEnabled(), 0);
   EXPECT_EQ(deviceAt(instance, 0)->isEnabled(), 0);
 }
@@ -277,8 +276,8 @@ TEST(DriverInstance, MergeSettingsWithoutSettingsOrOptionsIsZero) {
 TEST(DriverInstance, MissingItemsGiveTheEmptyResults) {
   PrinterModel model = testModel();
   model.hook = [](PrinterConfigs& configs) {
-    delete configs.jobLanguage.removeById(kModeEntries);
-    delete configs.jobLanguage.removeById(kJobLanguageConfig);
+    delete configs.jobLanguage.removeById(AttrId::ModeEntries);
+    delete configs.jobLanguage.removeById(AttrId::JobLanguageConfig);
   };
   BuiltInstance built(model);
   GDriverInstance& instance = built.instance;
@@ -289,10 +288,10 @@ TEST(DriverInstance, MissingItemsGiveTheEmptyResults) {
   EXPECT_EQ(count, 0);
   EXPECT_EQ(instance.supportsTray(1), 0);
   EXPECT_TRUE(instance.setting401Text().isNull());
-  auto* options = new GState(kPrinterOptions);
-  options->insert(new GStringAttribute("Input", kInputDeviceName));
-  options->insert(new GValueAttribute(50, kDownloadMemoryChoice));
-  delete built.settings().removeById(kPrinterOptions);
+  auto* options = new GState(AttrId::PrinterOptions);
+  options->insert(new GStringAttribute("Input", AttrId::InputDeviceName));
+  options->insert(new GValueAttribute(50, AttrId::DownloadMemoryChoice));
+  delete built.settings().removeById(AttrId::PrinterOptions);
   built.settings().insert(options);
   EXPECT_EQ(instance.mergeSettings(nullptr), 1);
 
@@ -406,7 +405,7 @@ TEST(DriverInstance, SupportsMediaCode) {
   // and 20 x 20 inches under 257 (past the pool's upper bound).
   instance.codeMappings()->add(new GResourceMapping(16385, 256, 16385));
   instance.codeMappings()->add(new GResourceMapping(16386, 257, 16386));
-  auto* sizes = dynamic_cast<GAttributeComposite*>(built.settings().findById(kCustomSizes));
+  auto* sizes = dynamic_cast<GAttributeComposite*>(built.settings().findById(AttrId::CustomSizes));
   ASSERT_NE(sizes, nullptr);
   sizes->insert(new GCustomMediaSize(16385, RWCString("Postcard"), 0, 400, 600));
   sizes->insert(new GCustomMediaSize(16386, RWCString("Poster"), 0, 2000, 2000));
@@ -500,7 +499,7 @@ TEST(DriverInstance, MediaTypesAndTheirMappings) {
   GDriverInstance& instance = built.instance;
   instance.resourceMappings()->add(new GResourceMapping(7, 300, 20));
   instance.resourceMappings()->add(new GResourceMapping(8, 301, 21));
-  auto* types = dynamic_cast<GAttributeComposite*>(built.settings().findById(kExtraMediaTypes));
+  auto* types = dynamic_cast<GAttributeComposite*>(built.settings().findById(AttrId::ExtraMediaTypes));
   ASSERT_NE(types, nullptr);
   types->insert(new GStringAttribute("Glossy", 0));
   types->insert(new GStringAttribute("Matte", 0));
@@ -537,7 +536,7 @@ TEST(DriverInstance, MediaTypesAndTheirMappings) {
   } codes[] = {{300, 1}, {301, 1}, {16690, 1}, {16691, 1}, {16692, 0}, {1, 0}};
   for (const auto& c : codes) EXPECT_EQ(instance.hasMappingForFirstCode(c.code), c.has) << c.code;
 
-  delete built.settings().removeById(kExtraMediaTypes);
+  delete built.settings().removeById(AttrId::ExtraMediaTypes);
   GResourceMappingList none(0);
   EXPECT_EQ(instance.addListMappings(none), nullptr);
   EXPECT_EQ(none.entries(), 0u);
@@ -568,9 +567,9 @@ TEST(DriverInstance, SupportsResolution) {
   model.resolutions = {300, 600};
   model.hook = [](PrinterConfigs& configs) {
     // An entry of 1200 across and no height, and one that is no composite.
-    auto* modes = configs.jobLanguage.findById(kModeEntries);
+    auto* modes = configs.jobLanguage.findById(AttrId::ModeEntries);
     auto* odd = new GAttributeComposite(0);
-    odd->insert(new GValueAttribute(1200, kResolution));
+    odd->insert(new GValueAttribute(1200, AttrId::Resolution));
     modes->insert(odd);
     modes->insert(new GValueAttribute(1200, 0));
   };
@@ -585,12 +584,12 @@ TEST(DriverInstance, SupportsResolution) {
 TEST(DriverInstance, ApplyNamedSettings) {
   PrinterModel model = testModel();
   model.hook = [](PrinterConfigs& configs) {
-    auto* named = new GAttributeComposite(kNamedSettings);
+    auto* named = new GAttributeComposite(AttrId::NamedSettings);
     auto entry = [&](const char* name, int16_t copies) {
       auto* e = new GAttributeComposite(0);
-      if (name) e->insert(new GStringAttribute(name, kNamedSettingsName));
+      if (name) e->insert(new GStringAttribute(name, AttrId::NamedSettingsName));
       if (copies) {
-        auto* values = new GState(kNamedSettingsValues);
+        auto* values = new GState(AttrId::NamedSettingsValues);
         values->insert(new GValueAttribute(copies, 247));
         e->insert(values);
       }
@@ -618,10 +617,10 @@ TEST(DriverInstance, ApplyNamedSettings) {
 
 TEST(DriverInstance, ConfigurationValueIsReadOnceUntilReset) {
   PrinterModel model = testModel();
-  model.hook = [](PrinterConfigs& configs) { configs.printer.insert(new GValueAttribute(-2, kConfigurationValue)); };
+  model.hook = [](PrinterConfigs& configs) { configs.printer.insert(new GValueAttribute(-2, AttrId::ConfigurationValue)); };
   BuiltInstance built(model);
   EXPECT_EQ(built.instance.configurationValue(), 0xFFFEu) << "the 16-bit value, unsigned";
-  dynamic_cast<GValueAttribute*>(built.printerConfig().findById(kConfigurationValue))->setValue(5);
+  dynamic_cast<GValueAttribute*>(built.printerConfig().findById(AttrId::ConfigurationValue))->setValue(5);
   EXPECT_EQ(built.instance.configurationValue(), 0xFFFEu);
   built.instance.reset(nullptr);
   EXPECT_EQ(built.instance.configurationValue(), 5u);
@@ -633,8 +632,8 @@ TEST(DriverInstance, ConfigurationValueIsReadOnceUntilReset) {
 TEST(DriverInstance, CheckMediaId) {
   PrinterModel tableless = testModel();
   tableless.hook = [](PrinterConfigs& configs) {
-    delete configs.jobLanguage.removeById(kPaperNameTable);
-    delete configs.generator.removeById(kPaperNameTable);
+    delete configs.jobLanguage.removeById(AttrId::PaperNameTable);
+    delete configs.generator.removeById(AttrId::PaperNameTable);
   };
   BuiltInstance built;
   BuiltInstance noTable(tableless);
@@ -660,7 +659,7 @@ TEST(DriverInstance, CheckMediaId) {
 
 TEST(DriverInstance, Setting401TextAndDeleteChild) {
   PrinterModel model = testModel();
-  model.hook = [](PrinterConfigs& configs) { configs.printer.insert(new GStringAttribute("Caf\xe9", kSetting401)); };
+  model.hook = [](PrinterConfigs& configs) { configs.printer.insert(new GStringAttribute("Caf\xe9", AttrId::ResourceModule)); };
   BuiltInstance built(model);
   EXPECT_TRUE(built.instance.setting401Text() == RWWString(u"Caf\u00e9"));
 
@@ -735,14 +734,14 @@ TEST(DriverInstance, PruneMassStorageFontsKeepsOnlyTheSourcesStillFound) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     BuiltInstance built(fontModel());
-    auto* lists = dynamic_cast<GDeviceFontListComposite*>(built.printerConfig().findById(kFontLists));
+    auto* lists = dynamic_cast<GDeviceFontListComposite*>(built.printerConfig().findById(AttrId::FontLists));
     ASSERT_NE(lists, nullptr);
     built.instance.pruneMassStorageFonts(c.kept);
     EXPECT_EQ(listKeys(*lists), c.keys);
   }
   BuiltInstance without;
   without.instance.pruneMassStorageFonts(&kept);
-  EXPECT_EQ(without.printerConfig().findById(kFontLists), nullptr);
+  EXPECT_EQ(without.printerConfig().findById(AttrId::FontLists), nullptr);
 }
 
 TEST(DriverInstance, TheFontSourceListIsAPrinterValue) {

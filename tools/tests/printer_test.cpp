@@ -395,10 +395,10 @@ TEST(Mkprinter, ColourMatchingPutsTheFilterAheadOfThePrinterAndTheTablesInTheGen
     handOver(*top, instance);
 
     const MPersistentObject* config = instance.pdlGenerator()->config();
-    EXPECT_EQ(gSelectorTableValue(config, kColorMapTable, 21), 5);
-    EXPECT_EQ(gSelectorTableValue(config, kColorMapTable, 22), 0xFFFF);
-    EXPECT_EQ(gSelectorTableValue(config, kHalftoneTable, 50), 7);
-    EXPECT_EQ(gSelectorTableValue(config, kHalftoneTable, 21), 0);
+    EXPECT_EQ(gSelectorTableValue(config, AttrId::ColorMapTable, 21), 5);
+    EXPECT_EQ(gSelectorTableValue(config, AttrId::ColorMapTable, 22), 0xFFFF);
+    EXPECT_EQ(gSelectorTableValue(config, AttrId::HalftoneTable, 50), 7);
+    EXPECT_EQ(gSelectorTableValue(config, AttrId::HalftoneTable, 21), 0);
 
     const GPeripheralComposite* root = instance.configuration();
     ASSERT_NE(root, nullptr);
@@ -420,8 +420,8 @@ TEST(Mkprinter, ColourMatchingPutsTheFilterAheadOfThePrinterAndTheTablesInTheGen
   ASSERT_TRUE(top);
   TestInstance instance;
   handOver(*top, instance);
-  EXPECT_EQ(instance.pdlGenerator()->config()->findById(kColorMapTable), nullptr);
-  EXPECT_EQ(instance.pdlGenerator()->config()->findById(kHalftoneTable), nullptr);
+  EXPECT_EQ(instance.pdlGenerator()->config()->findById(AttrId::ColorMapTable), nullptr);
+  EXPECT_EQ(instance.pdlGenerator()->config()->findById(AttrId::HalftoneTable), nullptr);
 }
 
 TEST(Mkprinter, EachErrorNamesItsCauseAndLeavesNoFile) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/attrib.h"
+#include "core/attrids.h"
 #include "core/classids.h"
 #include "core/dispstr.h"
 #include "core/outport.h"
@@ -26,10 +27,6 @@
 
 namespace {
 
-constexpr uint32_t kDocumentSettings = 362;
-constexpr uint32_t kPaper = 260;
-constexpr uint32_t kCustomSizes = 276;
-constexpr uint32_t kFormToTray = 510;
 constexpr int16_t kLetter = 1;
 constexpr int16_t kLegal = 5;
 constexpr int16_t kA4 = 23;
@@ -85,7 +82,7 @@ class ServedUiPrinter : public testing::Test {
   GAttributeComposite& settings() { return *settings_; }
   // A custom size in hundredths of an inch, into the settings' 276.
   void addCustomSize(int16_t mediaId, const char* name, uint32_t width, uint32_t height) {
-    auto* sizes = dynamic_cast<GAttributeComposite*>(settings_->findById(kCustomSizes));
+    auto* sizes = dynamic_cast<GAttributeComposite*>(settings_->findById(AttrId::CustomSizes));
     ASSERT_NE(sizes, nullptr);
     sizes->insert(new GCustomMediaSize(mediaId, name, kHundredthsOfAnInch, width, height));
   }
@@ -138,16 +135,16 @@ TEST_F(ServedUiPrinter, TheSettingsHoldTheGroupsAndThePaperAndFinishingDefaults)
 }
 
 TEST_F(ServedUiPrinter, ThePaperIsAMediaIdTheLocalesPaper) {
-  const MPersistentObject* paper = settings().findById(kPaper);
+  const MPersistentObject* paper = settings().findById(AttrId::Paper);
   ASSERT_NE(paper, nullptr);
-  EXPECT_EQ(paper, settings().findById(kDocumentSettings)->findById(kPaper)) << "in the document settings";
+  EXPECT_EQ(paper, settings().findById(AttrId::DocumentSettings)->findById(AttrId::Paper)) << "in the document settings";
   const auto* value = dynamic_cast<const GValueAttribute*>(paper);
   ASSERT_NE(value, nullptr) << "a value attribute, not the Default's media entry";
   EXPECT_EQ(value->value(), instance_->localeDefaultPaper());
   // The instance's own settings are made the same way.
   const std::unique_ptr<GAttributeComposite> made(instance_->createSettings());
   ASSERT_NE(made, nullptr);
-  EXPECT_NE(dynamic_cast<const GValueAttribute*>(made->findById(kPaper)), nullptr);
+  EXPECT_NE(dynamic_cast<const GValueAttribute*>(made->findById(AttrId::Paper)), nullptr);
 }
 
 TEST(UiPrinterObject, ThePaperFollowsTheLocale) {
@@ -165,7 +162,7 @@ TEST(UiPrinterObject, ThePaperFollowsTheLocale) {
     handOver(*top, instance);
     const std::unique_ptr<GAttributeComposite> settings(instance.defaultSettings());
     ASSERT_NE(settings, nullptr);
-    const auto* paper = dynamic_cast<const GValueAttribute*>(settings->findById(kPaper));
+    const auto* paper = dynamic_cast<const GValueAttribute*>(settings->findById(AttrId::Paper));
     ASSERT_NE(paper, nullptr);
     EXPECT_EQ(paper->value(), c.paper);
   }
@@ -258,7 +255,7 @@ class TrayFormsPrinter : public ServedUiPrinter {
 
 TEST_F(TrayFormsPrinter, WhileTheDatabaseIsInUseOnlyPapersInATrayFit) {
   addCustomSize(16385, "Card", 400, 600);
-  ASSERT_NE(dynamic_cast<GFormToTrayDatabase*>(settings().findById(kFormToTray)), nullptr);
+  ASSERT_NE(dynamic_cast<GFormToTrayDatabase*>(settings().findById(AttrId::FormToTray)), nullptr);
   Papers fitting;
   EXPECT_EQ(instance_->enumerateFittingPapers(collect, &fitting, 0, &settings()), 1);
   EXPECT_EQ(fitting.seen, (std::vector<Paper>{{1, kA4, u"A4"}}));
@@ -266,7 +263,7 @@ TEST_F(TrayFormsPrinter, WhileTheDatabaseIsInUseOnlyPapersInATrayFit) {
   EXPECT_EQ(instance_->enumeratePapers(collect, &listed, &settings()), 4) << "the plain walk lists them all";
 
   // Back at its defaults the database chooses nothing.
-  dynamic_cast<GFormToTrayDatabase*>(settings().findById(kFormToTray))->resetForm(1);
+  dynamic_cast<GFormToTrayDatabase*>(settings().findById(AttrId::FormToTray))->resetForm(1);
   Papers all;
   EXPECT_EQ(instance_->enumerateFittingPapers(collect, &all, 1, &settings()), 4);
 }

@@ -198,10 +198,10 @@ std::string printRectangle(const std::vector<std::string>& mkprinterArguments, c
   EXPECT_NE(device, nullptr);
   if (!device) return {};
   EXPECT_TRUE(selectMediaAndSource(*device, 1, 1));
-  auto* options = dynamic_cast<GAttributeComposite*>(device->settings()->findById(DeviceId::kJobOptions));
+  auto* options = dynamic_cast<GAttributeComposite*>(device->settings()->findById(AttrId::JobOptions));
   EXPECT_NE(options, nullptr);
   if (!options) return {};
-  options->insert(new GChromafitAttribute(kAttrChromafit, 15, 40, 21, 50, 31, 62));
+  options->insert(new GChromafitAttribute(AttrId::Chromafit, 15, 40, 21, 50, 31, 62));
 
   device->setDocumentName(RWWString(u"doc"));
   device->setOutputName(RWWString(output.c_str()));

@@ -115,7 +115,7 @@ TEST_F(Host, TheScratchGroupLeavesTheSettingsWhenTheSheetCloses) {
   auto plugin = uihost::Plugin::load(UIHOST_PLUGIN);
   ASSERT_NE(plugin, nullptr);
   auto settings = std::make_unique<GAttributeComposite>(0);
-  settings->insert(new GState(kUIScratchGroup));
+  settings->insert(new GState(AttrId::UiScratch));
   settings->insert(new GState(365));
   UIHostRecord record;
   record.pageSets = UI_PAGES_DEVICE;
@@ -123,10 +123,10 @@ TEST_F(Host, TheScratchGroupLeavesTheSettingsWhenTheSheetCloses) {
   {
     uihost::Sheet sheet(*plugin, record);
     ASSERT_TRUE(sheet.open());
-    EXPECT_NE(settings->findById(kUIScratchGroup), nullptr);
+    EXPECT_NE(settings->findById(AttrId::UiScratch), nullptr);
     sheet.cancel();
   }
-  EXPECT_EQ(settings->findById(kUIScratchGroup), nullptr);
+  EXPECT_EQ(settings->findById(AttrId::UiScratch), nullptr);
   EXPECT_NE(settings->findById(365), nullptr);
 }
 

@@ -106,9 +106,7 @@ RWBoolean GAttributeComposite::matches(const MPersistentObject* other) const {
   return o && gSameChildren(children_, o->children_);
 }
 
-void GAttributeComposite::discard(MPersistentObject* object) {
-  if (object && object->references() == 0) delete object;
-}
+void GAttributeComposite::discard(MPersistentObject* object) { disposeUnshared(object); }
 
 void GAttributeComposite::insert(MPersistentObject* object) {
   if (!object) return;

@@ -31,19 +31,8 @@ void restoreChildren(GCountedPtrVector& children, const MPersistentObject* owner
   // the array every 64 of them.
   std::vector<GCountedPtr> read;
   for (uint32_t i = 0; i < count && gReadable(source); ++i) {
-    RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-    if (r.failed) break;
-    MPersistentObject* child = dynamic_cast<MPersistentObject*>(r.object);
-    if (!child && r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    if (child && !r.fresh && (MRestoreScope::encloses(child) || child->references() == 0)) {
-      // A reference back to an enclosing object would make the tree a
-      // cycle; one to an object read earlier that no counted holder shares
-      // is held by something that does not count (a foundation
-      // collection), and counting it here would make it this tree's to
-      // delete. Either is refused as a bad reference.
-      rwReport<RWInternalErr>(RWTOOL_REF());
-      child = nullptr;
-    }
+    MPersistentObject* child = nullptr;
+    if (!restoreSharedMember(source, child)) break;
     read.emplace_back(child);
   }
   children.clear(capacityAfter(read.size()));

@@ -1,14 +1,15 @@
 #include "core/dynlib.h"
 
+#include <cstdarg>
+
 #include "core/perclass.h"
 
-// Loading, unloading and calling are the user-mode build's, on dlopen, at
-// the end of this file. The kernel build loads add-ons through the engine
-// instead (kernel/dynlib.cpp).
+// Loading, unloading and the look-up of exports are the user-mode build's,
+// on dlopen, at the end of this file. The kernel build loads add-ons through
+// the engine instead (kernel/dynlib.cpp).
 #ifndef RW_KERNEL_BUILD
 #include <dlfcn.h>
 
-#include <cstdarg>
 #include <string>
 
 #include "core/osfactry.h"
@@ -64,6 +65,25 @@ RWBoolean GDynamicLibrary::matches(const MPersistentObject* other) const {
   if (!other || other->isA() != isA() || !MPersistentObject::matches(other)) return FALSE;
   const GDynamicLibrary* o = dynamic_cast<const GDynamicLibrary*>(other);
   return o && o->path_ == path_ && o->loaded_ == loaded_ && o->module_ == module_;
+}
+
+// Every export of an add-on takes one pointer, to the further arguments,
+// and answers one.
+void* GDynamicLibrary::call(const char* functionName, ...) {
+  if (!functionName || !load()) return nullptr;
+  void* symbol = findExport(functionName);
+  if (!symbol) return nullptr;
+  auto function = reinterpret_cast<void* (*)(void*)>(symbol);
+  va_list args;
+  va_start(args, functionName);
+  void* result = function(&args);
+  va_end(args);
+  return result;
+}
+
+int GDynamicLibrary::hasExport(const char* functionName) const {
+  if (!functionName || !loaded_) return 0;
+  return findExport(functionName) ? 1 : 0;
 }
 
 #ifndef RW_KERNEL_BUILD
@@ -144,21 +164,6 @@ int GDynamicLibrary::unload() {
   return released;
 }
 
-void* GDynamicLibrary::call(const char* functionName, ...) {
-  if (!functionName || !load()) return nullptr;
-  void* symbol = dlsym(module_, functionName);
-  if (!symbol) return nullptr;
-  auto function = reinterpret_cast<void* (*)(void*)>(symbol);
-  va_list args;
-  va_start(args, functionName);
-  void* result = function(&args);
-  va_end(args);
-  return result;
-}
-
-int GDynamicLibrary::hasExport(const char* functionName) const {
-  if (!functionName || !loaded_) return 0;
-  return dlsym(module_, functionName) ? 1 : 0;
-}
+void* GDynamicLibrary::findExport(const char* functionName) const { return dlsym(module_, functionName); }
 
 #endif

@@ -81,6 +81,9 @@ class GDynamicLibrary : public MPersistentObject {
   // Takes a count of its own on the library another reference has loaded,
   // by the very file that reference opened.
   void loadAgain(const GDynamicLibrary& other);
+  // The loaded library's export of that name, or null. Each build looks
+  // exports up its own way; call and hasExport are shared.
+  void* findExport(const char* functionName) const;
 
   RWWString path_;
   int loaded_;

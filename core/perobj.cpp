@@ -6,6 +6,7 @@
 
 #include "core/pcomposit.h"
 #include "core/perclass.h"
+#include "rw/rwerr.h"
 
 namespace {
 
@@ -284,6 +285,8 @@ bool MRestoreScope::encloses(const MPersistentObject* object) {
   }
   return false;
 }
+
+void gReportBadReference() { rwReport<RWInternalErr>(RWTOOL_REF()); }
 
 GChildIterator::~GChildIterator() = default;
 GNullIterator::~GNullIterator() = default;

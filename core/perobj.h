@@ -207,6 +207,49 @@ class MRestoreScope {
   MRestoreScope* outer_;
 };
 
+// Deletes an object handed over and not kept, unless a counted holder
+// still shares it (then the holders' count decides its life).
+inline void disposeUnshared(MPersistentObject* object) {
+  if (object && object->references() == 0) delete object;
+}
+
+// Reports a stored reference that is refused (RWTOOL_REF) through the
+// foundation's error handler.
+void gReportBadReference();
+
+// Reads one stored object that a counted holder of the caller is to share.
+//
+// Answers false when the read failed and reading cannot go on: the caller
+// leaves its member as it was. Otherwise `out` is the object to hold, or
+// null when there is none to hold:
+//   - nil, or an object that is not a T (or that `fits` refuses): a fresh
+//     one is discarded, one read earlier is left to whoever holds it;
+//   - a reference to an object read earlier that no counted holder shares
+//     (a holder that does not count owns it, and counting it here would
+//     make it the caller's to delete), or to an object whose restore
+//     encloses this read (sharing it would make the tree a cycle that is
+//     never freed). Both are refused and reported as a bad reference.
+// The caller holds an MRestoreScope for itself while it reads, so that a
+// reference back to it is refused.
+template <class T, class Source>
+[[nodiscard]] bool restoreSharedMember(Source& source, T*& out, bool (*fits)(T*) = nullptr) {
+  out = nullptr;
+  const RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
+  if (r.failed) return false;
+  T* object = dynamic_cast<T*>(r.object);
+  if (object && fits && !fits(object)) object = nullptr;
+  if (!object) {
+    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
+    return true;
+  }
+  if (!r.fresh && (object->references() == 0 || MRestoreScope::encloses(object))) {
+    gReportBadReference();
+    return true;
+  }
+  out = object;
+  return true;
+}
+
 // Walks the direct members of one object. advance steps to the next member
 // and answers nonzero while there is one; after the last it answers 0 and
 // the next advance starts again at the first.

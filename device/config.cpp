@@ -42,7 +42,7 @@ void GConfiguration::insert(MPersistentObject* object) {
       // A duplicate (the very child too): refused. Deleted only when nobody
       // else holds it, so that an item another configuration shares is
       // left to it.
-      if (object->references() == 0) delete object;
+      disposeUnshared(object);
       return;
     }
   }

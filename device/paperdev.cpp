@@ -4,38 +4,12 @@
 #include <utility>
 
 #include "core/perclass.h"
-#include "rw/rwerr.h"
 
 G_DEFINE_PERSISTENT(GPaperHandlingDevice, GAttribute)
 
 namespace {
 
 RWCString textOf(const char* text) { return text ? RWCString(text) : RWCString(); }
-
-// Reads one stored source: the composite to keep, or null for one to drop
-// (nil, no attribute composite, a reference back into the device being
-// read or to an object no counted holder shares). False when reading
-// cannot go on.
-template <class Source>
-bool readSource(Source& source, GAttributeComposite*& out) {
-  out = nullptr;
-  RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return false;
-  GAttributeComposite* composite = dynamic_cast<GAttributeComposite*>(r.object);
-  if (!composite) {
-    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    return true;
-  }
-  if (!r.fresh && (MRestoreScope::encloses(composite) || composite->references() == 0)) {
-    // Shared with what encloses it, the tree would be a cycle; read earlier
-    // and held by nothing that counts, counting it here would make it this
-    // device's to delete.
-    rwReport<RWInternalErr>(RWTOOL_REF());
-    return true;
-  }
-  out = composite;
-  return true;
-}
 
 uint32_t childrenOf(const MPersistentObject* source) { return static_cast<uint32_t>(source->entries()); }
 
@@ -141,7 +115,7 @@ void GPaperHandlingDevice::restoreLevel(Source& source) {
     for (uint32_t i = 0; i < count; ++i) {
       uint16_t id = 0;
       GAttributeComposite* read = nullptr;
-      if (!gRead(source, id) || !readSource(source, read)) return;
+      if (!gRead(source, id) || !restoreSharedMember(source, read)) return;
       if (read) put(id, read);
     }
   }

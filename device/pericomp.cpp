@@ -7,16 +7,9 @@
 #include "core/state.h"
 #include "device/config.h"
 #include "journal/ctlcmds.h"
-#include "rw/rwerr.h"
 #include "rw/rwstore.h"
 
 namespace {
-
-// Deletes an object handed over and not kept, unless a counted holder
-// still shares it.
-void disposeUnshared(MPersistentObject* object) {
-  if (object && object->references() == 0) delete object;
-}
 
 GPeripheral* asStage(MPersistentObject* object) {
   if (!object || !object->isKindOf(ClassId::GPeripheral)) return nullptr;
@@ -45,8 +38,6 @@ void dropDependent(GPeripheral* stage, const GPeripheral* dependent) {
   }
 }
 
-bool isStateObject(MPersistentObject* p) { return dynamic_cast<GState*>(p) != nullptr; }
-
 // What a configuration item may be: a configuration or an attribute
 // composite (the state a new composite starts with).
 bool isConfigurationItem(MPersistentObject* p) {
@@ -55,24 +46,12 @@ bool isConfigurationItem(MPersistentObject* p) {
 
 // Restores one own item into its holder, as the stage restores its
 // settings: another class, or nil, leaves it absent; a failed read leaves it
-// as it was; an object read earlier is shared only when counted holders
-// share it and it does not enclose the composite.
-template <class Source>
-bool restoreOwnItem(Source& source, GCountedPtr& item, bool (*fits)(MPersistentObject*)) {
-  const RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return false;
-  MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
-  if (p && !fits(p)) p = nullptr;
-  if (!p) {
-    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    item = nullptr;
-    return true;
-  }
-  if (!r.fresh && (p->references() == 0 || MRestoreScope::encloses(p))) {
-    rwReport<RWInternalErr>(RWTOOL_REF());
-    p = nullptr;
-  }
-  item = p;
+// as it was and answers false.
+template <class T, class Source>
+bool restoreOwnItem(Source& source, GCountedPtr& item, bool (*fits)(T*) = nullptr) {
+  T* read = nullptr;
+  if (!restoreSharedMember(source, read, fits)) return false;
+  item = read;
   return true;
 }
 
@@ -617,7 +596,7 @@ void GPeripheralComposite::restoreLevel(Source& source) {
   // Whatever the file holds, the composite walks only stages.
   keepOnlyStages();
   if (r.failed) return;
-  if (!restoreOwnItem(source, ownState_, isStateObject)) return;
-  if (!restoreOwnItem(source, ownDefaults_, isStateObject)) return;
-  restoreOwnItem(source, ownConfig_, isConfigurationItem);
+  if (!restoreOwnItem<GState>(source, ownState_)) return;
+  if (!restoreOwnItem<GState>(source, ownDefaults_)) return;
+  restoreOwnItem<MPersistentObject>(source, ownConfig_, isConfigurationItem);
 }

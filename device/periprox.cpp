@@ -4,7 +4,6 @@
 
 #include "core/perclass.h"
 #include "core/textconv.h"
-#include "rw/rwerr.h"
 
 namespace {
 
@@ -189,14 +188,8 @@ void GPeripheralProxy::restoreLevel(Source& source) {
   // Loaded whatever the mode, so that the add-on's classes are known when
   // its stage is read.
   peripheral_ = load();
-  const RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return;
-  GPeripheral* stored = dynamic_cast<GPeripheral*>(r.object);
-  if (!stored && r.object && r.fresh) RWCollectable::discardRestored(r.object);
-  if (stored && !r.fresh && (stored->references() == 0 || MRestoreScope::encloses(stored))) {
-    rwReport<RWInternalErr>(RWTOOL_REF());
-    stored = nullptr;
-  }
+  GPeripheral* stored = nullptr;
+  if (!restoreSharedMember(source, stored)) return;
   // The stage create made is released here, never given to destroy.
   peripheral_ = stored;
 }

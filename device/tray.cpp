@@ -32,12 +32,28 @@ bool readDisplayString(Source& source, GDisplayString& displayString) {
 
 }  // namespace
 
+template <class Sink>
+void GSourceFields::save(Sink& sink) const {
+  gWrite(sink, name);
+  gWrite(sink, number);
+  gWrite(sink, extra1);
+  gWrite(sink, extra2);
+  gWrite(sink, capacity);
+  gWrite(sink, level);
+}
+
+template <class Source>
+bool GSourceFields::restore(Source& source) {
+  return gRead(source, name) && gRead(source, number) && gRead(source, extra1) && gRead(source, extra2) &&
+         gRead(source, capacity) && gRead(source, level);
+}
+
 // ---- GTray ------------------------------------------------------------------------
 
-GTray::GTray() : number_(0), extra1_(0), extra2_(0), capacity_(-1), level_(-1) {}
+GTray::GTray() = default;
 
 GTray::GTray(const char* name, int16_t number, const uint32_t& id)
-    : GAttribute(id), name_(textOf(name)), number_(number), extra1_(0), extra2_(0), capacity_(-1), level_(-1) {}
+    : GAttribute(id), fields_{textOf(name), number} {}
 
 // The default display string (id 0, no texts), made once: a display
 // string made and then assigned would take a second serial number.
@@ -49,35 +65,20 @@ GTray::GTray(uint16_t displayId, const char* name, int16_t number, int32_t extra
              int32_t level, GMedia* media, const char* displayText, const char* secondDisplayText,
              const uint32_t& id)
     : GAttribute(id),
-      name_(textOf(name)),
-      number_(number),
-      extra1_(extra1),
-      extra2_(extra2),
-      capacity_(capacity),
-      level_(level),
+      fields_{textOf(name), number, extra1, extra2, capacity, level},
       media_(media),
       displayString_(displayId, displayText, secondDisplayText) {}
 
 GTray::GTray(const GTray& other)
     : GAttribute(other),
-      name_(other.name_),
-      number_(other.number_),
-      extra1_(other.extra1_),
-      extra2_(other.extra2_),
-      capacity_(other.capacity_),
-      level_(other.level_),
+      fields_(other.fields_),
       media_(other.media_ ? other.media_->copy() : nullptr),
       displayString_(other.displayString_) {}
 
 GTray& GTray::operator=(const GTray& other) {
   if (this == &other) return *this;
   GAttribute::operator=(other);
-  name_ = other.name_;
-  number_ = other.number_;
-  extra1_ = other.extra1_;
-  extra2_ = other.extra2_;
-  capacity_ = other.capacity_;
-  level_ = other.level_;
+  fields_ = other.fields_;
   media_.reset(other.media_ ? other.media_->copy() : nullptr);
   displayString_ = other.displayString_;
   return *this;
@@ -87,18 +88,13 @@ GTray::~GTray() = default;
 
 RWspace GTray::levelStoreSize() const {
   // The members are counted under the store table binaryStoreSize holds.
-  return 30 + name_.length() + (media_ ? media_->recursiveStoreSize() : 0) + displayString_.recursiveStoreSize();
+  return 30 + fields_.name.length() + (media_ ? media_->recursiveStoreSize() : 0) + displayString_.recursiveStoreSize();
 }
 
 template <class Sink>
 void GTray::saveLevel(Sink& sink) const {
   gWriteVersion(sink, version());
-  gWrite(sink, name_);
-  gWrite(sink, number_);
-  gWrite(sink, extra1_);
-  gWrite(sink, extra2_);
-  gWrite(sink, capacity_);
-  gWrite(sink, level_);
+  fields_.save(sink);
   gWrite(sink, int32_t{media_ ? 1 : 0});
   if (media_) sink << static_cast<const RWCollectable*>(media_.get());
   sink << displayString_;
@@ -109,9 +105,7 @@ void GTray::restoreLevel(Source& source) {
   uint32_t stored = 0;
   if (!gRead(source, stored) || stored > version()) return;
   int32_t hasMedia = 0;
-  if (!(gRead(source, name_) && gRead(source, number_) && gRead(source, extra1_) && gRead(source, extra2_) &&
-        gRead(source, capacity_) && gRead(source, level_) && gRead(source, hasMedia)))
-    return;
+  if (!fields_.restore(source) || !gRead(source, hasMedia)) return;
   media_.reset();
   if (hasMedia == 1) {
     // The media is the tray's alone: a reference to an object read earlier
@@ -134,29 +128,24 @@ RWBoolean GTray::matches(const MPersistentObject* other) const {
   if (other == this) return TRUE;
   if (!other || other->isA() != isA() || other->id() != id()) return FALSE;
   const GTray* o = dynamic_cast<const GTray*>(other);
-  if (!o || name_ != o->name_ || number_ != o->number_ || extra1_ != o->extra1_ || extra2_ != o->extra2_ ||
-      capacity_ != o->capacity_ || level_ != o->level_ || !displayString_.matches(&o->displayString_))
-    return FALSE;
+  if (!o || !(fields_ == o->fields_) || !displayString_.matches(&o->displayString_)) return FALSE;
   if (!media_ || !o->media_) return !media_ && !o->media_;
   return media_->matches(o->media_.get());
 }
 
 GStatus GTray::accept(GPeripheralHandlers& visitor) { return visitor.onTray(this); }
 
-int GTray::setLevel(int32_t value, int inPercent) { return levelFor(capacity_, value, inPercent, level_) ? 1 : 0; }
+int GTray::setLevel(int32_t value, int inPercent) {
+  return levelFor(fields_.capacity, value, inPercent, fields_.level) ? 1 : 0;
+}
 
 // ---- GBin -------------------------------------------------------------------------
 
-GBin::GBin() : number_(0), extra1_(0), extra2_(0), capacity_(-1), level_(-1), deliveryKind_(0), extra3_(0) {}
+GBin::GBin() : deliveryKind_(0), extra3_(0) {}
 
 GBin::GBin(const char* name, int16_t number, const uint32_t& id)
     : GAttribute(id),
-      name_(textOf(name)),
-      number_(number),
-      extra1_(0),
-      extra2_(0),
-      capacity_(-1),
-      level_(-1),
+      fields_{textOf(name), number},
       deliveryKind_(0),
       extra3_(0) {}
 
@@ -168,12 +157,7 @@ GBin::GBin(uint16_t displayId, const char* name, int16_t number, int32_t extra1,
            int32_t level, int32_t deliveryKind, int32_t extra3, const char* displayText,
            const char* secondDisplayText, const uint32_t& id)
     : GAttribute(id),
-      name_(textOf(name)),
-      number_(number),
-      extra1_(extra1),
-      extra2_(extra2),
-      capacity_(capacity),
-      level_(level),
+      fields_{textOf(name), number, extra1, extra2, capacity, level},
       deliveryKind_(deliveryKind),
       extra3_(extra3),
       displayString_(displayId, displayText, secondDisplayText) {}
@@ -183,12 +167,7 @@ GBin::GBin(const GBin& other) = default;
 GBin& GBin::operator=(const GBin& other) {
   if (this == &other) return *this;
   GAttribute::operator=(other);
-  name_ = other.name_;
-  number_ = other.number_;
-  extra1_ = other.extra1_;
-  extra2_ = other.extra2_;
-  capacity_ = other.capacity_;
-  level_ = other.level_;
+  fields_ = other.fields_;
   deliveryKind_ = other.deliveryKind_;
   extra3_ = other.extra3_;
   displayString_ = other.displayString_;
@@ -197,17 +176,12 @@ GBin& GBin::operator=(const GBin& other) {
 
 GBin::~GBin() = default;
 
-RWspace GBin::levelStoreSize() const { return 34 + name_.length() + displayString_.recursiveStoreSize(); }
+RWspace GBin::levelStoreSize() const { return 34 + fields_.name.length() + displayString_.recursiveStoreSize(); }
 
 template <class Sink>
 void GBin::saveLevel(Sink& sink) const {
   gWriteVersion(sink, version());
-  gWrite(sink, name_);
-  gWrite(sink, number_);
-  gWrite(sink, extra1_);
-  gWrite(sink, extra2_);
-  gWrite(sink, capacity_);
-  gWrite(sink, level_);
+  fields_.save(sink);
   gWrite(sink, deliveryKind_);
   gWrite(sink, extra3_);
   sink << displayString_;
@@ -217,10 +191,7 @@ template <class Source>
 void GBin::restoreLevel(Source& source) {
   uint32_t stored = 0;
   if (!gRead(source, stored) || stored > version()) return;
-  if (!(gRead(source, name_) && gRead(source, number_) && gRead(source, extra1_) && gRead(source, extra2_) &&
-        gRead(source, capacity_) && gRead(source, level_) && gRead(source, deliveryKind_) &&
-        gRead(source, extra3_)))
-    return;
+  if (!(fields_.restore(source) && gRead(source, deliveryKind_) && gRead(source, extra3_))) return;
   if (stored == version()) readDisplayString(source, displayString_);
 }
 
@@ -230,11 +201,12 @@ RWBoolean GBin::matches(const MPersistentObject* other) const {
   if (other == this) return TRUE;
   if (!other || other->isA() != isA() || other->id() != id()) return FALSE;
   const GBin* o = dynamic_cast<const GBin*>(other);
-  return o && name_ == o->name_ && number_ == o->number_ && extra1_ == o->extra1_ && extra2_ == o->extra2_ &&
-         capacity_ == o->capacity_ && level_ == o->level_ && deliveryKind_ == o->deliveryKind_ &&
+  return o && fields_ == o->fields_ && deliveryKind_ == o->deliveryKind_ &&
          extra3_ == o->extra3_ && !displayString_.differs(&o->displayString_);
 }
 
 GStatus GBin::accept(GPeripheralHandlers&) { return 1; }
 
-int GBin::setLevel(int32_t value, int inPercent) { return levelFor(capacity_, value, inPercent, level_) ? 1 : 0; }
+int GBin::setLevel(int32_t value, int inPercent) {
+  return levelFor(fields_.capacity, value, inPercent, fields_.level) ? 1 : 0;
+}

@@ -28,6 +28,27 @@
 #include "device/media.h"
 #include "rw/cstring.h"
 
+// The six fields a tray and a bin share, in their stored order, and the one
+// place their copy, comparison, save and restore are written.
+struct GSourceFields {
+  RWCString name;
+  int16_t number = 0;
+  int32_t extra1 = 0;
+  int32_t extra2 = 0;
+  int32_t capacity = -1;  // -1: unknown
+  int32_t level = -1;     // -1: unknown
+
+  bool operator==(const GSourceFields& o) const {
+    return name == o.name && number == o.number && extra1 == o.extra1 && extra2 == o.extra2 &&
+           capacity == o.capacity && level == o.level;
+  }
+  template <class Sink>
+  void save(Sink& sink) const;
+  // Stops at the first field it cannot read, keeping those read before.
+  template <class Source>
+  bool restore(Source& source);
+};
+
 class GTray : public GAttribute {
   G_PERSISTENT_CLASS(GTray)
 
@@ -57,19 +78,19 @@ class GTray : public GAttribute {
   // The stage's tray handler.
   [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
-  const RWCString& name() const { return name_; }
-  int16_t number() const { return number_; }
-  int32_t extra1() const { return extra1_; }
-  int32_t extra2() const { return extra2_; }
-  int32_t capacity() const { return capacity_; }
-  int32_t level() const { return level_; }
+  const RWCString& name() const { return fields_.name; }
+  int16_t number() const { return fields_.number; }
+  int32_t extra1() const { return fields_.extra1; }
+  int32_t extra2() const { return fields_.extra2; }
+  int32_t capacity() const { return fields_.capacity; }
+  int32_t level() const { return fields_.level; }
   // Still the tray's; null when it holds none.
   GMedia* media() const { return media_.get(); }
   const GDisplayString& displayString() const { return displayString_; }
 
-  void setExtra1(int32_t value) { extra1_ = value; }
-  void setExtra2(int32_t value) { extra2_ = value; }
-  void setCapacity(int32_t value) { capacity_ = value; }
+  void setExtra1(int32_t value) { fields_.extra1 = value; }
+  void setExtra2(int32_t value) { fields_.extra2 = value; }
+  void setCapacity(int32_t value) { fields_.capacity = value; }
   // Sheets when inPercent is 0, else a percentage of the capacity: 1 when
   // the level was set, 0 (and the level unchanged) when the value is
   // refused. Sheets must lie below the capacity; a percentage must lie in
@@ -82,12 +103,7 @@ class GTray : public GAttribute {
   GMedia* takeMedia() { return media_.release(); }
 
  private:
-  RWCString name_;
-  int16_t number_;
-  int32_t extra1_;
-  int32_t extra2_;
-  int32_t capacity_;
-  int32_t level_;
+  GSourceFields fields_;
   std::unique_ptr<GMedia> media_;
   GDisplayString displayString_;
 };
@@ -118,21 +134,21 @@ class GBin : public GAttribute {
   // No stage handles a bin: answers 1 and visits nothing.
   [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
-  const RWCString& name() const { return name_; }
-  int16_t number() const { return number_; }
-  int32_t extra1() const { return extra1_; }
-  int32_t extra2() const { return extra2_; }
-  int32_t capacity() const { return capacity_; }
-  int32_t level() const { return level_; }
+  const RWCString& name() const { return fields_.name; }
+  int16_t number() const { return fields_.number; }
+  int32_t extra1() const { return fields_.extra1; }
+  int32_t extra2() const { return fields_.extra2; }
+  int32_t capacity() const { return fields_.capacity; }
+  int32_t level() const { return fields_.level; }
   // The manual-duplex logic treats 1 apart from every other value.
   int32_t deliveryKind() const { return deliveryKind_; }
   int32_t extra3() const { return extra3_; }
   const GDisplayString& displayString() const { return displayString_; }
 
-  void setName(const RWCString& name) { name_ = name; }
-  void setExtra1(int32_t value) { extra1_ = value; }
-  void setExtra2(int32_t value) { extra2_ = value; }
-  void setCapacity(int32_t value) { capacity_ = value; }
+  void setName(const RWCString& name) { fields_.name = name; }
+  void setExtra1(int32_t value) { fields_.extra1 = value; }
+  void setExtra2(int32_t value) { fields_.extra2 = value; }
+  void setCapacity(int32_t value) { fields_.capacity = value; }
   // As GTray::setLevel.
   int setLevel(int32_t value, int inPercent);
   void setDeliveryKind(int32_t value) { deliveryKind_ = value; }
@@ -140,12 +156,7 @@ class GBin : public GAttribute {
   void setDisplayString(const GDisplayString& other) { displayString_ = other; }
 
  private:
-  RWCString name_;
-  int16_t number_;
-  int32_t extra1_;
-  int32_t extra2_;
-  int32_t capacity_;
-  int32_t level_;
+  GSourceFields fields_;
   int32_t deliveryKind_;
   int32_t extra3_;
   GDisplayString displayString_;

@@ -1,7 +1,6 @@
 #include "journal/command.h"
 
 #include "core/perclass.h"
-#include "rw/rwerr.h"
 
 // ---- GCommand ---------------------------------------------------------------------
 
@@ -54,9 +53,7 @@ GCountedRef GCommand::attribute() const { return GCountedRef(attribute_.get()); 
 
 void GCommand::takeOwnership() {}
 
-void GCommand::refuse(MPersistentObject* attribute) {
-  if (attribute && attribute->references() == 0) delete attribute;
-}
+void GCommand::refuse(MPersistentObject* attribute) { disposeUnshared(attribute); }
 
 RWspace GCommand::levelStoreSize() const { return 4 + attribute_.binaryStoreSize(); }
 
@@ -72,17 +69,8 @@ void GCommand::restoreLevel(Source& source) {
   // The attribute may name no object that encloses this command: sharing
   // one would make the tree a cycle that is never freed.
   MRestoreScope scope(this);
-  RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return;
-  MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
-  if (!p && r.object && r.fresh) RWCollectable::discardRestored(r.object);
-  if (p && !r.fresh && (p->references() == 0 || MRestoreScope::encloses(p))) {
-    // Read earlier and counted by nobody (a holder that does not count
-    // owns it), or an enclosing object: not ours to share.
-    rwReport<RWInternalErr>(RWTOOL_REF());
-    p = nullptr;
-  }
-  attribute_ = p;
+  MPersistentObject* p = nullptr;
+  if (restoreSharedMember(source, p)) attribute_ = p;
 }
 
 // ---- GCommandPtr ------------------------------------------------------------------

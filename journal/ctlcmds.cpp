@@ -2,7 +2,6 @@
 
 #include "core/perclass.h"
 #include "core/state.h"
-#include "rw/rwerr.h"
 
 namespace {
 
@@ -569,17 +568,8 @@ void GErrorCommand::restoreLevel(Source& source) {
   // The failed command may name no object that encloses this one: sharing
   // it would make the tree a cycle that is never freed.
   MRestoreScope scope(this);
-  RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return;
-  GCommand* command = dynamic_cast<GCommand*>(r.object);
   // Anything but a command is dropped: a stage reads the failed command
   // as one.
-  if (!command && r.object && r.fresh) RWCollectable::discardRestored(r.object);
-  if (command && !r.fresh && (command->references() == 0 || MRestoreScope::encloses(command))) {
-    // Read earlier and counted by nobody (a holder that does not count
-    // owns it), or an enclosing object: not ours to share.
-    rwReport<RWInternalErr>(RWTOOL_REF());
-    command = nullptr;
-  }
-  failedCommand_ = command;
+  GCommand* command = nullptr;
+  if (restoreSharedMember(source, command)) failedCommand_ = command;
 }

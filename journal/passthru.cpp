@@ -20,34 +20,34 @@ unsigned char* copyOfBytes(const unsigned char* data, uint16_t length) {
 
 G_DEFINE_PERSISTENT(GPassThroughCommand, GCommand)
 
-GPassThroughCommand::GPassThroughCommand() : data_(nullptr), length_(0), targetClassId_(0), owned_(0) {}
+GPassThroughCommand::GPassThroughCommand() : length_(0), targetClassId_(0) {}
 
 GPassThroughCommand::GPassThroughCommand(const unsigned char* data, uint16_t length, uint16_t targetClassId,
                                          const uint32_t& id)
-    : GCommand(id), data_(data), length_(data ? length : 0), targetClassId_(targetClassId), owned_(0) {}
+    : GCommand(id), length_(data ? length : 0), targetClassId_(targetClassId) {
+  data_.borrow(data);
+}
 
 GPassThroughCommand::GPassThroughCommand(const GPassThroughCommand& other)
-    : GCommand(other), data_(nullptr), length_(0), targetClassId_(other.targetClassId_), owned_(0) {
-  hold(other.data_, other.length_, false);
-  if (other.owned_) takeOwnership();
+    : GCommand(other), length_(0), targetClassId_(other.targetClassId_) {
+  hold(other.data(), other.length_, false);
+  if (other.data_.owns()) takeOwnership();
 }
 
 GPassThroughCommand& GPassThroughCommand::operator=(const GPassThroughCommand& other) {
   if (this == &other) return *this;
   GCommand::operator=(other);
   targetClassId_ = other.targetClassId_;
-  hold(other.data_, other.length_, false);
-  if (other.owned_) takeOwnership();
+  hold(other.data(), other.length_, false);
+  if (other.data_.owns()) takeOwnership();
   return *this;
 }
 
-GPassThroughCommand::~GPassThroughCommand() { hold(nullptr, 0, false); }
+GPassThroughCommand::~GPassThroughCommand() = default;
 
 void GPassThroughCommand::hold(const unsigned char* data, uint16_t length, bool owned) {
-  if (owned_) delete[] data_;
-  data_ = data;
+  data_.reset(data, owned);
   length_ = data ? length : 0;
-  owned_ = data && owned ? 1 : 0;
 }
 
 RWBoolean GPassThroughCommand::isKindOf(RWClassID id) const { return id == classIsA() || GCommand::isKindOf(id); }
@@ -55,14 +55,14 @@ RWBoolean GPassThroughCommand::isKindOf(RWClassID id) const { return id == class
 RWBoolean GPassThroughCommand::matches(const MPersistentObject* other) const {
   if (!sameClass(this, other) || !GCommand::matches(other)) return FALSE;
   const auto* o = static_cast<const GPassThroughCommand*>(other);
-  if (length_ != o->length_ || targetClassId_ != o->targetClassId_ || owned_ != o->owned_) return FALSE;
-  if (data_ == o->data_) return TRUE;
-  return data_ && o->data_ && std::memcmp(data_, o->data_, length_) == 0;
+  if (length_ != o->length_ || targetClassId_ != o->targetClassId_ || owned() != o->owned()) return FALSE;
+  if (data() == o->data()) return TRUE;
+  return data() && o->data() && std::memcmp(data(), o->data(), length_) == 0;
 }
 
 void GPassThroughCommand::takeOwnership() {
-  if (owned_ || !data_) return;
-  hold(copyOfBytes(data_, length_), length_, true);
+  if (data_.owns() || !data_) return;
+  hold(copyOfBytes(data(), length_), length_, true);
 }
 
 GStatus GPassThroughCommand::accept(GPeripheralHandlers& stage) { return stage.onPassThrough(this); }
@@ -74,7 +74,7 @@ void GPassThroughCommand::saveLevel(Sink& sink) const {
   gWriteVersion(sink, version());
   gWrite(sink, length_);
   gWrite(sink, targetClassId_);
-  if (length_) gWrite(sink, gBytes(data_, length_));
+  if (length_) gWrite(sink, gBytes(data(), length_));
 }
 
 template <class Source>

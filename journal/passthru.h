@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/maybeown.h"
 #include "journal/command.h"
 
 class GPassThroughCommand : public GCommand {
@@ -41,19 +42,18 @@ class GPassThroughCommand : public GCommand {
   void takeOwnership() override;
   [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 
-  const unsigned char* data() const { return data_; }
+  const unsigned char* data() const { return data_.get(); }
   uint16_t length() const { return length_; }
   uint16_t targetClassId() const { return targetClassId_; }
-  int32_t owned() const { return owned_; }
+  int32_t owned() const { return data_.owns() ? 1 : 0; }
 
  private:
   // Frees owned bytes and holds the given ones (owned or borrowed).
   void hold(const unsigned char* data, uint16_t length, bool owned);
 
-  const unsigned char* data_;
+  GMaybeOwned<const unsigned char, GArrayFree<const unsigned char>> data_;
   uint16_t length_;
   uint16_t targetClassId_;
-  int32_t owned_;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GPassThroughCommand)

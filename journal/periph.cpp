@@ -29,37 +29,15 @@ bool writeTag(RWvostream& s, char tag) { return s.putChar(tag).good(); }
 bool readTag(RWFile& f, char& tag) { return f.Read(tag); }
 bool readTag(RWvistream& s, char& tag) { return !s.getChar(tag).fail(); }
 
-void reportBadReference() { rwReport<RWInternalErr>(RWTOOL_REF()); }
-
-// Deletes an object the protocol handed over that no counted holder shares.
-void disposeUnshared(MPersistentObject* object) {
-  if (object && object->references() == 0) delete object;
-}
-
 bool isStateObject(MPersistentObject* p) { return dynamic_cast<GState*>(p) != nullptr; }
-bool isConfigurationObject(MPersistentObject* p) { return dynamic_cast<GConfiguration*>(p) != nullptr; }
 
 // Restores one of the three settings into its holder. A stored object of
 // the wrong class, or nil, leaves the setting absent; a read that failed
-// leaves it as it was. An object read earlier is shared only when counted
-// holders share it and it does not enclose the stage: anything else would
-// give it a second owner or make the tree a cycle.
-template <class Source>
-void restoreSetting(Source& source, GCountedPtr& setting, bool (*fits)(MPersistentObject*)) {
-  const RWCollectable::Restored r = RWCollectable::restoreObject(source, nullptr);
-  if (r.failed) return;
-  MPersistentObject* p = dynamic_cast<MPersistentObject*>(r.object);
-  if (p && !fits(p)) p = nullptr;
-  if (!p) {
-    if (r.object && r.fresh) RWCollectable::discardRestored(r.object);
-    setting = nullptr;
-    return;
-  }
-  if (!r.fresh && (p->references() == 0 || MRestoreScope::encloses(p))) {
-    reportBadReference();
-    p = nullptr;
-  }
-  setting = p;
+// leaves it as it was.
+template <class T, class Source>
+void restoreSetting(Source& source, GCountedPtr& setting) {
+  T* read = nullptr;
+  if (restoreSharedMember(source, read)) setting = read;
 }
 
 // One link of the dependents list.
@@ -129,8 +107,6 @@ GPeripheral::GPeripheral(const uint32_t& id)
     : GAttribute(id),
       noCommandRun_(0),
       allNoCommands_(0),
-      port_(nullptr),
-      ownsPort_(0),
       jobState_(0),
       addOnListId_(AttrId::AddOnList),
       kind_(6),
@@ -147,8 +123,6 @@ GPeripheral::GPeripheral(const RWCString& name, GState* defaults, GConfiguration
       noCommandRun_(0),
       allNoCommands_(0),
       name_(name),
-      port_(nullptr),
-      ownsPort_(0),
       jobState_(0),
       addOnListId_(addOnListId),
       kind_(kind),
@@ -167,8 +141,6 @@ GPeripheral::GPeripheral(const GPeripheral& other)
       GPeripheralHandlers(other),
       noCommandRun_(0),
       allNoCommands_(0),
-      port_(nullptr),
-      ownsPort_(0),
       jobState_(0),
       addOnListId_(AttrId::AddOnList),
       kind_(6),
@@ -182,17 +154,12 @@ GPeripheral& GPeripheral::operator=(const GPeripheral& other) {
   if (this == &other || !differs(&other)) return *this;
   GAttribute::operator=(other);
   // The copy has no port: one this stage owned goes, as in the destructor.
-  if (ownsPort_) delete port_;
-  port_ = nullptr;
-  ownsPort_ = 0;
+  port_.reset();
   copyFrom(other);
   return *this;
 }
 
-GPeripheral::~GPeripheral() {
-  if (ownsPort_) delete port_;
-  port_ = nullptr;
-}
+GPeripheral::~GPeripheral() = default;
 
 void GPeripheral::copyFrom(const GPeripheral& other) {
   name_ = other.name_;
@@ -474,9 +441,7 @@ void GPeripheral::reset() {
   state_ = copied;
   forgetGroups();
   changed(this);
-  if (ownsPort_) delete port_;
-  port_ = nullptr;
-  ownsPort_ = 0;
+  port_.reset();
 }
 
 void GPeripheral::setName(const RWCString& name) { name_ = name; }
@@ -542,16 +507,14 @@ GStatus GPeripheral::onPageEnd(GPageEnd*) {
 
 GStatus GPeripheral::onJobAbort(GJobAbort*) {
   leaveDocument();
-  if (ownsPort_ && port_) return static_cast<GStatus>(port_->abort());
+  if (port_.owns()) return static_cast<GStatus>(port_->abort());
   return 0;
 }
 
 void GPeripheral::setPort(GOutputPort* port, int32_t owns) {
   // The port given is never deleted here, even when the stage owned it
   // already: only one it owned and now gives up.
-  if (ownsPort_ && port_ != port) delete port_;
-  port_ = port;
-  ownsPort_ = port && owns ? 1 : 0;
+  port_.reset(port, owns != 0);
 }
 
 // ---- add-ons -------------------------------------------------------------------------
@@ -699,19 +662,19 @@ bool GPeripheral::restoreDependents(Source& source) {
     int32_t index = 0;
     if (!gRead(source, gInt(index))) return false;
     const RWReadTable::Entry* entry = table.at(index);
-    if (!entry || entry->kind != RWReadTable::none || entry->ptr != &dependents_) reportBadReference();
+    if (!entry || entry->kind != RWReadTable::none || entry->ptr != &dependents_) gReportBadReference();
     return true;
   }
   if (tag != kListStored) {
     // Nothing after an unknown tag can be told apart.
-    reportBadReference();
+    gReportBadReference();
     return false;
   }
   // The list's slot, in step with the store table's; sealed, so that an
   // object reference naming it is a bad reference and never yields it.
   const int32_t slot = table.append(&dependents_);
   if (slot < 0) {
-    reportBadReference();
+    gReportBadReference();
     return false;
   }
   table.seal(slot);
@@ -734,7 +697,7 @@ bool GPeripheral::restoreDependents(Source& source) {
     } else if (!MRestoreScope::encloses(dependent)) {
       // Read earlier and held by no counted holder: whatever holds it may
       // let it go at any time.
-      reportBadReference();
+      gReportBadReference();
       continue;
     }
     // An enclosing stage (a child names its composite) is named, not held:
@@ -750,9 +713,9 @@ void GPeripheral::restoreLevel(Source& source) {
   // Dependents may name this stage or a stage around it; those are kept as
   // names only.
   MRestoreScope scope(this);
-  restoreSetting(source, defaults_, isStateObject);
-  restoreSetting(source, state_, isStateObject);
-  restoreSetting(source, config_, isConfigurationObject);
+  restoreSetting<GState>(source, defaults_);
+  restoreSetting<GState>(source, state_);
+  restoreSetting<GConfiguration>(source, config_);
   forgetGroups();
   jobState_ = 0;
   if (!restoreDependents(source)) return;

@@ -45,6 +45,7 @@
 #include "core/classids.h"
 #include "core/cntdptr.h"
 #include "core/geometry.h"
+#include "core/maybeown.h"
 #include "core/state.h"
 #include "journal/command.h"
 #include "rw/cstring.h"
@@ -205,8 +206,8 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   // The port the stage uses, and whether it owns it (it then ends and
   // deletes it). Setting one deletes a port the stage owned before, unless
   // it is the same port: the port given is never deleted.
-  GOutputPort* port() const { return port_; }
-  int32_t ownsPort() const { return ownsPort_; }
+  GOutputPort* port() const { return port_.get(); }
+  int32_t ownsPort() const { return port_.owns() ? 1 : 0; }
   void setPort(GOutputPort* port, int32_t owns);
 
   // The dependents, in order (not owned).
@@ -276,8 +277,7 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   bool restoreDependents(Source& source);
 
   RWCString name_;
-  GOutputPort* port_;
-  int32_t ownsPort_;
+  GMaybeOwned<GOutputPort> port_;
   int32_t jobState_;
   uint32_t addOnListId_;
   int32_t kind_;

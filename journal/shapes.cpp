@@ -57,7 +57,7 @@ GPointListGraphic::GPointListGraphic(const GPointListGraphic& other)
       start_(other.start_),
       end_(other.end_),
       corner_(other.corner_) {
-  holdPoints(other.points_);
+  holdPoints(other.pointArray());
 }
 
 GPointListGraphic& GPointListGraphic::operator=(const GPointListGraphic& other) {
@@ -69,11 +69,11 @@ GPointListGraphic& GPointListGraphic::operator=(const GPointListGraphic& other) 
   start_ = other.start_;
   end_ = other.end_;
   corner_ = other.corner_;
-  holdPoints(other.points_);
+  holdPoints(other.pointArray());
   return *this;
 }
 
-GPointListGraphic::~GPointListGraphic() { freePoints(); }
+GPointListGraphic::~GPointListGraphic() = default;
 
 RWClassID GPointListGraphic::isA() const { return classIsA(); }
 
@@ -84,7 +84,7 @@ RWBoolean GPointListGraphic::matches(const MPersistentObject* other) const {
   if (!other || other->isA() != isA() || !GGraphic::matches(other)) return FALSE;
   const auto* o = dynamic_cast<const GPointListGraphic*>(other);
   return o && direction_ == o->direction_ && start_ == o->start_ && end_ == o->end_ && corner_ == o->corner_ &&
-         samePoints(points_, o->points_);
+         samePoints(pointArray(), o->pointArray());
 }
 
 void GPointListGraphic::takeOwnership() { takePointsOwnership(); }
@@ -112,10 +112,10 @@ GRect GPointListGraphic::boundingBox() {
 }
 
 int32_t GPointListGraphic::takePointsOwnership() {
-  if (points_.owned || points_.count == 0) return 1;
+  if (points_.buffer.owns() || points_.count == 0) return 1;
   const GPoint* copy = copyOf(points_.points, points_.count);
   if (!copy) return 0;
-  points_ = ownedArray(copy, points_.count);
+  adopt(ownedArray(copy, points_.count));
   return 1;
 }
 
@@ -123,7 +123,7 @@ void GPointListGraphic::setPointArray(const GPointArray& other) {
   boxValid_ = 0;
   // Its own list again: freeing the buffer first would leave nothing to
   // borrow or copy.
-  if (&other == &points_ || (other.points == points_.points && other.count == points_.count)) return;
+  if (other.points == points_.points && other.count == points_.count) return;
   holdPoints(other);
 }
 
@@ -139,19 +139,19 @@ void GPointListGraphic::holdPoints(const GPointArray& other) {
       return;  // nothing else to hold: the list stays as it is
     }
   }
-  freePoints();
-  points_ = held;
+  adopt(held);
 }
 
-void GPointListGraphic::freePoints() {
-  if (points_.owned) delete[] points_.buffer;
-  points_ = GPointArray{};
+void GPointListGraphic::adopt(const GPointArray& list) {
+  points_.buffer.reset(list.buffer, list.owned != 0);
+  points_.points = list.points;
+  points_.count = list.count;
 }
 
 bool GPointListGraphic::inOwnBuffer(const GPoint* p) const {
-  if (!points_.owned || !p) return false;
+  if (!points_.buffer.owns() || !p) return false;
   const std::less_equal<const GPoint*> atOrBefore;
-  return atOrBefore(points_.buffer, p) && std::less<const GPoint*>()(p, points_.points + points_.count);
+  return atOrBefore(points_.buffer.get(), p) && std::less<const GPoint*>()(p, points_.points + points_.count);
 }
 
 GPoint GPointListGraphic::takeOff() {
@@ -172,8 +172,7 @@ void GPointListGraphic::close() {
   closed[0] = last;
   std::copy(points_.points, points_.points + points_.count, closed + 1);
   const uint32_t n = points_.count + 1;
-  freePoints();
-  points_ = ownedArray(closed, n);
+  adopt(ownedArray(closed, n));
 }
 
 RWspace GPointListGraphic::levelStoreSize() const { return 36 + 4 * static_cast<RWspace>(points_.count); }
@@ -217,8 +216,7 @@ void GPointListGraphic::restoreLevel(Source& source) {
     if (!copy) return;
     points = ownedArray(copy, count);
   }
-  freePoints();
-  points_ = points;
+  adopt(points);
   direction_ = direction;
   boxValid_ = boxValid;
   box_ = GRect(topLeft, bottomRight);

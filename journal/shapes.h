@@ -57,6 +57,7 @@
 #include <cstdint>
 
 #include "core/geometry.h"
+#include "core/maybeown.h"
 #include "journal/graphic.h"
 
 // The list of points a shape draws. A borrowed list belongs to the caller;
@@ -110,7 +111,10 @@ class GPointListGraphic : public GGraphic {
   // The address of point i of the list in use; null past its end.
   const GPoint* pointAt(uint32_t i) const { return i < points_.count ? points_.points + i : nullptr; }
   uint32_t segmentCount() const { return points_.count / kPointsPerSegment; }
-  const GPointArray& pointArray() const { return points_; }
+  // The list in use, as a description (the command keeps the buffer).
+  GPointArray pointArray() const {
+    return GPointArray{points_.buffer.owns() ? 1u : 0u, points_.buffer.get(), points_.points, points_.count};
+  }
   // Copies borrowed points into a buffer of the command's own: 0 only
   // when that buffer cannot be had (the points stay borrowed).
   int32_t takePointsOwnership();
@@ -143,12 +147,22 @@ class GPointListGraphic : public GGraphic {
   // The points of other held as this command's list: borrowed, or copied
   // when the other owned them.
   void holdPoints(const GPointArray& other);
-  void freePoints();
+  // Holds the list described: its buffer owned when the description says
+  // so. An owned buffer held before is freed.
+  void adopt(const GPointArray& list);
   // Whether the address lies in this command's owned buffer.
   bool inOwnBuffer(const GPoint* p) const;
 
+  // The list in use: the buffer (the allocation, or the caller's array),
+  // the first point in use and the count of points in use.
+  struct HeldPoints {
+    GMaybeOwned<const GPoint, GArrayFree<const GPoint>> buffer;
+    const GPoint* points = nullptr;
+    uint32_t count = 0;
+  };
+
   uint32_t direction_;
-  GPointArray points_;
+  HeldPoints points_;
   uint32_t boxValid_;
   GRect box_;
   GPoint start_;

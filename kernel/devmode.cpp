@@ -99,86 +99,15 @@ int16_t bindingFor(int16_t duplex, int16_t orientation) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- byte access
-
-GDevModeView GDevModeView::foreign(const uint8_t* devmode) {
-  if (!devmode) return GDevModeView(nullptr, 0);
-  GDevModeView header(devmode, kHeaderSize);
-  const size_t declared = header.declaredLength();
-  GDevModeView view(devmode, std::max(kHeaderSize, declared));
-  view.publicLength_ = header.dmSize();
-  return view;
-}
-
-uint16_t GDevModeView::u16(size_t offset) const {
-  if (!inside(offset, 2)) return 0;
-  return static_cast<uint16_t>(data_[offset] | data_[offset + 1] << 8);
-}
-
-uint32_t GDevModeView::u32(size_t offset) const {
-  if (!inside(offset, 4)) return 0;
-  return static_cast<uint32_t>(data_[offset]) | static_cast<uint32_t>(data_[offset + 1]) << 8 |
-         static_cast<uint32_t>(data_[offset + 2]) << 16 | static_cast<uint32_t>(data_[offset + 3]) << 24;
-}
-
-RWWString GDevModeView::wideName(size_t offset) const {
-  RWWString name;
-  for (size_t i = 0; i < kNameUnits && inside(offset + 2 * i, 2); ++i) {
-    const uint16_t unit = u16(offset + 2 * i);
-    if (unit == 0) break;
-    name.append(static_cast<RWwchar>(unit));
-  }
-  return name;
-}
-
-RWCString GDevModeView::narrowName(size_t offset) const {
-  RWCString name;
-  for (size_t i = 0; i + 1 < kNameUnits && inside(offset + i, 1); ++i) {
-    const uint8_t byte = data_[offset + i];
-    if (byte == 0) break;
-    name.append(static_cast<char>(byte));
-  }
-  return name;
-}
-
-void GDevModeWriter::put16(size_t offset, uint16_t value) {
-  if (!data_ || offset + 2 > length_) return;
-  data_[offset] = static_cast<uint8_t>(value);
-  data_[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void GDevModeWriter::put32(size_t offset, uint32_t value) {
-  if (!data_ || offset + 4 > length_) return;
-  for (int i = 0; i < 4; ++i) data_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void GDevModeWriter::putWideName(size_t offset, const RWWString& name) {
-  if (!data_ || offset + 2 * kNameUnits > length_) return;
-  const size_t n = std::min<size_t>(name.length(), kNameUnits - 1);
-  for (size_t i = 0; i < kNameUnits; ++i) put16(offset + 2 * i, i < n ? static_cast<uint16_t>(name[i]) : 0);
-}
-
-void GDevModeWriter::putNarrowName(size_t offset, const RWWString& name) {
-  if (!data_ || offset + kNameUnits > length_) return;
-  const size_t n = std::min<size_t>(name.length(), kNameUnits - 1);
-  for (size_t i = 0; i < kNameUnits; ++i) data_[offset + i] = i < n ? static_cast<uint8_t>(name[i] & 0xFF) : 0;
-}
-
-void GDevModeWriter::setField(uint32_t bit, bool on) {
-  const uint32_t fields = GDevModeView(data_, length_).u32(kFields);
-  put32(kFields, on ? fields | bit : fields & ~bit);
-}
-
 // ---------------------------------------------------------------- GDevMode
 
 GDevMode::GDevMode(GDriverInstance* device)
     : device_(device),
       buffer_(static_cast<uint8_t*>(kernelHeapAlloc(kTotalSize))),
-      ownsBuffer_(1),
       bufferSize_(kTotalSize),
       takenFromPrinter_(0) {
   if (!buffer_) return;
-  std::memset(buffer_, 0, kTotalSize);
+  std::memset(buffer_.get(), 0, kTotalSize);
   GDevModeWriter w = writer();
   writePrivateHeader(w);
 }
@@ -186,17 +115,14 @@ GDevMode::GDevMode(GDriverInstance* device)
 GDevMode::GDevMode(const GDevMode& other)
     : device_(other.device_),
       buffer_(static_cast<uint8_t*>(kernelHeapAlloc(kTotalSize))),
-      ownsBuffer_(1),
       bufferSize_(kTotalSize),
       takenFromPrinter_(0) {
   if (!buffer_) return;
-  std::memset(buffer_, 0, kTotalSize);
-  if (other.buffer_) std::memcpy(buffer_, other.buffer_, std::min(other.bufferSize_, kTotalSize));
+  std::memset(buffer_.get(), 0, kTotalSize);
+  if (other.buffer_) std::memcpy(buffer_.get(), other.buffer_.get(), std::min(other.bufferSize_, kTotalSize));
 }
 
-GDevMode::~GDevMode() {
-  if (ownsBuffer_) kernelHeapFree(buffer_);
-}
+GDevMode::~GDevMode() = default;
 
 void GDevMode::setDevice(GDriverInstance* device) { device_ = device; }
 int32_t GDevMode::copyTo(uint8_t*) { return 0; }
@@ -210,7 +136,7 @@ RWWString GDevMode::printerName8() { return RWWString(); }
 int32_t GDevMode::isPrinterBound() { return 0; }
 void GDevMode::setPrintQuality(int16_t quality) { setPrintQualityRaw(quality); }
 void GDevMode::setPrintQualityRaw(int16_t quality) { writer().put16(kPrintQuality, static_cast<uint16_t>(quality)); }
-uint8_t* GDevMode::buffer() { return buffer_; }
+uint8_t* GDevMode::buffer() { return buffer_.get(); }
 GAttributeComposite* GDevMode::restoreSettings() { return nullptr; }
 size_t GDevMode::totalSize() { return kTotalSize; }
 size_t GDevMode::publicSize() { return kPublicSize; }
@@ -222,18 +148,18 @@ int16_t GDevMode::printQuality() { return view().s16(kPrintQuality); }
 int16_t GDevMode::resolvedPrintQuality() { return printQuality(); }
 
 void GDevMode::copyPackedOut(uint8_t* area) {
-  if (area && buffer_) std::memcpy(area, buffer_ + kPacked, kPackedCapacity);
+  if (area && buffer_) std::memcpy(area, buffer_.get() + kPacked, kPackedCapacity);
 }
 
 void GDevMode::copyPackedIn(const uint8_t* area) {
-  if (area && buffer_) std::memcpy(buffer_ + kPacked, area, kPackedCapacity);
+  if (area && buffer_) std::memcpy(buffer_.get() + kPacked, area, kPackedCapacity);
 }
 
 uint16_t GDevMode::packSettings(uint8_t*, size_t, GAttributeComposite*) { return 0; }
 GAttributeComposite* GDevMode::unpackSettings(const uint8_t*, size_t) { return nullptr; }
 
 void GDevMode::copyPublicTo(uint8_t* out) {
-  if (out && buffer_) std::memcpy(out, buffer_, kPublicSize);
+  if (out && buffer_) std::memcpy(out, buffer_.get(), kPublicSize);
 }
 
 int32_t GDevMode::mergeFrom(const uint8_t*, size_t& size) {
@@ -242,7 +168,7 @@ int32_t GDevMode::mergeFrom(const uint8_t*, size_t& size) {
 }
 
 void GDevMode::copyPublicFrom(const uint8_t* in) {
-  if (in && buffer_) std::memcpy(buffer_, in, kPublicSize);
+  if (in && buffer_) std::memcpy(buffer_.get(), in, kPublicSize);
 }
 
 // ---------------------------------------------------------------- GDevModeNT
@@ -273,7 +199,7 @@ int32_t GDevModeNT::copyTo(uint8_t* out) {
   if (!out || !buffer_) return 0;
   // Public part, private header, printer name, marks, packed length and
   // capacity, and the packed area: the whole buffer, in order.
-  std::memcpy(out, buffer_, std::min(bufferSize_, kTotalSize));
+  std::memcpy(out, buffer_.get(), std::min(bufferSize_, kTotalSize));
   return 1;
 }
 
@@ -299,7 +225,7 @@ int32_t GDevModeNT::takeFrom(const uint8_t* devmode) {
                     packedLength <= kPackedCapacity;
   if (ours) {
     w.put16(kPackedLength, packedLength);
-    std::memcpy(buffer_ + kPacked, devmode + kPacked, kPackedCapacity);
+    std::memcpy(buffer_.get() + kPacked, devmode + kPacked, kPackedCapacity);
   }
   return 1;
 }
@@ -307,18 +233,18 @@ int32_t GDevModeNT::takeFrom(const uint8_t* devmode) {
 int32_t GDevModeNT::assign(const GDevMode& other) {
   const uint8_t* from = other.bytes();
   if (!from || !buffer_) return 0;
-  if (from != buffer_) std::memcpy(buffer_, from, std::min(bufferSize_, kTotalSize));
+  if (from != buffer_.get()) std::memcpy(buffer_.get(), from, std::min(bufferSize_, kTotalSize));
   return 1;
 }
 
 int32_t GDevModeNT::storeSettings(GAttributeComposite* settings) {
   if (!buffer_) return 0;
-  settingsToPublic(settings, buffer_);
+  settingsToPublic(settings, buffer_.get());
   if (bufferSize_ != kTotalSize) return 1;
   GDevModeWriter w = writer();
   w.put16(kMarkA, kMarkAValue);
   w.put16(kMarkB, kMarkBValue);
-  const uint16_t length = packSettings(buffer_ + kPacked, kPackedCapacity, settings);
+  const uint16_t length = packSettings(buffer_.get() + kPacked, kPackedCapacity, settings);
   // A tree that does not fit leaves the packed area, and its length, as
   // they were: the settings stored before are still there to restore.
   if (length == 0) return 0;
@@ -344,13 +270,13 @@ void GDevModeNT::setPrintQuality(int16_t quality) {
 GAttributeComposite* GDevModeNT::restoreSettings() {
   const GDevModeView own = view();
   const size_t capacity = std::min<size_t>(own.u16(kPackedCapacityField), kPackedCapacity);
-  if (capacity == 0 || !buffer_ || buffer_[kPacked] == 0) return nullptr;
+  if (capacity == 0 || !buffer_ || buffer_.get()[kPacked] == 0) return nullptr;
   const size_t length = std::min<size_t>(own.u16(kPackedLength), capacity);
-  GAttributeComposite* settings = unpackSettings(buffer_ + kPacked, length);
+  GAttributeComposite* settings = unpackSettings(buffer_.get() + kPacked, length);
   if (!settings) return nullptr;
-  if (publicToSettings(buffer_, settings)) return settings;
+  if (publicToSettings(buffer_.get(), settings)) return settings;
   delete settings;
-  return unpackSettings(buffer_ + kPacked, length);
+  return unpackSettings(buffer_.get() + kPacked, length);
 }
 
 int16_t GDevModeNT::resolvedPrintQuality() {
@@ -537,7 +463,7 @@ int32_t GDevModeNT::validate(uint8_t* devmode, int32_t mode, uint32_t& mask) {
 
 void GDevModeNT::setDefaults() {
   if (!buffer_) return;
-  std::memset(buffer_, 0, bufferSize_);
+  std::memset(buffer_.get(), 0, bufferSize_);
   GDevModeWriter w = writer();
   const RWWString name = device_ ? device_->deviceName() : RWWString();
   w.putWideName(kDeviceName, name);
@@ -582,7 +508,7 @@ void GDevModeNT::setDefaults() {
   writePrivateHeader(w);
   w.putNarrowName(kPrinterName8, name);
   w.put16(kPackedCapacityField, kPackedCapacity);
-  buffer_[kPacked] = 0;
+  buffer_.get()[kPacked] = 0;
 
   adjustColor();
 }
@@ -611,7 +537,7 @@ int32_t GPrinterDevModeNT::copyTo(uint8_t* out) {
   if (!out || !buffer_) return 0;
   if (!device_ || !(device_->flags() & kFlagsPublicOnly)) return GDevModeNT::copyTo(out);
   // The caller's DEVMODE has room for the public part only.
-  std::memcpy(out, buffer_, kPublicSize);
+  std::memcpy(out, buffer_.get(), kPublicSize);
   GDevModeWriter w(out, kPublicSize);
   w.put16(kSize, kPublicSize);
   w.put16(kDriverExtra, 0);
@@ -643,7 +569,7 @@ int32_t GPrinterDevModeNT::takePrinterDefault(HANDLE printer) {
       dm.driverVersion() != kDriverVersionValue || dm.dmSize() != kPublicSize || dm.u16(kMarkA) != kMarkAValue ||
       dm.u16(kMarkB) != kMarkBValue)
     return 0;
-  std::memcpy(buffer_, devmode, kTotalSize);
+  std::memcpy(buffer_.get(), devmode, kTotalSize);
   takenFromPrinter_ = 1;
   adjustColor();
   return 1;

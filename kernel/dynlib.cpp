@@ -1,9 +1,9 @@
 // The kernel build's loading of add-on libraries: images of the engine's
 // driver folder, loaded through the engine's image services, each enabled by
 // its own "EnableAddon" and disabled by its "DisableAddon". The rest of the
-// class (its stored form, copies) is core/dynlib.cpp.
+// class (its stored form, copies, call and hasExport) is core/dynlib.cpp.
 
-#include <cstdarg>
+#include <memory>
 #include <new>
 
 #include "core/dynlib.h"
@@ -24,12 +24,12 @@ AddonEntry entryOf(void* image, const char* name) {
       EngFindImageProcAddress(static_cast<HANDLE>(image), const_cast<char*>(name)));
 }
 
-// The image name of the library, zero-terminated (delete[] it); null for a
-// path that is empty or has a zero inside, which would name another file.
-WCHAR* imageName(const RWWString& path) {
+// The image name of the library, zero-terminated; null for a path that is
+// empty or has a zero inside, which would name another file.
+std::unique_ptr<WCHAR[]> imageName(const RWWString& path) {
   if (!kmFileName(path)) return nullptr;
   const RWsize n = path.length();
-  WCHAR* name = new (std::nothrow) WCHAR[AddonFolderLength + n + 1];
+  std::unique_ptr<WCHAR[]> name(new (std::nothrow) WCHAR[AddonFolderLength + n + 1]);
   if (!name) return nullptr;
   for (size_t i = 0; i < AddonFolderLength; ++i) name[i] = AddonFolder[i];
   for (RWsize i = 0; i < n; ++i) name[AddonFolderLength + i] = path(i);
@@ -46,9 +46,8 @@ void GDynamicLibrary::loadAgain(const GDynamicLibrary& other) {
 
 int GDynamicLibrary::load() {
   if (loaded_) return loaded_;
-  WCHAR* name = imageName(path_);
-  HANDLE image = name ? EngLoadImage(name) : nullptr;
-  delete[] name;
+  const std::unique_ptr<WCHAR[]> name = imageName(path_);
+  HANDLE image = name ? EngLoadImage(name.get()) : nullptr;
   if (!image) return 0;
   AddonEntry enable = entryOf(image, "EnableAddon");
   void* addon = enable ? enable(nullptr) : nullptr;
@@ -73,18 +72,6 @@ int GDynamicLibrary::unload() {
   return 1;
 }
 
-void* GDynamicLibrary::call(const char* functionName, ...) {
-  if (!functionName || !load()) return nullptr;
-  AddonEntry function = entryOf(module_, functionName);
-  if (!function) return nullptr;
-  va_list args;
-  va_start(args, functionName);
-  void* result = function(&args);
-  va_end(args);
-  return result;
-}
-
-int GDynamicLibrary::hasExport(const char* functionName) const {
-  if (!functionName || !loaded_) return 0;
-  return entryOf(module_, functionName) ? 1 : 0;
+void* GDynamicLibrary::findExport(const char* functionName) const {
+  return EngFindImageProcAddress(static_cast<HANDLE>(module_), const_cast<char*>(functionName));
 }

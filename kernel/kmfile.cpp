@@ -5,6 +5,7 @@
 #include "kernel/kmfile.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -26,17 +27,17 @@ size_t wideLength(const WCHAR* name) {
   return n;
 }
 
-// An 8-bit name as a new wide name (delete[] it), or null. The whole name
-// goes through the engine with its terminator, into four bytes a character;
-// the terminator is placed again after what was converted.
-WCHAR* widenName(const char* name) {
+// An 8-bit name as a new wide name, or null. The whole name goes through
+// the engine with its terminator, into four bytes a character; the
+// terminator is placed again after what was converted.
+std::unique_ptr<WCHAR[]> widenName(const char* name) {
   if (!name) return nullptr;
   size_t len = std::strlen(name);
   if (len >= MaxNameUnits) return nullptr;
-  WCHAR* wide = new (std::nothrow) WCHAR[2 * (len + 1)];
+  std::unique_ptr<WCHAR[]> wide(new (std::nothrow) WCHAR[2 * (len + 1)]);
   if (!wide) return nullptr;
   ULONG bytes = 0;
-  EngMultiByteToUnicodeN(wide, static_cast<ULONG>(4 * (len + 1)), &bytes, const_cast<char*>(name),
+  EngMultiByteToUnicodeN(wide.get(), static_cast<ULONG>(4 * (len + 1)), &bytes, const_cast<char*>(name),
                          static_cast<ULONG>(len + 1));
   wide[bytes / 2] = 0;  // bytes / 2 <= len + 1, inside the buffer
   return wide;
@@ -195,10 +196,8 @@ HANDLE KMOpen(const char* name, int32_t flags, int32_t permission) {
 
 HANDLE KMSOpen(const char* name, int32_t flags, int32_t share, int32_t permission) {
   if (!kmNativeTableLoaded()) return nullptr;
-  WCHAR* wide = widenName(name);
-  HANDLE file = wide ? nativeOpen(wide, flags, share, permission) : nullptr;
-  delete[] wide;
-  return file;
+  const std::unique_ptr<WCHAR[]> wide = widenName(name);
+  return wide ? nativeOpen(wide.get(), flags, share, permission) : nullptr;
 }
 
 int32_t KMClose(HANDLE file) {
@@ -269,19 +268,16 @@ int KMFileDelete(const char* name) {
   kernelTrace("***** IN KMFileDelete(ANSI) *****\n");
   if (!name) return -1;
   kernelTrace("filename ='%s'\n", name);
-  WCHAR* wide = widenName(name);
+  const std::unique_ptr<WCHAR[]> wide = widenName(name);
   if (!wide) return -1;
   // The trace's %S takes the platform's wide characters; what lies beyond
   // ASCII is shown as '?', which every locale can print.
-  size_t n = wideLength(wide);
-  if (wchar_t* shown = new (std::nothrow) wchar_t[n + 1]) {
+  size_t n = wideLength(wide.get());
+  if (const std::unique_ptr<wchar_t[]> shown{new (std::nothrow) wchar_t[n + 1]}) {
     for (size_t i = 0; i <= n; ++i) shown[i] = wide[i] < 0x80 ? static_cast<wchar_t>(wide[i]) : L'?';
-    kernelTrace("unicode ='%S'\n", shown);
-    delete[] shown;
+    kernelTrace("unicode ='%S'\n", shown.get());
   }
-  int32_t rc = KMFileDeleteW(wide);
-  delete[] wide;
-  return rc;
+  return KMFileDeleteW(wide.get());
 }
 
 // ---- the mapped file ----------------------------------------------------------
@@ -308,7 +304,6 @@ void KMMappedFile::destroy(KMMappedFile* file) {
   // Nobody is left to hear of a close that fails: the caller that cares
   // closes first.
   if (file->module_) (void)file->close();
-  delete[] file->name_;
   EngDeleteSemaphore(file->lock_);
   delete file;
 }
@@ -323,7 +318,7 @@ void KMMappedFile::reset() {
 }
 
 bool KMMappedFile::mapForWrite(uint32_t size) {
-  module_ = EngLoadModuleForWrite(name_, size);
+  module_ = EngLoadModuleForWrite(name_.get(), size);
   if (!module_) return false;
   ULONG mapped = 0;
   view_ = static_cast<uint8_t*>(EngMapModule(module_, &mapped));
@@ -341,15 +336,14 @@ bool KMMappedFile::open(const WCHAR* name, int32_t flags, int32_t permission) {
   const int32_t access = flags & KM_O_ACCMODE;
   if (access == KM_O_ACCMODE || !name || module_) return false;
   size_t n = wideLength(name);
-  delete[] name_;
-  name_ = new (std::nothrow) WCHAR[n + 1];
+  name_.reset(new (std::nothrow) WCHAR[n + 1]);
   if (!name_) return false;
-  std::memcpy(name_, name, (n + 1) * sizeof(WCHAR));
+  std::memcpy(name_.get(), name, (n + 1) * sizeof(WCHAR));
 
   const bool creating = (flags & KM_O_CREAT) != 0;
   const bool writable = access != KM_O_RDONLY && (!creating || (permission & KM_S_IWRITE));
   if (!writable) {
-    module_ = EngLoadModule(name_);
+    module_ = EngLoadModule(name_.get());
     ULONG mapped = 0;
     if (module_) view_ = static_cast<uint8_t*>(EngMapModule(module_, &mapped));
     if (!module_ || (!view_ && mapped > 0)) {
@@ -366,7 +360,7 @@ bool KMMappedFile::open(const WCHAR* name, int32_t flags, int32_t permission) {
   // Loading a module for write makes a missing file, which only an open
   // that creates may do: the others ask first whether the file is there.
   if (!creating) {
-    HANDLE probe = EngLoadModule(name_);
+    HANDLE probe = EngLoadModule(name_.get());
     if (!probe) return false;
     EngFreeModule(probe);
   }
@@ -406,13 +400,13 @@ int32_t KMMappedFile::closeLocked() {
     // A size of 0 would keep the mapping's size, so an empty file is cut
     // through the native layer instead.
     if (length_ > 0) {
-      HANDLE again = EngLoadModuleForWrite(name_, static_cast<ULONG>(length_));
+      HANDLE again = EngLoadModuleForWrite(name_.get(), static_cast<ULONG>(length_));
       ULONG mapped = 0;
       if (again) EngMapModule(again, &mapped);
       if (again) EngFreeModule(again);
       rc = again && mapped == length_ ? 0 : -1;
     } else if (size_ > 0) {
-      HANDLE file = KMOpenW(name_, KM_O_WRONLY | KM_O_TRUNC, KM_S_IWRITE);
+      HANDLE file = KMOpenW(name_.get(), KM_O_WRONLY | KM_O_TRUNC, KM_S_IWRITE);
       rc = file && KMClose(file) == 0 ? 0 : -1;
     }
   }
@@ -584,9 +578,8 @@ KMFILE* KMMapFileOpen(const char* name, const char* mode) {
   int32_t flags = 0;
   if (!name || !mode || !modeFlags(mode, flags)) return nullptr;
   KMMappedFile* file = KMMappedFile::create();
-  WCHAR* wide = file ? widenName(name) : nullptr;
-  bool opened = wide && file->open(wide, flags, KM_S_IWRITE);
-  delete[] wide;
+  const std::unique_ptr<WCHAR[]> wide = file ? widenName(name) : nullptr;
+  bool opened = wide && file->open(wide.get(), flags, KM_S_IWRITE);
   KMFILE* stream = opened ? new (std::nothrow) KMFILE{file, 0} : nullptr;
   if (!stream) {
     kernelTrace("--KMMapFileOpen: pHandle = NULL\n");

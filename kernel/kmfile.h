@@ -16,6 +16,7 @@
 // Trace lines go to kernelTrace.
 
 #include <cstdint>
+#include <memory>
 
 #include "host/engine/ddi.h"
 #include "rw/wstring.h"
@@ -147,7 +148,7 @@ class KMMappedFile {
   uint32_t size_ = 0;
   HSEMAPHORE lock_ = nullptr;
   HANDLE module_ = nullptr;
-  WCHAR* name_ = nullptr;
+  std::unique_ptr<WCHAR[]> name_;
 };
 
 #endif

@@ -183,8 +183,8 @@ thread_local bool inNewHandler = false;
 
 // Tries the heap until it gives a block; a failure asks the new-handler,
 // whose 1 means try again and 0 give up. Without a handler the failure is
-// final at once. The answer may be null: the driver is built with
-// -fcheck-new, and its callers test for it.
+// final at once. The answer may be null (the allocation rule in
+// runtime.h).
 void* allocate(size_t size, const void* caller) {
   for (;;) {
     if (void* block = kernelHeapAllocFor(size, caller)) return block;

@@ -9,6 +9,17 @@
 //
 // DrvEnableDriver calls kernelRuntimeStartup before anything else, and
 // DrvDisableDriver calls kernelRuntimeShutdown as its last step.
+//
+// The allocation rule of the kernel build: every form of operator new,
+// plain `new` included, answers null when no block can be had (after the
+// new-handler gave up); it never throws. The driver is built with
+// -fcheck-new, so no constructor runs over a null block, and every caller
+// tests what new answered. Code shared with the user-mode build writes
+// `new (std::nothrow)` where it handles the failure itself, and goes
+// through the foundation's rwAllocated where a failure is to end the
+// operation the same way in both builds (std::bad_alloc). Buffers are held
+// by std::unique_ptr (KernelHeapFree for kernelHeapAlloc's blocks), so that
+// every exit gives them back.
 
 #include <cstdarg>
 #include <cstddef>
@@ -27,6 +38,10 @@ void* kernelHeapAlloc(size_t size);
 void* kernelHeapAllocFor(size_t size, const void* caller);
 // Null is ignored.
 void kernelHeapFree(void* block);
+// The deleter of a std::unique_ptr that holds a kernelHeapAlloc block.
+struct KernelHeapFree {
+  void operator()(void* block) const { kernelHeapFree(block); }
+};
 // The statistics report, through kernelTrace. No counter is reset.
 void MallocDebugReport();
 // The heap's part of start-up (its list lock, an empty live list) and of

@@ -17,7 +17,8 @@
 RWsize rwNewCapacity(RWsize capacity, RWsize elementSize);
 
 // The block an allocation answered, or std::bad_alloc for none. The kernel
-// driver's operator new answers null where the user-mode one throws; the
+// driver's operator new answers null where the user-mode one throws (the
+// kernel build's allocation rule, in kernel/runtime.h); the
 // library's own allocations pass through here, so that both builds end an
 // exhausted allocation the same way and nothing is ever built over a null
 // block.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/dskstore.h"
 #include "core/pcompdsk.h"
 #include "core/perclass.h"
 #include "rw/rwerr.h"

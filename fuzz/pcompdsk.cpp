@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common.h"
+#include "core/dskstore.h"
 #include "core/pcompdsk.h"
 #include "core/recindex.h"
 #include "core/valattr.h"

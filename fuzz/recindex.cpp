@@ -3,6 +3,7 @@
 // folder and stored back.
 
 #include "common.h"
+#include "core/dskstore.h"
 #include "core/pcompdsk.h"
 #include "core/recindex.h"
 #include "rw/cstring.h"

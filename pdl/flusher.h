@@ -5,8 +5,8 @@
 // the generators embed a GOutputFlusher over their stream and hand it the
 // port to write to.
 //
-// A flush of 0 bytes returns at once (unless the flusher polls on every
-// flush, as the PostScript writer's does). Otherwise, while writes are
+// A flush of 0 bytes writes nothing and returns at once; only a flusher
+// made with pollOnEmpty polls the port then too. Otherwise, while writes are
 // enabled, the bytes go to the port; the first write that fails disables
 // writes for the rest of the job and its status is kept until takeError
 // hands it back. The stream is emptied after every flush, written or
@@ -56,12 +56,12 @@ class GOutputFlusher : public GFlushCallback {
   // The first failed write's status, cleared as it is answered. With a
   // stream given and no write failure waiting: kStatusStreamStopped while
   // the stream has latched an error.
-  GStatus takeError(const XLStream* stream = nullptr);
+  [[nodiscard]] GStatus takeError(const XLStream* stream = nullptr);
 
   // A new job: writes enabled, nothing stored, polling from the start.
   void startJob();
 
-  GStatus writeStatus() const { return writeStatus_; }
+  [[nodiscard]] GStatus writeStatus() const { return writeStatus_; }
   void setWriteStatus(GStatus status) { writeStatus_ = status; }
   uint32_t writesEnabled() const { return writesEnabled_; }
   void setWritesEnabled(uint32_t enabled) { writesEnabled_ = enabled; }

@@ -4,8 +4,9 @@
 // The PCL XL byte stream: plain functions over one record, XLStream, that
 // encode PCL XL data types, attribute ids, operator tags and embedded-data
 // lengths into a fixed buffer and hand every full buffer to a flush
-// call-back. The PCL 5e generator uses the same record, creation, flush and
-// raw-byte functions for its own bytes.
+// call-back. The record, its creation, its flush and the raw-byte functions
+// know nothing of PCL XL, so that a generator of another language can write
+// its own bytes through them.
 //
 // Encoding (little-endian data order): a value is its type tag and then the
 // value, low byte first; an xy pair is x then y, a box left, top, right,

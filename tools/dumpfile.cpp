@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/cntdptr.h"
+#include "core/dskfile.h"
 #include "core/pcompdsk.h"
 #include "core/recindex.h"
 #include "core/treedump.h"

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/dskfile.h"
+#include "core/dskstore.h"
 #include "core/pcompdsk.h"
 #include "core/pcomposit.h"
 #include "fixtures.h"

@@ -16,7 +16,7 @@
 #include "graphics/transfrm.h"
 #include "journal/ctlcmds.h"
 #include "testkit/device/testdevice.h"
-#include "tools/tests/printerfix.h"
+#include "testkit/printer/built.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "device/resmap.h"
 #include "device/setread.h"
 #include "host/engine/engine.h"
-#include "printerfix.h"
+#include "testkit/printer/built.h"
 #include "testkit/tmpdir.h"
 #include "tools/printer/mkprint.h"
 

@@ -20,8 +20,8 @@
 #include "device/drvrsrvr.h"
 #include "device/formtray.h"
 #include "journal/periph.h"
-#include "printerfix.h"
 #include "testkit/core/port.h"
+#include "testkit/printer/built.h"
 #include "testkit/ui/fixprinter.h"
 #include "tools/printer/platform.h"
 

@@ -19,8 +19,8 @@
 #include "device/paperdev.h"
 #include "device/tray.h"
 #include "graphics/devfont.h"
-#include "printerfix.h"
 #include "testkit/core/port.h"
+#include "testkit/printer/built.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef TOOLS_TESTS_PRINTERFIX_H
-#define TOOLS_TESTS_PRINTERFIX_H
+#ifndef TESTKIT_PRINTER_BUILT_H
+#define TESTKIT_PRINTER_BUILT_H
 
 // Fixtures over the printer configuration builder: a model that speaks
 // through the test kit's stand-in generator, a driver instance given a

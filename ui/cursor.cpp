@@ -255,63 +255,112 @@ MPersistentObject* findCustomSize(const GAttributeCursor& settings, int16_t medi
   return nullptr;
 }
 
-// ------------------------------------------------------------- combo boxes
+// ------------------------------------------------------ combo and list boxes
 
-LRESULT GComboBoxRef::send(UINT message, WPARAM wParam, LPARAM lParam) const {
-  return SendDlgItemMessageW(dialog_, item_, message, wParam, lParam);
-}
 static WPARAM index16(int16_t i) { return static_cast<WPARAM>(static_cast<intptr_t>(i)); }
-static LPARAM textParam(const std::u16string& t) { return reinterpret_cast<LPARAM>(t.c_str()); }
 static std::u16string u16(const RWWString& s) { return std::u16string(s.data(), s.length()); }
 
-LRESULT GComboBoxRef::reset() const { return send(CB_RESETCONTENT); }
-LRESULT GComboBoxRef::deleteString(int16_t i) const { return send(CB_DELETESTRING, index16(i)); }
-LRESULT GComboBoxRef::currentSelection() const { return send(CB_GETCURSEL); }
-LRESULT GComboBoxRef::setSelection(int16_t i) const { return send(CB_SETCURSEL, index16(i)); }
-LRESULT GComboBoxRef::itemData(int16_t i) const { return send(CB_GETITEMDATA, index16(i)); }
-LRESULT GComboBoxRef::setItemData(int16_t i, LPARAM d) const { return send(CB_SETITEMDATA, index16(i), d); }
-LRESULT GComboBoxRef::count() const { return send(CB_GETCOUNT); }
-LRESULT GComboBoxRef::addString(const RWWString& text) const {
-  const std::u16string t = u16(text);
-  return send(CB_ADDSTRING, 0, textParam(t));
+template <class C>
+LRESULT GItemListRef<C>::send(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return SendDlgItemMessageW(dialog_, item_, message, wParam, lParam);
 }
-LRESULT GComboBoxRef::addWithData(const RWWString& text, LPARAM data) const {
+template <class C>
+LRESULT GItemListRef<C>::reset() const {
+  return send(C::kReset);
+}
+template <class C>
+LRESULT GItemListRef<C>::deleteString(int16_t i) const {
+  return send(C::kDelete, index16(i));
+}
+template <class C>
+LRESULT GItemListRef<C>::currentSelection() const {
+  return send(C::kGetSelection);
+}
+template <class C>
+LRESULT GItemListRef<C>::setSelection(int16_t i) const {
+  return send(C::kSetSelection, index16(i));
+}
+template <class C>
+LRESULT GItemListRef<C>::itemData(int16_t i) const {
+  return send(C::kGetData, index16(i));
+}
+template <class C>
+LRESULT GItemListRef<C>::setItemData(int16_t i, LPARAM d) const {
+  return send(C::kSetData, index16(i), d);
+}
+template <class C>
+LRESULT GItemListRef<C>::count() const {
+  return send(C::kCount);
+}
+template <class C>
+LRESULT GItemListRef<C>::addString(const RWWString& text) const {
+  const std::u16string t = u16(text);
+  return send(C::kAdd, 0, reinterpret_cast<LPARAM>(t.c_str()));
+}
+template <class C>
+LRESULT GItemListRef<C>::addWithData(const RWWString& text, LPARAM data) const {
   const LRESULT at = addString(text);
   if (at < 0) return -1;
   (void)setItemData(static_cast<int16_t>(at), data);  // the entry exists: it cannot fail
   return at;
 }
-bool GComboBoxRef::selectByData(LPARAM data) const {
+template <class C>
+bool GItemListRef<C>::selectByData(LPARAM data) const {
   const LRESULT n = count();
   for (LRESULT i = 0; i < n; ++i)
-    if (itemData(static_cast<int16_t>(i)) == data) return setSelection(static_cast<int16_t>(i)) != CB_ERR;
+    if (itemData(static_cast<int16_t>(i)) == data) return setSelection(static_cast<int16_t>(i)) != C::kError;
   return false;
 }
-bool GComboBoxRef::hasData(LPARAM data) const {
+template <class C>
+bool GItemListRef<C>::hasData(LPARAM data) const {
   const LRESULT n = count();
   for (LRESULT i = 0; i < n; ++i)
     if (itemData(static_cast<int16_t>(i)) == data) return true;
   return false;
 }
-bool GComboBoxRef::textAt(int16_t index, RWWString& text) const {
-  const LRESULT length = send(CB_GETLBTEXTLEN, index16(index));
+template <class C>
+bool GItemListRef<C>::textAt(int16_t index, RWWString& text) const {
+  const LRESULT length = send(C::kTextLength, index16(index));
   if (length < 0) return false;
   std::u16string buffer(static_cast<size_t>(length) + 1, u'\0');
-  const LRESULT got = send(CB_GETLBTEXT, index16(index), reinterpret_cast<LPARAM>(buffer.data()));
+  const LRESULT got = send(C::kText, index16(index), reinterpret_cast<LPARAM>(buffer.data()));
   if (got < 0) return false;
   text = RWWString(buffer.data(), static_cast<size_t>(got));
   return true;
 }
-bool GComboBoxRef::selectByText(const RWCString& narrow) const {
-  RWWString wanted;
-  (void)convertToWide(narrow, wanted);  // answers 1 always
+template <class C>
+int32_t GItemListRef<C>::find(const RWWString& wanted) const {
   const LRESULT n = count();
   for (LRESULT i = 0; i < n; ++i) {
     RWWString text;
-    if (!textAt(static_cast<int16_t>(i), text)) return false;
-    if (u16(text) == u16(wanted)) return setSelection(static_cast<int16_t>(i)) != CB_ERR;
+    if (!textAt(static_cast<int16_t>(i), text)) return -1;
+    if (u16(text) == u16(wanted)) return static_cast<int32_t>(i);
   }
-  return false;
+  return -1;
+}
+template <class C>
+bool GItemListRef<C>::itemText(RWCString& out) const {
+  const HWND window = GetDlgItem(dialog_, item_);
+  const int32_t length = GetWindowTextLengthW(window);
+  if (length <= 0) return false;
+  std::u16string buffer(static_cast<size_t>(length) + 1, u'\0');
+  const int32_t got = GetWindowTextW(window, buffer.data(), length + 1);
+  (void)convertToNarrow(RWWString(buffer.data(), static_cast<size_t>(got)), out);  // answers 1 always
+  return got > 0;
+}
+template <class C>
+void GItemListRef<C>::setText(const RWWString& text) const {
+  uires::setItemTextIfDifferent(dialog_, item_, text);
+}
+
+template class GItemListRef<GComboBoxCodes>;
+template class GItemListRef<GListBoxCodes>;
+
+bool GComboBoxRef::selectByText(const RWCString& narrow) const {
+  RWWString wanted;
+  (void)convertToWide(narrow, wanted);  // answers 1 always
+  const int32_t at = find(wanted);
+  return at >= 0 && setSelection(static_cast<int16_t>(at)) != CB_ERR;
 }
 LRESULT GComboBoxRef::selectedData() const {
   const LRESULT at = currentSelection();
@@ -324,63 +373,7 @@ bool GComboBoxRef::selectedText(RWCString& out) const {
   (void)convertToNarrow(text, out);  // answers 1 always
   return true;
 }
-bool GComboBoxRef::itemText(RWCString& out) const {
-  const HWND window = GetDlgItem(dialog_, item_);
-  const int32_t length = GetWindowTextLengthW(window);
-  if (length <= 0) return false;
-  std::u16string buffer(static_cast<size_t>(length) + 1, u'\0');
-  const int32_t got = GetWindowTextW(window, buffer.data(), length + 1);
-  (void)convertToNarrow(RWWString(buffer.data(), static_cast<size_t>(got)), out);  // answers 1 always
-  return got > 0;
-}
-void GComboBoxRef::setText(const RWWString& text) const { uires::setItemTextIfDifferent(dialog_, item_, text); }
 
-// -------------------------------------------------------------- list boxes
-
-LRESULT GListBoxRef::send(UINT message, WPARAM wParam, LPARAM lParam) const {
-  return SendDlgItemMessageW(dialog_, item_, message, wParam, lParam);
-}
-LRESULT GListBoxRef::reset() const { return send(LB_RESETCONTENT); }
-LRESULT GListBoxRef::deleteString(int16_t i) const { return send(LB_DELETESTRING, index16(i)); }
-LRESULT GListBoxRef::currentSelection() const { return send(LB_GETCURSEL); }
-LRESULT GListBoxRef::setSelection(int16_t i) const { return send(LB_SETCURSEL, index16(i)); }
-LRESULT GListBoxRef::itemData(int16_t i) const { return send(LB_GETITEMDATA, index16(i)); }
-LRESULT GListBoxRef::setItemData(int16_t i, LPARAM d) const { return send(LB_SETITEMDATA, index16(i), d); }
-LRESULT GListBoxRef::count() const { return send(LB_GETCOUNT); }
-LRESULT GListBoxRef::addString(const RWWString& text) const {
-  const std::u16string t = u16(text);
-  return send(LB_ADDSTRING, 0, textParam(t));
-}
-LRESULT GListBoxRef::addWithData(const RWWString& text, LPARAM data) const {
-  const LRESULT at = addString(text);
-  if (at < 0) return -1;
-  (void)setItemData(static_cast<int16_t>(at), data);  // the entry exists: it cannot fail
-  return at;
-}
-bool GListBoxRef::selectByData(LPARAM data) const {
-  const LRESULT n = count();
-  for (LRESULT i = 0; i < n; ++i)
-    if (itemData(static_cast<int16_t>(i)) == data) return setSelection(static_cast<int16_t>(i)) != LB_ERR;
-  return false;
-}
-bool GListBoxRef::hasData(LPARAM data) const {
-  const LRESULT n = count();
-  for (LRESULT i = 0; i < n; ++i)
-    if (itemData(static_cast<int16_t>(i)) == data) return true;
-  return false;
-}
-int32_t GListBoxRef::find(const RWWString& wanted) const {
-  const LRESULT n = count();
-  for (LRESULT i = 0; i < n; ++i) {
-    const LRESULT length = send(LB_GETTEXTLEN, static_cast<WPARAM>(i));
-    if (length < 0) return -1;
-    std::u16string buffer(static_cast<size_t>(length) + 1, u'\0');
-    const LRESULT got = send(LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data()));
-    if (got < 0) return -1;
-    if (std::u16string(buffer.data(), static_cast<size_t>(got)) == u16(wanted)) return static_cast<int32_t>(i);
-  }
-  return -1;
-}
 bool GListBoxRef::selectByText(const RWWString& text) const {
   const int32_t at = find(text);
   return at >= 0 && setSelection(static_cast<int16_t>(at)) != LB_ERR;
@@ -395,22 +388,5 @@ LRESULT GListBoxRef::selectedData() const {
 }
 bool GListBoxRef::selectedText(RWWString& out) const {
   const LRESULT at = currentSelection();
-  if (at < 0) return false;
-  const LRESULT length = send(LB_GETTEXTLEN, static_cast<WPARAM>(at));
-  if (length < 0) return false;
-  std::u16string buffer(static_cast<size_t>(length) + 1, u'\0');
-  const LRESULT got = send(LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(buffer.data()));
-  if (got < 0) return false;
-  out = RWWString(buffer.data(), static_cast<size_t>(got));
-  return true;
+  return at >= 0 && textAt(static_cast<int16_t>(at), out);
 }
-bool GListBoxRef::itemText(RWCString& out) const {
-  const HWND window = GetDlgItem(dialog_, item_);
-  const int32_t length = GetWindowTextLengthW(window);
-  if (length <= 0) return false;
-  std::u16string buffer(static_cast<size_t>(length) + 1, u'\0');
-  const int32_t got = GetWindowTextW(window, buffer.data(), length + 1);
-  (void)convertToNarrow(RWWString(buffer.data(), static_cast<size_t>(got)), out);  // answers 1 always
-  return got > 0;
-}
-void GListBoxRef::setText(const RWWString& text) const { uires::setItemTextIfDifferent(dialog_, item_, text); }

@@ -99,10 +99,28 @@ int16_t settingsFitToPage(const GAttributeCursor& settings);
 // The custom size with the media id in the settings' 276, or null.
 MPersistentObject* findCustomSize(const GAttributeCursor& settings, int16_t mediaId);
 
-class GComboBoxRef {
+// The messages of one kind of item list: a combo box or a list box.
+struct GComboBoxCodes {
+  static constexpr UINT kReset = CB_RESETCONTENT, kDelete = CB_DELETESTRING, kGetSelection = CB_GETCURSEL,
+                        kSetSelection = CB_SETCURSEL, kGetData = CB_GETITEMDATA, kSetData = CB_SETITEMDATA,
+                        kCount = CB_GETCOUNT, kAdd = CB_ADDSTRING, kTextLength = CB_GETLBTEXTLEN,
+                        kText = CB_GETLBTEXT;
+  static constexpr LRESULT kError = CB_ERR;
+};
+struct GListBoxCodes {
+  static constexpr UINT kReset = LB_RESETCONTENT, kDelete = LB_DELETESTRING, kGetSelection = LB_GETCURSEL,
+                        kSetSelection = LB_SETCURSEL, kGetData = LB_GETITEMDATA, kSetData = LB_SETITEMDATA,
+                        kCount = LB_GETCOUNT, kAdd = LB_ADDSTRING, kTextLength = LB_GETTEXTLEN, kText = LB_GETTEXT;
+  static constexpr LRESULT kError = LB_ERR;
+};
+
+// A dialog item that holds a list of strings with data: what combo boxes
+// and list boxes answer alike.
+template <class Codes>
+class GItemListRef {
  public:
-  GComboBoxRef() = default;
-  GComboBoxRef(HWND dialog, uint16_t item) : dialog_(dialog), item_(item) {}
+  GItemListRef() = default;
+  GItemListRef(HWND dialog, uint16_t item) : dialog_(dialog), item_(item) {}
   void bind(HWND dialog, uint16_t item) { dialog_ = dialog, item_ = item; }
   HWND dialog() const { return dialog_; }
   uint16_t item() const { return item_; }
@@ -118,49 +136,35 @@ class GComboBoxRef {
   LRESULT addWithData(const RWWString& text, LPARAM data) const;
   bool selectByData(LPARAM data) const;
   bool hasData(LPARAM data) const;
-  bool selectByText(const RWCString& text) const;
-  LRESULT selectedData() const;
-  bool selectedText(RWCString& text) const;
+  // The item's own text (a combo box's edit field), narrowed.
   bool itemText(RWCString& text) const;
   void setText(const RWWString& text) const;
 
- private:
+ protected:
   LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
   bool textAt(int16_t index, RWWString& text) const;
+  // The index of the first entry whose text is text, or -1.
+  int32_t find(const RWWString& text) const;
   HWND dialog_ = 0;
   uint16_t item_ = 0;
 };
 
-class GListBoxRef {
+class GComboBoxRef : public GItemListRef<GComboBoxCodes> {
  public:
-  GListBoxRef() = default;
-  GListBoxRef(HWND dialog, uint16_t item) : dialog_(dialog), item_(item) {}
-  void bind(HWND dialog, uint16_t item) { dialog_ = dialog, item_ = item; }
+  using GItemListRef::GItemListRef;
+  bool selectByText(const RWCString& text) const;
+  LRESULT selectedData() const;
+  bool selectedText(RWCString& text) const;
+};
 
-  LRESULT reset() const;
-  LRESULT deleteString(int16_t index) const;
-  LRESULT currentSelection() const;
-  LRESULT setSelection(int16_t index) const;
-  LRESULT itemData(int16_t index) const;
-  LRESULT setItemData(int16_t index, LPARAM data) const;
-  LRESULT count() const;
-  LRESULT addString(const RWWString& text) const;
-  LRESULT addWithData(const RWWString& text, LPARAM data) const;
-  bool selectByData(LPARAM data) const;
-  bool hasData(LPARAM data) const;
+class GListBoxRef : public GItemListRef<GListBoxCodes> {
+ public:
+  using GItemListRef::GItemListRef;
   bool selectByText(const RWWString& text) const;
   bool deleteByText(const RWWString& text) const;
   // 0xFFFF in the low half when nothing is selected.
   LRESULT selectedData() const;
   bool selectedText(RWWString& text) const;
-  bool itemText(RWCString& text) const;
-  void setText(const RWWString& text) const;
-
- private:
-  LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  int32_t find(const RWWString& text) const;
-  HWND dialog_ = 0;
-  uint16_t item_ = 0;
 };
 
 #endif

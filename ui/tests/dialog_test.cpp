@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "core/attrib.h"
 #include "core/valattr.h"
@@ -142,6 +143,110 @@ TEST_F(Framework, AMessageNoControlOwnsStillOpensAndClosesAnUpdate) {
     EXPECT_EQ(dialog.depthInside, 1);
     EXPECT_EQ(session_->depth(), 0);
     EXPECT_EQ(value(), 0);
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
+// A check box that records what reaches it: the window calls of its
+// display state, the forced flags of its reads and the messages routed to it.
+class ProbedCheckBox : public GCheckBoxControl {
+ public:
+  using GCheckBoxControl::GCheckBoxControl;
+  void showItem(size_t index, bool visible) override {
+    ++windowCalls;
+    GCheckBoxControl::showItem(index, visible);
+  }
+  void enableItem(size_t index, bool enabled) override {
+    ++windowCalls;
+    GCheckBoxControl::enableItem(index, enabled);
+  }
+  void readModel(bool force) override {
+    reads.push_back(force);
+    GCheckBoxControl::readModel(force);
+  }
+  int32_t onMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    routed.push_back(message);
+    return GCheckBoxControl::onMessage(message, wParam, lParam);
+  }
+  int windowCalls = 0;
+  std::vector<bool> reads;
+  std::vector<UINT> routed;
+};
+
+// Records the all flag of every pass it is run in.
+class ProbeRule : public GFeatureRule {
+ public:
+  ProbeRule(GUISession* s, std::vector<bool>* passes) : GFeatureRule(s), passes_(passes) {}
+  void evaluate(const std::vector<uint32_t>&, bool all) override { passes_->push_back(all); }
+
+ private:
+  std::vector<bool>* passes_;
+};
+
+TEST_F(Framework, TheSameStateTwiceTouchesNoWindow) {
+  int16_t state = 0;
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair table[] = {{81, -1}, {82, -1}, {0, 0}};
+  auto* box = new ProbedCheckBox(table, std::make_unique<StatedModel>(session_.get(), 10, &state));
+  dialog.addControl(box);
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    for (int16_t next : {1, 2, 0}) {
+      SCOPED_TRACE(next);
+      state = next;
+      box->windowCalls = 0;
+      dialog.refreshControls(true);
+      EXPECT_GT(box->windowCalls, 0) << "a new state reaches the items";
+      box->windowCalls = 0;
+      dialog.refreshControls(true);
+      EXPECT_EQ(box->windowCalls, 0) << "the same state again touches nothing";
+    }
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
+TEST_F(Framework, OpeningAndActivatingRunEveryRuleAndForceTheRefresh) {
+  int16_t state = 0;
+  std::vector<bool> passes;
+  session_->addRule(new ProbeRule(session_.get(), &passes));
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair table[] = {{81, -1}, {0, 0}};
+  auto* box = new ProbedCheckBox(table, std::make_unique<StatedModel>(session_.get(), 10, &state));
+  dialog.addControl(box);
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    // WM_INITDIALOG has run: the attach reads unforced, then all rules and a
+    // forced read.
+    EXPECT_EQ(box->reads, (std::vector<bool>{false, true}));
+    EXPECT_EQ(passes, std::vector<bool>{true});
+    passes.clear(), box->reads.clear();
+    PSHNOTIFY notice;
+    notice.hdr.code = PSN_SETACTIVE;
+    (void)SendMessageW(run.window(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice));  // the dialog's answer
+    EXPECT_EQ(passes, std::vector<bool>{true});
+    EXPECT_EQ(box->reads, std::vector<bool>{true});
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
+TEST_F(Framework, AContextMenuWithoutHelpGoesToTheControl) {
+  int16_t state = 0;
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair noHelp[] = {{81, -1}, {0, 0}};
+  auto* plain = new ProbedCheckBox(noHelp, std::make_unique<StatedModel>(session_.get(), 10, &state));
+  dialog.addControl(plain);
+  const GHelpPair withHelp[] = {{82, 820}, {0, 0}};
+  auto* helped = new ProbedCheckBox(withHelp, std::make_unique<StatedModel>(session_.get(), 11, &state));
+  dialog.addControl(helped);
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    uihost::clearLog();
+    run.contextMenu(81);
+    EXPECT_EQ(plain->routed, std::vector<UINT>{WM_CONTEXTMENU});
+    EXPECT_TRUE(uihost::logLines("WinHelpA").empty());
+    run.contextMenu(82);
+    EXPECT_TRUE(helped->routed.empty()) << "help answered it";
+    EXPECT_EQ(uihost::logLines("WinHelpA").size(), 1u);
     run.click(IDCANCEL);
   });
   EXPECT_EQ(dialog.run(0, false), IDCANCEL);

@@ -335,4 +335,44 @@ TEST_F(Framework, AvailabilityAndChoiceControls) {
   EXPECT_EQ(dialog.run(0, false), IDCANCEL);
 }
 
+class Offset : public GShiftedItemModel {
+ public:
+  Offset(GUISession* s, int16_t* offset) : GShiftedItemModel(s), offset_(offset) {}
+  int16_t verticalOffset() override { return *offset_; }
+
+ private:
+  int16_t* offset_;
+};
+
+TEST_F(Framework, AShiftedItemTakesTheMappedOffsetAsItsTop) {
+  int16_t offset = 0;
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair table[] = {{83, -1}, {0, 0}};
+  dialog.addControl(new GShiftedItemControl(table, std::make_unique<Offset>(session_.get(), &offset)));
+  // Item 83 is at 8,40 and 60 by 10 dialog units: 12,65 to 102,81 pixels,
+  // 13 pixels to 8 units down.
+  struct Row {
+    int16_t offset;
+    int32_t top;
+  } rows[] = {{0, 0}, {8, 13}, {40, 65}, {44, 71}};
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    const HWND item = run.item(83);
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.offset);
+      (void)ShowWindow(item, SW_HIDE);  // answers the old visibility
+      offset = row.offset;
+      dialog.refreshControls(true);
+      WINDOWPLACEMENT place;
+      ASSERT_EQ(GetWindowPlacement(item, &place), 1);
+      EXPECT_EQ(place.rcNormalPosition.top, row.top);
+      EXPECT_EQ(place.rcNormalPosition.left, 12);
+      EXPECT_EQ(place.rcNormalPosition.right, 102);
+      EXPECT_EQ(place.rcNormalPosition.bottom, 81);
+      EXPECT_NE(IsWindowVisible(item), 0);
+    }
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
 }  // namespace

@@ -66,12 +66,12 @@ class SwallowingStage : public GPeripheral {
     ++commands;
     return GPeripheral::process(command);
   }
-  GStatus onPen(GPen* pen) override {
+  [[nodiscard]] GStatus onPen(GPen* pen) override {
     pen->resetChanged();
     ++pens;
     return 0;
   }
-  GStatus onBrush(GBrush* brush) override {
+  [[nodiscard]] GStatus onBrush(GBrush* brush) override {
     brush->resetChanged();
     ++brushes;
     return 0;

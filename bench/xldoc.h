@@ -96,8 +96,8 @@ class MemoryPort : public GOutputPort {
  public:
   MemoryPort(const RWWString& portName, PortTally& tally) : GOutputPort(portName), tally_(tally) {}
 
-  uint16_t startJob(const RWWString& jobName, int32_t withPjl) override;
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
+  [[nodiscard]] uint16_t startJob(const RWWString& jobName, int32_t withPjl) override;
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
   int32_t open() override { return 1; }
 
  private:

@@ -52,7 +52,7 @@ class GAttribute : public MPersistentObject {
   virtual void merge(GAttribute* other);
   // Calls the stage's handler for this attribute's class with this
   // attribute and answers its status.
-  virtual GStatus accept(GPeripheralHandlers& visitor) = 0;
+  [[nodiscard]] virtual GStatus accept(GPeripheralHandlers& visitor) = 0;
 
   int32_t isChanged() const { return changed_; }
   void setChanged() { changed_ = 1; }
@@ -127,7 +127,7 @@ class GAttributeComposite : public GAttribute {
   void merge(GAttribute* other) override;
   // Each changed child, in order, accepts the visitor; the last non-zero
   // status is answered. Clears this composite's flag, not the children's.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   // Set or clear the flag of every direct child, then this one's.
   virtual void markChanged();

@@ -44,7 +44,7 @@ class GBookletComposite : public GAttribute {
   // isComposite before they iterate.
   GChildIterator* createIterator() override;
   // No stage handles booklet entries: answers 1 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   // Inert operations kept so that the table of virtual operations, which
   // code outside this library builds on, keeps its shape. Nothing calls

@@ -43,7 +43,7 @@ class GChromafitAttribute : public GAttribute {
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage handles it (the filter reads it from the state): answers 0
   // and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   // Reads one choice into out and answers 1. An object class or variant
   // outside 0 to 2 answers 0; variant 2 answers 1. Neither writes out.

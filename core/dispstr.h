@@ -71,7 +71,7 @@ class GDisplayStringAttribute : public GAttribute {
   // Same class and attribute id, and matching display strings.
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage has a handler for it: answers 0 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   GDisplayString& displayString() { return displayString_; }
   const GDisplayString& displayString() const { return displayString_; }

@@ -52,7 +52,7 @@ class GEnumAttribute : public GAttributeComposite {
   // An enumeration takes nothing over from another attribute.
   void merge(GAttribute* other) override;
   // The stage sees the whole enumeration at once; clears the changed flag.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // Deep copies of the choices, with the current one at the same place.
   MPersistentObject* deepCopy() const override;
 

@@ -13,7 +13,7 @@ const char* const kUel = "\x1b%-12345X";
 
 uint16_t writeAll(GOutputPort& port, const RWCString& text) {
   uint32_t written = 0;
-  port.writeString(text, written);
+  (void)port.writeString(text, written);  // the count says whether all went
   return written < text.length() ? 1 : 0;
 }
 
@@ -85,7 +85,8 @@ uint16_t GOutputPort::endJob() {
 }
 
 uint16_t GOutputPort::abort() {
-  if (state_ == kInJob) endJob();
+  // The job is given up either way: how its end went does not matter.
+  if (state_ == kInJob) (void)endJob();
   state_ = kAborted;
   return 0;
 }
@@ -96,23 +97,26 @@ GFileOutputPort::GFileOutputPort(const RWWString& portName)
     : GOutputPort(portName), file_(nullptr), failed_(false) {}
 
 GFileOutputPort::~GFileOutputPort() {
-  if (state_ == kInJob) GFileOutputPort::endJob();
-  closeFile();
+  // Nobody is left to hear of a failure.
+  if (state_ == kInJob) (void)GFileOutputPort::endJob();
+  (void)closeFile();
 }
 
-void GFileOutputPort::closeFile() {
-  if (!file_) return;
-  KMFileFlush(file_);
-  KMFileClose(file_);
+bool GFileOutputPort::closeFile() {
+  if (!file_) return true;
+  const bool flushed = KMFileFlush(file_) == 0;
+  const bool closed = KMFileClose(file_) == 0;
   file_ = nullptr;
+  return flushed && closed;
 }
 
 uint16_t GFileOutputPort::startJob(const RWWString& jobName, int32_t withPjl) {
   // Before anything else: a busy port's file holds a job being written.
   if (state_ != kIdle) return 1;
   bytesWritten_ = 0;
-  // A file left open by a job that could not be ended is done with.
-  closeFile();
+  // A file left open by a job that could not be ended is done with; that
+  // job was answered its failure already.
+  (void)closeFile();
   RWCString name;
   convertToNarrow(portName_, name);
   file_ = KMMapFileOpen(name.data(), "wb");
@@ -136,12 +140,15 @@ uint16_t GFileOutputPort::write(const void* data, uint32_t length, uint32_t& wri
 
 uint16_t GFileOutputPort::endJob() {
   if (GOutputPort::endJob() != 0) return 1;
-  closeFile();
-  return 0;
+  // A file that does not close whole is not the job that was written.
+  if (closeFile()) return 0;
+  failed_ = true;
+  return 1;
 }
 
 uint16_t GFileOutputPort::abort() {
-  closeFile();
+  // The job is given up either way: what the file kept does not matter.
+  (void)closeFile();
   state_ = kAborted;
   return 0;
 }

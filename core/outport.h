@@ -36,17 +36,17 @@ class GOutputPort {
   // sequence and a PJL JOB line carrying the name (empty when the name is
   // not fit to be quoted in PJL). 1 on a busy or aborted port, which stays
   // as it was, and on a short write (the job counts as started).
-  virtual uint16_t startJob(const RWWString& jobName, int32_t withPjl);
+  [[nodiscard]] virtual uint16_t startJob(const RWWString& jobName, int32_t withPjl);
   // Nonzero unless a job is open.
   virtual int32_t isStopped() const;
-  virtual uint16_t write(const void* data, uint32_t length, uint32_t& written) = 0;
+  [[nodiscard]] virtual uint16_t write(const void* data, uint32_t length, uint32_t& written) = 0;
   // The string's bytes, through write.
-  virtual uint16_t writeString(const RWCString& text, uint32_t& written);
+  [[nodiscard]] virtual uint16_t writeString(const RWCString& text, uint32_t& written);
   // Closes the job, with the EOJ framing when it was framed. 1 without an
   // open job, and on a short write (the job counts as ended).
-  virtual uint16_t endJob();
+  [[nodiscard]] virtual uint16_t endJob();
   // Ends an open job, then refuses every later job.
-  virtual uint16_t abort();
+  [[nodiscard]] virtual uint16_t abort();
   // Nonzero while the port can take data.
   virtual int32_t open() = 0;
 
@@ -72,20 +72,22 @@ class GFileOutputPort : public GOutputPort {
 
   // 1, touching nothing, on a busy or aborted port; 1 when the file cannot
   // be created (the port stays idle).
-  uint16_t startJob(const RWWString& jobName, int32_t withPjl) override;
+  [[nodiscard]] uint16_t startJob(const RWWString& jobName, int32_t withPjl) override;
   // Counts the bytes the file took; 1 outside a job or when not all were
   // taken.
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
-  // The file stays open when the job could not be ended.
-  uint16_t endJob() override;
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
+  // The file stays open when the job could not be ended; 1 also when the
+  // file would not close whole (its last bytes or its length not kept).
+  [[nodiscard]] uint16_t endJob() override;
   // Closes the file without framing.
-  uint16_t abort() override;
+  [[nodiscard]] uint16_t abort() override;
   // No failure so far: true before the first job, false after a file that
   // would not open or a write it refused, until a job opens it anew.
   int32_t open() override;
 
  private:
-  void closeFile();
+  // Flushes and closes the file: false when either failed.
+  [[nodiscard]] bool closeFile();
 
   KMFILE* file_;
   bool failed_;
@@ -96,7 +98,7 @@ class GFileOutputPort : public GOutputPort {
 class GSecondaryPort {
  public:
   virtual ~GSecondaryPort();
-  virtual uint16_t storeConfiguration(MPersistentObject* configuration, int32_t flags) = 0;
+  [[nodiscard]] virtual uint16_t storeConfiguration(MPersistentObject* configuration, int32_t flags) = 0;
 
  protected:
   GSecondaryPort() = default;

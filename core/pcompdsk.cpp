@@ -78,7 +78,8 @@ MPersistentCompositeOnDisk::~MPersistentCompositeOnDisk() {
   }
   // Another handle may still use the file: it goes only with the last one.
   // A flag read from stored bytes removes nothing: those may name any file.
-  if (deleteFile_ == 1 && lastOfName && !restored_ && !fileName_.isNull()) KMFileDelete(fileName_.data());
+  // A file that will not go is left behind: nothing reads it again.
+  if (deleteFile_ == 1 && lastOfName && !restored_ && !fileName_.isNull()) (void)KMFileDelete(fileName_.data());
 }
 
 RWspace MPersistentCompositeOnDisk::levelStoreSize() const { return 16 + fileName_.length(); }

@@ -38,7 +38,7 @@ class GValueAttribute : public GAttribute {
   RWBoolean matches(const MPersistentObject* other) const override;
   // GValueAttribute's own class ID, in every subclass too.
   RWClassID kind() const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   int16_t value() const { return value_; }
   void setValue(int16_t v) { value_ = v; }
@@ -69,7 +69,7 @@ class GValue32Attribute : public GAttribute {
   RWBoolean matches(const MPersistentObject* other) const override;
   RWClassID kind() const override;
   // No stage has a handler for it: answers 0 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   uint32_t value() const { return value_; }
   void setValue(uint32_t v) { value_ = v; }
@@ -102,7 +102,7 @@ class GRangeAttribute : public GAttribute {
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
   RWClassID kind() const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   int16_t minimum() const { return minimum_; }
   int16_t maximum() const { return maximum_; }
@@ -147,7 +147,7 @@ class GStringAttribute : public GAttribute {
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and id, and texts of the same length and bytes.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   const RWCString& value() const { return value_; }
   void setValue(const RWCString& text) { value_ = text; }

@@ -70,7 +70,7 @@ class GCustomMediaSize : public GAttribute {
   // same size: as stored in one unit, else both in micrometres.
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage handles it: answers 0 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   int16_t mediaId() const { return mediaId_; }
   const RWCString& name() const { return name_; }

@@ -277,7 +277,8 @@ void GDevice::applyDeviceState(GState& state, GAttributeComposite* jobOptions, b
 GState* GDevice::makeDocumentState() {
   GAttributeComposite* options = settingsGroup(AttrId::JobOptions);
   GAttributeComposite* document = settingsGroup(AttrId::DocumentSettings);
-  distributeCopies(options, document, settingsGroup(AttrId::PageSettings), settingsGroup(AttrId::PrinterOptions));
+  // The device\'s distribution only moves values between groups: it answers 0.
+  (void)distributeCopies(options, document, settingsGroup(AttrId::PageSettings), settingsGroup(AttrId::PrinterOptions));
 
   GState* state = stateCopyOf(document);
   copyMember(jobSettings(), AttrId::ExtendedPrintArea, *state);
@@ -468,7 +469,8 @@ int16_t GDevice::setCopies(int16_t requested, int16_t& applied) {
     copies = std::min(copies, limit->maximum());
   applied = copies;
   replaceValue(options, AttrId::JobCopies, copies);
-  distributeCopies(options, settingsGroup(AttrId::DocumentSettings), settingsGroup(AttrId::PageSettings), settingsGroup(AttrId::PrinterOptions));
+  // The device\'s distribution only moves values between groups: it answers 0.
+  (void)distributeCopies(options, settingsGroup(AttrId::DocumentSettings), settingsGroup(AttrId::PageSettings), settingsGroup(AttrId::PrinterOptions));
   return previous;
 }
 

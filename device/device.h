@@ -85,7 +85,7 @@ class GDevice : public virtual GDriverInstance {
   virtual int32_t beginJob();
   // Makes a pass-through command of the caller's bytes for a target
   // language and sends it (see devdraw.cpp): the status.
-  virtual GStatus makePassThrough(const uint8_t* data, int32_t length, RWClassID target, int32_t withAttribute,
+  [[nodiscard]] virtual GStatus makePassThrough(const uint8_t* data, int32_t length, RWClassID target, int32_t withAttribute,
                                   int32_t mark, int32_t asDrawing);
   virtual int32_t devicePlatformHook() = 0;
   virtual int32_t deviceExtensionHookA(uint32_t first, uint32_t second);
@@ -108,22 +108,22 @@ class GDevice : public virtual GDriverInstance {
   // Replaces the entry by one with the printer's minimal margins (501,
   // 502); the old one is deleted. Without both margins the entry stays.
   virtual void extendPrintArea(GMedia*& media);
-  virtual GStatus ensurePageStarted();
+  [[nodiscard]] virtual GStatus ensurePageStarted();
   // 0 when the drawing may be sent.
-  virtual GStatus checkDrawing(GCommand* command) = 0;
+  [[nodiscard]] virtual GStatus checkDrawing(GCommand* command) = 0;
   // Takes the command: checkDrawing, ensurePageStarted, send. The command
   // is disposed of on every path, the gate refusing it included.
-  virtual GStatus sendDrawing(GCommand* command);
-  virtual GStatus send(GCommand* command);
+  [[nodiscard]] virtual GStatus sendDrawing(GCommand* command);
+  [[nodiscard]] virtual GStatus send(GCommand* command);
   // Clamps the request (negative: 1; above the configuration's 199: its
   // maximum), writes it to `applied` and group 364's 291, and distributes
   // the copies. Answers the copies 291 held before (0 when none).
   virtual int16_t setCopies(int16_t requested, int16_t& applied);
-  virtual GStatus distributeCopies(GAttributeComposite* jobOptions, GAttributeComposite* document,
+  [[nodiscard]] virtual GStatus distributeCopies(GAttributeComposite* jobOptions, GAttributeComposite* document,
                                    GAttributeComposite* page, GAttributeComposite* printerOptions);
-  virtual GStatus startDocument();
+  [[nodiscard]] virtual GStatus startDocument();
   virtual void endDocument();
-  virtual GStatus ensurePageScale();
+  [[nodiscard]] virtual GStatus ensurePageScale();
   // A new composite 379 (the caller's).
   virtual GAttributeComposite* watermarkSettings();
   // A copy (the caller's) of the stored watermark group 364 names, or null.
@@ -163,8 +163,8 @@ class GDevice : public virtual GDriverInstance {
   uint32_t isScaled() const { return scaled_; }
   // Turns the entry to the angle: see device.cpp.
   void setMediaOrientation(GMedia*& media, int32_t angle);
-  GStatus resetSettings();
-  GStatus applySettings();
+  [[nodiscard]] GStatus resetSettings();
+  [[nodiscard]] GStatus applySettings();
 
   // The abort flag: set when the device is given up for an error device,
   // and never cleared by a job. A platform device may answer more (the
@@ -265,7 +265,7 @@ class GDevice : public virtual GDriverInstance {
   // (259); a page state also gets the printable origin as its transform.
   void applyDeviceState(GState& state, GAttributeComposite* jobOptions, bool pageState);
   // sendDrawing's work; `sent` says whether the command reached send.
-  GStatus sendDrawingReporting(GCommand* command, bool& sent);
+  [[nodiscard]] GStatus sendDrawingReporting(GCommand* command, bool& sent);
   // The drawing state's part of beginJob and releaseResources.
   void discardDrawingState();
   GMedia* customMedia(int16_t mediaId, bool forJob, int16_t xResolution, int16_t yResolution, int32_t orientation);

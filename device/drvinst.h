@@ -87,11 +87,11 @@ class GDriverInstance {
   // Stores the printer Config through a secondary port of the provider
   // registry (capability 0x10000): its status, or 603 without a port or
   // without a printer Config.
-  virtual uint16_t saveConfiguration();
+  [[nodiscard]] virtual uint16_t saveConfiguration();
   // Copies the user's printer options (group 365 of the given settings, or
   // of the instance's) into the printer's configuration: 1, or 0 when there
   // is no such group.
-  virtual int32_t mergeSettings(GAttributeComposite* settings);
+  [[nodiscard]] virtual int32_t mergeSettings(GAttributeComposite* settings);
   // The printer description of a reuse is not looked at here: the cached
   // configuration value goes stale and the derived media pool goes.
   virtual void reset(GPrinterDescription* description);
@@ -108,18 +108,18 @@ class GDriverInstance {
   // An entry of 206 holding 323 = x and 324 = y.
   virtual int32_t supportsResolution(int16_t xResolution, int16_t yResolution);
   // Through the code mappings: 1 and the other code, or 0.
-  virtual int32_t secondCodeFor(uint16_t firstCode, int16_t& secondCode);
-  virtual int32_t firstCodeFor(int16_t secondCode, uint16_t& firstCode);
+  [[nodiscard]] virtual int32_t secondCodeFor(uint16_t firstCode, int16_t& secondCode);
+  [[nodiscard]] virtual int32_t firstCodeFor(int16_t secondCode, uint16_t& firstCode);
   // 1 (letter) or 23 (A4) by the user's country.
   virtual int16_t localeDefaultPaper();
   // Gives the size the lowest free custom media id and puts it into the
   // composite, which then owns it, in place of a size of the same name: 1.
   // 0 when every id is taken (or either is null); the size stays the
   // caller's.
-  virtual int32_t addCustomMediaSize(GCustomMediaSize* size, GAttributeComposite* composite);
+  [[nodiscard]] virtual int32_t addCustomMediaSize(GCustomMediaSize* size, GAttributeComposite* composite);
   // Removes the child from the composite and deletes what came out: 1, or 0
   // when it was not there.
-  virtual int32_t deleteChild(MPersistentObject* child, MPersistentObject* composite);
+  [[nodiscard]] virtual int32_t deleteChild(MPersistentObject* child, MPersistentObject* composite);
   virtual int32_t extensionHookA(uint32_t first, uint32_t second, uint32_t third, uint32_t fourth);
   virtual int32_t extensionHookB(uint32_t first, uint32_t second, uint32_t third);
   // checkMediaId with the composite's orientation (265) and its resolution
@@ -135,7 +135,7 @@ class GDriverInstance {
   virtual GPrinterDescription* printerDescription() = 0;
   // Merges the values (360) of the named settings entry of 369 whose name
   // (370) is the given one into the target: 1, or 0 when none is.
-  virtual int32_t applyNamedSettings(const RWWString& name, GAttribute* target);
+  [[nodiscard]] virtual int32_t applyNamedSettings(const RWWString& name, GAttribute* target);
   virtual GAttributeComposite* defaultSettings() = 0;
 
   // ---- what a platform's settings part answers -------------------------------------
@@ -154,8 +154,8 @@ class GDriverInstance {
   virtual int32_t isServedPrinter();
   // Walk the papers the platform offers, calling the routine for each; 0 in
   // the base, which offers none.
-  virtual int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings);
-  virtual int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
+  [[nodiscard]] virtual int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings);
+  [[nodiscard]] virtual int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
                                          GAttributeComposite* settings);
   // The settings tree the platform's DEVMODE carries, owned by the caller;
   // null in the base.
@@ -208,10 +208,10 @@ class GDriverInstance {
   // Each answers 1 when there was a hit, else -1, and the count of the
   // items looked at. Without a buffer the callback is not called and every
   // item counts as a hit.
-  int32_t selectMedia(GMediaCallback callback, void* buffer, int32_t orientation, int16_t xResolution,
+  [[nodiscard]] int32_t selectMedia(GMediaCallback callback, void* buffer, int32_t orientation, int16_t xResolution,
                       int16_t yResolution, int32_t useCodeMappings, int32_t bounded, int32_t& count);
-  int32_t enumerateSources(GTrayCallback callback, void* buffer, int32_t useTrayMappings, int32_t& count);
-  int32_t enumerateMediaTypes(GMediaTypeCallback callback, void* buffer, int32_t passMappings, int32_t& count);
+  [[nodiscard]] int32_t enumerateSources(GTrayCallback callback, void* buffer, int32_t useTrayMappings, int32_t& count);
+  [[nodiscard]] int32_t enumerateMediaTypes(GMediaTypeCallback callback, void* buffer, int32_t passMappings, int32_t& count);
   // Appends one mapping per extra media type of the settings (701): first
   // code 16690 + i, second code 50 + i, resource id 0. Answers the
   // settings' 701 (null when absent; the settings are made when null).
@@ -224,7 +224,7 @@ class GDriverInstance {
   void pruneMassStorageFonts(const GDeviceFontListComposite* kept);
   // The printer's stored list "AddedFonts" (owned by the caller), or null.
   GDeviceFontListComposite* fontSourceList();
-  int32_t storeFontSourceList(const GDeviceFontListComposite* list);
+  [[nodiscard]] int32_t storeFontSourceList(const GDeviceFontListComposite* list);
 
  private:
   // The settings, made through createSettings when there are none.

@@ -43,7 +43,7 @@ class GFormToTrayAssociation : public GAttribute {
   // The same class and id, and each member matching its counterpart.
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage handles it: answers 1 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   int16_t form() const { return form_->value(); }
   int16_t tray() const { return tray_->value(); }
@@ -81,7 +81,7 @@ class GFormToTrayDatabase : public GAttribute {
   // defaults are not compared.
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage handles it: answers 1 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // Removes every association.
   void clear() override;
 

@@ -56,7 +56,7 @@ class GMedia : public GAttribute {
   // The same object; or the same class and id and every field equal.
   RWBoolean matches(const MPersistentObject* other) const override;
   // The stage's media handler.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   const RWCString& name() const { return name_; }
   const GPoint& size() const { return size_; }

@@ -63,7 +63,7 @@ class GPaperHandlingDevice : public GAttribute {
   // display strings and as many sources. The sources are not compared.
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage handles it: answers 1 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // The selected source's own iterator over its trays or bins; an empty
   // iterator when no source has the selected id. The caller's.
   GChildIterator* createIterator() override;

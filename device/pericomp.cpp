@@ -380,7 +380,8 @@ void GPeripheralComposite::setDefaults(GState* defaults) {
 }
 
 GStatus GPeripheralComposite::setState(GState* state) {
-  GPeripheral::setState(state);
+  // The base only takes the state: it answers 0.
+  (void)GPeripheral::setState(state);
   ownState_ = state;
   return 0;
 }
@@ -464,14 +465,15 @@ void GPeripheralComposite::changedSharingStates() {
   }
   // The stage's own setters: the own items are what the next change layers
   // from again.
+  // setState only takes the state, on every stage: it answers 0.
   GPeripheral::setDefaults(mergedDefaults);
-  GPeripheral::setState(merged);
+  (void)GPeripheral::setState(merged);
   for (RWsize i = 0; i < children_.entries(); ++i) {
     GPeripheral* child = childAt(i);
     if (!child) continue;
     const GCountedRef hold(child);
     child->setDefaults(mergedDefaults);
-    child->setState(merged);
+    (void)child->setState(merged);
   }
   GPeripheral::changed(this);
   changing_ = 0;

@@ -130,7 +130,7 @@ class GPeripheralComposite : public GPeripheral {
 
   // ---- settings ------------------------------------------------------------------
   void setDefaults(GState* defaults) override;
-  GStatus setState(GState* state) override;
+  [[nodiscard]] GStatus setState(GState* state) override;
   // The configuration becomes the own item; then changed.
   void setConfig(GConfiguration* config) override;
   GState* takeDefaults() override;

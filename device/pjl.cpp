@@ -470,7 +470,7 @@ GStatus GPJL::onJobAbort(GJobAbort* command) {
   leaveDocument();
   // The port's answer is not the job language's: an aborted job is over
   // whatever the port says.
-  GPeripheral::onJobAbort(command);
+  (void)GPeripheral::onJobAbort(command);
   forgetBorrowedPort();
   return 0;
 }

@@ -80,14 +80,14 @@ class GPJL : public GPeripheralComposite {
   // The port (gOpenJobPort, 601 without one), the header written, the
   // document entered. A port that fails to start or take the header
   // answers its status, and the stage stays outside the document.
-  GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
   // The document left, the add-ons told, the trailer written; an owned
   // port is then ended (its status). 0 and nothing written without a port.
-  GStatus onDocumentEnd(GDocumentEnd* command) override;
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd* command) override;
   // The document left, an owned port aborted; always 0, and no trailer.
-  GStatus onJobAbort(GJobAbort* command) override;
+  [[nodiscard]] GStatus onJobAbort(GJobAbort* command) override;
   // A copy of the media goes into the media seen.
-  GStatus onMedia(GMedia* media) override;
+  [[nodiscard]] GStatus onMedia(GMedia* media) override;
 
   // ---- not virtual ---------------------------------------------------------------
   // The header of the job a document start opens, as it is written. Making

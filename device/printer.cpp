@@ -181,9 +181,10 @@ void GPrinter::reset() {
   GState* fresh = dynamic_cast<GState*>(defaultsNow->deepCopy());
   if (!fresh) return;
   const GCountedRef hold(fresh);
-  GPeripheralComposite::setState(fresh);
+  // setState only takes the state, on every stage: it answers 0.
+  (void)GPeripheralComposite::setState(fresh);
   for (RWsize i = 0; i < entries(); ++i) {
-    if (GPeripheral* child = childAt(i)) child->setState(fresh);
+    if (GPeripheral* child = childAt(i)) (void)child->setState(fresh);
   }
 }
 

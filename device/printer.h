@@ -107,7 +107,7 @@ class GJobPortCarrier {
 // no provider makes a port (nothing is owned then) or it does not open (the
 // stage keeps it until its next job, reset or end). The caller then has its
 // carrier hold the command.
-GStatus gOpenJobPort(GPeripheral& stage, GDocumentStart& start, GJobPortCarrier& carrier);
+[[nodiscard]] GStatus gOpenJobPort(GPeripheral& stage, GDocumentStart& start, GJobPortCarrier& carrier);
 
 class GPrinter : public GPeripheralComposite {
   G_PERSISTENT_CLASS(GPrinter)
@@ -156,30 +156,30 @@ class GPrinter : public GPeripheralComposite {
 
   // ---- own handlers ------------------------------------------------------------------
   // gOpenJobPort, then the document is entered (not on failure).
-  GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
   // An owned port is ended (endJob's answer) and deleted; the port is
   // forgotten and the document left.
-  GStatus onDocumentEnd(GDocumentEnd* command) override;
-  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf*) override { return 0; }
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd* command) override;
+  [[nodiscard]] GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf*) override { return 0; }
   // The port's isStopped: a job the spooler stopped turns the page end into
   // an error. 0 without a port.
-  GStatus onPageEnd(GPageEnd* command) override;
+  [[nodiscard]] GStatus onPageEnd(GPageEnd* command) override;
   // The document left; an owned port is aborted (abort's answer) and
   // deleted; the port is forgotten.
-  GStatus onJobAbort(GJobAbort* command) override;
+  [[nodiscard]] GStatus onJobAbort(GJobAbort* command) override;
   // A job-language object handed over as an attribute takes the place of
   // the job-language child.
-  GStatus onPJL(GPJL* jobLanguage) override;
+  [[nodiscard]] GStatus onPJL(GPJL* jobLanguage) override;
   // A PCL XL generator handed over as an attribute takes the place of the
   // generator child.
-  GStatus onCheetah(GCheetah* generator) override;
+  [[nodiscard]] GStatus onCheetah(GCheetah* generator) override;
 
   // ---- not virtual ---------------------------------------------------------------
   // Replaces the child with the id (the generator 101, the job language 106)
   // by a copy of the stage given: the member of the shared State with that
   // id and the child are removed and deleted, then the copy is inserted.
   // Answers 0. The generators' handlers come to it with 101.
-  GStatus replaceChildStage(uint32_t childId, const GPeripheral* given);
+  [[nodiscard]] GStatus replaceChildStage(uint32_t childId, const GPeripheral* given);
 
   int32_t printerWordIsOne() const { return printerWord_ == 1 ? 1 : 0; }
   int32_t printerWord() const { return printerWord_; }

@@ -28,7 +28,7 @@ class GSinkTarget {
   virtual int32_t attached(GForwardingSink* sink, uint32_t value) = 0;
   // 0 lets the device send its command; anything else is the status the
   // device answers instead.
-  virtual GStatus poll() = 0;
+  [[nodiscard]] virtual GStatus poll() = 0;
   virtual void receive(uintptr_t value) = 0;
   virtual void receiveFour(uintptr_t a, uintptr_t b, uintptr_t c, uintptr_t d) = 0;
   virtual bool accepts(uint32_t value) = 0;
@@ -48,16 +48,16 @@ class GForwardingSink {
   virtual int32_t attach(GSinkTarget* target, uint32_t value);
   // While a command is marked, 0 for every command; the mark is cleared
   // when the marked one passes. Without a mark, pollTarget.
-  virtual GStatus poll(const GCommand* command);
+  [[nodiscard]] virtual GStatus poll(const GCommand* command);
   // The target's poll, 0 without a target.
-  virtual GStatus pollTarget();
+  [[nodiscard]] virtual GStatus pollTarget();
   // Lets everything through until the command passes. The marker clears
   // the mark (unmark) when the command is not sent after all, so that the
   // mark never outlives it.
   virtual void mark(const GCommand* command) { mark_ = command; }
   // 2 without a target; 1 when the target accepts the value; otherwise the
   // target is polled one last time, deleted and detached, and 2.
-  virtual GStatus check(uint32_t value);
+  [[nodiscard]] virtual GStatus check(uint32_t value);
 
   void unmark() { mark_ = nullptr; }
   const GCommand* marked() const { return mark_; }
@@ -80,11 +80,11 @@ class GOutputSink {
     word_ = word;
     downstream_ = downstream;
   }
-  virtual GStatus flush() = 0;
-  virtual GStatus receive(uintptr_t value);
+  [[nodiscard]] virtual GStatus flush() = 0;
+  [[nodiscard]] virtual GStatus receive(uintptr_t value);
   // (data, length, tag, stream tag, and two words the downstream reads) →
   // status.
-  virtual GStatus write(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag,
+  [[nodiscard]] virtual GStatus write(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag,
                         int32_t first = 1, int32_t second = 0);
   virtual bool accepts(RWClassID classId) const = 0;
   virtual bool hasData() const = 0;
@@ -111,11 +111,11 @@ class GBufferedSink : public GOutputSink {
   // kDirectWrite bytes, flushing first when they do not fit; hands larger
   // ones down after a flush, in pieces of at most kLargestWrite bytes with
   // the same tags. Answers the first non-zero status.
-  GStatus write(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag, int32_t first = 1,
+  [[nodiscard]] GStatus write(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag, int32_t first = 1,
                 int32_t second = 0) override;
   // Hands the buffer down; the buffer is empty afterwards whatever the
   // downstream answered, so data it refused is not sent again.
-  GStatus flush() override;
+  [[nodiscard]] GStatus flush() override;
   // Only pass-through commands.
   bool accepts(RWClassID classId) const override;
   bool hasData() const override { return fill_ != 0; }
@@ -123,7 +123,7 @@ class GBufferedSink : public GOutputSink {
   int32_t fill() const { return fill_; }
 
  private:
-  GStatus down(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag);
+  [[nodiscard]] GStatus down(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag);
 
   unsigned char buffer_[kBufferSize];
   int32_t fill_;

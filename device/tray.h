@@ -76,7 +76,7 @@ class GTray : public GAttribute {
   // display strings, and no media on either side or matching media.
   RWBoolean matches(const MPersistentObject* other) const override;
   // The stage's tray handler.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   const RWCString& name() const { return fields_.name; }
   int16_t number() const { return fields_.number; }
@@ -132,7 +132,7 @@ class GBin : public GAttribute {
   // The same class and id, equal fields and matching display strings.
   RWBoolean matches(const MPersistentObject* other) const override;
   // No stage handles a bin: answers 1 and visits nothing.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   const RWCString& name() const { return fields_.name; }
   int16_t number() const { return fields_.number; }

@@ -64,7 +64,7 @@ std::string jobBytes;
 class MemoryPort : public GOutputPort {
  public:
   explicit MemoryPort(const RWWString& name) : GOutputPort(name) {}
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
     jobBytes.append(static_cast<const char*>(data), length);
     written = length;
     return 0;

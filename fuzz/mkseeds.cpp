@@ -319,7 +319,7 @@ MPersistentObject* graphics() {
 class NullPort : public GOutputPort {
  public:
   NullPort() : GOutputPort(RWWString("NUL:")) {}
-  uint16_t write(const void*, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void*, uint32_t length, uint32_t& written) override {
     written = length;
     return 0;
   }
@@ -340,7 +340,7 @@ MPersistentObject* printer() {
   printer->process(GCommandPtr(start));
   printer->process(GCommandPtr(new GDocumentEnd));
   GMedia letter("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 1, 600, 600);
-  language->onMedia(&letter);
+  (void)language->onMedia(&letter);  // only keeps a copy of the media: 0
   return printer;
 }
 

@@ -48,16 +48,16 @@ class FuzzFormGenerator : public GPDLGenerator {
   uint32_t processingFlags() override { return 0; }
 
   void removeFont(const RWCString&) override {}
-  GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setPenColorPaint(GColorPaint*) override { return 0; }
-  GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
-  GStatus onDocumentStart(GDocumentStart*) override { return 0; }
-  GStatus onPassThrough(GPassThroughCommand* command) override {
+  [[nodiscard]] GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setPenColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart*) override { return 0; }
+  [[nodiscard]] GStatus onPassThrough(GPassThroughCommand* command) override {
     texts.emplace_back(reinterpret_cast<const char*>(command->data()), command->length());
     return 0;
   }
-  GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return 0; }
+  [[nodiscard]] GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return 0; }
 
   std::vector<std::string> texts;
 };

@@ -43,7 +43,7 @@ class GBrush : public GGraphicAttribute {
   RWBoolean isKindOf(RWClassID id) const override;
   RWClassID kind() const override { return ClassId::GBrush; }
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   // Releases the paint held (deleting it when this was its last holder)
   // and takes a reference to the new one; the paint held, given again,
@@ -73,7 +73,7 @@ class GNoBrush : public GBrush {
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and key.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GNoBrush)

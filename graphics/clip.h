@@ -108,7 +108,7 @@ class GClipToPage : public GClipAttribute {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // The page has no bounds of its own here: 0.
   int32_t bounds(GRect& out) const override;
 };
@@ -135,7 +135,7 @@ class GClipToPath : public GClipAttribute {
   RWBoolean isKindOf(RWClassID id) const override;
   // The shared part, and paths that match or none in both.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // The path's bounding box; 0 without a path.
   int32_t bounds(GRect& out) const override;
 
@@ -166,7 +166,7 @@ class GClipToRectangle : public GClipAttribute {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // The union of the rectangles: the smallest left and top, the largest
   // right and bottom. An empty list is reported as an index error for its
   // element 0 and answers 0.
@@ -198,7 +198,7 @@ class GClipToSingleRectangle : public GClipAttribute {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // The rectangle.
   int32_t bounds(GRect& out) const override;
 

@@ -82,7 +82,7 @@ class GColorMap : public GColorRenderingAttribute {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWClassID kind() const override { return ClassId::GColorMap; }
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // Through the colour-map table (537).
   uint16_t deviceValue(const GCountedPtr& config) const override;
 };
@@ -104,7 +104,7 @@ class GHalftone : public GColorRenderingAttribute {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWClassID kind() const override { return ClassId::GHalftone; }
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
   // Through the halftone table (533).
   uint16_t deviceValue(const GCountedPtr& config) const override;
 };

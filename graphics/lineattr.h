@@ -48,7 +48,7 @@ class GCap : public GGraphicAttribute {
   RWClassID kind() const override { return ClassId::GCap; }
   // Same class, key and cap.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   virtual int32_t cap() const { return cap_; }
 
@@ -77,7 +77,7 @@ class GJoint : public GGraphicAttribute {
   RWClassID kind() const override { return kJointFamily; }
   // Same class, key and join.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   // Any value as it is, 0 included.
   virtual void setJoin(int32_t join) { join_ = join; }
@@ -107,7 +107,7 @@ class GMiterJoint : public GJoint {
   // The joint's rule and limits equal as reals (so a limit that is not a
   // number matches no other joint).
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   GReal miterLimit() const { return miterLimit_; }
 
@@ -134,7 +134,7 @@ class GFillMode : public GGraphicAttribute {
   RWClassID kind() const override { return ClassId::GFillMode; }
   // Same class and mode; the key is not compared.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   int32_t mode() const { return mode_; }
 

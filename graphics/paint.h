@@ -57,8 +57,8 @@ class GPaint : public MPersistentObject {
 
   // Call the generator's paint operation of this paint's class for a pen's
   // or a brush's use, passing the paint; answer what it answers.
-  virtual GStatus acceptAsPen(GPaintCallbacks& generator) = 0;
-  virtual GStatus acceptAsBrush(GPaintCallbacks& generator) = 0;
+  [[nodiscard]] virtual GStatus acceptAsPen(GPaintCallbacks& generator) = 0;
+  [[nodiscard]] virtual GStatus acceptAsBrush(GPaintCallbacks& generator) = 0;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GPaint)
@@ -82,8 +82,8 @@ class GColorPaint : public GPaint {
   // paint without a colour matches on class and id alone.
   RWBoolean matches(const MPersistentObject* other) const override;
 
-  GStatus acceptAsPen(GPaintCallbacks& generator) override;
-  GStatus acceptAsBrush(GPaintCallbacks& generator) override;
+  [[nodiscard]] GStatus acceptAsPen(GPaintCallbacks& generator) override;
+  [[nodiscard]] GStatus acceptAsBrush(GPaintCallbacks& generator) override;
   // Deletes the colour held and takes the new one over (null: none). The
   // colour already held, given again, stays.
   virtual void setColor(GColor* colour);
@@ -163,8 +163,8 @@ class GRasterPaint : public GPaint {
   // the flags are not compared.
   RWBoolean matches(const MPersistentObject* other) const override;
 
-  GStatus acceptAsPen(GPaintCallbacks& generator) override;
-  GStatus acceptAsBrush(GPaintCallbacks& generator) override;
+  [[nodiscard]] GStatus acceptAsPen(GPaintCallbacks& generator) override;
+  [[nodiscard]] GStatus acceptAsBrush(GPaintCallbacks& generator) override;
   // The body's pattern number; 0 without a body.
   virtual int16_t patternId() const;
   // The body's bitmap, first making a body with an empty bitmap when there

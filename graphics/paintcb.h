@@ -16,10 +16,10 @@ class GPaintCallbacks {
  public:
   virtual ~GPaintCallbacks() = default;
 
-  virtual GStatus setPenRasterPaint(GRasterPaint* paint) = 0;
-  virtual GStatus setPenColorPaint(GColorPaint* paint) = 0;
-  virtual GStatus setBrushRasterPaint(GRasterPaint* paint) = 0;
-  virtual GStatus setBrushColorPaint(GColorPaint* paint) = 0;
+  [[nodiscard]] virtual GStatus setPenRasterPaint(GRasterPaint* paint) = 0;
+  [[nodiscard]] virtual GStatus setPenColorPaint(GColorPaint* paint) = 0;
+  [[nodiscard]] virtual GStatus setBrushRasterPaint(GRasterPaint* paint) = 0;
+  [[nodiscard]] virtual GStatus setBrushColorPaint(GColorPaint* paint) = 0;
 };
 
 #endif

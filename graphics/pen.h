@@ -53,7 +53,7 @@ class GPen : public GGraphicAttribute {
   RWBoolean isKindOf(RWClassID id) const override;
   RWClassID kind() const override { return ClassId::GPen; }
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   virtual void setWidth(int32_t width) { width_ = width; }
   // Releases the paint held (deleting it when this was its last holder)
@@ -89,7 +89,7 @@ class GNoPen : public GPen {
   RWBoolean isKindOf(RWClassID id) const override;
   // The pen's rule, while this pen holds no paint.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GNoPen)
@@ -114,7 +114,7 @@ class GDashedPen : public GPen {
   RWBoolean isKindOf(RWClassID id) const override;
   // The pen's rule, the same offset and the same lengths in order.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   // The lengths, still the pen's (null when there are none).
   const int16_t* dashes() const { return dashes_.get(); }

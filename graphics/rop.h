@@ -40,7 +40,7 @@ class GRasterOperation : public GGraphicAttribute {
   RWClassID kind() const override { return ClassId::GRasterOperation; }
   // Same class, code and kind; the key is not compared.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   uint16_t code() const { return code_; }
   int32_t codeKind() const { return codeKind_; }

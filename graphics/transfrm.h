@@ -44,7 +44,7 @@ class GTransformAttribute : public GAttribute {
   // transform holding one matches only itself).
   RWBoolean matches(const MPersistentObject* other) const override;
   // The stage's transform handler.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   int16_t rotation() const { return rotation_; }
   GPoint offset() const { return offset_; }

@@ -93,10 +93,10 @@ class GChromafitFilter : public GPeripheral {
   [[nodiscard]] GStatus sendChangedAttributes(const uint32_t& id) override;
   uint32_t processingFlags() override { return 0; }
 
-  GStatus onDocumentStart(GDocumentStart* command) override;
-  GStatus onDocumentEnd(GDocumentEnd* command) override;
-  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
-  GStatus onJobAbort(GJobAbort* command) override;
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd* command) override;
+  [[nodiscard]] GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
+  [[nodiscard]] GStatus onJobAbort(GJobAbort* command) override;
 
   // Reads the choices of the state (a document state) when the filter has
   // a device and is not set up yet: active becomes 1 only when the

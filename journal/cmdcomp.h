@@ -193,7 +193,7 @@ class GCommandList : public Base, public GCommandChildren {
     }
   }
   // Calls nothing: a stage walks the children instead.
-  GStatus accept(GPeripheralHandlers&) override { return 0; }
+  [[nodiscard]] GStatus accept(GPeripheralHandlers&) override { return 0; }
 
  private:
   // Whether the object may go into the member list. Null, the composite

@@ -82,7 +82,7 @@ class GCommand : public MPersistentObject {
   // Calls the stage's one handler for this command's class with this
   // command and answers its status; composites and the two do-nothing
   // commands call none and answer 0.
-  virtual GStatus accept(GPeripheralHandlers& stage) = 0;
+  [[nodiscard]] virtual GStatus accept(GPeripheralHandlers& stage) = 0;
 
   // The attribute without adding a reference, or null.
   MPersistentObject* attributePointer() const { return attribute_.get(); }

@@ -116,7 +116,7 @@ class GDocumentStart : public GDocumentCommand {
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, the same device object, and the document-command test.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 
   // The job's device (not owned), or null.
   GDevice* device() const { return device_; }
@@ -144,7 +144,7 @@ class GDocumentEnd : public GDocumentCommand {
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class and the document-command test.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GDocumentEnd)
@@ -166,7 +166,7 @@ class GManualDuplexFirstHalf : public GDocumentCommand {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GManualDuplexFirstHalf)
@@ -210,7 +210,7 @@ class GPageStart : public GPageCommand {
   static RWClassID classIsA() { return ClassId::GPageStart; }
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GPageStart)
@@ -228,7 +228,7 @@ class GPageEnd : public GPageCommand {
   static RWClassID classIsA() { return ClassId::GPageEnd; }
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GPageEnd)
@@ -249,7 +249,7 @@ class GJobAbort : public GCommand {
   RWBoolean isKindOf(RWClassID id) const override;
   // The same object, or the same class and the command test.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GJobAbort)
@@ -270,7 +270,7 @@ class GNoCommand : public GCommand {
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
   // Calls nothing: 0.
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GNoCommand)
@@ -292,7 +292,7 @@ class GNullCommand : public GCommand {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   // Calls nothing: 0.
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GNullCommand)
@@ -316,12 +316,12 @@ class GErrorCommand : public GCommand {
   // The same object, or the same class, the command test, the same code
   // and the very same failed command.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 
-  GStatus errorCode() const { return errorCode_; }
+  [[nodiscard]] GStatus errorCode() const { return errorCode_; }
   void setErrorCode(GStatus code) { errorCode_ = code; }
   // Sets the code and answers the old one.
-  GStatus exchangeErrorCode(GStatus code);
+  [[nodiscard]] GStatus exchangeErrorCode(GStatus code);
   // The failed command without adding a reference, or null.
   GCommand* failedCommand() const;
   // Holds the command (counted) in place of the one held (released,

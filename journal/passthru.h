@@ -40,7 +40,7 @@ class GPassThroughCommand : public GCommand {
   // Copies borrowed bytes, so that a command kept beyond its producer's
   // call never reads a buffer that is gone.
   void takeOwnership() override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 
   const unsigned char* data() const { return data_.get(); }
   uint16_t length() const { return length_; }
@@ -74,7 +74,7 @@ class GDownloadHeaderCommand : public GCommand {
   RWBoolean isKindOf(RWClassID id) const override;
   // Same class, same kind and the command test.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 
   // kind() is the persistent protocol's matching family, so the header kind
   // has a name of its own.

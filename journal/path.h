@@ -50,7 +50,7 @@ class GPathGraphic : public GGraphicComposite {
   // An empty iterator (owned by the caller).
   GChildIterator* createIterator() override;
   // Calls the stage's path handler.
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 
   // Marks the path a closed figure; nothing opens it again.
   void setClosed() { closed_ = 1; }

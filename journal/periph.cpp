@@ -132,7 +132,7 @@ GPeripheral::GPeripheral(const RWCString& name, GState* defaults, GConfiguration
   // The stage's own versions: a derived class is not made yet.
   GPeripheral::setConfig(config ? config : new GConfiguration(AttrId::StageConfig));
   GPeripheral::setDefaults(defaults ? defaults : new GState);
-  GPeripheral::setState(new GState);
+  (void)GPeripheral::setState(new GState);  // only takes the state: 0
   GPeripheral::reset();
 }
 

@@ -104,7 +104,7 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   MPersistentObject* deepCopy() const override;
   // Sends every member of State to the visitor; the last non-zero status
   // is answered, and State's own changed flag cleared.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   // ---- processing ----------------------------------------------------------------
   // The command, or what took its place. A null command, and every command
@@ -117,7 +117,7 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   // when it is the one held. setState forgets the group caches and
   // answers 0; setConfig then calls changed.
   virtual void setDefaults(GState* defaults);
-  virtual GStatus setState(GState* state);
+  [[nodiscard]] virtual GStatus setState(GState* state);
   virtual void setConfig(GConfiguration* config);
   // Each hands the composite to the caller (the object itself when only
   // the stage held it, else a copy) and keeps a new empty one (id 0) in its
@@ -189,13 +189,13 @@ class GPeripheral : public GAttribute, public GPeripheralHandlers {
   // ---- default handlers --------------------------------------------------------------
   // Job state: a document start enters the document, a page start the
   // page, a page end goes back to the document, a document end leaves it.
-  GStatus onDocumentStart(GDocumentStart* command) override;
-  GStatus onDocumentEnd(GDocumentEnd* command) override;
-  GStatus onPageStart(GPageStart* command) override;
-  GStatus onPageEnd(GPageEnd* command) override;
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd* command) override;
+  [[nodiscard]] GStatus onPageStart(GPageStart* command) override;
+  [[nodiscard]] GStatus onPageEnd(GPageEnd* command) override;
   // Leaves the document; answers the status of the port's abort when the
   // stage owns its port, else 0.
-  GStatus onJobAbort(GJobAbort* command) override;
+  [[nodiscard]] GStatus onJobAbort(GJobAbort* command) override;
 
   // ---- not virtual ---------------------------------------------------------------
   int32_t isEnabled() const { return enabled_; }

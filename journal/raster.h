@@ -58,7 +58,7 @@ class GRasterGraphic : public GGraphic {
   // The same object; or the same class, the graphic test, matching bitmaps,
   // equal rectangles and matching second bitmaps.
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
   // Both bitmaps' bodies own their pixels from here on.
   void takeOwnership() override;
 

@@ -38,7 +38,7 @@ class GScanLineGraphic : public GPointListGraphic {
   static RWClassID classIsA() { return ClassId::GScanLineGraphic; }
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
   // See the top of the file.
   GRect boundingBox() override;
 };
@@ -60,7 +60,7 @@ class GStartScanLine : public GGraphic {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GStartScanLine)
@@ -78,7 +78,7 @@ class GEndScanLine : public GGraphic {
   static uint32_t version() { return 1; }
   RWBoolean isKindOf(RWClassID id) const override;
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(GEndScanLine)

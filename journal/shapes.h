@@ -185,7 +185,7 @@ RW_DECLARE_RESTORE_OPERATORS(GPointListGraphic)
   static RWClassID classIsA() { return ClassId::Class; } \
   static uint32_t version() { return 1; }                \
   RWBoolean isKindOf(RWClassID id) const override;       \
-  GStatus accept(GPeripheralHandlers& stage) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& stage) override;
 
 class GArcGraphic : public GPointListGraphic {
   G_POINT_LIST_SHAPE(GArcGraphic)

@@ -76,6 +76,27 @@ Answer onDeviceOf(SURFOBJ* surface, Answer failure, Call call) {
   }
 }
 
+// The frame of a PDEV entry: the failure value without the PDEV's device,
+// and after an exception.
+template <typename Answer, typename Call>
+Answer onPdev(DHPDEV pdev, Answer failure, Call call) {
+  try {
+    GDeviceNT* device = gDeviceOfPdev(pdev);
+    return device ? call(*device) : failure;
+  } catch (...) {
+    return failure;
+  }
+}
+
+// The same for an entry that answers nothing.
+template <typename Call>
+void onPdev(DHPDEV pdev, Call call) {
+  try {
+    if (GDeviceNT* device = gDeviceOfPdev(pdev)) call(*device);
+  } catch (...) {
+  }
+}
+
 // The frame of a drawing entry: FALSE without a device, TRUE once it is
 // found, then the answer of the device's handler (route 0) or of the draw
 // onto the band surface (route 2), whichever the call takes. An exception
@@ -184,21 +205,14 @@ DHPDEV DrvEnablePDEV(BYTE* pdm, LPWSTR pwszLogAddress, ULONG cPat, HSURF* phsurf
 }
 
 BOOL DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
-  try {
-    GDeviceNT* oldDevice = gDeviceOfPdev(dhpdevOld);
+  return onPdev(dhpdevOld, BOOL{FALSE}, [&](GDeviceNT& oldDevice) -> BOOL {
     GDeviceNT* newDevice = gDeviceOfPdev(dhpdevNew);
-    if (!oldDevice || !newDevice) return FALSE;
-    return oldDevice->resetPDEV(*newDevice) ? TRUE : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+    return newDevice && oldDevice.resetPDEV(*newDevice) ? TRUE : FALSE;
+  });
 }
 
 void DrvCompletePDEV(DHPDEV dhpdev, HDEV hdev) {
-  try {
-    if (GDeviceNT* device = gDeviceOfPdev(dhpdev)) device->completePDEV(hdev);
-  } catch (...) {
-  }
+  onPdev(dhpdev, [&](GDeviceNT& device) { device.completePDEV(hdev); });
 }
 
 void DrvDisablePDEV(DHPDEV dhpdev) {
@@ -215,19 +229,11 @@ void DrvDisablePDEV(DHPDEV dhpdev) {
 }
 
 HSURF DrvEnableSurface(DHPDEV dhpdev) {
-  try {
-    GDeviceNT* device = gDeviceOfPdev(dhpdev);
-    return device ? device->enableSurface() : nullptr;
-  } catch (...) {
-    return nullptr;
-  }
+  return onPdev(dhpdev, HSURF{nullptr}, [](GDeviceNT& device) { return device.enableSurface(); });
 }
 
 void DrvDisableSurface(DHPDEV dhpdev) {
-  try {
-    if (GDeviceNT* device = gDeviceOfPdev(dhpdev)) device->disableSurface();
-  } catch (...) {
-  }
+  onPdev(dhpdev, [](GDeviceNT& device) { device.disableSurface(); });
 }
 
 // ---- documents, pages and bands --------------------------------------------------

@@ -80,7 +80,7 @@ constexpr uint16_t kDdiInErrorState = 403;
 // kDdiInErrorState for anything but disablePDEV, disableSurface, endDoc and
 // sendPage once the device has failed. A request type outside 1..19 is
 // refused like any call out of order.
-uint16_t ddiCallCheck(const GDdiState& state, int32_t type);
+[[nodiscard]] uint16_t ddiCallCheck(const GDdiState& state, int32_t type);
 
 // The engine's last error for a framework result, which is taken as its
 // low 16 bits (a status is 16 bits wide); 0 for result 0, which is no

@@ -130,7 +130,7 @@ int32_t GDeviceNT::enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPW
   beginJob();
   gDdiPostScriptFlag = isPostScript();
   forms_.reset();
-  mergeSettings(nullptr);
+  (void)mergeSettings(nullptr);  // 0 only when there are no printer options to merge
   // The device base keeps no single-band settings entry of its own here.
   singleBand_ = (flags() & kFlagSingleBand) != 0 || renderingMode() == 2;
 
@@ -341,27 +341,28 @@ BOOL GDeviceNT::sendPage() {
 
 // ---- drawing -----------------------------------------------------------------------------
 // Nothing is drawn yet. A call out of turn is refused without a word to the
-// engine, and the engine is not told of a failure either way: TRUE.
+// engine, and the engine is not told of a failure either way: TRUE. The
+// check's answer is dropped on purpose: there is nothing to skip.
 
 BOOL GDeviceNT::textOut(STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*, ULONG) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::strokePath(PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, ULONG) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::fillPath(PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG, FLONG) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::strokeAndFillPath(PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*, POINTL*, ULONG,
                                   FLONG) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::paint(CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::bitBltOnSurface(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, LONG, LONG,
@@ -370,7 +371,7 @@ BOOL GDeviceNT::bitBltOnSurface(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ
 }
 BOOL GDeviceNT::bitBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*, BRUSHOBJ*, POINTL*,
                        ULONG) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::stretchBltOnSurface(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, PVOID, POINTL*, RECTL*,
@@ -379,38 +380,39 @@ BOOL GDeviceNT::stretchBltOnSurface(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLAT
 }
 BOOL GDeviceNT::stretchBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, PVOID, POINTL*, RECTL*, RECTL*, POINTL*,
                            ULONG) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::copyBitsOnSurface(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, LONG, LONG) {
   return FALSE;
 }
 BOOL GDeviceNT::copyBits(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
-  callCheck(kDdiDrawing);
+  (void)callCheck(kDdiDrawing);
   return TRUE;
 }
 BOOL GDeviceNT::realizeBrushOnSurface(SURFOBJ*, BRUSHOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG) { return TRUE; }
 BOOL GDeviceNT::realizeBrush(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG) {
-  callCheck(kDdiRealizeBrush);
+  (void)callCheck(kDdiRealizeBrush);
   return FALSE;
 }
 
 // ---- escapes and font management -----------------------------------------------------------
-// None is supported yet: 0, admitted or not.
+// None is supported yet: 0, admitted or not (the check's answer is dropped
+// on purpose).
 
 ULONG GDeviceNT::escapeOnSurface(SURFOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) { return 0; }
 ULONG GDeviceNT::escape(ULONG, ULONG, PVOID, ULONG, PVOID) {
-  callCheck(kDdiEscape);
+  (void)callCheck(kDdiEscape);
   return 0;
 }
 ULONG GDeviceNT::drawEscapeOnSurface(SURFOBJ*, ULONG, CLIPOBJ*, RECTL*, ULONG, PVOID) { return 0; }
 ULONG GDeviceNT::drawEscape(ULONG, CLIPOBJ*, RECTL*, ULONG, PVOID) {
-  callCheck(kDdiEscape);
+  (void)callCheck(kDdiEscape);
   return 0;
 }
 ULONG GDeviceNT::fontManagementOnSurface(SURFOBJ*, FONTOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) { return 0; }
 ULONG GDeviceNT::fontManagement(FONTOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) {
-  callCheck(kDdiEscape);
+  (void)callCheck(kDdiEscape);
   return 0;
 }
 

@@ -61,7 +61,7 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   // Binds the device to the engine's PDEV: takes the DEVMODE, assembles
   // the job's settings, reads them, and fills the two capability records.
   // 1, or 0 when the call is out of turn or a record cannot be filled.
-  virtual int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress,
+  [[nodiscard]] virtual int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress,
                              ULONG patternCount, HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo,
                              ULONG devInfoSize, DEVINFO* devInfo, HDEV engineDevice, LPWSTR deviceName,
                              HANDLE driver);
@@ -70,51 +70,51 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   // engine's new PDEV leads to this device; each PDEV's default palette
   // goes with its record. 1, or 0 with both devices as they were, also
   // when a DEVMODE object cannot be bound to its new owner.
-  virtual int32_t resetPDEV(GDeviceNT& newDevice);
+  [[nodiscard]] virtual int32_t resetPDEV(GDeviceNT& newDevice);
   virtual void completePDEV(HDEV engineDevice);
   virtual void disablePDEV();
   // The device surface of the page's extent, or null.
   virtual HSURF enableSurface();
   virtual void disableSurface();
-  virtual BOOL startDocOnSurface(SURFOBJ* surface, LPWSTR documentName, DWORD jobId);
-  virtual BOOL startDoc(LPWSTR documentName, DWORD jobId);
-  virtual BOOL endDocOnSurface(SURFOBJ* surface, FLONG flags);
-  virtual BOOL endDoc(FLONG flags);
-  virtual BOOL startPageOnSurface(SURFOBJ* surface);
-  virtual BOOL startPage(SURFOBJ* surface);
-  virtual BOOL sendPageOnSurface(SURFOBJ* surface);
-  virtual BOOL sendPage();
+  [[nodiscard]] virtual BOOL startDocOnSurface(SURFOBJ* surface, LPWSTR documentName, DWORD jobId);
+  [[nodiscard]] virtual BOOL startDoc(LPWSTR documentName, DWORD jobId);
+  [[nodiscard]] virtual BOOL endDocOnSurface(SURFOBJ* surface, FLONG flags);
+  [[nodiscard]] virtual BOOL endDoc(FLONG flags);
+  [[nodiscard]] virtual BOOL startPageOnSurface(SURFOBJ* surface);
+  [[nodiscard]] virtual BOOL startPage(SURFOBJ* surface);
+  [[nodiscard]] virtual BOOL sendPageOnSurface(SURFOBJ* surface);
+  [[nodiscard]] virtual BOOL sendPage();
   // Drawing. Admitted by the call check (a page is open) or not, nothing is
   // drawn yet and the answer is TRUE.
-  virtual BOOL textOut(STROBJ* string, FONTOBJ* font, CLIPOBJ* clip, RECTL* extra, RECTL* opaque,
+  [[nodiscard]] virtual BOOL textOut(STROBJ* string, FONTOBJ* font, CLIPOBJ* clip, RECTL* extra, RECTL* opaque,
                        BRUSHOBJ* foreground, BRUSHOBJ* opaqueBrush, POINTL* origin, ULONG mix);
-  virtual BOOL strokePath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* brush, POINTL* origin,
+  [[nodiscard]] virtual BOOL strokePath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* brush, POINTL* origin,
                           LINEATTRS* line, ULONG mix);
-  virtual BOOL fillPath(PATHOBJ* path, CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix, FLONG options);
-  virtual BOOL strokeAndFillPath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* stroke,
+  [[nodiscard]] virtual BOOL fillPath(PATHOBJ* path, CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix, FLONG options);
+  [[nodiscard]] virtual BOOL strokeAndFillPath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* stroke,
                                  LINEATTRS* line, BRUSHOBJ* fill, POINTL* origin, ULONG mix, FLONG options);
-  virtual BOOL paint(CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix);
+  [[nodiscard]] virtual BOOL paint(CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix);
   // The on-surface variants draw onto the band surface; the unscaled
   // target's width and height come after the source point.
-  virtual BOOL bitBltOnSurface(SURFOBJ* band, SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
+  [[nodiscard]] virtual BOOL bitBltOnSurface(SURFOBJ* band, SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
                                RECTL* target, POINTL* sourcePoint, LONG width, LONG height, POINTL* maskPoint,
                                BRUSHOBJ* brush, POINTL* origin, ULONG rop);
-  virtual BOOL bitBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target,
+  [[nodiscard]] virtual BOOL bitBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target,
                       POINTL* sourcePoint, POINTL* maskPoint, BRUSHOBJ* brush, POINTL* origin, ULONG rop);
-  virtual BOOL stretchBltOnSurface(SURFOBJ* band, SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
+  [[nodiscard]] virtual BOOL stretchBltOnSurface(SURFOBJ* band, SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
                                    PVOID adjustment, POINTL* halftoneOrigin, RECTL* target,
                                    RECTL* sourceRect, POINTL* maskPoint, ULONG mode);
-  virtual BOOL stretchBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
+  [[nodiscard]] virtual BOOL stretchBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
                           PVOID adjustment, POINTL* halftoneOrigin, RECTL* target, RECTL* sourceRect,
                           POINTL* maskPoint, ULONG mode);
-  virtual BOOL copyBitsOnSurface(SURFOBJ* band, SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target,
+  [[nodiscard]] virtual BOOL copyBitsOnSurface(SURFOBJ* band, SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target,
                                  POINTL* sourcePoint, LONG width, LONG height);
-  virtual BOOL copyBits(SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target, POINTL* sourcePoint);
+  [[nodiscard]] virtual BOOL copyBits(SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target, POINTL* sourcePoint);
   // Realising onto the band surface realises nothing: TRUE.
-  virtual BOOL realizeBrushOnSurface(SURFOBJ* band, BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask,
+  [[nodiscard]] virtual BOOL realizeBrushOnSurface(SURFOBJ* band, BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask,
                                      XLATEOBJ* xlate, ULONG hatch);
   // FALSE: the engine realises no brush of ours yet.
-  virtual BOOL realizeBrush(BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask, XLATEOBJ* xlate, ULONG hatch);
+  [[nodiscard]] virtual BOOL realizeBrush(BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask, XLATEOBJ* xlate, ULONG hatch);
   virtual ULONG escapeOnSurface(SURFOBJ* surface, ULONG escape, ULONG inSize, PVOID in, ULONG outSize,
                                 PVOID out);
   virtual ULONG escape(ULONG escape, ULONG inSize, PVOID in, ULONG outSize, PVOID out);
@@ -124,20 +124,20 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   virtual ULONG fontManagementOnSurface(SURFOBJ* surface, FONTOBJ* font, ULONG mode, ULONG inSize, PVOID in,
                                         ULONG outSize, PVOID out);
   virtual ULONG fontManagement(FONTOBJ* font, ULONG mode, ULONG inSize, PVOID in, ULONG outSize, PVOID out);
-  virtual BOOL startBandingOnSurface(SURFOBJ* surface, POINTL* origin);
-  virtual BOOL startBanding(POINTL* origin);
-  virtual BOOL nextBandOnSurface(SURFOBJ* surface, POINTL* origin);
+  [[nodiscard]] virtual BOOL startBandingOnSurface(SURFOBJ* surface, POINTL* origin);
+  [[nodiscard]] virtual BOOL startBanding(POINTL* origin);
+  [[nodiscard]] virtual BOOL nextBandOnSurface(SURFOBJ* surface, POINTL* origin);
   // At the last band the page is sent, and its answer is the answer.
-  virtual BOOL nextBand(POINTL* origin);
+  [[nodiscard]] virtual BOOL nextBand(POINTL* origin);
   // The device keeps no fonts made from engine fonts yet: nothing to forget.
   virtual void forgetFont(FONTOBJ* font, uint32_t offset);
   // printerDataFileName (the owner interface's) comes here; the printer
   // device answers it.
   // The variable-data form operations, handed to the form table.
-  virtual uint16_t beginForm(const uint8_t* record, size_t size);
-  virtual uint16_t endForm(const uint8_t* input, size_t inputSize, uint8_t* output, size_t outputSize);
-  virtual uint16_t executeForm(const uint8_t* record, size_t size);
-  virtual uint16_t deleteForm(const uint8_t* record, size_t size);
+  [[nodiscard]] virtual uint16_t beginForm(const uint8_t* record, size_t size);
+  [[nodiscard]] virtual uint16_t endForm(const uint8_t* input, size_t inputSize, uint8_t* output, size_t outputSize);
+  [[nodiscard]] virtual uint16_t executeForm(const uint8_t* record, size_t size);
+  [[nodiscard]] virtual uint16_t deleteForm(const uint8_t* record, size_t size);
   virtual uint16_t formCapabilities(uint8_t* output, size_t outputSize);
   virtual uint16_t formsAvailable();
   virtual uint16_t checkFormName(uint8_t* name, size_t size);
@@ -153,7 +153,7 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   // Null when a setting is missing or there is no such media.
   GMedia* mediaForId(int16_t mediaId) override;
   GMedia* mediaForIdAt(int16_t mediaId, int16_t xResolution, int16_t yResolution, int32_t orientation) override;
-  GStatus checkDrawing(GCommand*) override { return 0; }
+  [[nodiscard]] GStatus checkDrawing(GCommand*) override { return 0; }
   int32_t devicePlatformHook() override { return 0; }
   void finishPath(int32_t) override {}
   int32_t closesNestedPath(int32_t) override { return 1; }
@@ -209,13 +209,13 @@ class GDeviceNT : public GDevice, public GDeviceSettingsNT {
   // The call check on this device's words. The device base's error state
   // (a send that failed anywhere) and its document-start pending flag are
   // the ones the check reads.
-  uint16_t callCheck(int32_t type);
+  [[nodiscard]] uint16_t callCheck(int32_t type);
   // The DDI state, kept in the device base's word too.
   void setDdiState(int32_t state);
   void setDocumentStartPending(bool pending);
   // Sends a new command (null: out of memory), freeing it when the output
   // gate refuses it.
-  GStatus sendNew(GCommand* command);
+  [[nodiscard]] GStatus sendNew(GCommand* command);
   bool inRasterMode() const { return renderingMode() == 2 || renderingMode() == 3; }
   void deletePalette();
   void deleteSurface();

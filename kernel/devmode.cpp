@@ -549,7 +549,8 @@ uint16_t GPrinterDevModeNT::specVersion() { return kSpecVersionValue; }
 int32_t GPrinterDevModeNT::takePrinterDefault(HANDLE printer) {
   if (!printer || !buffer_) return 0;
   DWORD needed = 0;
-  EngGetPrinter(printer, 2, nullptr, 0, &needed);
+  // The sizing call fails by design; only the size it answers is used.
+  (void)EngGetPrinter(printer, 2, nullptr, 0, &needed);
   if (needed < sizeof(PRINTER_INFO_2)) return 0;
   HeapBlock record(needed);
   if (!record.data()) return 0;

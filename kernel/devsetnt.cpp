@@ -212,7 +212,7 @@ int32_t GDeviceSettingsNT::createDevMode(const uint8_t* devmode) {
 
   if (devMode_->takenFromPrinter()) {
     if (GAttributeComposite* options = loadStoredPart(AttrId::PrinterOptions)) {
-      mergeSettings(options);
+      (void)mergeSettings(options);  // 0 only when there is no options group
       delete options;
     }
     // The printer options may have changed whether collation is there.
@@ -236,7 +236,7 @@ int32_t GDeviceSettingsNT::createDevMode(const uint8_t* devmode) {
 int32_t GDeviceSettingsNT::applySettings(GAttributeComposite* settings, int32_t) {
   if (!settings) return 0;
   if (auto* sizes = as<GAttributeComposite>(lookUp(settings, AttrId::CustomSizes))) sizes->clear();
-  mergeSettings(settings);
+  (void)mergeSettings(settings);  // 0 only when there is no options group
 
   // The stored parts live in the printer's named values and the scratch
   // group only in the user interface: none of them goes into the DEVMODE.
@@ -304,7 +304,8 @@ GAttributeComposite* GDeviceSettingsNT::defaultSettings() {
   if (GOSFactory* factory = GOSFactory::instance()) {
     RWWString base;
     factory->getString(base, this, RWWString(kBaseName), RWWString(kNoQuickSet));
-    if (!(base == RWWString(kNoQuickSet))) applyNamedSettings(base, settings);
+    // A name no entry has leaves the settings as they are: no failure.
+    if (!(base == RWWString(kNoQuickSet))) (void)applyNamedSettings(base, settings);
   }
   formsToCustomSizes(settings);
   return settings;
@@ -312,7 +313,7 @@ GAttributeComposite* GDeviceSettingsNT::defaultSettings() {
 
 GAttributeComposite* GDeviceSettingsNT::assembleSettings() {
   if (GAttributeComposite* options = loadStoredPart(AttrId::PrinterOptions)) {
-    mergeSettings(options);
+    (void)mergeSettings(options);  // 0 only when there is no options group
     delete options;
   }
   GAttributeComposite* settings = devMode_ ? devMode_->restoreSettings() : nullptr;
@@ -581,7 +582,8 @@ GMedia* GDeviceSettingsNT::mediaForFormIndex(int32_t formIndex, int16_t xResolut
 
   MatchingMedia match{form, nullptr};
   int32_t count = 0;
-  selectMedia(matchForm, &match, angle, xResolution, yResolution, 0, 0, count);
+  // The answer is match.found: the walk's own status says no more.
+  (void)selectMedia(matchForm, &match, angle, xResolution, yResolution, 0, 0, count);
   if (match.found) return new (std::nothrow) GMedia(*match.found);
 
   // No media of the printer's is this form: one made for it, as a custom

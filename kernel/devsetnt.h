@@ -88,12 +88,12 @@ class GDeviceSettingsNT : public virtual GDriverInstance, public GPrinterOwnerNT
   int32_t isServedPrinter() override;
   // The code-mapping questions go through the forms: a form's 1-based
   // index and its media id (mediaIdForFormIndex, formIndexForMediaId).
-  int32_t secondCodeFor(uint16_t formIndex, int16_t& mediaId) override;
-  int32_t firstCodeFor(int16_t mediaId, uint16_t& formIndex) override;
+  [[nodiscard]] int32_t secondCodeFor(uint16_t formIndex, int16_t& mediaId) override;
+  [[nodiscard]] int32_t firstCodeFor(int16_t mediaId, uint16_t& formIndex) override;
   // Custom sizes come from the forms list: nothing is added here (0).
-  int32_t addCustomMediaSize(GCustomMediaSize* size, GAttributeComposite* composite) override;
-  int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings) override;
-  int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
+  [[nodiscard]] int32_t addCustomMediaSize(GCustomMediaSize* size, GAttributeComposite* composite) override;
+  [[nodiscard]] int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings) override;
+  [[nodiscard]] int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
                                  GAttributeComposite* settings) override;
   int32_t checkMediaId(GAttributeComposite* settings, int16_t mediaId, int16_t orientation, int16_t xResolution,
                        int16_t yResolution) override;

@@ -45,7 +45,7 @@ extern NtdllEntryTable ntdllEntryTable;
 // Loads ntdll.dll through the engine and finds every entry; when one is
 // missing the image is unloaded and the table left empty. Answers whether
 // the table is loaded. Start-up runs it; its exit routine is the unload.
-bool kmLoadNativeTable();
+[[nodiscard]] bool kmLoadNativeTable();
 void kmUnloadNativeTable();
 bool kmNativeTableLoaded();
 
@@ -74,26 +74,26 @@ enum : int32_t { KM_S_IWRITE = 0x80 };
 
 // Each answers a handle, or 0 when the file cannot be opened. The 8-bit
 // forms take names in the ANSI code page. KMOpenW shares with everyone.
-HANDLE KMOpenW(const WCHAR* name, int32_t flags, int32_t permission);
-HANDLE KMSOpenW(const WCHAR* name, int32_t flags, int32_t share, int32_t permission);
-HANDLE KMOpen(const char* name, int32_t flags, int32_t permission);
-HANDLE KMSOpen(const char* name, int32_t flags, int32_t share, int32_t permission);
+[[nodiscard]] HANDLE KMOpenW(const WCHAR* name, int32_t flags, int32_t permission);
+[[nodiscard]] HANDLE KMSOpenW(const WCHAR* name, int32_t flags, int32_t share, int32_t permission);
+[[nodiscard]] HANDLE KMOpen(const char* name, int32_t flags, int32_t permission);
+[[nodiscard]] HANDLE KMSOpen(const char* name, int32_t flags, int32_t share, int32_t permission);
 // 0, or -1.
-int32_t KMClose(HANDLE file);
+[[nodiscard]] int32_t KMClose(HANDLE file);
 // The byte count moved (0 at the end of the file), or -1.
-int32_t KMRead(HANDLE file, void* buffer, uint32_t count);
-int32_t KMWrite(HANDLE file, const void* buffer, uint32_t count);
+[[nodiscard]] int32_t KMRead(HANDLE file, void* buffer, uint32_t count);
+[[nodiscard]] int32_t KMWrite(HANDLE file, const void* buffer, uint32_t count);
 // Origin 0 from the start, 1 from the current position, 2 from the end.
 // Answers the new position, or -1 (a failure, another origin, a target
 // that is negative or beyond 31 bits; the position is then unchanged).
-int32_t KMLseek(HANDLE file, int32_t offset, int32_t origin);
+[[nodiscard]] int32_t KMLseek(HANDLE file, int32_t offset, int32_t origin);
 // The end of the file and the current position; -1 when the query fails or
 // the value does not fit in 31 bits.
-int32_t KMFileLength(HANDLE file);
-int32_t KMTell(HANDLE file);
+[[nodiscard]] int32_t KMFileLength(HANDLE file);
+[[nodiscard]] int32_t KMTell(HANDLE file);
 // Deletes the file: 0, or -1. KMFileDelete, the 8-bit form, is declared
 // with the stream layer in rw/kmsys.h.
-int32_t KMFileDeleteW(const WCHAR* name);
+[[nodiscard]] int32_t KMFileDeleteW(const WCHAR* name);
 
 // A framework path as the engine and the calls above take a name: its own
 // NUL-terminated characters. Null for a path that is empty or holds a NUL,
@@ -120,15 +120,15 @@ class KMMappedFile {
   static void destroy(KMMappedFile* file);
 
   // Opens the file with C runtime flags; answers whether it is open.
-  bool open(const WCHAR* name, int32_t flags, int32_t permission);
+  [[nodiscard]] bool open(const WCHAR* name, int32_t flags, int32_t permission);
   // Gives the file its logical length and frees the mapping: 0, or -1 when
   // the file could not be given its length.
-  int32_t close();
+  [[nodiscard]] int32_t close();
   // The byte count read or written, or -1 for a write that failed.
-  int32_t read(void* buffer, uint32_t count);
-  int32_t write(const void* buffer, uint32_t count);
+  [[nodiscard]] int32_t read(void* buffer, uint32_t count);
+  [[nodiscard]] int32_t write(const void* buffer, uint32_t count);
   // 0, or -1.
-  int32_t seek(int64_t offset, int32_t origin);
+  [[nodiscard]] int32_t seek(int64_t offset, int32_t origin);
   int64_t length();
   int64_t position();
   bool hasView();

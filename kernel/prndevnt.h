@@ -53,45 +53,45 @@ class GErrorDeviceNT : public GPrinterDeviceNT {
 
   // ---- the device base ---------------------------------------------------------------
   int32_t beginJob() override { return 0; }
-  GStatus checkDrawing(GCommand*) override { return 3; }
+  [[nodiscard]] GStatus checkDrawing(GCommand*) override { return 3; }
   uint32_t handle() override;
 
   // ---- DDI operations ----------------------------------------------------------------
-  int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress, ULONG patternCount,
+  [[nodiscard]] int32_t enablePDEV(GPdevRecordNT* record, const uint8_t* devmode, LPWSTR logicalAddress, ULONG patternCount,
                      HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo, ULONG devInfoSize, DEVINFO* devInfo,
                      HDEV engineDevice, LPWSTR deviceName, HANDLE driver) override;
-  int32_t resetPDEV(GDeviceNT& newDevice) override;
+  [[nodiscard]] int32_t resetPDEV(GDeviceNT& newDevice) override;
   void completePDEV(HDEV engineDevice) override;
   void disablePDEV() override;
   HSURF enableSurface() override;
   void disableSurface() override;
-  BOOL startDocOnSurface(SURFOBJ* surface, LPWSTR documentName, DWORD jobId) override;
-  BOOL startDoc(LPWSTR documentName, DWORD jobId) override;
-  BOOL endDocOnSurface(SURFOBJ* surface, FLONG flags) override;
-  BOOL endDoc(FLONG flags) override;
-  BOOL startPage(SURFOBJ* surface) override;
-  BOOL sendPageOnSurface(SURFOBJ* surface) override;
-  BOOL sendPage() override;
-  BOOL textOut(STROBJ* string, FONTOBJ* font, CLIPOBJ* clip, RECTL* extra, RECTL* opaque, BRUSHOBJ* foreground,
+  [[nodiscard]] BOOL startDocOnSurface(SURFOBJ* surface, LPWSTR documentName, DWORD jobId) override;
+  [[nodiscard]] BOOL startDoc(LPWSTR documentName, DWORD jobId) override;
+  [[nodiscard]] BOOL endDocOnSurface(SURFOBJ* surface, FLONG flags) override;
+  [[nodiscard]] BOOL endDoc(FLONG flags) override;
+  [[nodiscard]] BOOL startPage(SURFOBJ* surface) override;
+  [[nodiscard]] BOOL sendPageOnSurface(SURFOBJ* surface) override;
+  [[nodiscard]] BOOL sendPage() override;
+  [[nodiscard]] BOOL textOut(STROBJ* string, FONTOBJ* font, CLIPOBJ* clip, RECTL* extra, RECTL* opaque, BRUSHOBJ* foreground,
                BRUSHOBJ* opaqueBrush, POINTL* origin, ULONG mix) override;
-  BOOL strokePath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* brush, POINTL* origin,
+  [[nodiscard]] BOOL strokePath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* brush, POINTL* origin,
                   LINEATTRS* line, ULONG mix) override;
-  BOOL fillPath(PATHOBJ* path, CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix, FLONG options) override;
-  BOOL strokeAndFillPath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* stroke, LINEATTRS* line,
+  [[nodiscard]] BOOL fillPath(PATHOBJ* path, CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix, FLONG options) override;
+  [[nodiscard]] BOOL strokeAndFillPath(PATHOBJ* path, CLIPOBJ* clip, XFORMOBJ* transform, BRUSHOBJ* stroke, LINEATTRS* line,
                          BRUSHOBJ* fill, POINTL* origin, ULONG mix, FLONG options) override;
-  BOOL paint(CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix) override;
-  BOOL bitBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target, POINTL* sourcePoint,
+  [[nodiscard]] BOOL paint(CLIPOBJ* clip, BRUSHOBJ* brush, POINTL* origin, ULONG mix) override;
+  [[nodiscard]] BOOL bitBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target, POINTL* sourcePoint,
               POINTL* maskPoint, BRUSHOBJ* brush, POINTL* origin, ULONG rop) override;
-  BOOL stretchBltOnSurface(SURFOBJ* band, SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
+  [[nodiscard]] BOOL stretchBltOnSurface(SURFOBJ* band, SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate,
                            PVOID adjustment, POINTL* halftoneOrigin, RECTL* target, RECTL* sourceRect,
                            POINTL* maskPoint, ULONG mode) override;
-  BOOL stretchBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate, PVOID adjustment,
+  [[nodiscard]] BOOL stretchBlt(SURFOBJ* source, SURFOBJ* mask, CLIPOBJ* clip, XLATEOBJ* xlate, PVOID adjustment,
                   POINTL* halftoneOrigin, RECTL* target, RECTL* sourceRect, POINTL* maskPoint,
                   ULONG mode) override;
-  BOOL copyBits(SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target, POINTL* sourcePoint) override;
-  BOOL realizeBrushOnSurface(SURFOBJ* band, BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask, XLATEOBJ* xlate,
+  [[nodiscard]] BOOL copyBits(SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate, RECTL* target, POINTL* sourcePoint) override;
+  [[nodiscard]] BOOL realizeBrushOnSurface(SURFOBJ* band, BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask, XLATEOBJ* xlate,
                              ULONG hatch) override;
-  BOOL realizeBrush(BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask, XLATEOBJ* xlate, ULONG hatch) override;
+  [[nodiscard]] BOOL realizeBrush(BRUSHOBJ* brush, SURFOBJ* pattern, SURFOBJ* mask, XLATEOBJ* xlate, ULONG hatch) override;
   ULONG escapeOnSurface(SURFOBJ* surface, ULONG escape, ULONG inSize, PVOID in, ULONG outSize, PVOID out) override;
   ULONG escape(ULONG escape, ULONG inSize, PVOID in, ULONG outSize, PVOID out) override;
   ULONG drawEscapeOnSurface(SURFOBJ* surface, ULONG escape, CLIPOBJ* clip, RECTL* bounds, ULONG inSize,
@@ -100,10 +100,10 @@ class GErrorDeviceNT : public GPrinterDeviceNT {
   ULONG fontManagementOnSurface(SURFOBJ* surface, FONTOBJ* font, ULONG mode, ULONG inSize, PVOID in, ULONG outSize,
                                 PVOID out) override;
   ULONG fontManagement(FONTOBJ* font, ULONG mode, ULONG inSize, PVOID in, ULONG outSize, PVOID out) override;
-  BOOL startBandingOnSurface(SURFOBJ* surface, POINTL* origin) override;
-  BOOL startBanding(POINTL* origin) override;
-  BOOL nextBandOnSurface(SURFOBJ* surface, POINTL* origin) override;
-  BOOL nextBand(POINTL* origin) override;
+  [[nodiscard]] BOOL startBandingOnSurface(SURFOBJ* surface, POINTL* origin) override;
+  [[nodiscard]] BOOL startBanding(POINTL* origin) override;
+  [[nodiscard]] BOOL nextBandOnSurface(SURFOBJ* surface, POINTL* origin) override;
+  [[nodiscard]] BOOL nextBand(POINTL* origin) override;
 
   // ---- driver-instance operations ------------------------------------------------------
   void reset(GPrinterDescription* description) override;

@@ -54,7 +54,7 @@ void stopNewHandler() {
 
 // ntdll's entries for the file layer; a missing one makes every native
 // call fail, which the file layer answers, so start-up goes on.
-void loadNativeTable() { kmLoadNativeTable(); }
+void loadNativeTable() { (void)kmLoadNativeTable(); }
 RW_STARTUP_FIRST(nativeTableEntry, loadNativeTable, kmUnloadNativeTable);
 
 // Each stop goes into the exit table before its start runs: a start that

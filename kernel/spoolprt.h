@@ -17,7 +17,7 @@ class GSpoolerOutputPortNT : public GOutputPort {
 
   // 0 when the spooler took every byte; 5 on a short or refused write,
   // with the count it took; 1 without a printer, with a count of 0.
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
   // Nonzero unless the port was aborted.
   int32_t open() override;
 

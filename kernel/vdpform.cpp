@@ -101,7 +101,7 @@ bool isNameCharacter(uint8_t c) {
 void appendNumber(std::string& text, uint32_t value) { text += std::to_string(value); }
 
 // Sends the bytes to the device's generator as they are: 0 on success.
-GStatus sendText(GDevice& device, const std::string& text) {
+[[nodiscard]] GStatus sendText(GDevice& device, const std::string& text) {
   // A text longer than a pass-through command carries is never built: the
   // longest, a definition's, holds a name of at most 32 bytes three times.
   if (text.size() > 0xFFFF) return 1;
@@ -194,7 +194,9 @@ uint16_t GFormTableNT::endForm(const uint8_t* input, size_t inputSize, uint8_t* 
 
 uint16_t GFormTableNT::closeOpenDefinition() {
   if (!inDefinition_) return 0;
-  sendText(device_, kEndMarker);
+  // A send that fails leaves the device in its error state, which the job's
+  // end reports; the definition is closed either way.
+  (void)sendText(device_, kEndMarker);
   // The application never learnt the form's name: it goes as a refused end
   // would take it.
   names_.erase(currentHash_);

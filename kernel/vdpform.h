@@ -64,10 +64,10 @@ class GFormTableNT {
   void reset();
 
   // Each answers 1 on success, 0 on a refusal (and then sends nothing).
-  uint16_t beginForm(const uint8_t* record, size_t size);
-  uint16_t endForm(const uint8_t* input, size_t inputSize, uint8_t* output, size_t outputSize);
-  uint16_t executeForm(const uint8_t* record, size_t size);
-  uint16_t deleteForm(const uint8_t* record, size_t size);
+  [[nodiscard]] uint16_t beginForm(const uint8_t* record, size_t size);
+  [[nodiscard]] uint16_t endForm(const uint8_t* input, size_t inputSize, uint8_t* output, size_t outputSize);
+  [[nodiscard]] uint16_t executeForm(const uint8_t* record, size_t size);
+  [[nodiscard]] uint16_t deleteForm(const uint8_t* record, size_t size);
   // The capability mask into a 16-bit output of at least 2 bytes: 1 when
   // forms are available, else 0.
   uint16_t formCapabilities(uint8_t* output, size_t outputSize);

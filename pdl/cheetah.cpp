@@ -263,7 +263,8 @@ void GCheetah::readDocumentSettings(GAttributeComposite* document) {
 }
 
 GStatus GCheetah::onDocumentEnd(GDocumentEnd* command) {
-  GPeripheral::onDocumentEnd(command);
+  // The base only leaves the document: it answers 0.
+  (void)GPeripheral::onDocumentEnd(command);
   closeSession();
   resetTextState();
   flusher_.setPort(nullptr);
@@ -323,7 +324,8 @@ GStatus GCheetah::onPassThrough(GPassThroughCommand* command) {
 }
 
 GStatus GCheetah::onPageStart(GPageStart* command) {
-  GPDLGenerator::onPageStart(command);
+  // The base only enters the page: it answers 0.
+  (void)GPDLGenerator::onPageStart(command);
   // First: the graphics state's reset makes the State anew, groups and all.
   startPageGraphics();
   GAttributeComposite* page = attributeGroup(AttrId::PageGroup);
@@ -490,7 +492,8 @@ void GCheetah::writeHalftoneMethod() {
 }
 
 GStatus GCheetah::onPageEnd(GPageEnd* command) {
-  GPeripheral::onPageEnd(command);
+  // The base only leaves the page: it answers 0.
+  (void)GPeripheral::onPageEnd(command);
   if (beginWrite()) {
     int16_t copies = 1;
     readValue(attributeGroup(AttrId::PageGroup), AttrId::PageCopies, copies);

@@ -78,7 +78,7 @@ class GCheetah : public GPDLGenerator {
   // are equal.
   RWBoolean matches(const MPersistentObject* other) const override;
   // Handed to a stage as an attribute: its onCheetah.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   uint32_t processingFlags() override { return 0; }
   void reset() override;
@@ -90,58 +90,58 @@ class GCheetah : public GPDLGenerator {
   bool hasCommandCharacter(const RWCString& text) const override;
 
   // ---- the paint operations (xlgraph.cpp) -------------------------------------------
-  GStatus setPenRasterPaint(GRasterPaint* paint) override;
-  GStatus setPenColorPaint(GColorPaint* paint) override;
-  GStatus setBrushRasterPaint(GRasterPaint* paint) override;
-  GStatus setBrushColorPaint(GColorPaint* paint) override;
+  [[nodiscard]] GStatus setPenRasterPaint(GRasterPaint* paint) override;
+  [[nodiscard]] GStatus setPenColorPaint(GColorPaint* paint) override;
+  [[nodiscard]] GStatus setBrushRasterPaint(GRasterPaint* paint) override;
+  [[nodiscard]] GStatus setBrushColorPaint(GColorPaint* paint) override;
 
   // ---- the job (cheetah.cpp) -----------------------------------------------------
-  GStatus onDocumentStart(GDocumentStart* command) override;
-  GStatus onDocumentEnd(GDocumentEnd* command) override;
-  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
-  GStatus onPageStart(GPageStart* command) override;
-  GStatus onPageEnd(GPageEnd* command) override;
-  GStatus onJobAbort(GJobAbort* command) override;
-  GStatus onPassThrough(GPassThroughCommand* command) override;
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd* command) override;
+  [[nodiscard]] GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
+  [[nodiscard]] GStatus onPageStart(GPageStart* command) override;
+  [[nodiscard]] GStatus onPageEnd(GPageEnd* command) override;
+  [[nodiscard]] GStatus onJobAbort(GJobAbort* command) override;
+  [[nodiscard]] GStatus onPassThrough(GPassThroughCommand* command) override;
   // Consumed: the changed flag cleared, nothing written.
-  GStatus onValueAttribute(GValueAttribute* attribute) override;
-  GStatus onStringAttribute(GStringAttribute* attribute) override;
-  GStatus onRangeAttribute(GRangeAttribute* attribute) override;
-  GStatus onEnumAttribute(GEnumAttribute* attribute) override;
+  [[nodiscard]] GStatus onValueAttribute(GValueAttribute* attribute) override;
+  [[nodiscard]] GStatus onStringAttribute(GStringAttribute* attribute) override;
+  [[nodiscard]] GStatus onRangeAttribute(GRangeAttribute* attribute) override;
+  [[nodiscard]] GStatus onEnumAttribute(GEnumAttribute* attribute) override;
   // Inside a page: the page's default CTM, origin, rotation and scale; the
   // flag cleared. Outside a page nothing, and the flag stays set.
-  GStatus onTransformAttribute(GTransformAttribute* attribute) override;
+  [[nodiscard]] GStatus onTransformAttribute(GTransformAttribute* attribute) override;
 
   // ---- drawing (xlgraph.cpp) -------------------------------------------------------
-  GStatus onArc(GArcGraphic* command) override;
-  GStatus onChord(GChordGraphic* command) override;
-  GStatus onPie(GPieGraphic* command) override;
-  GStatus onEllipse(GEllipseGraphic* command) override;
-  GStatus onRectangle(GRectangleGraphic* command) override;
-  GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
-  GStatus onPolyLine(GPolyLineGraphic* command) override;
-  GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
-  GStatus onPolygon(GPolygonGraphic* command) override;
-  GStatus onPolyBezier(GPolyBezierGraphic* command) override;
-  GStatus onPolyBezierTo(GPolyBezierToGraphic* command) override;
-  GStatus onPath(GPathGraphic* command) override;
+  [[nodiscard]] GStatus onArc(GArcGraphic* command) override;
+  [[nodiscard]] GStatus onChord(GChordGraphic* command) override;
+  [[nodiscard]] GStatus onPie(GPieGraphic* command) override;
+  [[nodiscard]] GStatus onEllipse(GEllipseGraphic* command) override;
+  [[nodiscard]] GStatus onRectangle(GRectangleGraphic* command) override;
+  [[nodiscard]] GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
+  [[nodiscard]] GStatus onPolyLine(GPolyLineGraphic* command) override;
+  [[nodiscard]] GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
+  [[nodiscard]] GStatus onPolygon(GPolygonGraphic* command) override;
+  [[nodiscard]] GStatus onPolyBezier(GPolyBezierGraphic* command) override;
+  [[nodiscard]] GStatus onPolyBezierTo(GPolyBezierToGraphic* command) override;
+  [[nodiscard]] GStatus onPath(GPathGraphic* command) override;
 
-  GStatus onBrush(GBrush* attribute) override;
-  GStatus onNoBrush(GNoBrush* attribute) override;
-  GStatus onPen(GPen* attribute) override;
-  GStatus onDashedPen(GDashedPen* attribute) override;
-  GStatus onNoPen(GNoPen* attribute) override;
-  GStatus onCap(GCap* attribute) override;
-  GStatus onJoint(GJoint* attribute) override;
-  GStatus onMiterJoint(GMiterJoint* attribute) override;
-  GStatus onFillMode(GFillMode* attribute) override;
-  GStatus onClipToPage(GClipToPage* attribute) override;
-  GStatus onClipToRectangle(GClipToRectangle* attribute) override;
-  GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
-  GStatus onClipToPath(GClipToPath* attribute) override;
-  GStatus onRasterOperation(GRasterOperation* attribute) override;
-  GStatus onColorMap(GColorMap* attribute) override;
-  GStatus onHalftone(GHalftone* attribute) override;
+  [[nodiscard]] GStatus onBrush(GBrush* attribute) override;
+  [[nodiscard]] GStatus onNoBrush(GNoBrush* attribute) override;
+  [[nodiscard]] GStatus onPen(GPen* attribute) override;
+  [[nodiscard]] GStatus onDashedPen(GDashedPen* attribute) override;
+  [[nodiscard]] GStatus onNoPen(GNoPen* attribute) override;
+  [[nodiscard]] GStatus onCap(GCap* attribute) override;
+  [[nodiscard]] GStatus onJoint(GJoint* attribute) override;
+  [[nodiscard]] GStatus onMiterJoint(GMiterJoint* attribute) override;
+  [[nodiscard]] GStatus onFillMode(GFillMode* attribute) override;
+  [[nodiscard]] GStatus onClipToPage(GClipToPage* attribute) override;
+  [[nodiscard]] GStatus onClipToRectangle(GClipToRectangle* attribute) override;
+  [[nodiscard]] GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
+  [[nodiscard]] GStatus onClipToPath(GClipToPath* attribute) override;
+  [[nodiscard]] GStatus onRasterOperation(GRasterOperation* attribute) override;
+  [[nodiscard]] GStatus onColorMap(GColorMap* attribute) override;
+  [[nodiscard]] GStatus onHalftone(GHalftone* attribute) override;
 
   // ---- not virtual ---------------------------------------------------------------
   // The stream (null when it could not be made).
@@ -152,7 +152,7 @@ class GCheetah : public GPDLGenerator {
   uint32_t brushKind() const { return brushKind_; }
   int16_t persistedFlag() const { return persistedFlag_; }
   GMedia* currentMedia() const;
-  GStatus writeStatus() const { return flusher_.writeStatus(); }
+  [[nodiscard]] GStatus writeStatus() const { return flusher_.writeStatus(); }
   uint32_t writesEnabled() const { return flusher_.writesEnabled(); }
   int16_t xResolution() const { return xResolution_; }
   int16_t yResolution() const { return yResolution_; }
@@ -169,7 +169,7 @@ class GCheetah : public GPDLGenerator {
  protected:
   // The stored write status, cleared (a stream stopped on an error answers
   // kStatusStreamStopped): every handler's answer.
-  GStatus takeError();
+  [[nodiscard]] GStatus takeError();
   // Whether a handler may write: a document started, a stream, and a port
   // to flush it to (the flusher is pointed at the stage's port). Otherwise
   // nothing is written, so that no byte is left in the buffer for another
@@ -200,7 +200,7 @@ class GCheetah : public GPDLGenerator {
   // Writes the page's own attributes and BeginPage: 0, or
   // kStatusMediaUnnamed, with nothing written, when the page's media can be
   // named neither by the size table nor by a size of its own.
-  GStatus beginPage(GAttributeComposite* pageGroup);
+  [[nodiscard]] GStatus beginPage(GAttributeComposite* pageGroup);
   // Writes Orientation; answers the orientation code (0 to 3).
   uint8_t writeOrientation(GAttributeComposite* pageGroup);
   void writePaperSource(GAttributeComposite* pageGroup);
@@ -223,18 +223,18 @@ class GCheetah : public GPDLGenerator {
   // CloseDataSource and EndSession, flushed.
   void closeSession();
   // The attribute's changed flag cleared; nothing written.
-  GStatus consumed(GAttribute* attribute);
+  [[nodiscard]] GStatus consumed(GAttribute* attribute);
 
   // Drawing (xlgraph.cpp). A shape outside a path: NewPath, its operators
   // (write), PaintPath; inside one its operators alone.
   template <class Write>
   void drawShape(Write&& write);
   template <class Shape, class Writer>
-  GStatus drawSegmentShape(Shape* command, Writer writer);
+  [[nodiscard]] GStatus drawSegmentShape(Shape* command, Writer writer);
   // PaintPath, bracketed opaque where the pen and brush kinds ask for it.
   void paintPath();
   void setCursor(const GPoint& point);
-  GStatus penWidthAndPaint(GPen& pen);
+  [[nodiscard]] GStatus penWidthAndPaint(GPen& pen);
   void clipPreamble(const GClipAttribute& clip);
   template <class RGB, class Gray>
   void colorSource(GColorPaint* paint, RGB rgb, Gray gray);

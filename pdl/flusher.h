@@ -56,12 +56,12 @@ class GOutputFlusher : public GFlushCallback {
   // The first failed write's status, cleared as it is answered. With a
   // stream given and no write failure waiting: kStatusStreamStopped while
   // the stream has latched an error.
-  GStatus takeError(const XLStream* stream = nullptr);
+  [[nodiscard]] GStatus takeError(const XLStream* stream = nullptr);
 
   // A new job: writes enabled, nothing stored, polling from the start.
   void startJob();
 
-  GStatus writeStatus() const { return writeStatus_; }
+  [[nodiscard]] GStatus writeStatus() const { return writeStatus_; }
   void setWriteStatus(GStatus status) { writeStatus_ = status; }
   uint32_t writesEnabled() const { return writesEnabled_; }
   void setWritesEnabled(uint32_t enabled) { writesEnabled_ = enabled; }

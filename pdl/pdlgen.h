@@ -108,10 +108,10 @@ class GPDLGenerator : public GPeripheralComposite, public GPaintCallbacks {
   virtual bool hasCommandCharacter(const RWCString& text) const;
 
   // ---- handlers of the base ----------------------------------------------------------
-  GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
   // The job state is the concrete generator's to change.
-  GStatus onPageStart(GPageStart*) override { return 0; }
-  GStatus onStringAttribute(GStringAttribute*) override { return 0; }
+  [[nodiscard]] GStatus onPageStart(GPageStart*) override { return 0; }
+  [[nodiscard]] GStatus onStringAttribute(GStringAttribute*) override { return 0; }
 
   // ---- not virtual ---------------------------------------------------------------
   uint32_t inDocument() const { return inDocument_; }
@@ -139,9 +139,9 @@ class GPDLGenerator : public GPeripheralComposite, public GPaintCallbacks {
   void renewFontTables();
   // Ends the job on the port: an owned port's endJob (its answer), the port
   // released; outside the document from then on.
-  GStatus endJobPort();
+  [[nodiscard]] GStatus endJobPort();
   // The same for an aborted job: an owned port is aborted.
-  GStatus abortJobPort();
+  [[nodiscard]] GStatus abortJobPort();
 
   uint32_t inDocument_;
   uint32_t inScanLines_;

@@ -80,7 +80,7 @@ std::span<const GPoint> pointsOf(const GPointListGraphic& shape) {
 }
 
 // The first status that is not 0.
-GStatus firstFailure(GStatus a, GStatus b) { return a != 0 ? a : b; }
+[[nodiscard]] GStatus firstFailure(GStatus a, GStatus b) { return a != 0 ? a : b; }
 
 // A miter limit as the uint16 MiterLength: truncated toward zero, held to
 // 0..65535 (NaN gives 0).

@@ -12,7 +12,7 @@ RWCollectable* makeNoPen() { return new TestNoPenAttr; }
 const RWFactoryRegistrar registerPen(makePen, TestPenAttr::classIsA(), "TestPenAttr");
 const RWFactoryRegistrar registerNoPen(makeNoPen, TestNoPenAttr::classIsA(), "TestNoPenAttr");
 
-GStatus recordOn(GPeripheralHandlers& visitor, const MPersistentObject* a) {
+[[nodiscard]] GStatus recordOn(GPeripheralHandlers& visitor, const MPersistentObject* a) {
   RecordingStage* stage = dynamic_cast<RecordingStage*>(&visitor);
   return stage ? stage->record(a) : 0;
 }

@@ -24,7 +24,7 @@ class TestPenAttr : public TestValued<GAttribute> {
   TestPenAttr* copy() const override { return new TestPenAttr(*this); }
   RWBoolean isKindOf(RWClassID id) const override { return id == classIsA() || GAttribute::isKindOf(id); }
   RWBoolean matches(const MPersistentObject* other) const override;
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 };
 
 RW_DECLARE_RESTORE_OPERATORS(TestPenAttr)
@@ -43,25 +43,25 @@ class TestNoPenAttr : public GAttribute {
   RWBoolean matches(const MPersistentObject* other) const override {
     return other && other->isA() == isA() && GAttribute::matches(other);
   }
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 };
 
 // Records every attribute it is sent, in order, and answers the status
 // chosen for it (0 by default).
 class RecordingStage : public GPeripheralHandlers {
  public:
-  GStatus onDocumentStart(GDocumentStart*) override { return 0; }
-  GStatus onDocumentEnd(GDocumentEnd*) override { return 0; }
-  GStatus onPageStart(GPageStart*) override { return 0; }
-  GStatus onPageEnd(GPageEnd*) override { return 0; }
-  GStatus onJobAbort(GJobAbort*) override { return 0; }
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart*) override { return 0; }
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd*) override { return 0; }
+  [[nodiscard]] GStatus onPageStart(GPageStart*) override { return 0; }
+  [[nodiscard]] GStatus onPageEnd(GPageEnd*) override { return 0; }
+  [[nodiscard]] GStatus onJobAbort(GJobAbort*) override { return 0; }
 
-  GStatus onValueAttribute(GValueAttribute* a) override;
-  GStatus onStringAttribute(GStringAttribute* a) override;
-  GStatus onEnumAttribute(GEnumAttribute* a) override;
-  GStatus onRangeAttribute(GRangeAttribute* a) override;
+  [[nodiscard]] GStatus onValueAttribute(GValueAttribute* a) override;
+  [[nodiscard]] GStatus onStringAttribute(GStringAttribute* a) override;
+  [[nodiscard]] GStatus onEnumAttribute(GEnumAttribute* a) override;
+  [[nodiscard]] GStatus onRangeAttribute(GRangeAttribute* a) override;
 
-  GStatus record(const MPersistentObject* a) {
+  [[nodiscard]] GStatus record(const MPersistentObject* a) {
     seen.push_back(a);
     auto it = answers.find(a);
     return it == answers.end() ? 0 : it->second;

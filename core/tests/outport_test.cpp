@@ -16,7 +16,7 @@ class MemoryPort : public GOutputPort {
  public:
   explicit MemoryPort(const RWWString& name = RWWString("MEM:"), size_t room = SIZE_MAX)
       : GOutputPort(name), room_(room) {}
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
     written = 0;
     if (state_ != kInJob) return 1;
     size_t take = std::min<size_t>(length, room_ - bytes.size());
@@ -107,7 +107,7 @@ TEST(OutputPortTest, NamesThatCouldBreakTheQuotesAreFramedEmpty) {
   }
   // A tab and characters of the code page pass, narrowed.
   MemoryPort port;
-  port.startJob(RWWString(u"caf\u00e9\tnotes \u20ac"), 1);
+  ASSERT_EQ(port.startJob(RWWString(u"caf\u00e9\tnotes \u20ac"), 1), 0);
   EXPECT_EQ(port.bytes, jobLine("caf\xe9\tnotes \x80"));
 }
 
@@ -157,10 +157,10 @@ TEST_F(FilePortTest, ASecondStartKeepsTheJobBeingWritten) {
   GFileOutputPort port(name("busy.prn"));
   ASSERT_EQ(port.startJob(RWWString("one"), 0), 0);
   uint32_t written = 0;
-  port.write("first part", 10, written);
+  ASSERT_EQ(port.write("first part", 10, written), 0);
   EXPECT_EQ(port.startJob(RWWString("two"), 1), 1);
   EXPECT_EQ(port.bytesWritten(), 10u);
-  port.write(" and more", 9, written);
+  ASSERT_EQ(port.write(" and more", 9, written), 0);
   EXPECT_EQ(port.endJob(), 0);
   EXPECT_EQ(contents("busy.prn"), "first part and more");
 }
@@ -192,7 +192,7 @@ TEST_F(FilePortTest, CountsOnlyWhatTheFileTook) {
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(port.bytesWritten(), 0u);
   EXPECT_FALSE(port.open());
-  port.abort();
+  EXPECT_EQ(port.abort(), 0);
 }
 
 TEST_F(FilePortTest, AbortClosesWithoutFraming) {
@@ -217,8 +217,8 @@ TEST_F(FilePortTest, BackslashesSeparateFolders) {
   GFileOutputPort port{RWWString(inner.c_str())};
   ASSERT_EQ(port.startJob(RWWString("job"), 0), 0);
   uint32_t written = 0;
-  port.write("x", 1, written);
-  port.endJob();
+  ASSERT_EQ(port.write("x", 1, written), 0);
+  ASSERT_EQ(port.endJob(), 0);
   EXPECT_EQ(contents("inner.prn"), "x");
 }
 
@@ -245,7 +245,7 @@ class TestProvider : public GOutputPortProvider {
   }
 
   struct Saver : GSecondaryPort {
-    uint16_t storeConfiguration(MPersistentObject*, int32_t) override { return 0; }
+    [[nodiscard]] uint16_t storeConfiguration(MPersistentObject*, int32_t) override { return 0; }
   };
 
   int asked = 0;
@@ -372,8 +372,8 @@ TEST(SpoolerProviderTest, WithoutAPrinterAFilePort) {
   ASSERT_NE(dynamic_cast<GFileOutputPort*>(port), nullptr);
   ASSERT_EQ(port->startJob(RWWString("j"), 0), 0);
   uint32_t written = 0;
-  port->write("ok", 2, written);
-  port->endJob();
+  EXPECT_EQ(port->write("ok", 2, written), 0);
+  EXPECT_EQ(port->endJob(), 0);
   delete port;
   EXPECT_EQ(fileContents(dir.file("spool.prn")), "ok");
 }

@@ -120,7 +120,7 @@ TEST(State, MergeLayersOneStateOverAnother) {
   EXPECT_EQ(bNew->isChanged(), 1);
 
   RecordingStage stage;
-  a.accept(stage);
+  EXPECT_EQ(a.accept(stage), 0);
   EXPECT_EQ(stage.seen, (std::vector<const MPersistentObject*>{bDiffers, bNew}));
 }
 

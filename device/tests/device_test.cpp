@@ -40,7 +40,7 @@ class DeviceStage : public RecordingPeripheral {
     }
     return RecordingPeripheral::dispatch(command);
   }
-  GStatus onPassThrough(GPassThroughCommand* command) override {
+  [[nodiscard]] GStatus onPassThrough(GPassThroughCommand* command) override {
     lengths.push_back(command->length());
     return RecordingPeripheral::onPassThrough(command);
   }
@@ -57,7 +57,7 @@ class DeviceStage : public RecordingPeripheral {
 class RefusingTarget : public GSinkTarget {
  public:
   int32_t attached(GForwardingSink*, uint32_t) override { return 0; }
-  GStatus poll() override { return 9; }
+  [[nodiscard]] GStatus poll() override { return 9; }
   void receive(uintptr_t) override {}
   void receiveFour(uintptr_t, uintptr_t, uintptr_t, uintptr_t) override {}
   bool accepts(uint32_t) override { return false; }
@@ -96,7 +96,7 @@ struct DeviceFixture : ::testing::Test {
   GAttributeComposite* group(uint32_t id) {
     return dynamic_cast<GAttributeComposite*>(device.settings()->findById(id));
   }
-  GStatus startJob() {
+  [[nodiscard]] GStatus startJob() {
     device.setDocumentPending(1);
     return device.startDocument();
   }
@@ -221,7 +221,7 @@ TEST_F(DeviceFixture, CopiesGoToTheDocumentWhenThePrinterCollatesElseToThePage) 
     if (collates) {
       delete group(364)->removeById(292);
       group(364)->insert(new GValueAttribute(1, 292));
-      device.applySettings();
+      EXPECT_EQ(device.applySettings(), 0);
     }
     EXPECT_EQ(valueIn(group(362), 247), collates ? 4 : 1) << collates;
     EXPECT_EQ(valueIn(group(363), 257), collates ? 1 : 4) << collates;

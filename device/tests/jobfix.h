@@ -37,20 +37,20 @@ class RecordedPort : public FakeOutputPort {
       : FakeOutputPort(name), record_(record), opens_(opens) {}
   ~RecordedPort() override { record_->deleted = true; }
 
-  uint16_t startJob(const RWWString& jobName, int32_t withPjl) override {
+  [[nodiscard]] uint16_t startJob(const RWWString& jobName, int32_t withPjl) override {
     RWCString narrow;
     convertToNarrow(jobName, narrow);
     record_->startedName.assign(narrow.data(), narrow.length());
     record_->startedWithPjl = withPjl;
     return keep(FakeOutputPort::startJob(jobName, withPjl));
   }
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
     const uint16_t status = keep(FakeOutputPort::write(data, length, written));
     record_->written = this->written();
     return status;
   }
-  uint16_t endJob() override { return keep(FakeOutputPort::endJob()); }
-  uint16_t abort() override { return keep(FakeOutputPort::abort()); }
+  [[nodiscard]] uint16_t endJob() override { return keep(FakeOutputPort::endJob()); }
+  [[nodiscard]] uint16_t abort() override { return keep(FakeOutputPort::abort()); }
   int32_t open() override {
     FakeOutputPort::open();
     keep(0);

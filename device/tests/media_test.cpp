@@ -71,7 +71,7 @@ TEST(Media, AcceptCallsTheMediaHandler) {
   EXPECT_EQ(m->accept(stage), 7);
   GMediaPool pool(12);
   pool.insert(letter());
-  pool.accept(stage);
+  EXPECT_EQ(pool.accept(stage), 0);
   EXPECT_EQ(stage.handlers(), (std::vector<std::string>{"onMedia", "onEnumAttribute"}));
 }
 

@@ -603,7 +603,7 @@ TEST_F(PjlStore, ItsLevelFollowsTheContainersAndRoundTrips) {
   EXPECT_EQ(stored.size(), 6 + pjl.binaryStoreSize());
 
   GMedia letter("Letter", GPoint(5100, 6600), GPoint(4900, 6400), GPoint(100, 100), 0, 1, 600, 600);
-  pjl.onMedia(&letter);
+  ASSERT_EQ(pjl.onMedia(&letter), 0);
   const std::string withMedia = storeFile(&pjl);
   EXPECT_EQ(withMedia.size(), 6 + pjl.binaryStoreSize());
   std::unique_ptr<MPersistentObject> back = restoredObject(withMedia);

@@ -169,7 +169,7 @@ class LoggingTarget : public GSinkTarget {
   LoggingTarget(TargetLog* log, bool accepting) : log_(log), accepting_(accepting) {}
   ~LoggingTarget() override { ++log_->deleted; }
   int32_t attached(GForwardingSink*, uint32_t value) override { return static_cast<int32_t>(value) + 1; }
-  GStatus poll() override {
+  [[nodiscard]] GStatus poll() override {
     ++log_->polls;
     return log_->answer;
   }
@@ -230,8 +230,8 @@ struct Write {
 
 class Downstream : public GOutputSink {
  public:
-  GStatus flush() override { return 0; }
-  GStatus write(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag, int32_t,
+  [[nodiscard]] GStatus flush() override { return 0; }
+  [[nodiscard]] GStatus write(const unsigned char* data, int32_t length, int16_t tag, uint32_t streamTag, int32_t,
                 int32_t) override {
     writes.push_back({length, tag, streamTag, data[0]});
     return answer;
@@ -287,10 +287,10 @@ TEST(BufferedSink, AChangeOfTagFlushesTheBufferUnderItsOwnTags) {
   Downstream down;
   GBufferedSink sink;
   sink.attach(0, &down);
-  sink.write(a, 2, 1, 10);
-  sink.write(b, 1, 1, 11);
-  sink.write(a, 2, 2, 11);
-  sink.flush();
+  EXPECT_EQ(sink.write(a, 2, 1, 10), 0);
+  EXPECT_EQ(sink.write(b, 1, 1, 11), 0);
+  EXPECT_EQ(sink.write(a, 2, 2, 11), 0);
+  EXPECT_EQ(sink.flush(), 0);
   ASSERT_EQ(down.writes.size(), 3u);
   EXPECT_TRUE(down.writes[0].length == 2 && down.writes[0].streamTag == 10 && down.writes[0].first == 'a');
   EXPECT_TRUE(down.writes[1].length == 1 && down.writes[1].streamTag == 11 && down.writes[1].tag == 1);

@@ -92,18 +92,18 @@ std::string KMHostPath(const char* name);
 
 // mode: "rb", "rb+", "wb", "wb+", "ab", "ab+" (a 'b' anywhere is ignored).
 // Answers null when the file cannot be opened in that mode.
-KMFILE* KMMapFileOpen(const char* name, const char* mode);
-int KMFileClose(KMFILE*);
-size_t KMFileRead(void* buffer, size_t itemSize, size_t count, KMFILE*);
-size_t KMFileWrite(const void* buffer, size_t itemSize, size_t count, KMFILE*);
+[[nodiscard]] KMFILE* KMMapFileOpen(const char* name, const char* mode);
+[[nodiscard]] int KMFileClose(KMFILE*);
+[[nodiscard]] size_t KMFileRead(void* buffer, size_t itemSize, size_t count, KMFILE*);
+[[nodiscard]] size_t KMFileWrite(const void* buffer, size_t itemSize, size_t count, KMFILE*);
 int KMFileGetc(KMFILE*);
 int KMFileUngetc(int c, KMFILE*);
-int KMFileFlush(KMFILE*);
-int64_t KMFileTell(KMFILE*);
-int KMFileSeek(KMFILE*, int64_t offset, int origin);  // 0 start, 1 current, 2 end
+[[nodiscard]] int KMFileFlush(KMFILE*);
+[[nodiscard]] int64_t KMFileTell(KMFILE*);
+[[nodiscard]] int KMFileSeek(KMFILE*, int64_t offset, int origin);  // 0 start, 1 current, 2 end
 void KMFileClearError(KMFILE*);
 uint32_t KMFileFlags(KMFILE*);
-int KMFileDelete(const char* name);
+[[nodiscard]] int KMFileDelete(const char* name);
 // Write access to an existing file, without creating or changing anything.
 bool KMFileCanWrite(const char* name);
 

@@ -57,7 +57,7 @@ TEST_F(KMFileTest, ErrorRefusesReadsAndSeeksUntilCleared) {
   EXPECT_EQ(KMFileSeek(f, -2, 1), -1);  // before the start
   EXPECT_EQ(KMFileFlags(f), KMFILE_ERR);
   EXPECT_EQ(KMFileTell(f), 1);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
 }
 
 TEST_F(KMFileTest, FailingReadSetsErrorFailingWriteSetsBoth) {
@@ -70,13 +70,13 @@ TEST_F(KMFileTest, FailingReadSetsErrorFailingWriteSetsBoth) {
   EXPECT_EQ(KMFileRead(&c, 1, 1, w), 0u);
   EXPECT_EQ(KMFileFlags(w), KMFILE_ERR);
   EXPECT_EQ(KMFileWrite("d", 1, 1, w), 1u);  // only end of file refuses writes
-  KMFileClose(w);
+  EXPECT_EQ(KMFileClose(w), 0);
 
   KMFILE* r = KMMapFileOpen(name.c_str(), "rb");
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(KMFileWrite("x", 1, 1, r), 0u);
   EXPECT_EQ(KMFileFlags(r), KMFILE_EOF | KMFILE_ERR);
-  KMFileClose(r);
+  EXPECT_EQ(KMFileClose(r), 0);
   EXPECT_EQ(fileContents(name), "abcd");
 }
 
@@ -90,7 +90,7 @@ TEST_F(KMFileTest, EndOfFileRefusesWritesUntilSeek) {
   EXPECT_EQ(KMFileSeek(f, 0, 1), 0);
   EXPECT_EQ(KMFileWrite("ab", 1, 2, f), 2u);
   EXPECT_EQ(KMFileFlags(f), 0u);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_EQ(fileContents(name), "ab");
 }
 
@@ -105,7 +105,7 @@ TEST_F(KMFileTest, ReadsAndWritesAlternateWithoutSeeking) {
   EXPECT_EQ(KMFileWrite("YZ", 1, 2, f), 2u);  // past the old end
   EXPECT_EQ(KMFileTell(f), 5);
   EXPECT_EQ(KMFileFlush(f), 0);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_EQ(fileContents(name), "aXcYZ");
 }
 
@@ -124,7 +124,7 @@ TEST_F(KMFileTest, UngetcStepsBackAndRefusesAtStart) {
   EXPECT_EQ(KMFileGetc(f), -1);
   EXPECT_EQ(KMFileUngetc(-1, f), -1);  // the failed getc took nothing
   EXPECT_EQ(KMFileTell(f), 2);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
 }
 
 TEST_F(KMFileTest, SeekOrigins) {
@@ -144,7 +144,7 @@ TEST_F(KMFileTest, SeekOrigins) {
   // Past the end reads nothing and sets end of file, not error.
   EXPECT_EQ(KMFileGetc(f), -1);
   EXPECT_EQ(KMFileFlags(f), KMFILE_EOF);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
 }
 
 TEST_F(KMFileTest, OpenModes) {
@@ -163,7 +163,7 @@ TEST_F(KMFileTest, OpenModes) {
   KMFILE* f = KMMapFileOpen(name.c_str(), "wb+");  // truncates
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(KMFileWrite("12", 1, 2, f), 2u);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_EQ(fileContents(name), "12");
 
   // Append starts at the end and every write goes there, wherever the
@@ -175,7 +175,7 @@ TEST_F(KMFileTest, OpenModes) {
   EXPECT_EQ(KMFileGetc(f), '1');
   EXPECT_EQ(KMFileWrite("3", 1, 1, f), 1u);
   EXPECT_EQ(KMFileTell(f), 3);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_EQ(fileContents(name), "123");
 }
 
@@ -185,7 +185,7 @@ TEST_F(KMFileTest, BackslashNamesReachTheFile) {
   KMFILE* f = KMMapFileOpen(name.c_str(), "rb");
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(KMFileGetc(f), 'q');
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_TRUE(KMFileCanWrite(name.c_str()));
   EXPECT_EQ(KMFileDelete(name.c_str()), 0);
   EXPECT_FALSE(fileExists(dir.file("bs")));
@@ -196,7 +196,7 @@ TEST_F(KMFileTest, AnsiNamesReachTheFileSystemAsUtf8) {
   std::string name = dir.path() + "\\caf\xE9 \x80";
   KMFILE* f = KMMapFileOpen(name.c_str(), "wb");
   ASSERT_NE(f, nullptr);
-  KMFileClose(f);
+  EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_TRUE(fileExists(dir.file("caf\xC3\xA9 \xE2\x82\xAC")));
   EXPECT_EQ(KMHostPath("a\\b\xE9"), "a/b\xC3\xA9");
   EXPECT_EQ(KMFileDelete(name.c_str()), 0);

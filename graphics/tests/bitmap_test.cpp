@@ -661,11 +661,11 @@ TEST_F(BitmapStore, HostileBodiesFailTheirLevel) {
 struct Generator : GPaintCallbacks {
   std::vector<std::string> calls;
   GRasterPaint* paint = nullptr;
-  GStatus setPenRasterPaint(GRasterPaint* p) override { return log("setPenRasterPaint", p, 3); }
-  GStatus setPenColorPaint(GColorPaint*) override { return log("setPenColorPaint", nullptr, 0); }
-  GStatus setBrushRasterPaint(GRasterPaint* p) override { return log("setBrushRasterPaint", p, 4); }
-  GStatus setBrushColorPaint(GColorPaint*) override { return log("setBrushColorPaint", nullptr, 0); }
-  GStatus log(const char* what, GRasterPaint* p, GStatus status) {
+  [[nodiscard]] GStatus setPenRasterPaint(GRasterPaint* p) override { return log("setPenRasterPaint", p, 3); }
+  [[nodiscard]] GStatus setPenColorPaint(GColorPaint*) override { return log("setPenColorPaint", nullptr, 0); }
+  [[nodiscard]] GStatus setBrushRasterPaint(GRasterPaint* p) override { return log("setBrushRasterPaint", p, 4); }
+  [[nodiscard]] GStatus setBrushColorPaint(GColorPaint*) override { return log("setBrushColorPaint", nullptr, 0); }
+  [[nodiscard]] GStatus log(const char* what, GRasterPaint* p, GStatus status) {
     calls.push_back(what);
     paint = p;
     return status;

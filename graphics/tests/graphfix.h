@@ -45,7 +45,7 @@ class TestGraphic : public GGraphicAttribute {
   // no object: the family's class does not exist yet). A handler that
   // answers 0 has consumed it, as a generator does: its changed flag is
   // cleared.
-  GStatus accept(GPeripheralHandlers& visitor) override;
+  [[nodiscard]] GStatus accept(GPeripheralHandlers& visitor) override;
 
   int32_t value() const { return value_; }
 

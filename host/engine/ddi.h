@@ -801,23 +801,23 @@ void EngDebugPrint(PCHAR pszPrefix, PCHAR pszFormat, va_list ap);
 
 // Printers. Size probes: no buffer or one too short answers FALSE with last
 // error 122 and the needed size, and writes nothing.
-BOOL EngGetPrinter(HANDLE hPrinter, DWORD dwLevel, BYTE* pPrinter, DWORD cbBuf, DWORD* pcbNeeded);
+[[nodiscard]] BOOL EngGetPrinter(HANDLE hPrinter, DWORD dwLevel, BYTE* pPrinter, DWORD cbBuf, DWORD* pcbNeeded);
 // Answers a status: 0, 234 (buffer short; *pcbNeeded says how much), 2 (no
 // such value).
 DWORD EngGetPrinterData(HANDLE hPrinter, LPWSTR pValueName, DWORD* pType, BYTE* pData, DWORD nSize,
                         DWORD* pcbNeeded);
 DWORD EngSetPrinterData(HANDLE hPrinter, LPWSTR pType, DWORD dwType, BYTE* lpbPrinterData,
                         DWORD cjPrinterData);
-BOOL EngEnumForms(HANDLE hPrinter, DWORD dwLevel, BYTE* pForm, DWORD cbBuf, DWORD* pcbNeeded,
+[[nodiscard]] BOOL EngEnumForms(HANDLE hPrinter, DWORD dwLevel, BYTE* pForm, DWORD cbBuf, DWORD* pcbNeeded,
                   DWORD* pcReturned);
-BOOL EngGetForm(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, BYTE* pForm, DWORD cbBuf,
+[[nodiscard]] BOOL EngGetForm(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, BYTE* pForm, DWORD cbBuf,
                 DWORD* pcbNeeded);
 LPWSTR EngGetPrinterDataFileName(HDEV hdev);
-BOOL EngWritePrinter(HANDLE hPrinter, PVOID pBuf, DWORD cbBuf, DWORD* pcWritten);
+[[nodiscard]] BOOL EngWritePrinter(HANDLE hPrinter, PVOID pBuf, DWORD cbBuf, DWORD* pcWritten);
 BOOL EngCheckAbort(SURFOBJ* pso);
 
 // Files and images. Module handles and image handles are distinct.
-BOOL EngGetFilePath(HANDLE h, WCHAR (*pDest)[MAX_PATH + 1]);
+[[nodiscard]] BOOL EngGetFilePath(HANDLE h, WCHAR (*pDest)[MAX_PATH + 1]);
 HANDLE EngLoadModule(LPWSTR pwsz);
 HANDLE EngLoadModuleForWrite(LPWSTR pwsz, ULONG cjSizeOfModule);
 PVOID EngMapModule(HANDLE h, ULONG* pSize);
@@ -855,18 +855,18 @@ BOOL EngDeletePalette(HPALETTE hpal);
 // Drawing by the engine: the raster tier. This engine does not draw yet;
 // each answers FALSE with last error 50 and is counted as a raster-tier
 // request.
-BOOL EngBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*, BRUSHOBJ*,
+[[nodiscard]] BOOL EngBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*, BRUSHOBJ*,
                POINTL*, ULONG);
-BOOL EngCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*);
-BOOL EngStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, PVOID, POINTL*, RECTL*, RECTL*,
+[[nodiscard]] BOOL EngCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*);
+[[nodiscard]] BOOL EngStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, PVOID, POINTL*, RECTL*, RECTL*,
                    POINTL*, ULONG);
-BOOL EngTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*,
+[[nodiscard]] BOOL EngTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*,
                 ULONG);
-BOOL EngStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, ULONG);
-BOOL EngFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG, FLONG);
-BOOL EngStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*,
+[[nodiscard]] BOOL EngStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, ULONG);
+[[nodiscard]] BOOL EngFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG, FLONG);
+[[nodiscard]] BOOL EngStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*,
                           POINTL*, ULONG, FLONG);
-BOOL EngPaint(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG);
+[[nodiscard]] BOOL EngPaint(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG);
 
 // Clip objects.
 CLIPOBJ* EngCreateClip();

@@ -265,7 +265,7 @@ class CountedPort : public GOutputPort {
  public:
   CountedPort() : GOutputPort(u"LPT1:") {}
   ~CountedPort() override { ++destroyed; }
-  uint16_t write(const void*, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void*, uint32_t length, uint32_t& written) override {
     written = length;
     return 0;
   }
@@ -305,7 +305,7 @@ class Recorder : public GPeripheralHandlers {
   GStatus answer = 7;
 
 #define RECORD(handler, Class)              \
-  GStatus handler(Class* c) override {    \
+  [[nodiscard]] GStatus handler(Class* c) override {    \
     calls.push_back(#handler);            \
     command = c;                          \
     return answer;                        \

@@ -401,7 +401,7 @@ TEST_F(ChangedAttributes, GroupsLiveInStateUntilStateIsReplaced) {
   const GCountedRef old(graphic);
   auto* fresh = new GState;
   fresh->insert(new GValueAttribute(0, AttrId::GraphicGroup));
-  stage.setState(fresh);
+  EXPECT_EQ(stage.setState(fresh), 0);
   EXPECT_EQ(fresh->id(), AttrId::StageState);
   GAttributeComposite* made = group();
   EXPECT_NE(made, graphic);

@@ -124,7 +124,7 @@ TEST_F(DdiEntryTest, EachEntryPassesOnlyInItsTurnAndARefusalLeavesNoLastError) {
     EngSetLastError(kSentinel);
     EXPECT_EQ(run(pdev, c.call), c.answer);
     EXPECT_EQ(EngGetLastError(), kSentinel);
-    if (pdev.jobOpen) pdev.endDoc();
+    if (pdev.jobOpen) (void)pdev.endDoc();  // only closes the case's job
     // What the spool job of this case holds, if it has one.
     const Lines jobs = printer.jobs();
     EXPECT_EQ(jobs.size() > jobsBefore && !jobs.back().empty(), c.sends);

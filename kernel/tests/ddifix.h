@@ -99,15 +99,15 @@ class OpenPdev {
 
   // Entries on this PDEV, answering what the entry answered.
   // Opens the printer's spool job first; endDoc closes it after the call.
-  BOOL startDoc(const char16_t* name = u"Doc");
-  BOOL endDoc(FLONG flags = 0);
-  BOOL startPage();
-  BOOL sendPage();
+  [[nodiscard]] BOOL startDoc(const char16_t* name = u"Doc");
+  [[nodiscard]] BOOL endDoc(FLONG flags = 0);
+  [[nodiscard]] BOOL startPage();
+  [[nodiscard]] BOOL sendPage();
   HSURF enableSurface();
   void disableSurface();
   void disablePdev();
-  BOOL paint();
-  BOOL bitBlt();
+  [[nodiscard]] BOOL paint();
+  [[nodiscard]] BOOL bitBlt();
 
   const DdiDriver& driver;
   const BuiltPrinter& printer;

@@ -50,7 +50,7 @@ class TestDeviceNT : public GDeviceNT {
 
   RWWString printerDataFileName() const override { return dataFile_; }
   GPageEnd* makePageEnd() override { return failPageEnd ? nullptr : GDeviceNT::makePageEnd(); }
-  GStatus send(GCommand* command) override {
+  [[nodiscard]] GStatus send(GCommand* command) override {
     if (command) {
       const auto* bytes = dynamic_cast<const GPassThroughCommand*>(command);
       sent.push_back({command->isA(), bytes ? std::string(reinterpret_cast<const char*>(bytes->data()),

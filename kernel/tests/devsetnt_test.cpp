@@ -312,7 +312,7 @@ TEST(FormFit, WithoutTheDatabaseInUseEveryFittingFormIsAPaper) {
   // The built-in forms with a media of the printer's, and the card; the
   // poster is too large.
   Papers papers;
-  device.enumerateFittingPapers(collect, &papers, 1, settings.get());
+  (void)device.enumerateFittingPapers(collect, &papers, 1, settings.get());  // the papers are the answer
   const std::vector<Paper> expected = {{1, kLetter, u"Letter"},
                                        {2, kLegal, u"Legal"},
                                        {3, kA4, u"A4"},

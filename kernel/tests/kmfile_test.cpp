@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/outport.h"
 #include "host/engine/engine.h"
 #include "kernel/kmfile.h"
 #include "kernel/runtime.h"
@@ -35,7 +36,7 @@ class KernelFileTest : public ::testing::Test {
     // The runtime may have loaded the table before this test: leave it as
     // it was found.
     if (hadTable)
-      kmLoadNativeTable();
+      EXPECT_TRUE(kmLoadNativeTable());
     else
       kmUnloadNativeTable();
     EXPECT_EQ(eng::live().files, before.files);
@@ -292,7 +293,7 @@ TEST_F(KernelFileTest, OnlyTheCreatingModesMakeAFile) {
     EXPECT_EQ(KMFileClose(f), 0);
     EXPECT_EQ(fileContents(host("made")), "");  // made, and empty
     ASSERT_TRUE(fileExists(host("made")));
-    KMFileDelete(nt("made").c_str());
+    EXPECT_EQ(KMFileDelete(nt("made").c_str()), 0);
   }
 }
 
@@ -471,6 +472,25 @@ TEST_F(KernelFileTest, AFailedGrowthLeavesTheFileClosed) {
   EXPECT_EQ(KMFileFlags(f), KMFILE_ERR);
   EXPECT_EQ(KMFileClose(f), 0);
   EXPECT_EQ(fileContents(host("lost")), hundred);
+}
+
+// A job whose file cannot be given its length at the close is not the job
+// that was written: the port's end of job answers the failure.
+TEST_F(KernelFileTest, AFilePortWhoseFileWillNotCloseWholeFailsTheJob) {
+  GFileOutputPort port{RWWString(nt("out.prn").c_str())};
+  ASSERT_EQ(port.startJob(RWWString("job"), 0), 0);
+  uint32_t written = 0;
+  ASSERT_EQ(port.write("abc", 3, written), 0);
+  eng::knobs().writeModules = 0;
+  EXPECT_EQ(port.endJob(), 1);
+  eng::knobs().writeModules = -1;
+  EXPECT_FALSE(port.open());
+
+  // The next job that closes whole is written.
+  ASSERT_EQ(port.startJob(RWWString("job"), 0), 0);
+  ASSERT_EQ(port.write("abc", 3, written), 0);
+  EXPECT_EQ(port.endJob(), 0);
+  EXPECT_EQ(fileContents(host("out.prn")), "abc");
 }
 
 // RWFile probes a new file with a read, which sets end of file; the kernel

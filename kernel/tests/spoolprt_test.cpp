@@ -79,7 +79,7 @@ TEST_F(SpoolerPort, OpenUnlessAborted) {
     EXPECT_EQ(port.open(), 1) << "idle";
     ASSERT_EQ(port.startJob(RWWString(u"job"), 0), 0);
     EXPECT_EQ(port.open(), 1) << "in a job";
-    port.abort();
+    EXPECT_EQ(port.abort(), 0);
     EXPECT_EQ(port.open(), 0) << "aborted";
   }
 }

@@ -45,20 +45,20 @@ class FormGenerator : public GPDLGenerator {
   uint32_t processingFlags() override { return flags; }
 
   void removeFont(const RWCString&) override {}
-  GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setPenColorPaint(GColorPaint*) override { return 0; }
-  GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setPenColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
 
   // The document starts without a port: nothing is written but what the
   // test reads from the log.
-  GStatus onDocumentStart(GDocumentStart*) override { return 0; }
-  GStatus onPassThrough(GPassThroughCommand* command) override {
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart*) override { return 0; }
+  [[nodiscard]] GStatus onPassThrough(GPassThroughCommand* command) override {
     if (command->targetClassId() == classIsA())
       texts.emplace_back(reinterpret_cast<const char*>(command->data()), command->length());
     return passThroughStatus;
   }
-  GStatus onDownloadHeader(GDownloadHeaderCommand* command) override {
+  [[nodiscard]] GStatus onDownloadHeader(GDownloadHeaderCommand* command) override {
     headers.push_back(command->headerKind());
     return headerStatus;
   }
@@ -110,7 +110,7 @@ namespace {
 class NullPort : public GOutputPort {
  public:
   NullPort() : GOutputPort(RWWString(u"null")) {}
-  uint16_t write(const void*, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void*, uint32_t length, uint32_t& written) override {
     written = length;
     return 0;
   }

@@ -71,7 +71,7 @@ const std::string kLetterInches =
 class FailingPort : public FakeOutputPort {
  public:
   explicit FailingPort(int failFrom) : failFrom_(failFrom) {}
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
     if (++writes >= failFrom_) {
       written = 0;
       return 5;
@@ -130,24 +130,24 @@ struct Job {
       : generator("PCLXL", nullptr, config, 101) {}
 
   GCommandPtr send(GCommand* command) { return generator.process(GCommandPtr(command)); }
-  GStatus statusOf(GCommand* command) {
+  [[nodiscard]] GStatus statusOf(GCommand* command) {
     const GCommandPtr result = send(command);
     const auto* error = dynamic_cast<const GErrorCommand*>(result.get());
     return error ? error->errorCode() : 0;
   }
-  GStatus start(std::vector<MPersistentObject*> document = {}) {
+  [[nodiscard]] GStatus start(std::vector<MPersistentObject*> document = {}) {
     auto* command = new GDocumentStart(RWWString("doc"), RWWString("FAKE:"), nullptr,
                                        stateWith(AttrId::DocumentGroup, document), 0);
     command->setOutputPort(&port);
     return statusOf(command);
   }
-  GStatus page(std::vector<MPersistentObject*> page) {
+  [[nodiscard]] GStatus page(std::vector<MPersistentObject*> page) {
     return statusOf(new GPageStart(stateWith(AttrId::PageGroup, page), 0));
   }
-  GStatus pageEnd(std::vector<MPersistentObject*> page = {}) {
+  [[nodiscard]] GStatus pageEnd(std::vector<MPersistentObject*> page = {}) {
     return statusOf(new GPageEnd(stateWith(AttrId::PageGroup, page), 0));
   }
-  GStatus end() { return statusOf(new GDocumentEnd(RWWString("doc"), RWWString("FAKE:"))); }
+  [[nodiscard]] GStatus end() { return statusOf(new GDocumentEnd(RWWString("doc"), RWWString("FAKE:"))); }
   const std::string& out() const { return port.written(); }
 
   FakeOutputPort port;
@@ -414,7 +414,7 @@ TEST(CheetahControl, AFailedStartWritesNothingAfterwards) {
   log.clear();
   struct ClosedPort : FakeOutputPort {
     int32_t open() override { return 0; }
-    uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
+    [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
       log.append(static_cast<const char*>(data), length);
       return FakeOutputPort::write(data, length, written);
     }

@@ -65,7 +65,7 @@ struct Job {
     return out;
   }
   // Hands the object to the generator as a stage does; answers the status.
-  GStatus send(MPersistentObject& object) { return dynamic_cast<GAttribute&>(object).accept(generator); }
+  [[nodiscard]] GStatus send(MPersistentObject& object) { return dynamic_cast<GAttribute&>(object).accept(generator); }
 
   FakeOutputPort port;  // outlives the generator
   OpenCheetah generator;
@@ -181,7 +181,7 @@ TEST(XLGraphics, PaintingIsOpaqueInTransparentModeWhereTheKindsAskForIt) {
   const std::string rectangle = kNewPath + box(10, 20, 30, 40) + bytes({0xA1});
   Job job;
   GRasterOperation transparent(0xAAF0, 1);
-  job.send(transparent);
+  EXPECT_EQ(job.send(transparent), 0);
   job.drawn();
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "brush " << row.brush << " pen " << row.pen);
@@ -192,11 +192,11 @@ TEST(XLGraphics, PaintingIsOpaqueInTransparentModeWhereTheKindsAskForIt) {
   }
   // Outside transparent mode nothing is bracketed.
   GRasterOperation opaque(0xCCF0, 1);
-  job.send(opaque);
+  EXPECT_EQ(job.send(opaque), 0);
   job.drawn();
   job.generator.setKinds(0, 0);
   GRectangleGraphic shape(nullptr, GRect(10, 20, 30, 40));
-  shape.accept(job.generator);
+  EXPECT_EQ(shape.accept(job.generator), 0);
   EXPECT_EQ(job.drawn(), rectangle + kPaintPath);
 }
 
@@ -221,10 +221,10 @@ TEST(XLGraphics, PensAndBrushesSelectTheirSources) {
   {
     Job colourJob(true);
     GPen pen(4, colour(255, 0, 0));
-    colourJob.send(pen);
+    EXPECT_EQ(colourJob.send(pen), 0);
     EXPECT_EQ(colourJob.drawn(), solidWidth4 + red + bytes({0x79}));
     GBrush brush(colour(255, 0, 0));
-    colourJob.send(brush);
+    EXPECT_EQ(colourJob.send(brush), 0);
     EXPECT_EQ(colourJob.drawn(), red + bytes({0x63}));
   }
   Job job;
@@ -240,19 +240,19 @@ TEST(XLGraphics, PensAndBrushesSelectTheirSources) {
 
   // A colour paint without a colour selects nothing, yet it is the kind.
   GBrush empty(new GColorPaint());
-  job.send(empty);
+  EXPECT_EQ(job.send(empty), 0);
   EXPECT_EQ(job.drawn(), "");
   EXPECT_EQ(job.generator.brushKind(), 0u);
   // A brush without a paint writes nothing and keeps the kind.
-  job.send(noBrush);
+  EXPECT_EQ(job.send(noBrush), 0);
   job.drawn();
   GBrush none;
-  job.send(none);
+  EXPECT_EQ(job.send(none), 0);
   EXPECT_EQ(job.drawn(), "");
   EXPECT_EQ(job.generator.brushKind(), 3u);
   // A pen without a paint: the line and the width alone.
   GPen bare(7, nullptr);
-  job.send(bare);
+  EXPECT_EQ(job.send(bare), 0);
   EXPECT_EQ(job.drawn(), bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x07, 0x00, 0xF8, 0x4B, 0x7A}));
 
   // A raster paint that cannot be defined as a pattern: an opaque pattern's
@@ -277,7 +277,7 @@ TEST(XLGraphics, DashedPensSendTheirPatternAndOffset) {
 
   // No lengths: no pattern to send, and the printer takes no empty one.
   GDashedPen plain(nullptr, 4, 1, nullptr, 0);
-  job.send(plain);
+  EXPECT_EQ(job.send(plain), 0);
   EXPECT_EQ(job.drawn(), bytes({0xC0, 0x00, 0xF8, 0x4E, 0x70, 0xC1, 0x01, 0x00, 0xF8, 0x4B, 0x7A}));
 }
 
@@ -327,7 +327,7 @@ TEST(XLGraphics, APathClipIsBuiltAndNotPainted) {
   // The next path is painted again.
   GPathGraphic next(nullptr, 0);
   next.insert(new GRectangleGraphic(nullptr, GRect(1, 2, 3, 4)));
-  next.accept(job.generator);
+  EXPECT_EQ(next.accept(job.generator), 0);
   EXPECT_EQ(job.drawn(), kNewPath + box(1, 2, 3, 4) + bytes({0xA1}) + kPaintPath);
 }
 
@@ -376,7 +376,7 @@ TEST(XLGraphics, PolyShapesCountFromTheCursor) {
   Job job;
   std::vector<GPoint> line = {{100, 100}, {103, 104}, {300, 104}};
   GPolyLineGraphic polyLine(nullptr, GPointArray::borrowing(line.data(), 3));
-  polyLine.accept(job.generator);
+  EXPECT_EQ(polyLine.accept(job.generator), 0);
   // SetCursor to the start, then offsets from it: (3, 4) and (197, 0), one
   // word run.
   EXPECT_EQ(job.drawn(), kNewPath + bytes({0xD3, 100, 0, 100, 0, 0xF8, 0x4C, 0x6B, 0xC1, 0x02, 0x00, 0xF8, 0x4D, 0xC0,
@@ -387,7 +387,7 @@ TEST(XLGraphics, PolyShapesCountFromTheCursor) {
   // A line-to counts from there.
   std::vector<GPoint> more = {{301, 103}};
   GPolyLineToGraphic lineTo(nullptr, GPointArray::borrowing(more.data(), 1));
-  lineTo.accept(job.generator);
+  EXPECT_EQ(lineTo.accept(job.generator), 0);
   EXPECT_EQ(job.drawn(), kNewPath + bytes({0xC1, 0x01, 0x00, 0xF8, 0x4D, 0xC0, 0x01, 0xF8, 0x50, 0x9D, 0xFB, 0x02, 1,
                                            0xFF}) +
                              kPaintPath);
@@ -397,7 +397,7 @@ TEST(XLGraphics, PolyShapesCountFromTheCursor) {
   // closed.
   std::vector<GPoint> corners = {{10, 10}, {20, 10}, {20, 20}, {10, 10}};
   GPolygonGraphic polygon(nullptr, GPointArray::borrowing(corners.data(), 4));
-  polygon.accept(job.generator);
+  EXPECT_EQ(polygon.accept(job.generator), 0);
   EXPECT_EQ(job.drawn(), kNewPath + bytes({0xD3, 10, 0, 10, 0, 0xF8, 0x4C, 0x6B, 0xC1, 0x04, 0x00, 0xF8, 0x4D, 0xC0,
                                            0x01, 0xF8, 0x50, 0x9D, 0xFB, 0x08, 0, 0, 10, 0, 0, 10, 0xF6, 0xF6, 0x84}) +
                              kPaintPath);
@@ -407,7 +407,7 @@ TEST(XLGraphics, PolyShapesCountFromTheCursor) {
   // point is ignored.
   std::vector<GPoint> curve = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}};
   GPolyBezierGraphic bezier(nullptr, GPointArray::borrowing(curve.data(), 8));
-  bezier.accept(job.generator);
+  EXPECT_EQ(bezier.accept(job.generator), 0);
   EXPECT_EQ(signatures(job.drawn()),
             (std::vector<std::string>{"85", "6B 76:sint16_xy", "95 77:uint16 80:ubyte", "86"}));
   EXPECT_EQ(job.generator.currentPoint(), GPoint(6, 6));

@@ -48,7 +48,7 @@ int32_t FakeOutputPort::open() {
 class FakeConfigurationStore::Store : public GSecondaryPort {
  public:
   explicit Store(FakeConfigurationStore& owner) : owner_(owner) {}
-  uint16_t storeConfiguration(MPersistentObject* configuration, int32_t flags) override {
+  [[nodiscard]] uint16_t storeConfiguration(MPersistentObject* configuration, int32_t flags) override {
     // A copy, not the pointer: the configuration may change or go after
     // the call, and what counts is what was stored.
     owner_.stored_.reset(configuration ? configuration->deepCopy() : nullptr);

@@ -25,10 +25,10 @@ class FakeOutputPort : public GOutputPort {
   explicit FakeOutputPort(const RWWString& portName = RWWString("FAKE:"));
   ~FakeOutputPort() override;
 
-  uint16_t startJob(const RWWString& jobName, int32_t withPjl) override;
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
-  uint16_t endJob() override;
-  uint16_t abort() override;
+  [[nodiscard]] uint16_t startJob(const RWWString& jobName, int32_t withPjl) override;
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override;
+  [[nodiscard]] uint16_t endJob() override;
+  [[nodiscard]] uint16_t abort() override;
   int32_t open() override;
 
   // The operation ("startJob", "write", "endJob", "abort") answers the

@@ -78,72 +78,72 @@ class RecordingPeripheral : public GPeripheral {
   GCommandPtr dispatch(const GCommandPtr& command) override;
 
   // ---- commands ----------------------------------------------------------------
-  GStatus onArc(GArcGraphic* command) override;
-  GStatus onChord(GChordGraphic* command) override;
-  GStatus onEllipse(GEllipseGraphic* command) override;
-  GStatus onEndScanLine(GEndScanLine* command) override;
-  GStatus onPath(GPathGraphic* command) override;
-  GStatus onPie(GPieGraphic* command) override;
-  GStatus onPolyBezier(GPolyBezierGraphic* command) override;
-  GStatus onPolyBezierTo(GPolyBezierToGraphic* command) override;
-  GStatus onPolyLine(GPolyLineGraphic* command) override;
-  GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
-  GStatus onPolygon(GPolygonGraphic* command) override;
-  GStatus onRectangle(GRectangleGraphic* command) override;
-  GStatus onRaster(GRasterGraphic* command) override;
-  GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
-  GStatus onScanLine(GScanLineGraphic* command) override;
-  GStatus onStartScanLine(GStartScanLine* command) override;
-  GStatus onTextString(GTextStringGraphic*) override { return recordName("onTextString"); }
-  GStatus onDownloadFace(GDownloadFace*) override { return recordName("onDownloadFace"); }
+  [[nodiscard]] GStatus onArc(GArcGraphic* command) override;
+  [[nodiscard]] GStatus onChord(GChordGraphic* command) override;
+  [[nodiscard]] GStatus onEllipse(GEllipseGraphic* command) override;
+  [[nodiscard]] GStatus onEndScanLine(GEndScanLine* command) override;
+  [[nodiscard]] GStatus onPath(GPathGraphic* command) override;
+  [[nodiscard]] GStatus onPie(GPieGraphic* command) override;
+  [[nodiscard]] GStatus onPolyBezier(GPolyBezierGraphic* command) override;
+  [[nodiscard]] GStatus onPolyBezierTo(GPolyBezierToGraphic* command) override;
+  [[nodiscard]] GStatus onPolyLine(GPolyLineGraphic* command) override;
+  [[nodiscard]] GStatus onPolyLineTo(GPolyLineToGraphic* command) override;
+  [[nodiscard]] GStatus onPolygon(GPolygonGraphic* command) override;
+  [[nodiscard]] GStatus onRectangle(GRectangleGraphic* command) override;
+  [[nodiscard]] GStatus onRaster(GRasterGraphic* command) override;
+  [[nodiscard]] GStatus onRoundedRectangle(GRoundedRectangleGraphic* command) override;
+  [[nodiscard]] GStatus onScanLine(GScanLineGraphic* command) override;
+  [[nodiscard]] GStatus onStartScanLine(GStartScanLine* command) override;
+  [[nodiscard]] GStatus onTextString(GTextStringGraphic*) override { return recordName("onTextString"); }
+  [[nodiscard]] GStatus onDownloadFace(GDownloadFace*) override { return recordName("onDownloadFace"); }
   // The five job-state handlers do what the stage does, then answer the
   // scripted status when one is set.
-  GStatus onDocumentStart(GDocumentStart* command) override;
-  GStatus onDocumentEnd(GDocumentEnd* command) override;
-  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
-  GStatus onPageStart(GPageStart* command) override;
-  GStatus onPageEnd(GPageEnd* command) override;
-  GStatus onJobAbort(GJobAbort* command) override;
-  GStatus onErrorCommand(GErrorCommand* command) override;
-  GStatus onPassThrough(GPassThroughCommand*) override { return recordName("onPassThrough"); }
-  GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return recordName("onDownloadHeader"); }
-  GStatus onTextGraphic(GTextGraphic*) override { return recordName("onTextGraphic"); }
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd* command) override;
+  [[nodiscard]] GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf* command) override;
+  [[nodiscard]] GStatus onPageStart(GPageStart* command) override;
+  [[nodiscard]] GStatus onPageEnd(GPageEnd* command) override;
+  [[nodiscard]] GStatus onJobAbort(GJobAbort* command) override;
+  [[nodiscard]] GStatus onErrorCommand(GErrorCommand* command) override;
+  [[nodiscard]] GStatus onPassThrough(GPassThroughCommand*) override { return recordName("onPassThrough"); }
+  [[nodiscard]] GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return recordName("onDownloadHeader"); }
+  [[nodiscard]] GStatus onTextGraphic(GTextGraphic*) override { return recordName("onTextGraphic"); }
 
   // ---- attributes --------------------------------------------------------------
-  GStatus onBrush(GBrush* attribute) override;
-  GStatus onCap(GCap* attribute) override;
-  GStatus onClipToPage(GClipToPage* attribute) override;
-  GStatus onClipToPath(GClipToPath* attribute) override;
-  GStatus onClipToRectangle(GClipToRectangle* attribute) override;
-  GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
-  GStatus onColorMap(GColorMap* attribute) override;
-  GStatus onDashedPen(GDashedPen* attribute) override;
-  GStatus onFillMode(GFillMode* attribute) override;
-  GStatus onHalftone(GHalftone* attribute) override;
-  GStatus onJoint(GJoint* attribute) override;
-  GStatus onMiterJoint(GMiterJoint* attribute) override;
-  GStatus onNoBrush(GNoBrush* attribute) override;
-  GStatus onNoPen(GNoPen* attribute) override;
-  GStatus onPen(GPen* attribute) override;
-  GStatus onRasterOperation(GRasterOperation* attribute) override;
-  GStatus onValueAttribute(GValueAttribute* attribute) override;
-  GStatus onStringAttribute(GStringAttribute* attribute) override;
-  GStatus onEnumAttribute(GEnumAttribute* attribute) override;
-  GStatus onRangeAttribute(GRangeAttribute* attribute) override;
-  GStatus onCheetah(GCheetah*) override { return recordName("onCheetah"); }
-  GStatus onPcl5e(GPcl5e*) override { return recordName("onPcl5e"); }
-  GStatus onPostScript(GPostScript*) override { return recordName("onPostScript"); }
-  GStatus onPJL(GPJL*) override { return recordName("onPJL"); }
-  GStatus onMedia(GMedia*) override { return recordName("onMedia"); }
-  GStatus onTray(GTray*) override { return recordName("onTray"); }
-  GStatus onTransformAttribute(GTransformAttribute* attribute) override;
+  [[nodiscard]] GStatus onBrush(GBrush* attribute) override;
+  [[nodiscard]] GStatus onCap(GCap* attribute) override;
+  [[nodiscard]] GStatus onClipToPage(GClipToPage* attribute) override;
+  [[nodiscard]] GStatus onClipToPath(GClipToPath* attribute) override;
+  [[nodiscard]] GStatus onClipToRectangle(GClipToRectangle* attribute) override;
+  [[nodiscard]] GStatus onClipToSingleRectangle(GClipToSingleRectangle* attribute) override;
+  [[nodiscard]] GStatus onColorMap(GColorMap* attribute) override;
+  [[nodiscard]] GStatus onDashedPen(GDashedPen* attribute) override;
+  [[nodiscard]] GStatus onFillMode(GFillMode* attribute) override;
+  [[nodiscard]] GStatus onHalftone(GHalftone* attribute) override;
+  [[nodiscard]] GStatus onJoint(GJoint* attribute) override;
+  [[nodiscard]] GStatus onMiterJoint(GMiterJoint* attribute) override;
+  [[nodiscard]] GStatus onNoBrush(GNoBrush* attribute) override;
+  [[nodiscard]] GStatus onNoPen(GNoPen* attribute) override;
+  [[nodiscard]] GStatus onPen(GPen* attribute) override;
+  [[nodiscard]] GStatus onRasterOperation(GRasterOperation* attribute) override;
+  [[nodiscard]] GStatus onValueAttribute(GValueAttribute* attribute) override;
+  [[nodiscard]] GStatus onStringAttribute(GStringAttribute* attribute) override;
+  [[nodiscard]] GStatus onEnumAttribute(GEnumAttribute* attribute) override;
+  [[nodiscard]] GStatus onRangeAttribute(GRangeAttribute* attribute) override;
+  [[nodiscard]] GStatus onCheetah(GCheetah*) override { return recordName("onCheetah"); }
+  [[nodiscard]] GStatus onPcl5e(GPcl5e*) override { return recordName("onPcl5e"); }
+  [[nodiscard]] GStatus onPostScript(GPostScript*) override { return recordName("onPostScript"); }
+  [[nodiscard]] GStatus onPJL(GPJL*) override { return recordName("onPJL"); }
+  [[nodiscard]] GStatus onMedia(GMedia*) override { return recordName("onMedia"); }
+  [[nodiscard]] GStatus onTray(GTray*) override { return recordName("onTray"); }
+  [[nodiscard]] GStatus onTransformAttribute(GTransformAttribute* attribute) override;
 
  private:
   // Logs the call and answers its scripted status (else `otherwise`).
-  GStatus record(const char* handler, const MPersistentObject* object, GStatus otherwise = 0);
-  GStatus recordName(const char* handler);
+  [[nodiscard]] GStatus record(const char* handler, const MPersistentObject* object, GStatus otherwise = 0);
+  [[nodiscard]] GStatus recordName(const char* handler);
   // record, and the attribute's changed flag cleared: consumed.
-  GStatus consume(const char* handler, GAttribute* attribute);
+  [[nodiscard]] GStatus consume(const char* handler, GAttribute* attribute);
 
   std::vector<Call> calls_;
   std::map<std::string, GStatus> byHandler_;

@@ -87,7 +87,7 @@ GStatus TestGenerator::onDocumentStart(GDocumentStart* command) {
     seen_.push_back("onDocumentStart");
     return started;
   }
-  GPeripheral::onDocumentStart(command);
+  (void)GPeripheral::onDocumentStart(command);  // only enters the document: 0
   flusher_.startJob();
   flusher_.setPort(port());
   xlResetStream(*stream_);
@@ -99,7 +99,7 @@ GStatus TestGenerator::onDocumentStart(GDocumentStart* command) {
 }
 
 GStatus TestGenerator::onDocumentEnd(GDocumentEnd* command) {
-  GPeripheral::onDocumentEnd(command);
+  (void)GPeripheral::onDocumentEnd(command);  // only leaves the document: 0
   GStatus status = see("onDocumentEnd", ClassId::GDocumentEnd);
   flusher_.setPort(nullptr);
   const GStatus ended = endJobPort();
@@ -108,12 +108,12 @@ GStatus TestGenerator::onDocumentEnd(GDocumentEnd* command) {
 }
 
 GStatus TestGenerator::onPageStart(GPageStart* command) {
-  GPeripheral::onPageStart(command);
+  (void)GPeripheral::onPageStart(command);  // only enters the page: 0
   return see("onPageStart", ClassId::GPageStart);
 }
 
 GStatus TestGenerator::onPageEnd(GPageEnd* command) {
-  GPeripheral::onPageEnd(command);
+  (void)GPeripheral::onPageEnd(command);  // only leaves the page: 0
   return see("onPageEnd", ClassId::GPageEnd);
 }
 

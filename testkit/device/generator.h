@@ -52,10 +52,10 @@ class TestGenerator : public GPDLGenerator {
 
   // ---- generator operations ----------------------------------------------------
   void removeFont(const RWCString&) override {}
-  GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setPenColorPaint(GColorPaint*) override { return 0; }
-  GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setPenColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
 
   // ---- scripts and log -----------------------------------------------------------
   // Commands of the class answer the status from now on.
@@ -79,44 +79,44 @@ class TestGenerator : public GPDLGenerator {
   XLStream& stream() { return *stream_; }
 
   // ---- commands ------------------------------------------------------------------
-  GStatus onArc(GArcGraphic*) override { return see("onArc", ClassId::GArcGraphic); }
-  GStatus onChord(GChordGraphic*) override { return see("onChord", ClassId::GChordGraphic); }
-  GStatus onEllipse(GEllipseGraphic*) override { return see("onEllipse", ClassId::GEllipseGraphic); }
-  GStatus onEndScanLine(GEndScanLine*) override { return see("onEndScanLine", ClassId::GEndScanLine); }
-  GStatus onPath(GPathGraphic*) override { return see("onPath", ClassId::GPathGraphic); }
-  GStatus onPie(GPieGraphic*) override { return see("onPie", ClassId::GPieGraphic); }
-  GStatus onPolyBezier(GPolyBezierGraphic*) override { return see("onPolyBezier", ClassId::GPolyBezierGraphic); }
-  GStatus onPolyBezierTo(GPolyBezierToGraphic*) override { return see("onPolyBezierTo", ClassId::GPolyBezierToGraphic); }
-  GStatus onPolyLine(GPolyLineGraphic*) override { return see("onPolyLine", ClassId::GPolyLineGraphic); }
-  GStatus onPolyLineTo(GPolyLineToGraphic*) override { return see("onPolyLineTo", ClassId::GPolyLineToGraphic); }
-  GStatus onPolygon(GPolygonGraphic*) override { return see("onPolygon", ClassId::GPolygonGraphic); }
-  GStatus onRectangle(GRectangleGraphic*) override { return see("onRectangle", ClassId::GRectangleGraphic); }
-  GStatus onRaster(GRasterGraphic*) override { return see("onRaster", ClassId::GRasterGraphic); }
-  GStatus onRoundedRectangle(GRoundedRectangleGraphic*) override { return see("onRoundedRectangle", ClassId::GRoundedRectangleGraphic); }
-  GStatus onScanLine(GScanLineGraphic*) override { return see("onScanLine", ClassId::GScanLineGraphic); }
-  GStatus onStartScanLine(GStartScanLine*) override { return see("onStartScanLine", ClassId::GStartScanLine); }
-  GStatus onTextString(GTextStringGraphic*) override { return see("onTextString", ClassId::GTextStringGraphic); }
-  GStatus onDownloadFace(GDownloadFace*) override { return see("onDownloadFace", ClassId::GDownloadFace); }
-  GStatus onDocumentStart(GDocumentStart* command) override;
-  GStatus onDocumentEnd(GDocumentEnd* command) override;
-  GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf*) override { return see("onManualDuplexFirstHalf", ClassId::GManualDuplexFirstHalf); }
-  GStatus onPageStart(GPageStart* command) override;
-  GStatus onPageEnd(GPageEnd* command) override;
-  GStatus onJobAbort(GJobAbort* command) override;
+  [[nodiscard]] GStatus onArc(GArcGraphic*) override { return see("onArc", ClassId::GArcGraphic); }
+  [[nodiscard]] GStatus onChord(GChordGraphic*) override { return see("onChord", ClassId::GChordGraphic); }
+  [[nodiscard]] GStatus onEllipse(GEllipseGraphic*) override { return see("onEllipse", ClassId::GEllipseGraphic); }
+  [[nodiscard]] GStatus onEndScanLine(GEndScanLine*) override { return see("onEndScanLine", ClassId::GEndScanLine); }
+  [[nodiscard]] GStatus onPath(GPathGraphic*) override { return see("onPath", ClassId::GPathGraphic); }
+  [[nodiscard]] GStatus onPie(GPieGraphic*) override { return see("onPie", ClassId::GPieGraphic); }
+  [[nodiscard]] GStatus onPolyBezier(GPolyBezierGraphic*) override { return see("onPolyBezier", ClassId::GPolyBezierGraphic); }
+  [[nodiscard]] GStatus onPolyBezierTo(GPolyBezierToGraphic*) override { return see("onPolyBezierTo", ClassId::GPolyBezierToGraphic); }
+  [[nodiscard]] GStatus onPolyLine(GPolyLineGraphic*) override { return see("onPolyLine", ClassId::GPolyLineGraphic); }
+  [[nodiscard]] GStatus onPolyLineTo(GPolyLineToGraphic*) override { return see("onPolyLineTo", ClassId::GPolyLineToGraphic); }
+  [[nodiscard]] GStatus onPolygon(GPolygonGraphic*) override { return see("onPolygon", ClassId::GPolygonGraphic); }
+  [[nodiscard]] GStatus onRectangle(GRectangleGraphic*) override { return see("onRectangle", ClassId::GRectangleGraphic); }
+  [[nodiscard]] GStatus onRaster(GRasterGraphic*) override { return see("onRaster", ClassId::GRasterGraphic); }
+  [[nodiscard]] GStatus onRoundedRectangle(GRoundedRectangleGraphic*) override { return see("onRoundedRectangle", ClassId::GRoundedRectangleGraphic); }
+  [[nodiscard]] GStatus onScanLine(GScanLineGraphic*) override { return see("onScanLine", ClassId::GScanLineGraphic); }
+  [[nodiscard]] GStatus onStartScanLine(GStartScanLine*) override { return see("onStartScanLine", ClassId::GStartScanLine); }
+  [[nodiscard]] GStatus onTextString(GTextStringGraphic*) override { return see("onTextString", ClassId::GTextStringGraphic); }
+  [[nodiscard]] GStatus onDownloadFace(GDownloadFace*) override { return see("onDownloadFace", ClassId::GDownloadFace); }
+  [[nodiscard]] GStatus onDocumentStart(GDocumentStart* command) override;
+  [[nodiscard]] GStatus onDocumentEnd(GDocumentEnd* command) override;
+  [[nodiscard]] GStatus onManualDuplexFirstHalf(GManualDuplexFirstHalf*) override { return see("onManualDuplexFirstHalf", ClassId::GManualDuplexFirstHalf); }
+  [[nodiscard]] GStatus onPageStart(GPageStart* command) override;
+  [[nodiscard]] GStatus onPageEnd(GPageEnd* command) override;
+  [[nodiscard]] GStatus onJobAbort(GJobAbort* command) override;
   // After its marker, the command's bytes, when they are for this class.
-  GStatus onPassThrough(GPassThroughCommand* command) override;
-  GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return see("onDownloadHeader", ClassId::GDownloadHeaderCommand); }
-  GStatus onTextGraphic(GTextGraphic*) override { return see("onTextGraphic", ClassId::GTextGraphic); }
+  [[nodiscard]] GStatus onPassThrough(GPassThroughCommand* command) override;
+  [[nodiscard]] GStatus onDownloadHeader(GDownloadHeaderCommand*) override { return see("onDownloadHeader", ClassId::GDownloadHeaderCommand); }
+  [[nodiscard]] GStatus onTextGraphic(GTextGraphic*) override { return see("onTextGraphic", ClassId::GTextGraphic); }
 
   // ---- attributes ----------------------------------------------------------------
   // Recorded and consumed (changed flag cleared), as a generator does.
-  GStatus onValueAttribute(GValueAttribute* attribute) override;
-  GStatus onStringAttribute(GStringAttribute* attribute) override;
+  [[nodiscard]] GStatus onValueAttribute(GValueAttribute* attribute) override;
+  [[nodiscard]] GStatus onStringAttribute(GStringAttribute* attribute) override;
 
  private:
   // Records the handler; answers the scripted status for the command
   // class, or writes the marker and answers 0.
-  GStatus see(const char* handler, RWClassID commandClass);
+  [[nodiscard]] GStatus see(const char* handler, RWClassID commandClass);
 
   // Makes the stream, flushing through flusher_.
   void makeStream();

@@ -29,7 +29,7 @@ class TestDevice : public GDevice {
   GAttributeComposite* createSettings() override { return maker_ ? maker_() : nullptr; }
   GPrinterDescription* printerDescription() override { return nullptr; }
   GAttributeComposite* defaultSettings() override { return defaults_ ? defaults_() : nullptr; }
-  GStatus checkDrawing(GCommand*) override { return drawingStatus; }
+  [[nodiscard]] GStatus checkDrawing(GCommand*) override { return drawingStatus; }
   void finishPath(int32_t mode) override {
     finished.push_back(currentPath());
     finishModes.push_back(mode);

@@ -34,10 +34,10 @@ class KindGenerator : public GPDLGenerator {
   RWBoolean isKindOf(RWClassID id) const override { return id == Kind || GPDLGenerator::isKindOf(id); }
   uint32_t processingFlags() override { return 0; }
   void removeFont(const RWCString&) override {}
-  GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setPenColorPaint(GColorPaint*) override { return 0; }
-  GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
-  GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus setPenRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setPenColorPaint(GColorPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushRasterPaint(GRasterPaint*) override { return 0; }
+  [[nodiscard]] GStatus setBrushColorPaint(GColorPaint*) override { return 0; }
 };
 
 }  // namespace

@@ -51,7 +51,7 @@ class HostDevice : public GDevice {
   GAttributeComposite* defaultSettings() override;
   GPrinterDescription* printerDescription() override;
   // The scripted status; 0 lets every drawing through.
-  GStatus checkDrawing(GCommand*) override { return drawingStatus; }
+  [[nodiscard]] GStatus checkDrawing(GCommand*) override { return drawingStatus; }
   void finishPath(int32_t) override {}
   int32_t closesNestedPath(int32_t) override { return 1; }
 
@@ -90,8 +90,8 @@ class HostInterfaceInstance : public GInterfaceInstance {
   GAttributeComposite* defaultSettings() override;
   GPrinterDescription* printerDescription() override;
   // The settings given, else the instance's.
-  int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings) override;
-  int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
+  [[nodiscard]] int32_t enumeratePapers(GPaperCallback routine, void* data, GAttributeComposite* settings) override;
+  [[nodiscard]] int32_t enumerateFittingPapers(GPaperCallback routine, void* data, int32_t rangeCheck,
                                  GAttributeComposite* settings) override;
 
   const HostPrinterDescription& description() const { return description_; }

@@ -36,7 +36,7 @@ struct PortLog {
 class RefusingPort : public FakeOutputPort {
  public:
   explicit RefusingPort(PortLog* log) : log_(log) {}
-  uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
+  [[nodiscard]] uint16_t write(const void* data, uint32_t length, uint32_t& written) override {
     if (++log_->writes == log_->refuse) {
       log_->calls.push_back("write refused");
       written = 0;
@@ -46,11 +46,11 @@ class RefusingPort : public FakeOutputPort {
     log_->bytes = this->written();
     return status;
   }
-  uint16_t endJob() override {
+  [[nodiscard]] uint16_t endJob() override {
     log_->calls.push_back("endJob");
     return FakeOutputPort::endJob();
   }
-  uint16_t abort() override {
+  [[nodiscard]] uint16_t abort() override {
     log_->calls.push_back("abort");
     return FakeOutputPort::abort();
   }

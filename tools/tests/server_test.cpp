@@ -56,7 +56,7 @@ class ServedPrinter : public ::testing::Test {
 
   // A document of one page holding the three bytes for the generator; the
   // first status that is not 0.
-  GStatus printJob(GDevice& device, const std::string& output) {
+  [[nodiscard]] GStatus printJob(GDevice& device, const std::string& output) {
     device.setDocumentName(RWWString(u"doc"));
     device.setOutputName(RWWString(output.c_str()));
     device.setDocumentPending(1);

@@ -166,7 +166,7 @@ TEST_F(PrinterTest, AStoredValuesFileCutShortGivesNoValues) {
 
 TEST_F(PrinterTest, BuiltInFormsComeInPaperCodeOrderThenTheTestForms) {
   DWORD needed = 0, count = 0;
-  EngEnumForms(printer, 1, nullptr, 0, &needed, &count);
+  (void)EngEnumForms(printer, 1, nullptr, 0, &needed, &count);  // the sizing call: fails by design
   std::vector<BYTE> buf(needed);
   ASSERT_TRUE(EngEnumForms(printer, 1, buf.data(), needed, &needed, &count));
   ASSERT_EQ(count, 42u);

@@ -2,6 +2,7 @@
 
 #include "core/childvec.h"
 #include "core/perclass.h"
+#include "rw/bufhelp.h"
 #include "rw/rwerr.h"
 
 namespace {
@@ -17,16 +18,16 @@ G_DEFINE_PERSISTENT(MPersistentComposite, MPersistentObject)
 // ---- GCountedPtrVector ------------------------------------------------------------
 
 GCountedPtrVector::GCountedPtrVector(RWsize capacity)
-    : capacity_(capacity), entries_(new GCountedPtr[capacity]), count_(0) {}
+    : capacity_(capacity), entries_(rwAllocated(new GCountedPtr[capacity])), count_(0) {}
 
 GCountedPtrVector::GCountedPtrVector(const GCountedPtrVector& other)
-    : capacity_(other.capacity_), entries_(new GCountedPtr[other.capacity_]), count_(other.count_) {
+    : capacity_(other.capacity_), entries_(rwAllocated(new GCountedPtr[other.capacity_])), count_(other.count_) {
   for (RWsize i = 0; i < count_; ++i) entries_[i] = other.entries_[i];
 }
 
 GCountedPtrVector& GCountedPtrVector::operator=(const GCountedPtrVector& other) {
   if (this == &other) return *this;
-  GCountedPtr* shared = new GCountedPtr[other.capacity_];
+  GCountedPtr* shared = rwAllocated(new GCountedPtr[other.capacity_]);
   for (RWsize i = 0; i < other.count_; ++i) shared[i] = other.entries_[i];
   GCountedPtr* old = entries_;
   entries_ = shared;
@@ -80,7 +81,7 @@ RWsize GCountedPtrVector::removeAll(const MPersistentObject* object) {
 }
 
 void GCountedPtrVector::reshape(RWsize n) {
-  GCountedPtr* fresh = new GCountedPtr[n];
+  GCountedPtr* fresh = rwAllocated(new GCountedPtr[n]);
   RWsize kept = count_ < n ? count_ : n;
   for (RWsize i = 0; i < kept; ++i) fresh[i].swap(entries_[i]);
   GCountedPtr* old = entries_;
@@ -116,7 +117,7 @@ GCountedPtr GCountedPtrVector::removeAt(RWsize position) {
 
 void GCountedPtrVector::clear(RWsize capacity) {
   GCountedPtr* old = entries_;
-  entries_ = new GCountedPtr[capacity];
+  entries_ = rwAllocated(new GCountedPtr[capacity]);
   capacity_ = capacity;
   count_ = 0;
   delete[] old;

@@ -245,11 +245,25 @@ RWClassID MPersistentObject::kind() const { return isA(); }
 
 MPersistentObject* MPersistentObject::deepCopy() const {
   if (!isComposite()) return copy();
+  // A copy missing a child is no copy: without memory for the whole of
+  // it, there is none.
   MPersistentObject* result = newSpecies();
+  if (!result) return nullptr;
   result->setId(id_);
   const std::unique_ptr<GChildIterator> it(const_cast<MPersistentObject*>(this)->createIterator());
+  if (!it) {
+    disposeUnshared(result);
+    return nullptr;
+  }
   while (it->advance()) {
-    if (MPersistentObject* child = it->current()) result->insert(child->deepCopy());
+    if (MPersistentObject* child = it->current()) {
+      MPersistentObject* copied = child->deepCopy();
+      if (!copied) {
+        disposeUnshared(result);
+        return nullptr;
+      }
+      result->insert(copied);
+    }
   }
   return result;
 }

@@ -174,27 +174,33 @@ GDriverInstance* GDriverServer::registerIn(Table& table, GPrinterDescription* de
     if (table.cache && given) {
       std::unique_ptr<GPrinterDescription> cached(table.cache->printerDescription());
       if (cached && cached->equals(*given)) {
-        instance = table.cache;
+        // Out of the cache, it is held here: a reset that throws when
+        // memory runs out takes it with it.
+        std::unique_ptr<GDriverInstance> reused(table.cache);
         table.cache = nullptr;
-        instance->reset(given.get());
+        reused->reset(given.get());
+        instance = reused.release();
       }
     }
   }
   if (!instance) {
+    // Held until its configuration is loaded: reading the data file may
+    // throw when memory runs out, and the new instance must go with it.
+    std::unique_ptr<GDriverInstance> made;
     GOSFactory* factory = GOSFactory::instance();
     if (factory) {
       if (device) {
-        if (GDevice* made = factory->createDeviceInstance(given.get())) instance = made;
+        if (GDevice* madeDevice = factory->createDeviceInstance(given.get())) made.reset(madeDevice);
       } else {
-        instance = factory->createInterfaceInstance(given.get());
+        made.reset(factory->createInterfaceInstance(given.get()));
       }
     }
-    if (!instance) return nullptr;
-    if (!loadConfiguration(instance)) {
+    if (!made) return nullptr;
+    if (!loadConfiguration(made.get())) {
       configurationRefused_ = 1;
-      delete instance;
       return nullptr;
     }
+    instance = made.release();
   }
   given.reset();
   return instance;

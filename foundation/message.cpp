@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rw/bufhelp.h"
+
 const char rw_FoundDomain[] = "rwfound1.0";
 const char rw_BaseDomain[] = "rwbase1.0";
 
@@ -203,13 +205,13 @@ unsigned rwFormatMessage(char* out, unsigned size, const char* format,
 RWMessage::RWMessage(const RWCatMsg* entry, std::initializer_list<RWMessageArg> args) {
   char area[formatArea];
   unsigned len = rwFormatMessage(area, sizeof area, entry ? entry->text : "", args);
-  text_ = new char[len + 1];
+  text_ = rwAllocated(new char[len + 1]);
   std::memcpy(text_, area, len + 1);
 }
 
 RWMessage::RWMessage(const char* text) {
   size_t len = text ? std::strlen(text) : 0;
-  text_ = new char[len + 1];
+  text_ = rwAllocated(new char[len + 1]);
   if (len) std::memcpy(text_, text, len);
   text_[len] = 0;
 }

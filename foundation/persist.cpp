@@ -501,9 +501,18 @@ Restored readObject(RWvistream& s, RWCollectable* into, RWReadTable& table, bool
   return Restored{obj, fresh, false};
 }
 
+// Without memory for a read table nothing can be read: the read fails,
+// and a stream says so in its state.
+Restored noReadTable(RWFile&) { return Restored{nullptr, false, true}; }
+Restored noReadTable(RWvistream& s) {
+  setFail(s);
+  return Restored{nullptr, false, true};
+}
+
 template <class Source>
 Restored restoreShared(Source& source, RWCollectable* into) {
   RWUseReadTable use;
+  if (!use.table()) return noReadTable(source);
   int32_t entry;
   return readObject(source, into, *use.table(), use.firstUse(), entry);
 }
@@ -514,6 +523,7 @@ Restored restoreShared(Source& source, RWCollectable* into) {
 template <class Source>
 Restored readForOwner(Source& source) {
   RWUseReadTable use;
+  if (!use.table()) return noReadTable(source);
   int32_t entry;
   Restored r = readObject(source, nullptr, *use.table(), use.firstUse(), entry);
   if (r.fresh) {
@@ -528,6 +538,7 @@ Restored readForOwner(Source& source) {
 template <class Source>
 Restored readIntoMember(Source& source, RWCollectable& member) {
   RWUseReadTable use;
+  if (!use.table()) return noReadTable(source);
   int32_t entry;
   Restored r = readObject(source, &member, *use.table(), use.firstUse(), entry);
   use.table()->seal(entry);

@@ -28,11 +28,13 @@ constexpr char16_t high1252[32] = {
 }  // namespace
 
 char16_t ansiToUnicode(unsigned char byte) {
+  OwnMemory own;
   if (byte >= 0x80 && byte < 0xA0) return high1252[byte - 0x80];
   return byte;
 }
 
 int unicodeToAnsi(char16_t c) {
+  OwnMemory own;
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
   for (int i = 0; i < 32; ++i)
     if (high1252[i] == c) return 0x80 + i;
@@ -48,6 +50,7 @@ namespace {
 UINT askedCodePage = 0;
 
 const char* iconvName(UINT cp) {
+  OwnMemory own;
   switch (cp) {
     case 874: return "CP874";
     case 932: return "CP932";
@@ -77,6 +80,7 @@ struct Converters {
 };
 
 iconv_t converter(UINT cp, bool toWide) {
+  OwnMemory own;
   static Converters converters;
   auto& open = converters.open;
   auto key = std::make_pair(cp, toWide);
@@ -92,6 +96,7 @@ iconv_t converter(UINT cp, bool toWide) {
 // Bytes of page cp to UTF-16 units; '?' for each byte that starts no valid
 // character.
 bool toWide(UINT cp, const unsigned char* in, size_t n, std::u16string& out) {
+  OwnMemory own;
   if (cp == 0 || cp == 1252) {
     for (size_t i = 0; i < n; ++i) out += ansiToUnicode(in[i]);
     return true;
@@ -129,6 +134,7 @@ bool toWide(UINT cp, const unsigned char* in, size_t n, std::u16string& out) {
 // ends gets the end of each character's bytes, so that a short output
 // takes whole characters only.
 bool fromWide(UINT cp, const char16_t* in, size_t n, std::string& out, std::vector<size_t>& ends) {
+  OwnMemory own;
   if (cp == 0 || cp == 1252) {
     for (size_t i = 0; i < n; ++i) {
       int b = unicodeToAnsi(in[i]);
@@ -166,6 +172,7 @@ bool fromWide(UINT cp, const char16_t* in, size_t n, std::string& out, std::vect
 namespace eng {
 
 UINT lastCodePage() {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return askedCodePage;
 }

@@ -28,6 +28,7 @@ eng::CreateFileCall lastCreate;
 std::vector<ULONG> writeSizes;
 
 std::string utf8(const std::u16string& text) {
+  OwnMemory own;
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = text[i];
@@ -60,6 +61,7 @@ std::string utf8(const std::u16string& text) {
 char16_t fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 
 bool sameName(const std::u16string& a, const std::u16string& b) {
+  OwnMemory own;
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (fold(a[i]) != fold(b[i])) return false;
@@ -69,6 +71,7 @@ bool sameName(const std::u16string& a, const std::u16string& b) {
 // The entry of folder that matches name case-insensitively (ASCII letters),
 // or the name as written when none does.
 std::string component(const std::string& folder, const std::u16string& name) {
+  OwnMemory own;
   std::string written = utf8(name);
   DIR* dir = opendir(folder.c_str());
   if (!dir) return written;
@@ -92,12 +95,14 @@ std::string component(const std::string& folder, const std::u16string& name) {
 }
 
 std::string readWhole(const std::string& path, bool& ok) {
+  OwnMemory own;
   std::ifstream in(path, std::ios::binary);
   ok = static_cast<bool>(in);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool isFile(const std::string& path) {
+  OwnMemory own;
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
@@ -128,6 +133,7 @@ struct NtFile {
 };
 
 NtFile* fileOf(HANDLE h, const char* service) {
+  OwnMemory own;
   if (!tracked(Kind::File, h)) {
     reportMisuse(std::string(service) + ": unknown file handle");
     return nullptr;
@@ -205,6 +211,7 @@ NTSTATUS ZwCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attri
 }
 
 NTSTATUS ZwClose(HANDLE file) {
+  OwnMemory own;
   NtFile* f = fileOf(file, "ZwClose");
   if (!f) return STATUS_INVALID_HANDLE;
   untrack(Kind::File, f);
@@ -305,12 +312,14 @@ NTSTATUS RtlAnsiStringToUnicodeString(UNICODE_STRING* dest, const ANSI_STRING* s
 }
 
 void RtlFreeUnicodeString(UNICODE_STRING* string) {
+  OwnMemory own;
   if (!string) return;
   if (string->Buffer) EngFreeMem(string->Buffer);
   *string = UNICODE_STRING{0, 0, nullptr};
 }
 
 void RtlInitAnsiString(ANSI_STRING* dest, const CHAR* src) {
+  OwnMemory own;
   if (!dest) return;
   size_t n = src ? std::min<size_t>(std::strlen(src), 0xFFFE) : 0;
   dest->Length = static_cast<USHORT>(n);
@@ -319,6 +328,7 @@ void RtlInitAnsiString(ANSI_STRING* dest, const CHAR* src) {
 }
 
 void RtlInitUnicodeString(UNICODE_STRING* dest, const WCHAR* src) {
+  OwnMemory own;
   if (!dest) return;
   size_t n = 0;
   if (src)
@@ -331,11 +341,13 @@ void RtlInitUnicodeString(UNICODE_STRING* dest, const WCHAR* src) {
 LARGE_INTEGER RtlConvertLongToLargeInteger(LONG value) { return LARGE_INTEGER{value}; }
 
 LARGE_INTEGER RtlLargeIntegerAdd(LARGE_INTEGER a, LARGE_INTEGER b) {
+  OwnMemory own;
   return LARGE_INTEGER{static_cast<int64_t>(static_cast<uint64_t>(a.QuadPart) +
                                             static_cast<uint64_t>(b.QuadPart))};
 }
 
 LARGE_INTEGER RtlLargeIntegerSubtract(LARGE_INTEGER a, LARGE_INTEGER b) {
+  OwnMemory own;
   return LARGE_INTEGER{static_cast<int64_t>(static_cast<uint64_t>(a.QuadPart) -
                                             static_cast<uint64_t>(b.QuadPart))};
 }
@@ -363,6 +375,7 @@ const NtdllEntry ntdllTable[] = {
 static_assert(std::size(ntdllTable) == 13);
 
 bool mkdirs(const std::string& path) {
+  OwnMemory own;
   std::string partial;
   size_t at = 0;
   while (at != std::string::npos) {
@@ -375,6 +388,7 @@ bool mkdirs(const std::string& path) {
 
 // Writes a writable module back: the file takes the module's bytes exactly.
 bool writeBack(const Module& m) {
+  OwnMemory own;
   std::ofstream out(m.path, std::ios::binary | std::ios::trunc);
   out.write(m.data.data(), static_cast<std::streamsize>(m.data.size()));
   return static_cast<bool>(out);
@@ -385,6 +399,7 @@ bool writeBack(const Module& m) {
 namespace eng {
 
 void setRoot(const std::string& folder) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   theRoot = folder;
   mkdirs(spoolFolder());
@@ -397,6 +412,7 @@ std::string spoolFolder() { return theRoot + "/SystemRoot/System32/spool/printer
 std::string driverFolder() { return theRoot + "/SystemRoot/System32/spool/drivers/w32x86/2"; }
 
 std::string mapPath(const std::u16string& ntPath) {
+  OwnMemory own;
   std::u16string rest = ntPath;
   std::vector<std::u16string> parts;
   if (rest.rfind(u"\\??\\", 0) == 0) rest = rest.substr(4);
@@ -426,16 +442,19 @@ std::string mapPath(const std::u16string& ntPath) {
 }
 
 void removeNtdllEntry(const std::string& name) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   removedEntry = name;
 }
 
 CreateFileCall lastCreateFile() {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return lastCreate;
 }
 
 std::vector<ULONG> writeModuleSizes() {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return writeSizes;
 }
@@ -445,16 +464,19 @@ std::vector<ULONG> writeModuleSizes() {
 namespace eng::detail {
 
 void setDriverImage(const std::u16string& ntPath) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   imageName = ntPath;
 }
 
 std::u16string driverImage() {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return imageName;
 }
 
 void forgetFileCalls() {
+  OwnMemory own;
   std::lock_guard guard(lock());
   lastCreate = eng::CreateFileCall();
   writeSizes.clear();
@@ -465,6 +487,7 @@ void forgetFileCalls() {
 extern "C" {
 
 BOOL EngGetFilePath(HANDLE h, WCHAR (*pDest)[MAX_PATH + 1]) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   if (!pDest) {
     reportMisuse("EngGetFilePath: no buffer");
@@ -491,6 +514,7 @@ BOOL EngGetFilePath(HANDLE h, WCHAR (*pDest)[MAX_PATH + 1]) {
 }
 
 HANDLE EngLoadModule(LPWSTR pwsz) {
+  OwnMemory own;
   if (!pwsz) {
     reportMisuse("EngLoadModule: no name");
     return nullptr;
@@ -509,6 +533,7 @@ HANDLE EngLoadModule(LPWSTR pwsz) {
 }
 
 HANDLE EngLoadModuleForWrite(LPWSTR pwsz, ULONG cjSizeOfModule) {
+  OwnMemory own;
   if (!pwsz) {
     reportMisuse("EngLoadModuleForWrite: no name");
     return nullptr;
@@ -545,6 +570,7 @@ HANDLE EngLoadModuleForWrite(LPWSTR pwsz, ULONG cjSizeOfModule) {
 }
 
 PVOID EngMapModule(HANDLE h, ULONG* pSize) {
+  OwnMemory own;
   if (!tracked(Kind::Module, h) || !pSize) {
     reportMisuse("EngMapModule: unknown module");
     return nullptr;
@@ -555,6 +581,7 @@ PVOID EngMapModule(HANDLE h, ULONG* pSize) {
 }
 
 void EngFreeModule(HANDLE h) {
+  OwnMemory own;
   if (!untrack(Kind::Module, h)) {
     reportMisuse("EngFreeModule: unknown module");
     return;
@@ -565,6 +592,7 @@ void EngFreeModule(HANDLE h) {
 }
 
 HANDLE EngLoadImage(LPWSTR pwszDriver) {
+  OwnMemory own;
   if (!pwszDriver) {
     reportMisuse("EngLoadImage: no name");
     return nullptr;
@@ -590,6 +618,7 @@ HANDLE EngLoadImage(LPWSTR pwszDriver) {
 }
 
 PVOID EngFindImageProcAddress(HANDLE hModule, LPSTR lpProcName) {
+  OwnMemory own;
   if (!tracked(Kind::Image, hModule) || !lpProcName) {
     reportMisuse("EngFindImageProcAddress: unknown image");
     return nullptr;
@@ -604,6 +633,7 @@ PVOID EngFindImageProcAddress(HANDLE hModule, LPSTR lpProcName) {
 }
 
 void EngUnloadImage(HANDLE hModule) {
+  OwnMemory own;
   if (!untrack(Kind::Image, hModule)) {
     reportMisuse("EngUnloadImage: unknown image");
     return;

@@ -31,6 +31,30 @@ long count(Kind kind);
 
 void reportMisuse(const std::string& what);
 
+// The engine's own memory is not the driver's pool. In a host whose
+// operator new sits on the pool (the kernel tests), what the engine
+// allocates for itself while one of these is alive on the thread is served
+// past the pool's limit and is not counted among its live blocks.
+class OwnMemory {
+ public:
+  OwnMemory();
+  ~OwnMemory();
+  OwnMemory(const OwnMemory&) = delete;
+  OwnMemory& operator=(const OwnMemory&) = delete;
+};
+
+// Around a call back into the driver: what it allocates is its own again.
+class DriverMemory {
+ public:
+  DriverMemory();
+  ~DriverMemory();
+  DriverMemory(const DriverMemory&) = delete;
+  DriverMemory& operator=(const DriverMemory&) = delete;
+
+ private:
+  int saved_;
+};
+
 // The engine's record of an enabled PDEV; HDEV points at one.
 struct Device {
   HANDLE printer = nullptr;

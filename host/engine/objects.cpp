@@ -32,6 +32,7 @@ struct Surface {
 Surface* surfaceOf(HSURF h) { return tracked(Kind::Surface, h) ? reinterpret_cast<Surface*>(h) : nullptr; }
 
 ULONG bitsPerPixel(ULONG format) {
+  OwnMemory own;
   switch (format) {
     case BMF_1BPP: return 1;
     case BMF_4BPP: case BMF_4RLE: return 4;
@@ -44,6 +45,7 @@ ULONG bitsPerPixel(ULONG format) {
 }
 
 void setPixel(const SURFOBJ& so, LONG x, LONG y, ULONG color) {
+  OwnMemory own;
   auto* row = static_cast<uint8_t*>(so.pvScan0) + static_cast<ptrdiff_t>(y) * so.lDelta;
   switch (bitsPerPixel(so.iBitmapFormat)) {
     case 1: {
@@ -79,6 +81,7 @@ struct EngClip {
 };
 
 EngClip* clipOf(const CLIPOBJ* pco, const char* service) {
+  OwnMemory own;
   if (!pco || !tracked(Kind::Clip, pco->pvEngine)) {
     reportMisuse(std::string(service) + ": not a clip object of the engine");
     return nullptr;
@@ -87,6 +90,7 @@ EngClip* clipOf(const CLIPOBJ* pco, const char* service) {
 }
 
 std::vector<RECTL> regionOf(const CLIPOBJ& co, const EngClip& clip) {
+  OwnMemory own;
   if (co.iDComplexity == DC_COMPLEX) return clip.rects;
   return {co.rclBounds};
 }
@@ -105,6 +109,7 @@ struct EngPath {
 };
 
 EngPath* pathOf(const PATHOBJ* ppo, const char* service) {
+  OwnMemory own;
   if (!ppo || !tracked(Kind::Path, ppo->pvEngine)) {
     reportMisuse(std::string(service) + ": not a path of the engine");
     return nullptr;
@@ -113,6 +118,7 @@ EngPath* pathOf(const PATHOBJ* ppo, const char* service) {
 }
 
 void countCurves(PATHOBJ* ppo, const EngPath& path) {
+  OwnMemory own;
   ULONG n = 0;
   for (const auto& f : path.figures) n += f.points.empty() ? 0 : static_cast<ULONG>(f.points.size() - 1);
   ppo->cCurves = n;
@@ -133,6 +139,7 @@ struct EngBrush {
 };
 
 EngBrush* brushOf(const BRUSHOBJ* pbo, const char* service) {
+  OwnMemory own;
   // Brushes are the player's; their engine field leads to the record.
   if (!pbo || !pbo->pvEngine) {
     reportMisuse(std::string(service) + ": not a brush of the engine");
@@ -147,6 +154,7 @@ float asFloat(ULONG bits) { return std::bit_cast<float>(bits); }
 ULONG asBits(float f) { return std::bit_cast<ULONG>(f); }
 float valueOf(const FLOATOBJ* pf) { return asFloat(pf->ul1); }
 void store(FLOATOBJ* pf, float f) {
+  OwnMemory own;
   pf->ul1 = asBits(f);
   pf->ul2 = 0;
 }
@@ -171,6 +179,7 @@ struct EngFont {
 };
 
 EngFont* fontOf(const FONTOBJ* pfo, const char* service) {
+  OwnMemory own;
   if (!pfo || !pfo->pvEngine) {
     reportMisuse(std::string(service) + ": not a font of the engine");
     return nullptr;
@@ -181,6 +190,7 @@ EngFont* fontOf(const FONTOBJ* pfo, const char* service) {
 // A glyph's rows: a frame, with a bar across the middle for letters, so
 // that rows differ and a glyph is never blank.
 void drawGlyph(HGLYPH hg, uint8_t* rows, LONG rowBytes) {
+  OwnMemory own;
   for (LONG y = 0; y < kCellHeight; ++y)
     for (LONG x = 0; x < kCellWidth; ++x) {
       bool edge = y == 0 || y == kCellHeight - 1 || x == 0 || x == kCellWidth - 1;
@@ -191,6 +201,7 @@ void drawGlyph(HGLYPH hg, uint8_t* rows, LONG rowBytes) {
 }
 
 GlyphStore* glyphFor(EngFont& font, HGLYPH hg) {
+  OwnMemory own;
   if (hg < kFirst || hg > kLast) hg = kDefault;
   auto& slot = font.glyphs[hg];
   if (!slot) {
@@ -224,6 +235,7 @@ std::map<const STROBJ*, std::unique_ptr<EngString>> strings;
 // ---------------------------------------------------------------- transforms
 
 bool invert(const XFORMOBJ& xo, float (&m)[6]) {
+  OwnMemory own;
   float det = xo.m11 * xo.m22 - xo.m12 * xo.m21;
   if (det == 0 || !std::isfinite(det)) return false;
   m[0] = xo.m22 / det;
@@ -236,6 +248,7 @@ bool invert(const XFORMOBJ& xo, float (&m)[6]) {
 }
 
 LONG toLong(double v) {
+  OwnMemory own;
   if (!(v == v)) return 0;
   if (v >= 2147483647.0) return INT32_MAX;
   if (v <= -2147483648.0) return INT32_MIN;
@@ -249,6 +262,7 @@ LONG toLong(double v) {
 namespace eng::detail {
 
 bool surfaceInfo(HSURF hsurf, SurfaceInfo& info) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Surface* s = surfaceOf(hsurf);
   if (!s) return false;
@@ -260,6 +274,7 @@ bool surfaceInfo(HSURF hsurf, SurfaceInfo& info) {
 }
 
 CLIPOBJ* makeClip(const std::vector<RECTL>& rects, SIZEL page) {
+  OwnMemory own;
   CLIPOBJ* pco = EngCreateClip();
   if (!pco) return nullptr;
   auto* clip = static_cast<EngClip*>(pco->pvEngine);
@@ -291,6 +306,7 @@ CLIPOBJ* makeClip(const std::vector<RECTL>& rects, SIZEL page) {
 }
 
 BRUSHOBJ* makeBrush(ULONG color, ULONG hatch, PFN_DrvRealizeBrush realize, SURFOBJ* target) {
+  OwnMemory own;
   auto* b = new EngBrush;
   b->bo.iSolidColor = color;
   b->bo.pvEngine = b;
@@ -306,6 +322,7 @@ BRUSHOBJ* makeBrush(ULONG color, ULONG hatch, PFN_DrvRealizeBrush realize, SURFO
 }
 
 void freeBrush(BRUSHOBJ* pbo) {
+  OwnMemory own;
   if (!pbo) return;
   auto* b = static_cast<EngBrush*>(pbo->pvEngine);
   if (b->rbrush) EngFreeMem(b->rbrush);
@@ -314,6 +331,7 @@ void freeBrush(BRUSHOBJ* pbo) {
 }
 
 FONTOBJ* makeFont() {
+  OwnMemory own;
   static ULONG serial = 0;
   auto* f = new EngFont;
   f->fo.iUniq = ++serial;
@@ -358,10 +376,12 @@ FONTOBJ* makeFont() {
 }
 
 void freeFont(FONTOBJ* pfo) {
+  OwnMemory own;
   if (pfo) delete static_cast<EngFont*>(pfo->pvEngine);
 }
 
 STROBJ* makeString(const std::u16string& text, FONTOBJ* pfo, POINTL origin, ULONG codePage) {
+  OwnMemory own;
   auto* s = new EngString;
   s->text = text;
   s->positions.reserve(text.size() + 1);  // never a null array, even for no glyphs
@@ -389,11 +409,13 @@ STROBJ* makeString(const std::u16string& text, FONTOBJ* pfo, POINTL origin, ULON
 }
 
 void freeString(STROBJ* pstro) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   strings.erase(pstro);
 }
 
 PATHOBJ* makeBoxPath(const RECTL& box) {
+  OwnMemory own;
   PATHOBJ* ppo = EngCreatePath();
   if (!ppo) return nullptr;
   POINTFIX corners[3] = {{box.right << 4, box.top << 4}, {box.right << 4, box.bottom << 4},
@@ -411,6 +433,7 @@ extern "C" {
 // ----------------------------------------------------------------- surfaces
 
 HSURF EngCreateDeviceSurface(DHSURF dhsurf, SIZEL sizl, ULONG iFormatCompat) {
+  OwnMemory own;
   if (eng::knobs().failSurface) return nullptr;
   if (sizl.cx <= 0 || sizl.cy <= 0 || bitsPerPixel(iFormatCompat) == 0) {
     reportMisuse("EngCreateDeviceSurface: bad size or format");
@@ -427,6 +450,7 @@ HSURF EngCreateDeviceSurface(DHSURF dhsurf, SIZEL sizl, ULONG iFormatCompat) {
 }
 
 HBITMAP EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID pvBits) {
+  OwnMemory own;
   if (eng::knobs().failSurface) return nullptr;
   ULONG bpp = bitsPerPixel(iFormat);
   if (sizl.cx <= 0 || sizl.cy <= 0 || bpp == 0 || iFormat == BMF_4RLE || iFormat == BMF_8RLE) {
@@ -461,6 +485,7 @@ HBITMAP EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID 
 }
 
 BOOL EngDeleteSurface(HSURF hsurf) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   if (!untrack(Kind::Surface, hsurf)) {
     reportMisuse("EngDeleteSurface: unknown surface");
@@ -473,6 +498,7 @@ BOOL EngDeleteSurface(HSURF hsurf) {
 }
 
 SURFOBJ* EngLockSurface(HSURF hsurf) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Surface* s = surfaceOf(hsurf);
   if (!s) {
@@ -484,6 +510,7 @@ SURFOBJ* EngLockSurface(HSURF hsurf) {
 }
 
 void EngUnlockSurface(SURFOBJ* pso) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Surface* s = pso ? surfaceOf(pso->hsurf) : nullptr;
   if (!s || s->locks == 0) {
@@ -494,6 +521,7 @@ void EngUnlockSurface(SURFOBJ* pso) {
 }
 
 BOOL EngAssociateSurface(HSURF hsurf, HDEV hdev, FLONG flHooks) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Surface* s = surfaceOf(hsurf);
   Device* d = deviceOf(hdev, "EngAssociateSurface");
@@ -509,6 +537,7 @@ BOOL EngAssociateSurface(HSURF hsurf, HDEV hdev, FLONG flHooks) {
 }
 
 BOOL EngMarkBandingSurface(HSURF hsurf) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Surface* s = surfaceOf(hsurf);
   if (!s) {
@@ -520,6 +549,7 @@ BOOL EngMarkBandingSurface(HSURF hsurf) {
 }
 
 BOOL EngEraseSurface(SURFOBJ* pso, RECTL* prcl, ULONG iColor) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Surface* s = pso ? surfaceOf(pso->hsurf) : nullptr;
   if (!s || !prcl) {
@@ -539,6 +569,7 @@ BOOL EngEraseSurface(SURFOBJ* pso, RECTL* prcl, ULONG iColor) {
 }
 
 HPALETTE EngCreatePalette(ULONG iMode, ULONG cColors, ULONG* pulColors, FLONG, FLONG, FLONG) {
+  OwnMemory own;
   if (eng::knobs().failPalette) return nullptr;
   if (iMode != PAL_INDEXED && iMode != PAL_BITFIELDS && iMode != PAL_RGB && iMode != PAL_BGR) {
     reportMisuse("EngCreatePalette: unknown mode");
@@ -556,6 +587,7 @@ HPALETTE EngCreatePalette(ULONG iMode, ULONG cColors, ULONG* pulColors, FLONG, F
 }
 
 BOOL EngDeletePalette(HPALETTE hpal) {
+  OwnMemory own;
   if (!untrack(Kind::Palette, hpal)) {
     reportMisuse("EngDeletePalette: unknown palette");
     return FALSE;
@@ -578,6 +610,7 @@ BOOL EngStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, PVOID, POI
 BOOL EngTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*,
                 ULONG) { RASTER_TIER(EngTextOut) }
 BOOL EngStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, ULONG) {
+  OwnMemory own;
   RASTER_TIER(EngStrokePath)
 }
 BOOL EngFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG, FLONG) { RASTER_TIER(EngFillPath) }
@@ -590,6 +623,7 @@ BOOL EngPaint(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, ULONG) { RASTER_TIER(EngPa
 // -------------------------------------------------------------- clip objects
 
 CLIPOBJ* EngCreateClip() {
+  OwnMemory own;
   auto* clip = new EngClip;
   clip->co.pvEngine = clip;
   track(Kind::Clip, clip);
@@ -597,6 +631,7 @@ CLIPOBJ* EngCreateClip() {
 }
 
 void EngDeleteClip(CLIPOBJ* pco) {
+  OwnMemory own;
   if (!pco || pco != &static_cast<EngClip*>(pco->pvEngine)->co || !untrack(Kind::Clip, pco->pvEngine)) {
     reportMisuse("EngDeleteClip: not a clip object the engine made");
     return;
@@ -605,6 +640,7 @@ void EngDeleteClip(CLIPOBJ* pco) {
 }
 
 ULONG CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL, ULONG iType, ULONG, ULONG cLimit) {
+  OwnMemory own;
   EngClip* clip = clipOf(pco, "CLIPOBJ_cEnumStart");
   if (!clip) return 0xFFFFFFFF;
   if (iType != CT_RECTANGLES) reportMisuse("CLIPOBJ_cEnumStart: unknown enumeration type");
@@ -615,6 +651,7 @@ ULONG CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL, ULONG iType, ULONG, ULONG cLimit) {
 }
 
 BOOL CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul) {
+  OwnMemory own;
   EngClip* clip = clipOf(pco, "CLIPOBJ_bEnum");
   if (!clip) return FALSE;
   if (!pul || cj < sizeof(ENUMRECTS)) {
@@ -634,6 +671,7 @@ BOOL CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul) {
 }
 
 PATHOBJ* CLIPOBJ_ppoGetPath(CLIPOBJ* pco) {
+  OwnMemory own;
   EngClip* clip = clipOf(pco, "CLIPOBJ_ppoGetPath");
   if (!clip) return nullptr;
   PATHOBJ* ppo = EngCreatePath();
@@ -652,6 +690,7 @@ PATHOBJ* CLIPOBJ_ppoGetPath(CLIPOBJ* pco) {
 // -------------------------------------------------------------------- paths
 
 PATHOBJ* EngCreatePath() {
+  OwnMemory own;
   auto* path = new EngPath;
   path->po.pvEngine = path;
   track(Kind::Path, path);
@@ -659,6 +698,7 @@ PATHOBJ* EngCreatePath() {
 }
 
 void EngDeletePath(PATHOBJ* ppo) {
+  OwnMemory own;
   if (!ppo || !tracked(Kind::Path, ppo->pvEngine) || ppo != &static_cast<EngPath*>(ppo->pvEngine)->po) {
     reportMisuse("EngDeletePath: not a path the engine made");
     return;
@@ -668,10 +708,12 @@ void EngDeletePath(PATHOBJ* ppo) {
 }
 
 void PATHOBJ_vEnumStart(PATHOBJ* ppo) {
+  OwnMemory own;
   if (pathOf(ppo, "PATHOBJ_vEnumStart")) ppo->iEnum = 0;
 }
 
 BOOL PATHOBJ_bEnum(PATHOBJ* ppo, PATHDATA* ppd) {
+  OwnMemory own;
   EngPath* path = pathOf(ppo, "PATHOBJ_bEnum");
   if (!path || !ppd) return FALSE;
   if (ppo->iEnum >= path->figures.size()) {
@@ -686,6 +728,7 @@ BOOL PATHOBJ_bEnum(PATHOBJ* ppo, PATHDATA* ppd) {
 }
 
 void PATHOBJ_vGetBounds(PATHOBJ* ppo, RECTFX* prectfx) {
+  OwnMemory own;
   EngPath* path = pathOf(ppo, "PATHOBJ_vGetBounds");
   if (!path || !prectfx) return;
   bool first = true;
@@ -703,6 +746,7 @@ void PATHOBJ_vGetBounds(PATHOBJ* ppo, RECTFX* prectfx) {
 }
 
 BOOL PATHOBJ_bMoveTo(PATHOBJ* ppo, POINTFIX ptfx) {
+  OwnMemory own;
   EngPath* path = pathOf(ppo, "PATHOBJ_bMoveTo");
   if (!path) return FALSE;
   Figure f;
@@ -713,6 +757,7 @@ BOOL PATHOBJ_bMoveTo(PATHOBJ* ppo, POINTFIX ptfx) {
 }
 
 BOOL PATHOBJ_bPolyLineTo(PATHOBJ* ppo, POINTFIX* pptfx, ULONG cptfx) {
+  OwnMemory own;
   EngPath* path = pathOf(ppo, "PATHOBJ_bPolyLineTo");
   if (!path) return FALSE;
   if (path->figures.empty() || (path->figures.back().flags & PD_CLOSEFIGURE) || (!pptfx && cptfx)) {
@@ -725,6 +770,7 @@ BOOL PATHOBJ_bPolyLineTo(PATHOBJ* ppo, POINTFIX* pptfx, ULONG cptfx) {
 }
 
 BOOL PATHOBJ_bCloseFigure(PATHOBJ* ppo) {
+  OwnMemory own;
   EngPath* path = pathOf(ppo, "PATHOBJ_bCloseFigure");
   if (!path) return FALSE;
   if (path->figures.empty()) {
@@ -736,6 +782,7 @@ BOOL PATHOBJ_bCloseFigure(PATHOBJ* ppo) {
 }
 
 void PATHOBJ_vEnumStartClipLines(PATHOBJ* ppo, CLIPOBJ* pco, SURFOBJ*, LINEATTRS*) {
+  OwnMemory own;
   EngPath* path = pathOf(ppo, "PATHOBJ_vEnumStartClipLines");
   if (!path || !clipOf(pco, "PATHOBJ_vEnumStartClipLines")) return;
   ppo->iClipLine = 0;
@@ -752,6 +799,7 @@ struct Segment {
 };
 
 std::vector<Segment> segmentsOf(const EngPath& path) {
+  OwnMemory own;
   std::vector<Segment> out;
   for (const auto& f : path.figures) {
     for (size_t i = 1; i < f.points.size(); ++i) out.push_back({f.points[i - 1], f.points[i]});
@@ -763,6 +811,7 @@ std::vector<Segment> segmentsOf(const EngPath& path) {
 // The pixels of a segment (0 at A, one a step along the major axis) that lie
 // inside the region, as runs.
 std::vector<RUN> runsOf(const Segment& s, const std::vector<RECTL>& region) {
+  OwnMemory own;
   double ax = s.a.x / 16.0, ay = s.a.y / 16.0, bx = s.b.x / 16.0, by = s.b.y / 16.0;
   double dx = bx - ax, dy = by - ay;
   LONG length = static_cast<LONG>(std::max(std::fabs(dx), std::fabs(dy)));
@@ -801,6 +850,7 @@ std::vector<RUN> runsOf(const Segment& s, const std::vector<RECTL>& region) {
 extern "C" {
 
 BOOL PATHOBJ_bEnumClipLines(PATHOBJ* ppo, ULONG cb, CLIPLINE* pcl) {
+  OwnMemory own;
   EngPath* path = pathOf(ppo, "PATHOBJ_bEnumClipLines");
   if (!path) return FALSE;
   if (!pcl || cb < sizeof(CLIPLINE) || !ppo->pcoClipLines) {
@@ -835,6 +885,7 @@ BOOL PATHOBJ_bEnumClipLines(PATHOBJ* ppo, ULONG cb, CLIPLINE* pcl) {
 // ------------------------------------------------------------------ brushes
 
 PVOID BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj) {
+  OwnMemory own;
   EngBrush* b = brushOf(pbo, "BRUSHOBJ_pvAllocRbrush");
   if (!b) return nullptr;
   if (b->rbrush) {
@@ -846,6 +897,7 @@ PVOID BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj) {
 }
 
 PVOID BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo) {
+  OwnMemory own;
   EngBrush* b = brushOf(pbo, "BRUSHOBJ_pvGetRbrush");
   if (!b) return nullptr;
   if (pbo->pvRbrush) return pbo->pvRbrush;
@@ -872,7 +924,11 @@ PVOID BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo) {
     }
   }
   SURFOBJ* pattern = b->pattern ? EngLockSurface(b->pattern) : nullptr;
-  BOOL ok = b->realize(pbo, b->target, pattern, nullptr, &b->xlo, b->hatch);
+  BOOL ok;
+  {
+    DriverMemory driver;
+    ok = b->realize(pbo, b->target, pattern, nullptr, &b->xlo, b->hatch);
+  }
   if (pattern) EngUnlockSurface(pattern);
   if (ok && !b->rbrush) reportMisuse("DrvRealizeBrush: answered TRUE without a realisation");
   if (ok && b->rbrush) pbo->pvRbrush = b->rbrush;
@@ -882,6 +938,7 @@ PVOID BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo) {
 // ------------------------------------------------------- colour translations
 
 ULONG XLATEOBJ_iXlate(XLATEOBJ* pxlo, ULONG iColor) {
+  OwnMemory own;
   if (!pxlo || (pxlo->flXlate & XO_TRIVIAL)) return iColor;
   if (pxlo->pulXlate && iColor < pxlo->cEntries) return pxlo->pulXlate[iColor];
   reportMisuse("XLATEOBJ_iXlate: index outside the translation");
@@ -889,6 +946,7 @@ ULONG XLATEOBJ_iXlate(XLATEOBJ* pxlo, ULONG iColor) {
 }
 
 ULONG* XLATEOBJ_piVector(XLATEOBJ* pxlo) {
+  OwnMemory own;
   if (!pxlo) {
     reportMisuse("XLATEOBJ_piVector: no translation");
     return nullptr;
@@ -899,12 +957,14 @@ ULONG* XLATEOBJ_piVector(XLATEOBJ* pxlo) {
 // ---------------------------------------------------------------- transforms
 
 static ULONG complexityOf(const XFORMOBJ& xo) {
+  OwnMemory own;
   bool unit = xo.m11 == 1 && xo.m22 == 1 && xo.m12 == 0 && xo.m21 == 0;
   if (unit) return xo.dx == 0 && xo.dy == 0 ? GX_IDENTITY : GX_OFFSET;
   return xo.m12 == 0 && xo.m21 == 0 ? GX_SCALE : GX_GENERAL;
 }
 
 ULONG XFORMOBJ_iGetXform(XFORMOBJ* pxo, XFORML* pxform) {
+  OwnMemory own;
   if (!pxo) {
     reportMisuse("XFORMOBJ_iGetXform: no transform");
     return 0xFFFFFFFF;
@@ -932,6 +992,7 @@ ULONG XFORMOBJ_iGetFloatObjXform(XFORMOBJ* pxo, FLOATOBJ_XFORM* pfxo) {
 }
 
 BOOL XFORMOBJ_bApplyXform(XFORMOBJ* pxo, ULONG iMode, ULONG cPoints, PVOID pvIn, PVOID pvOut) {
+  OwnMemory own;
   if (!pxo || (cPoints && (!pvIn || !pvOut)) || iMode > XF_LTOFX) {
     reportMisuse("XFORMOBJ_bApplyXform: no transform, no points or unknown mode");
     return FALSE;
@@ -979,6 +1040,7 @@ BOOL FLOATOBJ_LessThan(FLOATOBJ* pf, FLOATOBJ* pf1) { return valueOf(pf) < value
 // ------------------------------------------------------------------ strings
 
 void STROBJ_vEnumStart(STROBJ* pstro) {
+  OwnMemory own;
   if (!pstro || !pstro->pgpEngine) {
     reportMisuse("STROBJ_vEnumStart: not a string of the engine");
     return;
@@ -987,6 +1049,7 @@ void STROBJ_vEnumStart(STROBJ* pstro) {
 }
 
 BOOL STROBJ_bEnum(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos) {
+  OwnMemory own;
   if (!pstro || !pstro->pgpEngine || !pc || !ppgpos) {
     reportMisuse("STROBJ_bEnum: not a string of the engine, or nothing to answer into");
     return FALSE;
@@ -1001,6 +1064,7 @@ BOOL STROBJ_bEnum(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos) {
 }
 
 DWORD STROBJ_dwGetCodePage(STROBJ* pstro) {
+  OwnMemory own;
   if (!pstro) {
     reportMisuse("STROBJ_dwGetCodePage: no string");
     return 0;
@@ -1011,6 +1075,7 @@ DWORD STROBJ_dwGetCodePage(STROBJ* pstro) {
 // -------------------------------------------------------------------- fonts
 
 IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo) {
+  OwnMemory own;
   EngFont* f = fontOf(pfo, "FONTOBJ_pifi");
   return f ? reinterpret_cast<IFIMETRICS*>(f->ifi.data()) : nullptr;
 }
@@ -1018,12 +1083,14 @@ IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo) {
 XFORMOBJ* FONTOBJ_pxoGetXform(FONTOBJ* pfo) { return fontOf(pfo, "FONTOBJ_pxoGetXform") ? &pfo->xo : nullptr; }
 
 PVOID FONTOBJ_pvTrueTypeFontFile(FONTOBJ* pfo, ULONG* pcjFile) {
+  OwnMemory own;
   if (pcjFile) *pcjFile = 0;
   fontOf(pfo, "FONTOBJ_pvTrueTypeFontFile");
   return nullptr;  // the built-in font is a raster font: no file image
 }
 
 ULONG FONTOBJ_cGetGlyphs(FONTOBJ* pfo, ULONG iMode, ULONG cGlyph, HGLYPH* phg, PVOID* ppvGlyph) {
+  OwnMemory own;
   EngFont* f = fontOf(pfo, "FONTOBJ_cGetGlyphs");
   if (!f) return 0;
   if (cGlyph != 1 || !phg || !ppvGlyph) {

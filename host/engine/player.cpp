@@ -13,6 +13,7 @@ using namespace eng::detail;
 namespace {
 
 const char* entryName(ULONG index) {
+  OwnMemory own;
   switch (index) {
     case INDEX_DrvEnablePDEV: return "DrvEnablePDEV";
     case INDEX_DrvCompletePDEV: return "DrvCompletePDEV";
@@ -45,6 +46,7 @@ const char* entryName(ULONG index) {
 }
 
 std::string failed(const char* what) {
+  OwnMemory own;
   char text[160];
   std::snprintf(text, sizeof text, "%s failed (last error %u)", what, EngGetLastError());
   return text;
@@ -53,6 +55,7 @@ std::string failed(const char* what) {
 // The raster operation of a mix: each of its two codes (1 to 16; foreground
 // in the low byte, background in the next) becomes its two-operand byte.
 bool ropFromMix(ULONG mix, ULONG& rop4) {
+  OwnMemory own;
   static const ULONG pairs[16] = {0x00, 0x05, 0x0A, 0x0F, 0x50, 0x55, 0x5A, 0x5F,
                                   0xA0, 0xA5, 0xAA, 0xAF, 0xF0, 0xF5, 0xFA, 0xFF};
   ULONG fore = mix & 0xFF, back = mix >> 8 & 0xFF;
@@ -131,6 +134,7 @@ PFN Driver::entry(ULONG index) const { return index < INDEX_LAST ? entries_[inde
 // ------------------------------------------------------ entries called by hand
 
 HDEV addDevice(HANDLE printer) {
+  OwnMemory own;
   auto* device = new Device;
   device->printer = printer;
   track(Kind::Device, device);
@@ -138,11 +142,13 @@ HDEV addDevice(HANDLE printer) {
 }
 
 void setDevicePdev(HDEV hdev, DHPDEV dhpdev) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   if (Device* device = deviceOf(hdev, "setDevicePdev")) device->dhpdev = dhpdev;
 }
 
 void removeDevice(HDEV hdev) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   if (!untrack(Kind::Device, hdev)) {
     reportMisuse("removeDevice: unknown engine device");
@@ -156,11 +162,13 @@ DWORD openSpoolJob(HANDLE printer) { return openJob(printer); }
 void closeSpoolJob(HANDLE printer) { closeJob(printer); }
 
 void pageSent(HDEV hdev) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   if (Device* device = deviceOf(hdev, "pageSent")) ++device->pagesSent;
 }
 
 bool surfaceState(HSURF hsurf, SurfaceState& state) {
+  OwnMemory own;
   SurfaceInfo info;
   if (!surfaceInfo(hsurf, info)) return false;
   state.so = info.so;

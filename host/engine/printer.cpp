@@ -37,6 +37,7 @@ std::map<HANDLE, std::unique_ptr<Printer>> printers;
 unsigned printerSerial = 0;
 
 Printer* printerOf(HANDLE h, const char* service) {
+  OwnMemory own;
   auto it = printers.find(h);
   if (it == printers.end()) {
     reportMisuse(std::string(service) + ": unknown printer handle");
@@ -46,16 +47,19 @@ Printer* printerOf(HANDLE h, const char* service) {
 }
 
 void put32(std::string& out, uint32_t v) {
+  OwnMemory own;
   for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
 }
 
 uint32_t get32(const std::string& in, size_t at) {
+  OwnMemory own;
   uint32_t v = 0;
   for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
   return v;
 }
 
 void saveValues(const Printer& p) {
+  OwnMemory own;
   if (p.setup.valuesFile.empty()) return;
   std::string out;
   for (const auto& [name, value] : p.values) {
@@ -79,6 +83,7 @@ void saveValues(const Printer& p) {
 // Reads the whole file or nothing: a record that runs past the end, or a
 // type the table does not keep, leaves the printer without values.
 void loadValues(Printer& p) {
+  OwnMemory own;
   if (p.setup.valuesFile.empty()) return;
   std::ifstream file(p.setup.valuesFile, std::ios::binary);
   if (!file) return;
@@ -124,6 +129,7 @@ struct Layout {
 };
 
 WCHAR* putString(BYTE* base, size_t at, const std::u16string& s) {
+  OwnMemory own;
   auto* dest = reinterpret_cast<WCHAR*>(base + at);
   std::memcpy(dest, s.data(), s.size() * 2);
   dest[s.size()] = 0;
@@ -131,6 +137,7 @@ WCHAR* putString(BYTE* base, size_t at, const std::u16string& s) {
 }
 
 bool sameForm(const std::u16string& a, const std::u16string& b) {
+  OwnMemory own;
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     char16_t x = a[i] >= u'A' && a[i] <= u'Z' ? a[i] + 32 : a[i];
@@ -141,6 +148,7 @@ bool sameForm(const std::u16string& a, const std::u16string& b) {
 }
 
 std::vector<std::pair<eng::Form, DWORD>> formsOf(const Printer& p) {
+  OwnMemory own;
   std::vector<std::pair<eng::Form, DWORD>> all;
   const long shown = eng::knobs().builtinForms;
   for (const auto& f : eng::builtinForms()) {
@@ -159,6 +167,7 @@ size_t formLayout(const std::vector<std::pair<eng::Form, DWORD>>& forms, Layout&
 }
 
 void putForm(BYTE* base, size_t at, size_t nameAt, const std::pair<eng::Form, DWORD>& f) {
+  OwnMemory own;
   FORM_INFO_1 info{};
   info.Flags = f.second;
   info.pName = putString(base, nameAt, f.first.name);
@@ -170,6 +179,7 @@ void putForm(BYTE* base, size_t at, size_t nameAt, const std::pair<eng::Form, DW
 // The size probe every record service shares: no buffer or a short one
 // answers FALSE with last error 122 and the size, and writes nothing.
 bool probe(BYTE* buffer, DWORD cb, size_t needed, DWORD* pcbNeeded) {
+  OwnMemory own;
   *pcbNeeded = static_cast<DWORD>(needed);
   if (!buffer || cb < needed) {
     EngSetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -183,6 +193,7 @@ bool probe(BYTE* buffer, DWORD cb, size_t needed, DWORD* pcbNeeded) {
 namespace eng {
 
 const std::vector<Form>& builtinForms() {
+  OwnMemory own;
   static const std::vector<Form> forms = {
       {u"Letter", 215900, 279400},
       {u"Letter Small", 215900, 279400},
@@ -230,6 +241,7 @@ const std::vector<Form>& builtinForms() {
 }
 
 HANDLE addPrinter(const PrinterSetup& setup) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   auto p = std::make_unique<Printer>();
   p->setup = setup;
@@ -241,6 +253,7 @@ HANDLE addPrinter(const PrinterSetup& setup) {
 }
 
 void removePrinter(HANDLE printer) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(printer, "removePrinter");
   if (!p) return;
@@ -249,12 +262,14 @@ void removePrinter(HANDLE printer) {
 }
 
 std::vector<std::string> jobFiles(HANDLE printer) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(printer, "jobFiles");
   return p ? p->jobs : std::vector<std::string>();
 }
 
 std::vector<uint8_t> publicDevMode(const PublicDevMode& dm) {
+  OwnMemory own;
   std::vector<uint8_t> out(220, 0);
   auto put16 = [&](size_t at, uint32_t v) {
     out[at] = static_cast<uint8_t>(v & 0xFF);
@@ -288,23 +303,27 @@ std::vector<uint8_t> publicDevMode(const PublicDevMode& dm) {
 namespace eng::detail {
 
 bool printerKnown(HANDLE printer) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return printers.count(printer) != 0;
 }
 
 std::u16string printerName(HANDLE printer) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(printer, "printerName");
   return p ? p->setup.printerName : std::u16string();
 }
 
 std::u16string printerPort(HANDLE printer) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(printer, "printerPort");
   return p ? p->setup.portName : std::u16string();
 }
 
 DWORD openJob(HANDLE printer) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(printer, "openJob");
   if (!p) return 0;
@@ -324,6 +343,7 @@ DWORD openJob(HANDLE printer) {
 }
 
 void closeJob(HANDLE printer) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(printer, "closeJob");
   if (p && p->job) {
@@ -337,6 +357,7 @@ void closeJob(HANDLE printer) {
 extern "C" {
 
 BOOL EngGetPrinter(HANDLE hPrinter, DWORD dwLevel, BYTE* pPrinter, DWORD cbBuf, DWORD* pcbNeeded) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(hPrinter, "EngGetPrinter");
   if (!p) {
@@ -495,6 +516,7 @@ BOOL EngGetForm(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, BYTE* pForm, DWO
 }
 
 LPWSTR EngGetPrinterDataFileName(HDEV hdev) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Device* d = deviceOf(hdev, "EngGetPrinterDataFileName");
   if (!d) return nullptr;
@@ -503,6 +525,7 @@ LPWSTR EngGetPrinterDataFileName(HDEV hdev) {
 }
 
 BOOL EngWritePrinter(HANDLE hPrinter, PVOID pBuf, DWORD cbBuf, DWORD* pcWritten) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   Printer* p = printerOf(hPrinter, "EngWritePrinter");
   if (pcWritten) *pcWritten = 0;
@@ -539,6 +562,7 @@ BOOL EngWritePrinter(HANDLE hPrinter, PVOID pBuf, DWORD cbBuf, DWORD* pcWritten)
 }
 
 BOOL EngCheckAbort(SURFOBJ* pso) {
+  OwnMemory own;
   if (!pso) {
     reportMisuse("EngCheckAbort: no surface");
     return FALSE;

@@ -16,6 +16,7 @@
 namespace eng::detail {
 
 std::recursive_mutex& lock() {
+  OwnMemory own;
   static std::recursive_mutex theLock;
   return theLock;
 }
@@ -29,6 +30,7 @@ struct Registry {
 };
 
 Registry& registry() {
+  OwnMemory own;
   static Registry* r = new Registry;  // lives past every static destructor
   return *r;
 }
@@ -38,32 +40,38 @@ std::set<const void*>& setOf(Kind kind) { return registry().sets[static_cast<siz
 }  // namespace
 
 void track(Kind kind, const void* object) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   setOf(kind).insert(object);
 }
 
 bool untrack(Kind kind, const void* object) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return setOf(kind).erase(object) != 0;
 }
 
 bool tracked(Kind kind, const void* object) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return object != nullptr && setOf(kind).count(object) != 0;
 }
 
 long count(Kind kind) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   return static_cast<long>(setOf(kind).size());
 }
 
 void reportMisuse(const std::string& what) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   registry().misuse.push_back(what);
   std::fprintf(stderr, "engine: misuse: %s\n", what.c_str());
 }
 
 Device* deviceOf(HDEV hdev, const char* service) {
+  OwnMemory own;
   if (!tracked(Kind::Device, hdev)) {
     reportMisuse(std::string(service) + ": unknown engine device");
     return nullptr;
@@ -72,12 +80,14 @@ Device* deviceOf(HDEV hdev, const char* service) {
 }
 
 std::u16string widen(const std::string& ascii) {
+  OwnMemory own;
   std::u16string out;
   for (unsigned char c : ascii) out += ansiToUnicode(c);
   return out;
 }
 
 std::string narrow(const std::u16string& text) {
+  OwnMemory own;
   std::string out;
   for (char16_t c : text) {
     int b = unicodeToAnsi(c);
@@ -87,6 +97,7 @@ std::string narrow(const std::u16string& text) {
 }
 
 std::u16string fromZ(const WCHAR* text) {
+  OwnMemory own;
   std::u16string out;
   if (text)
     while (*text) out += *text++;
@@ -190,22 +201,36 @@ class PointerSet {
 // trivial destructor, so it is there for a driver's static constructors and
 // destructors too.
 PointerSet& poolBlocks() {
+  OwnMemory own;
   static PointerSet blocks;
   return blocks;
 }
 
+// The blocks served while the engine works for itself (OwnMemory): given
+// back through EngFreeMem like the pool's, but outside its limit and count.
+PointerSet& ownBlocks() {
+  OwnMemory own;
+  static PointerSet blocks;
+  return blocks;
+}
+
+thread_local int ownMemoryDepth = 0;
+
 // The semaphores, under a lock of their own that nothing is called under.
 std::mutex& semaphoreLock() {
+  OwnMemory own;
   static std::mutex m;
   return m;
 }
 
 PointerSet& semaphores() {
+  OwnMemory own;
   static PointerSet set;
   return set;
 }
 
 bool knownSemaphore(const void* s) {
+  OwnMemory own;
   std::lock_guard guard(semaphoreLock());
   return semaphores().contains(s);
 }
@@ -228,11 +253,21 @@ thread_local ULONG lastError = 0;
 
 }  // namespace
 
+namespace eng::detail {
+
+OwnMemory::OwnMemory() { ++ownMemoryDepth; }
+OwnMemory::~OwnMemory() { --ownMemoryDepth; }
+DriverMemory::DriverMemory() : saved_(ownMemoryDepth) { ownMemoryDepth = 0; }
+DriverMemory::~DriverMemory() { ownMemoryDepth = saved_; }
+
+}  // namespace eng::detail
+
 namespace eng {
 
 Knobs& knobs() { return theKnobs; }
 
 void setClock(const ENG_TIME_FIELDS& time) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   theClock = time;
 }
@@ -241,6 +276,7 @@ const std::vector<std::string>& misuse() { return registry().misuse; }
 const std::vector<std::string>& debugLines() { return registry().debug; }
 
 bool poolBlock(const void* block, ULONG& size, ULONG& tag) {
+  OwnMemory own;
   std::lock_guard guard(lock());
   if (!poolBlocks().contains(block)) return false;
   const BlockHeader* header = static_cast<const BlockHeader*>(block) - 1;
@@ -250,6 +286,7 @@ bool poolBlock(const void* block, ULONG& size, ULONG& tag) {
 }
 
 Live live() {
+  OwnMemory own;
   Live l;
   {
     std::lock_guard guard(lock());
@@ -270,6 +307,7 @@ Live live() {
 }
 
 void reset() {
+  OwnMemory own;
   std::lock_guard guard(lock());
   registry().misuse.clear();
   registry().debug.clear();
@@ -285,8 +323,9 @@ extern "C" {
 
 PVOID EngAllocMem(ULONG fl, ULONG cj, ULONG tag) {
   std::lock_guard guard(lock());
-  if (theKnobs.poolBlocks == 0) return nullptr;
-  if (theKnobs.poolBlocks > 0) --theKnobs.poolBlocks;
+  const bool own = ownMemoryDepth > 0;
+  if (!own && theKnobs.poolBlocks == 0) return nullptr;
+  if (!own && theKnobs.poolBlocks > 0) --theKnobs.poolBlocks;
   // The C library's allocator, never operator new: see PointerSet.
   void* raw = nullptr;
   if (posix_memalign(&raw, alignof(BlockHeader), sizeof(BlockHeader) + cj) != 0) return nullptr;
@@ -294,7 +333,7 @@ PVOID EngAllocMem(ULONG fl, ULONG cj, ULONG tag) {
   header->size = cj;
   header->tag = tag;
   void* data = header + 1;
-  if (!poolBlocks().insert(data)) {
+  if (!(own ? ownBlocks() : poolBlocks()).insert(data)) {
     std::free(raw);
     return nullptr;
   }
@@ -304,7 +343,7 @@ PVOID EngAllocMem(ULONG fl, ULONG cj, ULONG tag) {
 
 void EngFreeMem(PVOID pv) {
   std::lock_guard guard(lock());
-  if (!poolBlocks().erase(pv)) {
+  if (!poolBlocks().erase(pv) && !ownBlocks().erase(pv)) {
     reportMisuse("EngFreeMem: not a block of the pool");
     return;
   }
@@ -379,6 +418,7 @@ void EngSetLastError(ULONG iError) { lastError = iError; }
 ULONG EngGetLastError() { return lastError; }
 
 void EngQueryLocalTime(ENG_TIME_FIELDS* ptf) {
+  OwnMemory own;
   if (!ptf) {
     reportMisuse("EngQueryLocalTime: no time record");
     return;
@@ -388,6 +428,7 @@ void EngQueryLocalTime(ENG_TIME_FIELDS* ptf) {
 }
 
 INT EngMulDiv(INT a, INT b, INT c) {
+  OwnMemory own;
   if (c == 0) return -1;
   int64_t product = static_cast<int64_t>(a) * b;
   int64_t q = product / c;
@@ -401,6 +442,7 @@ INT EngMulDiv(INT a, INT b, INT c) {
 }
 
 void EngDebugPrint(PCHAR pszPrefix, PCHAR pszFormat, va_list ap) {
+  OwnMemory own;
   if (!pszFormat) {
     reportMisuse("EngDebugPrint: no format");
     return;

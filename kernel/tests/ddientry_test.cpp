@@ -18,8 +18,10 @@
 #include "host/engine/engine.h"
 #include "kernel/devicent.h"
 #include "kernel/prndevnt.h"
-#include "kernel/tests/settingsfix.h"
 #include "kernel/tests/ddifix.h"
+#include "kernel/tests/poolfix.h"
+#include "kernel/tests/settingsfix.h"
+#include "testkit/pclxl/xldecode.h"
 #include "tools/printer/printer.h"
 
 namespace {
@@ -374,3 +376,143 @@ TEST_F(DdiEntryTest, RoutesFollowTheRenderingModeAndTheBandSurface) {
 }
 
 }  // namespace
+
+// ---- a whole job on a pool that runs dry ------------------------------------------------
+
+namespace {
+
+// One job as the engine plays it, every entry called by hand: the PDEV and
+// its surface, a document of two pages that each paint the page, the end of
+// the document, and the PDEV taken down again. A step that fails ends the
+// document as aborted and takes down what was made, in the engine's order.
+// Nothing here allocates in the test program once made: its strings and
+// records are ready before the pool is limited.
+class WholeJob {
+ public:
+  WholeJob(const DdiDriver& driver, const BuiltPrinter& printer)
+      : driver_(driver), printer_(printer), devmode_(eng::publicDevMode(eng::PublicDevMode())),
+        name_(printer.name) {}
+
+  // True when every entry answered success.
+  bool run() {
+    auto enable = driver_.entry<PFN_DrvEnablePDEV>(INDEX_DrvEnablePDEV);
+    auto complete = driver_.entry<PFN_DrvCompletePDEV>(INDEX_DrvCompletePDEV);
+    auto enableSurface = driver_.entry<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface);
+    auto disableSurface = driver_.entry<PFN_DrvDisableSurface>(INDEX_DrvDisableSurface);
+    auto disablePdev = driver_.entry<PFN_DrvDisablePDEV>(INDEX_DrvDisablePDEV);
+    auto startDoc = driver_.entry<PFN_DrvStartDoc>(INDEX_DrvStartDoc);
+    auto endDoc = driver_.entry<PFN_DrvEndDoc>(INDEX_DrvEndDoc);
+    auto startPage = driver_.entry<PFN_DrvStartPage>(INDEX_DrvStartPage);
+    auto sendPage = driver_.entry<PFN_DrvSendPage>(INDEX_DrvSendPage);
+    auto bitBlt = driver_.entry<PFN_DrvBitBlt>(INDEX_DrvBitBlt);
+
+    bool ok = false;
+    HDEV hdev = eng::addDevice(printer_.handle);
+    GDIINFO gdi{};
+    DEVINFO devinfo{};
+    HSURF patterns[HS_DDI_MAX] = {};
+    DHPDEV pdev = hdev ? enable(devmode_.data(), port_, HS_DDI_MAX, patterns, sizeof gdi, &gdi, sizeof devinfo,
+                                &devinfo, hdev, name_.data(), printer_.handle)
+                       : nullptr;
+    if (pdev) {
+      eng::setDevicePdev(hdev, pdev);
+      complete(pdev, hdev);
+      HSURF hsurf = enableSurface(pdev);
+      eng::SurfaceState state;
+      if (hsurf && eng::surfaceState(hsurf, state)) {
+        const DWORD job = eng::openSpoolJob(printer_.handle);
+        bool printed = job != 0 && startDoc(state.so, docName_, job);
+        for (int page = 0; printed && page < 2; ++page) {
+          printed = startPage(state.so);
+          CLIPOBJ* clip = printed ? EngCreateClip() : nullptr;
+          BRUSHOBJ brush{0, nullptr, 0, nullptr};
+          POINTL origin{0, 0};
+          RECTL target{100, 100, 200, 200};
+          if (clip) clip->rclBounds = {0, 0, state.so->sizlBitmap.cx, state.so->sizlBitmap.cy};
+          printed = clip && bitBlt(state.so, nullptr, nullptr, clip, nullptr, &target, nullptr, nullptr, &brush,
+                                   &origin, 0xF0F0);
+          if (clip) EngDeleteClip(clip);
+          printed = printed && sendPage(state.so);
+          if (printed) eng::pageSent(hdev);
+        }
+        if (job != 0) {
+          printed = endDoc(state.so, printed ? FLONG(0) : FLONG(ED_ABORTDOC)) && printed;
+          eng::closeSpoolJob(printer_.handle);
+        }
+        ok = printed;
+      }
+      if (hsurf) disableSurface(pdev);
+      disablePdev(pdev);
+    }
+    if (hdev) eng::removeDevice(hdev);
+    return ok;
+  }
+
+ private:
+  const DdiDriver& driver_;
+  const BuiltPrinter& printer_;
+  std::vector<uint8_t> devmode_;
+  std::u16string name_;
+  WCHAR port_[6] = u"LPT1:";
+  WCHAR docName_[4] = u"Doc";
+};
+
+// The job's stream, read back whole: one session of two pages.
+void expectTwoPaintedPages(const std::string& job) {
+  const XLDecodeResult decoded = decodeXLJob(job);
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  constexpr uint8_t kBeginSession = 0x41, kEndSession = 0x42, kBeginPage = 0x43, kEndPage = 0x44;
+  std::string shape;
+  for (const XLOperatorToken& op : decoded.operators) {
+    switch (op.tag) {
+      case kBeginSession: shape += "S"; break;
+      case kBeginPage: shape += "["; break;
+      case kEndPage: shape += "]"; break;
+      case kEndSession: shape += "s"; break;
+      default: break;
+    }
+  }
+  EXPECT_EQ(shape, "S[][]s");
+}
+
+}  // namespace
+
+// The pool runs dry at each block of a whole job in turn. Whichever entry
+// fails, the job takes down what it made and leaves nothing alive, and the
+// next job prints whole.
+// Off for now: with the pool dry at the 25th block of the job, an object the
+// printer's data file was being read into is left alive when its read
+// throws (a read that fails part-way does not give back what it made).
+TEST_F(DdiEntryTest, DISABLED_AJobOnAPoolRunningDryLeavesNothingAliveAndTheNextJobPrints) {
+  BuiltPrinter printer;
+  DdiDriver driver;
+  ASSERT_TRUE(driver.ok());
+  WholeJob job(driver, printer);
+  // A first job makes what the driver and the engine keep from job to job.
+  ASSERT_TRUE(job.run());
+  bool printed = false;
+  const long all = poolBlocksTaken([&] { printed = job.run(); });
+  ASSERT_TRUE(printed);
+  ASSERT_EQ(printer.jobs().size(), 2u);
+  expectTwoPaintedPages(printer.jobs().back());
+
+  const long failures = forEachPoolBudget(
+      0, all, [&] { return job.run(); },
+      [&](bool succeeded) {
+        // A job that reports success with the pool short is whole too.
+        if (succeeded) expectTwoPaintedPages(printer.jobs().back());
+      },
+      [&] {
+        // The failure may have made the driver give back the device it
+        // keeps between jobs; the jobs after it make it again.
+        for (int again = 0; again < 2; ++again) {
+          const size_t before = printer.jobs().size();
+          ASSERT_TRUE(job.run());
+          const std::vector<std::string> jobs = printer.jobs();
+          ASSERT_EQ(jobs.size(), before + 1);
+          expectTwoPaintedPages(jobs.back());
+        }
+      });
+  EXPECT_GT(failures, 0);
+  EXPECT_EQ(driver.deviceEntries(), 0u);
+}

@@ -405,3 +405,17 @@ int32_t GChoiceComboBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   return GUIControl::onMessage(message, wParam, lParam);
 }
+
+GShiftedItemControl::GShiftedItemControl(const GHelpPair* table, std::unique_ptr<GShiftedItemModel> model)
+    : GUIControl(table, std::unique_ptr<GUIObject>(model.get())), shifted_(model.release()) {}
+
+void GShiftedItemControl::updateState() {
+  const HWND item = GetDlgItem(dialogWindow(), itemId(0));
+  WINDOWPLACEMENT place;
+  RECT offset{0, shifted_->verticalOffset(), 0, 0};
+  // A missing item has no placement: there is nothing to move or show.
+  if (!GetWindowPlacement(item, &place) || !MapDialogRect(dialogWindow(), &offset)) return;
+  place.rcNormalPosition.top = offset.top;
+  (void)SetWindowPlacement(item, &place);  // the item was just found: it takes it
+  (void)ShowWindow(item, SW_SHOW);         // answers the old visibility
+}

@@ -191,4 +191,24 @@ class GChoiceComboBox : public GUIControl {
   GComboBoxRef combo_;
 };
 
+// Where an item's top edge goes, in dialog units from the top of the page.
+class GShiftedItemModel : public GUIObject {
+ public:
+  using GUIObject::GUIObject;
+  virtual int16_t verticalOffset() { return 0; }
+};
+
+// Item 0 is moved so that its top edge is at the model's offset (its other
+// edges stay) and shown; it shows no value.
+class GShiftedItemControl : public GUIControl {
+ public:
+  GShiftedItemControl(const GHelpPair* table, std::unique_ptr<GShiftedItemModel> model);
+  void readModel(bool) override {}
+  void writeModel() override {}
+  void updateState() override;
+
+ private:
+  GShiftedItemModel* shifted_;
+};
+
 #endif

@@ -225,6 +225,19 @@ BOOL ScreenToClient(HWND window, POINT* point);
 BOOL ClientToScreen(HWND window, POINT* point);
 HWND ChildWindowFromPoint(HWND parent, POINT point);
 BOOL MapDialogRect(HWND dialog, RECT* rect);
+// A window's place in its parent's client area. The length must be the
+// record's size; other lengths are refused.
+struct WINDOWPLACEMENT {
+  UINT length = sizeof(WINDOWPLACEMENT);
+  UINT flags = 0;
+  UINT showCmd = 0;
+  POINT ptMinPosition;
+  POINT ptMaxPosition;
+  RECT rcNormalPosition;
+};
+BOOL GetWindowPlacement(HWND window, WINDOWPLACEMENT* placement);
+// Moves the window to the normal position and shows or hides it by showCmd.
+BOOL SetWindowPlacement(HWND window, const WINDOWPLACEMENT* placement);
 int32_t GetDialogBaseUnits();
 DWORD GetSysColor(int32_t index);
 HBRUSH GetSysColorBrush(int32_t index);

@@ -894,6 +894,29 @@ BOOL MapDialogRect(HWND dialog, RECT* rect) {
   return 1;
 }
 
+BOOL GetWindowPlacement(HWND window, WINDOWPLACEMENT* placement) {
+  Window* w = windowFor(window, "GetWindowPlacement");
+  if (!w || !placement || placement->length != sizeof(WINDOWPLACEMENT)) return 0;
+  placement->flags = 0;
+  placement->showCmd = w->visible ? SW_SHOWNORMAL : SW_HIDE;
+  placement->ptMinPosition = POINT{-1, -1};
+  placement->ptMaxPosition = POINT{-1, -1};
+  placement->rcNormalPosition = w->rect;
+  return 1;
+}
+
+BOOL SetWindowPlacement(HWND window, const WINDOWPLACEMENT* placement) {
+  Window* w = windowFor(window, "SetWindowPlacement");
+  if (!w || !placement || placement->length != sizeof(WINDOWPLACEMENT)) return 0;
+  const RECT& r = placement->rcNormalPosition;
+  note("SetWindowPlacement " + hex(window) + " " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+       std::to_string(r.right) + "," + std::to_string(r.bottom));
+  w->rect = r;
+  w->invalid = true;
+  (void)ShowWindow(window, static_cast<int32_t>(placement->showCmd));  // answers the old visibility
+  return 1;
+}
+
 int32_t GetDialogBaseUnits() { return static_cast<int32_t>(MAKELPARAM(6, 13)); }
 
 // ------------------------------------------------------------ modal runs

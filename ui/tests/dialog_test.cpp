@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "core/attrib.h"
 #include "core/valattr.h"
@@ -147,6 +148,110 @@ TEST_F(Framework, AMessageNoControlOwnsStillOpensAndClosesAnUpdate) {
   EXPECT_EQ(dialog.run(0, false), IDCANCEL);
 }
 
+// A check box that records what reaches it: the window calls of its
+// display state, the forced flags of its reads and the messages routed to it.
+class ProbedCheckBox : public GCheckBoxControl {
+ public:
+  using GCheckBoxControl::GCheckBoxControl;
+  void showItem(size_t index, bool visible) override {
+    ++windowCalls;
+    GCheckBoxControl::showItem(index, visible);
+  }
+  void enableItem(size_t index, bool enabled) override {
+    ++windowCalls;
+    GCheckBoxControl::enableItem(index, enabled);
+  }
+  void readModel(bool force) override {
+    reads.push_back(force);
+    GCheckBoxControl::readModel(force);
+  }
+  int32_t onMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    routed.push_back(message);
+    return GCheckBoxControl::onMessage(message, wParam, lParam);
+  }
+  int windowCalls = 0;
+  std::vector<bool> reads;
+  std::vector<UINT> routed;
+};
+
+// Records the all flag of every pass it is run in.
+class ProbeRule : public GFeatureRule {
+ public:
+  ProbeRule(GUISession* s, std::vector<bool>* passes) : GFeatureRule(s), passes_(passes) {}
+  void evaluate(const std::vector<uint32_t>&, bool all) override { passes_->push_back(all); }
+
+ private:
+  std::vector<bool>* passes_;
+};
+
+TEST_F(Framework, TheSameStateTwiceTouchesNoWindow) {
+  int16_t state = 0;
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair table[] = {{81, -1}, {82, -1}, {0, 0}};
+  auto* box = new ProbedCheckBox(table, std::make_unique<StatedModel>(session_.get(), 10, &state));
+  dialog.addControl(box);
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    for (int16_t next : {1, 2, 0}) {
+      SCOPED_TRACE(next);
+      state = next;
+      box->windowCalls = 0;
+      dialog.refreshControls(true);
+      EXPECT_GT(box->windowCalls, 0) << "a new state reaches the items";
+      box->windowCalls = 0;
+      dialog.refreshControls(true);
+      EXPECT_EQ(box->windowCalls, 0) << "the same state again touches nothing";
+    }
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
+TEST_F(Framework, OpeningAndActivatingRunEveryRuleAndForceTheRefresh) {
+  int16_t state = 0;
+  std::vector<bool> passes;
+  session_->addRule(new ProbeRule(session_.get(), &passes));
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair table[] = {{81, -1}, {0, 0}};
+  auto* box = new ProbedCheckBox(table, std::make_unique<StatedModel>(session_.get(), 10, &state));
+  dialog.addControl(box);
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    // WM_INITDIALOG has run: the attach reads unforced, then all rules and a
+    // forced read.
+    EXPECT_EQ(box->reads, (std::vector<bool>{false, true}));
+    EXPECT_EQ(passes, std::vector<bool>{true});
+    passes.clear(), box->reads.clear();
+    PSHNOTIFY notice;
+    notice.hdr.code = PSN_SETACTIVE;
+    (void)SendMessageW(run.window(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice));  // the dialog's answer
+    EXPECT_EQ(passes, std::vector<bool>{true});
+    EXPECT_EQ(box->reads, std::vector<bool>{true});
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
+TEST_F(Framework, AContextMenuWithoutHelpGoesToTheControl) {
+  int16_t state = 0;
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair noHelp[] = {{81, -1}, {0, 0}};
+  auto* plain = new ProbedCheckBox(noHelp, std::make_unique<StatedModel>(session_.get(), 10, &state));
+  dialog.addControl(plain);
+  const GHelpPair withHelp[] = {{82, 820}, {0, 0}};
+  auto* helped = new ProbedCheckBox(withHelp, std::make_unique<StatedModel>(session_.get(), 11, &state));
+  dialog.addControl(helped);
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    uihost::clearLog();
+    run.contextMenu(81);
+    EXPECT_EQ(plain->routed, std::vector<UINT>{WM_CONTEXTMENU});
+    EXPECT_TRUE(uihost::logLines("WinHelpA").empty());
+    run.contextMenu(82);
+    EXPECT_TRUE(helped->routed.empty()) << "help answered it";
+    EXPECT_EQ(uihost::logLines("WinHelpA").size(), 1u);
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
 class Locked : public GTwoLevelModel {
  public:
   Locked(GUISession* s, bool lock, bool second) : GTwoLevelModel(s, 10), lock_(lock), second_(second) {}
@@ -225,6 +330,46 @@ TEST_F(Framework, AvailabilityAndChoiceControls) {
     EXPECT_EQ(SendMessageW(run.item(84), CB_GETCOUNT, 0, 0), 2) << "ids of 0 or less and missing strings are left out";
     run.select(84, u"Four");
     EXPECT_EQ(value(), 4);
+    run.click(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.run(0, false), IDCANCEL);
+}
+
+class Offset : public GShiftedItemModel {
+ public:
+  Offset(GUISession* s, int16_t* offset) : GShiftedItemModel(s), offset_(offset) {}
+  int16_t verticalOffset() override { return *offset_; }
+
+ private:
+  int16_t* offset_;
+};
+
+TEST_F(Framework, AShiftedItemTakesTheMappedOffsetAsItsTop) {
+  int16_t offset = 0;
+  GSubDialog dialog(80, session_.get(), false, 0xFFFF);
+  const GHelpPair table[] = {{83, -1}, {0, 0}};
+  dialog.addControl(new GShiftedItemControl(table, std::make_unique<Offset>(session_.get(), &offset)));
+  // Item 83 is at 8,40 and 60 by 10 dialog units: 12,65 to 102,81 pixels,
+  // 13 pixels to 8 units down.
+  struct Row {
+    int16_t offset;
+    int32_t top;
+  } rows[] = {{0, 0}, {8, 13}, {40, 65}, {44, 71}};
+  uihost::scriptDialog(80, [&](uihost::DialogRun& run) {
+    const HWND item = run.item(83);
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.offset);
+      (void)ShowWindow(item, SW_HIDE);  // answers the old visibility
+      offset = row.offset;
+      dialog.refreshControls(true);
+      WINDOWPLACEMENT place;
+      ASSERT_EQ(GetWindowPlacement(item, &place), 1);
+      EXPECT_EQ(place.rcNormalPosition.top, row.top);
+      EXPECT_EQ(place.rcNormalPosition.left, 12);
+      EXPECT_EQ(place.rcNormalPosition.right, 102);
+      EXPECT_EQ(place.rcNormalPosition.bottom, 81);
+      EXPECT_NE(IsWindowVisible(item), 0);
+    }
     run.click(IDCANCEL);
   });
   EXPECT_EQ(dialog.run(0, false), IDCANCEL);

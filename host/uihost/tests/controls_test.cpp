@@ -310,6 +310,37 @@ TEST_F(Controls, MetricsAreFixed) {
 }
 
 // Misuse is counted, each a failure of the test unless it expects it.
+TEST_F(Controls, APlacementMovesTheItemAndAWrongLengthIsRefused) {
+  run([](DialogRun& r) {
+    const HWND item = r.item(310);
+    WINDOWPLACEMENT place;
+    ASSERT_EQ(GetWindowPlacement(item, &place), 1);
+    RECT before;
+    GetWindowRect(item, &before);
+    place.rcNormalPosition.top += 5;
+    place.rcNormalPosition.bottom += 5;
+    place.showCmd = SW_HIDE;
+    ASSERT_EQ(SetWindowPlacement(item, &place), 1);
+    RECT after;
+    GetWindowRect(item, &after);
+    EXPECT_EQ(after.top, before.top + 5);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(IsWindowVisible(item), 0);
+    WINDOWPLACEMENT read;
+    ASSERT_EQ(GetWindowPlacement(item, &read), 1);
+    EXPECT_EQ(read.rcNormalPosition.top, place.rcNormalPosition.top);
+    EXPECT_EQ(read.showCmd, static_cast<UINT>(SW_HIDE));
+
+    WINDOWPLACEMENT wrong;
+    wrong.length = 0;
+    EXPECT_EQ(GetWindowPlacement(item, &wrong), 0);
+    EXPECT_EQ(SetWindowPlacement(item, &wrong), 0);
+    GetWindowRect(item, &before);
+    EXPECT_EQ(before.top, after.top) << "a refused placement moves nothing";
+    r.click(IDOK);
+  });
+}
+
 TEST_F(Controls, MisuseIsCountedAndWindowZeroIsNone) {
   HWND gone = 0;
   run([&](DialogRun& r) {

@@ -47,6 +47,15 @@ TEST_F(Resources, OurResourceFileLoadsAndItsDialogsRun) {
     r.click(IDOK);
   });
   EXPECT_EQ(DialogBoxParamW(ours, MAKEINTRESOURCEW(11520), 0, entryProc, 0), IDOK);
+  // The About texts and the logo with its mask are there too.
+  char16_t text[64] = {};
+  EXPECT_GT(LoadStringW(ours, 11015, text, 64), 0);
+  EXPECT_GT(LoadStringW(ours, 11018, text, 64), 0) << "the build text";
+  for (int32_t id : {11251, 11252}) {
+    const HBITMAP bitmap = LoadBitmapW(ours, MAKEINTRESOURCEW(id));
+    EXPECT_NE(bitmap, 0u) << id;
+    if (bitmap) (void)DeleteObject(bitmap);  // the test is done with it
+  }
   // A second load shares the module; each load is freed.
   EXPECT_EQ(LoadLibraryW(u"qxuires.res"), ours);
   EXPECT_EQ(FreeLibrary(ours), 1);

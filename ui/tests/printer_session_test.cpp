@@ -148,15 +148,22 @@ TEST_F(PrinterSession, CustomMediaReplacesTheScratchOne) {
 
 TEST_F(PrinterSession, TheMediaListIsBoundedByTheCustomSizeLimits) {
   GAttributeCursor config = session().printerConfigCursor();
+  auto* pool = static_cast<GMediaPool*>(config.findOfClass(AttrId::MediaPool, ClassId::GMediaPool));
+  ASSERT_NE(pool, nullptr);
+  // A banner larger than the largest custom size the printer takes.
+  constexpr int16_t kBanner = 99;
+  pool->insert(new GMedia("Banner", GPoint(30000, 30000), GPoint(29800, 29800), GPoint(100, 100), 0, kBanner, 600,
+                          600));
   std::vector<int16_t> ids;
   ASSERT_TRUE(config.getList(AttrId::MediaPool, ids));
   std::vector<int16_t> unbounded;
   GValueAttribute fit(1, AttrId::FitToMedia);
   ASSERT_TRUE(session().settingsCursor().replace(AttrId::FitToMedia, fit));
   ASSERT_TRUE(config.getList(AttrId::MediaPool, unbounded));
-  // The pool's papers all lie within the limits, which are entries too.
+  // The limits are entries too; the banner passes them and is listed only
+  // when pages are fitted to the paper.
   EXPECT_EQ(ids, (std::vector<int16_t>{1, 5, 23, 17385, 17384}));
-  EXPECT_EQ(unbounded, ids);
+  EXPECT_EQ(unbounded, (std::vector<int16_t>{1, 5, 23, 17385, 17384, kBanner}));
   EXPECT_FALSE(session().settingsCursor().getList(AttrId::MediaPool, ids)) << "no pool in the settings";
 }
 

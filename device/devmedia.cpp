@@ -17,10 +17,6 @@ using namespace SettingRead;
 
 namespace {
 
-// The media ids of custom paper sizes.
-constexpr int16_t kFirstCustomId = 16384;
-constexpr int16_t kLastCustomId = 17383;
-
 // The entry with the same name, media id, resolutions, code and texts, and
 // the geometry given.
 GMedia* rebuilt(const GMedia& media, const GPoint& size, const GPoint& extent, const GPoint& origin,
@@ -41,14 +37,14 @@ GMedia* GDevice::customMedia(int16_t mediaId, bool forJob, int16_t xResolution, 
     if (!size || size->mediaId() != mediaId) continue;
     std::unique_ptr<GMedia> media = forJob ? makeMediaForJob(*size, jobSettings(), printerConfig())
                                            : makeMedia(*size, printerConfig(), xResolution, yResolution, orientation);
-    if (media && forJob) media->setMediaId(kFirstCustomId);
+    if (media && forJob) media->setMediaId(CustomMediaId::kFirst);
     return media.release();
   }
   return nullptr;
 }
 
 GMedia* GDevice::mediaForId(int16_t mediaId) {
-  if (mediaId >= kFirstCustomId && mediaId <= kLastCustomId) return customMedia(mediaId, true, 0, 0, 0);
+  if (mediaId >= CustomMediaId::kFirst && mediaId <= CustomMediaId::kLast) return customMedia(mediaId, true, 0, 0, 0);
   GAttributeComposite* settings = jobSettings();
   int16_t orientation = 0;
   int16_t x = 0;
@@ -60,7 +56,7 @@ GMedia* GDevice::mediaForId(int16_t mediaId) {
 }
 
 GMedia* GDevice::mediaForIdAt(int16_t mediaId, int16_t xResolution, int16_t yResolution, int32_t orientation) {
-  if (mediaId >= kFirstCustomId && mediaId <= kLastCustomId)
+  if (mediaId >= CustomMediaId::kFirst && mediaId <= CustomMediaId::kLast)
     return customMedia(mediaId, false, xResolution, yResolution, orientation);
   GMediaPool* pool = mediaPool();
   GMedia* entry = pool ? pool->findByMediaId(mediaId, orientation, xResolution, yResolution) : nullptr;

@@ -25,11 +25,6 @@ using namespace SettingRead;
 
 namespace {
 
-// The first custom media id handed out, and the one past the last: the
-// pool's upper size bound sits there.
-constexpr int16_t kFirstCustomId = 16385;
-constexpr int16_t kUpperBoundId = 17384;
-constexpr int16_t kLowerBoundId = 17385;
 // Extra media types are numbered after the platform's and the printer's
 // own codes.
 constexpr uint16_t kFirstExtraTypeCode = 16690;
@@ -216,9 +211,9 @@ int32_t GDriverInstance::addCustomMediaSize(GCustomMediaSize* size, GAttributeCo
              return s && s->mediaId() == id;
            }) >= 0;
   };
-  int16_t id = kFirstCustomId;
-  while (id < kUpperBoundId && taken(id)) ++id;
-  if (id == kUpperBoundId) return 0;
+  int16_t id = CustomMediaId::kFirst + 1;  // the first is the job's own
+  while (id < CustomMediaId::kLargest && taken(id)) ++id;
+  if (id == CustomMediaId::kLargest) return 0;
 
   size->setMediaId(id);
   size->setChanged();
@@ -426,11 +421,11 @@ void GDriverInstance::sizeBounds(GMediaPool* pool, int32_t orientation, int16_t 
   bounds[2] = 32767;
   bounds[3] = 32767;
   if (!bounded || !pool) return;
-  if (const GMedia* lower = pool->findByMediaId(kLowerBoundId, orientation, xResolution, yResolution)) {
+  if (const GMedia* lower = pool->findByMediaId(CustomMediaId::kSmallest, orientation, xResolution, yResolution)) {
     bounds[0] = lower->size().x();
     bounds[1] = lower->size().y();
   }
-  if (const GMedia* upper = pool->findByMediaId(kUpperBoundId, orientation, xResolution, yResolution)) {
+  if (const GMedia* upper = pool->findByMediaId(CustomMediaId::kLargest, orientation, xResolution, yResolution)) {
     bounds[2] = upper->size().x();
     bounds[3] = upper->size().y();
   }

@@ -35,6 +35,17 @@
 #include "core/geometry.h"
 #include "rw/cstring.h"
 
+// Media ids of custom paper sizes. kFirst is the job's own custom size;
+// the driver instance hands out the ids after it, up to kLast. The
+// printer's pool bounds them with two entries of its own: the largest
+// custom size the printer takes, and the smallest.
+namespace CustomMediaId {
+constexpr int16_t kFirst = 16384;
+constexpr int16_t kLast = 17383;
+constexpr int16_t kLargest = 17384;
+constexpr int16_t kSmallest = 17385;
+}  // namespace CustomMediaId
+
 class GMedia : public GAttribute {
   G_PERSISTENT_CLASS(GMedia)
 

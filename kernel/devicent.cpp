@@ -26,7 +26,6 @@ namespace {
 // Media ids from here up to the printer's largest custom size stand for a
 // custom size; the engine knows them all as the one id 0x4000.
 constexpr int16_t kCustomMediaId = 0x4000;
-constexpr int16_t kLastCustomMediaId = 17383;
 
 // The device surface's hooks: in the printer-language mode the device
 // draws bit-block transfers, stretches, text, strokes, fills, stroke-and-
@@ -472,7 +471,7 @@ GMedia* GDeviceNT::mediaForId(int16_t mediaId) {
 GMedia* GDeviceNT::mediaForIdAt(int16_t mediaId, int16_t xResolution, int16_t yResolution, int32_t orientation) {
   GMedia* media = GDeviceSettingsNT::mediaForId(mediaId, xResolution, yResolution, orientation);
   if (!media) return nullptr;
-  if (media->mediaId() > kCustomMediaId && media->mediaId() <= kLastCustomMediaId)
+  if (media->mediaId() > kCustomMediaId && media->mediaId() <= CustomMediaId::kLast)
     media->setMediaId(kCustomMediaId);
   // A custom size is printed as it was asked for.
   int16_t extend = 0;

@@ -40,8 +40,6 @@ const char16_t kNoQuickSet[] = u"<none>";
 constexpr int32_t kFormIdBase = 0x3FFF;
 constexpr int16_t kFirstFormId = 0x4000;
 constexpr int32_t kLastFormIndex = 1000;
-constexpr int16_t kLargestCustomSize = 17384;
-constexpr int16_t kSmallestCustomSize = 17385;
 // How near (thousandths of a millimetre) a media must come to a form to be
 // that form.
 constexpr int32_t kMatchTolerance = 100;
@@ -496,8 +494,8 @@ int32_t GDeviceSettingsNT::formFitsRange(const FORM_INFO_1& form, int16_t xResol
         if (isAcross(angle)) std::swap(size[0], size[1]);
       }
     };
-    bound(kSmallestCustomSize, minimum);
-    bound(kLargestCustomSize, maximum);
+    bound(CustomMediaId::kSmallest, minimum);
+    bound(CustomMediaId::kLargest, maximum);
   }
   return minimum[0] <= form.Size.cx && form.Size.cx <= maximum[0] && minimum[1] <= form.Size.cy &&
                  form.Size.cy <= maximum[1]

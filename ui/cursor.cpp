@@ -166,8 +166,8 @@ bool GAttributeCursor::mediaIdList(std::vector<int16_t>& ids) const {
   settingsResolution(*this, x, y);
   GPoint lower(0, 0), upper(0x7FFF, 0x7FFF);
   if (settingsFitToPage(*this) == 0) {
-    if (const GMedia* m = pool->findByMediaId(UiId::kSmallestCustomMedia, orientation, x, y)) lower = m->size();
-    if (const GMedia* m = pool->findByMediaId(UiId::kLargestCustomMedia, orientation, x, y)) upper = m->size();
+    if (const GMedia* m = pool->findByMediaId(CustomMediaId::kSmallest, orientation, x, y)) lower = m->size();
+    if (const GMedia* m = pool->findByMediaId(CustomMediaId::kLargest, orientation, x, y)) upper = m->size();
   }
   std::unique_ptr<GMediaPoolIterator> walk(pool->select(orientation, x, y, lower, upper));
   bool whole = true;
@@ -183,7 +183,7 @@ bool GAttributeCursor::mediaIdList(std::vector<int16_t>& ids) const {
 }
 
 GMedia* GAttributeCursor::makeMedia(int16_t mediaId, int32_t orientation, int16_t x, int16_t y) const {
-  if (mediaId >= UiId::kFirstCustomMediaId && mediaId <= UiId::kLastCustomMediaId)
+  if (mediaId >= CustomMediaId::kFirst && mediaId <= CustomMediaId::kLast)
     return session_ ? session_->makeCustomMedia(mediaId, x, y) : nullptr;
   auto* pool = static_cast<GMediaPool*>(findOfClass(AttrId::MediaPool, ClassId::GMediaPool));
   return pool ? pool->findByMediaId(mediaId, orientation, x, y) : nullptr;

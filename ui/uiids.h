@@ -19,11 +19,6 @@ constexpr uint32_t kAboutLine517 = 517;
 // The scratch group's own values
 constexpr uint32_t kCustomMedia = 0x40000017;
 constexpr uint32_t kQuickSetPool = 0x4000005C;
-// Media ids that bound the custom sizes: the smallest and the largest.
-constexpr int16_t kSmallestCustomMedia = 17385;
-constexpr int16_t kLargestCustomMedia = 17384;
-constexpr int16_t kFirstCustomMediaId = 16384;
-constexpr int16_t kLastCustomMediaId = 17383;
 }  // namespace UiId
 
 #endif

@@ -22,10 +22,6 @@ using namespace SettingRead;
 
 namespace {
 
-// The pool's custom-size bounds: entries of the pool, but no paper.
-constexpr int16_t kLargestCustomSize = 17384;
-constexpr int16_t kSmallestCustomSize = 17385;
-
 // The builder's settings over an instance's configuration, or null before
 // it has one.
 GAttributeComposite* settingsOver(const GDriverInstance& instance) {
@@ -70,7 +66,7 @@ std::vector<OfferedPaper> offeredPapers(GMediaPool* pool, const MPersistentObjec
     if (!media) return true;
     const int16_t id = media->mediaId();
     const bool seen = std::any_of(papers.begin(), papers.end(), [&](const OfferedPaper& p) { return p.mediaId == id; });
-    if (!seen && id != kLargestCustomSize && id != kSmallestCustomSize)
+    if (!seen && id != CustomMediaId::kLargest && id != CustomMediaId::kSmallest)
       papers.push_back({id, wide(media->name()), nullptr});
     return true;
   });
@@ -113,11 +109,11 @@ class RangeCheck {
   RangeCheck(GMediaPool* pool, int32_t angle, int16_t xResolution, int16_t yResolution)
       : pool_(pool), across_(isAcross(angle)), x_(xResolution), y_(yResolution) {
     if (!pool_ || x_ <= 0 || y_ <= 0) return;
-    if (const GMedia* smallest = entry(kSmallestCustomSize)) {
+    if (const GMedia* smallest = entry(CustomMediaId::kSmallest)) {
       lower_[0] = smallest->size().x();
       lower_[1] = smallest->size().y();
     }
-    if (const GMedia* largest = entry(kLargestCustomSize)) {
+    if (const GMedia* largest = entry(CustomMediaId::kLargest)) {
       upper_[0] = largest->size().x();
       upper_[1] = largest->size().y();
     }

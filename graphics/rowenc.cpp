@@ -36,6 +36,18 @@ int16_t GRowEncoder::pullInput(uint32_t& rowIndex, uint32_t& length, uint8_t& re
   return status;
 }
 
+bool GRowEncoder::pullRowToEncode(int16_t& status, uint32_t& rowIndex, uint32_t& length, uint8_t& repeat,
+                                  uint8_t& covered) {
+  status = 0;
+  if (!started_ || !input_) {
+    length = 0;
+    return false;
+  }
+  status = pullInput(rowIndex, length, repeat, covered);
+  if (status != 0) length = 0;
+  return status == 0 && length != 0;
+}
+
 // ---- unencoded ---------------------------------------------------------------------
 
 bool GUnencodedRowStage::start() {
@@ -153,15 +165,9 @@ uint32_t GPackBitsRowEncoder::encode(const unsigned char* input, unsigned char* 
 
 int16_t GPackBitsRowEncoder::processRow(unsigned char* buffer, uint32_t& rowIndex, uint32_t& length, uint8_t& repeat,
                                         uint8_t& covered) {
-  if (!started_ || !input_) {
-    length = 0;
-    return 0;
-  }
-  const int16_t status = pullInput(rowIndex, length, repeat, covered);
-  if (status != 0) length = 0;
-  if (status != 0 || length == 0) return status;
-  length = encode(input_.get(), buffer);
-  return 0;
+  int16_t status = 0;
+  if (pullRowToEncode(status, rowIndex, length, repeat, covered)) length = encode(input_.get(), buffer);
+  return status;
 }
 
 // ---- delta row ---------------------------------------------------------------------
@@ -218,15 +224,9 @@ uint32_t GDeltaRowEncoder::encode(const unsigned char* input, unsigned char* out
 
 int16_t GDeltaRowEncoder::processRow(unsigned char* buffer, uint32_t& rowIndex, uint32_t& length, uint8_t& repeat,
                                      uint8_t& covered) {
-  if (!started_ || !input_) {
-    length = 0;
-    return 0;
-  }
-  const int16_t status = pullInput(rowIndex, length, repeat, covered);
-  if (status != 0) length = 0;
-  if (status != 0 || length == 0) return status;
-  length = encode(input_.get(), buffer);
-  return 0;
+  int16_t status = 0;
+  if (pullRowToEncode(status, rowIndex, length, repeat, covered)) length = encode(input_.get(), buffer);
+  return status;
 }
 
 // ---- adaptive ----------------------------------------------------------------------
@@ -256,13 +256,8 @@ void GAdaptiveRowEncoder::resetSeedRow() {
 
 int16_t GAdaptiveRowEncoder::processRow(unsigned char* buffer, uint32_t& rowIndex, uint32_t& length,
                                         uint8_t& repeat, uint8_t& covered) {
-  if (!started_) {
-    length = 0;
-    return 0;
-  }
-  const int16_t status = pullInput(rowIndex, length, repeat, covered);
-  if (status != 0) length = 0;
-  if (status != 0 || length == 0) return status;
+  int16_t status = 0;
+  if (!pullRowToEncode(status, rowIndex, length, repeat, covered)) return status;
 
   const unsigned char* row = input_.get();
   unsigned char* seed = delta_->seedRow();

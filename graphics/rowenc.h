@@ -59,6 +59,10 @@ class GRowEncoder : public GRowStage {
   // Pulls the upstream's row into the input buffer, zero-filled to
   // rowBytes past a short row.
   int16_t pullInput(uint32_t& rowIndex, uint32_t& length, uint8_t& repeat, uint8_t& covered);
+  // The start of an encoder's processRow: true when the input buffer holds
+  // a row to encode (length its size); otherwise length is 0 and status
+  // what the row stage answers (0 before a start).
+  bool pullRowToEncode(int16_t& status, uint32_t& rowIndex, uint32_t& length, uint8_t& repeat, uint8_t& covered);
 
   uint16_t alignment_;
   uint32_t invert_;
